@@ -1,0 +1,9 @@
+# Common compile options for every target of the project.
+add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wno-missing-field-initializers)
+if(QUELVAR_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(QUELVAR_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()

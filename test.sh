@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a normal build and an ASan+UBSan build,
+# then gives each fuzz target a short run.
+set -euo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+"$top/scripts/install-deps.sh"
+jobs=$(nproc)
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S "$top" -B "$dir" -G Ninja "$@" > /dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== normal build"
+run_suite "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVAR_WERROR=ON
+echo "== ASan+UBSan build"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DQUELVAR_SANITIZE=ON -DQUELVAR_BENCH=OFF -DQUELVAR_WERROR=ON
+if [[ -x "$top/scripts/fuzz-smoke.sh" ]]; then
+  echo "== fuzz smoke run"
+  "$top/scripts/fuzz-smoke.sh" "$top/build-fuzz"
+fi
