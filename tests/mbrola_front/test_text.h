@@ -1,0 +1,9 @@
+#pragma once
+// Test helpers: Portuguese literals written in UTF-8 become the program's Windows-1252 bytes.
+
+#include <string>
+#include <string_view>
+
+#include "mbrola_front/text_codec.h"
+
+inline std::string W(std::string_view utf8) { return mbrola_front::Utf8ToCp1252(utf8); }
