@@ -1,0 +1,98 @@
+#pragma once
+// Portuguese letter-to-sound translator: text to the phonetic transcription the diphone synthesizer speaks.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace speech {
+
+inline constexpr int kTranslatorBucketCount = 64;   // first match characters 32 (blank) to 95 ("_")
+inline constexpr std::size_t kMaxTranslatorExceptions = 15000;
+inline constexpr std::size_t kMaxTranslatorWordLength = 256;
+inline constexpr std::size_t kMaxRuleContextLength = 5;
+inline constexpr std::size_t kMaxRuleMatchLength = 5;
+inline constexpr std::size_t kMaxRuleOutputLength = 11;
+inline constexpr std::size_t kMaxExceptionLineLength = 255;
+
+// Character classes of the translator's working text (byte values).
+bool IsTranslatorVowel(char c);       // A E I O U a e i o u
+bool IsTranslatorConsonant(char c);   // the other ASCII letters
+bool IsTranslatorLetter(char c);
+bool IsTranslatorMark(char c);        // " ' ^ ` ~ written after a vowel
+bool IsTranslatorWordChar(char c);    // letters and marks
+bool IsTranslatorPause(char c);       // blank ! , . : ; ?
+
+// One rewrite rule: left(match)right=output. match is upper case.
+struct TranslatorRule {
+    std::string left;
+    std::string match;
+    std::string right;
+    std::string output;
+};
+
+struct TranslatorException {
+    std::string key;
+    std::string value;
+};
+
+// The loaded rules and exceptions. A default instance backs the module-level calls;
+// tests and tools make their own.
+struct Translator {
+    // Bucket i holds the rules whose match starts with character 32 + i, in file order.
+    std::array<std::vector<TranslatorRule>, kTranslatorBucketCount> buckets;
+    // Sorted by key in byte order once loading ends.
+    std::vector<TranslatorException> exceptions;
+};
+
+// The word being translated: W[1..n] is letters[0..n-1].
+struct TranslatorWord {
+    std::string letters;
+    int vowelCount = 0;          // vowels of the word as read from the text
+    bool hasAccentMark = false;  // a mark other than " followed a character inside the word
+};
+
+// Loading the rules clears the rules and the exception table first, so the rules are
+// loaded before the exceptions. Both return false only when the file cannot be read.
+[[nodiscard]] bool LoadTranslatorRules(Translator& translator, const std::string& fileName);
+[[nodiscard]] bool LoadTranslatorExceptions(Translator& translator, const std::string& fileName);
+void FreeTranslatorRules(Translator& translator);
+
+// The same loaders on file contents already in memory (used by the file loaders,
+// tests and fuzzers). The contents go through DataFileToWindows1252 first.
+void LoadTranslatorRulesFromText(Translator& translator, std::string_view contents);
+void LoadTranslatorExceptionsFromText(Translator& translator, std::string_view contents);
+
+// The transcription of a run of words (Windows-1252 text).
+std::string TranslateText(const Translator& translator, std::string_view text);
+
+// Module-level translator, loaded at speech start and used by built-in speech.
+[[nodiscard]] bool LoadTranslatorRules(const std::string& fileName);
+[[nodiscard]] bool LoadTranslatorExceptions(const std::string& fileName);
+void FreeTranslatorRules();
+std::string TranslateText(std::string_view text);
+const Translator& DefaultTranslator();
+
+// The steps of TranslateText, each on its own for tests and tools.
+
+// Accented letters to plain letters and marks, w/y beside letters to u/i, control and
+// unmapped characters to a blank, code 1 and a blank.
+std::string MapTranslatorText(std::string_view text);
+// Reads the next word of mapped text from position; false at the end of the text.
+bool NextTranslatorWord(std::string_view mapped, std::size_t& position, TranslatorWord& word);
+// Replaces the word by its exception value, trying again without final "s" and "m".
+void ApplyTranslatorExceptions(const Translator& translator, TranslatorWord& word);
+// Upper-cases the stressed vowel of a word written without accent marks.
+void MarkStress(TranslatorWord& word);
+bool IsSpelledWord(const TranslatorWord& word);
+std::string SpellWord(const TranslatorWord& word);
+std::string TranslateWordByRules(const Translator& translator, const TranslatorWord& word);
+
+// A data file's bytes as Windows-1252: a file that is valid UTF-8 and holds non-ASCII
+// bytes is converted (characters with no Windows-1252 byte become "?", a leading byte
+// order mark is dropped); anything else is returned unchanged.
+std::string DataFileToWindows1252(std::string_view bytes);
+
+}  // namespace speech
