@@ -1,0 +1,110 @@
+#include "app/options.h"
+
+#include <string_view>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace app {
+namespace {
+
+struct PathOption {
+  std::string_view name;
+  std::string Options::*field;
+};
+
+constexpr PathOption PathOptions[] = {
+    {"--keys", &Options::keysPath},
+    {"--transcript", &Options::transcriptPath},
+    {"--speech-log", &Options::speechLogPath},
+    {"--screen-dump", &Options::screenDumpPath},
+    {"--audio-out", &Options::audioOutPath},
+    {"--pho-log", &Options::phoLogPath},
+    {"--config-dir", &Options::configDir},
+};
+
+}  // namespace
+
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string_view name = arg.substr(0, equals);
+    const bool hasValue = equals != std::string_view::npos;
+    const std::string value = hasValue ? std::string(arg.substr(equals + 1)) : std::string();
+    if (name == "--console") {
+      if (value == "window") options.console = ConsoleKind::Window;
+      else if (value == "terminal") options.console = ConsoleKind::Terminal;
+      else if (value == "headless") options.console = ConsoleKind::Headless;
+      else {
+        error = "--console must be window, terminal or headless, not '" + value + "'";
+        return false;
+      }
+      continue;
+    }
+    bool known = false;
+    for (const auto& option : PathOptions) {
+      if (name != option.name) continue;
+      known = true;
+      if (!hasValue || value.empty()) {
+        error = std::string(option.name) + " needs a file name: " + std::string(option.name) + "=FILE";
+        return false;
+      }
+      options.*option.field = value;
+    }
+    if (!known) {
+      error = "unknown option '" + std::string(arg) + "'";
+      return false;
+    }
+  }
+  if (!options.keysPath.empty()) {
+    const auto content = platform::ReadFileBytes(options.keysPath);
+    if (!content) {
+      error = "cannot read the key script '" + options.keysPath + "'";
+      return false;
+    }
+    std::string scriptError;
+    if (!platform::ParseKeyScript(*content, options.script, scriptError)) {
+      error = "key script '" + options.keysPath + "': " + scriptError;
+      return false;
+    }
+    if (options.console == ConsoleKind::Automatic) options.console = ConsoleKind::Headless;
+  }
+  if (!options.configDir.empty() && !platform::DirectoryExists(options.configDir)) {
+    error = "the configuration folder '" + options.configDir + "' does not exist";
+    return false;
+  }
+  return true;
+}
+
+std::string HelpText() {
+  return
+      "Usage: quelvar [OPTION]...\n"
+      "Ilha de Quelvar, a Portuguese text adventure spoken aloud.\n"
+      "\n"
+      "  --console=KIND      window (the default with a display), terminal (the default\n"
+      "                      without one) or headless (scripted runs). The terminal\n"
+      "                      reports no key releases, so the Braille chord keyboard and\n"
+      "                      the right-button magnifier work only in the window.\n"
+      "  --keys=FILE         headless key script (UTF-8; implies --console=headless)\n"
+      "  --transcript=FILE   write the story as the player reads it (UTF-8)\n"
+      "  --speech-log=FILE   write every text given to speech, one per line (UTF-8)\n"
+      "  --screen-dump=FILE  write the 25 screen rows at exit (UTF-8)\n"
+      "  --audio-out=FILE    write everything played to one WAV file (headless)\n"
+      "  --pho-log=FILE      write every phoneme line handed to the MBROLA library\n"
+      "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
+      "                      $TAMIRE_WINDIR or ~/.config/tamire)\n"
+      "  --help              show this text\n"
+      "\n"
+      "Key scripts: each line is typed and followed by Enter; '##' starts a comment line;\n"
+      "<Enter> <Esc> <Tab> <BS> <F1>..<F12> <Up> <Down> <Left> <Right> <Home> <End>\n"
+      "<PgUp> <PgDn> <Ins> <Del> <Space> name keys, with Ctrl+, Alt+, Shift+ before them\n"
+      "(<Ctrl+Left>, <Ctrl+c>); <Wait:MS> waits; <lt> is '<'; <NoEnter> at the end of a\n"
+      "line types it without Enter.\n";
+}
+
+}  // namespace app

@@ -1,0 +1,24 @@
+#pragma once
+// The program's command line.
+
+#include <string>
+#include <vector>
+
+#include "platform/headless.h"
+
+namespace app {
+
+enum class ConsoleKind { Automatic, Window, Terminal, Headless };
+
+struct Options {
+  ConsoleKind console = ConsoleKind::Automatic;
+  std::string keysPath, transcriptPath, speechLogPath, screenDumpPath, audioOutPath, phoLogPath, configDir;
+  std::vector<platform::ScriptItem> script;  // read from keysPath
+  bool help = false;
+};
+
+// False with an English message for an unknown option, a bad value or an unreadable file.
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
+std::string HelpText();
+
+}  // namespace app

@@ -1,0 +1,27 @@
+#pragma once
+// The console's own life: start-up, the transcript and screen dump of scripted runs, and
+// what tests inspect.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace console {
+
+// Start-up: the caption (the program's path, at most 79 characters) and the end-of-program
+// step. The window itself comes up on first use.
+void InitConsole(std::string_view programPath);
+
+// --transcript: what the player reads, UTF-8 with CR dropped.
+bool OpenTranscript(const std::string& path);
+// The 25 rows as UTF-8, each ended by '\n', trailing blanks kept (--screen-dump).
+std::string ScreenText();
+
+// For tests.
+void ResetConsoleForTests();
+const std::array<uint8_t, 16>& CurrentColourMap();
+bool FixedColours();
+int MagnifierFactor();
+
+}  // namespace console

@@ -1,0 +1,42 @@
+#pragma once
+// Windows-shaped files on Linux: the private-profile (INI) reader, the Windows directory,
+// Windows-form paths, and file look-up that ignores case as Windows does.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The folder that stands for the Windows directory: set by --config-dir, else
+// $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire, else ~/.config/tamire. No trailing '/'.
+std::string WindowsDirectory();
+void SetWindowsDirectory(std::string directory);
+
+// The installed data root that stands for the suite's install folder (c:\lorben).
+std::string DataRoot();
+void SetDataRoot(std::string directory);
+
+// Translates a path in Windows form: a drive letter is dropped, '\' becomes '/', and the
+// suite's install folder (\lorben) becomes DataRoot(). Other paths pass unchanged.
+std::string TranslateWindowsPath(std::string_view path);
+
+// Finds an existing file or folder for path, matching each component without regard to
+// case when the exact name is not there. Nothing when no match exists.
+std::optional<std::string> FindPathIgnoringCase(const std::string& path);
+bool FileExists(const std::string& path);       // after the case-insensitive look-up
+bool DirectoryExists(const std::string& path);  // after the case-insensitive look-up
+
+// The file a profile call reads: a bare name lives in the Windows directory; any other
+// name is translated from Windows form.
+std::string ProfileFilePath(std::string_view fileName);
+
+// GetPrivateProfileString: the value of key in section (both matched without regard to
+// case), blanks trimmed and one pair of enclosing quotes removed; a missing file, section
+// or key gives defaultValue; a present empty value gives "". The result is cut to
+// bufferSize - 1 bytes as the caller's buffer would cut it.
+std::string GetPrivateProfileString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue, std::string_view fileName,
+                                    std::size_t bufferSize = 256);
+
+}  // namespace platform

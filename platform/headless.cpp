@@ -1,0 +1,300 @@
+#include "platform/headless.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+struct NamedKey {
+  std::string_view name;
+  int virtualKey;
+};
+
+constexpr NamedKey NamedKeys[] = {
+    {"Enter", VK_RETURN}, {"Esc", VK_ESCAPE}, {"Tab", VK_TAB},     {"BS", VK_BACK},
+    {"Up", VK_UP},        {"Down", VK_DOWN},  {"Left", VK_LEFT},   {"Right", VK_RIGHT},
+    {"Home", VK_HOME},    {"End", VK_END},    {"PgUp", VK_PRIOR},  {"PgDn", VK_NEXT},
+    {"Ins", VK_INSERT},   {"Del", VK_DELETE}, {"Space", VK_SPACE}, {"Break", VK_CANCEL},
+};
+
+// The virtual key of a typed Windows-1252 character (0 for keys without a fixed one).
+int VirtualKeyOfCharacter(uint8_t ch) {
+  if (ch >= 'a' && ch <= 'z') return ch - 32;
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
+  if (ch == ' ') return VK_SPACE;
+  if (ch == '\\') return 0xDC;
+  return 0;
+}
+
+ScriptItem TypedCharacter(uint8_t ch) {
+  ScriptItem item;
+  item.key.virtualKey = VirtualKeyOfCharacter(ch);
+  item.key.modifiers = (ch >= 'A' && ch <= 'Z') ? uint32_t{ModShift} : 0u;
+  item.key.character = ch;
+  return item;
+}
+
+bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
+  if (token.rfind("Wait:", 0) == 0) {
+    uint32_t ms = 0;
+    const auto digits = token.substr(5);
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), ms);
+    if (ec != std::errc() || end != digits.data() + digits.size()) {
+      error = "bad wait '" + std::string(token) + "'";
+      return false;
+    }
+    item.isWait = true;
+    item.waitMs = ms;
+    return true;
+  }
+  uint32_t modifiers = 0;
+  for (;;) {
+    const std::size_t plus = token.find('+');
+    if (plus == std::string_view::npos || plus + 1 == token.size()) break;
+    const auto modifier = token.substr(0, plus);
+    if (modifier == "Ctrl") modifiers |= ModCtrl;
+    else if (modifier == "Alt") modifiers |= ModAlt;
+    else if (modifier == "Shift") modifiers |= ModShift;
+    else {
+      error = "unknown modifier '" + std::string(modifier) + "'";
+      return false;
+    }
+    token.remove_prefix(plus + 1);
+  }
+  item.key.modifiers = modifiers;
+  if (token == "lt") token = "<";
+  for (const auto& named : NamedKeys) {
+    if (token == named.name) {
+      item.key.virtualKey = named.virtualKey;
+      item.key.character = named.virtualKey == VK_SPACE ? std::optional<uint8_t>(' ')
+                                                          : KeyCharacter(named.virtualKey, modifiers);
+      if (modifiers & ModAlt) item.key.character.reset();
+      return true;
+    }
+  }
+  if (token.size() >= 2 && token.size() <= 3 && token[0] == 'F') {
+    int number = 0;
+    const auto [end, ec] = std::from_chars(token.data() + 1, token.data() + token.size(), number);
+    if (ec == std::errc() && end == token.data() + token.size() && number >= 1 && number <= 12) {
+      item.key.virtualKey = VK_F1 + number - 1;
+      return true;
+    }
+  }
+  const std::string bytes = Utf8ToCp1252(token);
+  if (bytes.size() == 1) {
+    const uint8_t ch = static_cast<uint8_t>(bytes[0]);
+    item.key.virtualKey = VirtualKeyOfCharacter(ch);
+    if (item.key.virtualKey == 0 && !(modifiers & (ModCtrl | ModAlt))) {
+      item.key.character = ch;
+      return true;
+    }
+    if (item.key.virtualKey == 0) {
+      error = "no key for '" + std::string(token) + "' with modifiers";
+      return false;
+    }
+    if (modifiers & ModAlt) return true;  // Alt keys make no character message here
+    item.key.character = (modifiers & ModCtrl) ? KeyCharacter(item.key.virtualKey, modifiers)
+                                               : std::optional<uint8_t>(ch);
+    return true;
+  }
+  error = "unknown key '" + std::string(token) + "'";
+  return false;
+}
+
+}  // namespace
+
+bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::string& error) {
+  std::size_t pos = 0;
+  int lineNumber = 0;
+  while (pos < utf8.size()) {
+    std::size_t end = utf8.find('\n', pos);
+    if (end == std::string_view::npos) end = utf8.size();
+    std::string_view line = utf8.substr(pos, end - pos);
+    pos = end + 1;
+    ++lineNumber;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.rfind("##", 0) == 0) continue;
+    bool enter = true;
+    constexpr std::string_view NoEnter = "<NoEnter>";
+    if (line.size() >= NoEnter.size() && line.substr(line.size() - NoEnter.size()) == NoEnter) {
+      enter = false;
+      line.remove_suffix(NoEnter.size());
+    }
+    std::size_t i = 0;
+    while (i < line.size()) {
+      if (line[i] == '<') {
+        const std::size_t close = line.find('>', i + 1);
+        if (close == std::string_view::npos) {
+          error = "line " + std::to_string(lineNumber) + ": '<' without '>' (write <lt> for a '<')";
+          return false;
+        }
+        ScriptItem item;
+        if (!ParseToken(line.substr(i + 1, close - i - 1), item, error)) {
+          error = "line " + std::to_string(lineNumber) + ": " + error;
+          return false;
+        }
+        items.push_back(item);
+        i = close + 1;
+        continue;
+      }
+      // One UTF-8 character.
+      std::size_t length = 1;
+      const auto lead = static_cast<uint8_t>(line[i]);
+      if (lead >= 0xF0) length = 4;
+      else if (lead >= 0xE0) length = 3;
+      else if (lead >= 0xC0) length = 2;
+      length = std::min(length, line.size() - i);
+      const std::string bytes = Utf8ToCp1252(line.substr(i, length));
+      for (const char c : bytes) items.push_back(TypedCharacter(static_cast<uint8_t>(c)));
+      i += length;
+    }
+    if (enter) {
+      ScriptItem item;
+      item.key.virtualKey = VK_RETURN;
+      item.key.character = 13;
+      items.push_back(item);
+    }
+  }
+  return true;
+}
+
+HeadlessBackend::HeadlessBackend() : cells_(static_cast<std::size_t>(Columns * Rows)) {}
+
+void HeadlessBackend::SetScript(std::vector<ScriptItem> items) {
+  script_ = std::move(items);
+  next_ = 0;
+  ScheduleAfterWaits();
+}
+
+void HeadlessBackend::DeliverNext() {
+  PostKeyEvent(script_[next_].key, true);
+  ++next_;
+  ScheduleAfterWaits();
+}
+
+// When waits come next, the key after them arrives that much later, whatever the
+// program is doing then.
+void HeadlessBackend::ScheduleAfterWaits() {
+  uint64_t waitMs = 0;
+  bool waited = false;
+  while (next_ < script_.size() && script_[next_].isWait) {
+    waitMs += script_[next_].waitMs;
+    waited = true;
+    ++next_;
+  }
+  if (!waited || next_ >= script_.size()) return;
+  keyScheduled_ = true;
+  ScheduleCallback(nowMs_ + waitMs, [this] {
+    keyScheduled_ = false;
+    DeliverNext();
+  });
+}
+
+void HeadlessBackend::WaitEvents(int timeoutMs) {
+  if (timeoutMs >= 0) {
+    nowMs_ += static_cast<uint64_t>(timeoutMs);
+    return;
+  }
+  if (keyScheduled_) return;
+  if (next_ < script_.size()) {
+    DeliverNext();
+    return;
+  }
+  // The script is over: ask the window to close, then insist.
+  ++closeRequests_;
+  if (closeRequests_ == 1) {
+    PostMessage(1, WM_CLOSE);
+  } else if (closeRequests_ == 2) {
+    PostQuitMessage(255);
+  } else {
+    ExitProgram(255);
+  }
+}
+
+LocalTime HeadlessBackend::Now() {
+  // A fixed Monday morning plus the virtual time, so that runs repeat exactly.
+  const uint64_t seconds = nowMs_ / 1000;
+  LocalTime t{2001, 1, 1, 1, 9, 0, 0, static_cast<int>(nowMs_ % 1000)};
+  const uint64_t totalMinutes = 9 * 60 + seconds / 60;
+  t.second = static_cast<int>(seconds % 60);
+  t.minute = static_cast<int>(totalMinutes % 60);
+  t.hour = static_cast<int>((totalMinutes / 60) % 24);
+  const uint64_t days = totalMinutes / (24 * 60);
+  t.day = 1 + static_cast<int>(days % 28);
+  t.weekday = static_cast<int>((1 + days) % 7);
+  return t;
+}
+
+bool HeadlessBackend::CreateFont(const FontRequest& request) {
+  font_ = request;
+  return true;
+}
+
+bool HeadlessBackend::OpenWindow(std::string_view title, Size outerSize) {
+  open_ = true;
+  maximized_ = false;
+  title_ = std::string(title);
+  outerSize_ = outerSize;
+  std::fill(cells_.begin(), cells_.end(), Cell{});
+  return true;
+}
+
+void HeadlessBackend::Maximize(Size outerSize) {
+  maximized_ = true;
+  outerSize_ = outerSize;
+}
+
+void HeadlessBackend::DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) {
+  ++drawCalls_;
+  if (y < 0 || y >= Rows) return;
+  for (std::size_t i = 0; i < cp1252.size(); ++i) {
+    const int column = x + static_cast<int>(i);
+    if (column < 0 || column >= Columns) continue;
+    cells_[static_cast<std::size_t>(y * Columns + column)] = {static_cast<uint8_t>(cp1252[i]), foreground, background};
+  }
+}
+
+void HeadlessBackend::Fill(const Rect& rect, Rgb colour) {
+  for (int y = std::max(0, rect.top); y < std::min(Rows, rect.bottom); ++y) {
+    for (int x = std::max(0, rect.left); x < std::min(Columns, rect.right); ++x) {
+      cells_[static_cast<std::size_t>(y * Columns + x)] = {' ', colour, colour};
+    }
+  }
+}
+
+void HeadlessBackend::Copy(const Rect& source, int destX, int destY) {
+  const std::vector<Cell> before = cells_;
+  for (int y = source.top; y < source.bottom; ++y) {
+    for (int x = source.left; x < source.right; ++x) {
+      const int tx = destX + (x - source.left), ty = destY + (y - source.top);
+      if (x < 0 || y < 0 || x >= Columns || y >= Rows || tx < 0 || ty < 0 || tx >= Columns || ty >= Rows) continue;
+      cells_[static_cast<std::size_t>(ty * Columns + tx)] = before[static_cast<std::size_t>(y * Columns + x)];
+    }
+  }
+}
+
+void HeadlessBackend::Caret(bool visible, int x, int y, int, int) {
+  caretVisible_ = visible;
+  caretX_ = x;
+  caretY_ = y;
+}
+
+void HeadlessBackend::PlayLoop(std::span<const uint8_t> waveImage) {
+  StopLoop();
+  loops_.push_back({nowMs_, 0, std::vector<uint8_t>(waveImage.begin(), waveImage.end())});
+}
+
+void HeadlessBackend::StopLoop() {
+  if (!loops_.empty() && loops_.back().stopMs == 0) loops_.back().stopMs = std::max<uint64_t>(nowMs_, 1);
+}
+
+std::string HeadlessBackend::Row(int y) const {
+  std::string row;
+  for (int x = 0; x < Columns; ++x) row += static_cast<char>(CellAt(x, y).ch);
+  return row;
+}
+
+}  // namespace platform

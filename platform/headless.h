@@ -1,0 +1,111 @@
+#pragma once
+// The headless backend: keys from a script, virtual time, the screen in memory, sound
+// recorded as events. Used by tests and scripted runs.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/backend.h"
+
+namespace platform {
+
+// One step of a key script: a key to deliver, or a wait before the next key.
+struct ScriptItem {
+  KeyEvent key;
+  uint32_t waitMs = 0;  // non-zero: a <Wait:MS> token
+  bool isWait = false;
+};
+
+// Parses a UTF-8 key script (see --keys); false and a message for a bad key name.
+bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::string& error);
+
+struct LoopEvent {
+  uint64_t startMs = 0, stopMs = 0;  // stopMs 0 while playing
+  std::vector<uint8_t> image;
+};
+
+class HeadlessBackend : public Backend {
+ public:
+  HeadlessBackend();
+  const char* Name() const override { return "headless"; }
+
+  void SetScript(std::vector<ScriptItem> items);
+  bool ScriptFinished() const { return next_ >= script_.size(); }
+  void SetWorkArea(Rect area) { workArea_ = area; }
+  void SetFocus(bool focus) { focus_ = focus; }
+
+  void PollEvents() override {}
+  void WaitEvents(int timeoutMs) override;
+  uint64_t NowMs() override { return nowMs_; }
+  void Sleep(uint32_t milliseconds) override { nowMs_ += milliseconds; }
+  LocalTime Now() override;
+
+  Rect WorkArea() override { return workArea_; }
+  Size ScreenSize() override { return {workArea_.right, workArea_.bottom}; }
+  SystemMetrics Metrics() override { return {}; }
+  bool CreateFont(const FontRequest& request) override;
+  FontMetrics MeasureFont() override { return {1, 1, 0, 0, 0}; }
+
+  bool OpenWindow(std::string_view title, Size outerSize) override;
+  void Maximize(Size outerSize) override;
+  void CloseWindow() override { open_ = false; }
+  void SetTitle(std::string_view cp1252) override { title_ = std::string(cp1252); }
+  bool HasFocus() override { return focus_; }
+  Rect WindowRect() override { return {0, 0, outerSize_.width, outerSize_.height}; }
+
+  void DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) override;
+  void Fill(const Rect& rect, Rgb colour) override;
+  void Copy(const Rect& source, int destX, int destY) override;
+  void Present(bool) override {}
+  void Caret(bool visible, int x, int y, int width, int height) override;
+  void Beep() override { ++beeps_; }
+  void PlayLoop(std::span<const uint8_t> waveImage) override;
+  void StopLoop() override;
+
+  // What tests look at.
+  struct Cell {
+    uint8_t ch = ' ';
+    Rgb foreground, background;
+  };
+  const Cell& CellAt(int x, int y) const { return cells_[static_cast<std::size_t>(y * Columns + x)]; }
+  std::string Row(int y) const;  // the drawn characters of one row
+  const FontRequest& LastFontRequest() const { return font_; }
+  const std::string& Title() const { return title_; }
+  bool WindowOpen() const { return open_; }
+  bool Maximized() const { return maximized_; }
+  Size OuterSize() const { return outerSize_; }
+  int Beeps() const { return beeps_; }
+  bool CaretVisible() const { return caretVisible_; }
+  int CaretX() const { return caretX_; }
+  int CaretY() const { return caretY_; }
+  const std::vector<LoopEvent>& Loops() const { return loops_; }
+  int DrawCalls() const { return drawCalls_; }
+
+  static constexpr int Columns = 80, Rows = 25;
+
+ private:
+  void DeliverNext();
+  void ScheduleAfterWaits();
+
+  std::vector<ScriptItem> script_;
+  std::size_t next_ = 0;
+  int closeRequests_ = 0;
+  bool keyScheduled_ = false;
+  uint64_t nowMs_ = 0;
+  Rect workArea_{0, 0, 1024, 734};
+  bool focus_ = true;
+  bool open_ = false, maximized_ = false;
+  Size outerSize_;
+  std::string title_;
+  FontRequest font_;
+  std::vector<Cell> cells_;
+  int beeps_ = 0;
+  bool caretVisible_ = false;
+  int caretX_ = 0, caretY_ = 0;
+  std::vector<LoopEvent> loops_;
+  int drawCalls_ = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,419 @@
+#include <algorithm>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/backend.h"
+
+namespace platform {
+namespace {
+
+constexpr Hwnd TheWindow = 1;
+
+struct WindowState {
+  bool exists = false;
+  WindowProc proc = nullptr;
+  std::string title;
+  Rect invalid;
+  bool eraseInvalid = false;
+  bool painting = false;
+  bool closeEnabled = false;
+};
+
+struct CaretState {
+  bool created = false, visible = false;
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+std::unique_ptr<Backend> gBackend;
+std::mutex gQueueMutex;
+std::deque<Message> gQueue;  // guarded by gQueueMutex
+WindowState gWindow;
+CaretState gCaret;
+uint32_t gDispatchModifiers = 0;
+std::multimap<uint64_t, std::function<void()>> gTimers;
+std::vector<std::function<void()>> gExitSteps;
+std::function<void(int)> gExitHook;
+bool gExiting = false;
+bool gDrawn = false;
+
+Rect Union(const Rect& a, const Rect& b) {
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
+}
+
+void FireDueTimers() {
+  if (gTimers.empty() || !gBackend) return;
+  const uint64_t now = gBackend->NowMs();
+  while (!gTimers.empty() && gTimers.begin()->first <= now) {
+    auto fn = std::move(gTimers.begin()->second);
+    gTimers.erase(gTimers.begin());
+    fn();
+  }
+}
+
+bool QueueEmpty() {
+  std::lock_guard lock(gQueueMutex);
+  return gQueue.empty();
+}
+
+bool PaintPending() { return gWindow.exists && !gWindow.invalid.Empty(); }
+
+void ShowCaretNow() {
+  if (gBackend) gBackend->Caret(gCaret.created && gCaret.visible, gCaret.x, gCaret.y, gCaret.width, gCaret.height);
+}
+
+void PresentIfDrawn(bool urgent) {
+  if (gDrawn && gBackend) {
+    gBackend->Present(urgent);
+    if (urgent) gDrawn = false;
+  }
+}
+
+}  // namespace
+
+// ---- backend ownership ----
+
+void SetBackend(std::unique_ptr<Backend> backend) { gBackend = std::move(backend); }
+Backend& CurrentBackend() { return *gBackend; }
+bool HasBackend() { return gBackend != nullptr; }
+
+bool Backend::ClipboardSet(std::string_view cp1252) {
+  clipboard_ = std::string(cp1252);
+  return true;
+}
+std::optional<std::string> Backend::ClipboardGet() { return clipboard_; }
+
+// ---- messages ----
+
+void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  {
+    std::lock_guard lock(gQueueMutex);
+    gQueue.push_back({hwnd, message, wParam, lParam, 0});
+  }
+  if (gBackend) gBackend->Wake();
+}
+
+void PostQuitMessage(int exitCode) { PostMessage(0, WM_QUIT, static_cast<uintptr_t>(exitCode), 0); }
+
+bool PeekMessage(Message& message, Hwnd filter) {
+  FireDueTimers();
+  if (gBackend) gBackend->PollEvents();
+  {
+    std::lock_guard lock(gQueueMutex);
+    for (auto it = gQueue.begin(); it != gQueue.end(); ++it) {
+      if (filter == 0 || it->hwnd == filter) {
+        message = *it;
+        gQueue.erase(it);
+        return true;
+      }
+    }
+  }
+  if (PaintPending() && (filter == 0 || filter == TheWindow)) {
+    message = {TheWindow, WM_PAINT, 0, 0, 0};
+    return true;
+  }
+  PresentIfDrawn(false);
+  return false;
+}
+
+void TranslateMessage(const Message&) {}
+
+intptr_t DispatchMessage(const Message& message) {
+  if (message.hwnd != TheWindow || !gWindow.exists) return 0;
+  const uint32_t saved = gDispatchModifiers;
+  gDispatchModifiers = message.modifiers;
+  const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
+                                       : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
+  gDispatchModifiers = saved;
+  return result;
+}
+
+intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return DispatchMessage({hwnd, message, wParam, lParam, gDispatchModifiers});
+}
+
+void WaitMessage() {
+  for (;;) {
+    FireDueTimers();
+    if (!QueueEmpty() || PaintPending()) return;
+    gBackend->PollEvents();
+    if (!QueueEmpty()) return;
+    PresentIfDrawn(true);
+    int timeout = -1;
+    if (!gTimers.empty()) {
+      const uint64_t now = gBackend->NowMs();
+      const uint64_t due = gTimers.begin()->first;
+      timeout = due <= now ? 0 : static_cast<int>(std::min<uint64_t>(due - now, 1000000));
+    }
+    gBackend->WaitEvents(timeout);
+  }
+}
+
+void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gTimers.emplace(dueMs, std::move(fn)); }
+
+int16_t GetKeyState(int virtualKey) {
+  uint32_t bit = 0;
+  if (virtualKey == VK_SHIFT) bit = ModShift;
+  if (virtualKey == VK_CONTROL) bit = ModCtrl;
+  if (virtualKey == VK_MENU) bit = ModAlt;
+  return (gDispatchModifiers & bit) ? static_cast<int16_t>(0x8000) : 0;
+}
+
+// ---- keys from the backends ----
+
+std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers) {
+  const bool ctrl = modifiers & ModCtrl;
+  if (virtualKey == VK_RETURN) return 13;
+  if (virtualKey == VK_BACK) return 8;
+  if (virtualKey == VK_TAB && !ctrl) return 9;
+  if (virtualKey == VK_ESCAPE) return 27;
+  if (ctrl && virtualKey >= 'A' && virtualKey <= 'Z') return static_cast<uint8_t>(virtualKey - 'A' + 1);
+  if (ctrl && virtualKey == 0xDC) return 28;  // Ctrl+backslash
+  if (ctrl && virtualKey == 0xDB) return 27;  // Ctrl+[
+  if (ctrl && virtualKey == 0xDD) return 29;  // Ctrl+]
+  return std::nullopt;
+}
+
+void PostKeyDown(const KeyEvent& key) {
+  const bool alt = key.modifiers & ModAlt;
+  const bool ctrl = key.modifiers & ModCtrl;
+  const bool system = (alt && !ctrl) || (key.virtualKey == VK_F10 && !ctrl);
+  {
+    std::lock_guard lock(gQueueMutex);
+    gQueue.push_back({TheWindow, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
+                      alt ? (1 << 29) : 0, key.modifiers});
+    if (key.character) {
+      gQueue.push_back({TheWindow, system ? WM_SYSCHAR : WM_CHAR, *key.character, 0, key.modifiers});
+    }
+  }
+  if (gBackend) gBackend->Wake();
+}
+
+void PostKeyUp(int virtualKey, uint32_t modifiers) {
+  const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
+  {
+    std::lock_guard lock(gQueueMutex);
+    gQueue.push_back({TheWindow, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
+  }
+  if (gBackend) gBackend->Wake();
+}
+
+void PostKeyEvent(const KeyEvent& key, bool release) {
+  PostKeyDown(key);
+  if (release) PostKeyUp(key.virtualKey, key.modifiers);
+}
+
+// ---- the window ----
+
+Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
+  if (gWindow.exists) return TheWindow;
+  gWindow = WindowState{};
+  gWindow.proc = proc;
+  gWindow.title = std::string(title);
+  MinMaxInfo limits{};
+  gWindow.exists = true;  // the procedure may be called from here on
+  SendMessage(TheWindow, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
+  if (limits.maxTrackSize.width > 0) {
+    outerSize.width = std::min(outerSize.width, limits.maxTrackSize.width);
+    outerSize.height = std::min(outerSize.height, limits.maxTrackSize.height);
+  }
+  if (!gBackend->OpenWindow(title, outerSize)) {
+    gWindow.exists = false;
+    return 0;
+  }
+  SendMessage(TheWindow, WM_CREATE, 0, 0);
+  if (gBackend->HasFocus()) PostMessage(TheWindow, WM_SETFOCUS);
+  return TheWindow;
+}
+
+void ShowWindow(Hwnd hwnd, bool maximized) {
+  if (hwnd != TheWindow || !gWindow.exists) return;
+  if (maximized) {
+    // A maximized console is as large as its text: the procedure's limits say how large.
+    MinMaxInfo limits{};
+    SendMessage(TheWindow, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
+    gBackend->Maximize(limits.maxSize);
+  }
+  InvalidateRect(hwnd, nullptr, true);
+}
+
+void DestroyWindow(Hwnd hwnd) {
+  if (hwnd != TheWindow || !gWindow.exists) return;
+  SendMessage(TheWindow, WM_DESTROY, 0, 0);
+  gBackend->CloseWindow();
+  gWindow.exists = false;
+  gWindow.proc = nullptr;
+  gCaret = CaretState{};
+}
+
+void SetWindowProc(Hwnd hwnd, WindowProc proc) {
+  if (hwnd == TheWindow) gWindow.proc = proc;
+}
+
+intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) {
+  switch (message) {
+    case WM_CLOSE:
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_SYSKEYDOWN:
+      if (wParam == VK_F1 + 3 && (gDispatchModifiers & ModAlt)) PostMessage(hwnd, WM_CLOSE);
+      return 0;
+    case WM_PAINT:
+      BeginPaint(hwnd);
+      EndPaint(hwnd);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+bool IsWindow(Hwnd hwnd) { return hwnd == TheWindow && gWindow.exists; }
+
+void SetWindowText(Hwnd hwnd, std::string_view cp1252) {
+  if (hwnd != TheWindow) return;
+  gWindow.title = std::string(cp1252);
+  if (gWindow.exists) gBackend->SetTitle(cp1252);
+}
+
+std::string GetWindowText(Hwnd hwnd) { return hwnd == TheWindow ? gWindow.title : std::string(); }
+void EnableCloseCommand(Hwnd hwnd) {
+  if (hwnd == TheWindow) gWindow.closeEnabled = true;
+}
+bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gBackend->IsActive(); }
+bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gBackend->HasFocus(); }
+Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gBackend->WindowRect() : Rect{}; }
+Rect GetWorkArea() { return gBackend->WorkArea(); }
+Size GetScreenSize() { return gBackend->ScreenSize(); }
+SystemMetrics GetSystemMetrics() { return gBackend->Metrics(); }
+void MessageBeep() { gBackend->Beep(); }
+
+// ---- painting ----
+
+void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) {
+  if (!IsWindow(hwnd)) return;
+  const Rect all{0, 0, 1 << 20, 1 << 20};
+  gWindow.invalid = Union(gWindow.invalid, rect ? *rect : all);
+  gWindow.eraseInvalid = gWindow.eraseInvalid || erase;
+}
+
+void UpdateWindow(Hwnd hwnd) {
+  if (PaintPending() && hwnd == TheWindow) SendMessage(TheWindow, WM_PAINT);
+}
+
+Rect BeginPaint(Hwnd hwnd) {
+  if (!IsWindow(hwnd)) return {};
+  const Rect invalid = gWindow.invalid;
+  if (gWindow.eraseInvalid) gBackend->Fill(invalid, Rgb{});
+  gWindow.invalid = Rect{};
+  gWindow.eraseInvalid = false;
+  gWindow.painting = true;
+  gDrawn = true;
+  return invalid;
+}
+
+void EndPaint(Hwnd hwnd) {
+  if (hwnd == TheWindow) gWindow.painting = false;
+}
+
+bool CreateConsoleFont(const FontRequest& request) { return gBackend->CreateFont(request); }
+void DeleteConsoleFont() { gBackend->DeleteFont(); }
+FontMetrics GetFontMetrics() { return gBackend->MeasureFont(); }
+
+void TextOut(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) {
+  if (!gWindow.exists) return;
+  gBackend->DrawText(x, y, cp1252, foreground, background);
+  gDrawn = true;
+}
+
+void FillRect(const Rect& rect, Rgb colour) {
+  if (!gWindow.exists) return;
+  gBackend->Fill(rect, colour);
+  gDrawn = true;
+}
+
+void CopyClientRect(const Rect& source, int destX, int destY) {
+  if (!gWindow.exists) return;
+  gBackend->Copy(source, destX, destY);
+  gDrawn = true;
+}
+
+void SnapshotClient(Size size) { gBackend->Snapshot(size); }
+void StretchSnapshot(const Rect& source, const Rect& dest) {
+  gBackend->Stretch(source, dest);
+  gDrawn = true;
+}
+void FreeSnapshot() { gBackend->FreeSnapshot(); }
+bool CanMagnify() { return gBackend->CanMagnify(); }
+
+// ---- caret ----
+
+void CreateCaret(Hwnd hwnd, int width, int height) {
+  if (!IsWindow(hwnd)) return;
+  gCaret = CaretState{true, false, gCaret.x, gCaret.y, width, height};
+  ShowCaretNow();
+}
+void SetCaretPos(int x, int y) {
+  gCaret.x = x;
+  gCaret.y = y;
+  if (gCaret.created) ShowCaretNow();
+}
+void ShowCaret(Hwnd hwnd) {
+  if (!IsWindow(hwnd) || !gCaret.created) return;
+  gCaret.visible = true;
+  ShowCaretNow();
+}
+void DestroyCaret() {
+  if (!gCaret.created) return;
+  gCaret.created = gCaret.visible = false;
+  ShowCaretNow();
+}
+
+// ---- clipboard ----
+
+bool ClipboardAvailable() { return HasBackend(); }
+bool ClipboardSetText(std::string_view cp1252) { return gBackend->ClipboardSet(cp1252); }
+std::optional<std::string> ClipboardGetText() { return gBackend->ClipboardGet(); }
+
+// ---- looping sound ----
+
+void PlayLoopingSound(std::span<const uint8_t> waveImage) { gBackend->PlayLoop(waveImage); }
+void StopLoopingSound() { gBackend->StopLoop(); }
+
+// ---- time ----
+
+uint64_t NowMs() { return gBackend->NowMs(); }
+void Sleep(uint32_t milliseconds) {
+  PresentIfDrawn(true);
+  gBackend->Sleep(milliseconds);
+}
+LocalTime GetLocalTime() { return gBackend->Now(); }
+
+// ---- the program's end ----
+
+void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
+void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }
+
+void ExitProgram(int exitCode) {
+  if (!gExiting) {
+    gExiting = true;
+    while (!gExitSteps.empty()) {
+      auto step = std::move(gExitSteps.back());
+      gExitSteps.pop_back();
+      step();
+    }
+    PresentIfDrawn(true);
+    gExiting = false;
+  }
+  if (gExitHook) {
+    gExitHook(exitCode);
+  }
+  gBackend.reset();
+  std::exit(exitCode);
+}
+
+}  // namespace platform
