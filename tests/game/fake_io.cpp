@@ -1,0 +1,109 @@
+// Stand-ins for the console and the speech front: they record what the game says.
+
+#include "tests/game/fake_io.h"
+
+#include <cstdlib>
+#include <string_view>
+
+#include "console/editor.h"
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "speech/config.h"
+#include "speech/cues.h"
+#include "speech/front.h"
+
+namespace fake {
+
+Io& TheIo() {
+  static Io io;
+  return io;
+}
+
+void Reset() { TheIo() = Io{}; }
+
+}  // namespace fake
+
+namespace console {
+
+uint8_t TextAttribute = 7;
+
+void Write(std::string_view text) { fake::TheIo().written += text; }
+void WriteLine(std::string_view text) {
+  fake::TheIo().written += text;
+  fake::TheIo().written += '\n';
+}
+void ClearScreen() {}
+void ClearToLineEnd() {}
+void MoveCursor(int, int) {}
+void SetWindowTitle(std::string_view) {}
+[[noreturn]] void CloseConsole() { std::exit(0); }
+void Pause(uint16_t) {}
+bool KeyAvailable() { return false; }
+
+uint8_t WaitKey() {
+  auto& keys = fake::TheIo().keys;
+  if (keys.empty()) return 13;
+  const uint8_t key = keys.front();
+  keys.pop_front();
+  return key;
+}
+
+void ReadLine(std::string& text) {
+  auto& lines = fake::TheIo().lines;
+  text.clear();
+  if (!lines.empty()) {
+    text = lines.front();
+    lines.pop_front();
+  }
+  fake::TheIo().written += text + "\n";
+}
+
+void ReadNumber(int32_t& value) {
+  auto& numbers = fake::TheIo().numbers;
+  if (!numbers.empty()) {
+    value = numbers.front();
+    numbers.pop_front();
+  }
+  fake::TheIo().written += std::to_string(value) + "\n";
+}
+
+std::string ReadEchoedLine(std::size_t) {
+  std::string line;
+  ReadLine(line);
+  return line;
+}
+
+}  // namespace console
+
+namespace speech {
+
+bool PunctuationNames = true;
+
+void SpeakWrite(std::string_view text) {
+  fake::TheIo().written += text;
+  fake::TheIo().spoken += std::string(text) + "\n";
+}
+void SpeakWriteLine(std::string_view text) {
+  SpeakWrite(text);
+  fake::TheIo().written += '\n';
+}
+void SpeakWriteNumber(int32_t n) { SpeakWrite(std::to_string(n)); }
+void SpeakText(std::string_view text) { fake::TheIo().spoken += std::string(text) + "\n"; }
+void StartSpeech(int, const std::string&) {}
+void EndSpeech() {}
+void PlayClick() {}
+void PlayTone() {}
+
+// Upper case of Windows-1252 letters: a-z and the accented letters 0xE0-0xFE except 0xF7.
+std::string UpperText(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)) {
+      c = static_cast<char>(byte - 0x20);
+    }
+  }
+  return upper;
+}
+
+}  // namespace speech
