@@ -1,14 +1,56 @@
 #pragma once
-// Sound cues and waiting: clicks, tones, recorded character sounds, silencing.
+// Sound cues and waiting: the state the speech services share, recorded character and
+// word sounds, the click and the tone, dial tones, and telling, waiting for and silencing
+// whatever sounds.
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace speech {
 
+// ---- shared speech state ----
+extern bool EngineActive;         // an external engine is open (StartSpeech / EndSpeech)
+extern int EngineType;            // the engine kind last opened; 3 is the MBROLA front end
+extern bool WaitBeforeSound;      // the next recorded sound waits for engine speech to end first
+extern bool StopRequested;        // set by StopSpeech; ends the built-in speaking loop
+extern bool EchoTyping;           // the line editor plays each typed character's sound
+extern std::string LettersFolder;  // Windows form, always ending in '\' ("c:\lorben\som\letras\")
+extern std::string SoundFolder;    // for names without a leading '_'; empty: current directory
+extern std::string StartFolder;    // working directory at start, without a trailing separator
+
+// The private message posted to the console window so that a wait for messages wakes up.
+inline constexpr uint32_t SpeechWakeMessage = 0x463;
+
+// Plays each character's sound in turn; stops before the next one once a key is waiting.
+void SpellText(std::string_view text);
+// Waits for engine speech, then plays LettersFolder + "_<code>.wav" to its end.
+void PlayCharSound(uint8_t code);
+// Waits for engine speech, then plays a named sound ("_x": LettersFolder, else SoundFolder)
+// to its end. A missing file plays nothing.
+void PlaySoundFile(std::string_view name);
+// The short click (never time-compressed).
 void PlayClick();
 // The attention tone; discards keys typed ahead first.
 void PlayTone();
+// True while a recorded sound or engine speech plays; a waiting key stops all and answers false.
+bool SpeechBusy();
+// When WaitBeforeSound is set: waits until SpeechBusy is false, then clears the flag.
+void WaitSpeech();
+// Silences wave playback and the engine, sets StopRequested, wakes any message wait.
+// The waiting key stays queued.
+void StopSpeech();
+// Waits for and takes the next key, silences speech and plays the key's sound.
+uint8_t ReadKeySpoken();
+// Upper-cases a..z and the Windows-1252 accented lower-case letters (224..255 less 32).
 std::string UpperText(std::string_view text);
+// Telephone dial tones for '0'..'9', '#', '*' (dtmf_X); ',' pauses a second.
+void PlayDialTones(std::string_view text);
+// Fills the first 44 bytes of image with the header of a PCM wave image.
+void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate, uint16_t channels,
+                     uint16_t bits);
+// Waits for engine speech, plays an in-memory wave image and waits until it has ended.
+void PlaySoundBuffer(std::span<const uint8_t> image);
 
 }  // namespace speech
