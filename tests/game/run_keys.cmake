@@ -1,0 +1,31 @@
+# Runs the program on one key script and compares what it wrote with the expected files.
+#   -DPROGRAM=quelvar -DKEYS=name.keys -DWORK=folder
+# name.transcript must match the transcript byte for byte; name.speech, when it exists,
+# must match the speech log (what was spoken, as opposed to only written).
+get_filename_component(name "${KEYS}" NAME_WE)
+get_filename_component(folder "${KEYS}" DIRECTORY)
+set(out "${WORK}/${name}")
+file(REMOVE_RECURSE "${out}")
+file(MAKE_DIRECTORY "${out}/config")
+execute_process(
+  COMMAND "${PROGRAM}" --console=headless "--keys=${KEYS}" "--transcript=${out}/transcript"
+          "--speech-log=${out}/speech" "--config-dir=${out}/config"
+  RESULT_VARIABLE status
+  TIMEOUT 120)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${name}: the program ended with ${status}")
+endif()
+
+function(compare expected actual)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${expected}" "${actual}"
+                  RESULT_VARIABLE different)
+  if(different)
+    execute_process(COMMAND diff -u "${expected}" "${actual}" OUTPUT_VARIABLE changes)
+    message(FATAL_ERROR "${name}: ${actual} differs from ${expected}\n${changes}")
+  endif()
+endfunction()
+
+compare("${folder}/${name}.transcript" "${out}/transcript")
+if(EXISTS "${folder}/${name}.speech")
+  compare("${folder}/${name}.speech" "${out}/speech")
+endif()
