@@ -1,0 +1,277 @@
+#include "platform/sdl_audio.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace platform {
+namespace {
+
+uint32_t ReadLe32(std::span<const uint8_t> bytes, std::size_t at) {
+  return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
+         (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
+}
+uint16_t ReadLe16(std::span<const uint8_t> bytes, std::size_t at) {
+  return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+bool TagIs(std::span<const uint8_t> bytes, std::size_t at, const char* tag) {
+  return std::memcmp(bytes.data() + at, tag, 4) == 0;
+}
+
+class LoopVoice : public AudioVoice {
+ public:
+  LoopVoice(WaveSound sound, int targetRate) : sound_(std::move(sound)), reader_(sound_.sampleRate, targetRate) {}
+  bool MixInto(std::span<int32_t> mix, std::size_t frames, int channels, int) override {
+    reader_.MixInto(sound_, true, mix, frames, channels);
+    return true;
+  }
+
+ private:
+  WaveSound sound_;
+  Resampler reader_;
+};
+
+// A sine tone with 5 ms fades at both ends, so that it starts and stops without a click.
+class ToneVoice : public AudioVoice {
+ public:
+  ToneVoice(int frequencyHz, int durationMs, int sampleRate)
+      : step_(2 * std::numbers::pi * frequencyHz / sampleRate),
+        totalFrames_(static_cast<std::size_t>(sampleRate) * static_cast<std::size_t>(durationMs) / 1000),
+        fadeFrames_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate) / 200)) {}
+
+  bool MixInto(std::span<int32_t> mix, std::size_t frames, int channels, int) override {
+    constexpr double Amplitude = 6000;
+    for (std::size_t i = 0; i < frames && done_ < totalFrames_; ++i, ++done_) {
+      const std::size_t edge = std::min(done_, totalFrames_ - 1 - done_);
+      const double gain = edge < fadeFrames_ ? static_cast<double>(edge) / static_cast<double>(fadeFrames_) : 1.0;
+      const auto value = static_cast<int32_t>(Amplitude * gain * std::sin(step_ * static_cast<double>(done_)));
+      for (int c = 0; c < channels; ++c) mix[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] += value;
+    }
+    return done_ < totalFrames_;
+  }
+
+ private:
+  double step_;
+  std::size_t totalFrames_, fadeFrames_, done_ = 0;
+};
+
+}  // namespace
+
+std::optional<WaveSound> ParseWaveImage(std::span<const uint8_t> image) {
+  if (image.size() < 12 || !TagIs(image, 0, "RIFF") || !TagIs(image, 8, "WAVE")) return std::nullopt;
+  WaveSound sound;
+  int bits = 0;
+  bool haveFormat = false;
+  std::size_t at = 12;
+  while (at + 8 <= image.size()) {
+    const uint32_t length = ReadLe32(image, at + 4);
+    const std::size_t body = at + 8;
+    const std::size_t available = std::min<std::size_t>(length, image.size() - body);
+    if (TagIs(image, at, "fmt ")) {
+      if (available < 16) return std::nullopt;
+      uint16_t format = ReadLe16(image, body);
+      if (format == 0xFFFE && available >= 26) format = ReadLe16(image, body + 24);  // extensible: sub-format
+      sound.channels = ReadLe16(image, body + 2);
+      sound.sampleRate = static_cast<int>(std::min<uint32_t>(ReadLe32(image, body + 4), 1000000));
+      bits = ReadLe16(image, body + 14);
+      if (format != 1 || (sound.channels != 1 && sound.channels != 2) || (bits != 8 && bits != 16) ||
+          sound.sampleRate < 1000) {
+        return std::nullopt;
+      }
+      haveFormat = true;
+    } else if (TagIs(image, at, "data")) {
+      if (!haveFormat) return std::nullopt;
+      const std::size_t frameBytes = static_cast<std::size_t>(sound.channels * bits / 8);
+      const std::size_t frames = available / frameBytes;
+      sound.samples.resize(frames * static_cast<std::size_t>(sound.channels));
+      for (std::size_t i = 0; i < sound.samples.size(); ++i) {
+        sound.samples[i] = bits == 8 ? static_cast<int16_t>((image[body + i] - 128) * 256)
+                                     : static_cast<int16_t>(ReadLe16(image, body + 2 * i));
+      }
+      return sound;
+    }
+    if (length > image.size()) break;
+    at = body + length + (length & 1);  // chunks are padded to even lengths
+  }
+  return std::nullopt;
+}
+
+Resampler::Resampler(int sourceRate, int targetRate)
+    : step_((static_cast<uint64_t>(std::max(sourceRate, 1)) << 32) / static_cast<uint64_t>(std::max(targetRate, 1))) {}
+
+bool Resampler::Finished(const WaveSound& sound) const { return (position_ >> 32) >= sound.Frames(); }
+
+std::size_t Resampler::MixInto(const WaveSound& sound, bool loop, std::span<int32_t> mix, std::size_t frames,
+                               int channels) {
+  const std::size_t total = sound.Frames();
+  if (total == 0) return 0;
+  const auto outChannels = static_cast<std::size_t>(channels);
+  const uint64_t wrap = static_cast<uint64_t>(total) << 32;
+  const auto sample = [&](std::size_t frame, std::size_t channel) -> int64_t {
+    return sound.samples[frame * static_cast<std::size_t>(sound.channels) + channel];
+  };
+  std::size_t done = 0;
+  for (; done < frames; ++done) {
+    const auto index = static_cast<std::size_t>(position_ >> 32);
+    if (index >= total) break;  // only without looping
+    const std::size_t next = index + 1 < total ? index + 1 : (loop ? 0 : index);
+    const auto fraction = static_cast<int64_t>((position_ & 0xFFFFFFFFu) >> 16);
+    const auto at = [&](std::size_t channel) {
+      const int64_t a = sample(index, channel), b = sample(next, channel);
+      return static_cast<int32_t>(a + (((b - a) * fraction) >> 16));
+    };
+    int32_t* out = &mix[done * outChannels];
+    if (sound.channels == 1) {
+      const int32_t value = at(0);
+      for (std::size_t c = 0; c < outChannels; ++c) out[c] += value;
+    } else if (outChannels == 1) {
+      out[0] += (at(0) + at(1)) / 2;
+    } else {
+      out[0] += at(0);
+      out[1] += at(1);
+    }
+    position_ += step_;
+    if (loop && position_ >= wrap) position_ %= wrap;
+  }
+  return done;
+}
+
+AudioMixer::AudioMixer(int sampleRate, int channels) : sampleRate_(sampleRate), channels_(std::max(channels, 1)) {}
+
+bool AudioMixer::PlayLoop(std::span<const uint8_t> waveImage) {
+  std::shared_ptr<AudioVoice> voice;
+  if (auto sound = ParseWaveImage(waveImage); sound && sound->Frames() > 0) {
+    voice = std::make_shared<LoopVoice>(std::move(*sound), sampleRate_);
+  }
+  std::lock_guard lock(mutex_);
+  loop_.swap(voice);  // the old voice is released after the lock
+  return loop_ != nullptr;
+}
+
+void AudioMixer::StopLoop() {
+  std::shared_ptr<AudioVoice> old;
+  std::lock_guard lock(mutex_);
+  loop_.swap(old);
+}
+
+void AudioMixer::Beep(int frequencyHz, int durationMs) {
+  AddVoice(std::make_shared<ToneVoice>(frequencyHz, durationMs, sampleRate_));
+}
+
+void AudioMixer::AddVoice(std::shared_ptr<AudioVoice> voice) {
+  std::lock_guard lock(mutex_);
+  voices_.push_back(std::move(voice));
+}
+
+void AudioMixer::RemoveVoice(const AudioVoice* voice) {
+  std::vector<std::shared_ptr<AudioVoice>> removed;
+  std::lock_guard lock(mutex_);
+  for (auto it = voices_.begin(); it != voices_.end();) {
+    if (it->get() == voice) {
+      removed.push_back(std::move(*it));
+      it = voices_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+bool AudioMixer::HasVoices() {
+  std::lock_guard lock(mutex_);
+  return loop_ || !voices_.empty();
+}
+
+void AudioMixer::Render(std::span<int16_t> out) {
+  const std::size_t frames = out.size() / static_cast<std::size_t>(channels_);
+  std::vector<std::shared_ptr<AudioVoice>> ended;  // released after the lock
+  {
+    std::lock_guard lock(mutex_);
+    if (accumulator_.size() < out.size()) accumulator_.resize(out.size());
+    const std::span<int32_t> mix(accumulator_.data(), out.size());
+    std::fill(mix.begin(), mix.end(), 0);
+    if (loop_) loop_->MixInto(mix, frames, channels_, sampleRate_);
+    for (auto it = voices_.begin(); it != voices_.end();) {
+      if ((*it)->MixInto(mix, frames, channels_, sampleRate_)) {
+        ++it;
+      } else {
+        ended.push_back(std::move(*it));
+        it = voices_.erase(it);
+      }
+    }
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      out[i] = static_cast<int16_t>(std::clamp<int32_t>(mix[i], -32768, 32767));
+    }
+  }
+}
+
+// ---- the device ----
+
+namespace {
+
+struct SharedDevice {
+  bool tried = false;
+  SDL_AudioDeviceID id = 0;
+  std::unique_ptr<AudioMixer> mixer;
+};
+SharedDevice gDevice;
+
+void FillFromMixer(void* user, Uint8* stream, int length) {
+  auto* mixer = static_cast<AudioMixer*>(user);
+  mixer->Render(std::span<int16_t>(reinterpret_cast<int16_t*>(stream), static_cast<std::size_t>(length) / 2));
+}
+
+}  // namespace
+
+AudioMixer* SharedAudioMixer() {
+  if (gDevice.tried) return gDevice.mixer.get();
+  gDevice.tried = true;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  // The callback only starts once the device is unpaused, so the mixer can be made for the
+  // rate asked for and made again when the device settles on another one.
+  SDL_AudioSpec wanted{};
+  wanted.freq = 48000;
+  wanted.format = AUDIO_S16SYS;
+  wanted.channels = 2;
+  wanted.samples = 512;  // about 10 ms: a key silences sound within one buffer
+  wanted.callback = FillFromMixer;
+  SDL_AudioSpec obtained{};
+  auto mixer = std::make_unique<AudioMixer>(wanted.freq, wanted.channels);
+  wanted.userdata = mixer.get();
+  const SDL_AudioDeviceID id =
+      SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+  if (id == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return nullptr;
+  }
+  if (obtained.freq != wanted.freq) {
+    SDL_CloseAudioDevice(id);
+    mixer = std::make_unique<AudioMixer>(obtained.freq, wanted.channels);
+    wanted.freq = obtained.freq;
+    wanted.userdata = mixer.get();
+    const SDL_AudioDeviceID again = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (again == 0) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return nullptr;
+    }
+    gDevice.id = again;
+  } else {
+    gDevice.id = id;
+  }
+  gDevice.mixer = std::move(mixer);
+  SDL_PauseAudioDevice(gDevice.id, 0);
+  return gDevice.mixer.get();
+}
+
+void CloseSharedAudio() {
+  if (gDevice.id != 0) {
+    SDL_CloseAudioDevice(gDevice.id);  // waits for the callback to finish
+    gDevice.id = 0;
+    gDevice.mixer.reset();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+}
+
+}  // namespace platform

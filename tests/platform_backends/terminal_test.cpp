@@ -1,0 +1,177 @@
+// The terminal backend's key decoder and screen renderer, on byte strings.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/terminal_backend.h"
+
+namespace platform {
+namespace {
+
+// One decoded input as text, so that a failure reads as a list of keys.
+std::string Describe(const TerminalInput& input) {
+  if (input.kind == TerminalInput::Kind::FocusIn) return "focus-in";
+  if (input.kind == TerminalInput::Kind::FocusOut) return "focus-out";
+  std::string text;
+  if (input.key.modifiers & ModCtrl) text += "Ctrl+";
+  if (input.key.modifiers & ModAlt) text += "Alt+";
+  if (input.key.modifiers & ModShift) text += "Shift+";
+  text += "vk" + std::to_string(input.key.virtualKey);
+  if (input.key.character) text += "/" + std::to_string(*input.key.character);
+  return text;
+}
+
+std::vector<std::string> Decode(std::string_view bytes, bool atEnd = true) {
+  std::vector<TerminalInput> inputs;
+  const std::size_t used = DecodeTerminalInput(bytes, atEnd, inputs);
+  std::vector<std::string> out;
+  for (const auto& input : inputs) out.push_back(Describe(input));
+  if (used != bytes.size()) out.push_back("unread:" + std::to_string(bytes.size() - used));
+  return out;
+}
+
+using Keys = std::vector<std::string>;
+
+TEST(TerminalKeys, PlainCharactersAndControlBytes) {
+  EXPECT_EQ(Decode("a"), Keys{"vk65/97"});
+  EXPECT_EQ(Decode("A"), Keys{"Shift+vk65/65"});
+  EXPECT_EQ(Decode("7 "), (Keys{"vk55/55", "vk32/32"}));
+  EXPECT_EQ(Decode(","), Keys{"vk0/44"});
+  EXPECT_EQ(Decode("\r"), Keys{"vk13/13"});
+  EXPECT_EQ(Decode("\t"), Keys{"vk9/9"});
+  EXPECT_EQ(Decode("\x03"), Keys{"Ctrl+vk67/3"});
+  EXPECT_EQ(Decode("\x1a"), Keys{"Ctrl+vk90/26"});
+  EXPECT_EQ(Decode("\n"), Keys{"Ctrl+vk74/10"});
+}
+
+TEST(TerminalKeys, BackspaceIsDelAndCtrlBackspaceIsBs) {
+  EXPECT_EQ(Decode("\x7f"), Keys{"vk8/8"});
+  EXPECT_EQ(Decode("\x08"), Keys{"Ctrl+vk8/8"});
+}
+
+TEST(TerminalKeys, CursorAndEditingKeys) {
+  EXPECT_EQ(Decode("\x1b[A\x1b[B\x1b[C\x1b[D"), (Keys{"vk38", "vk40", "vk39", "vk37"}));
+  EXPECT_EQ(Decode("\x1bOA\x1bOD"), (Keys{"vk38", "vk37"}));  // application cursor mode
+  EXPECT_EQ(Decode("\x1b[H\x1b[F\x1b[1~\x1b[4~\x1bOH\x1bOF"),
+            (Keys{"vk36", "vk35", "vk36", "vk35", "vk36", "vk35"}));
+  EXPECT_EQ(Decode("\x1b[5~\x1b[6~\x1b[2~\x1b[3~"), (Keys{"vk33", "vk34", "vk45", "vk46"}));
+}
+
+TEST(TerminalKeys, FunctionKeysInEveryForm) {
+  EXPECT_EQ(Decode("\x1bOP\x1bOQ\x1bOR\x1bOS"), (Keys{"vk112", "vk113", "vk114", "vk115"}));
+  EXPECT_EQ(Decode("\x1b[11~\x1b[15~\x1b[17~\x1b[21~\x1b[23~\x1b[24~"),
+            (Keys{"vk112", "vk116", "vk117", "vk121", "vk122", "vk123"}));
+  EXPECT_EQ(Decode("\x1b[[A\x1b[[E"), (Keys{"vk112", "vk116"}));  // Linux console
+  EXPECT_EQ(Decode("\x1b[1;5P"), Keys{"Ctrl+vk112"});
+  EXPECT_EQ(Decode("\x1b[24;7~"), Keys{"Ctrl+Alt+vk123"});
+}
+
+TEST(TerminalKeys, XtermModifierParameters) {
+  EXPECT_EQ(Decode("\x1b[1;5D"), Keys{"Ctrl+vk37"});
+  EXPECT_EQ(Decode("\x1b[1;2C"), Keys{"Shift+vk39"});
+  EXPECT_EQ(Decode("\x1b[1;3C"), Keys{"Alt+vk39"});
+  EXPECT_EQ(Decode("\x1b[2;2~"), Keys{"Shift+vk45"});
+  EXPECT_EQ(Decode("\x1b[2;5~"), Keys{"Ctrl+vk45"});
+  EXPECT_EQ(Decode("\x1b[3;5~"), Keys{"Ctrl+vk46"});
+  EXPECT_EQ(Decode("\x1b[Z"), Keys{"Shift+vk9/9"});
+}
+
+TEST(TerminalKeys, CtrlEnterFromModifyOtherKeysAndCsiU) {
+  EXPECT_EQ(Decode("\x1b[27;5;13~"), Keys{"Ctrl+vk13/13"});
+  EXPECT_EQ(Decode("\x1b[13;5u"), Keys{"Ctrl+vk13/13"});
+  EXPECT_EQ(Decode("\x1b[127;5u"), Keys{"Ctrl+vk8/8"});
+  EXPECT_EQ(Decode("\x1b[97;5u"), Keys{"Ctrl+vk65/1"});
+  EXPECT_EQ(Decode("\x1b[27;3;120~"), Keys{"Alt+vk88"});
+  EXPECT_EQ(Decode("\x1b[27;6;65~"), Keys{"Ctrl+Shift+vk65/1"});
+}
+
+TEST(TerminalKeys, LoneEscWaitsForTheTimeoutAltLetterDoesNot) {
+  EXPECT_EQ(Decode("\x1b", false), Keys{"unread:1"});
+  EXPECT_EQ(Decode("\x1b", true), Keys{"vk27/27"});
+  EXPECT_EQ(Decode("\x1bx", false), Keys{"Alt+vk88"});
+  EXPECT_EQ(Decode("\x1bX", false), Keys{"Alt+Shift+vk88"});
+  EXPECT_EQ(Decode("\x1b" "5"), Keys{"Alt+vk53"});
+  EXPECT_EQ(Decode("\x1b\x1b"), (Keys{"vk27/27", "vk27/27"}));
+  EXPECT_EQ(Decode("\x1b\r"), Keys{"Alt+vk13"});
+  EXPECT_EQ(Decode("a\x1b", false), (Keys{"vk65/97", "unread:1"}));
+}
+
+TEST(TerminalKeys, SequenceSplitAcrossReadsWaitsForItsEnd) {
+  EXPECT_EQ(Decode("\x1b[1;5", false), Keys{"unread:5"});
+  EXPECT_EQ(Decode("\x1b[", false), Keys{"unread:2"});
+  EXPECT_EQ(Decode("\x1bO", false), Keys{"unread:2"});
+  EXPECT_EQ(Decode("\x1bO", true), Keys{"Alt+Shift+vk79"});  // Alt+Shift+O
+  EXPECT_EQ(Decode("\x1b[1;5", true), Keys{});               // cut short for good: dropped
+}
+
+TEST(TerminalKeys, BrokenAndUnknownSequencesAreDroppedWithoutLosingTheNextKey) {
+  EXPECT_EQ(Decode("\x1b[1;\x03"), Keys{"Ctrl+vk67/3"});
+  EXPECT_EQ(Decode("\x1b[99~a"), Keys{"vk65/97"});
+  EXPECT_EQ(Decode("\x1b[?1;2cq"), Keys{"vk81/113"});  // a terminal's reply, not a key
+  EXPECT_EQ(Decode("\x1b[<0;3;4Mz"), Keys{"vk90/122"});
+}
+
+TEST(TerminalKeys, Utf8BecomesWindows1252) {
+  EXPECT_EQ(Decode("\xc3\xa9"), Keys{"vk0/233"});      // é
+  EXPECT_EQ(Decode("\xc3\xa3o"), (Keys{"vk0/227", "vk79/111"}));  // ão
+  EXPECT_EQ(Decode("\xc3\x87"), Keys{"vk0/199"});      // Ç
+  EXPECT_EQ(Decode("\xe2\x82\xac"), Keys{"vk0/128"});  // € is 0x80 in Windows-1252
+  EXPECT_EQ(Decode("\xe4\xb8\xad" "a"), Keys{"vk65/97"});  // no Windows-1252 byte: dropped
+  EXPECT_EQ(Decode("\xc3", false), Keys{"unread:1"});
+  EXPECT_EQ(Decode("\xe9" "a"), (Keys{"vk0/233", "vk65/97"}));  // a Latin-1 terminal's byte
+  EXPECT_EQ(Decode("\x1b\xc3\xa9"), Keys{});  // Alt with a letter that has no key: nothing
+}
+
+TEST(TerminalKeys, FocusReports) {
+  EXPECT_EQ(Decode("\x1b[O\x1b[I"), (Keys{"focus-out", "focus-in"}));
+}
+
+TerminalGrid Blank(int columns, int rows) {
+  TerminalGrid grid(columns, rows);
+  for (auto& cell : grid.cells) cell = {' ', {192, 192, 192}, {0, 0, 0}};
+  return grid;
+}
+
+TEST(TerminalRender, OnlyChangedCellsAreWrittenWithTheirColours) {
+  const TerminalGrid shown = Blank(10, 3);
+  TerminalGrid wanted = shown;
+  wanted.At(2, 1) = {'o', {255, 255, 0}, {0, 0, 255}};
+  wanted.At(3, 1) = {'k', {255, 255, 0}, {0, 0, 255}};
+  EXPECT_EQ(RenderGridDiff(&shown, wanted, 10, 3), "\x1b[2;3H\x1b[38;2;255;255;0m\x1b[48;2;0;0;255mok");
+  EXPECT_EQ(RenderGridDiff(&wanted, wanted, 10, 3), "");
+}
+
+TEST(TerminalRender, ColourChangesAndGapsAreMinimal) {
+  const TerminalGrid shown = Blank(10, 2);
+  TerminalGrid wanted = shown;
+  wanted.At(0, 0) = {'a', {255, 0, 0}, {0, 0, 0}};
+  wanted.At(1, 0) = {'b', {0, 255, 0}, {0, 0, 0}};
+  wanted.At(5, 0) = {'c', {0, 255, 0}, {0, 0, 0}};
+  EXPECT_EQ(RenderGridDiff(&shown, wanted, 10, 2),
+            "\x1b[1;1H\x1b[38;2;255;0;0m\x1b[48;2;0;0;0ma\x1b[38;2;0;255;0mb\x1b[1;6Hc");
+}
+
+TEST(TerminalRender, CharactersAreUtf8AndControlsShowAsBlanks) {
+  const TerminalGrid shown = Blank(4, 1);
+  TerminalGrid wanted = shown;
+  wanted.At(0, 0).character = 0xE3;  // ã
+  wanted.At(1, 0).character = 0x80;  // €
+  wanted.At(2, 0).character = 0x81;  // undefined: a C1 control
+  wanted.At(3, 0).character = 0x07;
+  EXPECT_EQ(RenderGridDiff(&shown, wanted, 4, 1),
+            "\x1b[1;1H\x1b[38;2;192;192;192m\x1b[48;2;0;0;0m\xc3\xa3\xe2\x82\xac  ");
+}
+
+TEST(TerminalRender, FullRedrawCoversOnlyTheVisibleCellsAndMovesAfterTheLastColumn) {
+  TerminalGrid wanted = Blank(3, 3);
+  wanted.At(2, 0).character = 'x';
+  const std::string all = RenderGridDiff(nullptr, wanted, 3, 2);
+  EXPECT_EQ(all,
+            "\x1b[1;1H\x1b[38;2;192;192;192m\x1b[48;2;0;0;0m  x"
+            "\x1b[2;1H   ");
+  EXPECT_EQ(RenderGridDiff(nullptr, wanted, 2, 1), "\x1b[1;1H\x1b[38;2;192;192;192m\x1b[48;2;0;0;0m  ");
+}
+
+}  // namespace
+}  // namespace platform
