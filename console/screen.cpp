@@ -320,7 +320,6 @@ void EnsureConsoleWindow() {
   const platform::Size outer{2 * metrics.frameWidth + ScreenColumns * gConsole.cells.width,
                              2 * metrics.frameHeight + ScreenRows * gConsole.cells.height + metrics.captionHeight};
   gConsole.clientSize = {ScreenColumns * gConsole.cells.width, ScreenRows * gConsole.cells.height};
-  gConsole.cursorX = gConsole.cursorY = 0;
   if (platform::CreateAppWindow(ConsoleWindowProc, gConsole.caption, outer) == 0) {
     std::fputs("quelvar: the console window cannot be created\n", stderr);
     platform::ExitProgram(1);

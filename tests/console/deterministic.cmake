@@ -1,0 +1,21 @@
+# Runs the program twice on the same key script and compares the outputs byte for byte.
+file(MAKE_DIRECTORY ${WORK})
+foreach(run 1 2)
+  execute_process(COMMAND ${PROGRAM} --console=headless --keys=${KEYS} --config-dir=${WORK}
+                          --transcript=${WORK}/transcript${run}.txt --screen-dump=${WORK}/screen${run}.txt
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "run ${run} ended with ${result}")
+  endif()
+endforeach()
+foreach(kind transcript screen)
+  file(READ ${WORK}/${kind}1.txt first)
+  file(READ ${WORK}/${kind}2.txt second)
+  if(NOT first STREQUAL second)
+    message(FATAL_ERROR "the two ${kind}s differ")
+  endif()
+  string(LENGTH "${first}" length)
+  if(length EQUAL 0)
+    message(FATAL_ERROR "the ${kind} is empty")
+  endif()
+endforeach()
