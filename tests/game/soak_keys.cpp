@@ -58,6 +58,10 @@ int main(int argc, char** argv) {
       if (chance(60)) line += " " + pick(Noise) + pick(Words);
     }
     if (chance(3)) line += std::string(std::uniform_int_distribution<int>(1, 300)(random), 'z');
+    // A death can come with any command, and the restart question takes the next key: a
+    // line must not begin with "n", which would end the program. A leading blank changes
+    // nothing for a command.
+    if (line.starts_with('n') || line.starts_with('N')) line = " " + line;
     if (line.starts_with("fim") || line.starts_with("abandonar")) {
       // The restart question takes one key: keep playing.
       std::cout << line << "\ns<NoEnter>\n";
