@@ -1,0 +1,27 @@
+#pragma once
+// The shell's "open" on Linux: documents and web addresses go to xdg-open, programs are run
+// themselves, always through an argument vector and never through a shell command line.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// The argument vector that opens program with parameter, or nothing when nothing should be
+// run: program is a web address (http://, https://, www.), a file (Windows or Linux form,
+// relative to the current directory) or a program name found on PATH. An executable file
+// or program is run with the parameter as its one argument (none when empty); any other
+// existing file is opened with xdg-open; a name that is none of these opens nothing.
+std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter);
+
+// Starts the command detached from the program (its output goes nowhere) and returns at
+// once; false when there was nothing to start or the process could not be created.
+bool ShellOpen(std::string_view program, std::string_view parameter);
+
+// Tests see the argument vectors instead of starting processes (an empty function restores
+// the real start).
+void SetShellStarterForTests(bool (*starter)(const std::vector<std::string>& arguments));
+
+}  // namespace platform

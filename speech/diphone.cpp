@@ -1,0 +1,448 @@
+#include "speech/diphone.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "platform/win.h"
+#include "speech/cues.h"
+#include "speech/settings.h"
+
+namespace speech {
+namespace {
+
+constexpr std::size_t MaxTokenLength = 40;
+constexpr std::size_t SilenceBlock = 100;
+constexpr std::size_t NoiseSamples = 300;
+constexpr uint8_t SilenceLevel = 128;
+constexpr std::size_t BufferCapacity = DiphoneBufferSize - DiphoneWaveHeaderSize;  // 63,956
+
+struct Database {
+  std::vector<DiphoneRecord> index;
+  int soundFile = -1;
+  std::string folder;
+};
+
+// What one SpeakPhonetic call works with.
+struct Synthesis {
+  std::vector<uint8_t> buffer;  // DiphoneBufferSize when allocated
+  std::size_t write = DiphoneWaveHeaderSize;
+  bool stressed = false;
+  uint32_t noiseSeed = 0x1234567u;
+};
+
+DiphoneSettings gSettings;
+Database gDatabase;
+Synthesis gSynthesis;
+
+bool IsVowel(char c) { return std::strchr("AEIOUaeiouwy", c) != nullptr && c != 0; }
+bool IsConsonant(char c) { return std::strchr("bcdfgjklmnpqrstvxz", c) != nullptr && c != 0; }
+bool IsGlide(char c) { return c == 'w' || c == 'y'; }
+bool IsVowelMark(char c) { return c == '^' || c == '~'; }
+bool IsStressedVowel(char c) { return std::strchr("AEIOU", c) != nullptr && c != 0; }
+
+bool EndsWith(std::string_view s, std::string_view end) {
+  return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
+}
+
+std::string UpperAscii(std::string_view name) {
+  std::string upper(name);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return upper;
+}
+
+uint32_t ReadLittleEndian(std::span<const uint8_t> bytes) {
+  uint32_t value = 0;
+  for (std::size_t i = bytes.size(); i-- > 0;) value = (value << 8) | bytes[i];
+  return value;
+}
+
+// ---- the output buffer ----
+
+void Flush() {
+  Synthesis& s = gSynthesis;
+  if (s.write <= DiphoneWaveHeaderSize) return;
+  const auto samples = static_cast<uint32_t>(s.write - DiphoneWaveHeaderSize);
+  BuildWaveHeader(s.buffer, samples, DiphoneSampleRate, 1, 8);
+  PlaySoundBuffer(std::span<const uint8_t>(s.buffer.data(), s.write));
+  s.write = DiphoneWaveHeaderSize;
+}
+
+// Flushes when n more samples would reach the end of the buffer. Returns how many of the
+// n samples fit (all of them unless a single piece is longer than the whole buffer).
+std::size_t MakeRoom(std::size_t n) {
+  if (gSynthesis.write + n >= DiphoneBufferSize) {
+    Flush();
+    while (SpeechBusy()) platform::WaitMessage();
+  }
+  return std::min(n, DiphoneBufferSize - gSynthesis.write);
+}
+
+void AppendSilence(std::size_t n) {
+  for (std::size_t block = 0; block < n / SilenceBlock; ++block) {
+    const std::size_t room = MakeRoom(SilenceBlock);
+    std::memset(gSynthesis.buffer.data() + gSynthesis.write, SilenceLevel, room);
+    gSynthesis.write += room;
+  }
+}
+
+void AppendNoise() {
+  const std::size_t room = MakeRoom(NoiseSamples);
+  for (std::size_t i = 0; i < room; ++i) {
+    gSynthesis.noiseSeed = gSynthesis.noiseSeed * 1103515245u + 12345u;
+    gSynthesis.buffer[gSynthesis.write++] = static_cast<uint8_t>(88 + (gSynthesis.noiseSeed >> 16) % 80);
+  }
+}
+
+bool AppendUnit(std::string_view name, bool stressed, double factor) {
+  const DiphoneRecord* record = FindDiphoneUnit(gDatabase.index, name);
+  if (!record || gDatabase.soundFile < 0) return false;
+  const int32_t length = record->lengthSamples;
+  int32_t kept = length;
+  if (!stressed && name.size() >= 3) {
+    kept = length - gSettings.unitCutSamples;
+    if (kept < gSettings.unitMinimumSamples) kept = std::min(length, gSettings.unitMinimumSamples);
+  }
+  // A negative cut or minimum from the configuration must not reach into the next unit.
+  kept = std::clamp(kept, 0, length);
+  const auto wanted = static_cast<std::size_t>(static_cast<double>(kept) * std::clamp(factor, 0.0, 1.0));
+  const std::size_t room = MakeRoom(wanted);
+  const ssize_t got = ::pread(gDatabase.soundFile, gSynthesis.buffer.data() + gSynthesis.write, room,
+                              static_cast<off_t>(record->offset));
+  if (got > 0) gSynthesis.write += static_cast<std::size_t>(got);
+  return true;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool SameId(const uint8_t* id, const char* expected) {
+  for (int i = 0; i < 4; ++i) {
+    auto a = static_cast<char>(id[i]);
+    char b = expected[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+// Appends the samples of LettersFolder + name + ".wav" as they are (an 11025 Hz 8-bit mono
+// recording); false when the file is missing, not a wave file or has no samples.
+bool AppendRecording(std::string_view name) {
+  const std::string windowsPath = LettersFolder + std::string(name) + ".wav";
+  const auto path = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(windowsPath));
+  if (!path) return false;
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path->c_str(), "rb"));
+  if (!file) return false;
+  uint8_t header[12];
+  if (std::fread(header, 1, 12, file.get()) != 12 || !SameId(header, "RIFF")) return false;
+  uint8_t chunk[8];
+  if (std::fread(chunk, 1, 8, file.get()) != 8 || !SameId(chunk, "fmt ")) return false;
+  uint32_t size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
+  for (;;) {
+    if (std::fseek(file.get(), static_cast<long>(size), SEEK_CUR) != 0) return false;
+    if (std::fread(chunk, 1, 8, file.get()) != 8) return false;
+    size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
+    if (SameId(chunk, "data")) break;
+  }
+  if (size == 0) return false;
+  const std::size_t room = MakeRoom(size);
+  const std::size_t got = std::fread(gSynthesis.buffer.data() + gSynthesis.write, 1, room, file.get());
+  if (got == 0) return false;
+  gSynthesis.write += got;
+  return true;
+}
+
+// ---- from transcription to units ----
+
+void SpeakUnit(const std::string& name, bool stressed, double factor) {
+  const bool found = name.front() == '_' ? AppendRecording(name) : AppendUnit(name, stressed, factor);
+  if (found) return;
+  const std::size_t n = name.size();
+  if (n <= 2) {
+    AppendNoise();
+    return;
+  }
+  const char last = name.back();
+  if (IsVowel(last)) {
+    SpeakUnit(name.substr(0, n - 1), stressed, factor * 0.9);
+    SpeakUnit(std::string("$") + last, stressed, factor);
+  } else if (EndsWith(name, "CIRC") && n >= 7) {
+    SpeakUnit(name.substr(0, n - 5), stressed, factor * 0.9);
+    SpeakUnit("$" + name.substr(n - 5), stressed, factor);
+  } else if (EndsWith(name, "TIL")) {
+    // A nasal vowel missing from the database: the closed vowel, then a short nasal.
+    const std::string base = name.substr(0, n - 3);
+    const char vowel = base.empty() ? 0 : base.back();
+    if (vowel == 'I' || vowel == 'i' || vowel == 'U' || vowel == 'u') {
+      SpeakUnit(base, stressed, factor * 0.9);
+    } else {
+      SpeakUnit(base + "CIRC", true, factor * 0.9);
+    }
+    SpeakUnit("$nn", false, 0.9);
+  }
+}
+
+void SpeakSyllable(std::string_view part, double factor) {
+  std::string name = "$";
+  bool stressedHere = false;
+  if (!part.empty() && part.front() == '_') {
+    // "_x" plays the recording of the character x; the marker's own name is kept whole.
+    if (part == "_TRACO") {
+      name = std::string(part);
+    } else {
+      name = "_" + std::to_string(part.size() > 1 ? static_cast<uint8_t>(part[1]) : 0);
+    }
+  } else {
+    for (const char ch : part) {
+      if (IsStressedVowel(ch)) {
+        gSynthesis.stressed = true;
+        stressedHere = true;
+      }
+      if (ch == '^') {
+        SpeakUnit(name + "CIRC", gSynthesis.stressed, factor);
+        name = "$";
+      } else if (ch == '~') {
+        SpeakUnit(name + "TIL", gSynthesis.stressed, factor);
+        name = "$";
+      } else {
+        name += ch;
+      }
+    }
+  }
+  if (name != "$") SpeakUnit(name, gSynthesis.stressed, factor);
+  if (stressedHere) gSynthesis.stressed = false;
+}
+
+void SpeakSegment(std::string_view s, double factor) {
+  const std::size_t n = s.size();
+  if (n == 0) return;
+  if (n == 1) {
+    SpeakSyllable(s, factor);
+    return;
+  }
+  const char last = s.back();
+  if (n > 2) {
+    const bool cluster = IsConsonant(s[0]) && IsConsonant(s[1]);
+    const bool kept = s.starts_with("dj") || s.starts_with("nh") || s.starts_with("rr") ||
+                      s.starts_with("ks") || s.starts_with("tch");
+    if (cluster && !kept) {
+      SpeakSyllable(s.substr(0, 1), 1.0);
+      SpeakSegment(s.substr(1), factor);
+      return;
+    }
+    if (EndsWith(s, "rr")) {
+      SpeakSegment(s.substr(0, n - 2), factor);
+      SpeakSyllable("rr", factor);
+      return;
+    }
+    if (IsConsonant(last)) {
+      SpeakSegment(s.substr(0, n - 1), factor);
+      SpeakSegment(s.substr(n - 1), factor);
+      return;
+    }
+  }
+  if (IsGlide(last)) {
+    const char before = s[n - 2];
+    if (IsVowel(before) && n > 2) {
+      SpeakSegment(s.substr(0, n - 1), 0.6);
+      SpeakSyllable(s.substr(n - 2), factor);
+      return;
+    }
+    if (IsVowelMark(before) && n >= 3) {
+      if (n > 3) {
+        std::string prefix(s.substr(0, n - 1));
+        if (prefix.back() == '~') prefix.back() = '^';
+        SpeakSegment(prefix, 0.6);
+      }
+      const char syllable[3] = {s[n - 3], s[n - 1], s[n - 2]};
+      SpeakSyllable(std::string_view(syllable, 3), factor);
+      return;
+    }
+  }
+  if (s != "_s" && last == 's') {
+    SpeakSegment(s.substr(0, n - 1), 0.7);
+    SpeakSyllable("s", factor);
+    return;
+  }
+  SpeakSyllable(s, factor);
+}
+
+bool ValidIndex(const std::vector<DiphoneRecord>& records, uint64_t soundSize) {
+  return std::all_of(records.begin(), records.end(), [soundSize](const DiphoneRecord& r) {
+    return uint64_t{r.offset} + r.lengthSamples <= soundSize;
+  });
+}
+
+}  // namespace
+
+void SetDiphoneSettings(const DiphoneSettings& settings) {
+  gSettings = settings;
+  if (gSettings.databaseName.size() > DiphoneNameMaximum) gSettings.databaseName.resize(DiphoneNameMaximum);
+}
+
+const DiphoneSettings& CurrentDiphoneSettings() { return gSettings; }
+
+bool ParseDiphoneIndex(std::span<const uint8_t> bytes, std::vector<DiphoneRecord>& records) {
+  records.clear();
+  const std::size_t count = bytes.size() / DiphoneRecordSize;
+  records.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto record = bytes.subspan(i * DiphoneRecordSize, DiphoneRecordSize);
+    const std::size_t nameLength = record[0];
+    if (nameLength > DiphoneNameMaximum) {
+      records.clear();
+      return false;
+    }
+    DiphoneRecord entry;
+    entry.name.assign(reinterpret_cast<const char*>(record.data() + 1), nameLength);
+    entry.lengthSamples = static_cast<uint16_t>(ReadLittleEndian(record.subspan(9, 2)));
+    entry.offset = ReadLittleEndian(record.subspan(11, 4));
+    // std::string compares bytes as unsigned values, a prefix first: the index's order.
+    if (!records.empty() && entry.name < records.back().name) {
+      records.clear();
+      return false;
+    }
+    records.push_back(std::move(entry));
+  }
+  return true;
+}
+
+const DiphoneRecord* FindDiphoneUnit(std::span<const DiphoneRecord> records, std::string_view name) {
+  const std::string key = UpperAscii(name);
+  std::size_t first = 0, last = records.size();
+  while (first < last) {
+    const std::size_t middle = first + (last - first) / 2;
+    const int order = records[middle].name.compare(key);
+    if (order == 0) return &records[middle];
+    if (order < 0) {
+      first = middle + 1;
+    } else {
+      last = middle;
+    }
+  }
+  return nullptr;
+}
+
+bool OpenDiphoneDatabase() {
+  CloseDiphoneDatabase();
+  const std::string letters =
+      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\", 81));
+  const std::string diphones =
+      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRDIFONES", "c:\\lorben\\som\\difones", 81));
+  const auto lettersFolder = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(letters));
+  auto folder = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(diphones));
+  if (!lettersFolder || !platform::DirectoryExists(*lettersFolder)) return false;
+  if (!folder || !platform::DirectoryExists(*folder)) return false;
+  if (folder->back() != '/') *folder += '/';
+  if (gSettings.databaseName.empty()) return false;
+
+  const auto indexPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".IND");
+  const auto soundPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".DIF");
+  if (!indexPath || !soundPath) return false;
+  const auto indexBytes = platform::ReadFileBytes(*indexPath);
+  if (!indexBytes) return false;
+  std::vector<DiphoneRecord> index;
+  if (!ParseDiphoneIndex(std::span(reinterpret_cast<const uint8_t*>(indexBytes->data()), indexBytes->size()),
+                         index)) {
+    return false;
+  }
+  const int sound = ::open(soundPath->c_str(), O_RDONLY | O_CLOEXEC);
+  if (sound < 0) return false;
+  struct stat info{};
+  if (::fstat(sound, &info) != 0 || !S_ISREG(info.st_mode) ||
+      !ValidIndex(index, static_cast<uint64_t>(info.st_size))) {
+    ::close(sound);
+    return false;
+  }
+  gDatabase.index = std::move(index);
+  gDatabase.soundFile = sound;
+  gDatabase.folder = *folder;
+  return true;
+}
+
+void CloseDiphoneDatabase() {
+  if (gDatabase.soundFile >= 0) ::close(gDatabase.soundFile);
+  gDatabase = Database{};
+}
+
+bool DiphoneDatabaseOpen() { return gDatabase.soundFile >= 0; }
+
+const std::string& DiphoneFolder() { return gDatabase.folder; }
+
+void AllocateDiphoneBuffer() { gSynthesis.buffer.assign(DiphoneBufferSize, SilenceLevel); }
+
+void FreeDiphoneBuffer() { std::vector<uint8_t>().swap(gSynthesis.buffer); }
+
+DiphoneToken NextDiphoneToken(std::string_view text, std::size_t& position, bool& stressed) {
+  DiphoneToken token;
+  if (position < text.size() && text[position] == '[') {
+    stressed = false;
+    ++position;
+  }
+  std::string& t = token.text;
+  while (position < text.size()) {
+    const char c = text[position];
+    if (c == ' ' || c == ']') break;
+    if (c == '/') {
+      if (t.size() > 8) break;
+      ++position;
+      continue;
+    }
+    if (c == '|') {
+      // The marker is a token of its own: what was collected before it is spoken first.
+      if (t.empty()) {
+        t = "_TRACO";
+        ++position;
+      }
+      return token;
+    }
+    const std::size_t width = c == '_' ? 2 : 1;
+    if (t.size() + width > MaxTokenLength) return token;
+    if (c == '_') {
+      t += '_';
+      if (position + 1 < text.size()) t += text[position + 1];
+      position += std::min<std::size_t>(2, text.size() - position);
+      continue;
+    }
+    t += c;
+    ++position;
+  }
+  if (position < text.size()) token.ending = text[position++];
+  if (t == "_,") token.silenceSamples = 4000;
+  if (t == "_.") token.silenceSamples = 8000;
+  if (t == "_;") token.silenceSamples = 6000;
+  if (t == "_:") token.silenceSamples = 8000;
+  if (token.silenceSamples > 0) t.clear();
+  return token;
+}
+
+void SpeakPhonetic(std::string_view transcription) {
+  if (gSynthesis.buffer.size() != DiphoneBufferSize) return;
+  gSynthesis.write = DiphoneWaveHeaderSize;
+  gSynthesis.stressed = false;
+  std::size_t position = 0;
+  while (position < transcription.size()) {
+    const DiphoneToken token = NextDiphoneToken(transcription, position, gSynthesis.stressed);
+    AppendSilence(token.silenceSamples);
+    SpeakSegment(token.text, 1.0);
+    if (position < transcription.size() && token.ending != ' ') {
+      AppendSilence(static_cast<std::size_t>(std::max(0, gSettings.tokenGapSamples)));
+    }
+  }
+  Flush();
+}
+
+}  // namespace speech

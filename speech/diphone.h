@@ -1,0 +1,71 @@
+#pragma once
+// The built-in diphone synthesizer: speaks a phonetic transcription by joining recorded
+// units from the diphone database (name.IND index, name.DIF samples, 11025 Hz 8-bit mono).
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace speech {
+
+inline constexpr std::size_t DiphoneRecordSize = 15;
+inline constexpr std::size_t DiphoneNameMaximum = 8;
+inline constexpr std::size_t DiphoneBufferSize = 64000;  // header + samples of one piece
+inline constexpr std::size_t DiphoneWaveHeaderSize = 44;
+inline constexpr uint32_t DiphoneSampleRate = 11025;
+
+// Per-rate settings of the synthesizer (section SINTETIZADOR, keys ending in the rate).
+struct DiphoneSettings {
+  std::string databaseName = "DIFONES2";  // at most 8 characters
+  int32_t unitCutSamples = 400;           // CORTEFON: cut from the end of unstressed units
+  int32_t unitMinimumSamples = 0;         // SOBRAFON: least an unstressed unit keeps
+  int32_t tokenGapSamples = 100;          // INTERPAL: silence after a token not ended by a space
+};
+void SetDiphoneSettings(const DiphoneSettings& settings);
+const DiphoneSettings& CurrentDiphoneSettings();
+
+// One index record: the unit's name (upper case), its length and where its samples start.
+struct DiphoneRecord {
+  std::string name;
+  uint16_t lengthSamples = 0;
+  uint32_t offset = 0;
+};
+
+// Reads an index image: file size div 15 records. False when a record's name length is
+// above 8 or the names are not in ascending byte order (the index cannot be searched).
+bool ParseDiphoneIndex(std::span<const uint8_t> bytes, std::vector<DiphoneRecord>& records);
+// Bisection over records sorted by unsigned bytes, a prefix before the longer names it
+// begins. The name is upper-cased (ASCII letters) first. Nothing found: nullptr.
+const DiphoneRecord* FindDiphoneUnit(std::span<const DiphoneRecord> records, std::string_view name);
+
+// Checks the folders DIRLETRAS and DIRDIFONES (read from TAMIRE.INI in the Windows
+// directory), reads the index of the configured database whole and keeps its sound file
+// open. False on any failure, including an index that is malformed or points past the end
+// of the sound file; nothing stays open then.
+bool OpenDiphoneDatabase();
+void CloseDiphoneDatabase();
+bool DiphoneDatabaseOpen();
+// The diphone folder found by the last OpenDiphoneDatabase (Linux form, ending in '/').
+const std::string& DiphoneFolder();
+
+// The output buffer (64,000 bytes); SpeakPhonetic says nothing without it.
+void AllocateDiphoneBuffer();
+void FreeDiphoneBuffer();
+
+// Speaks a transcription (as TranslateText writes it) and returns when all of it has been
+// played or silenced.
+void SpeakPhonetic(std::string_view transcription);
+
+// One token of a transcription, as the synthesizer cuts it; for tests and tools.
+struct DiphoneToken {
+  std::string text;        // at most 40 characters; "_," "_." "_;" "_:" come back empty
+  char ending = 0;         // the separator consumed after it (' ', ']' or '/'), 0 for none
+  std::size_t silenceSamples = 0;  // punctuation silence the token stands for
+};
+// Takes the next token from position (0-based); sets stressed false at a "[".
+DiphoneToken NextDiphoneToken(std::string_view transcription, std::size_t& position, bool& stressed);
+
+}  // namespace speech
