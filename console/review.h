@@ -1,0 +1,16 @@
+#pragma once
+// The screen review: going back over the 80 x 25 console screen by ear (characters, words,
+// lines, fields of one colour, the whole screen), jumping, searching and copying it.
+
+#include <string>
+
+namespace console {
+
+// Runs one visit to the review, from the console cursor, until the user presses Esc; the
+// cursor is then put back where it was. The line editor calls it on Ctrl+Alt+F9.
+void ScreenReview();
+
+// The last text searched for, kept from one visit to the next (empty at start).
+const std::string& ReviewSearchText();
+
+}  // namespace console
