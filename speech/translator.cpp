@@ -494,6 +494,12 @@ void MarkStress(TranslatorWord& word) {
             else if (IsOneOf(c, "iu")) state = 8;
             break;
         case 8: {
+            // The u of a final que, gue, quem, gues... is silent: the final syllable
+            // goes on, and the vowel before it is the stressed one ("parque").
+            if (IsGQ(c) && at(p + 1) == 'u' && IsFrontVowel(at(p + 2))) {
+                state = 5;
+                break;
+            }
             if (IsTranslatorConsonant(c) || isGlideU(p)) {
                 pending = p + 1;
                 break;

@@ -170,6 +170,9 @@ TEST_F(TranslatorTest, StressAfterGuAndQuFallsOnTheFollowingVowel) {
     EXPECT_EQ(Stressed("aqui"), "aquI");
     EXPECT_EQ(Stressed("guia"), "guIa");
     EXPECT_EQ(Stressed("paraguai"), "paraguAi");
+    EXPECT_EQ(Stressed("parque"), "pArque");
+    EXPECT_EQ(Stressed("sangues"), "sAngues");
+    EXPECT_EQ(Stressed("abarquem"), "abArquem");
 }
 
 TEST_F(TranslatorTest, StressOnTheFirstLetterIsMarked) {
