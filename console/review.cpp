@@ -1,14 +1,595 @@
-// The screen review (being written): for now a visit ends at once.
 #include "console/review.h"
+
+#include <cstdint>
+#include <string>
+
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "speech/cues.h"
+#include "speech/front.h"
 
 namespace console {
 
 namespace {
+
+constexpr int LineEndColumn = ScreenColumns + 1;  // just past the last cell of a row
+constexpr uint8_t Blank = ' ';
+
+// Key codes of the visit (second codes for the extended ones).
+enum : uint8_t {
+  KeyCtrlC = 3,
+  KeyBackspace = 8,
+  KeyTab = 9,
+  KeyCtrlK = 11,
+  KeyCtrlL = 12,
+  KeyEnter = 13,
+  KeyEsc = 27,
+  KeySpace = 32,
+};
+enum : uint8_t {
+  ExtShiftTab = 15,
+  ExtF1 = 59,
+  ExtF5 = 63,
+  ExtF6 = 64,
+  ExtHome = 71,
+  ExtUp = 72,
+  ExtPgUp = 73,
+  ExtLeft = 75,
+  ExtRight = 77,
+  ExtEnd = 79,
+  ExtDown = 80,
+  ExtPgDn = 81,
+  ExtCtrlF1 = 94,
+  ExtCtrlF5 = 98,
+  ExtCtrlLeft = 115,
+  ExtCtrlRight = 116,
+  ExtCtrlPgDn = 118,
+  ExtCtrlPgUp = 132,
+};
+
+struct Place {
+  int row = 1;
+  int column = 1;
+};
+
+// Kept for one visit only.
+Place position;
+// Kept for the whole run.
 std::string searchText;
+ReviewSoundObserver soundObserver;
+
+// ---- every sound of the review goes through here ----
+
+void Tell(ReviewSound sound, std::string_view detail = {}) {
+  if (soundObserver) soundObserver(sound, detail);
 }
 
-void ScreenReview() {}
+void Tone() {
+  Tell(ReviewSound::Tone);
+  speech::PlayTone();
+}
+
+void Click() {
+  Tell(ReviewSound::Click);
+  speech::PlayClick();
+}
+
+void CharSound(uint8_t code) {
+  const char ch = static_cast<char>(code);
+  Tell(ReviewSound::CharSound, std::string_view(&ch, 1));
+  speech::PlayCharSound(code);
+}
+
+void SoundFile(std::string_view name) {
+  Tell(ReviewSound::SoundFile, name);
+  speech::PlaySoundFile(name);
+}
+
+void Spell(std::string_view text) {
+  Tell(ReviewSound::Spell, text);
+  speech::SpellText(text);
+}
+
+void Speak(std::string_view text) {
+  Tell(ReviewSound::Speak, text);
+  speech::SpeakText(text);
+}
+
+// The answer to a key the review has no command for.
+void Refuse() {
+  Tone();
+  Click();
+  Tone();
+}
+
+// ---- reading the screen ----
+
+bool OnScreen(int column, int row) {
+  return column >= 1 && column <= ScreenColumns && row >= 1 && row <= ScreenRows;
+}
+
+uint8_t CharAt(int column, int row) { return OnScreen(column, row) ? ScreenCharAt(column, row) : Blank; }
+uint8_t AttrAt(int column, int row) { return OnScreen(column, row) ? ScreenAttrAt(column, row) : 0; }
+uint8_t CharAt(int column) { return CharAt(column, position.row); }
+
+bool IsAsciiLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+// Letters, digits and the accented letters of Portuguese and Spanish (Windows-1252).
+bool IsWordCharacter(uint8_t c) {
+  if (IsAsciiLetter(c) || (c >= '0' && c <= '9')) return true;
+  switch (c | 0x20) {  // the accented capitals sit 32 below their small letters
+    case 0xE0: case 0xE1: case 0xE2: case 0xE3: case 0xE7: case 0xE9: case 0xEA:
+    case 0xED: case 0xF1: case 0xF3: case 0xF4: case 0xF5: case 0xFA:
+      return c >= 0xC0;
+    default:
+      return false;
+  }
+}
+
+// A token made only of these cannot be pronounced, so it is spelled.
+bool IsConsonant(uint8_t c) {
+  if (!IsAsciiLetter(c)) return false;
+  switch (c & ~0x20) {
+    case 'A': case 'E': case 'I': case 'O': case 'U':
+      return false;
+    default:
+      return true;
+  }
+}
+
+// Fields are cut at these as well as at a change of colour (box drawing is 176..223).
+bool IsFieldDelimiter(uint8_t c) { return c == '!' || c == ':' || c == '?' || c == '|' || (c >= 176 && c <= 223); }
+
+std::string RowText(int row, int fromColumn, int toColumn) {
+  std::string text;
+  for (int column = fromColumn; column <= toColumn; ++column) text += static_cast<char>(CharAt(column, row));
+  return text;
+}
+
+// ---- positions ----
+
+void DiscardWaitingKeys() {
+  while (KeyAvailable()) WaitKey();
+}
+
+void KeepInRange() {
+  if (position.column < 1) {
+    Tone();
+    DiscardWaitingKeys();
+    position.column = 1;
+  }
+  if (position.column > LineEndColumn) {
+    Tone();
+    DiscardWaitingKeys();
+    position.column = ScreenColumns;
+  }
+  if (position.row < 1) {
+    Tone();
+    DiscardWaitingKeys();
+    position.row = 1;
+  }
+  if (position.row > ScreenRows) {
+    Tone();
+    DiscardWaitingKeys();
+    position.row = ScreenRows;
+  }
+}
+
+// Just past the row's last non-blank character; 1 on a blank row.
+void GoToLineEnd() {
+  int last = ScreenColumns;
+  while (last >= 1 && CharAt(last) == Blank) --last;
+  position.column = last + 1;
+}
+
+// The run of one colour around the position, cut at delimiters; the cell at the position
+// always belongs to it.
+struct Span {
+  int start, end;
+};
+Span FieldSpan() {
+  const int row = position.row;
+  const uint8_t attribute = AttrAt(position.column, row);
+  auto inField = [&](int column) { return AttrAt(column, row) == attribute && !IsFieldDelimiter(CharAt(column, row)); };
+  Span span{position.column, position.column};
+  while (span.start - 1 >= 1 && inField(span.start - 1)) --span.start;
+  while (span.end + 1 <= ScreenColumns && inField(span.end + 1)) ++span.end;
+  return span;
+}
+
+// ---- reading ----
+
+// Reads the token at the position and moves past it; false when nothing was left to read
+// before the last column (a token starting in column 80 is not read).
+bool ReadToken() {
+  int& column = position.column;
+  while (column < ScreenColumns && CharAt(column) == Blank) ++column;
+  if (column >= ScreenColumns) return false;
+
+  std::string token(1, static_cast<char>(CharAt(column)));
+  MoveCursor(column, position.row);
+  ++column;
+  while (column < LineEndColumn && IsWordCharacter(CharAt(column))) {
+    token += static_cast<char>(CharAt(column));
+    MoveCursor(column, position.row);
+    ++column;
+  }
+
+  if (token.size() == 1) {
+    // A run of one sign is heard as at most three of it, then three clicks.
+    int run = 1;
+    while (column < LineEndColumn && CharAt(column) == static_cast<uint8_t>(token[0])) {
+      if (run < 3) token += token[0];
+      ++run;
+      MoveCursor(column, position.row);
+      ++column;
+    }
+    Speak(token);
+    if (run > 3) {
+      for (int i = 0; i < 3; ++i) Click();
+    }
+    return true;
+  }
+  bool consonantsOnly = true;
+  for (const char c : token) consonantsOnly = consonantsOnly && IsConsonant(static_cast<uint8_t>(c));
+  if (consonantsOnly) Spell(token);
+  else Speak(token);
+  return true;
+}
+
+enum class Afterwards { StayWhereReadingEnded, PutPositionBack };
+
+void ReadRange(Place from, Place to, Afterwards afterwards) {
+  if (from.row == to.row && to.column < from.column) {
+    Tone();
+    return;
+  }
+  const Place remembered = position;
+  position.column = from.column;
+  for (int row = from.row; row <= to.row; ++row) {
+    position.row = row;
+    const int last = row == to.row ? to.column : ScreenColumns;
+    if (speech::EngineActive) {
+      if (last >= position.column) Speak(RowText(row, position.column, last));
+    } else if (last >= position.column) {
+      do {
+        // A cell left in column 80 is not read; the row is done then.
+        if (!ReadToken()) break;
+        while (position.column <= last && CharAt(position.column) == Blank) ++position.column;
+      } while (position.column <= last && !KeyAvailable());
+    }
+    if (KeyAvailable()) break;
+    position.column = 1;
+    if (row < to.row) Click();
+  }
+  speech::SpeechBusy();  // a waiting key cuts the speech
+  if (to.column >= ScreenColumns) GoToLineEnd();
+  if (afterwards == Afterwards::PutPositionBack) position = remembered;
+}
+
+void ReadCurrentLine() {
+  ReadRange({position.row, 1}, {position.row, ScreenColumns}, Afterwards::PutPositionBack);
+}
+
+// The two-letter commands: I (up to the position), T (all), F (from the position), each
+// of the screen (T), the line (L) or the field (C).
+void ReadPair(char from, char unit) {
+  const Place here = position;
+  const Place screenStart{1, 1};
+  const Place screenEnd{ScreenRows, ScreenColumns};
+  const Place lineStart{here.row, 1};
+  const Place lineEnd{here.row, ScreenColumns};
+  const Place beforeHere{here.row, here.column - 1};
+  switch (unit) {
+    case 'T':
+      if (from == 'I') ReadRange(screenStart, beforeHere, Afterwards::StayWhereReadingEnded);
+      else if (from == 'T') ReadRange(screenStart, screenEnd, Afterwards::StayWhereReadingEnded);
+      else ReadRange(here, screenEnd, Afterwards::StayWhereReadingEnded);
+      break;
+    case 'L':
+      if (from == 'I') ReadRange(lineStart, beforeHere, Afterwards::PutPositionBack);
+      else if (from == 'T') ReadRange(lineStart, lineEnd, Afterwards::PutPositionBack);
+      else ReadRange(here, lineEnd, Afterwards::PutPositionBack);
+      break;
+    case 'C': {
+      const Span field = FieldSpan();
+      const Place fieldStart{here.row, field.start};
+      const Place fieldEnd{here.row, field.end};
+      if (from == 'I') ReadRange(fieldStart, here, Afterwards::PutPositionBack);
+      else if (from == 'T') ReadRange(fieldStart, fieldEnd, Afterwards::PutPositionBack);
+      else ReadRange(here, fieldEnd, Afterwards::PutPositionBack);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+uint8_t UpperAscii(uint8_t c) { return (c >= 'a' && c <= 'z') ? static_cast<uint8_t>(c - 32) : c; }
+
+void TwoLetterCommand(uint8_t key) {
+  char from = static_cast<char>(UpperAscii(key));
+  if (from != 'F' && from != 'I' && from != 'L' && from != 'T') {
+    Refuse();
+    return;
+  }
+  if (from == 'L') from = 'T';
+  const uint8_t second = WaitKey();
+  if (second == 0) WaitKey();  // an extended key's second code is never a unit
+  const char unit = static_cast<char>(UpperAscii(second));
+  if (unit != 'C' && unit != 'L' && unit != 'T') {
+    Refuse();
+    return;
+  }
+  ReadPair(from, unit);
+}
+
+// ---- moving ----
+
+void PreviousWord() {
+  int column = position.column - 1;
+  while (column >= 1 && CharAt(column) == Blank) --column;
+  if (column < 1) {
+    Tone();
+    position.column = 1;
+    return;
+  }
+  while (column >= 1 && CharAt(column) != Blank) --column;
+  if (column >= 1) Click();
+  else Tone();
+  position.column = column + 1;
+}
+
+void NextWord() {
+  int column = position.column;
+  while (column < LineEndColumn && CharAt(column) != Blank) ++column;
+  while (column < LineEndColumn && CharAt(column) == Blank) ++column;
+  if (column < LineEndColumn) {
+    Click();
+    position.column = column;
+  } else {
+    Tone();
+    GoToLineEnd();
+  }
+}
+
+// Ctrl+PgUp and Ctrl+PgDn: the first or last letter on the screen.
+void GoToLetter(bool last) {
+  for (int step = 0; step < ScreenRows; ++step) {
+    const int row = last ? ScreenRows - step : 1 + step;
+    for (int i = 0; i < ScreenColumns; ++i) {
+      const int column = last ? ScreenColumns - i : 1 + i;
+      if (IsAsciiLetter(CharAt(column, row))) {
+        position = {row, column};
+        ReadCurrentLine();
+        return;
+      }
+    }
+  }
+  Tone();  // no letter anywhere
+}
+
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+void GoToRowAndColumn() {
+  Speak("Entre linha e coluna");
+  int digits[4];
+  for (int& digit : digits) {
+    const uint8_t key = WaitKey();
+    if (!IsDigit(key)) {
+      if (key == 0) WaitKey();
+      Tone();
+      Tone();
+      return;
+    }
+    CharSound(key);
+    digit = key - '0';
+  }
+  // Impossible values are corrected, with a tone, by the visit's range check.
+  position = {digits[0] * 10 + digits[1], digits[2] * 10 + digits[3]};
+}
+
+// The next occurrence of the search text after the position, exact and case-sensitive.
+void FindText() {
+  if (!searchText.empty()) {
+    for (int row = position.row; row <= ScreenRows; ++row) {
+      const std::string line = RowText(row, 1, ScreenColumns);
+      // On the review row only matches that start after the review column count.
+      const std::size_t first = row == position.row ? static_cast<std::size_t>(position.column) : 0;
+      const std::size_t at = line.find(searchText, first);
+      if (at != std::string::npos) {
+        position = {row, static_cast<int>(at) + 1};
+        Click();
+        return;
+      }
+    }
+  }
+  Tone();
+  Tone();
+}
+
+void Search() {
+  Speak("Qual texto");
+  searchText.clear();
+  for (;;) {
+    const uint8_t key = WaitKey();
+    if (key == KeyEsc) return;  // what was typed stays as the search text
+    if (key == KeyEnter) break;
+    if (key == KeyBackspace) {
+      if (!searchText.empty()) {
+        SoundFile("_DEL");
+        CharSound(static_cast<uint8_t>(searchText.back()));
+        searchText.pop_back();
+      }
+      continue;
+    }
+    searchText += static_cast<char>(key);
+    CharSound(key);
+  }
+  FindText();
+}
+
+void CopyScreen() {
+  std::string text;
+  text.reserve(static_cast<std::size_t>(ScreenRows * (ScreenColumns + 2)));
+  for (int row = 1; row <= ScreenRows; ++row) text += RowText(row, 1, ScreenColumns) + "\r\n";
+  CopyToClipboard(text);
+}
+
+void SpeakPosition() { Speak(std::to_string(position.row) + " " + std::to_string(position.column)); }
+
+void Left() {
+  if (position.column > 1) CharSound(CharAt(position.column - 1));
+  else Tone();
+  --position.column;
+}
+
+// ---- commands ----
+
+void ExtendedCommand(uint8_t ext) {
+  switch (ext) {
+    case ExtShiftTab:
+      position.column = FieldSpan().start - 2;
+      Click();
+      break;
+    case ExtF1:
+      if (!(speech::EngineActive && KeyAvailable())) ReadToken();
+      if (position.column > ScreenColumns - 1) {
+        Click();
+        GoToLineEnd();
+      }
+      break;
+    case ExtF5:
+      Search();
+      break;
+    case ExtF6:
+      GoToRowAndColumn();
+      break;
+    case ExtHome:
+      position.column = 1;
+      break;
+    case ExtUp:
+      --position.row;
+      position.column = 1;
+      if (position.row < 1) {
+        Tone();
+        position.row = 1;
+      } else {
+        ReadCurrentLine();
+      }
+      break;
+    case ExtPgUp:
+      position = {1, 1};
+      ReadCurrentLine();
+      break;
+    case ExtLeft:
+      Left();
+      break;
+    case ExtRight:
+      if (position.column <= LineEndColumn) CharSound(CharAt(position.column));
+      else Tone();
+      ++position.column;
+      break;
+    case ExtEnd:
+      GoToLineEnd();
+      break;
+    case ExtDown:
+      ++position.row;
+      position.column = 1;
+      Click();
+      if (position.row > ScreenRows) {
+        Tone();
+        position.row = ScreenRows;
+      } else {
+        ReadCurrentLine();
+      }
+      break;
+    case ExtPgDn:
+      position = {ScreenRows, 1};
+      ReadCurrentLine();
+      break;
+    case ExtCtrlF1:
+      ReadPair('T', 'C');
+      break;
+    case ExtCtrlF5:
+      FindText();
+      break;
+    case ExtCtrlLeft:
+      PreviousWord();
+      break;
+    case ExtCtrlRight:
+      NextWord();
+      break;
+    case ExtCtrlPgDn:
+      GoToLetter(true);
+      break;
+    case ExtCtrlPgUp:
+      GoToLetter(false);
+      break;
+    default:
+      Refuse();
+      break;
+  }
+}
+
+void KeyCommand(uint8_t key) {
+  switch (key) {
+    case KeyCtrlC:
+      CopyScreen();
+      break;
+    case KeyBackspace:
+      Left();
+      break;
+    case KeyTab:
+      position.column = FieldSpan().end + 2;
+      if (position.column <= ScreenColumns) Click();
+      else GoToLineEnd();
+      break;
+    case KeyCtrlK:
+    case KeyCtrlL:
+      SpeakPosition();
+      break;
+    case KeyEnter:
+      ++position.row;
+      position.column = 1;
+      Click();
+      break;
+    case KeySpace:
+      ReadCurrentLine();
+      break;
+    default:
+      if (IsAsciiLetter(key)) TwoLetterCommand(key);
+      else Refuse();
+      break;
+  }
+}
+
+}  // namespace
+
+void ScreenReview() {
+  Tone();
+  position = {CursorRow(), CursorColumn()};
+  const Place entry = position;
+  for (;;) {
+    MoveCursor(position.column, position.row);
+    const uint8_t key = WaitKey();
+    if (key == KeyEsc) break;
+    if (key == 0) ExtendedCommand(WaitKey());
+    else KeyCommand(key);
+    KeepInRange();
+  }
+  Tone();
+  Tone();
+  MoveCursor(entry.column, entry.row);
+}
 
 const std::string& ReviewSearchText() { return searchText; }
+
+void SetReviewSoundObserver(ReviewSoundObserver observer) { soundObserver = std::move(observer); }
+
+void ResetReviewForTests() {
+  searchText.clear();
+  position = {};
+}
 
 }  // namespace console
