@@ -16,6 +16,7 @@
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/text.h"
+#include "platform/wave_out.h"
 #include "speech/log.h"
 
 #if __has_include("platform/sdl_backend.h")
@@ -132,6 +133,7 @@ int main(int argc, char** argv) {
     Fail("cannot create the speech log '" + options.speechLogPath + "'");
   }
   platform::SetBackend(MakeBackend(options));
+  if (!options.audioOutPath.empty()) platform::StartAudioCapture(options.audioOutPath);
   console::InitConsole(platform::Utf8ToCp1252(programPath));
   if (!options.screenDumpPath.empty()) {
     platform::AddExitStep([path = options.screenDumpPath] {

@@ -13,6 +13,9 @@
 
 namespace platform {
 
+class WaveOutDevice;
+struct WaveFormat;
+
 class Backend {
  public:
   virtual ~Backend() = default;
@@ -61,6 +64,9 @@ class Backend {
   virtual std::optional<std::string> ClipboardGet();
   virtual void PlayLoop(std::span<const uint8_t> waveImage) { (void)waveImage; }
   virtual void StopLoop() {}
+  // The wave-out device for a format (platform/wave_out.h); error gets the result code.
+  // The default plays in the clock's time without making sound.
+  virtual std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error);
 
  private:
   std::optional<std::string> clipboard_;  // the in-process clipboard

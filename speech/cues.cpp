@@ -1,16 +1,129 @@
 #include "speech/cues.h"
 
+#include <array>
+#include <filesystem>
+#include <random>
+
 #include "console/keyboard.h"
+#include "platform/riff.h"
 #include "platform/win.h"
+#include "speech/engine.h"
+#include "speech/wave.h"
 
 namespace speech {
 
-void PlayClick() {}
+namespace {
+
+constexpr platform::Hwnd ConsoleWindow = 1;
+constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
+
+std::string WorkingFolder() {
+  std::error_code error;
+  std::string folder = std::filesystem::current_path(error).string();
+  while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
+  return folder;
+}
+
+// The click: a short burst of noise above the silence level, then silence.
+const std::array<uint8_t, 256>& ClickSamples() {
+  static const std::array<uint8_t, 256> samples = [] {
+    std::array<uint8_t, 256> s{};
+    std::minstd_rand random(0x5EED);
+    for (std::size_t i = 0; i < s.size(); ++i) s[i] = i < 64 ? static_cast<uint8_t>(128 + random() % 60) : 128;
+    return s;
+  }();
+  return samples;
+}
+
+void WaitUntilQuiet() {
+  while (SpeechBusy()) platform::WaitMessage();
+}
+
+void PlayImageAndWait(std::span<const uint8_t> image) {
+  PlayWaveBuffer(image);
+  WaitUntilQuiet();
+}
+
+}  // namespace
+
+bool EngineActive = false;
+int EngineType = 4;
+bool WaitBeforeSound = true;
+bool StopRequested = false;
+bool EchoTyping = true;
+std::string LettersFolder = "c:\\lorben\\som\\letras\\";
+std::string SoundFolder;
+std::string StartFolder = WorkingFolder();
+
+void SpellText(std::string_view text) {
+  for (const char c : text) {
+    if (console::KeyAvailable()) return;
+    PlayCharSound(static_cast<uint8_t>(c));
+  }
+}
+
+void PlayCharSound(uint8_t code) {
+  WaitSpeech();
+  PlayWaveFile(LettersFolder + "_" + std::to_string(code) + ".wav");
+}
+
+void PlaySoundFile(std::string_view name) {
+  WaitSpeech();
+  const std::string& folder = !name.empty() && name.front() == '_' ? LettersFolder : SoundFolder;
+  PlayWaveFile(folder + std::string(name) + ".wav");
+}
+
+void PlayClick() {
+  WaitSpeech();
+  const bool cut = CutSpeech;
+  CutSpeech = false;
+  std::array<uint8_t, HeaderBytes + 256> image{};
+  BuildWaveHeader(image, 256, 11025, 1, 8);
+  const auto& samples = ClickSamples();
+  std::copy(samples.begin(), samples.end(), image.begin() + HeaderBytes);
+  PlayImageAndWait(image);
+  CutSpeech = cut;
+}
 
 void PlayTone() {
-  // Keys typed ahead are thrown away before the tone sounds.
+  WaitSpeech();
+  // Keys typed ahead are thrown away, so that they cannot cut the tone short.
   while (console::KeyAvailable()) console::WaitKey();
-  platform::MessageBeep();
+  static constexpr uint8_t Pattern[8] = {128, 112, 96, 80, 64, 80, 96, 112};
+  std::array<uint8_t, HeaderBytes + 512> image{};
+  BuildWaveHeader(image, 512, 11025, 1, 8);
+  for (std::size_t i = 0; i < 512; ++i) image[HeaderBytes + i] = Pattern[i % 8];
+  image.back() = 128;
+  PlayImageAndWait(image);
+}
+
+bool SpeechBusy() {
+  if (console::KeyAvailable()) {
+    StopSpeech();
+    return false;
+  }
+  if (EngineActive) return WaveBusy() || EngineBusy(0);
+  return WaveBusy();
+}
+
+void WaitSpeech() {
+  if (!WaitBeforeSound) return;
+  WaitUntilQuiet();
+  WaitBeforeSound = false;
+}
+
+void StopSpeech() {
+  WaveStop();
+  StopRequested = true;
+  if (EngineActive && (EngineBusy(0) || EngineType == 3)) EngineStop();
+  platform::PostMessage(ConsoleWindow, SpeechWakeMessage);
+}
+
+uint8_t ReadKeySpoken() {
+  const uint8_t key = console::WaitKey();
+  StopSpeech();
+  PlayCharSound(key);
+  return key;
 }
 
 std::string UpperText(std::string_view text) {
@@ -20,6 +133,34 @@ std::string UpperText(std::string_view text) {
     if ((byte >= 'a' && byte <= 'z') || byte >= 224) c = static_cast<char>(byte - 32);
   }
   return upper;
+}
+
+void PlayDialTones(std::string_view text) {
+  const bool fast = FastPlayback;
+  FastPlayback = false;
+  for (const char c : UpperText(text)) {
+    if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
+      PlayWaveFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
+      WaitUntilQuiet();
+      console::Pause(100);
+    } else if (c == ',') {
+      console::Pause(1000);
+    }
+  }
+  FastPlayback = fast;
+}
+
+void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits) {
+  if (image.size() < HeaderBytes) return;
+  platform::WriteWaveHeader(image, rate, bits, channels, dataSize);
+  // Every image built here is mono 8-bit, for which one byte per frame is right.
+  image[32] = 1;
+  image[33] = 0;
+}
+
+void PlaySoundBuffer(std::span<const uint8_t> image) {
+  WaitSpeech();
+  PlayImageAndWait(image);
 }
 
 }  // namespace speech

@@ -1,0 +1,393 @@
+#include "platform/wave_out.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+#include "platform/backend.h"
+#include "platform/riff.h"
+#include "platform/sdl_audio.h"
+
+namespace platform {
+namespace {
+
+void MarkDone(WaveHeader& header, Hwnd window) {
+  header.flags = (header.flags & ~WHDR_INQUEUE) | WHDR_DONE;
+  PostMessage(window, MM_WOM_DONE, 0, reinterpret_cast<intptr_t>(&header));
+}
+
+// One frame of a block as 16-bit samples (left, right; mono gives the same twice).
+void ReadFrame(const WaveFormat& format, const uint8_t* at, int32_t& left, int32_t& right) {
+  const auto sample = [&](int index) -> int32_t {
+    if (format.bitsPerSample == 8) return (static_cast<int32_t>(at[index]) - 128) * 256;
+    const auto low = static_cast<uint16_t>(at[2 * index] | (at[2 * index + 1] << 8));
+    return static_cast<int16_t>(low);
+  };
+  left = sample(0);
+  right = format.channels == 2 ? sample(1) : left;
+}
+
+// ---- the capture ----
+
+struct Capture {
+  std::mutex mutex;
+  bool active = false;
+  bool stepRegistered = false;
+  std::string path;
+  std::vector<int16_t> samples;  // at CaptureRate
+  WaveFormat format;             // of the run being resampled
+  double position = 0;           // of the next output sample, in source samples of the next block
+  int32_t previous = 0;          // the run's last source sample
+};
+Capture gCapture;
+
+void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t length) {
+  std::lock_guard lock(gCapture.mutex);
+  if (!gCapture.active || format.sampleRate == 0) return;
+  const std::size_t align = format.BlockAlign();
+  if (align == 0) return;
+  if (!(format == gCapture.format)) {
+    gCapture.format = format;
+    gCapture.position = 0;
+    gCapture.previous = 0;
+  }
+  const std::size_t frames = length / align;
+  if (frames == 0) return;
+  std::vector<int32_t> mono(frames);
+  for (std::size_t i = 0; i < frames; ++i) {
+    int32_t left = 0, right = 0;
+    ReadFrame(format, data + i * align, left, right);
+    mono[i] = (left + right) / 2;
+  }
+  const double step = static_cast<double>(format.sampleRate) / CaptureRate;
+  const double last = static_cast<double>(frames - 1);
+  double pos = gCapture.position;
+  while (pos <= last) {
+    double value;
+    if (pos < 0) {
+      value = gCapture.previous + (mono[0] - gCapture.previous) * (pos + 1);
+    } else {
+      const auto index = static_cast<std::size_t>(pos);
+      const double fraction = pos - static_cast<double>(index);
+      const int32_t a = mono[index], b = index + 1 < frames ? mono[index + 1] : a;
+      value = a + (b - a) * fraction;
+    }
+    gCapture.samples.push_back(static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
+    pos += step;
+  }
+  gCapture.position = pos - static_cast<double>(frames);
+  gCapture.previous = mono.back();
+}
+
+// ---- the null device ----
+
+struct NullState {
+  WaveFormat format;
+  Hwnd window = 0;
+  std::deque<WaveHeader*> queue;
+  uint64_t endUs = 0;  // when the last queued block ends
+  uint64_t generation = 0;
+};
+
+NullWaveLog gNullLog;
+int gNullFailures = 0, gNullFailureCode = 0;
+
+class NullWaveOut final : public WaveOutDevice {
+ public:
+  NullWaveOut(const WaveFormat& format, Hwnd window) : WaveOutDevice(format), state_(std::make_shared<NullState>()) {
+    state_->format = format;
+    state_->window = window;
+  }
+
+  int Write(WaveHeader& header) override {
+    NullState& s = *state_;
+    gNullLog.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
+    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    s.queue.push_back(&header);
+    const uint64_t bytesPerSecond = static_cast<uint64_t>(s.format.sampleRate) * s.format.BlockAlign();
+    const uint64_t durationUs = header.bufferLength * 1000000ull / std::max<uint64_t>(bytesPerSecond, 1);
+    s.endUs = std::max(s.endUs, NowMs() * 1000) + durationUs;
+    const uint64_t dueMs = (s.endUs + 999) / 1000;
+    std::weak_ptr<NullState> weak = state_;
+    const uint64_t generation = s.generation;
+    WaveHeader* block = &header;
+    ScheduleCallback(dueMs, [weak, generation, block] {
+      const auto state = weak.lock();
+      if (!state || state->generation != generation || state->queue.empty() || state->queue.front() != block) return;
+      state->queue.pop_front();
+      MarkDone(*block, state->window);
+    });
+    return MMSYSERR_NOERROR;
+  }
+
+  int Reset() override {
+    NullState& s = *state_;
+    ++gNullLog.resets;
+    ++s.generation;
+    while (!s.queue.empty()) {
+      WaveHeader* block = s.queue.front();
+      s.queue.pop_front();
+      MarkDone(*block, s.window);
+    }
+    s.endUs = NowMs() * 1000;
+    return MMSYSERR_NOERROR;
+  }
+
+  void Shutdown() override { ++gNullLog.closes; }
+  bool Queued() const override { return !state_->queue.empty(); }
+
+ private:
+  std::shared_ptr<NullState> state_;
+};
+
+// ---- the mixer device ----
+
+// Reads the queued blocks at the mixer's rate by linear interpolation between frames.
+class StreamVoice final : public AudioVoice {
+ public:
+  StreamVoice(const WaveFormat& format, Hwnd window) : format_(format), window_(window) {}
+
+  bool MixInto(std::span<int32_t> mix, std::size_t frames, int channels, int sampleRate) override {
+    std::lock_guard lock(mutex_);
+    const uint64_t step = (static_cast<uint64_t>(format_.sampleRate) << 32) / static_cast<uint64_t>(std::max(sampleRate, 1));
+    const auto outChannels = static_cast<std::size_t>(channels);
+    for (std::size_t i = 0; i < frames; ++i) {
+      while (phase_ >= One) {
+        int32_t left = 0, right = 0;
+        if (!NextFrame(left, right)) return true;  // starved: silence until more is written
+        previous_[0] = next_[0], previous_[1] = next_[1];
+        next_[0] = left, next_[1] = right;
+        phase_ -= One;
+      }
+      const auto fraction = static_cast<int64_t>(phase_ >> 16);
+      const auto at = [&](int c) {
+        return static_cast<int32_t>(previous_[c] + (((static_cast<int64_t>(next_[c]) - previous_[c]) * fraction) >> 16));
+      };
+      int32_t* out = &mix[i * outChannels];
+      if (outChannels == 1) {
+        out[0] += (at(0) + at(1)) / 2;
+      } else {
+        out[0] += at(0);
+        out[1] += at(1);
+        for (std::size_t c = 2; c < outChannels; ++c) out[c] += (at(0) + at(1)) / 2;
+      }
+      phase_ += step;
+    }
+    return true;
+  }
+
+  void Write(WaveHeader& header) {
+    std::lock_guard lock(mutex_);
+    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    queue_.push_back(&header);
+  }
+
+  void Reset() {
+    std::lock_guard lock(mutex_);
+    while (!queue_.empty()) {
+      WaveHeader* block = queue_.front();
+      queue_.pop_front();
+      MarkDone(*block, window_);
+    }
+    offset_ = 0;
+    previous_[0] = previous_[1] = next_[0] = next_[1] = 0;
+    phase_ = One;
+  }
+
+  bool Queued() {
+    std::lock_guard lock(mutex_);
+    return !queue_.empty();
+  }
+
+ private:
+  static constexpr uint64_t One = uint64_t{1} << 32;
+
+  // Takes the next frame of the queued blocks; the block whose last frame it was is done.
+  bool NextFrame(int32_t& left, int32_t& right) {
+    const std::size_t align = format_.BlockAlign();
+    while (!queue_.empty()) {
+      WaveHeader* block = queue_.front();
+      const bool has = offset_ + align <= block->bufferLength;
+      if (has) {
+        ReadFrame(format_, block->data + offset_, left, right);
+        offset_ += align;
+      }
+      if (offset_ + align > block->bufferLength) {
+        queue_.pop_front();
+        offset_ = 0;
+        MarkDone(*block, window_);
+      }
+      if (has) return true;
+    }
+    return false;
+  }
+
+  const WaveFormat format_;
+  const Hwnd window_;
+  std::mutex mutex_;
+  std::deque<WaveHeader*> queue_;  // guarded by mutex_, as is everything below
+  std::size_t offset_ = 0;         // in the front block
+  int32_t previous_[2] = {0, 0}, next_[2] = {0, 0};
+  uint64_t phase_ = One;  // 32.32, between previous_ and next_
+};
+
+class MixerWaveOut final : public WaveOutDevice {
+ public:
+  MixerWaveOut(AudioMixer& mixer, const WaveFormat& format, Hwnd window)
+      : WaveOutDevice(format), mixer_(mixer), voice_(std::make_shared<StreamVoice>(format, window)) {
+    mixer_.AddVoice(voice_);
+  }
+  ~MixerWaveOut() override { mixer_.RemoveVoice(voice_.get()); }
+
+  int Write(WaveHeader& header) override {
+    voice_->Write(header);
+    return MMSYSERR_NOERROR;
+  }
+  int Reset() override {
+    voice_->Reset();
+    return MMSYSERR_NOERROR;
+  }
+  bool Queued() const override { return voice_->Queued(); }
+
+ private:
+  AudioMixer& mixer_;
+  std::shared_ptr<StreamVoice> voice_;
+};
+
+}  // namespace
+
+std::unique_ptr<WaveOutDevice> Backend::OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
+  if (gNullFailures > 0) {
+    --gNullFailures;
+    error = gNullFailureCode;
+    return nullptr;
+  }
+  error = MMSYSERR_NOERROR;
+  return OpenNullWaveOut(format, notifyWindow);
+}
+
+int WaveOutOpen(std::unique_ptr<WaveOutDevice>& device, const WaveFormat& format, Hwnd notifyWindow) {
+  device.reset();
+  if ((format.bitsPerSample != 8 && format.bitsPerSample != 16) || (format.channels != 1 && format.channels != 2) ||
+      format.sampleRate < 100 || format.sampleRate > 384000) {
+    return WAVERR_BADFORMAT;
+  }
+  int error = MMSYSERR_NOERROR;
+  if (HasBackend()) {
+    device = CurrentBackend().OpenWaveOut(format, notifyWindow, error);
+  } else {
+    device = OpenNullWaveOut(format, notifyWindow);
+  }
+  if (!device && error == MMSYSERR_NOERROR) error = MMSYSERR_NODRIVER;
+  if (error != MMSYSERR_NOERROR) device.reset();
+  return error;
+}
+
+int WaveOutPrepareHeader(WaveOutDevice* device, WaveHeader& header) {
+  if (!device) return MMSYSERR_INVALHANDLE;
+  if (!header.data && header.bufferLength > 0) return MMSYSERR_INVALPARAM;
+  header.flags |= WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+int WaveOutUnprepareHeader(WaveOutDevice* device, WaveHeader& header) {
+  if (!device) return MMSYSERR_INVALHANDLE;
+  if (header.flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  header.flags &= ~WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+int WaveOutWrite(WaveOutDevice* device, WaveHeader& header) {
+  if (!device) return MMSYSERR_INVALHANDLE;
+  if (!(header.flags & WHDR_PREPARED)) return WAVERR_UNPREPARED;
+  if (header.flags & WHDR_INQUEUE) return WAVERR_STILLPLAYING;
+  const int result = device->Write(header);
+  if (result == MMSYSERR_NOERROR) CaptureBlock(device->Format(), header.data, header.bufferLength);
+  return result;
+}
+
+int WaveOutReset(WaveOutDevice* device) {
+  if (!device) return MMSYSERR_INVALHANDLE;
+  return device->Reset();
+}
+
+int WaveOutClose(std::unique_ptr<WaveOutDevice>& device) {
+  if (!device) return MMSYSERR_INVALHANDLE;
+  if (device->Queued()) return WAVERR_STILLPLAYING;
+  device->Shutdown();
+  device.reset();
+  return MMSYSERR_NOERROR;
+}
+
+std::unique_ptr<WaveOutDevice> OpenNullWaveOut(const WaveFormat& format, Hwnd notifyWindow) {
+  gNullLog.opens.push_back(format);
+  return std::make_unique<NullWaveOut>(format, notifyWindow);
+}
+
+std::unique_ptr<WaveOutDevice> OpenMixerWaveOut(AudioMixer& mixer, const WaveFormat& format, Hwnd notifyWindow) {
+  return std::make_unique<MixerWaveOut>(mixer, format, notifyWindow);
+}
+
+std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
+  AudioMixer* mixer = SharedAudioMixer();
+  if (!mixer) {
+    error = MMSYSERR_NODRIVER;
+    return nullptr;
+  }
+  error = MMSYSERR_NOERROR;
+  return OpenMixerWaveOut(*mixer, format, notifyWindow);
+}
+
+// ---- capture ----
+
+void StartAudioCapture(const std::string& path) {
+  {
+    std::lock_guard lock(gCapture.mutex);
+    gCapture.active = true;
+    gCapture.path = path;
+    gCapture.samples.clear();
+    gCapture.format = {};
+    if (gCapture.stepRegistered) return;
+    gCapture.stepRegistered = true;
+  }
+  AddExitStep([] { WriteAudioCapture(); });
+}
+
+std::vector<int16_t> CapturedAudio() {
+  std::lock_guard lock(gCapture.mutex);
+  return gCapture.samples;
+}
+
+bool WriteAudioCapture() {
+  std::lock_guard lock(gCapture.mutex);
+  if (!gCapture.active || gCapture.path.empty()) return false;
+  std::FILE* file = std::fopen(gCapture.path.c_str(), "wb");
+  if (!file) return false;
+  const std::size_t dataBytes = std::min<std::size_t>(gCapture.samples.size() * 2, 0xFFFFFFF0u);
+  uint8_t header[WaveHeaderSize];
+  WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(dataBytes));
+  std::vector<uint8_t> data(dataBytes);
+  for (std::size_t i = 0; i < dataBytes / 2; ++i) {
+    const auto v = static_cast<uint16_t>(gCapture.samples[i]);
+    data[2 * i] = static_cast<uint8_t>(v), data[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
+  ok = ok && std::fwrite(data.data(), 1, data.size(), file) == data.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+// ---- tests ----
+
+NullWaveLog& NullWaveOutLog() { return gNullLog; }
+void ClearNullWaveOutLog() {
+  gNullLog = {};
+  gNullFailures = 0;
+}
+void FailNullWaveOutOpens(int count, int code) {
+  gNullFailures = count;
+  gNullFailureCode = code;
+}
+
+}  // namespace platform

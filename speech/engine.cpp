@@ -1,0 +1,78 @@
+#include "speech/engine.h"
+
+#include <array>
+
+#include "console/keyboard.h"
+#include "platform/win.h"
+
+namespace speech {
+
+int EngineKind = 4;
+
+namespace {
+
+constexpr platform::Hwnd ConsoleWindow = 1;
+
+// The engines by slot; an entry without 'open' is an engine not built in.
+std::array<EngineAdapter, 4> gEngines{};
+
+const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(EngineKind))]; }
+
+// The MBROLA front end speaks through wave playback: wake any wait for window messages so
+// that it polls again.
+void WakeAfterMbrola() {
+  if (EngineSlotFor(EngineKind) == EngineSlot::Mbrola) platform::PostMessage(ConsoleWindow, EngineWakeMessage);
+}
+
+}  // namespace
+
+EngineSlot EngineSlotFor(int kind) {
+  switch (kind) {
+    case 3: return EngineSlot::Mbrola;
+    case 5: return EngineSlot::Sapi5;
+    case 54: return EngineSlot::Sapi5LateBound;
+    default: return EngineSlot::Sapi4;
+  }
+}
+
+void SetEngineAdapter(EngineSlot slot, const EngineAdapter& adapter) {
+  gEngines[static_cast<std::size_t>(slot)] = adapter;
+}
+
+double MbrolaPitchFactor(int pitch) { return (pitch + 11) / 11.0; }
+double MbrolaDurationFactor(int rate) { return 0.8 - rate / 15.0; }
+
+bool EngineOpen(int voice, int rate, int pitch, int kind, const std::string& outputFile) {
+  EngineKind = kind;
+  const EngineAdapter& engine = Current();
+  if (!engine.open) return false;
+  const bool opened = engine.open(voice, rate, pitch, outputFile);
+  if (opened) {
+    while (EngineBusy(1)) console::Pause(50);
+  }
+  return opened;
+}
+
+void EngineClose() {
+  if (const EngineAdapter& engine = Current(); engine.close) engine.close();
+}
+
+void EngineSpeak(std::string_view text) {
+  if (const EngineAdapter& engine = Current(); engine.speak) engine.speak(text);
+  WakeAfterMbrola();
+}
+
+bool EngineBusy(int mode) {
+  console::PumpMessages();
+  const EngineAdapter& engine = Current();
+  const bool busy = engine.busy && engine.busy(mode);
+  WakeAfterMbrola();
+  return busy;
+}
+
+void EngineStop() {
+  if (const EngineAdapter& engine = Current(); engine.stop) engine.stop();
+  WakeAfterMbrola();
+}
+
+}  // namespace speech

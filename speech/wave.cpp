@@ -1,0 +1,329 @@
+#include "speech/wave.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "platform/files.h"
+#include "platform/wave_out.h"
+
+namespace speech {
+
+bool KeyStopsPlayback = true;
+bool FastPlayback = false;
+bool CutSpeech = false;
+
+namespace {
+
+constexpr platform::Hwnd ConsoleWindow = 1;
+constexpr std::size_t MinimumBlock = 256;
+
+struct Ring {
+  std::array<std::vector<uint8_t>, WaveRingBlocks> blocks;
+  std::array<platform::WaveHeader, WaveRingBlocks> headers;
+  std::array<bool, WaveRingBlocks> locked{};
+  Ring() {
+    for (auto& block : blocks) block.resize(WaveBlockSize);
+  }
+};
+
+struct Playback {
+  std::unique_ptr<platform::WaveOutDevice> device;
+  platform::WaveFormat format;
+  Ring ring;
+  int position = 0;  // 1..4 once a block was queued
+  int queued = 0;
+  std::vector<uint8_t> readBuffer = std::vector<uint8_t>(WaveBlockSize);
+  std::vector<uint8_t> cutBuffer = std::vector<uint8_t>(WaveBlockSize);
+};
+
+Playback& State() {
+  static Playback playback;
+  return playback;
+}
+
+bool KeyStops() { return KeyStopsPlayback && console::KeyAvailable(); }
+
+bool SameTag(const uint8_t* at, const char* tag) {
+  for (int i = 0; i < 4; ++i) {
+    const auto lower = [](uint8_t c) { return static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c); };
+    if (lower(at[i]) != lower(static_cast<uint8_t>(tag[i]))) return false;
+  }
+  return true;
+}
+uint32_t Le32(const uint8_t* at) {
+  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
+         (static_cast<uint32_t>(at[3]) << 24);
+}
+uint16_t Le16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+
+const char* UnprepareMessage(int code) {
+  switch (code) {
+    case platform::MMSYSERR_INVALHANDLE: return "Specified device handle is invalid.";
+    case platform::MMSYSERR_NODRIVER: return "No device driver is present.";
+    case platform::MMSYSERR_NOMEM: return "Unable to allocate or lock memory.";
+    case platform::WAVERR_STILLPLAYING: return "The data block pointed to by the pwh parameter is still in queue";
+    default: return nullptr;
+  }
+}
+
+// The console window hands over each block the device has finished.
+void BlockDone(uintptr_t, intptr_t lParam) {
+  Playback& s = State();
+  auto* header = reinterpret_cast<platform::WaveHeader*>(lParam);
+  if (!header) return;
+  const auto slot = static_cast<std::size_t>(header->user) - 1;
+  if (slot >= s.ring.headers.size() || header != &s.ring.headers[slot]) return;  // not one of ours
+  if (const int result = platform::WaveOutUnprepareHeader(s.device.get(), *header); result != platform::MMSYSERR_NOERROR) {
+    if (const char* message = UnprepareMessage(result)) console::Write(message);
+    console::ReadEchoedLine();
+  }
+  s.ring.locked[slot] = false;
+  if (s.queued > 0) --s.queued;
+}
+
+int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
+  Playback& s = State();
+  const platform::WaveFormat wanted{rate, bits, channels};
+  if (!(wanted == s.format)) {
+    while (WaveBusy()) platform::WaitMessage();
+    s.format = wanted;
+  }
+  if (s.device) return platform::MMSYSERR_NOERROR;
+  static const bool closesAtExit = [] {
+    platform::AddExitStep(CloseWaveOutput);
+    return true;
+  }();
+  (void)closesAtExit;
+  console::EnsureConsoleWindow();
+  console::SetWaveDoneHandler(BlockDone, true);
+  int result = platform::MMSYSERR_NOERROR;
+  for (int attempt = 1; attempt <= 100; ++attempt) {
+    result = platform::WaveOutOpen(s.device, s.format, ConsoleWindow);
+    if (result != platform::MMSYSERR_ALLOCATED || attempt == 100) break;
+    console::Pause(100);
+  }
+  if (result != platform::MMSYSERR_NOERROR) s.device.reset();
+  return result;
+}
+
+void QueueBlock(const uint8_t* data, std::size_t n) {
+  Playback& s = State();
+  if (n == 0 || !s.device) return;
+  for (int tries = 0; tries < 40 && s.queued >= WaveRingBlocks; ++tries) {
+    console::PumpMessages();
+    console::Pause(50);
+  }
+  if (s.queued >= WaveRingBlocks || !s.device) return;  // the device stopped taking blocks: dropped
+
+  s.position = s.position % WaveRingBlocks + 1;
+  const auto slot = static_cast<std::size_t>(s.position - 1);
+  uint8_t* block = s.ring.blocks[slot].data();
+  s.ring.locked[slot] = true;
+  const bool mono8 = s.format.bitsPerSample == 8 && s.format.channels == 1;
+  if (n < MinimumBlock) std::memset(block + n, s.format.bitsPerSample == 8 ? 128 : 0, MinimumBlock - n);
+  std::memcpy(block, data, n);
+  if (mono8 && n != WaveBlockSize) block[n - 1] = 128;  // every block ends on the silence level
+
+  platform::WaveHeader& header = s.ring.headers[slot];
+  header = {};
+  header.data = block;
+  header.bufferLength = static_cast<uint32_t>(std::max(n, MinimumBlock));
+  header.user = static_cast<uintptr_t>(s.position);
+  if (platform::WaveOutPrepareHeader(s.device.get(), header) != platform::MMSYSERR_NOERROR) {
+    s.ring.locked[slot] = false;
+    return;
+  }
+  ++s.queued;
+  if (platform::WaveOutWrite(s.device.get(), header) != platform::MMSYSERR_NOERROR) {
+    // Never reported done: take it back at once.
+    platform::WaveOutUnprepareHeader(s.device.get(), header);
+    s.ring.locked[slot] = false;
+    --s.queued;
+  }
+}
+
+}  // namespace
+
+int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
+  if (rate <= 0 || bits <= 0 || channels <= 0) return platform::WAVERR_BADFORMAT;
+  if (FastPlayback) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
+  const bool cut = CutSpeech && channels == 1;
+  const int deviceBits = cut && bits == 16 ? 8 : bits;
+  if (const int result = OpenDevice(static_cast<uint32_t>(rate), static_cast<uint16_t>(deviceBits),
+                                    static_cast<uint16_t>(channels));
+      result != platform::MMSYSERR_NOERROR) {
+    return result;
+  }
+  Playback& s = State();
+  std::size_t offset = 0;
+  while (offset < data.size()) {
+    while (s.queued >= WaveRingBlocks) {
+      if (KeyStops()) {
+        WaveStop();
+        return 0;
+      }
+      console::Pause(10);
+    }
+    if (KeyStops()) {
+      WaveStop();
+      return 0;
+    }
+    const std::size_t piece = std::min(WaveBlockSize, data.size() - offset);
+    if (cut) {
+      std::memcpy(s.cutBuffer.data(), data.data() + offset, piece);
+      QueueBlock(s.cutBuffer.data(), CompressBlock(s.cutBuffer.data(), piece, bits, rate));
+    } else {
+      QueueBlock(data.data() + offset, piece);
+    }
+    offset += piece;
+  }
+  return 0;
+}
+
+void PlayWaveBuffer(std::span<const uint8_t> image) {
+  const std::size_t size = image.size();
+  if (size < 20 || !SameTag(&image[0], "RIFF") || !SameTag(&image[12], "fmt ")) return;
+  const uint32_t formatSize = Le32(&image[16]);
+  if (formatSize < 16 || formatSize > size - 20) return;
+  const uint8_t* format = &image[20];
+  std::size_t at = 20 + static_cast<std::size_t>(formatSize);
+  while (at + 8 <= size) {
+    const uint32_t length = Le32(&image[at + 4]);
+    if (SameTag(&image[at], "data")) {
+      const std::size_t available = std::min<std::size_t>(length, size - at - 8);
+      PlayPcm(image.subspan(at + 8, available), static_cast<int>(Le32(format + 4)), Le16(format + 14), Le16(format + 2));
+      return;
+    }
+    if (length > size - at - 8) return;
+    at += 8 + static_cast<std::size_t>(length);
+  }
+}
+
+int PlayWaveFile(const std::string& path) {
+  if (KeyStops()) return 0;
+  const std::string translated = platform::TranslateWindowsPath(path);
+  const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(found.c_str(), "rb"), std::fclose);
+  if (!file) return -1;
+  Playback& s = State();
+  uint8_t* buffer = s.readBuffer.data();
+  const auto read = [&](std::size_t n) { return std::fread(buffer, 1, n, file.get()) == n; };
+
+  if (!read(12) || !SameTag(buffer, "RIFF")) return -1;
+  if (!read(8) || !SameTag(buffer, "fmt ")) return -1;
+  uint32_t formatSize = Le32(buffer + 4);
+  if (formatSize < 16 || !read(16)) return -1;
+  const uint16_t channels = Le16(buffer + 2);
+  const uint32_t rate = Le32(buffer + 4);
+  const uint16_t bits = Le16(buffer + 14);
+  const auto skip = [&](uint32_t n) {
+    // Seeking past the end succeeds, so a body longer than the file is found by the next read.
+    return n == 0 || std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0;
+  };
+  if (!skip(formatSize - 16)) return -1;
+
+  for (;;) {
+    if (!read(8)) return -1;
+    if (SameTag(buffer, "data")) break;
+    if (!skip(Le32(buffer + 4))) return -1;
+  }
+
+  int result = 0;
+  uint32_t remaining = Le32(buffer + 4);
+  while (remaining > 0) {
+    std::size_t block = WaveBlockSize;
+    if (remaining <= WaveBlockSize) {
+      block = remaining;
+    } else if (remaining < WaveBlockSize + MinimumBlock) {
+      block = WaveBlockSize - MinimumBlock;  // the last block keeps more than 256 bytes
+    }
+    const std::size_t got = std::fread(buffer, 1, block, file.get());
+    if (got == 0) {
+      result = -1;
+      break;
+    }
+    result = PlayPcm({buffer, got}, static_cast<int>(rate), bits, channels);
+    if (result != 0) break;
+    if (got < block) {
+      result = -1;  // the file ends before its data chunk does
+      break;
+    }
+    remaining -= static_cast<uint32_t>(got);
+    if (KeyStops()) break;
+  }
+  file.reset();
+  while (WaveBusy()) platform::WaitMessage();
+  return result;
+}
+
+bool WaveBusy() {
+  Playback& s = State();
+  console::PumpMessages();
+  if ((KeyStopsPlayback && console::KeyAvailable()) || s.queued == 0) WaveStop();
+  return s.queued > 0;
+}
+
+void WaveStop() {
+  Playback& s = State();
+  if (!s.device) return;
+  if (s.queued > 0) platform::WaveOutReset(s.device.get());
+  console::PumpMessages();
+  platform::WaveOutClose(s.device);
+  console::PumpMessages();
+  s.device.reset();
+}
+
+std::size_t CompressBlock(uint8_t* samples, std::size_t n, int bits, int rate) {
+  if (bits == 16) {
+    n /= 2;
+    for (std::size_t i = 0; i < n; ++i) samples[i] = static_cast<uint8_t>(samples[2 * i + 1] ^ 0x80);
+  }
+  if (n < 1000) return n;
+  const std::size_t start = rate == 11025 ? 200 : 800;
+  const std::size_t skip = rate == 11025 ? 80 : 320;
+  const std::size_t window = rate == 11025 ? 50 : 200;
+  // The first position of the largest sample in [from, to], kept inside the block.
+  const auto peak = [&](std::size_t from, std::size_t to) {
+    to = std::min(to, n - 1);
+    from = std::min(from, to);
+    std::size_t best = from;
+    for (std::size_t i = from + 1; i <= to; ++i) {
+      if (samples[i] > samples[best]) best = i;
+    }
+    return best;
+  };
+  std::size_t current = peak(start, start + skip + window);
+  std::size_t out = current;
+  while (n > 2 * (skip + window) && n - 2 * (skip + window) > current) {
+    const std::size_t p1 = peak(current + skip, current + skip + window);
+    const std::size_t p2 = peak(p1 + skip, p1 + skip + window);
+    std::memmove(samples + out, samples + p1, p2 - p1 + 1);
+    out += p2 - p1 + 1;
+    current = p2;
+  }
+  while (out < n && current < n && (samples[out] > 148 || samples[out] < 108)) samples[out++] = samples[current++];
+  return out;
+}
+
+void CloseWaveOutput() {
+  Playback& s = State();
+  if (!s.device) return;
+  // The program ends: what still plays ends with it.
+  if (platform::WaveOutClose(s.device) != platform::MMSYSERR_NOERROR) {
+    platform::WaveOutReset(s.device.get());
+    platform::WaveOutClose(s.device);
+  }
+  s.device.reset();
+  s.queued = 0;
+  s.ring.locked = {};
+}
+
+int WaveQueuedBlocks() { return State().queued; }
+
+}  // namespace speech
