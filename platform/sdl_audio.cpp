@@ -266,6 +266,7 @@ AudioMixer* SharedAudioMixer() {
 }
 
 void CloseSharedAudio() {
+  gDevice.tried = false;  // a later backend may open it again
   if (gDevice.id != 0) {
     SDL_CloseAudioDevice(gDevice.id);  // waits for the callback to finish
     gDevice.id = 0;

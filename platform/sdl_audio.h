@@ -87,7 +87,7 @@ class AudioMixer {
 
 // The process's audio device and its mixer, opened on the first call (SDL's audio
 // subsystem only, so it also serves the terminal). Nothing when no device opens: sound is
-// then silently absent, and later calls do not try again.
+// then silently absent, and later calls do not try again until CloseSharedAudio.
 AudioMixer* SharedAudioMixer();
 // Closes the device; to be called before SDL is shut down.
 void CloseSharedAudio();

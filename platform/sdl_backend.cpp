@@ -1,0 +1,794 @@
+#include "platform/sdl_backend.h"
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <fontconfig/fontconfig.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <thread>
+#include <vector>
+
+#include "platform/sdl_audio.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+constexpr uint64_t FrameMs = 16;  // presents that need not be at once: at most about 60 a second
+constexpr int StockFontHeight = 16;
+constexpr const char* StockFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+
+// ---- fonts ----
+
+struct FontFile {
+  std::string path;
+  int index = 0;
+  int weight = FC_WEIGHT_REGULAR;
+};
+
+// Looks a face up with fontconfig. With 'exactFamily' the match must carry the family asked
+// for: fontconfig always answers with some font, which for an unknown name is often not
+// fixed-pitch at all, and the console needs one.
+std::optional<FontFile> MatchFont(const std::string& name, bool bold, bool exactFamily) {
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(name.c_str()));
+  if (!pattern) return std::nullopt;
+  std::string family;
+  if (FcChar8* asked = nullptr; FcPatternGetString(pattern, FC_FAMILY, 0, &asked) == FcResultMatch) {
+    family = reinterpret_cast<const char*>(asked);
+  }
+  FcPatternDel(pattern, FC_WEIGHT);
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (!match) return std::nullopt;
+  std::optional<FontFile> found;
+  bool familyMatches = !exactFamily;
+  FcChar8* matched = nullptr;
+  for (int i = 0; !familyMatches && FcPatternGetString(match, FC_FAMILY, i, &matched) == FcResultMatch; ++i) {
+    familyMatches = strcasecmp(reinterpret_cast<const char*>(matched), family.c_str()) == 0;
+  }
+  FcChar8* file = nullptr;
+  if (familyMatches && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    FontFile font;
+    font.path = reinterpret_cast<const char*>(file);
+    FcPatternGetInteger(match, FC_INDEX, 0, &font.index);
+    FcPatternGetInteger(match, FC_WEIGHT, 0, &font.weight);
+    found = font;
+  }
+  FcPatternDestroy(match);
+  return found;
+}
+
+// One glyph of the atlas: coverage (0..255) of each pixel of one text cell.
+using Coverage = std::vector<uint8_t>;
+
+// Scales a coverage image horizontally by linear interpolation (Windows squeezes or widens
+// the glyphs of a font asked for with a width).
+Coverage ScaleColumns(const Coverage& source, int sourceWidth, int height, int targetWidth) {
+  Coverage target(static_cast<std::size_t>(targetWidth * height));
+  const double ratio = static_cast<double>(sourceWidth) / targetWidth;
+  for (int x = 0; x < targetWidth; ++x) {
+    const double at = std::clamp((x + 0.5) * ratio - 0.5, 0.0, static_cast<double>(sourceWidth - 1));
+    const int left = static_cast<int>(at);
+    const int right = std::min(left + 1, sourceWidth - 1);
+    const double weight = at - left;
+    for (int y = 0; y < height; ++y) {
+      const double value = source[static_cast<std::size_t>(y * sourceWidth + left)] * (1 - weight) +
+                           source[static_cast<std::size_t>(y * sourceWidth + right)] * weight;
+      target[static_cast<std::size_t>(y * targetWidth + x)] = static_cast<uint8_t>(std::lround(value));
+    }
+  }
+  return target;
+}
+
+// ---- keys ----
+
+uint32_t ModifiersOf(uint16_t sdlModifiers) {
+  uint32_t modifiers = 0;
+  if (sdlModifiers & KMOD_SHIFT) modifiers |= ModShift;
+  if (sdlModifiers & KMOD_CTRL) modifiers |= ModCtrl;
+  // The right Alt is AltGr on the layouts that need it for characters (ABNT2 among them);
+  // its characters arrive as text, so it is not taken as Alt.
+  if (sdlModifiers & KMOD_LALT) modifiers |= ModAlt;
+  return modifiers;
+}
+
+constexpr int VkPause = 0x13, VkNumpad0 = 0x60, VkDecimal = 0x6E, VkLeftWindows = 0x5B;
+
+// The virtual key of a physical key. Letters and digits go by position (scancode), so that
+// the Braille dot keys S D F J K L are the same keys on every layout.
+int VirtualKeyOf(const SDL_Keysym& key) {
+  const SDL_Scancode code = key.scancode;
+  if (code >= SDL_SCANCODE_A && code <= SDL_SCANCODE_Z) return 'A' + (code - SDL_SCANCODE_A);
+  if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_9) return '1' + (code - SDL_SCANCODE_1);
+  if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) return VK_F1 + (code - SDL_SCANCODE_F1);
+  const bool numLock = key.mod & KMOD_NUM;
+  if (code >= SDL_SCANCODE_KP_1 && code <= SDL_SCANCODE_KP_9 && numLock) return VkNumpad0 + 1 + (code - SDL_SCANCODE_KP_1);
+  switch (code) {
+    case SDL_SCANCODE_0: return '0';
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_RETURN2:
+    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
+    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
+    case SDL_SCANCODE_TAB: return VK_TAB;
+    case SDL_SCANCODE_SPACE: return VK_SPACE;
+    case SDL_SCANCODE_INSERT: return VK_INSERT;
+    case SDL_SCANCODE_DELETE: return VK_DELETE;
+    case SDL_SCANCODE_HOME: return VK_HOME;
+    case SDL_SCANCODE_END: return VK_END;
+    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
+    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
+    case SDL_SCANCODE_UP: return VK_UP;
+    case SDL_SCANCODE_DOWN: return VK_DOWN;
+    case SDL_SCANCODE_LEFT: return VK_LEFT;
+    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
+    case SDL_SCANCODE_KP_0: return numLock ? VkNumpad0 : VK_INSERT;
+    case SDL_SCANCODE_KP_PERIOD: return numLock ? VkDecimal : VK_DELETE;
+    case SDL_SCANCODE_KP_1: return VK_END;
+    case SDL_SCANCODE_KP_2: return VK_DOWN;
+    case SDL_SCANCODE_KP_3: return VK_NEXT;
+    case SDL_SCANCODE_KP_4: return VK_LEFT;
+    case SDL_SCANCODE_KP_5: return 0x0C;  // VK_CLEAR
+    case SDL_SCANCODE_KP_6: return VK_RIGHT;
+    case SDL_SCANCODE_KP_7: return VK_HOME;
+    case SDL_SCANCODE_KP_8: return VK_UP;
+    case SDL_SCANCODE_KP_9: return VK_PRIOR;
+    case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
+    case SDL_SCANCODE_KP_MULTIPLY: return 0x6A;
+    case SDL_SCANCODE_KP_MINUS: return 0x6D;
+    case SDL_SCANCODE_KP_PLUS: return 0x6B;
+    case SDL_SCANCODE_PAUSE: return (key.mod & KMOD_CTRL) ? VK_CANCEL : VkPause;
+    case SDL_SCANCODE_CANCEL: return VK_CANCEL;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return VK_MENU;
+    case SDL_SCANCODE_LGUI: return VkLeftWindows;
+    case SDL_SCANCODE_RGUI: return VkLeftWindows + 1;
+    case SDL_SCANCODE_SEMICOLON: return 0xBA;
+    case SDL_SCANCODE_EQUALS: return 0xBB;
+    case SDL_SCANCODE_COMMA: return 0xBC;
+    case SDL_SCANCODE_MINUS: return 0xBD;
+    case SDL_SCANCODE_PERIOD: return 0xBE;
+    case SDL_SCANCODE_SLASH: return 0xBF;
+    case SDL_SCANCODE_GRAVE: return 0xC0;
+    case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
+    case SDL_SCANCODE_BACKSLASH: return 0xDC;
+    case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
+    case SDL_SCANCODE_APOSTROPHE: return 0xDE;
+    case SDL_SCANCODE_NONUSBACKSLASH: return 0xE2;
+    case SDL_SCANCODE_INTERNATIONAL1: return 0xC1;  // the ABNT2 key beside the right Shift
+    default: return 0;
+  }
+}
+
+// Keys whose character (if any) comes with the key itself, never from text input.
+bool IsNonTextKey(int virtualKey) {
+  switch (virtualKey) {
+    case VK_RETURN: case VK_ESCAPE: case VK_BACK: case VK_TAB: case VK_INSERT: case VK_DELETE:
+    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT: case VK_UP: case VK_DOWN: case VK_LEFT:
+    case VK_RIGHT: case VK_CANCEL: case VkPause: case VK_SHIFT: case VK_CONTROL: case VK_MENU:
+    case VkLeftWindows: case VkLeftWindows + 1: case 0x0C:
+      return true;
+    default:
+      return virtualKey >= VK_F1 && virtualKey <= VK_F12;
+  }
+}
+
+int VirtualKeyOfCharacter(uint8_t ch) {
+  if (ch >= 'a' && ch <= 'z') return ch - 32;
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
+  if (ch == ' ') return VK_SPACE;
+  return 0;
+}
+
+SDL_Rect ToSdl(const Rect& rect) { return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}; }
+
+class SdlBackend : public Backend {
+ public:
+  SdlBackend() : start_(std::chrono::steady_clock::now()) {}
+  ~SdlBackend() override {
+    CloseSharedAudio();
+    CloseWindow();
+    if (font_) TTF_CloseFont(font_);
+    if (TTF_WasInit()) TTF_Quit();
+    if (fontconfigStarted_) FcFini();
+    SDL_Quit();
+  }
+
+  bool Start(std::string& error) {
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      error = std::string("cannot open a window: ") + SDL_GetError();
+      return false;
+    }
+    if (TTF_Init() != 0) {
+      error = std::string("cannot start SDL_ttf: ") + TTF_GetError();
+      return false;
+    }
+    fontconfigStarted_ = FcInit();
+    wakeEvent_ = SDL_RegisterEvents(1);
+    SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
+    SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
+    audio_ = SharedAudioMixer();
+    return true;
+  }
+
+  const char* Name() const override { return "window"; }
+
+  // ---- events ----
+
+  void PollEvents() override {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) Translate(event);
+    FinishBatch();
+    if (NeedsShow() && NowMs() >= lastPresentMs_ + FrameMs) Show();
+  }
+
+  void WaitEvents(int timeoutMs) override {
+    if (NeedsShow()) Show();
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, timeoutMs < 0 ? -1 : timeoutMs)) Translate(event);
+    PollEvents();
+  }
+
+  void Wake() override {
+    // One wake event in flight is enough; SDL_PushEvent is safe from any thread.
+    if (wakeEvent_ == static_cast<Uint32>(-1) || wakePending_.exchange(true)) return;
+    SDL_Event event{};
+    event.type = wakeEvent_;
+    if (SDL_PushEvent(&event) <= 0) wakePending_ = false;
+  }
+
+  uint64_t NowMs() override {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count());
+  }
+  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+  LocalTime Now() override {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    struct tm local {};
+    localtime_r(&seconds, &local);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
+            local.tm_hour,        local.tm_min,     local.tm_sec,  static_cast<int>(ms)};
+  }
+
+  // ---- screen and font ----
+
+  Rect WorkArea() override {
+    SDL_Rect area{0, 0, 1024, 734};
+    SDL_GetDisplayUsableBounds(DisplayIndex(), &area);
+    return {area.x, area.y, area.x + area.w, area.y + area.h};
+  }
+  Size ScreenSize() override {
+    SDL_Rect bounds{0, 0, 1024, 768};
+    SDL_GetDisplayBounds(DisplayIndex(), &bounds);
+    return {bounds.w, bounds.h};
+  }
+  // SDL windows are sized by their client area: no frame, no caption in the sums.
+  SystemMetrics Metrics() override { return {}; }
+
+  bool CreateFont(const FontRequest& request) override {
+    const bool bold = request.weight >= 600;
+    std::optional<FontFile> file;
+    if (!request.face.empty()) file = MatchFont(request.face, bold, true);
+    if (!file) file = MatchFont("DejaVu Sans Mono", bold, true);
+    if (!file) file = MatchFont("monospace", bold, false);
+    const bool loaded = file && LoadFont(*file, request.height > 0 ? request.height : StockFontHeight, request.width, bold);
+    if (!loaded) LoadStockFont();
+    return loaded;
+  }
+
+  void DeleteFont() override {}  // the font stays for drawing until another one replaces it
+
+  FontMetrics MeasureFont() override {
+    if (!font_) LoadStockFont();
+    return metrics_;
+  }
+
+  // ---- the window ----
+
+  bool OpenWindow(std::string_view title, Size outerSize) override {
+    CloseWindow();
+    if (!font_) LoadStockFont();
+    const int width = std::max(outerSize.width, 1), height = std::max(outerSize.height, 1);
+    window_ = SDL_CreateWindow(Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+                               height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+    if (!window_) return false;
+    SDL_SetWindowMaximumSize(window_, width, height);
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_ || !MakeImage(width, height)) {
+      CloseWindow();
+      return false;
+    }
+    SDL_StartTextInput();
+    focus_ = (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+    imageDirty_ = true;
+    return true;
+  }
+
+  void Maximize(Size outerSize) override {
+    if (!window_ || outerSize.width <= 0 || outerSize.height <= 0) return;
+    if (outerSize.width > image_->w || outerSize.height > image_->h) {
+      MakeImage(std::max(outerSize.width, image_->w), std::max(outerSize.height, image_->h));
+    }
+    SDL_SetWindowMaximumSize(window_, outerSize.width, outerSize.height);
+    SDL_SetWindowSize(window_, outerSize.width, outerSize.height);
+    const Rect area = WorkArea();
+    SDL_SetWindowPosition(window_, area.left, area.top);
+    imageDirty_ = true;
+  }
+
+  void CloseWindow() override {
+    FreeSnapshot();
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (image_) SDL_FreeSurface(image_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    image_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+  }
+
+  void SetTitle(std::string_view cp1252) override {
+    if (window_) SDL_SetWindowTitle(window_, Cp1252ToUtf8(cp1252).c_str());
+  }
+  bool IsActive() override { return focus_; }
+  bool HasFocus() override { return focus_; }
+  Rect WindowRect() override {
+    if (!window_) return {};
+    int x = 0, y = 0, width = 0, height = 0;
+    SDL_GetWindowPosition(window_, &x, &y);
+    SDL_GetWindowSize(window_, &width, &height);
+    return {x, y, x + width, y + height};
+  }
+
+  // ---- drawing ----
+
+  void DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) override {
+    if (!image_) return;
+    if (!font_) LoadStockFont();
+    const int cellWidth = metrics_.averageWidth, cellHeight = metrics_.height;
+    Fill({x, y, x + cellWidth * static_cast<int>(cp1252.size()), y + cellHeight}, background);
+    // Pixel value for each coverage level, from the background to the foreground.
+    std::array<Uint32, 256> shade;
+    for (int level = 0; level < 256; ++level) {
+      const auto mix = [level](uint8_t from, uint8_t to) {
+        return static_cast<Uint8>((from * (255 - level) + to * level + 127) / 255);
+      };
+      shade[static_cast<std::size_t>(level)] =
+          SDL_MapRGB(image_->format, mix(background.red, foreground.red), mix(background.green, foreground.green),
+                     mix(background.blue, foreground.blue));
+    }
+    const int top = std::max(y, 0), bottom = std::min(y + cellHeight, image_->h);
+    for (std::size_t i = 0; i < cp1252.size(); ++i) {
+      const Coverage& glyph = glyphs_[static_cast<uint8_t>(cp1252[i])];
+      if (glyph.empty()) continue;
+      const int left = x + static_cast<int>(i) * cellWidth;
+      const int from = std::max(left, 0), to = std::min(left + cellWidth, image_->w);
+      for (int py = top; py < bottom; ++py) {
+        auto* row = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(image_->pixels) + py * image_->pitch);
+        const uint8_t* coverage = &glyph[static_cast<std::size_t>((py - y) * cellWidth)];
+        for (int px = from; px < to; ++px) {
+          const uint8_t level = coverage[px - left];
+          if (level != 0) row[px] = shade[level];
+        }
+      }
+    }
+    imageDirty_ = true;
+  }
+
+  void Fill(const Rect& rect, Rgb colour) override {
+    if (!image_) return;
+    const Rect clipped = Clip(rect);
+    if (clipped.Empty()) return;
+    const SDL_Rect area = ToSdl(clipped);
+    SDL_FillRect(image_, &area, SDL_MapRGB(image_->format, colour.red, colour.green, colour.blue));
+    imageDirty_ = true;
+  }
+
+  void Copy(const Rect& source, int destX, int destY) override {
+    if (!image_) return;
+    // Clip the source to the image, then the destination, moving the source with it.
+    Rect from = Clip(source);
+    destX += from.left - source.left;
+    destY += from.top - source.top;
+    const int shiftX = std::max(0, -destX), shiftY = std::max(0, -destY);
+    from.left += shiftX;
+    from.top += shiftY;
+    destX += shiftX;
+    destY += shiftY;
+    from.right = std::min(from.right, from.left + (image_->w - destX));
+    from.bottom = std::min(from.bottom, from.top + (image_->h - destY));
+    if (from.Empty()) return;
+    const std::size_t rowBytes = static_cast<std::size_t>(from.right - from.left) * 4;
+    auto* pixels = static_cast<uint8_t*>(image_->pixels);
+    const auto rowAt = [&](int x, int y) { return pixels + y * image_->pitch + x * 4; };
+    const int rows = from.bottom - from.top;
+    // Overlapping rows: copy in the order that reads each row before it is overwritten.
+    for (int i = 0; i < rows; ++i) {
+      const int r = destY > from.top ? rows - 1 - i : i;
+      std::memmove(rowAt(destX, destY + r), rowAt(from.left, from.top + r), rowBytes);
+    }
+    imageDirty_ = true;
+  }
+
+  bool CanMagnify() override { return true; }
+  void Snapshot(Size size) override {
+    FreeSnapshot();
+    if (!image_) return;
+    snapshot_ = SDL_CreateRGBSurfaceWithFormat(0, std::max(size.width, 1), std::max(size.height, 1), 32,
+                                               SDL_PIXELFORMAT_XRGB8888);
+    if (!snapshot_) return;
+    SDL_SetSurfaceBlendMode(snapshot_, SDL_BLENDMODE_NONE);
+    SDL_FillRect(snapshot_, nullptr, 0);
+    SDL_BlitSurface(image_, nullptr, snapshot_, nullptr);
+  }
+  void Stretch(const Rect& source, const Rect& dest) override {
+    if (!snapshot_ || !image_ || source.Empty() || dest.Empty()) return;
+    SDL_Rect from = ToSdl(source), to = ToSdl(dest);
+    SDL_BlitScaled(snapshot_, &from, image_, &to);
+    imageDirty_ = true;
+  }
+  void FreeSnapshot() override {
+    if (snapshot_) SDL_FreeSurface(snapshot_);
+    snapshot_ = nullptr;
+  }
+
+  void Present(bool urgent) override {
+    if (!NeedsShow()) return;
+    if (!urgent && NowMs() < lastPresentMs_ + FrameMs) return;  // a later poll shows it
+    Show();
+  }
+
+  void Caret(bool visible, int x, int y, int width, int height) override {
+    const SDL_Rect caret = visible ? SDL_Rect{x, y, width, height} : SDL_Rect{};
+    if (caret.x == caret_.x && caret.y == caret_.y && caret.w == caret_.w && caret.h == caret_.h) return;
+    caret_ = caret;
+    imageDirty_ = true;  // the caret goes into the uploaded copy only
+  }
+
+  // ---- clipboard and sound ----
+
+  bool ClipboardSet(std::string_view cp1252) override {
+    return SDL_SetClipboardText(Cp1252ToUtf8(cp1252).c_str()) == 0;
+  }
+  std::optional<std::string> ClipboardGet() override {
+    if (!SDL_HasClipboardText()) return std::nullopt;
+    char* text = SDL_GetClipboardText();
+    if (!text) return std::nullopt;
+    std::string bytes = Utf8ToCp1252(text);
+    SDL_free(text);
+    return bytes;
+  }
+
+  void Beep() override {
+    if (audio_) audio_->Beep();
+  }
+  void PlayLoop(std::span<const uint8_t> waveImage) override {
+    if (audio_) audio_->PlayLoop(waveImage);
+  }
+  void StopLoop() override {
+    if (audio_) audio_->StopLoop();
+  }
+
+  std::optional<Rgb> Pixel(int x, int y) const {
+    if (!image_ || x < 0 || y < 0 || x >= image_->w || y >= image_->h) return std::nullopt;
+    const auto* row = reinterpret_cast<const Uint32*>(static_cast<const uint8_t*>(image_->pixels) + y * image_->pitch);
+    Rgb colour;
+    SDL_GetRGB(row[x], image_->format, &colour.red, &colour.green, &colour.blue);
+    return colour;
+  }
+
+ private:
+  int DisplayIndex() const {
+    const int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+    return index < 0 ? 0 : index;
+  }
+
+  Rect Clip(const Rect& rect) const {
+    return {std::max(rect.left, 0), std::max(rect.top, 0), std::min(rect.right, image_->w),
+            std::min(rect.bottom, image_->h)};
+  }
+
+  // A new client image (and texture) of this size, keeping what the old one showed.
+  bool MakeImage(int width, int height) {
+    SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XRGB8888);
+    SDL_Texture* texture =
+        SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+    if (!image || !texture) {
+      if (image) SDL_FreeSurface(image);
+      if (texture) SDL_DestroyTexture(texture);
+      return false;
+    }
+    SDL_SetSurfaceBlendMode(image, SDL_BLENDMODE_NONE);
+    SDL_FillRect(image, nullptr, SDL_MapRGB(image->format, 0, 0, 0));
+    if (image_) {
+      SDL_BlitSurface(image_, nullptr, image, nullptr);
+      SDL_FreeSurface(image_);
+    }
+    if (texture_) SDL_DestroyTexture(texture_);
+    image_ = image;
+    texture_ = texture;
+    return true;
+  }
+
+  bool NeedsShow() const { return window_ && imageDirty_; }
+
+  // Uploads the image with the caret inverted into the uploaded copy, and presents it.
+  void Show() {
+    lastPresentMs_ = NowMs();
+    if (!window_ || !image_) return;
+    const SDL_Rect caret = CaretArea();
+    InvertArea(caret);
+    SDL_UpdateTexture(texture_, nullptr, image_->pixels, image_->pitch);
+    InvertArea(caret);
+    imageDirty_ = false;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(window_, &width, &height);
+    const SDL_Rect shown{0, 0, std::min(width, image_->w), std::min(height, image_->h)};
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, &shown, &shown);
+    SDL_RenderPresent(renderer_);
+  }
+
+  SDL_Rect CaretArea() const {
+    SDL_Rect area{};
+    const SDL_Rect bounds{0, 0, image_->w, image_->h};
+    if (caret_.w > 0 && caret_.h > 0 && SDL_IntersectRect(&caret_, &bounds, &area)) return area;
+    return SDL_Rect{};
+  }
+
+  void InvertArea(const SDL_Rect& area) {
+    for (int y = area.y; y < area.y + area.h; ++y) {
+      auto* row = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(image_->pixels) + y * image_->pitch);
+      for (int x = area.x; x < area.x + area.w; ++x) row[x] ^= 0x00FFFFFF;
+    }
+  }
+
+  // ---- fonts ----
+
+  bool LoadFont(const FontFile& file, int pixelHeight, int pixelWidth, bool bold) {
+    TTF_Font* font = TTF_OpenFontIndex(file.path.c_str(), pixelHeight, file.index);
+    if (!font) return false;
+    // The largest point size whose line height (Windows' cell height) fits the request.
+    int low = 1, high = pixelHeight * 2;
+    while (low < high) {
+      const int middle = (low + high + 1) / 2;
+      if (TTF_SetFontSize(font, middle) == 0 && TTF_FontHeight(font) <= pixelHeight) low = middle;
+      else high = middle - 1;
+    }
+    TTF_SetFontSize(font, low);
+    TTF_SetFontHinting(font, TTF_HINTING_LIGHT);
+    if (bold && file.weight < FC_WEIGHT_DEMIBOLD) TTF_SetFontStyle(font, TTF_STYLE_BOLD);
+    if (font_) TTF_CloseFont(font_);
+    font_ = font;
+    BuildAtlas(pixelWidth);
+    return true;
+  }
+
+  void LoadStockFont() {
+    std::optional<FontFile> file = MatchFont("DejaVu Sans Mono", false, true);
+    if (!file) file = MatchFont("monospace", false, false);
+    if (file && LoadFont(*file, StockFontHeight, 0, false)) return;
+    if (LoadFont({StockFontFile, 0, FC_WEIGHT_REGULAR}, StockFontHeight, 0, false)) return;
+    // No font at all: text shows as its background only, in cells of a usual size.
+    metrics_ = {8, StockFontHeight, 0, 12, 0};
+    for (auto& glyph : glyphs_) glyph.clear();
+  }
+
+  // Draws the 256 Windows-1252 characters once, as coverage images of one cell each.
+  void BuildAtlas(int requestedWidth) {
+    int advance = 0, minX = 0, maxX = 0, minY = 0, maxY = 0;
+    if (TTF_GlyphMetrics32(font_, '0', &minX, &maxX, &minY, &maxY, &advance) != 0 || advance <= 0) advance = 8;
+    const int height = TTF_FontHeight(font_);
+    const int cellWidth = requestedWidth > 0 ? requestedWidth : advance;
+    metrics_ = {cellWidth, height, std::max(0, TTF_FontLineSkip(font_) - height), TTF_FontAscent(font_), 0};
+    const SDL_Color white{255, 255, 255, 255};
+    for (int byte = 0; byte < 256; ++byte) {
+      Coverage& glyph = glyphs_[static_cast<std::size_t>(byte)];
+      glyph.clear();
+      const char32_t codePoint = Cp1252ToCodePoint(static_cast<uint8_t>(byte));
+      if (codePoint <= 0x20 || (codePoint >= 0x7F && codePoint < 0xA0) || !TTF_GlyphIsProvided32(font_, codePoint)) {
+        continue;  // blanks, controls, and characters the face lacks show as background
+      }
+      SDL_Surface* rendered = TTF_RenderGlyph32_Blended(font_, codePoint, white);
+      if (!rendered) continue;
+      SDL_Surface* argb = SDL_ConvertSurfaceFormat(rendered, SDL_PIXELFORMAT_ARGB8888, 0);
+      SDL_FreeSurface(rendered);
+      if (!argb) continue;
+      // The glyph at its pen position in a cell of the natural advance, then fitted to the cell.
+      int glyphMinX = 0;
+      TTF_GlyphMetrics32(font_, codePoint, &glyphMinX, nullptr, nullptr, nullptr, nullptr);
+      const int offset = std::min(glyphMinX, 0);
+      Coverage natural(static_cast<std::size_t>(advance * height), 0);
+      SDL_LockSurface(argb);
+      for (int y = 0; y < std::min(height, argb->h); ++y) {
+        const auto* row = reinterpret_cast<const Uint32*>(static_cast<const uint8_t*>(argb->pixels) + y * argb->pitch);
+        for (int x = 0; x < argb->w; ++x) {
+          const int cellX = x + offset;
+          if (cellX < 0 || cellX >= advance) continue;
+          natural[static_cast<std::size_t>(y * advance + cellX)] = static_cast<uint8_t>(row[x] >> 24);
+        }
+      }
+      SDL_UnlockSurface(argb);
+      SDL_FreeSurface(argb);
+      glyph = cellWidth == advance ? std::move(natural) : ScaleColumns(natural, advance, height, cellWidth);
+    }
+  }
+
+  // ---- event translation ----
+
+  void Translate(const SDL_Event& event) {
+    if (event.type == wakeEvent_) {
+      wakePending_ = false;
+      return;
+    }
+    switch (event.type) {
+      case SDL_QUIT:  // the close box, or SIGINT/SIGTERM through SDL
+        PostMessage(1, WM_CLOSE);
+        break;
+      case SDL_WINDOWEVENT:
+        TranslateWindowEvent(event.window);
+        break;
+      case SDL_KEYDOWN:
+        KeyDown(event.key.keysym);
+        break;
+      case SDL_KEYUP: {
+        PostPendingKey();
+        const int virtualKey = VirtualKeyOf(event.key.keysym);
+        if (virtualKey != 0) PostKeyUp(virtualKey, ModifiersOf(event.key.keysym.mod));
+        break;
+      }
+      case SDL_TEXTINPUT:
+        Text(event.text.text);
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        if (event.button.button == SDL_BUTTON_RIGHT) {
+          PostMotion();
+          PostMessage(1, event.type == SDL_MOUSEBUTTONDOWN ? WM_RBUTTONDOWN : WM_RBUTTONUP,
+                      event.type == SDL_MOUSEBUTTONDOWN ? MkRightButton : 0, PointParameter(event.button.x, event.button.y));
+        }
+        break;
+      case SDL_MOUSEMOTION:
+        // Only the last position of a batch matters: each one makes the magnifier redraw.
+        motion_ = PointParameter(event.motion.x, event.motion.y);
+        motionButtons_ = (event.motion.state & SDL_BUTTON_RMASK) ? MkRightButton : 0;
+        break;
+      default:
+        break;
+    }
+  }
+
+  void TranslateWindowEvent(const SDL_WindowEvent& event) {
+    switch (event.event) {
+      case SDL_WINDOWEVENT_FOCUS_GAINED:
+        if (!focus_) PostMessage(1, WM_SETFOCUS);
+        focus_ = true;
+        break;
+      case SDL_WINDOWEVENT_FOCUS_LOST:
+        if (focus_) PostMessage(1, WM_KILLFOCUS);
+        focus_ = false;
+        break;
+      case SDL_WINDOWEVENT_EXPOSED:
+      case SDL_WINDOWEVENT_SIZE_CHANGED:
+      case SDL_WINDOWEVENT_RESTORED:
+        imageDirty_ = true;
+        break;
+      default:
+        break;
+    }
+  }
+
+  // Printable keys wait for the text that SDL sends right after them, so that the key-down
+  // and its character are posted together, as Windows does; keys with Ctrl or Alt, and
+  // keys that are not characters, are posted at once with the character they make.
+  void KeyDown(const SDL_Keysym& keysym) {
+    PostPendingKey();
+    const int virtualKey = VirtualKeyOf(keysym);
+    const uint32_t modifiers = ModifiersOf(keysym.mod);
+    if (IsNonTextKey(virtualKey) || (modifiers & (ModCtrl | ModAlt))) {
+      if (virtualKey == 0) return;
+      KeyEvent key{virtualKey, modifiers, std::nullopt};
+      if (!(modifiers & ModAlt)) key.character = KeyCharacter(virtualKey, modifiers);
+      PostKeyDown(key);
+      return;
+    }
+    pending_ = KeyEvent{virtualKey, modifiers, std::nullopt};
+  }
+
+  void Text(const char* utf8) {
+    // Text typed with Ctrl or the left Alt held is not text for the console.
+    if (ModifiersOf(static_cast<uint16_t>(SDL_GetModState())) & (ModCtrl | ModAlt)) return;
+    for (const char c : Utf8ToCp1252(utf8)) {
+      const auto byte = static_cast<uint8_t>(c);
+      if (byte < 0x20 || byte == 0x7F) continue;
+      if (pending_) {
+        pending_->character = byte;
+        PostKeyDown(*pending_);
+        pending_.reset();
+      } else {
+        PostKeyDown({VirtualKeyOfCharacter(byte), ModifiersOf(static_cast<uint16_t>(SDL_GetModState())), byte});
+      }
+    }
+  }
+
+  // A printable key for which no text came (a dead key, or a key the layout leaves empty).
+  void PostPendingKey() {
+    if (pending_ && pending_->virtualKey != 0) PostKeyDown(*pending_);
+    pending_.reset();
+  }
+
+  void PostMotion() {
+    if (motion_) PostMessage(1, WM_MOUSEMOVE, motionButtons_, *motion_);
+    motion_.reset();
+  }
+
+  void FinishBatch() {
+    PostPendingKey();
+    PostMotion();
+  }
+
+  static intptr_t PointParameter(int x, int y) {
+    return static_cast<intptr_t>((static_cast<uint32_t>(x) & 0xFFFF) | ((static_cast<uint32_t>(y) & 0xFFFF) << 16));
+  }
+  static constexpr uintptr_t MkRightButton = 0x0002;
+
+  std::chrono::steady_clock::time_point start_;
+  bool fontconfigStarted_ = false;
+  Uint32 wakeEvent_ = static_cast<Uint32>(-1);
+  std::atomic<bool> wakePending_{false};
+  AudioMixer* audio_ = nullptr;
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  SDL_Surface* image_ = nullptr;
+  SDL_Surface* snapshot_ = nullptr;
+  bool imageDirty_ = false;
+  uint64_t lastPresentMs_ = 0;
+  SDL_Rect caret_{};
+  bool focus_ = false;
+
+  TTF_Font* font_ = nullptr;
+  FontMetrics metrics_;
+  std::array<Coverage, 256> glyphs_;
+
+  std::optional<KeyEvent> pending_;
+  std::optional<intptr_t> motion_;
+  uintptr_t motionButtons_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<Backend> CreateWindowBackend(std::string& error) {
+  auto backend = std::make_unique<SdlBackend>();
+  if (!backend->Start(error)) return nullptr;
+  return backend;
+}
+
+std::optional<Rgb> WindowImagePixel(Backend& backend, int x, int y) {
+  auto* window = dynamic_cast<SdlBackend*>(&backend);
+  return window ? window->Pixel(x, y) : std::nullopt;
+}
+
+}  // namespace platform
