@@ -1,0 +1,134 @@
+// Sound cues: recorded sounds by name and code, the click, the tone, dial tones, stopping.
+
+#include "console/console.h"
+#include "console/keyboard.h"
+#include "platform/win.h"
+#include "sound_fixture.h"
+#include "speech/cues.h"
+#include "speech/wave.h"
+
+namespace {
+
+using namespace speech;
+
+using CuesTest = SoundTest;
+
+TEST_F(CuesTest, UpperTextMapsAccentedLettersToTheirCapitals) {
+  EXPECT_EQ(UpperText("a\xE7\xE3o z!"), "A\xC7\xC3O Z!");
+  EXPECT_EQ(UpperText("\xFF\xDF\xC7 1"), "\xDF\xDF\xC7 1");  // only 224..255 move
+}
+
+TEST_F(CuesTest, ToneThrowsAwayWaitingKeysAndPlaysItsPattern) {
+  PressKey('a');
+  PressKey('b');
+  PlayTone();
+  EXPECT_FALSE(console::KeyAvailable());
+  ASSERT_EQ(Blocks().size(), 1u);
+  const auto& bytes = Blocks()[0].bytes;
+  ASSERT_EQ(bytes.size(), 512u);
+  EXPECT_EQ(bytes[0], 128);
+  EXPECT_EQ(bytes[4], 64);
+  EXPECT_EQ(bytes[509], 80);
+  EXPECT_EQ(bytes[511], 128);
+  EXPECT_EQ(WaveQueuedBlocks(), 0);  // it waited for the end
+}
+
+TEST_F(CuesTest, ClickIsNeverCompressed) {
+  CutSpeech = true;
+  PlayClick();
+  EXPECT_TRUE(CutSpeech);
+  ASSERT_EQ(Blocks().size(), 1u);
+  const auto& bytes = Blocks()[0].bytes;
+  ASSERT_EQ(bytes.size(), 256u);
+  for (std::size_t i = 0; i < 64; ++i) {
+    EXPECT_GE(bytes[i], 128);
+    EXPECT_LE(bytes[i], 187);
+  }
+  EXPECT_TRUE(std::all_of(bytes.begin() + 64, bytes.end(), [](uint8_t b) { return b == 128; }));
+}
+
+TEST_F(CuesTest, SoundsAreFoundByCodeAndByName) {
+  WriteWord("_65", 150);
+  WriteWord("_menos", 160);
+  WriteWord("beep", 170);
+  PlayCharSound('A');
+  PlaySoundFile("_MENOS");  // names are found without regard to case
+  PlaySoundFile("beep");    // no underscore: the sound folder
+  PlaySoundFile("_absent");
+  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_65", "_menos", "beep"}));
+  EXPECT_EQ(console::ScreenText().find_first_not_of(" \n"), std::string::npos);  // nothing written
+}
+
+TEST_F(CuesTest, SpellingStopsAtAWaitingKey) {
+  WriteWord("_97", 150);
+  WriteWord("_98", 160);
+  SpellText("ab");
+  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_97", "_98"}));
+  platform::ClearNullWaveOutLog();
+  PressKey('z');
+  SpellText("ab");
+  EXPECT_TRUE(Blocks().empty());
+  EXPECT_TRUE(console::KeyAvailable());
+}
+
+TEST_F(CuesTest, StopSpeechSilencesKeepsTheKeyAndWakesWaiters) {
+  PlayWaveBuffer(WaveImage(11025, 8, 1, std::vector<uint8_t>(50000, 140)));
+  EXPECT_EQ(WaveQueuedBlocks(), 1);
+  PressKey('k');
+  EXPECT_FALSE(SpeechBusy());  // the key stops everything
+  EXPECT_TRUE(StopRequested);
+  EXPECT_EQ(WaveQueuedBlocks(), 0);
+  EXPECT_EQ(platform::NullWaveOutLog().resets, 1);
+  EXPECT_EQ(console::WaitKey(), 'k');
+  // The wake-up message is waiting for the window.
+  platform::Message message;
+  bool woken = false;
+  while (platform::PeekMessage(message)) woken = woken || message.message == SpeechWakeMessage;
+  EXPECT_TRUE(woken);
+}
+
+TEST_F(CuesTest, ReadKeySpokenPlaysTheKeysSound) {
+  WriteWord("_120", 150);
+  PressKey('x');
+  EXPECT_EQ(ReadKeySpoken(), 'x');
+  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_120"}));
+}
+
+TEST_F(CuesTest, DialTonesUseTheirFilesAtNormalSpeed) {
+  WriteWord("dtmf_1", 150);
+  WriteWord("dtmf_X", 160);
+  WriteWord("dtmf_#", 170);
+  FastPlayback = true;
+  const uint64_t start = platform::NowMs();
+  PlayDialTones("1*,#?");
+  EXPECT_TRUE(FastPlayback);
+  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"dtmf_1", "dtmf_X", "dtmf_#"}));
+  for (const auto& opened : platform::NullWaveOutLog().opens) EXPECT_EQ(opened.sampleRate, 11025u);
+  EXPECT_GE(platform::NowMs() - start, 1300u);  // three 100 ms pauses and the comma's second
+}
+
+TEST_F(CuesTest, BuildWaveHeaderWritesTheCanonicalHeader) {
+  std::vector<uint8_t> image(44 + 10);
+  BuildWaveHeader(image, 10, 11025, 1, 8);
+  const auto le32 = [&](std::size_t at) {
+    return image[at] | (image[at + 1] << 8) | (image[at + 2] << 16) | (image[at + 3] << 24);
+  };
+  EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "RIFF");
+  EXPECT_EQ(le32(4), 46);
+  EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 16), "WAVEfmt ");
+  EXPECT_EQ(le32(16), 16);
+  EXPECT_EQ(le32(24), 11025);
+  EXPECT_EQ(le32(28), 11025);
+  EXPECT_EQ(image[32], 1);
+  EXPECT_EQ(image[34], 8);
+  EXPECT_EQ(le32(40), 10);
+}
+
+TEST_F(CuesTest, PlaySoundBufferWaitsForTheEnd) {
+  PlaySoundBuffer(WaveImage(11025, 8, 1, std::vector<uint8_t>(11025, 140)));
+  EXPECT_GE(platform::NowMs(), 1000u);
+  EXPECT_EQ(WaveQueuedBlocks(), 0);
+  EXPECT_FALSE(WaitBeforeSound);
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+// The engine dispatch: kinds, a missing engine, waiting after open, the wake-up message.
+
+#include "console/keyboard.h"
+#include "platform/win.h"
+#include "sound_fixture.h"
+#include "speech/engine.h"
+
+namespace {
+
+using namespace speech;
+
+struct FakeEngine {
+  static inline int busyPolls = 0;
+  static inline int opens = 0, stops = 0, closes = 0;
+  static inline std::string spoken;
+  static inline int lastRate = 0;
+  static EngineAdapter Adapter() {
+    EngineAdapter a;
+    a.open = [](int, int rate, int, const std::string&) {
+      ++opens;
+      lastRate = rate;
+      return true;
+    };
+    a.close = [] { ++closes; };
+    a.speak = [](std::string_view text) { spoken += text; };
+    a.busy = [](int) { return busyPolls > 0 && busyPolls-- > 0; };
+    a.stop = [] { ++stops; };
+    return a;
+  }
+};
+
+class EngineTest : public SoundTest {
+ protected:
+  void TearDown() override {
+    for (auto slot : {EngineSlot::Mbrola, EngineSlot::Sapi5, EngineSlot::Sapi5LateBound, EngineSlot::Sapi4}) {
+      SetEngineAdapter(slot, {});
+    }
+    EngineKind = 4;
+    SoundTest::TearDown();
+  }
+  static bool WakeWaiting() {
+    platform::Message message;
+    bool woken = false;
+    while (platform::PeekMessage(message)) woken = woken || message.message == EngineWakeMessage;
+    return woken;
+  }
+};
+
+TEST_F(EngineTest, KindsChooseTheirSlots) {
+  for (int kind : {0, 1, 2, 4, 7}) EXPECT_EQ(EngineSlotFor(kind), EngineSlot::Sapi4) << kind;
+  EXPECT_EQ(EngineSlotFor(3), EngineSlot::Mbrola);
+  EXPECT_EQ(EngineSlotFor(5), EngineSlot::Sapi5);
+  EXPECT_EQ(EngineSlotFor(54), EngineSlot::Sapi5LateBound);
+}
+
+TEST_F(EngineTest, WithoutAnEngineEveryOpenFails) {
+  for (int kind : {3, 4, 5, 54}) {
+    EXPECT_FALSE(EngineOpen(1, 0, 0, kind, ""));
+    EXPECT_EQ(EngineKind, kind);
+  }
+  EXPECT_FALSE(EngineBusy(0));
+  EngineSpeak("nada");
+  EngineStop();
+  EngineClose();
+}
+
+TEST_F(EngineTest, OpenWaitsUntilTheEngineIsIdle) {
+  SetEngineAdapter(EngineSlot::Sapi5, FakeEngine::Adapter());
+  FakeEngine::busyPolls = 4;
+  const uint64_t start = platform::NowMs();
+  EXPECT_TRUE(EngineOpen(2, 7, 0, 5, ""));
+  EXPECT_EQ(FakeEngine::lastRate, 7);
+  EXPECT_EQ(FakeEngine::busyPolls, 0);
+  EXPECT_EQ(platform::NowMs() - start, 200u);  // four pauses of 50 ms
+  EngineSpeak("ol\xE1");
+  EXPECT_EQ(FakeEngine::spoken, "ol\xE1");
+  EXPECT_FALSE(WakeWaiting());  // only the MBROLA front end's glue posts it
+  // Another kind goes elsewhere.
+  EXPECT_FALSE(EngineOpen(1, 0, 0, 4, ""));
+}
+
+TEST_F(EngineTest, MbrolaGlueWakesTheWindowAndComputesItsFactors) {
+  SetEngineAdapter(EngineSlot::Mbrola, FakeEngine::Adapter());
+  ASSERT_TRUE(EngineOpen(1, 0, 0, 3, ""));
+  WakeWaiting();
+  EngineSpeak("x");
+  EXPECT_TRUE(WakeWaiting());
+  EngineBusy(1);
+  EXPECT_TRUE(WakeWaiting());
+  EngineStop();
+  EXPECT_TRUE(WakeWaiting());
+  EXPECT_DOUBLE_EQ(MbrolaDurationFactor(0), 0.8);
+  EXPECT_DOUBLE_EQ(MbrolaPitchFactor(0), 1.0);
+  EXPECT_NEAR(MbrolaDurationFactor(10), 0.1333, 0.001);
+  EXPECT_DOUBLE_EQ(MbrolaPitchFactor(11), 2.0);
+}
+
+}  // namespace

@@ -1,0 +1,101 @@
+#include "sound_fixture.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "console/console.h"
+#include "console/keyboard.h"
+#include "platform/files.h"
+#include "platform/riff.h"
+#include "platform/win.h"
+#include "speech/cues.h"
+#include "speech/engine.h"
+#include "speech/wave.h"
+
+std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, const std::vector<uint8_t>& data) {
+  std::vector<uint8_t> image(platform::WaveHeaderSize + data.size());
+  platform::WriteWaveHeader(image, rate, bits, channels, static_cast<uint32_t>(data.size()));
+  std::copy(data.begin(), data.end(), image.begin() + platform::WaveHeaderSize);
+  return image;
+}
+
+void SoundTest::SetUp() {
+  char pattern[] = "/tmp/quelvar-sound-XXXXXX";
+  const char* dir = ::mkdtemp(pattern);
+  ASSERT_NE(dir, nullptr);
+  dir_ = dir;
+  platform::SetWindowsDirectory(dir_);
+  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
+  console::ResetConsoleForTests();
+  console::InitConsole("quelvar");
+  platform::ClearNullWaveOutLog();
+  speech::KeyStopsPlayback = true;
+  speech::FastPlayback = false;
+  speech::CutSpeech = false;
+  speech::EngineActive = false;
+  speech::EngineType = 4;
+  speech::WaitBeforeSound = true;
+  speech::StopRequested = false;
+  speech::LettersFolder = dir_ + "/";
+  speech::SoundFolder = dir_ + "/";
+}
+
+void SoundTest::TearDown() {
+  speech::KeyStopsPlayback = false;
+  speech::WaveStop();
+  console::ResetConsoleForTests();
+  platform::ClearNullWaveOutLog();
+  std::filesystem::remove_all(dir_);
+}
+
+platform::HeadlessBackend& SoundTest::Backend() {
+  return static_cast<platform::HeadlessBackend&>(platform::CurrentBackend());
+}
+
+std::string SoundTest::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+  const std::string path = dir_ + "/" + name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+std::string SoundTest::WriteWave(const std::string& name, uint32_t rate, uint16_t bits, uint16_t channels,
+                                 const std::vector<uint8_t>& data) {
+  return WriteFile(name, WaveImage(rate, bits, channels, data));
+}
+
+void SoundTest::WriteWord(const std::string& name, uint8_t value, std::size_t samples) {
+  WriteWave(name + ".wav", 11025, 8, 1, std::vector<uint8_t>(samples, value));
+  words_[value] = name;
+}
+
+void SoundTest::PressKey(char letter) {
+  platform::PostKeyEvent({letter - 'a' + 'A', 0, static_cast<uint8_t>(letter)}, true);
+}
+
+std::size_t SoundTest::BytesPlayed() {
+  std::size_t total = 0;
+  for (const auto& block : Blocks()) total += block.bytes.size();
+  return total;
+}
+
+std::vector<std::string> SoundTest::WordsHeard() {
+  std::vector<std::string> heard;
+  int last = -1;
+  for (const auto& block : Blocks()) {
+    for (const uint8_t value : block.bytes) {
+      if (value == 128) continue;
+      if (value != last) {
+        const auto it = words_.find(value);
+        heard.push_back(it == words_.end() ? "?" : it->second);
+      }
+      last = value;
+    }
+    last = -1;  // the same word again in the next block is heard again
+  }
+  return heard;
+}

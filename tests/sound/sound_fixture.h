@@ -1,0 +1,44 @@
+#pragma once
+// The sound tests' fixture: a headless backend with the null wave device, a private folder
+// for fixture recordings, and program exits turned into exceptions.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/headless.h"
+#include "platform/wave_out.h"
+
+struct ProgramExit {
+  int code;
+};
+
+class SoundTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  platform::HeadlessBackend& Backend();
+  // A PCM wave file in the fixture folder; returns its path.
+  std::string WriteWave(const std::string& name, uint32_t rate, uint16_t bits, uint16_t channels,
+                        const std::vector<uint8_t>& data);
+  std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
+  // A word recording: the 44-byte header and 'samples' samples of one value.
+  void WriteWord(const std::string& name, uint8_t value, std::size_t samples = 100);
+  // Posts a key press as the backend would.
+  void PressKey(char letter);
+
+  const std::vector<platform::NullWaveBlock>& Blocks() { return platform::NullWaveOutLog().blocks; }
+  std::size_t BytesPlayed();
+  // The recordings heard, in order, from the value each word file holds.
+  std::vector<std::string> WordsHeard();
+
+  std::string dir_;
+  std::map<uint8_t, std::string> words_;
+};
+
+// A wave image in memory: header and data.
+std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, const std::vector<uint8_t>& data);
