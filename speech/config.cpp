@@ -1,8 +1,165 @@
 #include "speech/config.h"
 
-namespace speech {
+#include <unistd.h>
 
-void StartSpeech(int, const std::string&) {}
-void EndSpeech() {}
+#include <vector>
+
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "platform/files.h"
+#include "platform/shell.h"
+#include "speech/cues.h"
+#include "speech/diphone.h"
+#include "speech/engine.h"
+#include "speech/front.h"
+#include "speech/settings.h"
+#include "speech/translator.h"
+#include "speech/wave.h"
+
+namespace speech {
+namespace {
+
+constexpr int DefaultRate = 3;
+constexpr std::size_t DocumentTextMaximum = 255;
+int gRate = DefaultRate;
+
+int IntegerOr(std::string_view text, int fallback) { return ParseSettingInteger(text).value_or(fallback); }
+
+std::string SynthesizerSetting(std::string_view key, int rate) {
+  return ReadSuiteSetting("SINTETIZADOR", std::string(key) + std::to_string(rate));
+}
+
+std::string ExistingOrAsGiven(const std::string& path) {
+  return platform::FindPathIgnoringCase(path).value_or(path);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(4096);
+  if (::getcwd(buffer.data(), buffer.size()) == nullptr) return ".";
+  return buffer.data();
+}
+
+bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
+
+}  // namespace
+
+int SpeechRateFor(int requested) {
+  int rate = requested;
+  if (rate <= 0) rate = IntegerOr(ReadSuiteSetting("TRADUTOR", "VELOCIDADE"), 0);
+  if (rate < 1 || rate > 5) rate = DefaultRate;
+  return rate;
+}
+
+void ApplySynthesizerSettings(int rate) {
+  DiphoneSettings diphone;
+  diphone.databaseName = SynthesizerSetting("DIFONES", rate);
+  diphone.unitCutSamples = IntegerOr(SynthesizerSetting("CORTEFON", rate), 0);
+  diphone.unitMinimumSamples = IntegerOr(SynthesizerSetting("SOBRAFON", rate), 0);
+  diphone.tokenGapSamples = IntegerOr(SynthesizerSetting("INTERPAL", rate), 0);
+  SetDiphoneSettings(diphone);
+  CutSpeech = SettingIsOn(SynthesizerSetting("CORTAFALA", rate));
+  FastPlayback = SettingIsOn(SynthesizerSetting("RAPIDINHO", rate));
+  PauseAfterPeriod = IntegerOr(SynthesizerSetting("PAUSAPONTO", rate), 250);
+  PauseAfterComma = IntegerOr(SynthesizerSetting("PAUSAVIRG", rate), 150);
+  PauseAfterColon = IntegerOr(SynthesizerSetting("PAUSADOISPONTOS", rate), 200);
+}
+
+EngineSettings ReadEngineSettings() {
+  EngineSettings engine;
+  engine.wanted = SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
+  if (!engine.wanted) return engine;
+  engine.voice = IntegerOr(ReadSuiteSetting("SERVFALA", "VOZ"), 0);
+  engine.rate = IntegerOr(ReadSuiteSetting("SERVFALA", "VELOCIDADE"), 0);
+  engine.pitch = IntegerOr(ReadSuiteSetting("SERVFALA", "TOM"), 0);
+  engine.kind = IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
+  if (engine.kind != 4 && engine.rate > 10) engine.rate = 0;
+  return engine;
+}
+
+int CurrentSpeechRate() { return gRate; }
+
+int LoadSpeechData() {
+  if (!OpenDiphoneDatabase()) return 1;
+  const std::string& folder = DiphoneFolder();
+  if (!LoadTranslatorRules(ExistingOrAsGiven(folder + "regras.rgr"))) return 2;
+  if (!LoadTranslatorExceptions(ExistingOrAsGiven(folder + "portug.exc"))) return 2;
+  AllocateDiphoneBuffer();
+  return 0;
+}
+
+void FreeSpeechData() {
+  FreeDiphoneBuffer();
+  FreeTranslatorRules();
+  CloseDiphoneDatabase();
+}
+
+void StartSpeech(int rate, const std::string& soundFolder) {
+  gRate = SpeechRateFor(rate);
+  ApplySynthesizerSettings(gRate);
+
+  if (const int code = LoadSpeechData(); code != 0) {
+    console::WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
+    console::WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
+    FreeSpeechData();
+    console::ReadEchoedLine();
+    console::CloseConsole();
+  }
+
+  SoundFolder = WithFolderSeparator(soundFolder);
+  LettersFolder = WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
+
+  EngineActive = false;
+  const EngineSettings engine = ReadEngineSettings();
+  if (engine.wanted) {
+    EngineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
+    EngineType = engine.kind;
+  }
+}
+
+void EndSpeech() {
+  WaitUntilSilent();
+  StopSpeech();
+  if (EngineActive) {
+    EngineClose();
+    EngineActive = false;
+  }
+  FreeSpeechData();
+}
+
+void OpenDocument(std::string_view given) {
+  const std::string text(given.substr(0, DocumentTextMaximum));
+  std::string program;
+  std::string parameter;
+  if (StartsWith(text, "http://") || StartsWith(text, "https://") || StartsWith(text, "www.")) {
+    program = ReadSuiteSetting("TAMIRE", "PROG.HTM");
+    parameter = text;
+    // Without a configured browser the address goes to the desktop's own.
+    if (program.empty()) std::swap(program, parameter);
+  } else {
+    const std::size_t dot = text.find('.');
+    const std::string extension =
+        UpperText(dot == std::string::npos ? text.substr(0, 3) : text.substr(dot + 1, 3));
+    if (extension == "EXE" || extension == "COM") {
+      const bool absolute = (text.size() >= 2 && text[1] == ':') || StartsWith(text, "\\") || StartsWith(text, "/");
+      if (absolute) {
+        program = text;
+      } else {
+        program = CurrentDirectory();
+        if (program.back() != '/' && program.back() != '\\') program += '/';
+        program += text;
+      }
+    } else {
+      program = ReadSuiteSetting("TAMIRE", "PROG." + extension);
+      parameter = text;
+      if (program.empty()) {
+        program = text;
+        parameter.clear();
+      }
+    }
+  }
+  WaitUntilSilent();
+  platform::ShellOpen(program, parameter);
+  WaitUntilSilent();
+}
 
 }  // namespace speech

@@ -1,12 +1,40 @@
 #pragma once
-// Speech configuration and start-up.
+// Speech configuration and start-up: the speech settings of TAMIRE.INI, the built-in speech
+// data, the external engine, and opening documents and web addresses.
 
 #include <string>
+#include <string_view>
 
 namespace speech {
 
-// rate 1..5, or 0 to take VELOCIDADE from the configuration.
+// rate 1..5, or 0 to take VELOCIDADE from the configuration. When the built-in speech data
+// cannot be loaded, writes the failure, waits for Enter and ends the program.
 void StartSpeech(int rate, const std::string& soundFolder);
 void EndSpeech();
+
+// 0 loaded; 1 the diphone database (folders, index or sound file); 2 the translator's files.
+int LoadSpeechData();
+// Releases whatever LoadSpeechData loaded; harmless when nothing was.
+void FreeSpeechData();
+
+// Opens a web address, a program or a document (at most 255 characters) in the current
+// directory, with the program configured for its extension (PROG.<ext> in section TAMIRE).
+void OpenDocument(std::string_view text);
+
+// The steps of StartSpeech, for tests.
+
+// The rate StartSpeech uses: requested 1..5, VELOCIDADE of TRADUTOR when 0 or less, and 3
+// for anything outside 1..5.
+int SpeechRateFor(int requested);
+// Reads the synthesizer keys of a rate into the diphone synthesizer, wave playback and the
+// front's pauses.
+void ApplySynthesizerSettings(int rate);
+struct EngineSettings {
+  bool wanted = false;  // SAPI in TRADUTOR is on
+  int voice = 0, rate = 0, pitch = 0, kind = 0;
+};
+EngineSettings ReadEngineSettings();
+// The rate StartSpeech last used (3 before the first start).
+int CurrentSpeechRate();
 
 }  // namespace speech

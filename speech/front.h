@@ -8,10 +8,18 @@ namespace speech {
 
 // Built-in speech plays the sound of a punctuation mark before its pause.
 extern bool PunctuationNames;
+// Pauses of built-in speech in milliseconds ("." and "," or "-" before a space; "(" ")" ":" ";").
+extern int PauseAfterPeriod;
+extern int PauseAfterComma;
+extern int PauseAfterColon;
 
 void SpeakWrite(std::string_view text);
 void SpeakWriteLine(std::string_view text);
 void SpeakWriteNumber(int32_t n);
 void SpeakText(std::string_view text);
+
+// Waits, letting window messages through, until no sound or engine speech is playing or a
+// key silenced it.
+void WaitUntilSilent();
 
 }  // namespace speech

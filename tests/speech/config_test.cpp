@@ -1,0 +1,178 @@
+// Speech configuration: where TAMIRE.INI is read, "@" expansion, rates, the synthesizer and
+// engine keys, loading the built-in data and start-up failures.
+
+#include <filesystem>
+#include <string>
+
+#include "console/console.h"
+#include "platform/files.h"
+#include "speech/config.h"
+#include "speech/cues.h"
+#include "speech/diphone.h"
+#include "speech/engine.h"
+#include "speech/front.h"
+#include "speech/settings.h"
+#include "speech/wave.h"
+#include "speech_fixture.h"
+
+namespace {
+
+class ConfigTest : public SpeechTest {
+ protected:
+  // A complete installation in the given diphone folder, with the database for a rate.
+  void Install(const std::string& folder, const std::string& name) {
+    std::filesystem::create_directories(folder);
+    diphoneDir_ = folder;
+    WriteDatabase(name, {{"$A", std::vector<uint8_t>(100, 20)}});
+    WriteFile(folder + "/regras.rgr", "(A)=a\n");
+    WriteFile(folder + "/portug.exc", "zzz=zz\n");
+  }
+};
+
+TEST_F(ConfigTest, WindowsDirectoryCopyWinsAndFolderKeysComeOnlyFromIt) {
+  WriteIni("[TAMIRE]\nX=windows\n");
+  WriteStartFolderIni("[TAMIRE]\nX=start\n[TRADUTOR]\nDIRLETRAS=/nowhere\n[SINTETIZADOR]\nDIFONES3=FIX\n");
+  EXPECT_EQ(speech::ReadSuiteSetting("", "X"), "windows");
+  std::filesystem::remove(configDir_ + "/TAMIRE.INI");
+  EXPECT_EQ(speech::ReadSuiteSetting("TAMIRE", "X"), "start");
+  EXPECT_EQ(speech::ReadSuiteSetting("TAMIRE", "Y"), "");
+
+  // The folders take their defaults, which live under the data root.
+  Install(root_ + "/data/som/difones", "FIX");
+  std::filesystem::create_directories(root_ + "/data/som/letras");
+  speech::StartSpeech(0, "sons");
+  EXPECT_EQ(speech::LettersFolder, "c:\\lorben\\som\\letras\\");
+  EXPECT_EQ(speech::SoundFolder, "sons\\");
+  EXPECT_TRUE(speech::DiphoneDatabaseOpen());
+  speech::EndSpeech();
+  EXPECT_FALSE(speech::DiphoneDatabaseOpen());
+}
+
+TEST_F(ConfigTest, AtSignExpandsToTheSuiteFolder) {
+  EXPECT_EQ(speech::ExpandSuiteFolder("@", "/suite"), "/suite");
+  EXPECT_EQ(speech::ExpandSuiteFolder("x@\\y", "/suite"), "x/suite\\y");
+  EXPECT_EQ(speech::ExpandSuiteFolder("a@b", "/suite"), "a@b");
+  EXPECT_EQ(speech::ExpandSuiteFolder("@\\a@\\b", "/s"), "/s\\a/s\\b");
+  EXPECT_EQ(speech::ExpandSuiteFolder("@\\x", "/p@\\q"), "/p@\\q\\x");  // inserted text stays
+
+  WriteIni("[TAMIRE]\nPGMTAMIRE=/suite\nSOM=@\\som\\\nMAIL=eu@mar\n");
+  EXPECT_EQ(speech::ReadSuiteSetting("TAMIRE", "SOM"), "/suite\\som\\");
+  EXPECT_EQ(speech::ReadSuiteSetting("TAMIRE", "MAIL"), "eu@mar");
+  WriteIni("[TAMIRE]\nPGMTAMIRE=@\\loop\nSOM=@\n");
+  EXPECT_EQ(speech::ReadSuiteSetting("TAMIRE", "SOM"), startDir_);
+}
+
+TEST_F(ConfigTest, RateChoiceAndPerRateSynthesizerKeys) {
+  EXPECT_EQ(speech::SpeechRateFor(7), 3);
+  EXPECT_EQ(speech::SpeechRateFor(5), 5);
+  EXPECT_EQ(speech::SpeechRateFor(0), 3);  // no configuration at all
+  WriteIni("[TRADUTOR]\nVELOCIDADE=2\n");
+  EXPECT_EQ(speech::SpeechRateFor(0), 2);
+  EXPECT_EQ(speech::SpeechRateFor(-4), 2);
+  WriteIni("[TRADUTOR]\nVELOCIDADE=2x\n");
+  EXPECT_EQ(speech::SpeechRateFor(0), 3);
+
+  WriteIni("[SINTETIZADOR]\nDIFONES2=LONGNAME99\nCORTEFON2=abc\nSOBRAFON2=77\nINTERPAL2=-5\n"
+           "RAPIDINHO2=Sim\nCORTAFALA2=N\nPAUSAVIRG2=90\nPAUSAPONTO3=1\n");
+  speech::ApplySynthesizerSettings(2);
+  const auto& diphone = speech::CurrentDiphoneSettings();
+  EXPECT_EQ(diphone.databaseName, "LONGNAME");
+  EXPECT_EQ(diphone.unitCutSamples, 0);
+  EXPECT_EQ(diphone.unitMinimumSamples, 77);
+  EXPECT_EQ(diphone.tokenGapSamples, -5);
+  EXPECT_TRUE(speech::FastPlayback);
+  EXPECT_FALSE(speech::CutSpeech);
+  EXPECT_EQ(speech::PauseAfterComma, 90);
+  EXPECT_EQ(speech::PauseAfterPeriod, 250);
+  EXPECT_EQ(speech::PauseAfterColon, 200);
+
+  WriteIni(FixtureIni() + "DIFONES2=FIX\n[TRADUTOR]\nVELOCIDADE=2\n");
+  Install(diphoneDir_, "FIX");
+  speech::StartSpeech(0, "");
+  EXPECT_EQ(speech::CurrentSpeechRate(), 2);
+}
+
+TEST_F(ConfigTest, SapiYesNoValues) {
+  for (const char* off : {"Nao", "n", ""}) {
+    WriteIni(std::string("[TRADUTOR]\nSAPI=") + off + "\n");
+    EXPECT_FALSE(speech::ReadEngineSettings().wanted) << off;
+  }
+  for (const char* on : {"S", "1", "Sim"}) {
+    WriteIni(std::string("[TRADUTOR]\nSAPI=") + on + "\n");
+    EXPECT_TRUE(speech::ReadEngineSettings().wanted) << on;
+  }
+}
+
+int gOpenedRate = -1;
+bool gEngineWorks = true;
+int gCloses = 0;
+
+TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
+  speech::EngineAdapter engine;
+  engine.open = [](int, int rate, int, const std::string&) {
+    gOpenedRate = rate;
+    return gEngineWorks;
+  };
+  engine.close = [] { ++gCloses; };
+  speech::SetEngineAdapter(speech::EngineSlot::Sapi4, engine);
+  speech::SetEngineAdapter(speech::EngineSlot::Sapi5, engine);
+  Install(diphoneDir_, "FIX");
+
+  WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=4\n"));
+  speech::StartSpeech(0, "");
+  EXPECT_EQ(gOpenedRate, 15);
+  EXPECT_TRUE(speech::EngineActive);
+  EXPECT_EQ(speech::EngineType, 4);
+  speech::EndSpeech();
+  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_EQ(gCloses, 1);
+
+  WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=5\n"));
+  speech::StartSpeech(0, "");
+  EXPECT_EQ(gOpenedRate, 0);
+  EXPECT_EQ(speech::EngineType, 5);
+  speech::EndSpeech();
+
+  gEngineWorks = false;  // a failed open leaves built-in speech, silently
+  speech::StartSpeech(0, "");
+  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_TRUE(speech::DiphoneDatabaseOpen());
+}
+
+TEST_F(ConfigTest, LoadSpeechDataCodes) {
+  WriteIni(FixtureIni());
+  speech::SetDiphoneSettings({"FIX", 0, 0, 0});
+  EXPECT_EQ(speech::LoadSpeechData(), 1);
+  Install(diphoneDir_, "FIX");
+  EXPECT_EQ(speech::LoadSpeechData(), 0);
+  speech::FreeSpeechData();
+  speech::FreeSpeechData();
+  std::filesystem::remove(diphoneDir_ + "/portug.exc");
+  EXPECT_EQ(speech::LoadSpeechData(), 2);
+  speech::FreeSpeechData();
+  std::filesystem::remove_all(lettersDir_);
+  EXPECT_EQ(speech::LoadSpeechData(), 1);
+}
+
+TEST_F(ConfigTest, StartFailureWritesTheCodeAndDatabaseWaitsForEnterAndEnds) {
+  WriteIni("[TRADUTOR]\nDIRLETRAS=" + lettersDir_ + "\nDIRDIFONES=" + diphoneDir_ +
+           "\n[SINTETIZADOR]\nDIFONES3=NADA\n");
+  ScriptKeys("ok\n");
+  EXPECT_THROW(speech::StartSpeech(0, ""), ProgramExit);
+  const std::string screen = console::ScreenText();
+  const std::string first = "Erro de inicializa\xC3\xA7\xC3\xA3o: 1";
+  const std::string second = "Banco de dados de voz: NADA";
+  EXPECT_EQ(screen.substr(0, first.size() + 56 + 1 + second.size()), first + std::string(56, ' ') + "\n" + second);
+  EXPECT_FALSE(speech::DiphoneDatabaseOpen());
+}
+
+TEST_F(ConfigTest, MissingTranslatorFilesEndWithCodeTwo) {
+  Install(diphoneDir_, "FIX");
+  std::filesystem::remove(diphoneDir_ + "/regras.rgr");
+  WriteIni(FixtureIni());
+  ScriptKeys("\n");
+  EXPECT_THROW(speech::StartSpeech(3, ""), ProgramExit);
+  EXPECT_EQ(console::ScreenText().substr(0, 26), "Erro de inicializa\xC3\xA7\xC3\xA3o: 2");
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+#include "speech_fixture.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "console/console.h"
+#include "console/screen.h"
+#include "platform/backend.h"
+#include "platform/files.h"
+#include "platform/headless.h"
+#include "platform/riff.h"
+#include "platform/wave_out.h"
+#include "platform/win.h"
+#include "speech/config.h"
+#include "speech/cues.h"
+#include "speech/diphone.h"
+#include "speech/engine.h"
+#include "speech/front.h"
+#include "speech/translator.h"
+#include "speech/wave.h"
+
+void SpeechTest::SetUp() {
+  char pattern[] = "/tmp/quelvar-speech-XXXXXX";
+  const char* dir = ::mkdtemp(pattern);
+  ASSERT_NE(dir, nullptr);
+  root_ = dir;
+  configDir_ = root_ + "/windows";
+  startDir_ = root_ + "/start";
+  lettersDir_ = root_ + "/letras";
+  diphoneDir_ = root_ + "/difones";
+  for (const auto& d : {configDir_, startDir_, lettersDir_, diphoneDir_}) std::filesystem::create_directories(d);
+  platform::SetWindowsDirectory(configDir_);
+  platform::SetDataRoot(root_ + "/data");
+  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
+  console::ResetConsoleForTests();
+  console::InitConsole("quelvar");
+  platform::ClearNullWaveOutLog();
+
+  speech::StartFolder = startDir_;
+  speech::LettersFolder = lettersDir_ + "/";
+  speech::EngineActive = false;
+  speech::WaitBeforeSound = true;
+  speech::PunctuationNames = false;
+  speech::PauseAfterPeriod = 250;
+  speech::PauseAfterComma = 150;
+  speech::PauseAfterColon = 200;
+  speech::CutSpeech = false;
+  speech::FastPlayback = false;
+  speech::SetDiphoneSettings({"FIX", 0, 0, 0});
+  speech::AllocateDiphoneBuffer();
+}
+
+void SpeechTest::TearDown() {
+  speech::FreeSpeechData();
+  speech::EngineActive = false;
+  for (auto slot : {speech::EngineSlot::Mbrola, speech::EngineSlot::Sapi5, speech::EngineSlot::Sapi5LateBound,
+                    speech::EngineSlot::Sapi4}) {
+    speech::SetEngineAdapter(slot, {});
+  }
+  console::ResetConsoleForTests();
+  std::filesystem::remove_all(root_);
+}
+
+void SpeechTest::WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void SpeechTest::WriteIni(const std::string& content) { WriteFile(configDir_ + "/TAMIRE.INI", content); }
+
+void SpeechTest::WriteStartFolderIni(const std::string& content) { WriteFile(startDir_ + "/TAMIRE.INI", content); }
+
+void SpeechTest::WriteRecording(const std::string& name, const std::vector<uint8_t>& samples) {
+  std::vector<uint8_t> image(platform::WaveHeaderSize + samples.size());
+  platform::WriteWaveHeader(image, 11025, 8, 1, static_cast<uint32_t>(samples.size()));
+  std::copy(samples.begin(), samples.end(), image.begin() + platform::WaveHeaderSize);
+  WriteFile(lettersDir_ + "/" + name + ".wav", std::string(image.begin(), image.end()));
+}
+
+void SpeechTest::WriteTaggedRecording(const std::string& name, uint8_t tag, std::size_t length) {
+  WriteRecording(name, std::vector<uint8_t>(length, tag));
+  tags_[tag] = name;
+}
+
+void SpeechTest::WriteDatabase(const std::string& name, std::vector<FixtureUnit> units) {
+  std::sort(units.begin(), units.end());
+  std::string index, sound;
+  for (const auto& [unit, samples] : units) {
+    std::string record(15, '\0');
+    record[0] = static_cast<char>(unit.size());
+    unit.copy(record.data() + 1, std::min<std::size_t>(unit.size(), 8));
+    const auto length = static_cast<uint32_t>(samples.size());
+    const auto offset = static_cast<uint32_t>(sound.size());
+    for (int i = 0; i < 2; ++i) record[static_cast<std::size_t>(9 + i)] = static_cast<char>(length >> (8 * i));
+    for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(11 + i)] = static_cast<char>(offset >> (8 * i));
+    index += record;
+    sound.append(samples.begin(), samples.end());
+  }
+  WriteFile(diphoneDir_ + "/" + name + ".IND", index);
+  WriteFile(diphoneDir_ + "/" + name + ".DIF", sound);
+}
+
+std::string SpeechTest::FixtureIni(const std::string& extra) const {
+  return "[TRADUTOR]\nDIRLETRAS=" + lettersDir_ + "\nDIRDIFONES=" + diphoneDir_ +
+         "\n[SINTETIZADOR]\nDIFONES3=FIX\n" + extra;
+}
+
+std::vector<std::vector<uint8_t>> SpeechTest::PlayedBlocks() const {
+  std::vector<std::vector<uint8_t>> blocks;
+  for (const auto& block : platform::NullWaveOutLog().blocks) blocks.push_back(block.bytes);
+  return blocks;
+}
+
+std::vector<std::string> SpeechTest::PlayedSounds() const {
+  std::vector<std::string> sounds;
+  for (const auto& block : PlayedBlocks()) {
+    const bool click = block.size() == 256 && std::all_of(block.begin() + 64, block.end(), [](uint8_t b) { return b == 128; });
+    if (click && !tags_.contains(block[0])) {
+      sounds.push_back("click");
+      continue;
+    }
+    // Every block ends on the silence level; tagged runs are read up to there.
+    for (std::size_t i = 0; i < block.size();) {
+      std::size_t j = i;
+      while (j < block.size() && block[j] == block[i]) ++j;
+      if (block[i] != 128) {
+        const auto tag = tags_.find(block[i]);
+        sounds.push_back(tag != tags_.end() ? tag->second : "?" + std::to_string(block[i]));
+      }
+      i = j;
+    }
+  }
+  return sounds;
+}
+
+void SpeechTest::ClearPlayed() { platform::ClearNullWaveOutLog(); }
+
+void SpeechTest::ScriptKeys(const std::string& script) {
+  std::vector<platform::ScriptItem> items;
+  std::string error;
+  ASSERT_TRUE(platform::ParseKeyScript(script, items, error)) << error;
+  static_cast<platform::HeadlessBackend&>(platform::CurrentBackend()).SetScript(std::move(items));
+}
