@@ -171,20 +171,30 @@ PhoLine ParsePhoLine(std::string_view text) {
   return line;
 }
 
+namespace {
+
+// Plain decimals, never exponents, so that the printed form reads back.
+std::string Decimal(double value) {
+  char text[400];
+  std::snprintf(text, sizeof text, "%.3f", value);
+  std::string out = text;
+  while (out.back() == '0') out.pop_back();
+  if (out.back() == '.') out.pop_back();
+  return out;
+}
+
+}  // namespace
+
 std::string FormatPhoEvents(const std::vector<PhoEvent>& events) {
   std::string out;
-  char number[64];
   for (const PhoEvent& event : events) {
     if (event.flush) {
       out += "#\n";
       continue;
     }
-    out += event.phone.name;
-    std::snprintf(number, sizeof number, " %g", event.phone.durationMs);
-    out += number;
+    out += event.phone.name + " " + Decimal(event.phone.durationMs);
     for (const PitchPoint& point : event.phone.points) {
-      std::snprintf(number, sizeof number, " (%g,%g)", point.positionPercent, point.hertz);
-      out += number;
+      out += " (" + Decimal(point.positionPercent) + "," + Decimal(point.hertz) + ")";
     }
     out += '\n';
   }
@@ -324,9 +334,10 @@ int PhoInput::QueuePhone(PhoLine& line, std::size_t bytes) {
     SetError(MBR_ERROR_UNKNOWN_PHONEME, "unknown phoneme " + Quoted(line.name));
     return MBR_ERROR_UNKNOWN_PHONEME;
   }
-  phone.durationMs = line.durationMs * timeRatio_;
+  // The ratios may not carry a phone beyond what a line could say.
+  phone.durationMs = std::min(line.durationMs * timeRatio_, kMaxDurationMs);
   phone.points = std::move(line.points);
-  for (PitchPoint& point : phone.points) point.hertz *= pitchRatio_;
+  for (PitchPoint& point : phone.points) point.hertz = std::min(point.hertz * pitchRatio_, kMaxPitchHz);
   phone.textBytes = bytes;
   const bool releases = !phone.points.empty();
   held_.push_back(std::move(phone));
