@@ -85,7 +85,7 @@ TEST(WaveImage, OddChunksAreSkippedAndLengthsAreBoundedByTheImage) {
   EXPECT_EQ(withList->samples.size(), 2u);
 
   auto image = WaveImage(8000, 1, 16, {1, 0, 2, 0, 3, 0});
-  image.resize(image.size() - 3);  // the data chunk claims more than the image holds
+  image.erase(image.end() - 3, image.end());  // the data chunk claims more than the image holds
   const auto cut = ParseWaveImage(image);
   ASSERT_TRUE(cut);
   EXPECT_EQ(cut->samples, (std::vector<int16_t>{1}));
