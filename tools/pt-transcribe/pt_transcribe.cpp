@@ -1,0 +1,179 @@
+// pt-transcribe: reads UTF-8 lines on standard input and prints, for each, what the
+// built-in translator makes of it (--translator) or the MBROLA phoneme lines of the
+// Portuguese front end (--mbrola, each line's group ended by "#").
+//
+//   pt-transcribe --translator|--mbrola [--data-dir=DIR]
+
+#include "speech/translator.h"
+#ifdef QUELVAR_HAS_MBROLA_FRONT
+#include "mbrola_front/front_end.h"
+#include "mbrola_front/text_codec.h"
+#endif
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr int UsageError = 2;
+
+int Fail(const std::string& message) {
+  std::cerr << "pt-transcribe: " << message << "\n";
+  return UsageError;
+}
+
+void PrintUsage(std::ostream& out) {
+  out << "usage: pt-transcribe --translator|--mbrola [--data-dir=DIR]\n"
+         "Reads UTF-8 lines on standard input.\n"
+         "  --translator    print the built-in speech's transcription of each line\n"
+         "  --mbrola        print the MBROLA phoneme lines of each line, then a line \"#\"\n"
+         "  --data-dir=DIR  folder of the data files (regras.rgr and portug.exc, or the\n"
+         "                  front end's portug.nrl, .exc, .abr, .pro and .dfn; a \"front\"\n"
+         "                  folder inside DIR is used for these when it exists)\n";
+}
+
+// The folder of this program, from /proc; empty when unknown.
+std::filesystem::path ProgramFolder() {
+  std::error_code error;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : self.parent_path();
+}
+
+// Installed beside the program: <prefix>/bin/pt-transcribe and <prefix>/share/quelvar.
+std::filesystem::path InstalledDataRoot() {
+  const auto folder = ProgramFolder();
+  if (folder.empty()) return {};
+  const auto root = folder / ".." / "share" / "quelvar";
+  std::error_code error;
+  return std::filesystem::is_directory(root, error) ? root.lexically_normal() : std::filesystem::path();
+}
+
+std::string Utf8ToWindows1252(std::string_view utf8) { return speech::DataFileToWindows1252(utf8); }
+
+// Windows-1252 bytes to UTF-8 (the bytes 0x80..0x9F through the Windows table).
+std::string Windows1252ToUtf8(std::string_view text) {
+  static constexpr char16_t High[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
+                                        0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
+  std::string out;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const char32_t code = byte >= 0x80 && byte < 0xA0 ? High[byte - 0x80] : byte;
+    if (code < 0x80) {
+      out += static_cast<char>(code);
+    } else if (code < 0x800) {
+      out += static_cast<char>(0xC0 | (code >> 6));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (code >> 12));
+      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+  }
+  return out;
+}
+
+// A line converted as the data files are: UTF-8 with non-ASCII characters becomes
+// Windows-1252; a line that is not UTF-8 is taken as Windows-1252 already.
+std::string LineToWindows1252(const std::string& line) {
+  // DataFileToWindows1252 also drops a byte order mark, which only the first line may have.
+  return Utf8ToWindows1252(line);
+}
+
+int RunTranslator(const std::filesystem::path& folder) {
+  const std::string rules = (folder / "regras.rgr").string();
+  const std::string exceptions = (folder / "portug.exc").string();
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(rules, error)) return Fail("cannot find the rule file '" + rules + "'");
+  if (!std::filesystem::is_regular_file(exceptions, error)) {
+    return Fail("cannot find the exception file '" + exceptions + "'");
+  }
+  speech::Translator translator;
+  if (!speech::LoadTranslatorRules(translator, rules)) return Fail("cannot read the rule file '" + rules + "'");
+  if (!speech::LoadTranslatorExceptions(translator, exceptions)) {
+    return Fail("cannot read the exception file '" + exceptions + "'");
+  }
+  for (std::string line; std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::cout << Windows1252ToUtf8(speech::TranslateText(translator, LineToWindows1252(line))) << '\n';
+  }
+  return 0;
+}
+
+#ifdef QUELVAR_HAS_MBROLA_FRONT
+int RunMbrola(std::filesystem::path folder) {
+  std::error_code error;
+  if (std::filesystem::is_directory(folder / "front", error)) folder /= "front";
+  const mbrola_front::FrontEndFiles files = mbrola_front::FrontEndFilesIn(folder.string());
+  for (const std::string* file : {&files.rules, &files.abbreviations, &files.prosody}) {
+    if (!std::filesystem::is_regular_file(*file, error)) return Fail("cannot find the data file '" + *file + "'");
+  }
+  mbrola_front::FrontEndData data;
+  const auto failure = mbrola_front::LoadFrontEndData(files, data);
+  if (failure != mbrola_front::FrontEndLoadError::None) {
+    const char* which = failure == mbrola_front::FrontEndLoadError::Rules           ? "rule or exception"
+                        : failure == mbrola_front::FrontEndLoadError::Abbreviations ? "abbreviation"
+                                                                                     : "prosody";
+    return Fail(std::string("cannot load the front end's ") + which + " file from '" + folder.string() + "'");
+  }
+  mbrola_front::PhoLineState state;
+  for (std::string line; std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    for (const std::string& pho : mbrola_front::TextToPhoLines(data, state, LineToWindows1252(line))) {
+      std::cout << Windows1252ToUtf8(pho) << '\n';
+    }
+    std::cout << "#\n";
+  }
+  return 0;
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  enum class Mode { None, Translator, Mbrola } mode = Mode::None;
+  std::filesystem::path dataDir;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--translator" || arg == "--mbrola") {
+      const Mode wanted = arg == "--translator" ? Mode::Translator : Mode::Mbrola;
+      if (mode != Mode::None && mode != wanted) return Fail("give only one of --translator and --mbrola");
+      mode = wanted;
+    } else if (arg.starts_with("--data-dir=")) {
+      dataDir = std::string(arg.substr(11));
+      if (dataDir.empty()) return Fail("--data-dir needs a folder");
+    } else if (arg == "--help" || arg == "-h") {
+      PrintUsage(std::cout);
+      return 0;
+    } else {
+      PrintUsage(std::cerr);
+      return Fail("unknown option '" + std::string(arg) + "'");
+    }
+  }
+  if (mode == Mode::None) {
+    PrintUsage(std::cerr);
+    return Fail("say --translator or --mbrola");
+  }
+  const auto installed = InstalledDataRoot();
+  if (dataDir.empty()) {
+    if (!installed.empty()) {
+      dataDir = mode == Mode::Translator ? installed / "som" / "difones" : installed;
+    } else {
+      dataDir = QUELVAR_SOURCE_DATA_DIR;
+    }
+  }
+  std::error_code error;
+  if (!std::filesystem::is_directory(dataDir, error)) return Fail("no data folder '" + dataDir.string() + "'");
+  if (mode == Mode::Translator) return RunTranslator(dataDir);
+#ifdef QUELVAR_HAS_MBROLA_FRONT
+  return RunMbrola(dataDir);
+#else
+  return Fail("this build has no MBROLA front end");
+#endif
+}

@@ -1,0 +1,276 @@
+// Walks a transcription the way the diphone synthesizer does and reports the units it asks for.
+
+#include "tools/voicedata/units.h"
+
+#include <cstring>
+#include <vector>
+
+namespace voicedata {
+namespace {
+
+constexpr std::size_t MaxTokenLength = 40;
+
+bool IsVowel(char c) { return c != 0 && std::strchr("AEIOUaeiouwy", c) != nullptr; }
+bool IsConsonant(char c) { return c != 0 && std::strchr("bcdfgjklmnpqrstvxz", c) != nullptr; }
+bool IsGlide(char c) { return c == 'w' || c == 'y'; }
+bool IsVowelMark(char c) { return c == '^' || c == '~'; }
+
+class Walker {
+ public:
+  explicit Walker(const std::function<void(const UnitLookup&)>& found) : found_(found) {}
+
+  void Syllable(std::string_view part) {
+    if (!part.empty() && part.front() == '_') return;  // a character's recording
+    std::string name = "$";
+    for (const char ch : part) {
+      if (ch == '^') {
+        Unit(name + "CIRC");
+        name = "$";
+      } else if (ch == '~') {
+        Unit(name + "TIL");
+        name = "$";
+      } else {
+        name += ch;
+      }
+    }
+    if (name != "$") Unit(name);
+  }
+
+  void Segment(std::string_view s) {
+    const std::size_t n = s.size();
+    if (n == 0) return;
+    if (n == 1) {
+      Syllable(s);
+      return;
+    }
+    const char last = s.back();
+    if (n > 2) {
+      const bool cluster = IsConsonant(s[0]) && IsConsonant(s[1]);
+      const bool kept = s.starts_with("dj") || s.starts_with("nh") || s.starts_with("rr") ||
+                        s.starts_with("ks") || s.starts_with("tch");
+      if (cluster && !kept) {
+        Syllable(s.substr(0, 1));
+        Segment(s.substr(1));
+        return;
+      }
+      if (s.ends_with("rr")) {
+        Segment(s.substr(0, n - 2));
+        Syllable("rr");
+        return;
+      }
+      if (IsConsonant(last)) {
+        Segment(s.substr(0, n - 1));
+        Segment(s.substr(n - 1));
+        return;
+      }
+    }
+    if (IsGlide(last)) {
+      const char before = s[n - 2];
+      if (IsVowel(before) && n > 2) {
+        Segment(s.substr(0, n - 1));
+        Syllable(s.substr(n - 2));
+        return;
+      }
+      if (IsVowelMark(before) && n >= 3) {
+        if (n > 3) {
+          std::string prefix(s.substr(0, n - 1));
+          if (prefix.back() == '~') prefix.back() = '^';
+          Segment(prefix);
+        }
+        const char syllable[3] = {s[n - 3], s[n - 1], s[n - 2]};
+        Syllable(std::string_view(syllable, 3));
+        return;
+      }
+    }
+    if (s != "_s" && last == 's') {
+      Segment(s.substr(0, n - 1));
+      Syllable("s");
+      return;
+    }
+    Syllable(s);
+  }
+
+ private:
+  void Unit(const std::string& spelled) { found_(UnitLookup{spelled, UnitKey(spelled)}); }
+
+  const std::function<void(const UnitLookup&)>& found_;
+};
+
+// The next token as the synthesizer collects it (see NextDiphoneToken).
+std::string NextToken(std::string_view text, std::size_t& position) {
+  if (position < text.size() && text[position] == '[') ++position;
+  std::string t;
+  while (position < text.size()) {
+    const char c = text[position];
+    if (c == ' ' || c == ']') break;
+    if (c == '/') {
+      if (t.size() > 8) break;
+      ++position;
+      continue;
+    }
+    if (c == '|') {
+      if (t.empty()) {
+        t = "_TRACO";
+        ++position;
+      }
+      return t;
+    }
+    const std::size_t width = c == '_' ? 2 : 1;
+    if (t.size() + width > MaxTokenLength) return t;
+    if (c == '_') {
+      t += '_';
+      if (position + 1 < text.size()) t += text[position + 1];
+      position += std::min<std::size_t>(2, text.size() - position);
+      continue;
+    }
+    t += c;
+    ++position;
+  }
+  if (position < text.size()) ++position;
+  if (t == "_," || t == "_." || t == "_;" || t == "_:") t.clear();
+  return t;
+}
+
+}  // namespace
+
+std::string UnitKey(std::string_view spelled) {
+  std::string key(spelled);
+  for (char& c : key) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return key;
+}
+
+void ForEachUnitLookup(std::string_view transcription, const std::function<void(const UnitLookup&)>& found) {
+  Walker walker(found);
+  std::size_t position = 0;
+  while (position < transcription.size()) walker.Segment(NextToken(transcription, position));
+}
+
+}  // namespace voicedata
+
+namespace voicedata {
+namespace {
+
+struct Phone {
+  std::string name;  // our phone
+  bool vowel = false;
+  bool glide = false;
+  bool stressed = false;
+};
+
+std::vector<Phone> SplitPhones(std::string_view text) {
+  static constexpr std::string_view Multi[] = {"tch", "dj", "nh", "lh", "rr"};
+  std::vector<Phone> phones;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    bool matched = false;
+    for (const std::string_view m : Multi) {
+      if (text.substr(i).starts_with(m)) {
+        phones.push_back(Phone{std::string(m)});
+        i += m.size();
+        matched = true;
+        break;
+      }
+    }
+    if (matched) continue;
+    const char c = text[i++];
+    Phone p;
+    p.stressed = c >= 'A' && c <= 'Z';
+    p.name = std::string(1, static_cast<char>(p.stressed ? c + 32 : c));
+    p.vowel = std::strchr("aeiouwy", p.name[0]) != nullptr;
+    p.glide = p.name == "w" || p.name == "y";
+    phones.push_back(p);
+  }
+  return phones;
+}
+
+std::string Consonant(const std::string& name) {
+  if (name == "x") return "S";
+  if (name == "j") return "Z";
+  if (name == "nh") return "n^";
+  if (name == "lh") return "l^";
+  if (name == "r") return "*";
+  if (name == "rr") return "x";
+  if (name == "tch") return "tS";
+  if (name == "dj") return "dZ";
+  if (name == "c" || name == "q") return "k";
+  if (name == "h") return "";
+  return name;
+}
+
+}  // namespace
+
+std::string UnitToEspeak(std::string_view spelled) {
+  std::string_view body = spelled;
+  if (body.starts_with("$")) body.remove_prefix(1);
+  enum class Mark { None, Closed, Nasal } mark = Mark::None;
+  if (body.ends_with("CIRC")) {
+    mark = Mark::Closed;
+    body.remove_suffix(4);
+  } else if (body.ends_with("TIL")) {
+    mark = Mark::Nasal;
+    body.remove_suffix(3);
+  }
+  const std::vector<Phone> phones = SplitPhones(body);
+  // The vowels the mark applies to: the last vowel, and with a nasal the glide after it too.
+  std::size_t markedFrom = phones.size();
+  if (mark != Mark::None && !phones.empty()) {
+    markedFrom = phones.size() - 1;
+    if (mark == Mark::Nasal && phones.back().glide && phones.size() >= 2 && phones[phones.size() - 2].vowel) {
+      markedFrom = phones.size() - 2;
+    }
+  }
+  std::string out = "[[";
+  for (std::size_t i = 0; i < phones.size(); ++i) {
+    const Phone& p = phones[i];
+    if (!p.vowel) {
+      out += Consonant(p.name);
+      continue;
+    }
+    if (p.stressed) out += "'";
+    const bool marked = i >= markedFrom;
+    const char v = p.name[0];
+    if (p.glide && !(marked && mark == Mark::Nasal)) {
+      out += v == 'w' ? "U" : "I";
+    } else if (marked && mark == Mark::Nasal) {
+      switch (v) {
+        case 'a': out += "&~"; break;
+        case 'w': out += "U~"; break;
+        case 'y': out += "I~"; break;
+        default: out += std::string(1, v) + "~"; break;
+      }
+    } else if (marked && mark == Mark::Closed) {
+      out += v == 'a' ? "&" : std::string(1, v);
+    } else {
+      switch (v) {
+        case 'e': out += "E"; break;
+        case 'o': out += "O"; break;
+        default: out += std::string(1, v); break;
+      }
+    }
+  }
+  return out + "]]";
+}
+
+void ForEachFallbackName(std::string_view spelled, std::size_t longestStored, const std::function<void(const std::string&)>& found) {
+  const std::string name(spelled);
+  found(name);
+  const std::size_t n = name.size();
+  if (n <= longestStored || n <= 2) return;
+  const char last = name.back();
+  if (std::strchr("AEIOUWYaeiouwy", last) != nullptr) {
+    ForEachFallbackName(name.substr(0, n - 1), longestStored, found);
+    ForEachFallbackName(std::string("$") + last, longestStored, found);
+  } else if (name.ends_with("CIRC") && n >= 7) {
+    ForEachFallbackName(name.substr(0, n - 5), longestStored, found);
+    ForEachFallbackName("$" + name.substr(n - 5), longestStored, found);
+  } else if (name.ends_with("TIL")) {
+    const std::string base = name.substr(0, n - 3);
+    const char vowel = base.empty() ? 0 : base.back();
+    ForEachFallbackName(vowel != 0 && std::strchr("IUiu", vowel) != nullptr ? base : base + "CIRC", longestStored, found);
+    ForEachFallbackName("$nn", longestStored, found);
+  }
+}
+
+}  // namespace voicedata
