@@ -104,7 +104,8 @@ bool StartDetached(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter) {
+std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter,
+                                                         ProgramSearch search) {
   if (program.empty()) return std::nullopt;
   if (IsWebAddress(program)) {
     if (!SafeAddress(program)) return std::nullopt;
@@ -126,6 +127,7 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
     if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return OpenWithDesktop(path);
     return std::nullopt;
   }
+  if (search == ProgramSearch::FilesOnly) return std::nullopt;
   if (const auto onPath = FindOnPath(translated)) {
     std::vector<std::string> command{*onPath};
     if (!parameter.empty()) command.emplace_back(parameter);
@@ -134,8 +136,8 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
   return std::nullopt;
 }
 
-bool ShellOpen(std::string_view program, std::string_view parameter) {
-  const auto command = ShellOpenCommand(program, parameter);
+bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search) {
+  const auto command = ShellOpenCommand(program, parameter, search);
   if (!command) return false;
   if (gStarter) return gStarter(*command);
   return StartDetached(*command);

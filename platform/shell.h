@@ -9,16 +9,23 @@
 
 namespace platform {
 
+// Where a program named without a folder may be looked for: a configured program name may
+// be found on PATH; text the user typed only ever names a file or a web address, so that a
+// word such as "poweroff" runs nothing.
+enum class ProgramSearch { FilesOnly, FilesAndPath };
+
 // The argument vector that opens program with parameter, or nothing when nothing should be
 // run: program is a web address (http://, https://, www.), a file (Windows or Linux form,
-// relative to the current directory) or a program name found on PATH. An executable file
-// or program is run with the parameter as its one argument (none when empty); any other
-// existing file is opened with xdg-open; a name that is none of these opens nothing.
-std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter);
+// relative to the current directory) or, when allowed, a program name found on PATH. An
+// executable file or program is run with the parameter as its one argument (none when
+// empty); any other existing file is opened with xdg-open; anything else opens nothing.
+std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter,
+                                                         ProgramSearch search = ProgramSearch::FilesOnly);
 
 // Starts the command detached from the program (its output goes nowhere) and returns at
 // once; false when there was nothing to start or the process could not be created.
-bool ShellOpen(std::string_view program, std::string_view parameter);
+bool ShellOpen(std::string_view program, std::string_view parameter,
+               ProgramSearch search = ProgramSearch::FilesOnly);
 
 // Tests see the argument vectors instead of starting processes (an empty function restores
 // the real start).

@@ -130,17 +130,23 @@ void OpenDocument(std::string_view given) {
   const std::string text(given.substr(0, DocumentTextMaximum));
   std::string program;
   std::string parameter;
+  // Only a program named by the configuration is looked for on PATH.
+  auto search = platform::ProgramSearch::FilesAndPath;
   if (StartsWith(text, "http://") || StartsWith(text, "https://") || StartsWith(text, "www.")) {
     program = ReadSuiteSetting("TAMIRE", "PROG.HTM");
     parameter = text;
     // Without a configured browser the address goes to the desktop's own.
-    if (program.empty()) std::swap(program, parameter);
+    if (program.empty()) {
+      std::swap(program, parameter);
+      search = platform::ProgramSearch::FilesOnly;
+    }
   } else {
     const std::size_t dot = text.find('.');
     const std::string extension =
         UpperText(dot == std::string::npos ? text.substr(0, 3) : text.substr(dot + 1, 3));
     if (extension == "EXE" || extension == "COM") {
       const bool absolute = (text.size() >= 2 && text[1] == ':') || StartsWith(text, "\\") || StartsWith(text, "/");
+      search = platform::ProgramSearch::FilesOnly;
       if (absolute) {
         program = text;
       } else {
@@ -154,11 +160,12 @@ void OpenDocument(std::string_view given) {
       if (program.empty()) {
         program = text;
         parameter.clear();
+        search = platform::ProgramSearch::FilesOnly;
       }
     }
   }
   WaitUntilSilent();
-  platform::ShellOpen(program, parameter);
+  platform::ShellOpen(program, parameter, search);
   WaitUntilSilent();
 }
 

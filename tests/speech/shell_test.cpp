@@ -55,7 +55,8 @@ class ShellTest : public SpeechTest {
 using Command = std::vector<std::string>;
 
 TEST_F(ShellTest, HostileWordsOpenNothing) {
-  for (const char* text : {"x;rm -rf ~", "a;touch${IFS}/tmp/pwned", "$(touch x)", "`id`", "|sh", "-h", ""}) {
+  Executable(bin_ + "/poweroff", "#!/bin/sh\n");  // a typed word is never looked for on PATH
+  for (const char* text : {"x;rm -rf ~", "a;touch${IFS}/tmp/pwned", "$(touch x)", "`id`", "|sh", "-h", "", "poweroff"}) {
     speech::OpenDocument(text);
   }
   EXPECT_TRUE(gStarted.empty());
