@@ -229,6 +229,19 @@ TEST_F(ReviewTest, ReadingTheScreenFromThePositionAndUpToIt) {
   EXPECT_EQ(all.substr(all.size() - 11), "speak(25 1)");
 }
 
+TEST_F(ReviewTest, AKeyPressedDuringReadingStopsItAndIsTheNextCommand) {
+  for (int row = 1; row <= 25; ++row) Put(row, 1, "linha " + std::to_string(row));
+  const std::string heard = Visit(1, 1, "tt<Wait:100><Ctrl+k><Esc>");
+  // Reading stopped part of the way down, and the key was not lost: it says where.
+  const std::size_t at = heard.rfind("speak(");
+  ASSERT_NE(at, std::string::npos);
+  const std::string place = heard.substr(at + 6, heard.size() - at - 7);
+  const int row = std::stoi(place);
+  EXPECT_GT(row, 1);
+  EXPECT_LT(row, 25);
+  EXPECT_EQ(heard.find("speak(linha) speak(" + std::to_string(row + 1) + ")"), std::string::npos) << heard;
+}
+
 TEST_F(ReviewTest, ACellLeftInTheLastColumnDoesNotStallReading) {
   Put(10, 80, "#");
   Put(11, 1, "depois");
