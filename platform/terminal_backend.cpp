@@ -460,6 +460,9 @@ class TerminalBackend : public Backend {
       error = "standard input and output must be a terminal";
       return false;
     }
+    // Sound first: audio libraries may complain on standard error, which then lands on the
+    // user's own screen rather than inside the console's.
+    audio_ = SharedAudioMixer();
     if (tcgetattr(STDIN_FILENO, &gSavedSettings) != 0) {
       error = std::string("cannot read the terminal settings: ") + std::strerror(errno);
       return false;
@@ -504,7 +507,6 @@ class TerminalBackend : public Backend {
     }
     Write(setup);
     QuerySize();
-    audio_ = SharedAudioMixer();
     return true;
   }
 
@@ -638,6 +640,9 @@ class TerminalBackend : public Backend {
 
  private:
   void Write(std::string_view bytes) {
+    // Once the terminal is given back (an exit step, or a signal) nothing more is drawn:
+    // it would land on the user's own screen.
+    if (!gRawActive) return;
     while (!bytes.empty()) {
       const ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
       if (written < 0) {
