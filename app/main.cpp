@@ -12,6 +12,7 @@
 #include "app/options.h"
 #include "console/console.h"
 #include "console/screen.h"
+#include "mbrola_front/frontend.h"
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
@@ -131,6 +132,9 @@ int main(int argc, char** argv) {
   }
   if (!options.speechLogPath.empty() && !speech::OpenSpeechLog(options.speechLogPath)) {
     Fail("cannot create the speech log '" + options.speechLogPath + "'");
+  }
+  if (!options.phoLogPath.empty() && !mbrola_front::OpenPhoLog(options.phoLogPath)) {
+    Fail("cannot create the phoneme log '" + options.phoLogPath + "'");
   }
   platform::SetBackend(MakeBackend(options));
   if (!options.audioOutPath.empty()) platform::StartAudioCapture(options.audioOutPath);

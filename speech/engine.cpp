@@ -3,6 +3,7 @@
 #include <array>
 
 #include "console/keyboard.h"
+#include "mbrola_front/frontend.h"
 #include "platform/win.h"
 
 namespace speech {
@@ -14,7 +15,12 @@ namespace {
 constexpr platform::Hwnd ConsoleWindow = 1;
 
 // The engines by slot; an entry without 'open' is an engine not built in.
-std::array<EngineAdapter, 4> gEngines{};
+std::array<EngineAdapter, 4> gEngines{
+    mbrola_front::MbrolaEngineAdapter(),  // EngineSlot::Mbrola
+    EngineAdapter{},                      // EngineSlot::Sapi5
+    EngineAdapter{},                      // EngineSlot::Sapi5LateBound
+    EngineAdapter{},                      // EngineSlot::Sapi4
+};
 
 const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(EngineKind))]; }
 

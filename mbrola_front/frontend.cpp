@@ -1,0 +1,400 @@
+#include "mbrola_front/frontend.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "console/keyboard.h"
+#include "console/screen.h"
+#include "mbrola_front/binding.h"
+#include "mbrola_front/prosody.h"
+#include "mbrola_front/text_codec.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/riff.h"
+#include "platform/text.h"
+#include "platform/win.h"
+#include "speech/front.h"
+#include "speech/settings.h"
+#include "speech/wave.h"
+
+namespace mbrola_front {
+namespace {
+
+constexpr platform::Hwnd ConsoleWindow = 1;
+constexpr std::size_t LastErrorLimit = 255;
+
+// The suite's own places, in Windows form: the front end's files and, for a database
+// registered without a path, our voice of that name.
+constexpr std::string_view DefaultFrontEndFolder = "c:\\lorben\\front\\";
+constexpr std::string_view DefaultDatabasePath = "c:\\lorben\\mbrola\\br4";
+constexpr std::string_view DatabasesKey = "SOFTWARE\\TCTS\\Mbrola\\databases\\";
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+struct State {
+  bool located = false;
+  FrontEndLocation location;
+  double pitchFactor = 1.0;
+  double durationFactor = 1.0;
+  std::string outputName;
+  bool fileMode = false;
+  File output;
+  std::string lastError;
+  FrontEndData data;
+  std::array<short, ReadBufferSamples> readBuffer{};
+  // The header, then up to two half-second blocks of samples.
+  std::array<uint8_t, platform::WaveHeaderSize + 2 * PlayBlockBytes> playBuffer{};
+};
+
+State& S() {
+  static State state;
+  return state;
+}
+
+File gPhoLog;
+
+void SetLastError(std::string_view text) { S().lastError = std::string(text.substr(0, LastErrorLimit)); }
+
+void PostWake() { platform::PostMessage(ConsoleWindow, speech::EngineWakeMessage); }
+
+// The registered database's file, or nothing.
+std::optional<std::string> RegisteredDatabase(std::string_view name) {
+  return platform::ReadRegistryString(platform::RegistryRoot::LocalMachine,
+                                      std::string(DatabasesKey) + std::string(name) + "\\");
+}
+
+// Our own voice file for a database name, when the data holds one.
+std::optional<std::string> OwnVoice(std::string_view name) {
+  if (name.empty() || name.find('/') != std::string_view::npos || name.find('\\') != std::string_view::npos) {
+    return std::nullopt;
+  }
+  return platform::FindPathIgnoringCase(platform::DataRoot() + "/mbrola/" + std::string(name) + ".voice");
+}
+
+std::string WithSlash(std::string folder) {
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string ExistingOrAsGiven(const std::string& path) {
+  return platform::FindPathIgnoringCase(path).value_or(path);
+}
+
+std::string Translated(const std::string& path) { return ExistingOrAsGiven(platform::TranslateWindowsPath(path)); }
+
+void LogPhoLine(std::string_view line) {
+  if (!gPhoLog) return;
+  const std::string text = platform::Cp1252ToUtf8(line) + "\n";
+  std::fwrite(text.data(), 1, text.size(), gPhoLog.get());
+  std::fflush(gPhoLog.get());
+}
+
+// Hands the samples gathered in the play buffer to wave playback.
+void HandOver(std::size_t bytes) {
+  State& s = S();
+  platform::WriteWaveHeader(s.playBuffer, MbrolaSampleRate, 16, 1, static_cast<uint32_t>(bytes));
+  speech::PlayWaveBuffer(std::span<const uint8_t>(s.playBuffer.data(), platform::WaveHeaderSize + bytes));
+}
+
+// Reads what MBROLA has ready; 0 (and the error cleared) when the read fails.
+std::size_t ReadSamples(bool& result) {
+  const MbrolaEntryPoints& mbr = Mbrola();
+  const int samples = mbr.read_MBR(S().readBuffer.data(), ReadBufferSamples);
+  if (samples < 0) {
+    if (mbr.lastError_MBR() != 0) {
+      mbr.reset_MBR();
+      result = false;
+    }
+    return 0;
+  }
+  return 2 * static_cast<std::size_t>(std::min(samples, ReadBufferSamples));
+}
+
+// Writes the header of the output file for the data written so far.
+bool FinishOutputFile(const std::string& path) {
+  File file(std::fopen(path.c_str(), "r+b"));
+  if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
+  const long size = std::ftell(file.get());
+  if (size < static_cast<long>(platform::WaveHeaderSize)) return false;
+  const std::vector<uint8_t> header = MakeWaveHeader(static_cast<uint32_t>(size - 44));
+  return std::fseek(file.get(), 0, SEEK_SET) == 0 &&
+         std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
+}
+
+void CloseOutputFile() {
+  State& s = S();
+  if (!s.fileMode) return;
+  s.output.reset();
+  FinishOutputFile(platform::TranslateWindowsPath(s.outputName));
+  s.fileMode = false;
+}
+
+void CloseMbrola() {
+  if (MbrolaLibraryLoaded()) Mbrola().close_MBR();
+  UnloadMbrolaLibrary();
+}
+
+}  // namespace
+
+const FrontEndLocation& LocateFrontEndFiles() {
+  State& s = S();
+  std::string database = speech::ReadSuiteSetting("ORLENTTS", "MBROLA_DB");
+  std::string folder = speech::ReadSuiteSetting("ORLENTTS", "DIR");
+  std::string base = speech::ReadSuiteSetting("ORLENTTS", "BASE");
+  std::string library = speech::ReadSuiteSetting("ORLENTTS", "MBROLA_LIB");
+  if (database.empty()) database = "br4";
+  if (base.empty()) base = "portug";
+  if (folder.empty()) {
+    // The folder of the registered voice, when the front end's files were put beside it.
+    if (const auto registered = RegisteredDatabase("BR4"); registered && registered->size() > 3) {
+      const std::string candidate = registered->substr(0, registered->size() - 3);
+      if (platform::FileExists(WithSlash(platform::TranslateWindowsPath(candidate)) + base + ".nrl")) folder = candidate;
+    }
+    if (folder.empty()) folder = DefaultFrontEndFolder;
+  }
+  if (library.empty()) library = MbrolaLibraryName;
+  folder = WithSlash(platform::TranslateWindowsPath(folder));
+  s.location = {database, library, FrontEndFilesIn(folder, base)};
+  s.located = true;
+  return s.location;
+}
+
+const FrontEndLocation& FrontEndLocated() {
+  if (!S().located) LocateFrontEndFiles();
+  return S().location;
+}
+
+std::vector<uint8_t> MakeWaveHeader(uint32_t dataSize) {
+  std::vector<uint8_t> header(platform::WaveHeaderSize);
+  platform::WriteWaveHeader(header, MbrolaSampleRate, 16, 1, dataSize);
+  return header;
+}
+
+bool FrontEndOpen(const std::string& databaseName, const std::string& rules, const std::string& exceptions,
+                  const std::string& abbreviations, const std::string& prosody, const std::string& diphones) {
+  State& s = S();
+  s.lastError.clear();
+  CloseOutputFile();
+  if (!LoadMbrolaLibrary(FrontEndLocated().library)) return false;
+  const MbrolaEntryPoints& mbr = Mbrola();
+
+  std::string database = databaseName.empty() ? "br4" : databaseName;
+  const auto registered = RegisteredDatabase(database);
+  const std::optional<std::string> ownVoice = OwnVoice(database);
+  if (registered) {
+    database = registered->empty() ? std::string(DefaultDatabasePath) : *registered;
+  } else if (ownVoice) {
+    database = *ownVoice;  // a bare name: our voice of that name
+  }
+  database = Translated(database);
+  std::vector<char> path(database.begin(), database.end());
+  path.push_back('\0');
+  int opened = mbr.init_MBR(path.data());
+  if (opened < 0 && registered && ownVoice) {
+    // A voice registered for another synthesizer than the one loaded: ours of that name.
+    path.assign(ownVoice->begin(), ownVoice->end());
+    path.push_back('\0');
+    opened = mbr.init_MBR(path.data());
+  }
+  if (opened < 0) {
+    UnloadMbrolaLibrary();
+    return false;
+  }
+  mbr.setNoError_MBR(1);
+
+  s.data = {};
+  SetFrontEndMessageSink(ShowConsoleMessage);
+  const FrontEndFiles files{Translated(rules.empty() ? "portug.nrl" : rules),
+                            Translated(exceptions.empty() ? "portug.exc" : exceptions),
+                            Translated(abbreviations.empty() ? "portug.abr" : abbreviations),
+                            Translated(prosody.empty() ? "portug.pro" : prosody),
+                            Translated(diphones.empty() ? "portug.dfn" : diphones)};
+  if (const FrontEndLoadError error = LoadFrontEndData(files, s.data); error != FrontEndLoadError::None) {
+    SetLastError(FrontEndLoadErrorText(error));
+    s.data = {};
+    CloseMbrola();
+    return false;
+  }
+
+  if (s.outputName.empty()) {
+    s.fileMode = false;
+    return true;
+  }
+  File output(std::fopen(platform::TranslateWindowsPath(s.outputName).c_str(), "wb"));
+  const std::vector<uint8_t> header = MakeWaveHeader(0);
+  if (!output || std::fwrite(header.data(), 1, header.size(), output.get()) != header.size() ||
+      std::fflush(output.get()) != 0) {
+    SetLastError(platform::Utf8ToCp1252("Arquivo de saída não pode ser criado"));
+    s.data = {};
+    CloseMbrola();
+    return false;
+  }
+  s.output = std::move(output);
+  s.fileMode = true;
+  return true;
+}
+
+void FrontEndClose() {
+  CloseOutputFile();
+  S().data = {};
+  CloseMbrola();
+}
+
+bool FrontEndSpeak(std::string_view text) {
+  State& s = S();
+  bool result = true;
+  if (TrimText(text).empty()) return true;
+  if (!MbrolaLibraryLoaded()) return false;
+  const MbrolaEntryPoints& mbr = Mbrola();
+  const std::vector<std::string> lines = TextToPhoLines(s.data, text, {s.durationFactor, s.pitchFactor});
+
+  // MBROLA's samples play at their own rate and uncut.
+  const bool fast = speech::FastPlayback;
+  const bool cut = speech::CutSpeech;
+  speech::FastPlayback = false;
+  speech::CutSpeech = false;
+
+  mbr.reset_MBR();
+  std::size_t pos = 0;
+  uint8_t* const data = s.playBuffer.data() + platform::WaveHeaderSize;
+  std::string line;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const bool last = i + 1 == lines.size();
+    if (lines[i].empty() && !last) continue;
+    LogPhoLine(lines[i]);
+    line = lines[i] + "\r\n";
+    mbr.write_MBR(line.data());
+    if (mbr.lastError_MBR() != 0) {
+      mbr.reset_MBR();
+      result = false;
+    }
+    if (last) mbr.flush_MBR();
+    for (std::size_t n = ReadSamples(result); n > 0; n = ReadSamples(result)) {
+      const auto* samples = reinterpret_cast<const uint8_t*>(s.readBuffer.data());
+      if (s.fileMode) {
+        if (std::fwrite(samples, 1, n, s.output.get()) != n || std::fflush(s.output.get()) != 0) result = false;
+        continue;
+      }
+      if (pos + n >= PlayBlockBytes && pos > 0) {
+        HandOver(pos);
+        pos = 0;
+      }
+      std::copy(samples, samples + n, data + pos);
+      pos += n;
+    }
+  }
+  if (!s.fileMode && pos > 0) {
+    if (pos < MinimumBlockBytes) {
+      std::fill(data + pos, data + MinimumBlockBytes, uint8_t{0});
+      pos = MinimumBlockBytes;
+    }
+    HandOver(pos);
+  }
+
+  speech::FastPlayback = fast;
+  speech::CutSpeech = cut;
+  return result;
+}
+
+bool FrontEndBusy() { return !S().fileMode && speech::WaveBusy(); }
+
+void FrontEndStop() {
+  if (!S().fileMode) speech::WaveStop();
+}
+
+void FrontEndSetOutputFile(const std::string& name) { S().outputName = name; }
+
+void FrontEndSetFactors(double pitchFactor, double durationFactor) {
+  S().pitchFactor = pitchFactor;
+  S().durationFactor = durationFactor;
+}
+
+double FrontEndPitchFactor() { return S().pitchFactor; }
+double FrontEndDurationFactor() { return S().durationFactor; }
+bool FrontEndFileMode() { return S().fileMode; }
+const std::string& LastErrorText() { return S().lastError; }
+
+bool OpenPhoLog(const std::string& path) {
+  gPhoLog.reset(std::fopen(path.c_str(), "wb"));
+  return gPhoLog != nullptr;
+}
+
+void ClosePhoLog() { gPhoLog.reset(); }
+
+void ShowConsoleMessage(std::string_view title, std::string_view text) {
+  (void)title;  // the console has no caption per message; the text says what it is about
+  speech::SpeakWriteLine(text);
+  // A message box stays until it is answered: only Enter closes this one.
+  for (;;) {
+    const uint8_t key = console::WaitKey();
+    if (key == 13) break;
+    if (key == 0) console::WaitKey();  // the second byte of a special key
+  }
+  speech::WaveStop();
+}
+
+bool MbrolaEngineOpen(int /*voice*/, int rate, int pitch, const std::string& outputFile) {
+  const FrontEndLocation& where = FrontEndLocated();
+  FrontEndSetOutputFile(outputFile);
+  const bool opened = FrontEndOpen(where.database, where.files.rules, where.files.exceptions,
+                                   where.files.abbreviations, where.files.prosody, where.files.diphones);
+  FrontEndSetFactors(speech::MbrolaPitchFactor(pitch), speech::MbrolaDurationFactor(rate));
+  return opened;
+}
+
+void MbrolaEngineClose() {
+  while (MbrolaEngineBusy(0)) console::Pause(500);
+  MbrolaEngineStop();
+  FrontEndClose();
+}
+
+void MbrolaEngineSpeak(std::string_view text) {
+  FrontEndSpeak(text);
+  PostWake();
+}
+
+bool MbrolaEngineBusy(int /*mode*/) {
+  bool busy = FrontEndBusy();
+  if (console::KeyAvailable()) {
+    MbrolaEngineStop();
+    busy = false;
+  }
+  PostWake();
+  return busy;
+}
+
+void MbrolaEngineStop() {
+  FrontEndStop();
+  PostWake();
+}
+
+speech::EngineAdapter MbrolaEngineAdapter() {
+  speech::EngineAdapter adapter;
+  adapter.open = MbrolaEngineOpen;
+  adapter.close = MbrolaEngineClose;
+  adapter.speak = MbrolaEngineSpeak;
+  adapter.busy = MbrolaEngineBusy;
+  adapter.stop = MbrolaEngineStop;
+  return adapter;
+}
+
+void ResetFrontEndForTests() {
+  FrontEndClose();
+  State& s = S();
+  s.located = false;
+  s.location = {};
+  s.pitchFactor = s.durationFactor = 1.0;
+  s.outputName.clear();
+  s.lastError.clear();
+  ClosePhoLog();
+  SetFrontEndMessageSink(nullptr);
+}
+
+}  // namespace mbrola_front

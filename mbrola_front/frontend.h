@@ -1,0 +1,79 @@
+#pragma once
+// The Portuguese front end as a speech engine: finding its files, opening the MBROLA
+// library and voice, speaking text through wave playback or into a wave file.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mbrola_front/front_end.h"
+#include "speech/engine.h"
+
+namespace mbrola_front {
+
+// MBROLA's samples: 16-bit mono at 16000 Hz.
+inline constexpr uint32_t MbrolaSampleRate = 16000;
+inline constexpr int ReadBufferSamples = 16000;
+inline constexpr std::size_t PlayBlockBytes = 16000;  // a block is handed over at this size
+inline constexpr std::size_t MinimumBlockBytes = 256;
+
+// Where the front end looks, worked out once from section ORLENTTS of TAMIRE.INI.
+struct FrontEndLocation {
+  std::string database;  // "br4" unless MBROLA_DB names another
+  std::string library;   // MBROLA_LIB, "mbrola.dll" (our own library) when unset
+  FrontEndFiles files;   // DIR + BASE + ".nrl", ".exc", ".abr", ".pro", ".dfn"
+};
+
+// Reads MBROLA_DB, DIR, BASE and MBROLA_LIB of section ORLENTTS and fills in the defaults:
+// database "br4"; folder the one of the registered br4 voice when it holds the front
+// end's files, else the front-end folder of the installed data; base "portug".
+const FrontEndLocation& LocateFrontEndFiles();
+const FrontEndLocation& FrontEndLocated();
+
+// The 44-byte header of a 16-bit mono 16000 Hz wave image of dataSize bytes.
+std::vector<uint8_t> MakeWaveHeader(uint32_t dataSize);
+
+// Loads the MBROLA library, opens the voice database and loads the five tables (empty
+// arguments take their defaults). On a table failure LastErrorText says which; a library
+// or database failure leaves it empty. A failed open releases what it had opened.
+bool FrontEndOpen(const std::string& database, const std::string& rules, const std::string& exceptions,
+                  const std::string& abbreviations, const std::string& prosody, const std::string& diphones);
+// Finishes the output file, frees the tables, closes and unloads MBROLA.
+void FrontEndClose();
+// Synthesizes the text (Windows-1252) and hands every sample to wave playback (or to the
+// output file); returns once all of it is queued. False when MBROLA reported an error or
+// the output file could not be written; the rest of the text is still spoken.
+bool FrontEndSpeak(std::string_view text);
+bool FrontEndBusy();
+void FrontEndStop();
+// The output wave file of the next open; empty plays through the sound device.
+void FrontEndSetOutputFile(const std::string& name);
+void FrontEndSetFactors(double pitchFactor, double durationFactor);
+double FrontEndPitchFactor();
+double FrontEndDurationFactor();
+bool FrontEndFileMode();
+// Why the last open failed (Windows-1252, at most 255 characters); empty after a success.
+const std::string& LastErrorText();
+
+// --pho-log: every line handed to the library is also written to this file, UTF-8, one a
+// line. False when the file cannot be created.
+bool OpenPhoLog(const std::string& path);
+void ClosePhoLog();
+
+// The prosody loader's messages, the way a message box appears on this console: written,
+// spoken, and left when the user presses Enter.
+void ShowConsoleMessage(std::string_view title, std::string_view text);
+
+// The engine's five operations for the dispatch (engine kind 3).
+bool MbrolaEngineOpen(int voice, int rate, int pitch, const std::string& outputFile);
+void MbrolaEngineClose();
+void MbrolaEngineSpeak(std::string_view text);
+bool MbrolaEngineBusy(int mode);
+void MbrolaEngineStop();
+speech::EngineAdapter MbrolaEngineAdapter();
+
+// Back to the state at program start (closes whatever is open).
+void ResetFrontEndForTests();
+
+}  // namespace mbrola_front
