@@ -1,5 +1,5 @@
 # Runs the program on one key script and compares what it wrote with the expected files.
-#   -DPROGRAM=quelvar -DKEYS=name.keys -DWORK=folder
+#   -DPROGRAM=quelvar -DKEYS=name.keys -DWORK=folder -DDATA=test voice folder
 # name.transcript must match the transcript byte for byte; name.speech, when it exists,
 # must match the speech log (what was spoken, as opposed to only written).
 get_filename_component(name "${KEYS}" NAME_WE)
@@ -7,8 +7,10 @@ get_filename_component(folder "${KEYS}" DIRECTORY)
 set(out "${WORK}/${name}")
 file(REMOVE_RECURSE "${out}")
 file(MAKE_DIRECTORY "${out}/config")
+file(COPY "${DATA}/TAMIRE.INI" DESTINATION "${out}/config")
 execute_process(
-  COMMAND "${PROGRAM}" --console=headless "--keys=${KEYS}" "--transcript=${out}/transcript"
+  COMMAND ${CMAKE_COMMAND} -E env "QUELVAR_DATA_DIR=${DATA}"
+          "${PROGRAM}" --console=headless "--keys=${KEYS}" "--transcript=${out}/transcript"
           "--speech-log=${out}/speech" "--config-dir=${out}/config"
   RESULT_VARIABLE status
   TIMEOUT 120)
