@@ -23,7 +23,6 @@ constexpr std::size_t MaxTokenLength = 40;
 constexpr std::size_t SilenceBlock = 100;
 constexpr std::size_t NoiseSamples = 300;
 constexpr uint8_t SilenceLevel = 128;
-constexpr std::size_t BufferCapacity = DiphoneBufferSize - DiphoneWaveHeaderSize;  // 63,956
 
 struct Database {
   std::vector<DiphoneRecord> index;
