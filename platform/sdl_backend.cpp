@@ -319,7 +319,7 @@ class SdlBackend : public Backend {
     }
     SDL_StartTextInput();
     focus_ = (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
-    imageDirty_ = true;
+    TouchAll();
     return true;
   }
 
@@ -332,7 +332,7 @@ class SdlBackend : public Backend {
     SDL_SetWindowSize(window_, outerSize.width, outerSize.height);
     const Rect area = WorkArea();
     SDL_SetWindowPosition(window_, area.left, area.top);
-    imageDirty_ = true;
+    TouchAll();
   }
 
   void CloseWindow() override {
@@ -343,6 +343,8 @@ class SdlBackend : public Backend {
     if (window_) SDL_DestroyWindow(window_);
     texture_ = nullptr;
     image_ = nullptr;
+    uploadArea_ = Rect{};
+    imageDirty_ = false;
     renderer_ = nullptr;
     window_ = nullptr;
   }
@@ -392,7 +394,6 @@ class SdlBackend : public Backend {
         }
       }
     }
-    imageDirty_ = true;
   }
 
   void Fill(const Rect& rect, Rgb colour) override {
@@ -401,7 +402,7 @@ class SdlBackend : public Backend {
     if (clipped.Empty()) return;
     const SDL_Rect area = ToSdl(clipped);
     SDL_FillRect(image_, &area, SDL_MapRGB(image_->format, colour.red, colour.green, colour.blue));
-    imageDirty_ = true;
+    Touch(clipped);
   }
 
   void Copy(const Rect& source, int destX, int destY) override {
@@ -427,7 +428,7 @@ class SdlBackend : public Backend {
       const int r = destY > from.top ? rows - 1 - i : i;
       std::memmove(rowAt(destX, destY + r), rowAt(from.left, from.top + r), rowBytes);
     }
-    imageDirty_ = true;
+    Touch({destX, destY, destX + (from.right - from.left), destY + rows});
   }
 
   bool CanMagnify() override { return true; }
@@ -445,7 +446,7 @@ class SdlBackend : public Backend {
     if (!snapshot_ || !image_ || source.Empty() || dest.Empty()) return;
     SDL_Rect from = ToSdl(source), to = ToSdl(dest);
     SDL_BlitScaled(snapshot_, &from, image_, &to);
-    imageDirty_ = true;
+    Touch(dest);
   }
   void FreeSnapshot() override {
     if (snapshot_) SDL_FreeSurface(snapshot_);
@@ -461,8 +462,10 @@ class SdlBackend : public Backend {
   void Caret(bool visible, int x, int y, int width, int height) override {
     const SDL_Rect caret = visible ? SDL_Rect{x, y, width, height} : SDL_Rect{};
     if (caret.x == caret_.x && caret.y == caret_.y && caret.w == caret_.w && caret.h == caret_.h) return;
+    // The caret goes into the uploaded copy only: both places are uploaded again.
+    if (image_) Touch(FromSdl(CaretArea()));
     caret_ = caret;
-    imageDirty_ = true;  // the caret goes into the uploaded copy only
+    if (image_) Touch(FromSdl(CaretArea()));
   }
 
   // ---- clipboard and sound ----
@@ -532,14 +535,38 @@ class SdlBackend : public Backend {
 
   bool NeedsShow() const { return window_ && imageDirty_; }
 
+  static Rect FromSdl(const SDL_Rect& r) { return {r.x, r.y, r.x + r.w, r.y + r.h}; }
+
+  // Marks a changed part of the image, to be uploaded by the next present.
+  void Touch(const Rect& rect) {
+    const Rect clipped = Clip(rect);
+    if (clipped.Empty()) return;
+    if (uploadArea_.Empty()) {
+      uploadArea_ = clipped;
+    } else {
+      uploadArea_ = {std::min(uploadArea_.left, clipped.left), std::min(uploadArea_.top, clipped.top),
+                     std::max(uploadArea_.right, clipped.right), std::max(uploadArea_.bottom, clipped.bottom)};
+    }
+    imageDirty_ = true;
+  }
+  void TouchAll() {
+    if (image_) Touch({0, 0, image_->w, image_->h});
+    imageDirty_ = true;
+  }
+
   // Uploads the image with the caret inverted into the uploaded copy, and presents it.
   void Show() {
     lastPresentMs_ = NowMs();
     if (!window_ || !image_) return;
-    const SDL_Rect caret = CaretArea();
-    InvertArea(caret);
-    SDL_UpdateTexture(texture_, nullptr, image_->pixels, image_->pitch);
-    InvertArea(caret);
+    if (!uploadArea_.Empty()) {
+      const SDL_Rect caret = CaretArea();
+      const SDL_Rect area = ToSdl(uploadArea_);
+      InvertArea(caret);
+      SDL_UpdateTexture(texture_, &area, static_cast<uint8_t*>(image_->pixels) + area.y * image_->pitch + area.x * 4,
+                        image_->pitch);
+      InvertArea(caret);
+      uploadArea_ = Rect{};
+    }
     imageDirty_ = false;
     int width = 0, height = 0;
     SDL_GetWindowSize(window_, &width, &height);
@@ -764,7 +791,8 @@ class SdlBackend : public Backend {
   SDL_Texture* texture_ = nullptr;
   SDL_Surface* image_ = nullptr;
   SDL_Surface* snapshot_ = nullptr;
-  bool imageDirty_ = false;
+  bool imageDirty_ = false;  // a present is due
+  Rect uploadArea_;          // the part of the image changed since the last upload
   uint64_t lastPresentMs_ = 0;
   SDL_Rect caret_{};
   bool focus_ = false;
