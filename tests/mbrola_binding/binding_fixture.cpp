@@ -1,0 +1,128 @@
+#include "binding_fixture.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "console/console.h"
+#include "mbrola_front/frontend.h"
+#include "platform/backend.h"
+#include "platform/files.h"
+#include "platform/headless.h"
+#include "platform/registry.h"
+#include "platform/wave_out.h"
+#include "platform/win.h"
+#include "speech/cues.h"
+#include "speech/engine.h"
+#include "speech/wave.h"
+
+namespace {
+
+template <typename Function>
+Function FakeControl(void* handle, const char* name) {
+  auto* function = reinterpret_cast<Function>(::dlsym(handle, name));
+  EXPECT_NE(function, nullptr) << name;
+  return function;
+}
+
+}  // namespace
+
+void BindingTest::SetUp() {
+  char pattern[] = "/tmp/quelvar-binding-XXXXXX";
+  const char* dir = ::mkdtemp(pattern);
+  ASSERT_NE(dir, nullptr);
+  root_ = dir;
+  windows_ = root_ + "/windows";
+  std::filesystem::create_directories(windows_);
+  platform::SetWindowsDirectory(windows_);
+  platform::SetDataRoot(QUELVAR_SOURCE_DATA);
+  platform::SetMbrolaVoiceFolder(root_ + "/voices");
+  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
+  console::ResetConsoleForTests();
+  console::InitConsole("quelvar");
+  platform::ClearNullWaveOutLog();
+  speech::KeyStopsPlayback = true;
+  speech::FastPlayback = false;
+  speech::CutSpeech = false;
+  speech::StartFolder = root_;
+  // Held open by the test as well, so that the record of calls outlives the binding's unload.
+  fake_ = ::dlopen(FAKE_MBROLA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(fake_, nullptr) << ::dlerror();
+  FakeControl<void (*)()>(fake_, "fake_Reset")();
+  mbrola_front::ResetFrontEndForTests();
+}
+
+void BindingTest::TearDown() {
+  mbrola_front::ResetFrontEndForTests();
+  speech::EngineKind = 4;
+  speech::KeyStopsPlayback = false;
+  speech::WaveStop();
+  console::ResetConsoleForTests();
+  platform::ClearNullWaveOutLog();
+  platform::SetMbrolaVoiceFolder("");
+  if (fake_ != nullptr) ::dlclose(fake_);
+  std::filesystem::remove_all(root_);
+}
+
+void BindingTest::WriteFile(const std::string& path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+void BindingTest::WriteIni(const std::string& content) { WriteFile(windows_ + "/TAMIRE.INI", content); }
+
+bool BindingTest::Open(const std::string& library, const std::string& extra) {
+  WriteIni("[ORLENTTS]\nMBROLA_LIB=" + library + "\n" + extra);
+  const auto& where = mbrola_front::LocateFrontEndFiles();
+  return mbrola_front::FrontEndOpen(where.database, where.files.rules, where.files.exceptions,
+                                    where.files.abbreviations, where.files.prosody, where.files.diphones);
+}
+
+std::string BindingTest::CopyOfFrontEndFiles(const std::string& without) {
+  const std::string folder = root_ + "/front";
+  std::filesystem::create_directories(folder);
+  for (const char* extension : {".nrl", ".exc", ".abr", ".pro", ".dfn"}) {
+    if (without == extension) continue;
+    std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA) + "/front/portug" + extension,
+                               folder + "/portug" + extension,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+  return folder;
+}
+
+std::vector<std::string> BindingTest::Calls() const {
+  std::vector<std::string> calls;
+  std::istringstream text(FakeControl<const char* (*)()>(fake_, "fake_Calls")());
+  for (std::string line; std::getline(text, line);) calls.push_back(line);
+  return calls;
+}
+
+void BindingTest::ConfigureFake(int samplesPerUtterance, int chunkSamples) {
+  FakeControl<void (*)(int, int)>(fake_, "fake_Configure")(samplesPerUtterance, chunkSamples);
+}
+void BindingTest::FailFakeInit(int mode) { FakeControl<void (*)(int)>(fake_, "fake_FailInit")(mode); }
+void BindingTest::FailFakeLine(const std::string& start) {
+  FakeControl<void (*)(const char*)>(fake_, "fake_FailLine")(start.c_str());
+}
+void BindingTest::FailFakeReads(int count) { FakeControl<void (*)(int)>(fake_, "fake_FailReads")(count); }
+
+std::vector<std::vector<uint8_t>> BindingTest::Blocks() const {
+  std::vector<std::vector<uint8_t>> blocks;
+  for (const auto& block : platform::NullWaveOutLog().blocks) blocks.push_back(block.bytes);
+  return blocks;
+}
+
+std::size_t BindingTest::BytesPlayed() const {
+  std::size_t total = 0;
+  for (const auto& block : platform::NullWaveOutLog().blocks) total += block.bytes.size();
+  return total;
+}
+
+void BindingTest::PressKey(uint8_t character, int virtualKey) {
+  platform::PostKeyEvent({virtualKey, 0, character}, true);
+}

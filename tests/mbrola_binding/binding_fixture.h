@@ -1,0 +1,44 @@
+#pragma once
+// The MBROLA engine tests' fixture: a headless console with the null wave device, a private
+// folder standing for the Windows directory, the fake MBROLA library's controls, and
+// program exits turned into exceptions.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ProgramExit {
+  int code;
+};
+
+class BindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  void WriteFile(const std::string& path, const std::string& bytes);
+  // TAMIRE.INI in the Windows directory.
+  void WriteIni(const std::string& content);
+  // Locates the files with [ORLENTTS] MBROLA_LIB=library plus extra lines, and opens.
+  bool Open(const std::string& library, const std::string& extra = "");
+  bool OpenFake(const std::string& extra = "") { return Open(FAKE_MBROLA_LIBRARY, extra); }
+  // The front end's data files copied into a folder of their own, less the one named.
+  std::string CopyOfFrontEndFiles(const std::string& without = "");
+
+  // The fake library's record of calls, one a line, and its controls.
+  std::vector<std::string> Calls() const;
+  void ConfigureFake(int samplesPerUtterance, int chunkSamples);
+  void FailFakeInit(int mode);
+  void FailFakeLine(const std::string& start);
+  void FailFakeReads(int count);
+
+  // The null device's blocks, as played.
+  std::vector<std::vector<uint8_t>> Blocks() const;
+  std::size_t BytesPlayed() const;
+  void PressKey(uint8_t character, int virtualKey);
+
+  std::string root_, windows_;
+  void* fake_ = nullptr;
+};

@@ -1,0 +1,112 @@
+// The front end speaking through our own MBROLA-compatible library: how long the sound is
+// against the durations handed over, the phoneme log, a key silencing a sentence, and the
+// engine's busy answer.
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "binding_fixture.h"
+#include "console/keyboard.h"
+#include "mbrola_front/frontend.h"
+#include "platform/wave_out.h"
+#include "platform/win.h"
+#include "speech/wave.h"
+
+namespace {
+
+using namespace mbrola_front;
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);) lines.push_back(line);
+  return lines;
+}
+
+// The milliseconds a list of phoneme lines asks for.
+int TotalDurationMs(const std::vector<std::string>& lines) {
+  int total = 0;
+  for (const auto& line : lines) {
+    if (line.empty() || line[0] == ';') continue;
+    std::istringstream fields(line);
+    std::string name;
+    int ms = 0;
+    fields >> name >> ms;
+    total += ms;
+  }
+  return total;
+}
+
+using SpeakTest = BindingTest;
+
+constexpr const char* Sentence =
+    "Voc\xEA sonha com aventuras e lutas at\xE9 a morte entre piratas, envolvendo est\xE1tuas de ouro "
+    "e ba\xFAs com moedas de ouro muito antigas.";
+
+TEST_F(SpeakTest, ASentenceSoundsAsLongAsItsPhonemesAndEveryLineIsLogged) {
+  const std::string log = root_ + "/pho.txt";
+  ASSERT_TRUE(OpenPhoLog(log));
+  ASSERT_TRUE(Open("mbrola.dll"));
+  ASSERT_TRUE(FrontEndSpeak("Ol\xE1, mundo."));
+  ClosePhoLog();
+
+  const auto lines = ReadLines(log);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], ";");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), ";Ol\xC3\xA1"), lines.end());  // UTF-8 in the log
+  EXPECT_NE(std::find(lines.begin(), lines.end(), ";mundo"), lines.end());
+  const int ms = TotalDurationMs(lines);
+  EXPECT_GT(ms, 500);
+  EXPECT_LT(ms, 3000);
+
+  // 16-bit samples at 16000 Hz: 32 bytes a millisecond; the last block may be padded.
+  const double played = static_cast<double>(BytesPlayed()) / 32.0;
+  EXPECT_NEAR(played, ms, ms * 0.05 + 20) << BytesPlayed() << " bytes for " << ms << " ms";
+  // Not silence: a vowel's samples swing well away from zero.
+  int peak = 0;
+  for (const auto& block : Blocks()) {
+    for (std::size_t i = 0; i + 1 < block.size(); i += 2) {
+      const int sample = static_cast<int16_t>(block[i] | (block[i + 1] << 8));
+      peak = std::max(peak, std::abs(sample));
+    }
+  }
+  EXPECT_GT(peak, 3000);
+  // Blocks of about half a second.
+  for (std::size_t i = 0; i + 1 < Blocks().size(); ++i) {
+    EXPECT_GE(Blocks()[i].size(), 8000u);
+    EXPECT_LE(Blocks()[i].size(), 32000u);
+  }
+}
+
+TEST_F(SpeakTest, AKeyPressedMidSentenceStopsIt) {
+  ASSERT_TRUE(Open("mbrola.dll"));
+  ASSERT_TRUE(FrontEndSpeak(Sentence));
+  while (MbrolaEngineBusy(0)) console::Pause(50);
+  const std::size_t whole = BytesPlayed();
+  ASSERT_GT(whole, 5u * 32000);  // several seconds
+
+  platform::ClearNullWaveOutLog();
+  const uint64_t start = platform::NowMs();
+  platform::ScheduleCallback(start + 300, [this] { PressKey('q', 'Q'); });
+  FrontEndSpeak(Sentence);
+  EXPECT_LT(BytesPlayed(), whole / 2);
+  EXPECT_GE(platform::NullWaveOutLog().resets, 1);
+  EXPECT_FALSE(MbrolaEngineBusy(0));
+  EXPECT_EQ(speech::WaveQueuedBlocks(), 0);
+  ASSERT_TRUE(console::KeyAvailable());  // the key is left for the reader
+  EXPECT_EQ(console::WaitKey(), 'q');
+}
+
+TEST_F(SpeakTest, BusyAnswersWhileSoundPlaysAndAWaitingKeyStopsIt) {
+  ASSERT_TRUE(Open("mbrola.dll"));
+  ASSERT_TRUE(FrontEndSpeak("Uma porta de madeira grande."));
+  EXPECT_TRUE(MbrolaEngineBusy(1));
+  EXPECT_GT(speech::WaveQueuedBlocks(), 0);
+  PressKey('z', 'Z');
+  EXPECT_FALSE(MbrolaEngineBusy(1));
+  EXPECT_EQ(speech::WaveQueuedBlocks(), 0);
+  EXPECT_TRUE(console::KeyAvailable());
+}
+
+}  // namespace
