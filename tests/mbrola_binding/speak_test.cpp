@@ -3,6 +3,8 @@
 // engine's busy answer.
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -107,6 +109,25 @@ TEST_F(SpeakTest, BusyAnswersWhileSoundPlaysAndAWaitingKeyStopsIt) {
   EXPECT_FALSE(MbrolaEngineBusy(1));
   EXPECT_EQ(speech::WaveQueuedBlocks(), 0);
   EXPECT_TRUE(console::KeyAvailable());
+}
+
+TEST_F(SpeakTest, TheOutputFileHoldsTheWholeUtterance) {
+  const std::string path = root_ + "/ola.wav";
+  const std::string log = root_ + "/pho.txt";
+  ASSERT_TRUE(OpenPhoLog(log));
+  FrontEndSetOutputFile(path);
+  ASSERT_TRUE(Open("mbrola.dll"));
+  ASSERT_TRUE(FrontEndSpeak("Ol\xE1, mundo."));
+  FrontEndClose();
+  ClosePhoLog();
+  EXPECT_TRUE(Blocks().empty());
+  const auto size = std::filesystem::file_size(path);
+  const int ms = TotalDurationMs(ReadLines(log));
+  EXPECT_NEAR(static_cast<double>(size - 44) / 32.0, ms, ms * 0.05 + 20);
+  // QUELVAR_KEEP_SPEECH=file keeps the recording for listening or a spectrogram.
+  if (const char* keep = std::getenv("QUELVAR_KEEP_SPEECH"); keep != nullptr && *keep != '\0') {
+    std::filesystem::copy_file(path, keep, std::filesystem::copy_options::overwrite_existing);
+  }
 }
 
 }  // namespace
