@@ -354,7 +354,9 @@ void NextWord() {
 }
 
 // Ctrl+PgUp and Ctrl+PgDn: the first or last letter on the screen.
-void GoToLetter(bool last) {
+enum class WhichLetter { First, Last };
+void GoToLetter(WhichLetter which) {
+  const bool last = which == WhichLetter::Last;
   for (int step = 0; step < ScreenRows; ++step) {
     const int row = last ? ScreenRows - step : 1 + step;
     for (int i = 0; i < ScreenColumns; ++i) {
@@ -521,10 +523,10 @@ void ExtendedCommand(uint8_t ext) {
       NextWord();
       break;
     case ExtCtrlPgDn:
-      GoToLetter(true);
+      GoToLetter(WhichLetter::Last);
       break;
     case ExtCtrlPgUp:
-      GoToLetter(false);
+      GoToLetter(WhichLetter::First);
       break;
     default:
       Refuse();
