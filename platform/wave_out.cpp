@@ -18,7 +18,8 @@ void MarkDone(WaveHeader& header, Hwnd window) {
   PostMessage(window, MM_WOM_DONE, 0, reinterpret_cast<intptr_t>(&header));
 }
 
-// One frame of a block as 16-bit samples (left, right; mono gives the same twice).
+// One frame of a block as 16-bit samples (left, right; mono gives the same
+// twice).
 void ReadFrame(const WaveFormat& format, const uint8_t* at, int32_t& left, int32_t& right) {
   const auto sample = [&](int index) -> int32_t {
     if (format.bitsPerSample == 8) return (static_cast<int32_t>(at[index]) - 128) * 256;
@@ -144,38 +145,57 @@ class NullWaveOut final : public WaveOutDevice {
 
 // ---- the mixer device ----
 
-// Reads the queued blocks at the mixer's rate by linear interpolation between frames.
+// Reads the queued blocks at the mixer's rate by linear interpolation between
+// frames.
 class StreamVoice final : public AudioVoice {
  public:
   StreamVoice(const WaveFormat& format, Hwnd window) : format_(format), window_(window) {}
 
   bool MixInto(std::span<int32_t> mix, std::size_t frames, int channels, int sampleRate) override {
     std::lock_guard lock(mutex_);
-    const uint64_t step = (static_cast<uint64_t>(format_.sampleRate) << 32) / static_cast<uint64_t>(std::max(sampleRate, 1));
+    const uint64_t step =
+        (static_cast<uint64_t>(format_.sampleRate) << 32) / static_cast<uint64_t>(std::max(sampleRate, 1));
     const auto outChannels = static_cast<std::size_t>(channels);
     for (std::size_t i = 0; i < frames; ++i) {
+      int32_t* out = &mix[i * outChannels];
       while (phase_ >= One) {
         int32_t left = 0, right = 0;
-        if (!NextFrame(left, right)) return true;  // starved: silence until more is written
+        if (!NextFrame(left, right)) {
+          // Starved: the last frame still due is given at its own time, then
+          // silence until more is written.
+          if (holding_) {
+            previous_[0] = next_[0], previous_[1] = next_[1];
+            phase_ = 0;
+            Put(out, outChannels);
+            previous_[0] = previous_[1] = next_[0] = next_[1] = 0;
+            phase_ = One;
+            holding_ = false;
+          }
+          return true;
+        }
         previous_[0] = next_[0], previous_[1] = next_[1];
         next_[0] = left, next_[1] = right;
         phase_ -= One;
+        holding_ = true;
       }
-      const auto fraction = static_cast<int64_t>(phase_ >> 16);
-      const auto at = [&](int c) {
-        return static_cast<int32_t>(previous_[c] + (((static_cast<int64_t>(next_[c]) - previous_[c]) * fraction) >> 16));
-      };
-      int32_t* out = &mix[i * outChannels];
-      if (outChannels == 1) {
-        out[0] += (at(0) + at(1)) / 2;
-      } else {
-        out[0] += at(0);
-        out[1] += at(1);
-        for (std::size_t c = 2; c < outChannels; ++c) out[c] += (at(0) + at(1)) / 2;
-      }
+      Put(out, outChannels);
       phase_ += step;
     }
     return true;
+  }
+
+  void Put(int32_t* out, std::size_t outChannels) const {
+    const auto fraction = static_cast<int64_t>(phase_ >> 16);
+    const auto at = [&](int c) {
+      return static_cast<int32_t>(previous_[c] + (((static_cast<int64_t>(next_[c]) - previous_[c]) * fraction) >> 16));
+    };
+    if (outChannels == 1) {
+      out[0] += (at(0) + at(1)) / 2;
+    } else {
+      out[0] += at(0);
+      out[1] += at(1);
+      for (std::size_t c = 2; c < outChannels; ++c) out[c] += (at(0) + at(1)) / 2;
+    }
   }
 
   void Write(WaveHeader& header) {
@@ -194,6 +214,7 @@ class StreamVoice final : public AudioVoice {
     offset_ = 0;
     previous_[0] = previous_[1] = next_[0] = next_[1] = 0;
     phase_ = One;
+    holding_ = false;
   }
 
   bool Queued() {
@@ -204,7 +225,8 @@ class StreamVoice final : public AudioVoice {
  private:
   static constexpr uint64_t One = uint64_t{1} << 32;
 
-  // Takes the next frame of the queued blocks; the block whose last frame it was is done.
+  // Takes the next frame of the queued blocks; the block whose last frame it
+  // was is done.
   bool NextFrame(int32_t& left, int32_t& right) {
     const std::size_t align = format_.BlockAlign();
     while (!queue_.empty()) {
@@ -231,6 +253,7 @@ class StreamVoice final : public AudioVoice {
   std::size_t offset_ = 0;         // in the front block
   int32_t previous_[2] = {0, 0}, next_[2] = {0, 0};
   uint64_t phase_ = One;  // 32.32, between previous_ and next_
+  bool holding_ = false;  // next_ holds a frame not yet given
 };
 
 class MixerWaveOut final : public WaveOutDevice {

@@ -49,6 +49,13 @@ Playback& State() {
 
 bool KeyStops() { return KeyStopsPlayback && console::KeyAvailable(); }
 
+// Waits up to 'milliseconds' for a window message, so that a key ends the wait at once.
+void WaitBriefly(uint32_t milliseconds) {
+  platform::ScheduleCallback(platform::NowMs() + milliseconds, [] {});
+  platform::WaitMessage();
+  console::PumpMessages();
+}
+
 bool SameTag(const uint8_t* at, const char* tag) {
   for (int i = 0; i < 4; ++i) {
     const auto lower = [](uint8_t c) { return static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c); };
@@ -168,7 +175,7 @@ int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
         WaveStop();
         return 0;
       }
-      console::Pause(10);
+      WaitBriefly(10);
     }
     if (KeyStops()) {
       WaveStop();

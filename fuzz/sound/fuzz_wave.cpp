@@ -1,0 +1,43 @@
+// Feeds arbitrary bytes to the wave reader, as a file and as an in-memory image, on the
+// headless backend with the null device. Every input must end in 0, -1 or a device code.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "console/console.h"
+#include "platform/headless.h"
+#include "platform/win.h"
+#include "speech/wave.h"
+
+namespace {
+
+const std::string& Setup() {
+  static const std::string path = [] {
+    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+    platform::SetProcessExitHook([](int) { std::abort(); });  // a wait that never ends
+    console::InitConsole("quelvar-fuzz");
+    return "/tmp/quelvar-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::string& path = Setup();
+  if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+  }
+  speech::CutSpeech = size > 0 && (data[size - 1] & 1);
+  speech::FastPlayback = size > 0 && (data[size - 1] & 2);
+  if (speech::PlayWaveFile(path) < -1) std::abort();
+  speech::PlayWaveBuffer({data, size});
+  speech::WaveStop();
+  return 0;
+}
