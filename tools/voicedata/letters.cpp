@@ -131,7 +131,11 @@ std::vector<Recording> LettersFolderRecordings() {
   add("_158", "zê cáron");
   for (int i = 0; i < 32; ++i) {
     if (!AccentedNames[i]) continue;
-    if (i != 31) add("_" + std::to_string(192 + i), AccentedNames[i], true);
+    if (i == 31) {
+      add("_223", AccentedNames[i]);  // the sharp s has no capital; 255 is the y with diaeresis
+      continue;
+    }
+    add("_" + std::to_string(192 + i), AccentedNames[i], true);
     add("_" + std::to_string(224 + i), AccentedNames[i]);
   }
   add("_255", "ípsilon trema");

@@ -3,11 +3,14 @@
 // the shipped rules make the synthesizer ask for on the game's texts and a word list.
 //
 //   voicedata --out=ROOT --source-data=DIR [--texts=FILE]... [--words=FILE]
-//             [--units=FILE] [--rates=12345] [--jobs=N] [--no-letters] [--list-units]
+//             [--units=FILE] [--rates=12345] [--jobs=N] [--min-word-count=N]
+//             [--no-letters] [--list-units]
 //
 // ROOT receives som/letras/ and som/difones/ (DIFONES1..5 .IND and .DIF, regras.rgr and
 // portug.exc). --texts takes C++ sources (their "..."_text literals) or text files (their
-// lines); --units builds only the units listed (one spelled name a line, "$kAza");
+// lines); a unit that only the word list (--words) asks for is kept when it asks for it
+// --min-word-count times (2 by default: rare units cost more room than they are worth);
+// --units builds only the units listed (one spelled name a line, "$kAza");
 // --list-units prints the index names of every unit and stops.
 
 #include "speech/translator.h"
@@ -96,10 +99,21 @@ std::vector<std::string> WordRuns(const std::string& cp1252) {
   return runs;
 }
 
+// The units seen, with how they were spelled and how often the word list asked for them.
 struct UnitCounts {
   std::map<std::string, std::map<std::string, int>> spellings;  // key -> spelled -> count
+  std::map<std::string, int> wordListCount;                     // key -> look-ups in the word list
+  std::set<std::string> needed;                                 // keys kept whatever their count
+  bool fromWordList = false;
   void Add(const std::string& spelled) {
-    if (spelled.size() <= LongestName) ++spellings[voicedata::UnitKey(spelled)][spelled];
+    if (spelled.size() > LongestName) return;
+    const std::string key = voicedata::UnitKey(spelled);
+    ++spellings[key][spelled];
+    if (fromWordList) {
+      ++wordListCount[key];
+    } else {
+      needed.insert(key);
+    }
   }
 };
 
@@ -139,9 +153,14 @@ void AddGrid(UnitCounts& units) {
 }
 
 // The spelling each unit is rendered from: the commonest (ties: the first in byte order).
-std::map<std::string, std::string> ChooseSpellings(const UnitCounts& units) {
+// Units only the word list asks for are kept when it asks at least minWordCount times.
+std::map<std::string, std::string> ChooseSpellings(const UnitCounts& units, int minWordCount) {
   std::map<std::string, std::string> chosen;
   for (const auto& [key, spellings] : units.spellings) {
+    if (!units.needed.contains(key)) {
+      const auto count = units.wordListCount.find(key);
+      if (count == units.wordListCount.end() || count->second < minWordCount) continue;
+    }
     std::string best;
     int count = -1;
     for (const auto& [spelled, n] : spellings) {
@@ -275,6 +294,7 @@ int main(int argc, char** argv) {
   std::vector<fs::path> texts;
   std::string rates = "12345";
   int jobs = 2;
+  int minWordCount = 2;
   bool letters = true, listOnly = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -290,6 +310,7 @@ int main(int argc, char** argv) {
     else if (auto u = value("--units")) unitsFile = *u;
     else if (auto r = value("--rates")) rates = *r;
     else if (auto j = value("--jobs")) jobs = std::atoi(j->c_str());
+    else if (auto m = value("--min-word-count")) minWordCount = std::atoi(m->c_str());
     else if (arg == "--no-letters") letters = false;
     else if (arg == "--list-units") listOnly = true;
     else return Fail("unknown option '" + arg + "'");
@@ -328,11 +349,13 @@ int main(int argc, char** argv) {
     if (!wordsFile.empty()) {
       if (!fs::is_regular_file(wordsFile)) return Fail("cannot read " + wordsFile.string());
       std::istringstream lines(speech::DataFileToWindows1252(ReadWhole(wordsFile)));
+      units.fromWordList = true;
       for (std::string line; std::getline(lines, line);) CollectFromText(translator, line, units);
+      units.fromWordList = false;
     }
     AddGrid(units);
   }
-  const auto chosen = ChooseSpellings(units);
+  const auto chosen = ChooseSpellings(units, minWordCount);
   if (listOnly) {
     for (const auto& [key, spelled] : chosen) std::cout << key << "\n";
     return 0;

@@ -1,0 +1,169 @@
+// The units the shipped rules make the synthesizer ask for, against the builder's unit
+// list: every text of the game and a large word list.
+
+#include "speech/translator.h"
+#include "tools/voicedata/units.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ReadWhole(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Every "..."_text literal of a source, unescaped, and every line of the spoken logs of
+// the game's transcripts (they hold the texts assembled at run time too).
+std::vector<std::string> GameTexts() {
+  std::vector<std::string> texts;
+  const std::filesystem::path top = QUELVAR_SOURCE_DIR;
+  for (const auto& entry : std::filesystem::directory_iterator(top / "game")) {
+    if (entry.path().extension() != ".cpp") continue;
+    const std::string source = ReadWhole(entry.path());
+    for (std::size_t end = source.find("\"_text"); end != std::string::npos; end = source.find("\"_text", end + 1)) {
+      std::size_t open = end;
+      while (open > 0) {
+        --open;
+        if (source[open] != '"') continue;
+        std::size_t slashes = 0;
+        while (open > slashes && source[open - 1 - slashes] == '\\') ++slashes;
+        if (slashes % 2 == 0) break;
+      }
+      std::string text;
+      for (std::size_t i = open + 1; i < end; ++i) {
+        if (source[i] == '\\' && i + 1 < end) ++i;
+        text += source[i];
+      }
+      texts.push_back(speech::DataFileToWindows1252(text));
+    }
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(top / "tests" / "game")) {
+    if (entry.path().extension() != ".speech") continue;
+    std::istringstream lines(speech::DataFileToWindows1252(ReadWhole(entry.path())));
+    for (std::string line; std::getline(lines, line);) texts.push_back(line);
+  }
+  return texts;
+}
+
+std::vector<std::string> WordRuns(const std::string& text) {
+  std::vector<std::string> runs;
+  std::string run;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b == ' ' || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 128) {
+      run += c;
+    } else if (!run.empty()) {
+      runs.push_back(std::move(run));
+      run.clear();
+    }
+  }
+  if (!run.empty()) runs.push_back(run);
+  return runs;
+}
+
+struct Tally {
+  long lookups = 0;
+  long storable = 0;       // names of at most 8 characters
+  long found = 0;          // found directly
+  long noise = 0;          // pieces that end as the noise burst
+  long dropped = 0;        // pieces that the splitting cannot say at all
+  std::set<std::string> missing;
+};
+
+class Coverage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+#ifndef QUELVAR_UNIT_LIST
+    GTEST_SKIP() << "the voice-data builder is not built here (no espeak-ng)";
+#else
+    const std::string dataDir = std::string(QUELVAR_SOURCE_DIR) + "/data/";
+    ASSERT_TRUE(speech::LoadTranslatorRules(translator_, dataDir + "regras.rgr"));
+    ASSERT_TRUE(speech::LoadTranslatorExceptions(translator_, dataDir + "portug.exc"));
+    std::ifstream list(QUELVAR_UNIT_LIST);
+    for (std::string line; std::getline(list, line);) units_.insert(line);
+    ASSERT_GT(units_.size(), 500u);
+#endif
+  }
+
+  // What the synthesizer does with a name that is not in the database.
+  void Speak(const std::string& key, Tally& tally) const {
+    if (units_.contains(key)) return;
+    const std::size_t n = key.size();
+    if (n <= 2) {
+      ++tally.noise;
+      return;
+    }
+    const char last = key.back();
+    if (std::string_view("AEIOUWY").find(last) != std::string_view::npos) {
+      Speak(key.substr(0, n - 1), tally);
+      Speak(std::string("$") + last, tally);
+    } else if (key.ends_with("CIRC") && n >= 7) {
+      Speak(key.substr(0, n - 5), tally);
+      Speak("$" + key.substr(n - 5), tally);
+    } else if (key.ends_with("TIL")) {
+      const std::string base = key.substr(0, n - 3);
+      Speak(base.ends_with("I") || base.ends_with("U") ? base : base + "CIRC", tally);
+      Speak("$NN", tally);
+    } else {
+      ++tally.dropped;
+    }
+  }
+
+  void Count(const std::string& text, Tally& tally) const {
+    for (const std::string& run : WordRuns(text)) {
+      voicedata::ForEachUnitLookup(speech::TranslateText(translator_, run), [&](const voicedata::UnitLookup& u) {
+        ++tally.lookups;
+        if (u.key.size() <= 8) ++tally.storable;
+        if (units_.contains(u.key)) {
+          ++tally.found;
+          return;
+        }
+        if (u.key.size() <= 8) tally.missing.insert(u.key);
+        Speak(u.key, tally);
+      });
+    }
+  }
+
+  speech::Translator translator_;
+  std::set<std::string> units_;
+};
+
+TEST_F(Coverage, EveryUnitOfTheGamesTextsIsInTheDatabase) {
+  Tally tally;
+  const auto texts = GameTexts();
+  ASSERT_GT(texts.size(), 300u);
+  for (const std::string& text : texts) Count(text, tally);
+  EXPECT_TRUE(tally.missing.empty()) << tally.missing.size() << " missing, first " << *tally.missing.begin();
+  EXPECT_EQ(tally.noise, 0) << "look-ups that end as the noise burst";
+  std::printf("game texts: %ld look-ups, %ld found directly (%.2f %%), %ld longer than a unit name may be, "
+              "%ld pieces of those lost in splitting\n",
+              tally.lookups, tally.found, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups),
+              tally.lookups - tally.storable, tally.dropped);
+}
+
+TEST_F(Coverage, AlmostEveryUnitOfTheWordListIsInTheDatabase) {
+  std::ifstream words(QUELVAR_WORD_LIST);
+  if (!words) GTEST_SKIP() << "no word list at " << QUELVAR_WORD_LIST;
+  Tally tally;
+  for (std::string line; std::getline(words, line);) Count(speech::DataFileToWindows1252(line), tally);
+  ASSERT_GT(tally.lookups, 100000);
+  const double storableShare = static_cast<double>(tally.found) / static_cast<double>(tally.storable);
+  EXPECT_GE(storableShare, 0.995);
+  EXPECT_EQ(tally.noise, 0);
+  std::printf("word list: %ld look-ups, %.2f %% found directly, %.2f %% of those a unit name can hold\n",
+              tally.lookups, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups),
+              100.0 * storableShare);
+}
+
+}  // namespace
