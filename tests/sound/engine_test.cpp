@@ -29,14 +29,22 @@ struct FakeEngine {
   }
 };
 
+// The dispatch alone: the installed engines are taken out for these tests.
 class EngineTest : public SoundTest {
  protected:
+  void SetUp() override {
+    SoundTest::SetUp();
+    RemoveEngines();
+  }
   void TearDown() override {
+    RemoveEngines();
+    EngineKind = 4;
+    SoundTest::TearDown();
+  }
+  static void RemoveEngines() {
     for (auto slot : {EngineSlot::Mbrola, EngineSlot::Sapi5, EngineSlot::Sapi5LateBound, EngineSlot::Sapi4}) {
       SetEngineAdapter(slot, {});
     }
-    EngineKind = 4;
-    SoundTest::TearDown();
   }
   static bool WakeWaiting() {
     platform::Message message;
