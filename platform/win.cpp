@@ -32,7 +32,9 @@ std::mutex gQueueMutex;
 std::deque<Message> gQueue;  // guarded by gQueueMutex
 WindowState gWindow;
 CaretState gCaret;
-uint32_t gDispatchModifiers = 0;
+// The modifiers of the last keyboard message taken from the queue: GetKeyState answers
+// from them, as Windows answers with the key state of the last message retrieved.
+uint32_t gKeyModifiers = 0;
 std::multimap<uint64_t, std::function<void()>> gTimers;
 std::vector<std::function<void()>> gExitSteps;
 std::function<void(int)> gExitHook;
@@ -125,16 +127,14 @@ void TranslateMessage(const Message&) {}
 
 intptr_t DispatchMessage(const Message& message) {
   if (message.hwnd != TheWindow || !gWindow.exists) return 0;
-  const uint32_t saved = gDispatchModifiers;
-  gDispatchModifiers = message.modifiers;
+  if (message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) gKeyModifiers = message.modifiers;
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
                                        : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
-  gDispatchModifiers = saved;
   return result;
 }
 
 intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return DispatchMessage({hwnd, message, wParam, lParam, gDispatchModifiers});
+  return DispatchMessage({hwnd, message, wParam, lParam, gKeyModifiers});
 }
 
 void WaitMessage() {
@@ -161,7 +161,7 @@ int16_t GetKeyState(int virtualKey) {
   if (virtualKey == VK_SHIFT) bit = ModShift;
   if (virtualKey == VK_CONTROL) bit = ModCtrl;
   if (virtualKey == VK_MENU) bit = ModAlt;
-  return (gDispatchModifiers & bit) ? static_cast<int16_t>(0x8000) : 0;
+  return (gKeyModifiers & bit) ? static_cast<int16_t>(0x8000) : 0;
 }
 
 // ---- keys from the backends ----
@@ -261,7 +261,7 @@ intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) 
       DestroyWindow(hwnd);
       return 0;
     case WM_SYSKEYDOWN:
-      if (wParam == VK_F1 + 3 && (gDispatchModifiers & ModAlt)) PostMessage(hwnd, WM_CLOSE);
+      if (wParam == VK_F1 + 3 && (gKeyModifiers & ModAlt)) PostMessage(hwnd, WM_CLOSE);
       return 0;
     case WM_PAINT:
       BeginPaint(hwnd);
