@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 
 #include "platform/text.h"
 
@@ -193,7 +194,21 @@ void HeadlessBackend::ScheduleAfterWaits() {
   });
 }
 
+// Another thread's news (a posted message, finished background work) ends a wait for it.
+void HeadlessBackend::Wake() {
+  std::lock_guard lock(wakeMutex_);
+  woken_ = true;
+  wakeSignal_.notify_all();
+}
+
 void HeadlessBackend::WaitEvents(int timeoutMs) {
+  if (BackgroundWorkPending()) {
+    // A worker runs in real time: wait for its news without moving the virtual clock on.
+    std::unique_lock lock(wakeMutex_);
+    wakeSignal_.wait_for(lock, std::chrono::seconds(1), [this] { return woken_; });
+    woken_ = false;
+    return;
+  }
   if (timeoutMs >= 0) {
     nowMs_ += static_cast<uint64_t>(timeoutMs);
     return;

@@ -2,7 +2,9 @@
 // The headless backend: keys from a script, virtual time, the screen in memory, sound
 // recorded as events. Used by tests and scripted runs.
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,7 @@ class HeadlessBackend : public Backend {
 
   void PollEvents() override {}
   void WaitEvents(int timeoutMs) override;
+  void Wake() override;
   uint64_t NowMs() override { return nowMs_; }
   void Sleep(uint32_t milliseconds) override { nowMs_ += milliseconds; }
   LocalTime Now() override;
@@ -106,6 +109,9 @@ class HeadlessBackend : public Backend {
   int caretX_ = 0, caretY_ = 0;
   std::vector<LoopEvent> loops_;
   int drawCalls_ = 0;
+  std::mutex wakeMutex_;
+  std::condition_variable wakeSignal_;
+  bool woken_ = false;  // guarded by wakeMutex_
 };
 
 }  // namespace platform

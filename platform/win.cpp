@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -36,6 +37,9 @@ CaretState gCaret;
 // from them, as Windows answers with the key state of the last message retrieved.
 uint32_t gKeyModifiers = 0;
 std::multimap<uint64_t, std::function<void()>> gTimers;
+std::map<Hwnd, WindowProc> gMessageWindows;
+Hwnd gNextMessageWindow = 2;
+std::atomic<int> gBackgroundWork{0};
 std::vector<std::function<void()>> gExitSteps;
 std::function<void(int)> gExitHook;
 bool gExiting = false;
@@ -126,6 +130,9 @@ bool PeekMessage(Message& message, Hwnd filter) {
 void TranslateMessage(const Message&) {}
 
 intptr_t DispatchMessage(const Message& message) {
+  if (const auto it = gMessageWindows.find(message.hwnd); it != gMessageWindows.end()) {
+    return it->second(message.hwnd, message.message, message.wParam, message.lParam);
+  }
   if (message.hwnd != TheWindow || !gWindow.exists) return 0;
   if (message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) gKeyModifiers = message.modifiers;
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
@@ -155,6 +162,21 @@ void WaitMessage() {
 }
 
 void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gTimers.emplace(dueMs, std::move(fn)); }
+
+Hwnd CreateMessageWindow(WindowProc proc) {
+  const Hwnd hwnd = gNextMessageWindow++;
+  gMessageWindows[hwnd] = proc;
+  return hwnd;
+}
+
+void DestroyMessageWindow(Hwnd hwnd) { gMessageWindows.erase(hwnd); }
+
+void BeginBackgroundWork() { ++gBackgroundWork; }
+void EndBackgroundWork() {
+  --gBackgroundWork;
+  if (gBackend) gBackend->Wake();
+}
+bool BackgroundWorkPending() { return gBackgroundWork.load() > 0; }
 
 int16_t GetKeyState(int virtualKey) {
   uint32_t bit = 0;

@@ -120,6 +120,16 @@ intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam = 0, intptr_t
 void WaitMessage();
 // Runs fn on the program's thread inside a pump at or after dueMs on the clock.
 void ScheduleCallback(uint64_t dueMs, std::function<void()> fn);
+// A window that only receives messages (an engine's own): DispatchMessage hands its
+// messages to proc. Messages still queued for it when it is destroyed are dropped.
+Hwnd CreateMessageWindow(WindowProc proc);
+void DestroyMessageWindow(Hwnd hwnd);
+// Work in hand on a thread of the program's own (a speech engine's worker) that will post
+// a message with its news. While any is pending, a message wait waits for that news in
+// real time: the headless backend neither moves its clock on nor delivers a script key.
+void BeginBackgroundWork();  // any thread
+void EndBackgroundWork();    // any thread; wakes the program's message wait
+bool BackgroundWorkPending();
 int16_t GetKeyState(int virtualKey);  // high bit set while down
 
 // ---- the window ----

@@ -5,6 +5,7 @@
 #include "console/keyboard.h"
 #include "mbrola_front/frontend.h"
 #include "platform/win.h"
+#include "speech/sapi/engines.h"
 
 namespace speech {
 
@@ -17,9 +18,9 @@ constexpr platform::Hwnd ConsoleWindow = 1;
 // The engines by slot; an entry without 'open' is an engine not built in.
 std::array<EngineAdapter, 4> gEngines{
     mbrola_front::MbrolaEngineAdapter(),  // EngineSlot::Mbrola
-    EngineAdapter{},                      // EngineSlot::Sapi5
-    EngineAdapter{},                      // EngineSlot::Sapi5LateBound
-    EngineAdapter{},                      // EngineSlot::Sapi4
+    Sapi5Engine(),                        // EngineSlot::Sapi5
+    Sapi54Engine(),                       // EngineSlot::Sapi5LateBound
+    Sapi4Engine(),                        // EngineSlot::Sapi4
 };
 
 const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(EngineKind))]; }

@@ -1,0 +1,145 @@
+#include "speech/sapi/sapi5.h"
+
+#include <chrono>
+#include <optional>
+
+#include "console/keyboard.h"
+#include "platform/text.h"
+#include "platform/win.h"
+#include "speech/engine.h"
+#include "speech/sapi/speechd_objects.h"
+
+namespace speech {
+namespace {
+
+using sapi::Failed;
+
+constexpr platform::Hwnd ConsoleWindow = 1;
+
+enum class Binding { Early, Late };
+
+std::u16string ToUtf16(std::string_view cp1252) {
+  std::u16string text;
+  for (const char c : cp1252) text += static_cast<char16_t>(platform::Cp1252ToCodePoint(static_cast<uint8_t>(c)));
+  return text;
+}
+
+// One adapter: its objects and how it sets the voice and the output stream.
+class Sapi5Adapter {
+ public:
+  explicit Sapi5Adapter(Binding binding) : binding_(binding) {}
+
+  void SetObjects(sapi::Sapi5Objects objects) { objects_ = std::move(objects); }
+
+  bool Open(int voice, int rate, const std::string& outputFile) {
+    Close();
+    auto created = Objects().CreateSpVoice ? Objects().CreateSpVoice() : nullptr;
+    if (!created) return false;
+    voice_.emplace(std::move(created));
+    voice_->EventInterests(sapi::AllVoiceEvents);
+
+    std::shared_ptr<sapi::ISpeechObjectTokens> tokens;
+    if (Failed(voice_->GetVoices(u"", u"", tokens)) || !tokens || tokens->Count() < 1) return Fail();
+    if (voice < 1 || voice > tokens->Count()) {
+      voice = 1;
+      rate = 0;
+    }
+    std::shared_ptr<sapi::ISpeechObjectToken> token;
+    if (Failed(tokens->Item(voice - 1, token)) || !token) return Fail();
+    const sapi::HResult chosen =
+        binding_ == Binding::Early ? voice_->Voice(token) : voice_->PutPropertyByRef("Voice", token);
+    if (Failed(chosen)) return Fail();
+
+    voice_->Rate(rate);  // an engine that refuses the rate keeps its own
+
+    if (Failed(voice_->SpeakCompleteEvent(speakDoneEvent_)) || !speakDoneEvent_) return Fail();
+
+    if (!outputFile.empty()) {
+      auto stream = Objects().CreateSpFileStream ? Objects().CreateSpFileStream() : nullptr;
+      if (!stream) return Fail();
+      fileStream_.emplace(std::move(stream));
+      if (Failed(fileStream_->Open(ToUtf16(outputFile), sapi::StreamCreateForWrite, true))) return Fail();
+      const sapi::HResult routed = binding_ == Binding::Early
+                                       ? voice_->AudioOutputStream(fileStream_->Stream())
+                                       : voice_->PutPropertyByRef("AudioOutputStream", fileStream_->Stream());
+      if (Failed(routed)) return Fail();
+    }
+    return true;
+  }
+
+  void Speak(std::string_view text) {
+    if (!voice_) return;
+    const std::u16string utf16 = text.empty() ? std::u16string(u" ") : ToUtf16(text);
+    if (Failed(voice_->Speak(utf16, sapi::SpeakAsync | sapi::SpeakIsNotXml))) platform::MessageBeep();
+  }
+
+  bool Busy() {
+    if (!voice_ || !speakDoneEvent_) return false;
+    if (speakDoneEvent_->Wait(std::chrono::milliseconds(20))) return false;
+    platform::PostMessage(ConsoleWindow, EngineWakeMessage, 0, 0);
+    return true;
+  }
+
+  bool Stop() {
+    if (!voice_) return false;
+    const bool failed = Failed(voice_->Speak(u" ", sapi::SpeakPurgeBeforeSpeak));
+    console::Pause(50);
+    return failed;
+  }
+
+  void Close() {
+    if (!voice_) return;
+    // An engine that never reports the end (speech-dispatcher without a sound device
+    // does that) must not keep the program from ending: give it half a minute.
+    for (int round = 0; round < 100 && Busy(); ++round) console::Pause(300);
+    if (fileStream_) {
+      fileStream_->Close();
+      fileStream_.reset();
+    }
+    speakDoneEvent_ = nullptr;
+    voice_.reset();
+  }
+
+ private:
+  // An open that went wrong part way: nothing of it stays.
+  bool Fail() {
+    if (fileStream_) fileStream_->Close();
+    fileStream_.reset();
+    speakDoneEvent_ = nullptr;
+    voice_.reset();
+    return false;
+  }
+
+  const sapi::Sapi5Objects& Objects() {
+    if (!objects_) objects_ = binding_ == Binding::Early ? sapi::SpeechdLinkedObjects() : sapi::SpeechdLoadedObjects();
+    return *objects_;
+  }
+
+  const Binding binding_;
+  std::optional<sapi::Sapi5Objects> objects_;
+  std::optional<sapi::TSpVoice> voice_;
+  std::optional<sapi::TSpFileStream> fileStream_;
+  sapi::WaitHandle* speakDoneEvent_ = nullptr;  // owned by the voice
+};
+
+Sapi5Adapter gSapi5(Binding::Early);
+Sapi5Adapter gSapi54(Binding::Late);
+
+}  // namespace
+
+bool Sapi5Open(int voice, int rate, const std::string& outputFile) { return gSapi5.Open(voice, rate, outputFile); }
+void Sapi5Close() { gSapi5.Close(); }
+void Sapi5Speak(std::string_view text) { gSapi5.Speak(text); }
+bool Sapi5Busy() { return gSapi5.Busy(); }
+bool Sapi5Stop() { return gSapi5.Stop(); }
+
+bool Sapi54Open(int voice, int rate, const std::string& outputFile) { return gSapi54.Open(voice, rate, outputFile); }
+void Sapi54Close() { gSapi54.Close(); }
+void Sapi54Speak(std::string_view text) { gSapi54.Speak(text); }
+bool Sapi54Busy() { return gSapi54.Busy(); }
+bool Sapi54Stop() { return gSapi54.Stop(); }
+
+void SetSapi5Objects(sapi::Sapi5Objects objects) { gSapi5.SetObjects(std::move(objects)); }
+void SetSapi54Objects(sapi::Sapi5Objects objects) { gSapi54.SetObjects(std::move(objects)); }
+
+}  // namespace speech

@@ -1,0 +1,300 @@
+#include "speech/sapi/speechd_objects.h"
+
+#include <dlfcn.h>
+#include <speech-dispatcher/libspeechd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <vector>
+
+namespace speech::sapi {
+namespace {
+
+// The libspeechd entry points the voice uses.
+struct SpeechdApi {
+  decltype(&spd_open2) open2 = nullptr;
+  decltype(&spd_close) close = nullptr;
+  decltype(&spd_say) say = nullptr;
+  decltype(&spd_cancel) cancel = nullptr;
+  decltype(&spd_set_notification_on) setNotificationOn = nullptr;
+  decltype(&spd_list_synthesis_voices) listSynthesisVoices = nullptr;
+  decltype(&free_spd_voices) freeVoices = nullptr;
+  decltype(&spd_set_synthesis_voice) setSynthesisVoice = nullptr;
+  decltype(&spd_set_voice_rate) setVoiceRate = nullptr;
+};
+
+const SpeechdApi& LinkedApi() {
+  static const SpeechdApi api{&spd_open2,          &spd_close,   &spd_say,
+                              &spd_cancel,         &spd_set_notification_on,
+                              &spd_list_synthesis_voices,
+                              &free_spd_voices,    &spd_set_synthesis_voice,
+                              &spd_set_voice_rate};
+  return api;
+}
+
+// The library loaded at run time, once; nothing when it or an entry point is missing.
+const SpeechdApi* LoadedApi() {
+  static const std::optional<SpeechdApi> api = []() -> std::optional<SpeechdApi> {
+    void* library = dlopen("libspeechd.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!library) return std::nullopt;
+    SpeechdApi loaded;
+    bool complete = true;
+    const auto find = [&](auto& entry, const char* name) {
+      entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(library, name));
+      complete = complete && entry != nullptr;
+    };
+    find(loaded.open2, "spd_open2");
+    find(loaded.close, "spd_close");
+    find(loaded.say, "spd_say");
+    find(loaded.cancel, "spd_cancel");
+    find(loaded.setNotificationOn, "spd_set_notification_on");
+    find(loaded.listSynthesisVoices, "spd_list_synthesis_voices");
+    find(loaded.freeVoices, "free_spd_voices");
+    find(loaded.setSynthesisVoice, "spd_set_synthesis_voice");
+    find(loaded.setVoiceRate, "spd_set_voice_rate");
+    // The library stays loaded: its thread may outlive any one voice's close.
+    if (!complete) return std::nullopt;
+    return loaded;
+  }();
+  return api ? &*api : nullptr;
+}
+
+std::string ToUtf8(std::u16string_view text) {
+  std::string utf8;
+  for (const char16_t c : text) {
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xE0 | (c >> 12));
+      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return text;
+}
+
+class SpeechdToken final : public ISpeechObjectToken {
+ public:
+  SpeechdToken(std::string name, std::string language) : name_(std::move(name)), language_(std::move(language)) {}
+  std::string GetDescription() override { return name_ + " (" + language_ + ")"; }
+  const std::string& Name() const { return name_; }
+  const std::string& Language() const { return language_; }
+
+ private:
+  std::string name_, language_;
+};
+
+class SpeechdTokens final : public ISpeechObjectTokens {
+ public:
+  explicit SpeechdTokens(std::vector<std::shared_ptr<SpeechdToken>> tokens) : tokens_(std::move(tokens)) {}
+  int32_t Count() override { return static_cast<int32_t>(tokens_.size()); }
+  HResult Item(int32_t index, std::shared_ptr<ISpeechObjectToken>& token) override {
+    if (index < 0 || index >= Count()) return HrInvalidArgument;
+    token = tokens_[static_cast<std::size_t>(index)];
+    return HrOk;
+  }
+
+ private:
+  std::vector<std::shared_ptr<SpeechdToken>> tokens_;
+};
+
+class SpeechdFileStream final : public ISpeechFileStream {
+ public:
+  ~SpeechdFileStream() override { Close(); }
+  HResult Open(std::u16string_view fileName, int32_t, bool) override {
+    Close();
+    file_ = std::fopen(ToUtf8(fileName).c_str(), "wb");
+    return file_ ? HrOk : HrFail;
+  }
+  HResult Close() override {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    return HrOk;
+  }
+
+ private:
+  std::FILE* file_ = nullptr;
+};
+
+class SpeechdVoice;
+std::mutex gVoicesMutex;  // guards gVoices and every voice's message bookkeeping
+std::set<SpeechdVoice*> gVoices;
+
+void OnNotification(size_t messageId, size_t clientId, SPDNotificationType type);
+
+class SpeechdVoice final : public ISpeechVoice {
+ public:
+  SpeechdVoice(const SpeechdApi& api, SPDConnection* connection) : api_(api), connection_(connection) {
+    std::lock_guard lock(gVoicesMutex);
+    gVoices.insert(this);
+  }
+
+  ~SpeechdVoice() override {
+    {
+      std::lock_guard lock(gVoicesMutex);
+      gVoices.erase(this);
+    }
+    api_.close(connection_);
+  }
+
+  HResult SetEventInterests(int32_t interests) override {
+    eventInterests_ = interests;
+    return HrOk;
+  }
+
+  HResult GetVoices(std::u16string_view, std::u16string_view, std::shared_ptr<ISpeechObjectTokens>& tokens) override {
+    std::vector<std::shared_ptr<SpeechdToken>> list;
+    if (SPDVoice** voices = api_.listSynthesisVoices(connection_)) {
+      for (SPDVoice** voice = voices; *voice; ++voice) {
+        if (!(*voice)->name) continue;
+        list.push_back(std::make_shared<SpeechdToken>((*voice)->name, Lower((*voice)->language ? (*voice)->language : "")));
+      }
+      api_.freeVoices(voices);
+    }
+    const auto rank = [](const std::shared_ptr<SpeechdToken>& token) {
+      if (token->Language() == "pt-br") return 0;
+      if (token->Language().rfind("pt", 0) == 0) return 1;
+      return 2;
+    };
+    std::stable_sort(list.begin(), list.end(), [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+    tokens = std::make_shared<SpeechdTokens>(std::move(list));
+    return HrOk;
+  }
+
+  HResult SetVoice(std::shared_ptr<ISpeechObjectToken> token) override {
+    const auto* ours = dynamic_cast<SpeechdToken*>(token.get());
+    if (!ours) return HrInvalidArgument;
+    return api_.setSynthesisVoice(connection_, ours->Name().c_str()) == 0 ? HrOk : HrFail;
+  }
+
+  HResult SetRate(int32_t rate) override {
+    return api_.setVoiceRate(connection_, SpeechdRateFor(rate)) == 0 ? HrOk : HrFail;
+  }
+
+  // speech-dispatcher plays on its own sound device and cannot write a file.
+  HResult SetAudioOutputStream(std::shared_ptr<ISpeechFileStream>) override { return HrNotImplemented; }
+
+  HResult SpeakCompleteEvent(WaitHandle*& handle) override {
+    handle = &speakDone_;
+    return HrOk;
+  }
+
+  HResult Speak(std::u16string_view text, int32_t flags, uint32_t* streamNumber) override {
+    if (flags & SpeakPurgeBeforeSpeak) {
+      {
+        std::lock_guard lock(gVoicesMutex);
+        outstanding_.clear();
+        finishedEarly_.clear();
+      }
+      api_.cancel(connection_);
+    }
+    const std::string utf8 = ToUtf8(text);
+    if (utf8.find_first_not_of(" \t\r\n") == std::string::npos) {
+      // Nothing to say: the voice is done as soon as what it had is.
+      std::lock_guard lock(gVoicesMutex);
+      SetWhenIdle();
+      return HrOk;
+    }
+    {
+      std::lock_guard lock(gVoicesMutex);
+      ++speaking_;
+      speakDone_.Reset();
+    }
+    const int messageId = api_.say(connection_, SPD_TEXT, utf8.c_str());
+    {
+      std::lock_guard lock(gVoicesMutex);
+      --speaking_;
+      if (messageId >= 0 && !finishedEarly_.erase(static_cast<size_t>(messageId))) {
+        outstanding_.insert(static_cast<size_t>(messageId));
+      }
+      SetWhenIdle();
+    }
+    if (messageId < 0) return HrFail;
+    if (streamNumber) *streamNumber = static_cast<uint32_t>(messageId);
+    if (!(flags & SpeakAsync)) speakDone_.Wait(std::chrono::minutes(1));
+    return HrOk;
+  }
+
+  HResult PutPropertyByRef(std::string_view name, const PropertyValue& value) override {
+    if (name == "Voice" && std::holds_alternative<std::shared_ptr<ISpeechObjectToken>>(value)) {
+      return SetVoice(std::get<std::shared_ptr<ISpeechObjectToken>>(value));
+    }
+    if (name == "AudioOutputStream" && std::holds_alternative<std::shared_ptr<ISpeechFileStream>>(value)) {
+      return SetAudioOutputStream(std::get<std::shared_ptr<ISpeechFileStream>>(value));
+    }
+    return HrInvalidArgument;
+  }
+
+  // On libspeechd's thread, with gVoicesMutex held: a message ended or was cancelled.
+  void Finished(size_t messageId) {
+    if (!outstanding_.erase(messageId) && speaking_ > 0) finishedEarly_.insert(messageId);
+    SetWhenIdle();
+  }
+
+  bool Connected() {
+    connection_->callback_end = OnNotification;
+    connection_->callback_cancel = OnNotification;
+    return api_.setNotificationOn(connection_, SPD_END) == 0 && api_.setNotificationOn(connection_, SPD_CANCEL) == 0;
+  }
+
+ private:
+  // With gVoicesMutex held.
+  void SetWhenIdle() {
+    if (outstanding_.empty() && speaking_ == 0) speakDone_.Set();
+  }
+
+  const SpeechdApi& api_;
+  SPDConnection* const connection_;
+  int32_t eventInterests_ = 0;
+  WaitHandle speakDone_;
+  // Guarded by gVoicesMutex: messages said and not yet ended; messages whose end came
+  // before spd_say returned their number; calls to spd_say under way.
+  std::set<size_t> outstanding_, finishedEarly_;
+  int speaking_ = 0;
+};
+
+void OnNotification(size_t messageId, size_t, SPDNotificationType) {
+  std::lock_guard lock(gVoicesMutex);
+  for (SpeechdVoice* voice : gVoices) voice->Finished(messageId);
+}
+
+std::shared_ptr<ISpeechVoice> CreateVoice(const SpeechdApi* api) {
+  if (!api) return nullptr;
+  char* error = nullptr;
+  SPDConnection* connection = api->open2("quelvar", "main", "quelvar", SPD_MODE_THREADED, nullptr, 1, &error);
+  std::free(error);
+  if (!connection) return nullptr;
+  auto voice = std::make_shared<SpeechdVoice>(*api, connection);
+  if (!voice->Connected()) return nullptr;
+  return voice;
+}
+
+Sapi5Objects ObjectsOver(const SpeechdApi* (*api)()) {
+  Sapi5Objects objects;
+  objects.CreateSpVoice = [api] { return CreateVoice(api()); };
+  objects.CreateSpFileStream = [] { return std::make_shared<SpeechdFileStream>(); };
+  return objects;
+}
+
+}  // namespace
+
+int SpeechdRateFor(int32_t rate) { return std::clamp(rate, -10, 10) * 10; }
+
+Sapi5Objects SpeechdLinkedObjects() {
+  return ObjectsOver([]() -> const SpeechdApi* { return &LinkedApi(); });
+}
+Sapi5Objects SpeechdLoadedObjects() { return ObjectsOver(LoadedApi); }
+
+}  // namespace speech::sapi

@@ -1,0 +1,74 @@
+#include "sapi_fixture.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "console/console.h"
+#include "console/keyboard.h"
+#include "platform/files.h"
+#include "platform/wave_out.h"
+#include "platform/win.h"
+#include "speech/sapi/sapi4.h"
+#include "speech/wave.h"
+
+void SapiTest::SetUp() {
+  char pattern[] = "/tmp/quelvar-sapi-XXXXXX";
+  const char* dir = ::mkdtemp(pattern);
+  ASSERT_NE(dir, nullptr);
+  dir_ = dir;
+  platform::SetWindowsDirectory(dir_);
+  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
+  console::ResetConsoleForTests();
+  console::InitConsole("quelvar");
+  platform::ClearNullWaveOutLog();
+  speech::KeyStopsPlayback = true;
+}
+
+void SapiTest::TearDown() {
+  console::ResetConsoleForTests();
+  platform::ClearNullWaveOutLog();
+  std::filesystem::remove_all(dir_);
+}
+
+platform::HeadlessBackend& SapiTest::Backend() {
+  return static_cast<platform::HeadlessBackend&>(platform::CurrentBackend());
+}
+
+void SapiTest::PressKey(char letter) {
+  platform::PostKeyEvent({letter - 'a' + 'A', 0, static_cast<uint8_t>(letter)}, true);
+}
+
+bool SapiTest::TakePosted(uint32_t number) {
+  std::vector<platform::Message> kept;
+  bool found = false;
+  platform::Message message;
+  while (platform::PeekMessage(message, 0)) {
+    if (message.message == number) found = true;
+    else kept.push_back(message);
+  }
+  for (const auto& m : kept) platform::PostMessage(m.hwnd, m.message, m.wParam, m.lParam);
+  return found;
+}
+
+// One round of the program's waiting: due timers, then the messages, then a millisecond
+// of real time for the engines' threads.
+bool PumpOnce() {
+  console::PumpMessages();
+  if (!platform::BackgroundWorkPending()) {
+    // Let the virtual clock reach the next timer (the null device's block ends).
+    platform::Sleep(10);
+    console::PumpMessages();
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return true;
+}
+
+bool Sapi4Idle() {
+  const bool workDone = !platform::BackgroundWorkPending();
+  console::PumpMessages();
+  return workDone && !speech::Sapi4Busy(false);
+}
