@@ -29,7 +29,11 @@ class Sapi5Adapter {
  public:
   explicit Sapi5Adapter(Binding binding) : binding_(binding) {}
 
-  void SetObjects(sapi::Sapi5Objects objects) { objects_ = std::move(objects); }
+  // An empty set puts back the installed engine's objects.
+  void SetObjects(sapi::Sapi5Objects objects) {
+    if (objects.CreateSpVoice || objects.CreateSpFileStream) objects_ = std::move(objects);
+    else objects_.reset();
+  }
 
   bool Open(int voice, int rate, const std::string& outputFile) {
     Close();

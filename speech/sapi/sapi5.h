@@ -28,7 +28,8 @@ bool Sapi54Busy();
 bool Sapi54Stop();
 
 // The objects each adapter creates; by default those of the installed engine (kind 5 with
-// libspeechd linked in, kind 54 with libspeechd loaded at run time).
+// libspeechd linked in, kind 54 with libspeechd loaded at run time). An empty set puts
+// those back.
 void SetSapi5Objects(sapi::Sapi5Objects objects);
 void SetSapi54Objects(sapi::Sapi5Objects objects);
 
