@@ -424,7 +424,9 @@ class EspeakCentral final : public ITTSCentral {
     espeak_SetParameter(espeakRATE, attributes_.rate, 0);
     espeak_SetParameter(espeakPITCH, attributes_.pitch, 0);
     gSynthesizing = this;
-    espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8, nullptr, nullptr);
+    // With the pause at the end of the text, as espeak-ng speaks a text by itself.
+    espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakENDPAUSE, nullptr,
+                 nullptr);
     gSynthesizing = nullptr;
   }
 

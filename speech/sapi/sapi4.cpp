@@ -5,6 +5,7 @@
 
 #include "console/keyboard.h"
 #include "platform/text.h"
+#include "platform/win.h"
 #include "speech/wave.h"
 
 namespace speech {
@@ -116,6 +117,13 @@ bool Sapi4Open(int voice, int speed, int pitch, const std::string& outputFile) {
   gSapi4.notifySink = std::make_shared<TTSNotifySink>();
   if (Failed(gSapi4.engine->Register(gSapi4.notifySink, sapi::IidTtsNotifySink, gSapi4.notifyKey))) {
     gSapi4.notifyKey = 0;
+  }
+
+  // The engine's worker must be gone before the program's statics are.
+  static bool exitStepAdded = false;
+  if (!exitStepAdded) {
+    exitStepAdded = true;
+    platform::AddExitStep(Sapi4Close);
   }
 
   if (sapi::ITTSAttributes* attributes = gSapi4.engine->QueryAttributes()) {

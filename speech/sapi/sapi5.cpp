@@ -57,6 +57,11 @@ class Sapi5Adapter {
     voice_->Rate(rate);  // an engine that refuses the rate keeps its own
 
     if (Failed(voice_->SpeakCompleteEvent(speakDoneEvent_)) || !speakDoneEvent_) return Fail();
+    // The connection's thread must be gone before the program's statics are.
+    if (!exitStepAdded_) {
+      exitStepAdded_ = true;
+      platform::AddExitStep([this] { Close(); });
+    }
 
     if (!outputFile.empty()) {
       auto stream = Objects().CreateSpFileStream ? Objects().CreateSpFileStream() : nullptr;
@@ -124,6 +129,7 @@ class Sapi5Adapter {
   std::optional<sapi::TSpVoice> voice_;
   std::optional<sapi::TSpFileStream> fileStream_;
   sapi::WaitHandle* speakDoneEvent_ = nullptr;  // owned by the voice
+  bool exitStepAdded_ = false;
 };
 
 Sapi5Adapter gSapi5(Binding::Early);
