@@ -181,7 +181,9 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
                   const std::string& abbreviations, const std::string& prosody, const std::string& diphones) {
   State& s = S();
   s.lastError.clear();
+  // Opening again: the earlier output file is finished and the earlier voice closed first.
   CloseOutputFile();
+  CloseMbrola();
   if (!LoadMbrolaLibrary(FrontEndLocated().library)) return false;
   const MbrolaEntryPoints& mbr = Mbrola();
 

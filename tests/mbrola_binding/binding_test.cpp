@@ -87,6 +87,9 @@ TEST_F(BindingLoadTest, OpenRunsInItsOrderAndCloseReleasesEverything) {
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0], "init_MBR " + std::string(QUELVAR_SOURCE_DATA) + "/mbrola/br4.voice");
   EXPECT_EQ(calls[1], "setNoError_MBR 1");
+  // Opening again closes the voice first.
+  ASSERT_TRUE(OpenFake());
+  EXPECT_EQ(CallsFrom(2), (std::vector<std::string>{"close_MBR", calls[0], calls[1]}));
   FrontEndClose();
   EXPECT_EQ(Calls().back(), "close_MBR");
   EXPECT_FALSE(MbrolaLibraryLoaded());
