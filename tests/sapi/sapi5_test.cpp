@@ -53,8 +53,14 @@ struct FakeStream : ISpeechFileStream {
 };
 
 // A handle that times out as often as the world says, then is set.
+struct FakeVoice;
+FakeVoice* gVoice = nullptr;  // the voice last created, while it lives
+
 struct FakeVoice : ISpeechVoice {
-  ~FakeVoice() override { gLog.push_back("voice released"); }
+  ~FakeVoice() override {
+    gLog.push_back("voice released");
+    if (gVoice == this) gVoice = nullptr;
+  }
   HResult SetEventInterests(int32_t interests) override {
     gLog.push_back("EventInterests " + std::to_string(interests));
     return HrOk;
@@ -96,8 +102,6 @@ struct FakeVoice : ISpeechVoice {
   }
   WaitHandle done;
 };
-
-FakeVoice* gVoice = nullptr;
 
 Sapi5Objects FakeObjects() {
   Sapi5Objects objects;

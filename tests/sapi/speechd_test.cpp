@@ -3,6 +3,7 @@
 // reached, the tests are skipped.
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,9 @@ namespace {
 class SpeechdTest : public SapiTest {
  protected:
   static void SetUpTestSuite() {
+#if defined(__SANITIZE_ADDRESS__)
+    return;
+#endif
     if (access("/usr/bin/speech-dispatcher", X_OK) != 0) return;
     char pattern[] = "/tmp/quelvar-speechd-XXXXXX";
     if (!mkdtemp(pattern)) return;
@@ -34,6 +38,7 @@ class SpeechdTest : public SapiTest {
     const std::string socket = folder_ + "/sock";
     daemon_ = fork();
     if (daemon_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // never outlives the tests
       execl("/usr/bin/speech-dispatcher", "speech-dispatcher", "-s", "-C", (folder_ + "/conf").c_str(), "-c",
             "unix_socket", "-S", socket.c_str(), "-t", "0", "-P", (folder_ + "/pid").c_str(), nullptr);
       _exit(127);
@@ -52,6 +57,15 @@ class SpeechdTest : public SapiTest {
     }
     unsetenv("SPEECHD_ADDRESS");
     if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+
+  void SetUp() override {
+    SapiTest::SetUp();
+#if defined(__SANITIZE_ADDRESS__)
+    // libspeechd reads speech-dispatcher's voice list (thousands of voices) so slowly
+    // under the sanitizer's allocator that an open takes minutes.
+    GTEST_SKIP() << "speech-dispatcher's voice list is too slow to read under AddressSanitizer";
+#endif
   }
 
   void TearDown() override {
