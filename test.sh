@@ -10,7 +10,7 @@ run_suite() {
   local dir=$1; shift
   cmake -S "$top" -B "$dir" -G Ninja "$@" > /dev/null
   cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 }
 
 echo "== normal build"
