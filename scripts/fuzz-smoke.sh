@@ -4,7 +4,7 @@
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${1:-$top/build-fuzz}"
-seconds="${FUZZ_SECONDS:-15}"
+seconds="${FUZZ_SECONDS:-10}"
 CC=clang CXX=clang++ cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUELVAR_FUZZ=ON -DQUELVAR_BENCH=OFF > /dev/null
 [[ -f "$build/fuzzers.txt" ]] || { echo "no fuzzers"; exit 0; }
