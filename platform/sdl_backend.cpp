@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/sdl_audio.h"
+#include "platform/wave_out.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -484,6 +485,10 @@ class SdlBackend : public Backend {
 
   void Beep() override {
     if (audio_) audio_->Beep();
+  }
+  // Speech and recorded sounds play through the same mixer as the tones.
+  std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
+    return OpenSharedAudioWaveOut(format, notifyWindow, error);
   }
   void PlayLoop(std::span<const uint8_t> waveImage) override {
     if (audio_) audio_->PlayLoop(waveImage);
