@@ -19,7 +19,6 @@
 namespace speech {
 namespace {
 
-constexpr std::size_t MaxTokenLength = 40;
 constexpr std::size_t SilenceBlock = 100;
 constexpr std::size_t NoiseSamples = 300;
 constexpr uint8_t SilenceLevel = 128;
@@ -384,49 +383,6 @@ const std::string& DiphoneFolder() { return gDatabase.folder; }
 void AllocateDiphoneBuffer() { gSynthesis.buffer.assign(DiphoneBufferSize, SilenceLevel); }
 
 void FreeDiphoneBuffer() { std::vector<uint8_t>().swap(gSynthesis.buffer); }
-
-DiphoneToken NextDiphoneToken(std::string_view text, std::size_t& position, bool& stressed) {
-  DiphoneToken token;
-  if (position < text.size() && text[position] == '[') {
-    stressed = false;
-    ++position;
-  }
-  std::string& t = token.text;
-  while (position < text.size()) {
-    const char c = text[position];
-    if (c == ' ' || c == ']') break;
-    if (c == '/') {
-      if (t.size() > 8) break;
-      ++position;
-      continue;
-    }
-    if (c == '|') {
-      // The marker is a token of its own: what was collected before it is spoken first.
-      if (t.empty()) {
-        t = "_TRACO";
-        ++position;
-      }
-      return token;
-    }
-    const std::size_t width = c == '_' ? 2 : 1;
-    if (t.size() + width > MaxTokenLength) return token;
-    if (c == '_') {
-      t += '_';
-      if (position + 1 < text.size()) t += text[position + 1];
-      position += std::min<std::size_t>(2, text.size() - position);
-      continue;
-    }
-    t += c;
-    ++position;
-  }
-  if (position < text.size()) token.ending = text[position++];
-  if (t == "_,") token.silenceSamples = 4000;
-  if (t == "_.") token.silenceSamples = 8000;
-  if (t == "_;") token.silenceSamples = 6000;
-  if (t == "_:") token.silenceSamples = 8000;
-  if (token.silenceSamples > 0) t.clear();
-  return token;
-}
 
 void SpeakPhonetic(std::string_view transcription) {
   if (gSynthesis.buffer.size() != DiphoneBufferSize) return;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "speech/diphone_token.h"
+
 namespace speech {
 
 inline constexpr std::size_t DiphoneRecordSize = 15;
@@ -58,14 +60,5 @@ void FreeDiphoneBuffer();
 // Speaks a transcription (as TranslateText writes it) and returns when all of it has been
 // played or silenced.
 void SpeakPhonetic(std::string_view transcription);
-
-// One token of a transcription, as the synthesizer cuts it; for tests and tools.
-struct DiphoneToken {
-  std::string text;        // at most 40 characters; "_," "_." "_;" "_:" come back empty
-  char ending = 0;         // the separator consumed after it (' ', ']' or '/'), 0 for none
-  std::size_t silenceSamples = 0;  // punctuation silence the token stands for
-};
-// Takes the next token from position (0-based); sets stressed false at a "[".
-DiphoneToken NextDiphoneToken(std::string_view transcription, std::size_t& position, bool& stressed);
 
 }  // namespace speech

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "speech/diphone_token.h"
+
 namespace voicedata {
 namespace {
-
-constexpr std::size_t MaxTokenLength = 40;
 
 bool IsVowel(char c) { return c != 0 && std::strchr("AEIOUaeiouwy", c) != nullptr; }
 bool IsConsonant(char c) { return c != 0 && std::strchr("bcdfgjklmnpqrstvxz", c) != nullptr; }
@@ -96,41 +96,6 @@ class Walker {
   const std::function<void(const UnitLookup&)>& found_;
 };
 
-// The next token as the synthesizer collects it (see NextDiphoneToken).
-std::string NextToken(std::string_view text, std::size_t& position) {
-  if (position < text.size() && text[position] == '[') ++position;
-  std::string t;
-  while (position < text.size()) {
-    const char c = text[position];
-    if (c == ' ' || c == ']') break;
-    if (c == '/') {
-      if (t.size() > 8) break;
-      ++position;
-      continue;
-    }
-    if (c == '|') {
-      if (t.empty()) {
-        t = "_TRACO";
-        ++position;
-      }
-      return t;
-    }
-    const std::size_t width = c == '_' ? 2 : 1;
-    if (t.size() + width > MaxTokenLength) return t;
-    if (c == '_') {
-      t += '_';
-      if (position + 1 < text.size()) t += text[position + 1];
-      position += std::min<std::size_t>(2, text.size() - position);
-      continue;
-    }
-    t += c;
-    ++position;
-  }
-  if (position < text.size()) ++position;
-  if (t == "_," || t == "_." || t == "_;" || t == "_:") t.clear();
-  return t;
-}
-
 }  // namespace
 
 std::string UnitKey(std::string_view spelled) {
@@ -144,7 +109,10 @@ std::string UnitKey(std::string_view spelled) {
 void ForEachUnitLookup(std::string_view transcription, const std::function<void(const UnitLookup&)>& found) {
   Walker walker(found);
   std::size_t position = 0;
-  while (position < transcription.size()) walker.Segment(NextToken(transcription, position));
+  bool stressed = false;
+  while (position < transcription.size()) {
+    walker.Segment(speech::NextDiphoneToken(transcription, position, stressed).text);
+  }
 }
 
 }  // namespace voicedata
