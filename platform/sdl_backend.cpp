@@ -17,6 +17,7 @@
 
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
+#include "platform/real_time.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -198,9 +199,9 @@ int VirtualKeyOfCharacter(uint8_t ch) {
 
 SDL_Rect ToSdl(const Rect& rect) { return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}; }
 
-class SdlBackend : public Backend {
+class SdlBackend : public RealTimeBackend {
  public:
-  SdlBackend() : start_(std::chrono::steady_clock::now()) {}
+  SdlBackend() = default;
   ~SdlBackend() override {
     CloseSharedAudio();
     CloseWindow();
@@ -254,20 +255,6 @@ class SdlBackend : public Backend {
     if (SDL_PushEvent(&event) <= 0) wakePending_ = false;
   }
 
-  uint64_t NowMs() override {
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count());
-  }
-  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-  LocalTime Now() override {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    struct tm local {};
-    localtime_r(&seconds, &local);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
-            local.tm_hour,        local.tm_min,     local.tm_sec,  static_cast<int>(ms)};
-  }
 
   // ---- screen and font ----
 
@@ -785,7 +772,6 @@ class SdlBackend : public Backend {
   }
   static constexpr uintptr_t MkRightButton = 0x0002;
 
-  std::chrono::steady_clock::time_point start_;
   bool fontconfigStarted_ = false;
   Uint32 wakeEvent_ = static_cast<Uint32>(-1);
   std::atomic<bool> wakePending_{false};

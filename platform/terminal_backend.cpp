@@ -20,6 +20,7 @@
 
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
+#include "platform/real_time.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -443,9 +444,9 @@ void OnResize(int) {
 constexpr int EscapeTimeoutMs = 50;
 constexpr uint64_t FrameMs = 16;  // presents that need not be at once: at most about 60 a second
 
-class TerminalBackend : public Backend {
+class TerminalBackend : public RealTimeBackend {
  public:
-  TerminalBackend() : grid_(80, 25), start_(std::chrono::steady_clock::now()) {}
+  TerminalBackend() : grid_(80, 25) {}
   ~TerminalBackend() override {
     RestoreTerminal();
     std::signal(SIGWINCH, SIG_DFL);
@@ -543,20 +544,6 @@ class TerminalBackend : public Backend {
     (void)ignored;
   }
 
-  uint64_t NowMs() override {
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_).count());
-  }
-  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-  LocalTime Now() override {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    struct tm local {};
-    localtime_r(&seconds, &local);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
-            local.tm_hour,        local.tm_min,     local.tm_sec,  static_cast<int>(ms)};
-  }
 
   // The console asks for a window as large as its text; a smaller terminal still gets
   // the whole screen drawn into its visible part.
@@ -753,7 +740,6 @@ class TerminalBackend : public Backend {
   uint64_t pendingSinceMs_ = 0;
   uint64_t lastPresentMs_ = 0;
   int wakePipe_[2] = {-1, -1};
-  std::chrono::steady_clock::time_point start_;
   AudioMixer* audio_ = nullptr;
 };
 
