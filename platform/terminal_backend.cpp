@@ -196,22 +196,31 @@ std::size_t ParseSequence(std::string_view bytes, std::size_t at, Sequence& sequ
 
 int FunctionKey(int number) { return VK_F1 + number - 1; }
 
+// The virtual key of a final byte that CSI and SS3 sequences share (cursor keys, Home,
+// End, F1-F4); 0 for any other.
+int CursorOrFunctionKey(char final) {
+  switch (final) {
+    case 'A': return VK_UP;
+    case 'B': return VK_DOWN;
+    case 'C': return VK_RIGHT;
+    case 'D': return VK_LEFT;
+    case 'H': return VK_HOME;
+    case 'F': return VK_END;
+    case 'P': return VK_F1;
+    case 'Q': return FunctionKey(2);
+    case 'R': return FunctionKey(3);
+    case 'S': return FunctionKey(4);
+    default: return 0;
+  }
+}
+
 // The key of a complete CSI sequence (nothing for sequences we do not know).
 void AppendCsiKey(const Sequence& s, std::vector<TerminalInput>& out) {
   if (s.privateMarker) return;  // replies and mouse reports, not keys
   const uint32_t modifiers = ModifiersOfParameter(Parameter(s, 1, 1));
   const auto key = [&](int virtualKey) { out.push_back(Key(virtualKey, modifiers, std::nullopt)); };
+  if (const int shared = CursorOrFunctionKey(s.final)) return key(shared);
   switch (s.final) {
-    case 'A': return key(VK_UP);
-    case 'B': return key(VK_DOWN);
-    case 'C': return key(VK_RIGHT);
-    case 'D': return key(VK_LEFT);
-    case 'H': return key(VK_HOME);
-    case 'F': return key(VK_END);
-    case 'P': return key(VK_F1);
-    case 'Q': return key(FunctionKey(2));
-    case 'R': return key(FunctionKey(3));
-    case 'S': return key(FunctionKey(4));
     case 'Z': out.push_back(Key(VK_TAB, ModShift, 9)); return;
     case 'I':
       if (s.parameters.size() == 1 && s.parameters[0] < 0) out.push_back({TerminalInput::Kind::FocusIn, {}});
@@ -247,18 +256,11 @@ void AppendCsiKey(const Sequence& s, std::vector<TerminalInput>& out) {
 // The key of a complete SS3 sequence (ESC O x): cursor keys in application mode, F1-F4.
 void AppendSs3Key(const Sequence& s, std::vector<TerminalInput>& out) {
   const uint32_t modifiers = ModifiersOfParameter(Parameter(s, s.parameters.size() > 1 ? 1 : 0, 1));
-  const auto key = [&](int virtualKey) { out.push_back(Key(virtualKey, modifiers, std::nullopt)); };
+  if (const int shared = CursorOrFunctionKey(s.final)) {
+    out.push_back(Key(shared, modifiers, std::nullopt));
+    return;
+  }
   switch (s.final) {
-    case 'A': return key(VK_UP);
-    case 'B': return key(VK_DOWN);
-    case 'C': return key(VK_RIGHT);
-    case 'D': return key(VK_LEFT);
-    case 'H': return key(VK_HOME);
-    case 'F': return key(VK_END);
-    case 'P': return key(VK_F1);
-    case 'Q': return key(FunctionKey(2));
-    case 'R': return key(FunctionKey(3));
-    case 'S': return key(FunctionKey(4));
     case 'M': out.push_back(Key(VK_RETURN, modifiers, KeyCharacter(VK_RETURN, modifiers))); return;
     default: return;
   }
