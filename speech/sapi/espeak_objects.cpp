@@ -515,6 +515,8 @@ class EspeakEnum final : public ITTSEnum {
 
 std::vector<TtsModeInfo> EspeakModes() { return ListModes(); }
 
+std::unique_lock<std::mutex> HoldEspeak() { return std::unique_lock(gEspeakMutex); }
+
 int EspeakRateForSpeed(uint32_t wordsPerMinute) {
   return static_cast<int>(std::clamp<uint32_t>(wordsPerMinute, espeakRATE_MINIMUM, espeakRATE_MAXIMUM));
 }

@@ -5,6 +5,7 @@
 // WAV file). The engine's news reaches the sinks as messages on the program's thread.
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "speech/sapi/sapi4_objects.h"
@@ -21,5 +22,9 @@ int EspeakRateForSpeed(uint32_t wordsPerMinute);
 // PitchSet takes the base pitch in hertz; espeak-ng's pitch is 0..100: 70 Hz is 0 and
 // 200 Hz is 100, linear between, clamped outside.
 int EspeakPitchForHz(uint16_t pitchHz);
+
+// Holds espeak-ng for the caller: no engine synthesizes while the lock is kept. Tests use
+// it to look at the state between a text being handed over and its speaking.
+std::unique_lock<std::mutex> HoldEspeak();
 
 }  // namespace speech::sapi
