@@ -454,7 +454,7 @@ void SetWindowTitle(std::string_view title) {
   if (gConsole.window != 0) platform::SetWindowText(gConsole.window, title);
 }
 
-void CloseConsole() {
+void CloseConsole(int exitCode) {
   if (gConsole.window != 0) {
     while (KeyAvailable()) WaitKey();
     platform::DeleteConsoleFont();
@@ -462,7 +462,7 @@ void CloseConsole() {
     platform::DestroyWindow(gConsole.window);
     gConsole.window = 0;
   }
-  platform::ExitProgram(0);
+  platform::ExitProgram(exitCode);
 }
 
 Date CurrentDate() {

@@ -46,8 +46,9 @@ void PasteFromClipboard(char* buffer, std::size_t size);
 // The window caption (Windows-1252).
 void SetWindowTitle(std::string_view title);
 
-// Ends the program through the console: drains the keys, destroys the window, exit code 0.
-[[noreturn]] void CloseConsole();
+// Ends the program through the console: drains the keys, destroys the window, then exits
+// with the code given (0: a normal end).
+[[noreturn]] void CloseConsole(int exitCode = 0);
 
 struct Date { uint16_t year, month, day, weekday; };  // weekday 0 = Sunday
 struct Time { uint16_t hour, minute, second, hundredths; };

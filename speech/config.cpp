@@ -102,7 +102,9 @@ void StartSpeech(int rate, const std::string& soundFolder) {
     console::WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
     FreeSpeechData();
     console::ReadEchoedLine();
-    console::CloseConsole();
+    // The player has read the message; a script starting the program learns of the
+    // failure from the exit status.
+    console::CloseConsole(1);
   }
 
   SoundFolder = WithFolderSeparator(soundFolder);

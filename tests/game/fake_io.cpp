@@ -36,7 +36,7 @@ void ClearScreen() {}
 void ClearToLineEnd() {}
 void MoveCursor(int, int) {}
 void SetWindowTitle(std::string_view) {}
-[[noreturn]] void CloseConsole() { std::exit(0); }
+[[noreturn]] void CloseConsole(int exitCode) { std::exit(exitCode); }
 void Pause(uint16_t) {}
 bool KeyAvailable() { return false; }
 

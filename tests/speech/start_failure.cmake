@@ -10,8 +10,8 @@ execute_process(
           "--transcript=${WORK}/transcript"
   RESULT_VARIABLE status
   TIMEOUT 60)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "the program ended with ${status}")
+if(NOT status EQUAL 1)
+  message(FATAL_ERROR "the program ended with ${status}, not 1")
 endif()
 file(READ "${WORK}/transcript" transcript)
 string(FIND "${transcript}" "Erro de inicialização: 1\nBanco de dados de voz: NADA\n" found)
