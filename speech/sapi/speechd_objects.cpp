@@ -1,7 +1,11 @@
 #include "speech/sapi/speechd_objects.h"
 
 #include <dlfcn.h>
+#include <poll.h>
+#include <signal.h>
 #include <speech-dispatcher/libspeechd.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 #include <vector>
 
 namespace speech::sapi {
@@ -137,11 +142,20 @@ void OnNotification(size_t messageId, size_t clientId, SPDNotificationType type)
 class SpeechdVoice final : public ISpeechVoice {
  public:
   SpeechdVoice(const SpeechdApi& api, SPDConnection* connection) : api_(api), connection_(connection) {
-    std::lock_guard lock(gVoicesMutex);
-    gVoices.insert(this);
+    {
+      std::lock_guard lock(gVoicesMutex);
+      gVoices.insert(this);
+    }
+    WatchConnection();
   }
 
   ~SpeechdVoice() override {
+    if (watcher_.joinable()) {
+      const uint64_t one = 1;
+      [[maybe_unused]] const ssize_t written = write(stopWatching_, &one, sizeof one);
+      watcher_.join();
+    }
+    if (stopWatching_ >= 0) close(stopWatching_);
     {
       std::lock_guard lock(gVoicesMutex);
       gVoices.erase(this);
@@ -237,6 +251,14 @@ class SpeechdVoice final : public ISpeechVoice {
     return HrInvalidArgument;
   }
 
+  // With gVoicesMutex held: speech-dispatcher went away. No end will come for what it had,
+  // so that speech is over; later texts fail to be said.
+  void Lost() {
+    outstanding_.clear();
+    finishedEarly_.clear();
+    SetWhenIdle();
+  }
+
   // On libspeechd's thread, with gVoicesMutex held: a message ended or was cancelled.
   void Finished(size_t messageId) {
     if (!outstanding_.erase(messageId) && speaking_ > 0) finishedEarly_.insert(messageId);
@@ -250,6 +272,31 @@ class SpeechdVoice final : public ISpeechVoice {
   }
 
  private:
+  // libspeechd gives no news when the daemon goes: a thread of ours waits on a copy of the
+  // connection's socket (its descriptor is in libspeechd's public struct) for the daemon's
+  // end of it to close.
+  void WatchConnection() {
+    const int socket = dup(connection_->socket);
+    stopWatching_ = eventfd(0, EFD_CLOEXEC);
+    if (socket < 0 || stopWatching_ < 0) {
+      if (socket >= 0) close(socket);
+      return;
+    }
+    watcher_ = std::thread([this, socket] {
+      pollfd watched[2] = {{socket, POLLRDHUP, 0}, {stopWatching_, POLLIN, 0}};
+      for (;;) {
+        if (poll(watched, 2, -1) < 0) continue;
+        if (watched[1].revents) break;
+        if (watched[0].revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) {
+          std::lock_guard lock(gVoicesMutex);
+          Lost();
+          break;
+        }
+      }
+      close(socket);
+    });
+  }
+
   // With gVoicesMutex held.
   void SetWhenIdle() {
     if (outstanding_.empty() && speaking_ == 0) speakDone_.Set();
@@ -263,6 +310,8 @@ class SpeechdVoice final : public ISpeechVoice {
   // before spd_say returned their number; calls to spd_say under way.
   std::set<size_t> outstanding_, finishedEarly_;
   int speaking_ = 0;
+  std::thread watcher_;
+  int stopWatching_ = -1;  // an eventfd: written when the voice goes
 };
 
 void OnNotification(size_t messageId, size_t, SPDNotificationType) {
@@ -272,6 +321,10 @@ void OnNotification(size_t messageId, size_t, SPDNotificationType) {
 
 std::shared_ptr<ISpeechVoice> CreateVoice(const SpeechdApi* api) {
   if (!api) return nullptr;
+  // A daemon that goes away must not take the program with it: a write to its socket
+  // then fails instead of raising SIGPIPE.
+  struct sigaction current {};
+  if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
   char* error = nullptr;
   SPDConnection* connection = api->open2("quelvar", "main", "quelvar", SPD_MODE_THREADED, nullptr, 1, &error);
   std::free(error);

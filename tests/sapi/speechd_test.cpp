@@ -114,6 +114,27 @@ TEST_F(SpeechdTest, TheLateBoundTwinLoadsTheLibraryAndSpeaks) {
   EXPECT_LT(WaitWhileBusy(speech::Sapi54Busy), 1000);
 }
 
+TEST_F(SpeechdTest, ALostSpeechDispatcherEndsTheSpeechAndNotTheProgram) {
+  if (!speech::Sapi5Open(0, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
+  std::string text;
+  for (int i = 0; i < 20; ++i) text += "Uma descri\xE7\xE3o longa do navio e do mar. ";
+  speech::Sapi5Speak(text);
+  ASSERT_TRUE(speech::Sapi5Busy());
+  kill(daemon_, SIGKILL);
+  waitpid(daemon_, nullptr, 0);
+  daemon_ = -1;
+  EXPECT_LT(WaitWhileBusy(speech::Sapi5Busy, 500), 500) << "busy for ever with no one to end the speech";
+  // Later texts and a key find nobody to speak to; the program goes on.
+  speech::Sapi5Speak("Terra \xE0 vista!");
+  EXPECT_LT(WaitWhileBusy(speech::Sapi5Busy, 500), 500);
+  speech::Sapi5Stop();
+  EXPECT_FALSE(speech::Sapi5Busy());
+  speech::Sapi5Close();
+  // A new daemon for the tests that follow in this process.
+  TearDownTestSuite();
+  SetUpTestSuite();
+}
+
 TEST_F(SpeechdTest, AFileOutputIsRefusedAndLeavesNothingOpen) {
   if (!speech::Sapi5Open(1, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
   speech::Sapi5Close();
