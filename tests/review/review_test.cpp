@@ -38,6 +38,8 @@ class ReviewTest : public ::testing::Test {
     ASSERT_NE(dir, nullptr);
     folder_ = dir;
     platform::SetWindowsDirectory(folder_);
+    // No installed voice: what is heard, and when, must not depend on one being built.
+    platform::SetDataRoot(folder_);
     platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
     platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
     console::ResetConsoleForTests();
