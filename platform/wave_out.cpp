@@ -32,15 +32,21 @@ void ReadFrame(const WaveFormat& format, const uint8_t* at, int32_t& left, int32
 
 // ---- the capture ----
 
+// What was written, kept at its own rate as mono runs; the runs are brought to
+// CaptureRate when asked for. The clock says how much of the written sound has been
+// heard, so a reset keeps only that.
+struct CaptureRun {
+  uint32_t rate = 0;
+  std::vector<int16_t> samples;
+};
+
 struct Capture {
   std::mutex mutex;
   bool active = false;
   bool stepRegistered = false;
   std::string path;
-  std::vector<int16_t> samples;  // at CaptureRate
-  WaveFormat format;             // of the run being resampled
-  double position = 0;           // of the next output sample, in source samples of the next block
-  int32_t previous = 0;          // the run's last source sample
+  std::vector<CaptureRun> runs;
+  uint64_t endUs = 0;  // when the last sound written ends
 };
 Capture gCapture;
 
@@ -49,37 +55,77 @@ void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t len
   if (!gCapture.active || format.sampleRate == 0) return;
   const std::size_t align = format.BlockAlign();
   if (align == 0) return;
-  if (!(format == gCapture.format)) {
-    gCapture.format = format;
-    gCapture.position = 0;
-    gCapture.previous = 0;
-  }
   const std::size_t frames = length / align;
   if (frames == 0) return;
-  std::vector<int32_t> mono(frames);
+  if (gCapture.runs.empty() || gCapture.runs.back().rate != format.sampleRate) {
+    gCapture.runs.push_back({format.sampleRate, {}});
+  }
+  auto& samples = gCapture.runs.back().samples;
   for (std::size_t i = 0; i < frames; ++i) {
     int32_t left = 0, right = 0;
     ReadFrame(format, data + i * align, left, right);
-    mono[i] = (left + right) / 2;
+    samples.push_back(static_cast<int16_t>((left + right) / 2));
   }
-  const double step = static_cast<double>(format.sampleRate) / CaptureRate;
-  const double last = static_cast<double>(frames - 1);
-  double pos = gCapture.position;
-  while (pos <= last) {
-    double value;
-    if (pos < 0) {
-      value = gCapture.previous + (mono[0] - gCapture.previous) * (pos + 1);
-    } else {
-      const auto index = static_cast<std::size_t>(pos);
-      const double fraction = pos - static_cast<double>(index);
-      const int32_t a = mono[index], b = index + 1 < frames ? mono[index + 1] : a;
-      value = a + (b - a) * fraction;
+  gCapture.endUs = std::max(gCapture.endUs, NowMs() * 1000) + frames * 1000000ull / format.sampleRate;
+}
+
+// The device was reset: what was written and not yet heard is dropped.
+void CaptureReset() {
+  std::lock_guard lock(gCapture.mutex);
+  const uint64_t nowUs = NowMs() * 1000;
+  if (!gCapture.active || gCapture.endUs <= nowUs) return;
+  uint64_t unheardUs = gCapture.endUs - nowUs;
+  gCapture.endUs = nowUs;
+  while (unheardUs > 0 && !gCapture.runs.empty()) {
+    CaptureRun& run = gCapture.runs.back();
+    const uint64_t unheard = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
+    run.samples.resize(run.samples.size() - unheard);
+    if (!run.samples.empty()) break;
+    unheardUs -= std::min(unheardUs, unheard * 1000000 / run.rate);
+    gCapture.runs.pop_back();
+  }
+}
+
+// Windowed-sinc resampling of one run to CaptureRate: a Blackman window over 16 zero
+// crossings of the lower of the two rates, so neither images of an upsampled run nor
+// aliases of a downsampled one are heard. Outside the run is silence.
+void AppendResampled(const CaptureRun& run, std::vector<int16_t>& out) {
+  if (run.rate == CaptureRate) {
+    out.insert(out.end(), run.samples.begin(), run.samples.end());
+    return;
+  }
+  const double step = static_cast<double>(run.rate) / CaptureRate;  // input samples per output sample
+  const double cutoff = 0.5 * std::min(1.0, 1.0 / step);              // cycles per input sample
+  const double halfWidth = 16.0 / (2.0 * cutoff);                     // in input samples
+  constexpr int TableSize = 4096;
+  static constexpr double Pi = 3.14159265358979323846;
+  std::vector<double> kernel(TableSize + 2);
+  for (int i = 0; i <= TableSize + 1; ++i) {
+    const double u = std::min(1.0, static_cast<double>(i) / TableSize);
+    const double t = u * halfWidth;
+    const double sinc = t == 0 ? 1.0 : std::sin(2 * Pi * cutoff * t) / (2 * Pi * cutoff * t);
+    const double window = 0.42 + 0.5 * std::cos(Pi * u) + 0.08 * std::cos(2 * Pi * u);
+    kernel[static_cast<std::size_t>(i)] = 2 * cutoff * sinc * window;
+  }
+  const auto weight = [&](double distance) {
+    const double at = std::abs(distance) / halfWidth * TableSize;
+    if (at >= TableSize) return 0.0;
+    const auto index = static_cast<std::size_t>(at);
+    const double fraction = at - static_cast<double>(index);
+    return kernel[index] + (kernel[index + 1] - kernel[index]) * fraction;
+  };
+  const auto count = static_cast<std::ptrdiff_t>(run.samples.size());
+  const auto outputs = static_cast<std::size_t>(static_cast<double>(count - 1) / step) + 1;
+  for (std::size_t m = 0; m < outputs; ++m) {
+    const double t = static_cast<double>(m) * step;
+    const auto first = std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::ceil(t - halfWidth)));
+    const auto last = std::min<std::ptrdiff_t>(count - 1, static_cast<std::ptrdiff_t>(std::floor(t + halfWidth)));
+    double value = 0;
+    for (std::ptrdiff_t k = first; k <= last; ++k) {
+      value += run.samples[static_cast<std::size_t>(k)] * weight(t - static_cast<double>(k));
     }
-    gCapture.samples.push_back(static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
-    pos += step;
+    out.push_back(static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
   }
-  gCapture.position = pos - static_cast<double>(frames);
-  gCapture.previous = mono.back();
 }
 
 // ---- the null device ----
@@ -333,6 +379,7 @@ int WaveOutWrite(WaveOutDevice* device, WaveHeader& header) {
 
 int WaveOutReset(WaveOutDevice* device) {
   if (!device) return MMSYSERR_INVALHANDLE;
+  CaptureReset();
   return device->Reset();
 }
 
@@ -370,8 +417,8 @@ void StartAudioCapture(const std::string& path) {
     std::lock_guard lock(gCapture.mutex);
     gCapture.active = true;
     gCapture.path = path;
-    gCapture.samples.clear();
-    gCapture.format = {};
+    gCapture.runs.clear();
+    gCapture.endUs = 0;
     if (gCapture.stepRegistered) return;
     gCapture.stepRegistered = true;
   }
@@ -380,20 +427,27 @@ void StartAudioCapture(const std::string& path) {
 
 std::vector<int16_t> CapturedAudio() {
   std::lock_guard lock(gCapture.mutex);
-  return gCapture.samples;
+  std::vector<int16_t> samples;
+  for (const CaptureRun& run : gCapture.runs) AppendResampled(run, samples);
+  return samples;
 }
 
 bool WriteAudioCapture() {
-  std::lock_guard lock(gCapture.mutex);
-  if (!gCapture.active || gCapture.path.empty()) return false;
-  std::FILE* file = std::fopen(gCapture.path.c_str(), "wb");
+  std::string path;
+  {
+    std::lock_guard lock(gCapture.mutex);
+    if (!gCapture.active || gCapture.path.empty()) return false;
+    path = gCapture.path;
+  }
+  const std::vector<int16_t> samples = CapturedAudio();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
-  const std::size_t dataBytes = std::min<std::size_t>(gCapture.samples.size() * 2, 0xFFFFFFF0u);
+  const std::size_t dataBytes = std::min<std::size_t>(samples.size() * 2, 0xFFFFFFF0u);
   uint8_t header[WaveHeaderSize];
   WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(dataBytes));
   std::vector<uint8_t> data(dataBytes);
   for (std::size_t i = 0; i < dataBytes / 2; ++i) {
-    const auto v = static_cast<uint16_t>(gCapture.samples[i]);
+    const auto v = static_cast<uint16_t>(samples[i]);
     data[2 * i] = static_cast<uint8_t>(v), data[2 * i + 1] = static_cast<uint8_t>(v >> 8);
   }
   bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;

@@ -91,7 +91,8 @@ std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, 
 inline constexpr uint32_t CaptureRate = 22050;  // 16-bit mono
 // Starts capturing; the file is written when the program ends.
 void StartAudioCapture(const std::string& path);
-// What was captured so far, at CaptureRate.
+// What was captured so far, at CaptureRate: what was heard, since a reset drops what
+// had not played yet.
 std::vector<int16_t> CapturedAudio();
 // Writes the capture file now; false when it cannot be written.
 bool WriteAudioCapture();

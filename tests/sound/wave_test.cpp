@@ -300,4 +300,46 @@ TEST_F(WaveTest, CaptureHoldsWhatWasQueuedInOrderAtOneRate) {
   EXPECT_EQ(static_cast<int16_t>(bytes[44] | (bytes[45] << 8)), captured[0]);
 }
 
+// The strength of one frequency in a stretch of samples (a single DFT bin).
+double Level(const std::vector<int16_t>& samples, std::size_t from, std::size_t count, double hz, double rate) {
+  double re = 0, im = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const double phase = 2 * 3.14159265358979 * hz * static_cast<double>(i) / rate;
+    re += samples[from + i] * std::cos(phase);
+    im += samples[from + i] * std::sin(phase);
+  }
+  return std::hypot(re, im) / static_cast<double>(count);
+}
+
+TEST_F(WaveTest, CaptureOfOtherRatesHasNoImagesOrAliases) {
+  platform::StartAudioCapture(dir_ + "/capture.wav");
+  // 3 kHz at 11025 Hz: a linear upsampling would leave an image at 8025 Hz.
+  EXPECT_EQ(PlayPcm(Tone16(11025, 3000, 11025), 11025, 16, 1), 0);
+  while (WaveBusy()) platform::WaitMessage();
+  auto captured = platform::CapturedAudio();
+  ASSERT_NEAR(static_cast<double>(captured.size()), 22050, 2);
+  const double tone = Level(captured, 4410, 13230, 3000, 22050);
+  EXPECT_GT(tone, 5000);
+  EXPECT_LT(Level(captured, 4410, 13230, 8025, 22050), tone / 1000) << "image above 60 dB below the tone";
+
+  // 14 kHz at 44100 Hz is above what 22050 Hz holds: it must go, not fold to 8050 Hz.
+  platform::StartAudioCapture(dir_ + "/capture.wav");
+  EXPECT_EQ(PlayPcm(Tone16(44100, 14000, 44100), 44100, 16, 1), 0);
+  while (WaveBusy()) platform::WaitMessage();
+  captured = platform::CapturedAudio();
+  EXPECT_LT(Level(captured, 4410, 13230, 8050, 22050), 12);
+}
+
+TEST_F(WaveTest, CaptureKeepsOnlyWhatPlayedBeforeAKey) {
+  platform::StartAudioCapture(dir_ + "/capture.wav");
+  // Four seconds of tone; a key comes after one second.
+  const uint64_t start = platform::NowMs();
+  platform::ScheduleCallback(start + 1000, [this] { PressKey('x'); });
+  EXPECT_EQ(PlayPcm(Tone16(4 * 22050, 440, 22050), 22050, 16, 1), 0);
+  while (WaveBusy()) platform::WaitMessage();
+  const auto heard = static_cast<double>(platform::NowMs() - start) / 1000;
+  EXPECT_NEAR(static_cast<double>(platform::CapturedAudio().size()) / 22050, heard, 0.01);
+  EXPECT_LT(heard, 1.2);
+}
+
 }  // namespace
