@@ -1,6 +1,7 @@
 #include "platform/shell.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,6 +87,9 @@ bool StartDetached(const std::vector<std::string>& arguments) {
     // The grandchild is the opened program; the child ends at once so nobody waits for it.
     if (::fork() != 0) ::_exit(0);
     ::setsid();
+    // The opened program starts with the signals as a new program expects them, whatever
+    // this one ignores (a broken pipe, for one).
+    ::signal(SIGPIPE, SIG_DFL);
     const int nothing = ::open("/dev/null", O_RDWR);
     if (nothing >= 0) {
       ::dup2(nothing, 0);
