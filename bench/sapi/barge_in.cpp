@@ -6,74 +6,26 @@
 // until the program's wait returned. Real time, SDL's dummy audio driver.
 // Kind 5 needs a reachable speech-dispatcher (SPEECHD_ADDRESS); without one it is skipped.
 
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
-#include <chrono>
-#include <condition_variable>
-#include <cstdlib>
-#include <mutex>
 #include <random>
-#include <thread>
+#include <string>
 #include <vector>
 
-#include "console/console.h"
+#include "bench/barge_in_support.h"
 #include "console/keyboard.h"
-#include "platform/headless.h"
-#include "platform/sdl_audio.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/sapi/engines.h"
-#include "speech/wave.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// The headless console with the real clock and the shared SDL audio device.
-class RealTimeBackend : public platform::HeadlessBackend {
- public:
-  uint64_t NowMs() override {
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
-  }
-  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-  void WaitEvents(int timeoutMs) override {
-    std::unique_lock lock(mutex_);
-    const auto limit = std::chrono::milliseconds(timeoutMs < 0 ? 1000 : timeoutMs);
-    wake_.wait_for(lock, limit, [this] { return woken_; });
-    woken_ = false;
-  }
-  void Wake() override {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-    wake_.notify_one();
-  }
-  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
-                                                       int& error) override {
-    return platform::OpenSharedAudioWaveOut(format, window, error);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
-};
+using bench::Clock;
 
 // Every engine stop is timed here: the dispatch's stop entry is wrapped.
 Clock::time_point gStopCalled;
 speech::EngineAdapter gWrapped;
 
 void BargeIn(benchmark::State& state, int kind) {
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  platform::SetBackend(std::make_unique<RealTimeBackend>());
-  console::InitConsole("quelvar-bench");
-  if (!platform::SharedAudioMixer()) {
-    state.SkipWithError("no SDL audio device (dummy driver)");
-    return;
-  }
+  if (!bench::StartRealTimeConsole(state)) return;
   // The installed adapter, with its stop timed.
   gWrapped = kind == 4 ? speech::Sapi4Engine() : speech::Sapi5Engine();
   speech::EngineAdapter timed = gWrapped;
@@ -98,18 +50,13 @@ void BargeIn(benchmark::State& state, int kind) {
     const auto delay = std::chrono::milliseconds(300 + random() % 700);
     Clock::time_point posted;
     speech::EngineSpeak(description);
-    std::thread presser([&] {
-      std::this_thread::sleep_for(delay);
-      posted = Clock::now();
-      platform::PostKeyEvent({'A', 0, static_cast<uint8_t>('a')}, true);
-    });
+    std::thread presser = bench::PressKeyAfter(delay, posted);
     gStopCalled = {};
     while (speech::SpeechBusy()) platform::WaitMessage();
     const auto returned = Clock::now();
     presser.join();
-    const double stopMs = std::chrono::duration<double, std::milli>(gStopCalled - posted).count();
-    const double returnMs = std::chrono::duration<double, std::milli>(returned - posted).count();
-    toStop.push_back(stopMs);
+    const double returnMs = bench::MsBetween(posted, returned);
+    toStop.push_back(bench::MsBetween(posted, gStopCalled));
     toReturn.push_back(returnMs);
     state.SetIterationTime(returnMs / 1000);
     while (console::KeyAvailable()) console::WaitKey();
@@ -117,12 +64,8 @@ void BargeIn(benchmark::State& state, int kind) {
   }
   speech::EngineClose();
   speech::EngineActive = false;
-  std::sort(toStop.begin(), toStop.end());
-  std::sort(toReturn.begin(), toReturn.end());
-  state.counters["stop_median_ms"] = toStop[toStop.size() / 2];
-  state.counters["stop_max_ms"] = toStop.back();
-  state.counters["wait_median_ms"] = toReturn[toReturn.size() / 2];
-  state.counters["wait_max_ms"] = toReturn.back();
+  bench::ReportMedianAndMax(state, "stop", std::move(toStop));
+  bench::ReportMedianAndMax(state, "wait", std::move(toReturn));
   platform::CloseSharedAudio();
 }
 

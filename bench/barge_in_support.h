@@ -1,0 +1,92 @@
+#pragma once
+// What the barge-in benchmarks share: the headless console running in real time over the
+// shared SDL audio device (the dummy driver paces it), a key pressed from another thread
+// as the window's event thread would, and the median and maximum of the timings.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "console/console.h"
+#include "platform/headless.h"
+#include "platform/sdl_audio.h"
+#include "platform/wave_out.h"
+#include "platform/win.h"
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+// The headless console with the real clock and the shared SDL audio device.
+class RealTimeBackend : public platform::HeadlessBackend {
+ public:
+  uint64_t NowMs() override {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+  }
+  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+  void WaitEvents(int timeoutMs) override {
+    std::unique_lock lock(mutex_);
+    const auto limit = std::chrono::milliseconds(timeoutMs < 0 ? 1000 : timeoutMs);
+    wake_.wait_for(lock, limit, [this] { return woken_; });
+    woken_ = false;
+  }
+  void Wake() override {
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+    wake_.notify_one();
+  }
+  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
+                                                       int& error) override {
+    return platform::OpenSharedAudioWaveOut(format, window, error);
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool woken_ = false;
+};
+
+// Starts the real-time console; the shared mixer, or nothing (the benchmark is then
+// marked skipped) when SDL has no audio device.
+inline platform::AudioMixer* StartRealTimeConsole(benchmark::State& state) {
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  platform::SetBackend(std::make_unique<RealTimeBackend>());
+  console::InitConsole("quelvar-bench");
+  platform::AudioMixer* mixer = platform::SharedAudioMixer();
+  if (!mixer) state.SkipWithError("no SDL audio device (dummy driver)");
+  return mixer;
+}
+
+// A thread that waits 'delay', notes the time in 'posted' and presses a key.
+inline std::thread PressKeyAfter(std::chrono::milliseconds delay, Clock::time_point& posted) {
+  return std::thread([delay, &posted] {
+    std::this_thread::sleep_for(delay);
+    posted = Clock::now();
+    platform::PostKeyEvent({'A', 0, static_cast<uint8_t>('a')}, true);
+  });
+}
+
+// Milliseconds from one time to another.
+inline double MsBetween(Clock::time_point from, Clock::time_point to) {
+  return std::chrono::duration<double, std::milli>(to - from).count();
+}
+
+// Reports name_median_ms and name_max_ms (median_ms and max_ms for an empty name).
+inline void ReportMedianAndMax(benchmark::State& state, const std::string& name, std::vector<double> values) {
+  if (values.empty()) return;
+  std::sort(values.begin(), values.end());
+  const std::string prefix = name.empty() ? "" : name + "_";
+  state.counters[prefix + "median_ms"] = values[values.size() / 2];
+  state.counters[prefix + "max_ms"] = values.back();
+}
+
+}  // namespace bench
