@@ -8,48 +8,16 @@
 // allowed text does turn up (the allow-list is then stale).
 
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-namespace {
+#include "tools/game_texts.h"
 
-std::string ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Every "..."_text literal of a C++ source, with \" and \\ unescaped.
-std::vector<std::string> TextLiterals(const std::string& source) {
-  std::vector<std::string> texts;
-  const std::string suffix = "\"_text";
-  for (std::size_t end = source.find(suffix); end != std::string::npos;
-       end = source.find(suffix, end + 1)) {
-    // Walk back to the opening quote, skipping escaped quotes.
-    std::size_t open = end;
-    while (open > 0) {
-      --open;
-      if (source[open] != '"') continue;
-      std::size_t backslashes = 0;
-      while (open > backslashes && source[open - 1 - backslashes] == '\\') ++backslashes;
-      if (backslashes % 2 == 0) break;
-    }
-    std::string text;
-    for (std::size_t i = open + 1; i < end; ++i) {
-      if (source[i] == '\\' && i + 1 < end) ++i;
-      text += source[i];
-    }
-    texts.push_back(text);
-  }
-  return texts;
-}
-
-}  // namespace
+using tools::ReadWhole;
+using tools::TextLiterals;
 
 int main(int argc, char** argv) {
   if (argc < 2) {

@@ -14,6 +14,7 @@
 // --list-units prints the index names of every unit and stops.
 
 #include "speech/translator.h"
+#include "tools/game_texts.h"
 #include "tools/voicedata/letters.h"
 #include "tools/voicedata/render.h"
 #include "tools/voicedata/units.h"
@@ -49,36 +50,6 @@ constexpr float Threshold = 0.006f;
 int Fail(const std::string& message) {
   std::cerr << "voicedata: " << message << "\n";
   return 2;
-}
-
-std::string ReadWhole(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Every "..."_text literal of a C++ source, with \" and \\ unescaped.
-std::vector<std::string> TextLiterals(const std::string& source) {
-  std::vector<std::string> texts;
-  const std::string suffix = "\"_text";
-  for (std::size_t end = source.find(suffix); end != std::string::npos; end = source.find(suffix, end + 1)) {
-    std::size_t open = end;
-    while (open > 0) {
-      --open;
-      if (source[open] != '"') continue;
-      std::size_t backslashes = 0;
-      while (open > backslashes && source[open - 1 - backslashes] == '\\') ++backslashes;
-      if (backslashes % 2 == 0) break;
-    }
-    std::string text;
-    for (std::size_t i = open + 1; i < end; ++i) {
-      if (source[i] == '\\' && i + 1 < end) ++i;
-      text += source[i];
-    }
-    texts.push_back(text);
-  }
-  return texts;
 }
 
 // Built-in speech sends only runs of word characters (blank, letters, codes 128..255) to
@@ -337,9 +308,9 @@ int main(int argc, char** argv) {
   } else {
     for (const fs::path& file : texts) {
       if (!fs::is_regular_file(file)) return Fail("cannot read " + file.string());
-      const std::string content = ReadWhole(file);
+      const std::string content = tools::ReadWhole(file);
       if (file.extension() == ".cpp" || file.extension() == ".h") {
-        for (const std::string& text : TextLiterals(content)) {
+        for (const std::string& text : tools::TextLiterals(content)) {
           CollectFromText(translator, speech::DataFileToWindows1252(text), units);
         }
       } else {
@@ -348,7 +319,7 @@ int main(int argc, char** argv) {
     }
     if (!wordsFile.empty()) {
       if (!fs::is_regular_file(wordsFile)) return Fail("cannot read " + wordsFile.string());
-      std::istringstream lines(speech::DataFileToWindows1252(ReadWhole(wordsFile)));
+      std::istringstream lines(speech::DataFileToWindows1252(tools::ReadWhole(wordsFile)));
       units.fromWordList = true;
       for (std::string line; std::getline(lines, line);) CollectFromText(translator, line, units);
       units.fromWordList = false;
