@@ -1,7 +1,5 @@
 #include "console_fixture.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,15 +12,10 @@
 #include "platform/win.h"
 
 void ConsoleTest::SetUp() {
-  char pattern[] = "/tmp/quelvar-console-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  ASSERT_NE(dir, nullptr);
-  configDir_ = dir;
+  configDir_ = MakeTestFolder("console");
+  ASSERT_FALSE(configDir_.empty());
   platform::SetWindowsDirectory(configDir_);
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
-  console::InitConsole("quelvar");
+  StartHeadlessConsole();
 }
 
 void ConsoleTest::TearDown() {

@@ -1,7 +1,5 @@
 #include "editor_fixture.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <memory>
 
@@ -33,17 +31,12 @@ void TypistBackend::WaitEvents(int timeoutMs) {
 }
 
 void EditorTest::SetUp() {
-  char pattern[] = "/tmp/quelvar-editor-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  ASSERT_NE(dir, nullptr);
-  configDir_ = dir;
+  configDir_ = MakeTestFolder("editor");
+  ASSERT_FALSE(configDir_.empty());
   platform::SetWindowsDirectory(configDir_);
   auto backend = std::make_unique<TypistBackend>();
   gTypist = backend.get();
-  platform::SetBackend(std::move(backend));
-  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
-  console::InitConsole("quelvar");
+  StartHeadlessConsole(std::move(backend));
   console::EnsureConsoleWindow();
   speech::EchoTyping = true;
   console::SetEditorObserverForTests([this](std::string_view r) { requests_.emplace_back(r); },

@@ -12,10 +12,7 @@
 #include <vector>
 
 #include "platform/headless.h"
-
-struct ProgramExit {
-  int code;
-};
+#include "headless_console.h"
 
 // Delivers keys as a patient typist does: one when the program waits for a key and none
 // is queued. Remembers the modifiers of the last key delivered.

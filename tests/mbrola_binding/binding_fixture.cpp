@@ -1,7 +1,6 @@
 #include "binding_fixture.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -32,20 +31,14 @@ Function FakeControl(void* handle, const char* name) {
 }  // namespace
 
 void BindingTest::SetUp() {
-  char pattern[] = "/tmp/quelvar-binding-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  ASSERT_NE(dir, nullptr);
-  root_ = dir;
+  root_ = MakeTestFolder("binding");
+  ASSERT_FALSE(root_.empty());
   windows_ = root_ + "/windows";
   std::filesystem::create_directories(windows_);
   platform::SetWindowsDirectory(windows_);
   platform::SetDataRoot(QUELVAR_SOURCE_DATA);
   platform::SetMbrolaVoiceFolder(root_ + "/voices");
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
-  console::InitConsole("quelvar");
-  platform::ClearNullWaveOutLog();
+  StartHeadlessConsole();
   speech::KeyStopsPlayback = true;
   speech::FastPlayback = false;
   speech::CutSpeech = false;

@@ -8,10 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-struct ProgramExit {
-  int code;
-};
+#include "headless_console.h"
 
 class BindingTest : public ::testing::Test {
  protected:

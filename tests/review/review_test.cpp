@@ -2,7 +2,6 @@
 // goes, and that the screen is never changed.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "headless_console.h"
 #include "console/keyboard.h"
 #include "console/review.h"
 #include "console/screen.h"
@@ -24,26 +24,17 @@
 
 namespace {
 
-struct ProgramExit {
-  int code;
-};
-
 std::vector<std::string> engineTexts;
 
 class ReviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quelvar-review-XXXXXX";
-    const char* dir = ::mkdtemp(pattern);
-    ASSERT_NE(dir, nullptr);
-    folder_ = dir;
+    folder_ = MakeTestFolder("review");
+    ASSERT_FALSE(folder_.empty());
     platform::SetWindowsDirectory(folder_);
     // No installed voice: what is heard, and when, must not depend on one being built.
     platform::SetDataRoot(folder_);
-    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-    platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-    console::ResetConsoleForTests();
-    console::InitConsole("quelvar");
+    StartHeadlessConsole();
     console::ResetReviewForTests();
     console::EnsureConsoleWindow();
     ASSERT_TRUE(speech::OpenSpeechLog(folder_ + "/speech"));

@@ -1,7 +1,5 @@
 #include "sapi_fixture.h"
 
-#include <stdlib.h>
-
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -15,16 +13,10 @@
 #include "speech/wave.h"
 
 void SapiTest::SetUp() {
-  char pattern[] = "/tmp/quelvar-sapi-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  ASSERT_NE(dir, nullptr);
-  dir_ = dir;
+  dir_ = MakeTestFolder("sapi");
+  ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
-  console::InitConsole("quelvar");
-  platform::ClearNullWaveOutLog();
+  StartHeadlessConsole();
   speech::KeyStopsPlayback = true;
 }
 

@@ -8,10 +8,7 @@
 #include <vector>
 
 #include "platform/headless.h"
-
-struct ProgramExit {
-  int code;
-};
+#include "headless_console.h"
 
 class SapiTest : public ::testing::Test {
  protected:

@@ -1,7 +1,5 @@
 #include "sound_fixture.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -23,16 +21,10 @@ std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, 
 }
 
 void SoundTest::SetUp() {
-  char pattern[] = "/tmp/quelvar-sound-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  ASSERT_NE(dir, nullptr);
-  dir_ = dir;
+  dir_ = MakeTestFolder("sound");
+  ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
-  console::InitConsole("quelvar");
-  platform::ClearNullWaveOutLog();
+  StartHeadlessConsole();
   speech::KeyStopsPlayback = true;
   speech::FastPlayback = false;
   speech::CutSpeech = false;

@@ -11,10 +11,7 @@
 
 #include "platform/headless.h"
 #include "platform/wave_out.h"
-
-struct ProgramExit {
-  int code;
-};
+#include "headless_console.h"
 
 class SoundTest : public ::testing::Test {
  protected:

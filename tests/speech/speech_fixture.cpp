@@ -1,7 +1,5 @@
 #include "speech_fixture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -24,10 +22,8 @@
 #include "speech/wave.h"
 
 void SpeechTest::SetUp() {
-  char pattern[] = "/tmp/quelvar-speech-XXXXXX";
-  const char* dir = ::mkdtemp(pattern);
-  ASSERT_NE(dir, nullptr);
-  root_ = dir;
+  root_ = MakeTestFolder("speech");
+  ASSERT_FALSE(root_.empty());
   configDir_ = root_ + "/windows";
   startDir_ = root_ + "/start";
   lettersDir_ = root_ + "/letras";
@@ -35,11 +31,7 @@ void SpeechTest::SetUp() {
   for (const auto& d : {configDir_, startDir_, lettersDir_, diphoneDir_}) std::filesystem::create_directories(d);
   platform::SetWindowsDirectory(configDir_);
   platform::SetDataRoot(root_ + "/data");
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
-  console::InitConsole("quelvar");
-  platform::ClearNullWaveOutLog();
+  StartHeadlessConsole();
 
   speech::StartFolder = startDir_;
   speech::LettersFolder = lettersDir_ + "/";

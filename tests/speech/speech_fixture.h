@@ -10,10 +10,7 @@
 #include <string>
 #include <utility>
 #include <vector>
-
-struct ProgramExit {
-  int code;
-};
+#include "headless_console.h"
 
 // A unit of a fixture database: its name and samples.
 using FixtureUnit = std::pair<std::string, std::vector<uint8_t>>;
