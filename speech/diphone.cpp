@@ -42,9 +42,6 @@ Database gDatabase;
 Synthesis gSynthesis;
 
 bool IsVowel(char c) { return std::strchr("AEIOUaeiouwy", c) != nullptr && c != 0; }
-bool IsConsonant(char c) { return std::strchr("bcdfgjklmnpqrstvxz", c) != nullptr && c != 0; }
-bool IsGlide(char c) { return c == 'w' || c == 'y'; }
-bool IsVowelMark(char c) { return c == '^' || c == '~'; }
 bool IsStressedVowel(char c) { return std::strchr("AEIOU", c) != nullptr && c != 0; }
 
 bool EndsWith(std::string_view s, std::string_view end) {
@@ -225,57 +222,7 @@ void SpeakSyllable(std::string_view part, double factor) {
 }
 
 void SpeakSegment(std::string_view s, double factor) {
-  const std::size_t n = s.size();
-  if (n == 0) return;
-  if (n == 1) {
-    SpeakSyllable(s, factor);
-    return;
-  }
-  const char last = s.back();
-  if (n > 2) {
-    const bool cluster = IsConsonant(s[0]) && IsConsonant(s[1]);
-    const bool kept = s.starts_with("dj") || s.starts_with("nh") || s.starts_with("rr") ||
-                      s.starts_with("ks") || s.starts_with("tch");
-    if (cluster && !kept) {
-      SpeakSyllable(s.substr(0, 1), 1.0);
-      SpeakSegment(s.substr(1), factor);
-      return;
-    }
-    if (EndsWith(s, "rr")) {
-      SpeakSegment(s.substr(0, n - 2), factor);
-      SpeakSyllable("rr", factor);
-      return;
-    }
-    if (IsConsonant(last)) {
-      SpeakSegment(s.substr(0, n - 1), factor);
-      SpeakSegment(s.substr(n - 1), factor);
-      return;
-    }
-  }
-  if (IsGlide(last)) {
-    const char before = s[n - 2];
-    if (IsVowel(before) && n > 2) {
-      SpeakSegment(s.substr(0, n - 1), 0.6);
-      SpeakSyllable(s.substr(n - 2), factor);
-      return;
-    }
-    if (IsVowelMark(before) && n >= 3) {
-      if (n > 3) {
-        std::string prefix(s.substr(0, n - 1));
-        if (prefix.back() == '~') prefix.back() = '^';
-        SpeakSegment(prefix, 0.6);
-      }
-      const char syllable[3] = {s[n - 3], s[n - 1], s[n - 2]};
-      SpeakSyllable(std::string_view(syllable, 3), factor);
-      return;
-    }
-  }
-  if (s != "_s" && last == 's') {
-    SpeakSegment(s.substr(0, n - 1), 0.7);
-    SpeakSyllable("s", factor);
-    return;
-  }
-  SpeakSyllable(s, factor);
+  ForEachDiphoneSyllable(s, factor, [](std::string_view part, double partFactor) { SpeakSyllable(part, partFactor); });
 }
 
 bool ValidIndex(const std::vector<DiphoneRecord>& records, uint64_t soundSize) {

@@ -1,8 +1,10 @@
 #pragma once
-// How the diphone synthesizer cuts a transcription into tokens. Kept apart from the
-// synthesizer so that the voice-data builder walks transcriptions exactly the same way.
+// How the diphone synthesizer cuts a transcription into tokens and a token into syllables.
+// Kept apart from the synthesizer so that the voice-data builder walks transcriptions
+// exactly the same way.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,5 +19,10 @@ struct DiphoneToken {
 
 // Takes the next token from position (0-based); sets stressed false at a "[".
 DiphoneToken NextDiphoneToken(std::string_view transcription, std::size_t& position, bool& stressed);
+
+// Splits a token into the syllables the synthesizer speaks, in order, with the duration
+// factor each gets when the token is spoken with 'factor'.
+void ForEachDiphoneSyllable(std::string_view token, double factor,
+                            const std::function<void(std::string_view syllable, double factor)>& syllable);
 
 }  // namespace speech

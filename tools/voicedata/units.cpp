@@ -10,11 +10,6 @@
 namespace voicedata {
 namespace {
 
-bool IsVowel(char c) { return c != 0 && std::strchr("AEIOUaeiouwy", c) != nullptr; }
-bool IsConsonant(char c) { return c != 0 && std::strchr("bcdfgjklmnpqrstvxz", c) != nullptr; }
-bool IsGlide(char c) { return c == 'w' || c == 'y'; }
-bool IsVowelMark(char c) { return c == '^' || c == '~'; }
-
 class Walker {
  public:
   explicit Walker(const std::function<void(const UnitLookup&)>& found) : found_(found) {}
@@ -37,57 +32,7 @@ class Walker {
   }
 
   void Segment(std::string_view s) {
-    const std::size_t n = s.size();
-    if (n == 0) return;
-    if (n == 1) {
-      Syllable(s);
-      return;
-    }
-    const char last = s.back();
-    if (n > 2) {
-      const bool cluster = IsConsonant(s[0]) && IsConsonant(s[1]);
-      const bool kept = s.starts_with("dj") || s.starts_with("nh") || s.starts_with("rr") ||
-                        s.starts_with("ks") || s.starts_with("tch");
-      if (cluster && !kept) {
-        Syllable(s.substr(0, 1));
-        Segment(s.substr(1));
-        return;
-      }
-      if (s.ends_with("rr")) {
-        Segment(s.substr(0, n - 2));
-        Syllable("rr");
-        return;
-      }
-      if (IsConsonant(last)) {
-        Segment(s.substr(0, n - 1));
-        Segment(s.substr(n - 1));
-        return;
-      }
-    }
-    if (IsGlide(last)) {
-      const char before = s[n - 2];
-      if (IsVowel(before) && n > 2) {
-        Segment(s.substr(0, n - 1));
-        Syllable(s.substr(n - 2));
-        return;
-      }
-      if (IsVowelMark(before) && n >= 3) {
-        if (n > 3) {
-          std::string prefix(s.substr(0, n - 1));
-          if (prefix.back() == '~') prefix.back() = '^';
-          Segment(prefix);
-        }
-        const char syllable[3] = {s[n - 3], s[n - 1], s[n - 2]};
-        Syllable(std::string_view(syllable, 3));
-        return;
-      }
-    }
-    if (s != "_s" && last == 's') {
-      Segment(s.substr(0, n - 1));
-      Syllable("s");
-      return;
-    }
-    Syllable(s);
+    speech::ForEachDiphoneSyllable(s, 1.0, [this](std::string_view part, double) { Syllable(part); });
   }
 
  private:
