@@ -90,5 +90,8 @@ void PostKeyUp(int virtualKey, uint32_t modifiers);
 void PostKeyEvent(const KeyEvent& key, bool release);
 // The character a key makes by itself with these modifiers (Enter 13, Ctrl+C 3, ...).
 std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers);
+// The virtual key of a typed Windows-1252 character on the keys that have a fixed one:
+// letters, digits, the space bar and the backslash key (0 for any other).
+int VirtualKeyOfCharacter(uint8_t character);
 
 }  // namespace platform

@@ -21,15 +21,6 @@ constexpr NamedKey NamedKeys[] = {
     {"Ins", VK_INSERT},   {"Del", VK_DELETE}, {"Space", VK_SPACE}, {"Break", VK_CANCEL},
 };
 
-// The virtual key of a typed Windows-1252 character (0 for keys without a fixed one).
-int VirtualKeyOfCharacter(uint8_t ch) {
-  if (ch >= 'a' && ch <= 'z') return ch - 32;
-  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
-  if (ch == ' ') return VK_SPACE;
-  if (ch == '\\') return 0xDC;
-  return 0;
-}
-
 ScriptItem TypedCharacter(uint8_t ch) {
   ScriptItem item;
   item.key.virtualKey = VirtualKeyOfCharacter(ch);

@@ -190,13 +190,6 @@ bool IsNonTextKey(int virtualKey) {
   }
 }
 
-int VirtualKeyOfCharacter(uint8_t ch) {
-  if (ch >= 'a' && ch <= 'z') return ch - 32;
-  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
-  if (ch == ' ') return VK_SPACE;
-  return 0;
-}
-
 SDL_Rect ToSdl(const Rect& rect) { return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}; }
 
 class SdlBackend : public RealTimeBackend {

@@ -50,15 +50,6 @@ uint32_t ModifiersOfParameter(int parameter) {
   return modifiers;
 }
 
-// The virtual key of a typed character on the keys that have a fixed one (0 otherwise).
-int VirtualKeyOfCharacter(uint8_t ch) {
-  if (ch >= 'a' && ch <= 'z') return ch - 32;
-  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
-  if (ch == ' ') return VK_SPACE;
-  if (ch == '\\') return 0xDC;
-  return 0;
-}
-
 // A key that carries a character: Alt keys make none, Ctrl keys make their control code.
 void AppendCharacterKey(uint8_t ch, uint32_t modifiers, std::vector<TerminalInput>& out) {
   const int virtualKey = VirtualKeyOfCharacter(ch);

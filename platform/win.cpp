@@ -201,6 +201,14 @@ std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers) {
   return std::nullopt;
 }
 
+int VirtualKeyOfCharacter(uint8_t ch) {
+  if (ch >= 'a' && ch <= 'z') return ch - 32;
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
+  if (ch == ' ') return VK_SPACE;
+  if (ch == '\\') return 0xDC;
+  return 0;
+}
+
 void PostKeyDown(const KeyEvent& key) {
   const bool alt = key.modifiers & ModAlt;
   const bool ctrl = key.modifiers & ModCtrl;
