@@ -2,6 +2,7 @@
 // list: every text of the game and a large word list.
 
 #include "speech/translator.h"
+#include "tools/game_texts.h"
 #include "tools/voicedata/units.h"
 
 #include <gtest/gtest.h>
@@ -16,13 +17,6 @@
 
 namespace {
 
-std::string ReadWhole(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Every "..."_text literal of a source, unescaped, and every line of the spoken logs of
 // the game's transcripts (they hold the texts assembled at run time too).
 std::vector<std::string> GameTexts() {
@@ -30,46 +24,16 @@ std::vector<std::string> GameTexts() {
   const std::filesystem::path top = QUELVAR_SOURCE_DIR;
   for (const auto& entry : std::filesystem::directory_iterator(top / "game")) {
     if (entry.path().extension() != ".cpp") continue;
-    const std::string source = ReadWhole(entry.path());
-    for (std::size_t end = source.find("\"_text"); end != std::string::npos; end = source.find("\"_text", end + 1)) {
-      std::size_t open = end;
-      while (open > 0) {
-        --open;
-        if (source[open] != '"') continue;
-        std::size_t slashes = 0;
-        while (open > slashes && source[open - 1 - slashes] == '\\') ++slashes;
-        if (slashes % 2 == 0) break;
-      }
-      std::string text;
-      for (std::size_t i = open + 1; i < end; ++i) {
-        if (source[i] == '\\' && i + 1 < end) ++i;
-        text += source[i];
-      }
+    for (const std::string& text : tools::TextLiterals(tools::ReadWhole(entry.path()))) {
       texts.push_back(speech::DataFileToWindows1252(text));
     }
   }
   for (const auto& entry : std::filesystem::directory_iterator(top / "tests" / "game")) {
     if (entry.path().extension() != ".speech") continue;
-    std::istringstream lines(speech::DataFileToWindows1252(ReadWhole(entry.path())));
+    std::istringstream lines(speech::DataFileToWindows1252(tools::ReadWhole(entry.path())));
     for (std::string line; std::getline(lines, line);) texts.push_back(line);
   }
   return texts;
-}
-
-std::vector<std::string> WordRuns(const std::string& text) {
-  std::vector<std::string> runs;
-  std::string run;
-  for (const char c : text) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b == ' ' || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 128) {
-      run += c;
-    } else if (!run.empty()) {
-      runs.push_back(std::move(run));
-      run.clear();
-    }
-  }
-  if (!run.empty()) runs.push_back(run);
-  return runs;
 }
 
 struct Tally {
@@ -121,7 +85,7 @@ class Coverage : public ::testing::Test {
   }
 
   void Count(const std::string& text, Tally& tally) const {
-    for (const std::string& run : WordRuns(text)) {
+    for (const std::string& run : voicedata::WordRuns(text)) {
       voicedata::ForEachUnitLookup(speech::TranslateText(translator_, run), [&](const voicedata::UnitLookup& u) {
         ++tally.lookups;
         if (u.key.size() <= 8) ++tally.storable;

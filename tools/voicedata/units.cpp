@@ -51,6 +51,22 @@ std::string UnitKey(std::string_view spelled) {
   return key;
 }
 
+std::vector<std::string> WordRuns(std::string_view cp1252) {
+  std::vector<std::string> runs;
+  std::string run;
+  for (const char c : cp1252) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b == ' ' || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 128) {
+      run += c;
+    } else if (!run.empty()) {
+      runs.push_back(run);
+      run.clear();
+    }
+  }
+  if (!run.empty()) runs.push_back(run);
+  return runs;
+}
+
 void ForEachUnitLookup(std::string_view transcription, const std::function<void(const UnitLookup&)>& found) {
   Walker walker(found);
   std::size_t position = 0;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace voicedata {
 
@@ -21,6 +22,10 @@ struct UnitLookup {
 void ForEachUnitLookup(std::string_view transcription, const std::function<void(const UnitLookup&)>& found);
 
 std::string UnitKey(std::string_view spelled);
+
+// Built-in speech sends only runs of word characters (blank, letters, codes 128..255) to
+// the translator; punctuation between them is heard by its own recording or a pause.
+std::vector<std::string> WordRuns(std::string_view cp1252);
 
 }  // namespace voicedata
 

@@ -52,24 +52,6 @@ int Fail(const std::string& message) {
   return 2;
 }
 
-// Built-in speech sends only runs of word characters (blank, letters, codes 128..255) to
-// the translator; punctuation between them is heard by its own recording or a pause.
-std::vector<std::string> WordRuns(const std::string& cp1252) {
-  std::vector<std::string> runs;
-  std::string run;
-  for (const char c : cp1252) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b == ' ' || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || b >= 128) {
-      run += c;
-    } else if (!run.empty()) {
-      runs.push_back(run);
-      run.clear();
-    }
-  }
-  if (!run.empty()) runs.push_back(run);
-  return runs;
-}
-
 // The units seen, with how they were spelled and how often the word list asked for them.
 struct UnitCounts {
   std::map<std::string, std::map<std::string, int>> spellings;  // key -> spelled -> count
@@ -89,7 +71,7 @@ struct UnitCounts {
 };
 
 void CollectFromText(const speech::Translator& translator, const std::string& cp1252, UnitCounts& units) {
-  for (const std::string& run : WordRuns(cp1252)) {
+  for (const std::string& run : voicedata::WordRuns(cp1252)) {
     voicedata::ForEachUnitLookup(speech::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
       voicedata::ForEachFallbackName(u.spelled, LongestName, [&](const std::string& name) {
         if (name.size() <= LongestName) units.Add(name);
