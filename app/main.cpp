@@ -18,7 +18,10 @@
 #include "platform/headless.h"
 #include "platform/text.h"
 #include "platform/wave_out.h"
+#include "platform/sdl_audio.h"
+#include "speech/config.h"
 #include "speech/log.h"
+#include "speech/settings.h"
 
 #if __has_include("platform/sdl_backend.h")
 #include "platform/sdl_backend.h"
@@ -114,6 +117,40 @@ void RunDemo() {
 }
 #endif
 
+// First run: the default settings written into the Windows directory, or read in place.
+void PrepareSettings() {
+  std::string path, reason;
+  switch (platform::PrepareSettingsFile(speech::SuiteIniName, path, reason)) {
+    case platform::SettingsFile::Written:
+      std::fprintf(stderr, "quelvar: first run: default settings written to %s\n", path.c_str());
+      break;
+    case platform::SettingsFile::ReadInPlace:
+      std::fprintf(stderr, "quelvar: cannot write the settings (%s); using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
+    case platform::SettingsFile::NoDefault:
+      std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
+                   platform::DataRoot().c_str());
+      break;
+    case platform::SettingsFile::Present:
+      break;
+  }
+}
+
+// A game that cannot be heard has to say so where the player can learn of it.
+void ReportMissingSound(const platform::Backend& backend) {
+  const std::string_view name = backend.Name();
+  if (name != "window" && name != "terminal") return;
+  if (platform::SharedAudioMixer()) return;
+  std::string line = "quelvar: no sound device could be opened (" + platform::SharedAudioFailure() +
+                     "); the game goes on without sound. SDL_AUDIODRIVER chooses the audio driver "
+                     "(pulseaudio, pipewire, alsa).";
+  if (platform::FileExists("/usr/bin/speech-dispatcher")) {
+    line += " speech-dispatcher plays through its own audio: --speech=speech-dispatcher may still speak.";
+  }
+  platform::TellUser(line);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,6 +164,11 @@ int main(int argc, char** argv) {
   if (!options.configDir.empty()) platform::SetWindowsDirectory(options.configDir);
   const std::string programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
   ChooseDataRoot(programPath);
+  PrepareSettings();
+  speech::ChooseEngineForRun(options.speechEngine);
+  // Without its built-in voice data the game speaks through espeak-ng, unless this run
+  // asked for the built-in voice alone.
+  if (options.speechEngine != 0) speech::SetStartFallbackEngine(4);
   if (!options.transcriptPath.empty() && !console::OpenTranscript(options.transcriptPath)) {
     Fail("cannot create the transcript file '" + options.transcriptPath + "'");
   }
@@ -137,6 +179,7 @@ int main(int argc, char** argv) {
     Fail("cannot create the phoneme log '" + options.phoLogPath + "'");
   }
   platform::SetBackend(MakeBackend(options));
+  ReportMissingSound(platform::CurrentBackend());
   if (!options.audioOutPath.empty()) platform::StartAudioCapture(options.audioOutPath);
   console::InitConsole(platform::Utf8ToCp1252(programPath));
   if (!options.screenDumpPath.empty()) {

@@ -432,8 +432,8 @@ void ExtendedCommand(Editor& e) {
     case 101:  // Ctrl+F8
       Date();
       break;
-    case 102:  // Ctrl+F9
-      if (e.alt) Review();
+    case 102:  // Ctrl+F9; with Alt, or Shift where the desktop keeps Ctrl+Alt+F9
+      if (e.alt || e.shift) Review();
       else e.End(102);
       break;
     case 115:  // Ctrl+Left

@@ -60,6 +60,8 @@ struct KeyboardState {
 };
 
 KeyboardState gKeys;
+NoticeSpeaker gNoticeSpeaker = nullptr;
+std::vector<std::string> gPendingNotices;  // said once a speaker is installed
 
 bool QueueCode(uint8_t code) {
   if (gKeys.count >= KeyQueueSize) return false;
@@ -119,15 +121,17 @@ void OnKeyDown(int virtualKey) {
     ExitProgram(255);
   }
   const bool ctrl = CtrlHeld();
+  // Ctrl+Shift stands beside Ctrl+Alt for the Braille switches: desktops keep Ctrl+Alt+Fn
+  // for changing virtual terminals, so those chords may never arrive.
+  if (ctrl && (AltHeld() || ShiftHeld()) && (virtualKey == VK_F11 || virtualKey == VK_F12)) {
+    if (!ReportsKeyReleases()) {
+      SpeakNotice(BrailleUnavailableNotice);
+      return;
+    }
+    SetBrailleMode(virtualKey == VK_F12 ? 0 : gKeys.brailleMode + 1);
+    return;
+  }
   if (AltHeld()) {
-    if (ctrl && virtualKey == VK_F12) {
-      SetBrailleMode(0);
-      return;
-    }
-    if (ctrl && virtualKey == VK_F11) {
-      SetBrailleMode(gKeys.brailleMode + 1);
-      return;
-    }
     const bool digit = virtualKey >= '0' && virtualKey <= '9';
     const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
     if (digit || letter) {
@@ -310,6 +314,29 @@ void SetBrailleMode(int mode) {
 
 int BrailleMode() { return gKeys.brailleMode; }
 
+void SetStartingBrailleMode(int mode) {
+  if (!ReportsKeyReleases()) mode = 0;
+  SetBrailleMode(mode);
+}
+
+void SetNoticeSpeaker(NoticeSpeaker speaker) {
+  gNoticeSpeaker = speaker;
+  if (!speaker) return;
+  std::vector<std::string> waiting;
+  waiting.swap(gPendingNotices);
+  for (const std::string& notice : waiting) speaker(notice);
+}
+
+void SpeakNotice(std::string_view cp1252) {
+  if (gNoticeSpeaker) {
+    gNoticeSpeaker(cp1252);
+    return;
+  }
+  // Before speech can be heard a notice waits for it; a few are enough.
+  constexpr std::size_t MostWaiting = 4;
+  if (gPendingNotices.size() < MostWaiting) gPendingNotices.emplace_back(cp1252);
+}
+
 void StartTone(int frequencyHz) {
   StopTone();
   if (frequencyHz <= 0) return;
@@ -355,6 +382,8 @@ std::string ReadEchoedLine(std::size_t size) {
       WriteCharacter(ch);
     }
   }
+  // The line stands in the transcript as it stands on the screen.
+  TranscriptAppend(line + "\r\n");
   WriteChars("\r\n");
   return line;
 }
