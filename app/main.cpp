@@ -12,6 +12,7 @@
 #include "app/options.h"
 #include "console/console.h"
 #include "console/screen.h"
+#include "game/game.h"
 #include "mbrola_front/frontend.h"
 #include "platform/backend.h"
 #include "platform/files.h"
@@ -19,25 +20,12 @@
 #include "platform/text.h"
 #include "platform/wave_out.h"
 #include "platform/sdl_audio.h"
+#include "platform/sdl_backend.h"
+#include "platform/terminal_backend.h"
 #include "speech/config.h"
 #include "speech/log.h"
 #include "speech/settings.h"
 
-#if __has_include("platform/sdl_backend.h")
-#include "platform/sdl_backend.h"
-#define QUELVAR_HAS_WINDOW 1
-#endif
-#if __has_include("platform/terminal_backend.h")
-#include "platform/terminal_backend.h"
-#define QUELVAR_HAS_TERMINAL 1
-#endif
-#if __has_include("game/game.h")
-#include "game/game.h"
-#define QUELVAR_HAS_GAME 1
-#else
-#include "console/editor.h"
-#include "speech/front.h"
-#endif
 
 namespace {
 
@@ -68,13 +56,11 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     kind = ((display && *display) || (wayland && *wayland)) ? app::ConsoleKind::Window : app::ConsoleKind::Terminal;
-#ifdef QUELVAR_HAS_WINDOW
     if (kind == app::ConsoleKind::Window) {
       if (auto backend = platform::CreateWindowBackend(error)) return backend;
       std::fprintf(stderr, "quelvar: no window (%s); using the terminal\n", error.c_str());
       kind = app::ConsoleKind::Terminal;
     }
-#endif
   }
   switch (kind) {
     case app::ConsoleKind::Headless: {
@@ -83,39 +69,13 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
       return backend;
     }
     case app::ConsoleKind::Window:
-#ifdef QUELVAR_HAS_WINDOW
       if (auto backend = platform::CreateWindowBackend(error)) return backend;
       Fail("cannot open the console window: " + error);
-#else
-      Fail("this build has no window console; use --console=terminal");
-#endif
     default:
-#ifdef QUELVAR_HAS_TERMINAL
       if (auto backend = platform::CreateTerminalBackend(error)) return backend;
       Fail("cannot use the terminal: " + error + " (try --console=headless with --keys)");
-#else
-      Fail("this build has no terminal console; use --console=headless");
-#endif
   }
 }
-
-#ifndef QUELVAR_HAS_GAME
-// Until the game is in: a title and an echo of typed lines.
-void RunDemo() {
-  console::TextAttribute = 0x1E;
-  console::ClearScreen();
-  speech::SpeakWriteLine("Ilha de Quelvar");
-  console::TextAttribute = 0x0F;
-  for (;;) {
-    console::Write(">");
-    std::string line;
-    console::ReadLine(line);
-    if (line.empty()) break;
-    speech::SpeakWriteLine(line);
-  }
-  console::CloseConsole();
-}
-#endif
 
 // First run: the default settings written into the Windows directory, or read in place.
 void PrepareSettings() {
@@ -191,10 +151,5 @@ int main(int argc, char** argv) {
       }
     });
   }
-#ifdef QUELVAR_HAS_GAME
   game::RunGame();
-#else
-  RunDemo();
-#endif
-  console::CloseConsole();
 }
