@@ -212,7 +212,7 @@ void HeadlessBackend::WaitEvents(int timeoutMs) {
   // The script is over: ask the window to close, then insist.
   ++closeRequests_;
   if (closeRequests_ == 1) {
-    PostMessage(1, WM_CLOSE);
+    PostMessage(ConsoleWindowHandle, WM_CLOSE);
   } else if (closeRequests_ == 2) {
     PostQuitMessage(255);
   } else {

@@ -746,11 +746,11 @@ class TerminalBackend : public RealTimeBackend {
           PostKeyEvent(input.key, true);
           break;
         case TerminalInput::Kind::FocusIn:
-          if (!focus_) PostMessage(1, WM_SETFOCUS);
+          if (!focus_) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
           focus_ = true;
           break;
         case TerminalInput::Kind::FocusOut:
-          if (focus_) PostMessage(1, WM_KILLFOCUS);
+          if (focus_) PostMessage(ConsoleWindowHandle, WM_KILLFOCUS);
           focus_ = false;
           break;
       }
@@ -760,7 +760,7 @@ class TerminalBackend : public RealTimeBackend {
   void TerminalGone() {
     if (gone_) return;
     gone_ = true;
-    PostMessage(1, WM_CLOSE);
+    PostMessage(ConsoleWindowHandle, WM_CLOSE);
   }
 
   TerminalGrid grid_, shown_;
