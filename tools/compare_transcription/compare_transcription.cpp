@@ -277,6 +277,7 @@ struct Options {
     unsigned seed = 1;
     std::size_t top = 15;
     bool listAll = false;
+    bool listSame = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -290,9 +291,11 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (arg.rfind("--seed=", 0) == 0) options.seed = static_cast<unsigned>(std::stoul(value("--seed=")));
         else if (arg.rfind("--top=", 0) == 0) options.top = std::stoul(value("--top="));
         else if (arg == "--list") options.listAll = true;
+        else if (arg == "--list-all") options.listAll = options.listSame = true;
         else {
             std::cerr << "usage: compare_transcription [--words=FILE] [--sample=N (0: all)] [--seed=N]\n"
-                         "       [--rules=FILE] [--exceptions=FILE] [--top=N] [--list]\n";
+                         "       [--rules=FILE] [--exceptions=FILE] [--top=N] [--list | --list-all]\n"
+                         "--list prints the words that differ, --list-all every word\n";
             return false;
         }
     }
@@ -381,7 +384,7 @@ int main(int argc, char** argv) {
             auto& entry = stressEndings["-" + ending];
             if (entry.first++ == 0) entry.second = word;
         }
-        if (options.listAll && (!phonesEqual || !stressEqual)) {
+        if (options.listAll && (options.listSame || !phonesEqual || !stressEqual)) {
             std::printf("%s%s %s | %s | %s\n", phonesEqual ? " " : "P", stressEqual ? " " : "S", word.c_str(),
                         Show(a).c_str(), Show(b).c_str());
         }
