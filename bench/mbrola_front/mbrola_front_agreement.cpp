@@ -1,8 +1,13 @@
 // Phoneme agreement of the front end with espeak-ng's mb-br4 voice, run by hand.
 //
 // espeak-ng prints br4 phoneme lines (--pho) only when an executable named "mbrola" is
-// first on PATH and the voice file /usr/share/mbrola/br4/br4 exists. Set both up first;
-// without them this tool says so and exits with status 2.
+// first on PATH and a br4 voice file exists. Set both up first; without them this tool
+// says so and exits with status 2. Nothing is synthesized, so the script "mbrola" beside
+// this file will do for the program and any non-empty file for the voice; put it at
+// /usr/share/mbrola/voices/br4, where espeak-ng looks but the game's registry does not:
+//
+//   mkdir -p /usr/share/mbrola/voices && echo br4 > /usr/share/mbrola/voices/br4
+//   PATH=bench/mbrola_front:$PATH build/bench/mbrola_front/mbrola_front_agreement
 //
 //   mbrola_front_agreement [--verbose] [--sentences=FILE] [data folder]
 //
