@@ -489,7 +489,9 @@ void MarkStress(TranslatorWord& word) {
             else pending = p;
             break;
         case 4:
-            if (IsOneOf(c, "aeo")) state = 5;
+            // -ons is the plural of -om, stressed on its o as the singular is ("bombons").
+            if (c == 'n' && at(p - 1) == 'o') pending = p - 1;
+            else if (IsOneOf(c, "aeo")) state = 5;
             else if (IsOneOf(c, "iu")) state = 3;
             break;
         case 5:

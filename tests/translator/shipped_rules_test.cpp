@@ -56,6 +56,7 @@ TEST_F(ShippedRulesTest, NasalVowelsAndDiphthongs) {
         {"põe", "[p/O~y]"},       {"irmã", "[i/r/m/A~]"},    {"mundo", "[m/U~/d/u]"},
         {"fim", "[f/i~]"},        {"bom", "[b/o~]"},         {"um", "[u~]"},
         {"meio", "[m/E^/y/u]"},   {"rainha", "[rr/a/I/nh/a]"}, {"pouco", "[p/O^w/k/u]"},
+        {"saiu", "[s/a/I/w]"},    {"concluiu", "[k/o~/k/l/u/I/w]"},
     });
 }
 

@@ -160,6 +160,8 @@ TEST_F(TranslatorTest, StressFallsWhereThePortugueseRulesPutIt) {
     EXPECT_EQ(Stressed("casas"), "cAsas");
     EXPECT_EQ(Stressed("homem"), "hOmem");
     EXPECT_EQ(Stressed("jardim"), "jardIm");
+    EXPECT_EQ(Stressed("bombons"), "bombOns");
+    EXPECT_EQ(Stressed("homens"), "hOmens");
     EXPECT_EQ(Stressed("nuvem"), "nUvem");
     EXPECT_EQ(Stressed("feliz"), "felIz");
     EXPECT_EQ(Stressed("meu"), "mEu");

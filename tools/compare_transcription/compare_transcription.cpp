@@ -68,10 +68,14 @@ void Normalize(Phones& phones) {
         const std::string& next = phones[i + 1].name;
         if (IsVowelName(phones[i].name) && (next == "m" || next == "n" || next == "N")) phones[i].nasal = false;
     }
-    for (int pass = 0; pass < 2; ++pass) {
+    // Spread until nothing changes: a run of any length shares its nasality (eiam has four).
+    for (bool changed = true; changed;) {
+        changed = false;
         for (std::size_t i = 0; i + 1 < phones.size(); ++i) {
-            if (IsVowelName(phones[i].name) && IsVowelName(phones[i + 1].name) && (phones[i].nasal || phones[i + 1].nasal)) {
+            if (IsVowelName(phones[i].name) && IsVowelName(phones[i + 1].name) &&
+                phones[i].nasal != phones[i + 1].nasal) {
                 phones[i].nasal = phones[i + 1].nasal = true;
+                changed = true;
             }
         }
     }
