@@ -45,7 +45,7 @@ TEST_F(ShippedRulesTest, TheContextsOfX) {
     ExpectAll({
         {"xícara", "[x/I/k/a/r/a]"},   {"exato", "[e^/z/A/t/u]"},       {"táxi", "[t/A/ks/i]"},
         {"próximo", "[p/r/O/s/i/m/u]"}, {"caixa", "[k/A/y/x/a]"},       {"lixo", "[l/I/x/u]"},
-        {"texto", "[t/E^/s/t/u]"},      {"enxame", "[e~/x/A/m/i]"},     {"trouxe", "[t/r/O^/w/s/i]"},
+        {"texto", "[t/E^/s/t/u]"},      {"enxame", "[e~/x/A/m/i]"},     {"trouxe", "[t/r/O^w/s/i]"},
     });
 }
 
