@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,6 +90,22 @@ TEST_F(ShippedRulesTest, RuleFileUsesOnlyTheTranscriptionAlphabet) {
                 }
             }
         }
+    }
+}
+
+// A rule whose context or output is longer than its field is cut on loading and then
+// means something else ("STRA\%" would lose its word end); none may be written so.
+TEST_F(ShippedRulesTest, EveryRuleFitsItsFields) {
+    std::ifstream file(QUELVAR_SOURCE_DATA_DIR "/regras.rgr", std::ios::binary);
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '|') continue;
+        const std::string rule = line.substr(0, line.find('|'));
+        const std::size_t open = rule.find('('), close = rule.find(')'), equals = rule.find('=', close);
+        if (open == std::string::npos || close == std::string::npos || equals == std::string::npos) continue;
+        EXPECT_LE(open, speech::kMaxRuleContextLength) << line;
+        EXPECT_LE(close - open - 1, speech::kMaxRuleMatchLength) << line;
+        EXPECT_LE(equals - close - 1, speech::kMaxRuleContextLength) << line;
+        EXPECT_LE(rule.size() - equals - 1, speech::kMaxRuleOutputLength) << line;
     }
 }
 
