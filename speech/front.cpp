@@ -191,6 +191,8 @@ void SpeakText(std::string_view text) {
   LogSpokenText(text);
   if (EngineActive) {
     SpeakWithEngine(text);
+    // An engine that went for good while taking the text leaves it to the built-in voice.
+    if (!EngineActive) SpeakBuiltIn(text);
   } else {
     SpeakBuiltIn(text);
   }
