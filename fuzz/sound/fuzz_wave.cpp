@@ -21,6 +21,7 @@ const std::string& Setup() {
     platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
     platform::SetProcessExitHook([](int) { std::abort(); });  // a wait that never ends
     console::InitConsole("quelvar-fuzz");
+    std::atexit([] { std::remove(Setup().c_str()); });
     return "/tmp/quelvar-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
   }();
   return path;
