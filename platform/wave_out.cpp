@@ -531,7 +531,9 @@ bool StartAudioCapture(const std::string& path) {
     if (gCapture.stepRegistered) return true;
     gCapture.stepRegistered = true;
   }
-  AddExitStep([] { WriteAudioCapture(); });
+  AddExitStep([] {
+    if (!WriteAudioCapture()) std::fprintf(stderr, "quelvar: the audio file could not be written in full\n");
+  });
   return true;
 }
 
