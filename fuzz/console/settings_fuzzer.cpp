@@ -25,6 +25,9 @@ const std::string& Folder() {
     const char* dir = ::mkdtemp(pattern);
     if (!dir) std::abort();
     std::atexit([] { std::filesystem::remove_all(Folder()); });
+    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+    platform::SetProcessExitHook([](int) { std::abort(); });
+    console::InitConsole("quelvar-fuzz");
     return std::string(dir);
   }();
   return folder;
@@ -39,9 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::fclose(file);
   }
   platform::ForgetProfileFiles();
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  platform::SetProcessExitHook([](int) { std::abort(); });
-  console::InitConsole("quelvar-fuzz");
+  // A new window each time, so that the settings are read again.
+  console::ResetConsoleForTests();
   console::EnsureConsoleWindow();
   console::WriteLine("Ilha de Quelvar");
   if (console::ScreenCharAt(1, 1) != 'I') std::abort();
