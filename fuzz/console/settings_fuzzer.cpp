@@ -20,7 +20,8 @@
 namespace {
 
 const std::string& Folder() {
-  static const std::string folder = [] {
+  // Never destroyed: the removal at exit still needs it.
+  static const std::string& folder = *new std::string([] {
     char pattern[] = "/tmp/quelvar-console-fuzz-XXXXXX";
     const char* dir = ::mkdtemp(pattern);
     if (!dir) std::abort();
@@ -29,7 +30,7 @@ const std::string& Folder() {
     platform::SetProcessExitHook([](int) { std::abort(); });
     console::InitConsole("quelvar-fuzz");
     return std::string(dir);
-  }();
+  }());
   return folder;
 }
 
