@@ -290,6 +290,9 @@ void HeadlessBackend::Caret(bool visible, int x, int y, int, int) {
 
 void HeadlessBackend::PlayLoop(std::span<const uint8_t> waveImage) {
   StopLoop();
+  // Only the latest loops are kept for a look afterwards: a long run must not grow.
+  constexpr std::size_t KeptLoops = 256;
+  if (loops_.size() >= KeptLoops) loops_.erase(loops_.begin(), loops_.begin() + KeptLoops / 2);
   loops_.push_back({nowMs_, 0, std::vector<uint8_t>(waveImage.begin(), waveImage.end())});
 }
 

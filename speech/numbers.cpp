@@ -138,7 +138,7 @@ void SpeakWords(std::string_view words, bool feminine) {
     }
     const std::string path = platform::TranslateWindowsPath(LettersFolder + name + ".wav");
     const std::string found = platform::FindPathIgnoringCase(path).value_or(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(found.c_str(), "rb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) continue;
     const long length = std::ftell(file.get());
     if (length <= static_cast<long>(HeaderBytes) || std::fseek(file.get(), HeaderBytes, SEEK_SET) != 0) continue;

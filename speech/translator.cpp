@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 #include <optional>
+
+#include "platform/files.h"
 
 namespace speech {
 
@@ -84,13 +85,7 @@ std::string_view TrimTrailingBlanks(std::string_view text) {
     return text;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return std::nullopt;
-    return contents;
-}
+std::optional<std::string> ReadWholeFile(const std::string& fileName) { return platform::ReadWholeFile(fileName); }
 
 std::optional<TranslatorRule> ParseRuleLine(std::string_view line) {
     const std::size_t open = line.find('(');

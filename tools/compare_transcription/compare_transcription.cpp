@@ -2,6 +2,7 @@
 // both are brought to one phone set, then the tool reports the share of words with the
 // same phones and with the same stressed syllable, and the commonest differences.
 
+#include "platform/files.h"
 #include "speech/translator.h"
 
 #include <espeak-ng/speak_lib.h>
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -392,8 +394,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::ifstream list(options.wordList, std::ios::binary);
-    if (!list) {
+    const auto listBytes = platform::ReadWholeFile(options.wordList);
+    std::istringstream list(listBytes.value_or(std::string()));
+    if (!listBytes) {
         std::cerr << "cannot read " << options.wordList << "\n";
         return 1;
     }
