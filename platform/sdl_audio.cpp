@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -211,16 +213,52 @@ void AudioMixer::Render(std::span<int16_t> out) {
 
 namespace {
 
+// Frames the device is asked to hold: 256 at 48 kHz, 5.3 ms. A stop is heard at the
+// latest one callback and one buffer later, so this keeps key to silence under 11 ms.
+constexpr Uint16 DeviceBufferFrames = 256;
+
 struct SharedDevice {
   bool tried = false;
   SDL_AudioDeviceID id = 0;
+  int bufferFrames = 0;
   std::unique_ptr<AudioMixer> mixer;
 };
 SharedDevice gDevice;
+std::atomic<AudioCallbackObserver> gObserver{nullptr};
+std::atomic<uint64_t> gStreamedFrames{0};
+std::atomic<uint64_t> gCallbacks{0}, gLateCallbacks{0}, gUnderruns{0};
+int64_t gLastCallbackNs = 0;  // audio thread only
+int64_t gLateAfterNs = 0;     // set before the device starts
+
+int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 void FillFromMixer(void* user, Uint8* stream, int length) {
   auto* mixer = static_cast<AudioMixer*>(user);
-  mixer->Render(std::span<int16_t>(reinterpret_cast<int16_t*>(stream), static_cast<std::size_t>(length) / 2));
+  const AudioCallbackObserver observer = gObserver.load(std::memory_order_acquire);
+  AudioCallbackReport report;
+  report.startNs = SteadyNs();
+  if (gLastCallbackNs != 0 && report.startNs - gLastCallbackNs > gLateAfterNs) {
+    gLateCallbacks.fetch_add(1, std::memory_order_relaxed);
+  }
+  gLastCallbackNs = report.startNs;
+  gCallbacks.fetch_add(1, std::memory_order_relaxed);
+  const uint64_t streamedBefore = gStreamedFrames.load(std::memory_order_relaxed);
+  const std::span<int16_t> out(reinterpret_cast<int16_t*>(stream), static_cast<std::size_t>(length) / 2);
+  mixer->Render(out);
+  if (!observer) return;
+  const auto channels = static_cast<std::size_t>(mixer->Channels());
+  report.frames = static_cast<int>(out.size() / channels);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == 0) continue;
+    const int frame = static_cast<int>(i / channels);
+    if (report.firstSound < 0) report.firstSound = frame;
+    report.lastSound = frame;
+  }
+  report.streamed = gStreamedFrames.load(std::memory_order_relaxed) != streamedBefore;
+  observer(report);
 }
 
 }  // namespace
@@ -228,6 +266,9 @@ void FillFromMixer(void* user, Uint8* stream, int length) {
 AudioMixer* SharedAudioMixer() {
   if (gDevice.tried) return gDevice.mixer.get();
   gDevice.tried = true;
+  // With so small a buffer the audio thread must run when it is due even on a busy
+  // machine: SDL gives it real-time scheduling where it may (unless the user said no).
+  SDL_SetHintWithPriority(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1", SDL_HINT_DEFAULT);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
   // The callback only starts once the device is unpaused, so the mixer can be made for the
   // rate asked for and made again when the device settles on another one.
@@ -235,7 +276,7 @@ AudioMixer* SharedAudioMixer() {
   wanted.freq = 48000;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = 512;  // about 10 ms: a key silences sound within one buffer
+  wanted.samples = DeviceBufferFrames;
   wanted.callback = FillFromMixer;
   SDL_AudioSpec obtained{};
   auto mixer = std::make_unique<AudioMixer>(wanted.freq, wanted.channels);
@@ -260,7 +301,11 @@ AudioMixer* SharedAudioMixer() {
   } else {
     gDevice.id = id;
   }
+  gDevice.bufferFrames = obtained.samples;
   gDevice.mixer = std::move(mixer);
+  gCallbacks = 0, gLateCallbacks = 0, gUnderruns = 0;
+  gLastCallbackNs = 0;
+  gLateAfterNs = 2 * int64_t{1000000000} * obtained.samples / std::max(obtained.freq, 1);
   SDL_PauseAudioDevice(gDevice.id, 0);
   return gDevice.mixer.get();
 }
@@ -270,9 +315,23 @@ void CloseSharedAudio() {
   if (gDevice.id != 0) {
     SDL_CloseAudioDevice(gDevice.id);  // waits for the callback to finish
     gDevice.id = 0;
+    gDevice.bufferFrames = 0;
     gDevice.mixer.reset();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
+}
+
+int SharedAudioBufferFrames() { return gDevice.bufferFrames; }
+
+void SetAudioCallbackObserver(AudioCallbackObserver observer) { gObserver.store(observer, std::memory_order_release); }
+
+void NoteStreamedFrames(std::size_t frames) { gStreamedFrames.fetch_add(frames, std::memory_order_relaxed); }
+
+void NoteStreamUnderrun() { gUnderruns.fetch_add(1, std::memory_order_relaxed); }
+
+AudioDeviceCounts SharedAudioCounts() {
+  return {gCallbacks.load(std::memory_order_relaxed), gLateCallbacks.load(std::memory_order_relaxed),
+          gUnderruns.load(std::memory_order_relaxed)};
 }
 
 }  // namespace platform
