@@ -1,6 +1,8 @@
 #include "platform/sdl_audio.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -235,8 +237,19 @@ int64_t SteadyNs() {
       .count();
 }
 
+// With so small a buffer the audio thread must run when it is due even on a busy machine.
+// SDL raises its priority within normal scheduling; where the system allows it (root, or a
+// real-time limit), it gets round-robin real-time scheduling too. Its work per callback is
+// small and bounded.
+void RaiseAudioThread() {
+  sched_param param{};
+  param.sched_priority = std::min(10, sched_get_priority_max(SCHED_RR));
+  pthread_setschedparam(pthread_self(), SCHED_RR, &param);  // refused without the right: no harm
+}
+
 void FillFromMixer(void* user, Uint8* stream, int length) {
   auto* mixer = static_cast<AudioMixer*>(user);
+  if (gLastCallbackNs == 0) RaiseAudioThread();
   const AudioCallbackObserver observer = gObserver.load(std::memory_order_acquire);
   AudioCallbackReport report;
   report.startNs = SteadyNs();
@@ -266,9 +279,6 @@ void FillFromMixer(void* user, Uint8* stream, int length) {
 AudioMixer* SharedAudioMixer() {
   if (gDevice.tried) return gDevice.mixer.get();
   gDevice.tried = true;
-  // With so small a buffer the audio thread must run when it is due even on a busy
-  // machine: SDL gives it real-time scheduling where it may (unless the user said no).
-  SDL_SetHintWithPriority(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1", SDL_HINT_DEFAULT);
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
   // The callback only starts once the device is unpaused, so the mixer can be made for the
   // rate asked for and made again when the device settles on another one.
