@@ -141,7 +141,7 @@ void WriteConfiguration(int kind) {
 // ---- timing ----
 
 struct Figures {
-  std::vector<double> toSilence, firstAudio;
+  std::vector<double> toSilence, firstAudio, firstSamples;
   int missed = 0;  // trials run again: the key came where nothing played, or no sound came
 };
 
@@ -152,6 +152,15 @@ int64_t FirstHeard(const std::vector<platform::AudioCallbackReport>& reports, in
   for (const auto& r : reports) {
     if (r.startNs < fromNs || r.firstSound < 0) continue;
     return r.startNs + static_cast<int64_t>(BufferNs(rate) + 1e9 * r.firstSound / rate);
+  }
+  return 0;
+}
+
+// When the first of our samples, silent or not, is heard: a stream voice gives its blocks
+// from the start of a callback.
+int64_t FirstStreamed(const std::vector<platform::AudioCallbackReport>& reports, int64_t fromNs, int rate) {
+  for (const auto& r : reports) {
+    if (r.startNs >= fromNs && r.streamed) return r.startNs + static_cast<int64_t>(BufferNs(rate));
   }
   return 0;
 }
@@ -210,7 +219,11 @@ void Measure(const char* name, int kind, int trials, platform::AudioMixer& mixer
     speech::SpeakText(ShortLine);
     speech::WaitUntilSilent();
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const int64_t heard = FirstHeard(ReportsSince(mark), written, rate);
+    const auto firstReports = ReportsSince(mark);
+    const int64_t heard = FirstHeard(firstReports, written, rate);
+    if (const int64_t streamed = FirstStreamed(firstReports, written, rate); streamed > 0) {
+      figures.firstSamples.push_back(static_cast<double>(streamed - written) / 1e6);
+    }
     if (heard > 0) {
       figures.firstAudio.push_back(static_cast<double>(heard - written) / 1e6);
     } else {
@@ -256,6 +269,9 @@ void Measure(const char* name, int kind, int trials, platform::AudioMixer& mixer
   };
   print("key_to_silence_ms", figures.toSilence);
   print("first_audio_ms", figures.firstAudio);
+  // The first samples, even when the voice begins with silence (the MBROLA front end starts
+  // every reply with a pause).
+  print("first_samples_ms", figures.firstSamples);
   std::printf("%s: %zu and %zu trials, %d run again\n", name, figures.toSilence.size(), figures.firstAudio.size(),
               figures.missed);
   std::fflush(stdout);
