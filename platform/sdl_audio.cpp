@@ -264,6 +264,8 @@ void FillFromMixer(void* user, Uint8* stream, int length) {
   if (!observer) return;
   const auto channels = static_cast<std::size_t>(mixer->Channels());
   report.frames = static_cast<int>(out.size() / channels);
+  report.channels = static_cast<int>(channels);
+  report.samples = out.data();
   for (std::size_t i = 0; i < out.size(); ++i) {
     if (out[i] == 0) continue;
     const int frame = static_cast<int>(i / channels);

@@ -99,9 +99,11 @@ int SharedAudioBufferFrames();
 // What one device callback gave, for measuring what a listener hears: when the callback
 // began (steady clock, nanoseconds), the frames it filled, the first and last frame that is
 // not silence (-1 when all is silence), and whether wave-out blocks were being played.
+// The samples are the device's: they are only valid during the call.
 struct AudioCallbackReport {
   int64_t startNs = 0;
-  int frames = 0;
+  int frames = 0, channels = 0;
+  const int16_t* samples = nullptr;  // what the callback filled, frames interleaved
   int firstSound = -1, lastSound = -1;
   bool streamed = false;
 };
