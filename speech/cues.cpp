@@ -119,8 +119,6 @@ std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path
   return kept.bytes;
 }
 
-void ForgetRecordedFiles() { gKept.clear(); }
-
 int PlayRecordedFile(const std::string& path) {
   if (KeyStops()) return 0;
   bool tooLarge = false;

@@ -63,7 +63,5 @@ void PlaySoundBuffer(std::span<const uint8_t> image);
 std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path, bool& tooLarge);
 // PlayWaveFile from the kept copy: the same blocks, the same stops and the same result.
 int PlayRecordedFile(const std::string& path);
-// Forgets every kept recording.
-void ForgetRecordedFiles();
 
 }  // namespace speech
