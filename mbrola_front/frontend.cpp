@@ -265,6 +265,12 @@ bool FrontEndSpeak(std::string_view text) {
 
   mbr.reset_MBR();
   std::size_t pos = 0;
+  // The first samples are handed over as soon as a short block is ready, so that playback
+  // starts while the rest of the reply is synthesized; after that, blocks of half a second.
+  // 'halfSecondPos' follows where the blocks would end if the first were half a second too:
+  // the end of the reply is padded as it would be then, so the samples heard are the same.
+  bool started = false;
+  std::size_t halfSecondPos = 0;
   uint8_t* const data = s.playBuffer.data() + platform::WaveHeaderSize;
   std::string line;
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -284,21 +290,28 @@ bool FrontEndSpeak(std::string_view text) {
         if (std::fwrite(samples, 1, n, s.output.get()) != n || std::fflush(s.output.get()) != 0) result = false;
         continue;
       }
+      if (halfSecondPos + n >= PlayBlockBytes && halfSecondPos > 0) halfSecondPos = 0;
+      halfSecondPos += n;
       if (pos + n >= PlayBlockBytes && pos > 0) {
         HandOver(pos);
         pos = 0;
       }
       std::copy(samples, samples + n, data + pos);
       pos += n;
+      if (!started && pos >= FirstBlockBytes) {
+        HandOver(pos);
+        pos = 0;
+      }
+      started = started || pos == 0;
     }
   }
-  if (!s.fileMode && pos > 0) {
-    if (pos < MinimumBlockBytes) {
-      std::fill(data + pos, data + MinimumBlockBytes, uint8_t{0});
-      pos = MinimumBlockBytes;
-    }
-    HandOver(pos);
+  if (!s.fileMode && halfSecondPos > 0 && halfSecondPos < MinimumBlockBytes) {
+    // The short end of the reply is padded with silence to the smallest block.
+    const std::size_t padding = MinimumBlockBytes - halfSecondPos;
+    std::fill(data + pos, data + pos + padding, uint8_t{0});
+    pos += padding;
   }
+  if (!s.fileMode && pos > 0) HandOver(pos);
 
   speech::FastPlayback = fast;
   speech::CutSpeech = cut;

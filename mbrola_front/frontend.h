@@ -17,6 +17,7 @@ inline constexpr uint32_t MbrolaSampleRate = 16000;
 inline constexpr int ReadBufferSamples = 16000;
 inline constexpr std::size_t PlayBlockBytes = 16000;  // a block is handed over at this size
 inline constexpr std::size_t MinimumBlockBytes = 256;
+inline constexpr std::size_t FirstBlockBytes = 3200;  // 100 ms: the first block of a reply
 
 // Where the front end looks, worked out once from section ORLENTTS of TAMIRE.INI.
 struct FrontEndLocation {

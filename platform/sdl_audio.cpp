@@ -1,8 +1,12 @@
 #include "platform/sdl_audio.h"
 
 #include <SDL.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -211,9 +215,14 @@ void AudioMixer::Render(std::span<int16_t> out) {
 
 namespace {
 
+// Frames the device is asked to hold: 256 at 48 kHz, 5.3 ms. A stop is heard at the
+// latest one callback and one buffer later, so this keeps key to silence under 11 ms.
+constexpr Uint16 DeviceBufferFrames = 256;
+
 struct SharedDevice {
   bool tried = false;
   SDL_AudioDeviceID id = 0;
+  int bufferFrames = 0;
   std::unique_ptr<AudioMixer> mixer;
 };
 SharedDevice gDevice;
@@ -227,9 +236,54 @@ AudioMixer* Failed() {
   return nullptr;
 }
 
+std::atomic<AudioCallbackObserver> gObserver{nullptr};
+std::atomic<uint64_t> gStreamedFrames{0};
+std::atomic<uint64_t> gCallbacks{0}, gLateCallbacks{0}, gUnderruns{0};
+int64_t gLastCallbackNs = 0;  // audio thread only
+int64_t gLateAfterNs = 0;     // set before the device starts
+
+int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// With so small a buffer the audio thread must run when it is due even on a busy machine.
+// SDL raises its priority within normal scheduling; where the system allows it (root, or a
+// real-time limit), it gets round-robin real-time scheduling too. Its work per callback is
+// small and bounded.
+void RaiseAudioThread() {
+  sched_param param{};
+  param.sched_priority = std::min(10, sched_get_priority_max(SCHED_RR));
+  pthread_setschedparam(pthread_self(), SCHED_RR, &param);  // refused without the right: no harm
+}
+
 void FillFromMixer(void* user, Uint8* stream, int length) {
   auto* mixer = static_cast<AudioMixer*>(user);
-  mixer->Render(std::span<int16_t>(reinterpret_cast<int16_t*>(stream), static_cast<std::size_t>(length) / 2));
+  if (gLastCallbackNs == 0) RaiseAudioThread();
+  const AudioCallbackObserver observer = gObserver.load(std::memory_order_acquire);
+  AudioCallbackReport report;
+  report.startNs = SteadyNs();
+  if (gLastCallbackNs != 0 && report.startNs - gLastCallbackNs > gLateAfterNs) {
+    gLateCallbacks.fetch_add(1, std::memory_order_relaxed);
+  }
+  gLastCallbackNs = report.startNs;
+  gCallbacks.fetch_add(1, std::memory_order_relaxed);
+  const uint64_t streamedBefore = gStreamedFrames.load(std::memory_order_relaxed);
+  const std::span<int16_t> out(reinterpret_cast<int16_t*>(stream), static_cast<std::size_t>(length) / 2);
+  mixer->Render(out);
+  if (!observer) return;
+  const auto channels = static_cast<std::size_t>(mixer->Channels());
+  report.frames = static_cast<int>(out.size() / channels);
+  report.channels = static_cast<int>(channels);
+  report.samples = out.data();
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    if (out[i] == 0) continue;
+    const int frame = static_cast<int>(i / channels);
+    if (report.firstSound < 0) report.firstSound = frame;
+    report.lastSound = frame;
+  }
+  report.streamed = gStreamedFrames.load(std::memory_order_relaxed) != streamedBefore;
+  observer(report);
 }
 
 }  // namespace
@@ -245,7 +299,7 @@ AudioMixer* SharedAudioMixer() {
   wanted.freq = 48000;
   wanted.format = AUDIO_S16SYS;
   wanted.channels = 2;
-  wanted.samples = 512;  // about 10 ms: a key silences sound within one buffer
+  wanted.samples = DeviceBufferFrames;
   wanted.callback = FillFromMixer;
   SDL_AudioSpec obtained{};
   auto mixer = std::make_unique<AudioMixer>(wanted.freq, wanted.channels);
@@ -264,7 +318,11 @@ AudioMixer* SharedAudioMixer() {
   } else {
     gDevice.id = id;
   }
+  gDevice.bufferFrames = obtained.samples;
   gDevice.mixer = std::move(mixer);
+  gCallbacks = 0, gLateCallbacks = 0, gUnderruns = 0;
+  gLastCallbackNs = 0;
+  gLateAfterNs = 2 * int64_t{1000000000} * obtained.samples / std::max(obtained.freq, 1);
   SDL_PauseAudioDevice(gDevice.id, 0);
   return gDevice.mixer.get();
 }
@@ -276,9 +334,23 @@ void CloseSharedAudio() {
   if (gDevice.id != 0) {
     SDL_CloseAudioDevice(gDevice.id);  // waits for the callback to finish
     gDevice.id = 0;
+    gDevice.bufferFrames = 0;
     gDevice.mixer.reset();
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
+}
+
+int SharedAudioBufferFrames() { return gDevice.bufferFrames; }
+
+void SetAudioCallbackObserver(AudioCallbackObserver observer) { gObserver.store(observer, std::memory_order_release); }
+
+void NoteStreamedFrames(std::size_t frames) { gStreamedFrames.fetch_add(frames, std::memory_order_relaxed); }
+
+void NoteStreamUnderrun() { gUnderruns.fetch_add(1, std::memory_order_relaxed); }
+
+AudioDeviceCounts SharedAudioCounts() {
+  return {gCallbacks.load(std::memory_order_relaxed), gLateCallbacks.load(std::memory_order_relaxed),
+          gUnderruns.load(std::memory_order_relaxed)};
 }
 
 }  // namespace platform

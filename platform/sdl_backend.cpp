@@ -304,14 +304,16 @@ class SdlBackend : public RealTimeBackend {
   bool OpenWindow(std::string_view title, Size outerSize) override {
     CloseWindow();
     if (!font_) LoadStockFont();
+    // The window is drawn through SDL's software framebuffer, never through a renderer:
+    // an OpenGL stack (software-rendered on many machines) costs a hundred megabytes and
+    // milliseconds a frame for an 80x25 character screen.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const int width = std::max(outerSize.width, 1), height = std::max(outerSize.height, 1);
     window_ = SDL_CreateWindow(Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                                height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window_) return false;
     SDL_SetWindowMaximumSize(window_, width, height);
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-    if (!renderer_ || !MakeImage(width, height)) {
+    if (!MakeImage(width, height)) {
       CloseWindow();
       return false;
     }
@@ -335,15 +337,12 @@ class SdlBackend : public RealTimeBackend {
 
   void CloseWindow() override {
     FreeSnapshot();
-    if (texture_) SDL_DestroyTexture(texture_);
     if (image_) SDL_FreeSurface(image_);
-    if (renderer_) SDL_DestroyRenderer(renderer_);
-    if (window_) SDL_DestroyWindow(window_);
-    texture_ = nullptr;
+    if (window_) SDL_DestroyWindow(window_);  // its surface goes with it
     image_ = nullptr;
     uploadArea_ = Rect{};
     imageDirty_ = false;
-    renderer_ = nullptr;
+    shownSurface_ = nullptr;
     window_ = nullptr;
   }
 
@@ -366,38 +365,52 @@ class SdlBackend : public RealTimeBackend {
     if (!image_) return;
     if (!font_) LoadStockFont();
     const int cellWidth = metrics_.averageWidth, cellHeight = metrics_.height;
-    Fill({x, y, x + cellWidth * static_cast<int>(cp1252.size()), y + cellHeight}, background);
-    // Pixel value for each coverage level, from the background to the foreground.
-    std::array<Uint32, 256> shade;
-    for (int level = 0; level < 256; ++level) {
-      const auto mix = [level](uint8_t from, uint8_t to) {
-        return static_cast<Uint8>((from * (255 - level) + to * level + 127) / 255);
-      };
-      shade[static_cast<std::size_t>(level)] =
-          SDL_MapRGB(image_->format, mix(background.red, foreground.red), mix(background.green, foreground.green),
-                     mix(background.blue, foreground.blue));
+    const auto length = static_cast<int>(cp1252.size());
+    if (cellWidth <= 0 || cellHeight <= 0 || length == 0) return;
+    const Uint32* shade = ShadeTable(foreground, background);
+    // On the cell grid, each cell is drawn only when it changes; a cell that shows what the
+    // one below it showed (the screen moved up a row) is copied from it.
+    const int pitch = RowPitch();
+    const bool onGrid =
+        x >= 0 && y >= 0 && x % cellWidth == 0 && y % pitch == 0 && y + cellHeight <= image_->h && !drawn_.empty();
+    if (!onGrid) {
+      ForgetDrawn({x, y, x + cellWidth * length, y + cellHeight});
+      for (int i = 0; i < length; ++i) DrawCell(x + i * cellWidth, y, static_cast<uint8_t>(cp1252[i]), shade);
+      Touch({x, y, x + cellWidth * length, y + cellHeight});
+      return;
     }
-    const int top = std::max(y, 0), bottom = std::min(y + cellHeight, image_->h);
-    for (std::size_t i = 0; i < cp1252.size(); ++i) {
-      const Coverage& glyph = glyphs_[static_cast<uint8_t>(cp1252[i])];
-      if (glyph.empty()) continue;
-      const int left = x + static_cast<int>(i) * cellWidth;
-      const int from = std::max(left, 0), to = std::min(left + cellWidth, image_->w);
-      for (int py = top; py < bottom; ++py) {
-        auto* row = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(image_->pixels) + py * image_->pitch);
-        const uint8_t* coverage = &glyph[static_cast<std::size_t>((py - y) * cellWidth)];
-        for (int px = from; px < to; ++px) {
-          const uint8_t level = coverage[px - left];
-          if (level != 0) row[px] = shade[level];
-        }
+    const int column = x / cellWidth, row = y / pitch;
+    int changedFrom = length, changedTo = -1;
+    for (int i = 0; i < length; ++i) {
+      const DrawnCell wanted{static_cast<uint8_t>(cp1252[i]), foreground, background, true};
+      const int left = x + i * cellWidth;
+      if (left >= image_->w) break;
+      if (column + i >= drawnColumns_) {
+        // Only partly inside the image: drawn, clipped, every time.
+        DrawCell(left, y, wanted.ch, shade);
+        changedFrom = std::min(changedFrom, i);
+        changedTo = i;
+        continue;
       }
+      DrawnCell& cell = DrawnAt(column + i, row);
+      if (cell == wanted) continue;
+      if (row + 1 < drawnRows_ && DrawnAt(column + i, row + 1) == wanted) {
+        CopyCell(left, y + pitch, left, y);
+      } else {
+        DrawCell(left, y, wanted.ch, shade);
+      }
+      cell = wanted;
+      changedFrom = std::min(changedFrom, i);
+      changedTo = i;
     }
+    if (changedTo >= 0) Touch({x + changedFrom * cellWidth, y, x + (changedTo + 1) * cellWidth, y + cellHeight});
   }
 
   void Fill(const Rect& rect, Rgb colour) override {
     if (!image_) return;
     const Rect clipped = Clip(rect);
     if (clipped.Empty()) return;
+    ForgetDrawn(clipped);
     const SDL_Rect area = ToSdl(clipped);
     SDL_FillRect(image_, &area, SDL_MapRGB(image_->format, colour.red, colour.green, colour.blue));
     Touch(clipped);
@@ -426,6 +439,7 @@ class SdlBackend : public RealTimeBackend {
       const int r = destY > from.top ? rows - 1 - i : i;
       std::memmove(rowAt(destX, destY + r), rowAt(from.left, from.top + r), rowBytes);
     }
+    MoveDrawn(from, destX, destY);
     Touch({destX, destY, destX + (from.right - from.left), destY + rows});
   }
 
@@ -444,6 +458,7 @@ class SdlBackend : public RealTimeBackend {
     if (!snapshot_ || !image_ || source.Empty() || dest.Empty()) return;
     SDL_Rect from = ToSdl(source), to = ToSdl(dest);
     SDL_BlitScaled(snapshot_, &from, image_, &to);
+    ForgetDrawn(dest);
     Touch(dest);
   }
   void FreeSnapshot() override {
@@ -513,26 +528,133 @@ class SdlBackend : public RealTimeBackend {
             std::min(rect.bottom, image_->h)};
   }
 
-  // A new client image (and texture) of this size, keeping what the old one showed.
+  // A new client image of this size, keeping what the old one showed.
   bool MakeImage(int width, int height) {
     SDL_Surface* image = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_XRGB8888);
-    SDL_Texture* texture =
-        SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XRGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!image || !texture) {
-      if (image) SDL_FreeSurface(image);
-      if (texture) SDL_DestroyTexture(texture);
-      return false;
-    }
+    if (!image) return false;
     SDL_SetSurfaceBlendMode(image, SDL_BLENDMODE_NONE);
     SDL_FillRect(image, nullptr, SDL_MapRGB(image->format, 0, 0, 0));
     if (image_) {
       SDL_BlitSurface(image_, nullptr, image, nullptr);
       SDL_FreeSurface(image_);
     }
-    if (texture_) SDL_DestroyTexture(texture_);
     image_ = image;
-    texture_ = texture;
+    shownSurface_ = nullptr;  // everything goes to the window again
+    ResetDrawn();
     return true;
+  }
+
+  // ---- what the cells show ----
+
+  struct DrawnCell {
+    uint8_t ch = 0;
+    Rgb foreground, background;
+    bool known = false;
+    bool operator==(const DrawnCell&) const = default;
+  };
+
+  // Text rows lie a line's height apart: the glyphs' height and the font's leading.
+  int RowPitch() const { return std::max(1, metrics_.height + metrics_.externalLeading); }
+
+  // The grid of whole cells of the image, all unknown. A cell is the glyph area at the
+  // top of its row's pitch.
+  void ResetDrawn() {
+    const int cellWidth = metrics_.averageWidth, cellHeight = RowPitch();
+    drawnColumns_ = image_ && cellWidth > 0 ? image_->w / cellWidth : 0;
+    drawnRows_ = image_ && image_->h >= metrics_.height ? (image_->h - metrics_.height) / cellHeight + 1 : 0;
+    drawn_.assign(static_cast<std::size_t>(drawnColumns_ * drawnRows_), DrawnCell{});
+  }
+  DrawnCell& DrawnAt(int column, int row) { return drawn_[static_cast<std::size_t>(row * drawnColumns_ + column)]; }
+
+  // The cells that touch a rectangle of pixels no longer show what was drawn in them.
+  void ForgetDrawn(const Rect& rect) {
+    const int cellWidth = metrics_.averageWidth, cellHeight = RowPitch();
+    if (drawn_.empty() || cellWidth <= 0 || cellHeight <= 0 || rect.Empty()) return;
+    const int left = std::max(0, rect.left / cellWidth), right = std::min(drawnColumns_ - 1, (rect.right - 1) / cellWidth);
+    const int top = std::max(0, rect.top / cellHeight), bottom = std::min(drawnRows_ - 1, (rect.bottom - 1) / cellHeight);
+    for (int r = top; r <= bottom; ++r) {
+      for (int c = left; c <= right; ++c) DrawnAt(c, r) = DrawnCell{};
+    }
+  }
+
+  // Pixels moved from 'from' to (destX, destY): whole cells moved on the grid keep what
+  // they show; everything else at the destination is unknown.
+  void MoveDrawn(const Rect& from, int destX, int destY) {
+    const int cellWidth = metrics_.averageWidth, cellHeight = RowPitch();
+    const Rect to{destX, destY, destX + (from.right - from.left), destY + (from.bottom - from.top)};
+    if (drawn_.empty() || cellWidth <= 0 || cellHeight <= 0) return;
+    const bool aligned = from.left % cellWidth == 0 && from.top % cellHeight == 0 && destX % cellWidth == 0 &&
+                         destY % cellHeight == 0;
+    if (!aligned) {
+      ForgetDrawn(to);
+      return;
+    }
+    std::vector<DrawnCell> moved;
+    const int columns = (from.right - from.left) / cellWidth, rows = (from.bottom - from.top) / cellHeight;
+    const int c0 = from.left / cellWidth, r0 = from.top / cellHeight;
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c) {
+        const bool inside = c0 + c < drawnColumns_ && r0 + r < drawnRows_;
+        moved.push_back(inside ? DrawnAt(c0 + c, r0 + r) : DrawnCell{});
+      }
+    }
+    ForgetDrawn(to);
+    const int d0 = destX / cellWidth, e0 = destY / cellHeight;
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c) {
+        if (d0 + c < drawnColumns_ && e0 + r < drawnRows_) DrawnAt(d0 + c, e0 + r) = moved[static_cast<std::size_t>(r * columns + c)];
+      }
+    }
+  }
+
+  // Pixel values for each coverage level, from the background to the foreground; kept for
+  // the last pair of colours.
+  const Uint32* ShadeTable(Rgb foreground, Rgb background) {
+    if (shadeKnown_ && shadeForeground_ == foreground && shadeBackground_ == background && shadeFormat_ == image_->format) {
+      return shade_.data();
+    }
+    for (int level = 0; level < 256; ++level) {
+      const auto mix = [level](uint8_t from, uint8_t to) {
+        return static_cast<Uint8>((from * (255 - level) + to * level + 127) / 255);
+      };
+      shade_[static_cast<std::size_t>(level)] =
+          SDL_MapRGB(image_->format, mix(background.red, foreground.red), mix(background.green, foreground.green),
+                     mix(background.blue, foreground.blue));
+    }
+    shadeKnown_ = true;
+    shadeForeground_ = foreground;
+    shadeBackground_ = background;
+    shadeFormat_ = image_->format;
+    return shade_.data();
+  }
+
+  // One character cell: its background, then the glyph's coverage over it (clipped).
+  void DrawCell(int left, int y, uint8_t ch, const Uint32* shade) {
+    const int cellWidth = metrics_.averageWidth, cellHeight = metrics_.height;
+    const Rect cell = Clip({left, y, left + cellWidth, y + cellHeight});
+    if (cell.Empty()) return;
+    const SDL_Rect area = ToSdl(cell);
+    SDL_FillRect(image_, &area, shade[0]);
+    const Coverage& glyph = glyphs_[ch];
+    if (glyph.empty()) return;
+    for (int py = cell.top; py < cell.bottom; ++py) {
+      auto* row = reinterpret_cast<Uint32*>(static_cast<uint8_t*>(image_->pixels) + py * image_->pitch);
+      const uint8_t* coverage = &glyph[static_cast<std::size_t>((py - y) * cellWidth)];
+      for (int px = cell.left; px < cell.right; ++px) {
+        const uint8_t level = coverage[px - left];
+        if (level != 0) row[px] = shade[level];
+      }
+    }
+  }
+
+  // Copies one whole cell's pixels (both cells lie inside the image).
+  void CopyCell(int fromX, int fromY, int toX, int toY) {
+    const int cellWidth = metrics_.averageWidth, cellHeight = metrics_.height;
+    auto* pixels = static_cast<uint8_t*>(image_->pixels);
+    for (int r = 0; r < cellHeight; ++r) {
+      std::memcpy(pixels + (toY + r) * image_->pitch + toX * 4, pixels + (fromY + r) * image_->pitch + fromX * 4,
+                  static_cast<std::size_t>(cellWidth) * 4);
+    }
   }
 
   bool NeedsShow() const { return window_ && imageDirty_; }
@@ -556,27 +678,40 @@ class SdlBackend : public RealTimeBackend {
     imageDirty_ = true;
   }
 
-  // Uploads the image with the caret inverted into the uploaded copy, and presents it.
+  // Copies the changed part of the image, with the caret inverted, to the window's own
+  // surface and shows that part. The window surface is SDL's software framebuffer (shared
+  // memory with the X server where it can): no OpenGL stack is loaded for it.
   void Show() {
     lastPresentMs_ = NowMs();
     if (!window_ || !image_) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(window_);
+    if (!surface) return;
+    if (surface != shownSurface_ || surface->w != shownSize_.width || surface->h != shownSize_.height) {
+      // A new or resized window surface: all of it, black beyond the image.
+      SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+      shownSurface_ = surface;
+      shownSize_ = {surface->w, surface->h};
+      uploadArea_ = {0, 0, image_->w, image_->h};
+      fullShow_ = true;
+    }
+    SDL_Rect area = ToSdl(uploadArea_);
     if (!uploadArea_.Empty()) {
       const SDL_Rect caret = CaretArea();
-      const SDL_Rect area = ToSdl(uploadArea_);
       InvertArea(caret);
-      SDL_UpdateTexture(texture_, &area, static_cast<uint8_t*>(image_->pixels) + area.y * image_->pitch + area.x * 4,
-                        image_->pitch);
+      SDL_Rect to = area;
+      SDL_BlitSurface(image_, &area, surface, &to);
       InvertArea(caret);
       uploadArea_ = Rect{};
     }
     imageDirty_ = false;
-    int width = 0, height = 0;
-    SDL_GetWindowSize(window_, &width, &height);
-    const SDL_Rect shown{0, 0, std::min(width, image_->w), std::min(height, image_->h)};
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, &shown, &shown);
-    SDL_RenderPresent(renderer_);
+    if (fullShow_) {
+      SDL_UpdateWindowSurface(window_);
+      fullShow_ = false;
+      return;
+    }
+    const SDL_Rect bounds{0, 0, surface->w, surface->h};
+    SDL_Rect shown{};
+    if (SDL_IntersectRect(&area, &bounds, &shown)) SDL_UpdateWindowSurfaceRects(window_, &shown, 1);
   }
 
   SDL_Rect CaretArea() const {
@@ -611,6 +746,7 @@ class SdlBackend : public RealTimeBackend {
     if (font_) TTF_CloseFont(font_);
     font_ = font;
     BuildAtlas(pixelWidth);
+    if (image_) ResetDrawn();
     return true;
   }
 
@@ -622,6 +758,7 @@ class SdlBackend : public RealTimeBackend {
     // No font at all: text shows as its background only, in cells of a usual size.
     metrics_ = {8, StockFontHeight, 0, 12, 0};
     for (auto& glyph : glyphs_) glyph.clear();
+    if (image_) ResetDrawn();
   }
 
   // Draws the 256 Windows-1252 characters once, as coverage images of one cell each.
@@ -788,8 +925,15 @@ class SdlBackend : public RealTimeBackend {
   AudioMixer* audio_ = nullptr;
 
   SDL_Window* window_ = nullptr;
-  SDL_Renderer* renderer_ = nullptr;
-  SDL_Texture* texture_ = nullptr;
+  std::vector<DrawnCell> drawn_;  // by row, then column
+  int drawnColumns_ = 0, drawnRows_ = 0;
+  std::array<Uint32, 256> shade_{};
+  bool shadeKnown_ = false;
+  Rgb shadeForeground_, shadeBackground_;
+  const SDL_PixelFormat* shadeFormat_ = nullptr;
+  SDL_Surface* shownSurface_ = nullptr;  // the window surface last drawn to (owned by SDL)
+  Size shownSize_;
+  bool fullShow_ = false;
   SDL_Surface* image_ = nullptr;
   SDL_Surface* snapshot_ = nullptr;
   bool imageDirty_ = false;  // a present is due

@@ -304,6 +304,13 @@ class StreamVoice final : public AudioVoice {
     const uint64_t step =
         (static_cast<uint64_t>(format_.sampleRate) << 32) / static_cast<uint64_t>(std::max(sampleRate, 1));
     const auto outChannels = static_cast<std::size_t>(channels);
+    given_ = 0;
+    const struct Report {
+      const std::size_t& given;
+      ~Report() {
+        if (given > 0) NoteStreamedFrames(given);
+      }
+    } report{given_};
     for (std::size_t i = 0; i < frames; ++i) {
       int32_t* out = &mix[i * outChannels];
       while (phase_ >= One) {
@@ -318,6 +325,7 @@ class StreamVoice final : public AudioVoice {
             previous_[0] = previous_[1] = next_[0] = next_[1] = 0;
             phase_ = One;
             holding_ = false;
+            starved_ = true;
           }
           return true;
         }
@@ -348,6 +356,11 @@ class StreamVoice final : public AudioVoice {
 
   void Write(WaveHeader& header) {
     std::lock_guard lock(mutex_);
+    if (starved_) {
+      // The blocks before this one have all been played: the listener heard a gap.
+      NoteStreamUnderrun();
+      starved_ = false;
+    }
     header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
     queue_.push_back(&header);
   }
@@ -363,6 +376,7 @@ class StreamVoice final : public AudioVoice {
     previous_[0] = previous_[1] = next_[0] = next_[1] = 0;
     phase_ = One;
     holding_ = false;
+    starved_ = false;
   }
 
   bool Queued() {
@@ -383,6 +397,7 @@ class StreamVoice final : public AudioVoice {
       if (has) {
         ReadFrame(format_, block->data + offset_, left, right);
         offset_ += align;
+        ++given_;
       }
       if (offset_ + align > block->bufferLength) {
         queue_.pop_front();
@@ -402,6 +417,8 @@ class StreamVoice final : public AudioVoice {
   int32_t previous_[2] = {0, 0}, next_[2] = {0, 0};
   uint64_t phase_ = One;  // 32.32, between previous_ and next_
   bool holding_ = false;  // next_ holds a frame not yet given
+  std::size_t given_ = 0;  // frames taken from blocks in this MixInto
+  bool starved_ = false;   // the blocks ran out while sound was flowing
 };
 
 class MixerWaveOut final : public WaveOutDevice {

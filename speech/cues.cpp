@@ -1,10 +1,15 @@
 #include "speech/cues.h"
 
+#include <sys/stat.h>
+
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <random>
+#include <unordered_map>
 
 #include "console/keyboard.h"
+#include "platform/files.h"
 #include "platform/riff.h"
 #include "platform/win.h"
 #include "speech/engine.h"
@@ -44,7 +49,134 @@ void PlayImageAndWait(std::span<const uint8_t> image) {
   WaitUntilQuiet();
 }
 
+// ---- kept recordings ----
+
+// Recordings are small (a letter, a word); a larger file is read from disk each time.
+constexpr std::size_t KeptFileLimit = 4 << 20;
+
+struct KeptFile {
+  std::string found;  // the file read; empty when there was none
+  struct stat info {};
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
+};
+std::unordered_map<std::string, KeptFile> gKept;  // by the Linux path asked for
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Reads the file into 'kept'; false when it is too large to keep.
+bool ReadKept(const std::string& translated, KeptFile& kept) {
+  kept = KeptFile{};
+  const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(found.c_str(), "rb"), std::fclose);
+  if (!file) return true;
+  struct stat info{};
+  if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  if (static_cast<uint64_t>(info.st_size) > KeptFileLimit) return false;
+  auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(info.st_size));
+  bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file.get()));
+  kept.found = found;
+  kept.info = info;
+  kept.bytes = std::move(bytes);
+  return true;
+}
+
+uint32_t Le32(const uint8_t* at) {
+  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
+         (static_cast<uint32_t>(at[3]) << 24);
+}
+uint16_t Le16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
+bool SameTagIgnoringCase(const uint8_t* at, const char* tag) {
+  for (int i = 0; i < 4; ++i) {
+    auto a = static_cast<char>(at[i]);
+    char b = tag[i];
+    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
+    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
+    if (a != b) return false;
+  }
+  return true;
+}
+
+bool KeyStops() { return KeyStopsPlayback && console::KeyAvailable(); }
+
 }  // namespace
+
+std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path, bool& tooLarge) {
+  tooLarge = false;
+  const std::string translated = platform::TranslateWindowsPath(path);
+  auto [entry, added] = gKept.try_emplace(translated);
+  KeptFile& kept = entry->second;
+  struct stat now{};
+  const bool present = ::stat(kept.found.empty() ? translated.c_str() : kept.found.c_str(), &now) == 0;
+  const bool current = !added && (kept.found.empty() ? !present : present && SameFile(now, kept.info));
+  if (!current && !ReadKept(translated, kept)) {
+    gKept.erase(entry);
+    tooLarge = true;
+    return nullptr;
+  }
+  return kept.bytes;
+}
+
+int PlayRecordedFile(const std::string& path) {
+  if (KeyStops()) return 0;
+  bool tooLarge = false;
+  const auto kept = RecordedFile(path, tooLarge);
+  if (tooLarge) return PlayWaveFile(path);
+  if (!kept) return -1;
+  // Read as PlayWaveFile reads the file: the same checks, the same blocks, the same result.
+  const std::vector<uint8_t>& file = *kept;
+  std::size_t at = 0;
+  const auto take = [&](std::size_t n) -> const uint8_t* {
+    if (at > file.size() || file.size() - at < n) return nullptr;
+    at += n;
+    return file.data() + at - n;
+  };
+  const uint8_t* riff = take(12);
+  if (!riff || !SameTagIgnoringCase(riff, "RIFF")) return -1;
+  const uint8_t* chunk = take(8);
+  if (!chunk || !SameTagIgnoringCase(chunk, "fmt ")) return -1;
+  const uint32_t formatSize = Le32(chunk + 4);
+  const uint8_t* format = formatSize < 16 ? nullptr : take(16);
+  if (!format) return -1;
+  const uint16_t channels = Le16(format + 2);
+  const uint32_t rate = Le32(format + 4);
+  const uint16_t bits = Le16(format + 14);
+  at += formatSize - 16;  // past the end is found by the next read
+  for (;;) {
+    chunk = take(8);
+    if (!chunk) return -1;
+    if (SameTagIgnoringCase(chunk, "data")) break;
+    at += Le32(chunk + 4);
+  }
+  int result = 0;
+  uint32_t remaining = Le32(chunk + 4);
+  while (remaining > 0) {
+    std::size_t block = WaveBlockSize;
+    if (remaining <= WaveBlockSize) {
+      block = remaining;
+    } else if (remaining < WaveBlockSize + 256) {
+      block = WaveBlockSize - 256;  // the last block keeps more than 256 bytes
+    }
+    const std::size_t got = at < file.size() ? std::min(block, file.size() - at) : 0;
+    if (got == 0) {
+      result = -1;
+      break;
+    }
+    result = PlayPcm({file.data() + at, got}, static_cast<int>(rate), bits, channels);
+    at += got;
+    if (result != 0) break;
+    if (got < block) {
+      result = -1;  // the file ends before its data chunk does
+      break;
+    }
+    remaining -= static_cast<uint32_t>(got);
+    if (KeyStops()) break;
+  }
+  while (WaveBusy()) platform::WaitMessage();
+  return result;
+}
 
 bool EngineActive = false;
 int EngineType = 4;
@@ -64,13 +196,13 @@ void SpellText(std::string_view text) {
 
 void PlayCharSound(uint8_t code) {
   WaitSpeech();
-  PlayWaveFile(LettersFolder + "_" + std::to_string(code) + ".wav");
+  PlayRecordedFile(LettersFolder + "_" + std::to_string(code) + ".wav");
 }
 
 void PlaySoundFile(std::string_view name) {
   WaitSpeech();
   const std::string& folder = !name.empty() && name.front() == '_' ? LettersFolder : SoundFolder;
-  PlayWaveFile(folder + std::string(name) + ".wav");
+  PlayRecordedFile(folder + std::string(name) + ".wav");
 }
 
 void PlayClick() {
@@ -142,7 +274,7 @@ void PlayDialTones(std::string_view text) {
     // A waiting key ends the dialling, pauses and all.
     if (console::KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
-      PlayWaveFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
+      PlayRecordedFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
       WaitUntilQuiet();
       console::Pause(100);
     } else if (c == ',') {

@@ -4,9 +4,11 @@
 // whatever sounds.
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace speech {
 
@@ -52,5 +54,14 @@ void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate,
                      uint16_t bits);
 // Waits for engine speech, plays an in-memory wave image and waits until it has ended.
 void PlaySoundBuffer(std::span<const uint8_t> image);
+
+// ---- recordings kept after their first use ----
+// The bytes of a recorded sound file (a path in Windows or Linux form, found without regard
+// to case), read once and kept; every later use costs one look at the file's status, and a
+// file that changed is read again. Nothing when the file cannot be read, or when it is
+// larger than is worth keeping ('tooLarge' then says so and the caller reads the file).
+std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path, bool& tooLarge);
+// PlayWaveFile from the kept copy: the same blocks, the same stops and the same result.
+int PlayRecordedFile(const std::string& path);
 
 }  // namespace speech

@@ -1,6 +1,7 @@
 #include "speech/diphone.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,6 +27,9 @@ constexpr uint8_t SilenceLevel = 128;
 struct Database {
   std::vector<DiphoneRecord> index;
   int soundFile = -1;
+  // The whole sound file, mapped once: a unit is copied out of it without a system call.
+  const uint8_t* sound = nullptr;
+  std::size_t soundSize = 0;
   std::string folder;
 };
 
@@ -46,14 +50,6 @@ bool IsStressedVowel(char c) { return std::strchr("AEIOU", c) != nullptr && c !=
 
 bool EndsWith(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
-}
-
-std::string UpperAscii(std::string_view name) {
-  std::string upper(name);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return upper;
 }
 
 uint32_t ReadLittleEndian(std::span<const uint8_t> bytes) {
@@ -113,9 +109,10 @@ bool AppendUnit(std::string_view name, bool stressed, double factor) {
   kept = std::clamp<int64_t>(kept, 0, length);
   const auto wanted = static_cast<std::size_t>(static_cast<double>(kept) * std::clamp(factor, 0.0, 1.0));
   const std::size_t room = MakeRoom(wanted);
-  const ssize_t got = ::pread(gDatabase.soundFile, gSynthesis.buffer.data() + gSynthesis.write, room,
-                              static_cast<off_t>(record->offset));
-  if (got > 0) gSynthesis.write += static_cast<std::size_t>(got);
+  // The index was checked against the file's size when the database was opened.
+  const std::size_t got = std::min<std::size_t>(room, gDatabase.soundSize - std::min<std::size_t>(record->offset, gDatabase.soundSize));
+  if (got > 0) std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, gDatabase.sound + record->offset, got);
+  gSynthesis.write += got;
   return true;
 }
 
@@ -134,9 +131,8 @@ bool SameId(const uint8_t* id, const char* expected) {
   return true;
 }
 
-// Appends the samples of LettersFolder + name + ".wav" as they are (an 11025 Hz 8-bit mono
-// recording); false when the file is missing, not a wave file or has no samples.
-bool AppendRecording(std::string_view name) {
+// AppendRecording for a file too large to keep: read from the file itself.
+bool AppendRecordingFromFile(std::string_view name) {
   const std::string windowsPath = LettersFolder + std::string(name) + ".wav";
   const auto path = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(windowsPath));
   if (!path) return false;
@@ -157,6 +153,42 @@ bool AppendRecording(std::string_view name) {
   const std::size_t room = MakeRoom(size);
   const std::size_t got = std::fread(gSynthesis.buffer.data() + gSynthesis.write, 1, room, file.get());
   if (got == 0) return false;
+  gSynthesis.write += got;
+  return true;
+}
+
+// Appends the samples of LettersFolder + name + ".wav" as they are (an 11025 Hz 8-bit mono
+// recording); false when the file is missing, not a wave file or has no samples. The
+// recording is read once and kept.
+bool AppendRecording(std::string_view name) {
+  bool tooLarge = false;
+  const auto kept = RecordedFile(LettersFolder + std::string(name) + ".wav", tooLarge);
+  if (tooLarge) return AppendRecordingFromFile(name);
+  if (!kept) return false;
+  const std::vector<uint8_t>& file = *kept;
+  std::size_t at = 0;
+  const auto take = [&](std::size_t n) -> const uint8_t* {
+    if (at > file.size() || file.size() - at < n) return nullptr;
+    at += n;
+    return file.data() + at - n;
+  };
+  const uint8_t* header = take(12);
+  if (!header || !SameId(header, "RIFF")) return false;
+  const uint8_t* chunk = take(8);
+  if (!chunk || !SameId(chunk, "fmt ")) return false;
+  uint32_t size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
+  for (;;) {
+    at += size;  // past the end is found by the next read
+    chunk = take(8);
+    if (!chunk) return false;
+    size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
+    if (SameId(chunk, "data")) break;
+  }
+  if (size == 0) return false;
+  const std::size_t room = MakeRoom(size);
+  const std::size_t got = at < file.size() ? std::min(room, file.size() - at) : 0;
+  if (got == 0) return false;
+  std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, file.data() + at, got);
   gSynthesis.write += got;
   return true;
 }
@@ -266,12 +298,28 @@ bool ParseDiphoneIndex(std::span<const uint8_t> bytes, std::vector<DiphoneRecord
   return true;
 }
 
+namespace {
+
+// Orders a record's name against the upper-cased name as std::string::compare would order
+// it against an upper-cased copy: bytes as unsigned values, a prefix first.
+int CompareWithUpper(std::string_view record, std::string_view name) {
+  const std::size_t common = std::min(record.size(), name.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    char c = name[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    const auto a = static_cast<uint8_t>(record[i]), b = static_cast<uint8_t>(c);
+    if (a != b) return a < b ? -1 : 1;
+  }
+  return record.size() < name.size() ? -1 : (record.size() > name.size() ? 1 : 0);
+}
+
+}  // namespace
+
 const DiphoneRecord* FindDiphoneUnit(std::span<const DiphoneRecord> records, std::string_view name) {
-  const std::string key = UpperAscii(name);
   std::size_t first = 0, last = records.size();
   while (first < last) {
     const std::size_t middle = first + (last - first) / 2;
-    const int order = records[middle].name.compare(key);
+    const int order = CompareWithUpper(records[middle].name, name);
     if (order == 0) return &records[middle];
     if (order < 0) {
       first = middle + 1;
@@ -313,13 +361,22 @@ bool OpenDiphoneDatabase() {
     ::close(sound);
     return false;
   }
+  const auto size = static_cast<std::size_t>(info.st_size);
+  void* mapped = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, sound, 0) : nullptr;
+  if (mapped == MAP_FAILED) {
+    ::close(sound);
+    return false;
+  }
   gDatabase.index = std::move(index);
   gDatabase.soundFile = sound;
+  gDatabase.sound = static_cast<const uint8_t*>(mapped);
+  gDatabase.soundSize = mapped ? size : 0;
   gDatabase.folder = *folder;
   return true;
 }
 
 void CloseDiphoneDatabase() {
+  if (gDatabase.sound) ::munmap(const_cast<uint8_t*>(gDatabase.sound), gDatabase.soundSize);
   if (gDatabase.soundFile >= 0) ::close(gDatabase.soundFile);
   gDatabase = Database{};
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -59,6 +60,46 @@ void BM_WindowWrite(benchmark::State& state) {
   WriteLines(state);
 }
 BENCHMARK(BM_WindowWrite);
+
+// What the process holds: resident memory and whether an OpenGL stack is mapped.
+void ReportProcess(benchmark::State& state) {
+  std::ifstream maps("/proc/self/maps");
+  bool gl = false;
+  for (std::string line; std::getline(maps, line);) {
+    gl = gl || line.find("libGL") != std::string::npos || line.find("libLLVM") != std::string::npos ||
+         line.find("libEGL") != std::string::npos;
+  }
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) state.counters["rss_mb"] = std::stod(line.substr(6)) / 1024.0;
+  }
+  state.counters["gl_mapped"] = gl ? 1 : 0;
+}
+
+// Every line shown on the screen before the next is written, as when the game writes a line
+// and speaks it: Time and CPU are per scrolled line, wall and processor.
+void BM_WindowLineShown(benchmark::State& state) {
+  std::string error;
+  auto backend = platform::CreateWindowBackend(error);
+  if (!backend) {
+    state.SkipWithError(("no window: " + error).c_str());
+    return;
+  }
+  Prepare(std::move(backend));
+  console::MoveCursor(1, 25);
+  // Lines that differ, as a story's do.
+  std::string line = std::string(79, 'x') + "\r\n";
+  uint64_t n = 0;
+  for (auto _ : state) {
+    const std::string number = std::to_string(++n);
+    std::copy(number.begin(), number.end(), line.begin() + 70);
+    line[static_cast<std::size_t>(n % 60)] = static_cast<char>('a' + n % 26);
+    console::Write(line);
+    platform::CurrentBackend().Present(true);
+  }
+  ReportProcess(state);
+}
+BENCHMARK(BM_WindowLineShown)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace

@@ -3,7 +3,8 @@
 // another thread posts a key at a random moment. Reported: the median and the maximum time
 // from the posted key until the engine was told to be silent (kind 4: its audio reset,
 // which empties our device at once; kind 5: the purge request to speech-dispatcher) and
-// until the program's wait returned. Real time, SDL's dummy audio driver.
+// until the program's wait returned. These are times inside the program, not what is
+// heard: bench/latency times the sound at the device. Real time, SDL's dummy audio driver.
 // Kind 5 needs a reachable speech-dispatcher (SPEECHD_ADDRESS); without one it is skipped.
 
 #include <random>
@@ -64,8 +65,8 @@ void BargeIn(benchmark::State& state, int kind) {
   }
   speech::EngineClose();
   speech::EngineActive = false;
-  bench::ReportMedianAndMax(state, "stop", std::move(toStop));
-  bench::ReportMedianAndMax(state, "wait", std::move(toReturn));
+  bench::ReportMedianAndMax(state, "stop_called", std::move(toStop));
+  bench::ReportMedianAndMax(state, "wait_returned", std::move(toReturn));
   platform::CloseSharedAudio();
 }
 

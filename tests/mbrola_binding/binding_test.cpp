@@ -220,7 +220,8 @@ TEST_F(BindingLoadTest, SamplesAreHandedOverInHalfSecondBlocksUncutAndAtTheirOwn
   ASSERT_TRUE(FrontEndSpeak("a"));
   std::vector<std::size_t> sizes;
   for (const auto& block : Blocks()) sizes.push_back(block.size());
-  EXPECT_EQ(sizes, (std::vector<std::size_t>{12000, 12000, 12000, 4000}));
+  // The first chunk goes at once; then blocks end where the next chunk would reach 16000.
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{6000, 12000, 12000, 10000}));
   for (const auto& block : platform::NullWaveOutLog().blocks) {
     EXPECT_EQ(block.format.sampleRate, 16000u);
     EXPECT_EQ(block.format.bitsPerSample, 16);
@@ -236,6 +237,21 @@ TEST_F(BindingLoadTest, SamplesAreHandedOverInHalfSecondBlocksUncutAndAtTheirOwn
   sizes.clear();
   for (const auto& block : Blocks()) sizes.push_back(block.size());
   EXPECT_EQ(sizes, (std::vector<std::size_t>{32000, 32000, 16000}));
+}
+
+TEST_F(BindingLoadTest, AShortEndIsPaddedAsIfTheFirstBlockHadBeenHalfASecond) {
+  // Ten chunks of 1580 bytes and one of 200: in half-second blocks the 200 bytes would end
+  // the reply alone and be padded to 256. The first block goes early (4740 bytes), so the
+  // end lands elsewhere, but it is padded the same.
+  ConfigureFake(8000, 790);
+  ASSERT_TRUE(OpenFake());
+  ASSERT_TRUE(FrontEndSpeak("a"));
+  std::vector<std::size_t> sizes;
+  for (const auto& block : Blocks()) sizes.push_back(block.size());
+  EXPECT_EQ(sizes, (std::vector<std::size_t>{4740, 11316}));
+  const auto& last = Blocks().back();
+  EXPECT_TRUE(std::all_of(last.end() - 56, last.end(), [](uint8_t b) { return b == 0; }));
+  EXPECT_NE(last[last.size() - 57] | last[last.size() - 58], 0);
 }
 
 TEST_F(BindingLoadTest, LibraryErrorsResetItAndTheRestIsStillSpoken) {

@@ -74,11 +74,35 @@ TEST_F(SpeakTest, ASentenceSoundsAsLongAsItsPhonemesAndEveryLineIsLogged) {
     }
   }
   EXPECT_GT(peak, 3000);
-  // Blocks of about half a second.
-  for (std::size_t i = 0; i + 1 < Blocks().size(); ++i) {
+  // A short first block, so that playback starts at once, then blocks of about half a second.
+  ASSERT_GE(Blocks().size(), 2u);
+  EXPECT_GE(Blocks()[0].size(), FirstBlockBytes);
+  EXPECT_LT(Blocks()[0].size(), 16000u);
+  for (std::size_t i = 1; i + 1 < Blocks().size(); ++i) {
     EXPECT_GE(Blocks()[i].size(), 8000u);
     EXPECT_LE(Blocks()[i].size(), 32000u);
   }
+}
+
+// Played or written to a file, a reply is the same samples: the early first block changes
+// where blocks end, not what is heard.
+TEST_F(SpeakTest, PlayedSamplesAreTheSamplesOfTheWholeUtterance) {
+  const std::string path = root_ + "/frase.wav";
+  FrontEndSetOutputFile(path);
+  ASSERT_TRUE(Open("mbrola.dll"));
+  ASSERT_TRUE(FrontEndSpeak(Sentence));
+  FrontEndClose();
+  std::ifstream file(path, std::ios::binary);
+  std::vector<uint8_t> written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_GT(written.size(), 44u + 5 * 32000);
+  written.erase(written.begin(), written.begin() + 44);
+
+  FrontEndSetOutputFile("");
+  ASSERT_TRUE(Open("mbrola.dll"));
+  ASSERT_TRUE(FrontEndSpeak(Sentence));
+  std::vector<uint8_t> played;
+  for (const auto& block : Blocks()) played.insert(played.end(), block.begin(), block.end());
+  EXPECT_TRUE(played == written) << played.size() << " bytes played, " << written.size() << " written";
 }
 
 TEST_F(SpeakTest, AKeyPressedMidSentenceStopsIt) {

@@ -4,7 +4,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/sdl_backend.h"
 
@@ -124,6 +126,41 @@ TEST_F(WindowBackend, CopyMovesPixelsLikeAScrollInBothDirections) {
   backend_->Copy({width - 5, 0, width + 100, 10}, -3, -4);
   backend_->Fill({-5, -5, 1 << 20, 3}, Blue);
   EXPECT_EQ(Pixel(width - 1, 2), Blue);
+}
+
+// Cells are redrawn only when they change, and a row that moved up is copied from below:
+// whatever the order of drawing, the image must be what drawing the screen afresh gives.
+TEST_F(WindowBackend, RedrawnScreensLookAsIfDrawnAfresh) {
+  Open();
+  std::vector<std::string> rows;
+  for (int r = 0; r < 26; ++r) rows.push_back(std::to_string(r * 7919) + " linha " + std::string(static_cast<std::size_t>(r % 9), 'x'));
+  const auto colourOf = [](int r) { return r % 3 == 0 ? Yellow : Red; };
+  const auto draw = [&](int first) {
+    for (int r = 0; r < 25; ++r) {
+      std::string text = rows[static_cast<std::size_t>(first + r)];
+      text.resize(80, ' ');
+      backend_->DrawText(0, r * cellHeight_, text, colourOf(first + r), r % 2 ? Blue : Black);
+    }
+  };
+  const auto image = [&] {
+    std::vector<Rgb> pixels;
+    for (int y = 0; y < 25 * cellHeight_; y += 2) {
+      for (int x = 0; x < 80 * cellWidth_; x += 3) pixels.push_back(Pixel(x, y));
+    }
+    return pixels;
+  };
+  draw(0);
+  draw(1);  // the screen moved up a row; the backgrounds did not move with it
+  const auto scrolled = image();
+  backend_->Fill({0, 0, 80 * cellWidth_, 25 * cellHeight_}, Black);
+  draw(1);
+  EXPECT_TRUE(image() == scrolled);
+
+  // Moved by a pixel copy, then painted over in part: the cells know what they show.
+  backend_->Copy({0, cellHeight_, 80 * cellWidth_, 25 * cellHeight_}, 0, 0);
+  backend_->Fill({5, 3 * cellHeight_ + 2, 40, 3 * cellHeight_ + 9}, Blue);
+  draw(1);
+  EXPECT_TRUE(image() == scrolled);
 }
 
 TEST_F(WindowBackend, MagnifierStretchesTheSnapshotAndTheCaretStaysOutOfTheImage) {

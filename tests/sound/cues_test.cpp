@@ -1,5 +1,7 @@
 // Sound cues: recorded sounds by name and code, the click, the tone, dial tones, stopping.
 
+#include <filesystem>
+
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "platform/win.h"
@@ -105,6 +107,51 @@ TEST_F(CuesTest, DialTonesUseTheirFilesAtNormalSpeed) {
   EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"dtmf_1", "dtmf_X", "dtmf_#"}));
   for (const auto& opened : platform::NullWaveOutLog().opens) EXPECT_EQ(opened.sampleRate, 11025u);
   EXPECT_GE(platform::NowMs() - start, 1300u);  // three 100 ms pauses and the comma's second
+}
+
+TEST_F(CuesTest, KeptRecordingsFollowTheirFiles) {
+  PlayCharSound('a');  // no recording yet
+  WriteWord("_97", 150);
+  PlayCharSound('a');
+  WriteWord("_97", 160, 120);  // re-recorded while the game runs
+  PlayCharSound('a');
+  std::filesystem::remove(dir_ + "/_97.wav");
+  PlayCharSound('a');
+  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_97", "_97"}));
+  ASSERT_EQ(Blocks().size(), 2u);
+  EXPECT_EQ(Blocks()[0].bytes[0], 150);
+  EXPECT_EQ(Blocks()[1].bytes[0], 160);
+}
+
+// The kept copy plays exactly as the file does: blocks, compression, a short data chunk.
+TEST_F(CuesTest, KeptRecordingPlaysAsTheFileDoes) {
+  std::vector<uint8_t> samples(70000);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(128 + 60 * ((i / 40) % 2) - 30);
+  const std::string longFile = WriteWave("long.wav", 11025, 8, 1, samples);
+  std::vector<uint8_t> truncated = WaveImage(11025, 8, 1, std::vector<uint8_t>(3000, 140));
+  truncated.resize(truncated.size() - 1000);
+  const std::string shortFile = WriteFile("short.wav", truncated);
+  const auto blocksOf = [&](auto play, const std::string& path, int& result) {
+    platform::ClearNullWaveOutLog();
+    result = play(path);
+    std::vector<std::vector<uint8_t>> blocks;
+    for (const auto& block : Blocks()) blocks.push_back(block.bytes);
+    return blocks;
+  };
+  for (const bool cut : {false, true, true}) {
+    CutSpeech = cut;
+    for (const std::string& path : {longFile, shortFile}) {
+      int fromFile = 0, kept = 0;
+      const auto expected = blocksOf(PlayWaveFile, path, fromFile);
+      EXPECT_EQ(blocksOf(PlayRecordedFile, path, kept), expected) << path << " cut " << cut;
+      EXPECT_EQ(kept, fromFile);
+    }
+  }
+  int result = 0;
+  EXPECT_EQ(blocksOf(PlayRecordedFile, longFile, result).size(), 2u);  // 65278 and 4722 bytes
+  EXPECT_EQ(blocksOf(PlayRecordedFile, shortFile, result).size(), 1u);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(PlayRecordedFile(dir_ + "/absent.wav"), -1);
 }
 
 TEST_F(CuesTest, BuildWaveHeaderWritesTheCanonicalHeader) {

@@ -66,4 +66,38 @@ TEST_F(MixerTest, ResetSilencesAtOnceAndReportsEveryBlock) {
   EXPECT_FALSE(mixer.HasVoices());
 }
 
+TEST_F(MixerTest, ABlockWrittenAfterTheOnesBeforeRanOutCountsAsAGapButNotAfterAReset) {
+  platform::AudioMixer mixer(11025, 1);
+  auto device = platform::OpenMixerWaveOut(mixer, {11025, 8, 1}, 1);
+  std::vector<uint8_t> tone(100, 200);
+  platform::WaveHeader a{tone.data(), 100}, b{tone.data(), 100}, c{tone.data(), 100};
+  for (auto* h : {&a, &b, &c}) platform::WaveOutPrepareHeader(device.get(), *h);
+  const uint64_t before = platform::SharedAudioCounts().underruns;
+  std::vector<int16_t> out(300);
+
+  // Written in time, two blocks play as one stream.
+  platform::WaveOutWrite(device.get(), a);
+  mixer.Render(std::span<int16_t>(out).first(50));
+  platform::WaveOutWrite(device.get(), b);
+  mixer.Render(out);
+  EXPECT_EQ(platform::SharedAudioCounts().underruns, before);
+
+  // The stream ran dry before the next block came: a gap the listener hears.
+  DoneMessages();
+  platform::WaveOutWrite(device.get(), a);
+  mixer.Render(out);
+  EXPECT_EQ(platform::SharedAudioCounts().underruns, before + 1);
+
+  // A stop is not a gap, whether the sound had run out or was still playing.
+  platform::WaveOutReset(device.get());
+  platform::WaveOutWrite(device.get(), b);
+  mixer.Render(std::span<int16_t>(out).first(20));
+  platform::WaveOutReset(device.get());
+  platform::WaveOutWrite(device.get(), c);
+  mixer.Render(out);
+  EXPECT_EQ(platform::SharedAudioCounts().underruns, before + 1);
+  DoneMessages();
+  EXPECT_EQ(platform::WaveOutClose(device), 0);
+}
+
 }  // namespace
