@@ -70,7 +70,8 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 bool ReadKept(const std::string& translated, KeptFile& kept) {
   kept = KeptFile{};
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(found.c_str(), "rb"), std::fclose);
+  // Only a regular file is opened: a FIFO or a device in its place would block.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
   if (!file) return true;
   struct stat info{};
   if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return true;
