@@ -82,6 +82,9 @@ const SpeechdApi* LoadedApi() {
 
 constexpr auto OpenLimit = std::chrono::milliseconds(2500);  // connecting and greeting
 constexpr auto CallLimit = std::chrono::milliseconds(1000);  // any later request
+// The voice list: a daemon that has answered the greeting can take seconds to send its
+// thousands of voices (1.3 s here with espeak-ng's), so it gets longer than other calls.
+constexpr auto VoiceListLimit = std::chrono::milliseconds(6000);
 
 // Connections given up while a call on them may still be under way: never closed (the
 // call would use freed memory), and kept here so that they count as still in use.
@@ -251,7 +254,7 @@ class SpeechdVoice final : public ISpeechVoice {
         api.freeVoices(voices);
       }
       return found;
-    });
+    }, VoiceListLimit);
     if (!answered) return HrFail;
     for (const auto& [name, language] : *answered) list.push_back(std::make_shared<SpeechdToken>(name, Lower(language)));
     const auto rank = [](const std::shared_ptr<SpeechdToken>& token) {
@@ -373,9 +376,9 @@ class SpeechdVoice final : public ISpeechVoice {
   // daemon did not answer in time, after which the connection is given up: shut, so that
   // libspeechd's own thread and the call left waiting see its end.
   template <typename Result>
-  std::optional<Result> Call(std::function<Result()> call) {
+  std::optional<Result> Call(std::function<Result()> call, std::chrono::milliseconds limit = CallLimit) {
     if (Gone()) return std::nullopt;
-    auto answer = WithinLimit<Result>(CallLimit, std::move(call));
+    auto answer = WithinLimit<Result>(limit, std::move(call));
     if (!answer) {
       std::lock_guard lock(gVoicesMutex);
       givenUp_ = true;
