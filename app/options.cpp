@@ -32,6 +32,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       options.help = true;
       continue;
     }
+    if (arg == "--version") {
+      options.version = true;
+      continue;
+    }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     const bool hasValue = equals != std::string_view::npos;
@@ -99,6 +103,7 @@ std::string HelpText() {
       "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
       "                      $TAMIRE_WINDIR or ~/.config/tamire)\n"
       "  --help              show this text\n"
+      "  --version           show the program's version\n"
       "\n"
       "Key scripts: each line is typed and followed by Enter; '##' starts a comment line;\n"
       "<Enter> <Esc> <Tab> <BS> <F1>..<F12> <Up> <Down> <Left> <Right> <Home> <End>\n"
@@ -106,5 +111,7 @@ std::string HelpText() {
       "(<Ctrl+Left>, <Ctrl+c>); <Wait:MS> waits; <lt> is '<'; <NoEnter> at the end of a\n"
       "line types it without Enter.\n";
 }
+
+std::string VersionText() { return std::string("quelvar ") + QUELVAR_VERSION + "\n"; }
 
 }  // namespace app

@@ -15,10 +15,13 @@ struct Options {
   std::string keysPath, transcriptPath, speechLogPath, screenDumpPath, audioOutPath, phoLogPath, configDir;
   std::vector<platform::ScriptItem> script;  // read from keysPath
   bool help = false;
+  bool version = false;
 };
 
 // False with an English message for an unknown option, a bad value or an unreadable file.
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 std::string HelpText();
+// "quelvar" and the program's version, one line.
+std::string VersionText();
 
 }  // namespace app
