@@ -12,29 +12,20 @@
 #include "app/options.h"
 #include "console/console.h"
 #include "console/screen.h"
+#include "game/game.h"
 #include "mbrola_front/frontend.h"
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/text.h"
 #include "platform/wave_out.h"
-#include "speech/log.h"
-
-#if __has_include("platform/sdl_backend.h")
+#include "platform/sdl_audio.h"
 #include "platform/sdl_backend.h"
-#define QUELVAR_HAS_WINDOW 1
-#endif
-#if __has_include("platform/terminal_backend.h")
 #include "platform/terminal_backend.h"
-#define QUELVAR_HAS_TERMINAL 1
-#endif
-#if __has_include("game/game.h")
-#include "game/game.h"
-#define QUELVAR_HAS_GAME 1
-#else
-#include "console/editor.h"
-#include "speech/front.h"
-#endif
+#include "speech/config.h"
+#include "speech/log.h"
+#include "speech/settings.h"
+
 
 namespace {
 
@@ -65,13 +56,11 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
     kind = ((display && *display) || (wayland && *wayland)) ? app::ConsoleKind::Window : app::ConsoleKind::Terminal;
-#ifdef QUELVAR_HAS_WINDOW
     if (kind == app::ConsoleKind::Window) {
       if (auto backend = platform::CreateWindowBackend(error)) return backend;
       std::fprintf(stderr, "quelvar: no window (%s); using the terminal\n", error.c_str());
       kind = app::ConsoleKind::Terminal;
     }
-#endif
   }
   switch (kind) {
     case app::ConsoleKind::Headless: {
@@ -80,39 +69,47 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
       return backend;
     }
     case app::ConsoleKind::Window:
-#ifdef QUELVAR_HAS_WINDOW
       if (auto backend = platform::CreateWindowBackend(error)) return backend;
       Fail("cannot open the console window: " + error);
-#else
-      Fail("this build has no window console; use --console=terminal");
-#endif
     default:
-#ifdef QUELVAR_HAS_TERMINAL
       if (auto backend = platform::CreateTerminalBackend(error)) return backend;
       Fail("cannot use the terminal: " + error + " (try --console=headless with --keys)");
-#else
-      Fail("this build has no terminal console; use --console=headless");
-#endif
   }
 }
 
-#ifndef QUELVAR_HAS_GAME
-// Until the game is in: a title and an echo of typed lines.
-void RunDemo() {
-  console::TextAttribute = 0x1E;
-  console::ClearScreen();
-  speech::SpeakWriteLine("Ilha de Quelvar");
-  console::TextAttribute = 0x0F;
-  for (;;) {
-    console::Write(">");
-    std::string line;
-    console::ReadLine(line);
-    if (line.empty()) break;
-    speech::SpeakWriteLine(line);
+// First run: the default settings written into the Windows directory, or read in place.
+void PrepareSettings() {
+  std::string path, reason;
+  switch (platform::PrepareSettingsFile(speech::SuiteIniName, path, reason)) {
+    case platform::SettingsFile::Written:
+      std::fprintf(stderr, "quelvar: first run: default settings written to %s\n", path.c_str());
+      break;
+    case platform::SettingsFile::ReadInPlace:
+      std::fprintf(stderr, "quelvar: cannot write the settings (%s); using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
+    case platform::SettingsFile::NoDefault:
+      std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
+                   platform::DataRoot().c_str());
+      break;
+    case platform::SettingsFile::Present:
+      break;
   }
-  console::CloseConsole();
 }
-#endif
+
+// A game that cannot be heard has to say so where the player can learn of it.
+void ReportMissingSound(const platform::Backend& backend) {
+  const std::string_view name = backend.Name();
+  if (name != "window" && name != "terminal") return;
+  if (platform::SharedAudioMixer()) return;
+  std::string line = "quelvar: no sound device could be opened (" + platform::SharedAudioFailure() +
+                     "); the game goes on without sound. SDL_AUDIODRIVER chooses the audio driver "
+                     "(pulseaudio, pipewire, alsa).";
+  if (platform::FileExists("/usr/bin/speech-dispatcher")) {
+    line += " speech-dispatcher plays through its own audio: --speech=speech-dispatcher may still speak.";
+  }
+  platform::TellUser(line);
+}
 
 }  // namespace
 
@@ -131,6 +128,11 @@ int main(int argc, char** argv) {
   if (!options.configDir.empty()) platform::SetWindowsDirectory(options.configDir);
   const std::string programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
   ChooseDataRoot(programPath);
+  PrepareSettings();
+  speech::ChooseEngineForRun(options.speechEngine);
+  // Without its built-in voice data the game speaks through espeak-ng, unless this run
+  // asked for the built-in voice alone.
+  if (options.speechEngine != 0) speech::SetStartFallbackEngine(4);
   if (!options.transcriptPath.empty() && !console::OpenTranscript(options.transcriptPath)) {
     Fail("cannot create the transcript file '" + options.transcriptPath + "'");
   }
@@ -141,6 +143,7 @@ int main(int argc, char** argv) {
     Fail("cannot create the phoneme log '" + options.phoLogPath + "'");
   }
   platform::SetBackend(MakeBackend(options));
+  ReportMissingSound(platform::CurrentBackend());
   if (!options.audioOutPath.empty()) platform::StartAudioCapture(options.audioOutPath);
   console::InitConsole(platform::Utf8ToCp1252(programPath));
   if (!options.screenDumpPath.empty()) {
@@ -152,10 +155,5 @@ int main(int argc, char** argv) {
       }
     });
   }
-#ifdef QUELVAR_HAS_GAME
   game::RunGame();
-#else
-  RunDemo();
-#endif
-  console::CloseConsole();
 }

@@ -50,6 +50,17 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       }
       continue;
     }
+    if (name == "--speech") {
+      if (value == "builtin") options.speechEngine = 0;
+      else if (value == "espeak") options.speechEngine = 4;
+      else if (value == "speech-dispatcher") options.speechEngine = 5;
+      else if (value == "mbrola") options.speechEngine = 3;
+      else {
+        error = "--speech must be builtin, espeak, speech-dispatcher or mbrola, not '" + value + "'";
+        return false;
+      }
+      continue;
+    }
     bool known = false;
     for (const auto& option : PathOptions) {
       if (name != option.name) continue;
@@ -101,15 +112,25 @@ std::string HelpText() {
       "  --audio-out=FILE    write everything played to one WAV file (headless)\n"
       "  --pho-log=FILE      write every phoneme line handed to the MBROLA library\n"
       "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
-      "                      $TAMIRE_WINDIR or ~/.config/tamire)\n"
+      "                      $TAMIRE_WINDIR or ~/.config/tamire); a first run writes\n"
+      "                      the default settings there\n"
+      "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
+      "                      espeak, speech-dispatcher or mbrola\n"
       "  --help              show this text\n"
       "  --version           show the program's version\n"
+      "\n"
+      "Keys beyond the line editor's own: Ctrl+Shift+F9 (or Ctrl+Alt+F9) reviews the\n"
+      "screen, Esc ends the review; Ctrl+Shift+F11 (or Ctrl+Alt+F11) turns the Braille\n"
+      "keyboard on and switches its modes, Ctrl+Shift+F12 (or Ctrl+Alt+F12) turns it off.\n"
+      "Desktops keep Ctrl+Alt+F1..F12 for switching virtual terminals, so the Ctrl+Shift\n"
+      "chords are the ones that reach the game there. The Braille keyboard needs the\n"
+      "window: a terminal reports no key releases, and says so when asked for it.\n"
       "\n"
       "Key scripts: each line is typed and followed by Enter; '##' starts a comment line;\n"
       "<Enter> <Esc> <Tab> <BS> <F1>..<F12> <Up> <Down> <Left> <Right> <Home> <End>\n"
       "<PgUp> <PgDn> <Ins> <Del> <Space> name keys, with Ctrl+, Alt+, Shift+ before them\n"
-      "(<Ctrl+Left>, <Ctrl+c>); <Wait:MS> waits; <lt> is '<'; <NoEnter> at the end of a\n"
-      "line types it without Enter.\n";
+      "(<Ctrl+Left>, <Ctrl+c>, <Ctrl+Shift+F9>); <Wait:MS> waits; <lt> is '<'; <NoEnter>\n"
+      "at the end of a line types it without Enter.\n";
 }
 
 std::string VersionText() { return std::string("quelvar ") + QUELVAR_VERSION + "\n"; }

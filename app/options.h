@@ -1,6 +1,7 @@
 #pragma once
 // The program's command line.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct Options {
   ConsoleKind console = ConsoleKind::Automatic;
   std::string keysPath, transcriptPath, speechLogPath, screenDumpPath, audioOutPath, phoLogPath, configDir;
   std::vector<platform::ScriptItem> script;  // read from keysPath
+  // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
+  std::optional<int> speechEngine;
   bool help = false;
   bool version = false;
 };

@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "console/key_codes.h"
 #include "console/keyboard.h"
 #include "console/review.h"
 #include "console/screen.h"
@@ -383,24 +384,24 @@ void DeleteKey(Editor& e) {
 
 void ExtendedCommand(Editor& e) {
   switch (e.ExtendedKeyCode) {
-    case 59:  // F1
-      if (e.alt) e.End(104);
+    case keycode::ext::F1:
+      if (e.alt) e.End(keycode::ext::CtrlF11);
       else SpeakNextWord(e);
       break;
-    case 62:  // F4
+    case keycode::ext::F4:
       speech::EchoTyping = !speech::EchoTyping;
       SoundFile(speech::EchoTyping ? "_FALACI" : "_FALDLG");
       break;
-    case 66:  // F8
+    case keycode::ext::F8:
       Time();
       break;
-    case 70:  // F12
+    case keycode::ext::F12:
       OpenWordAtCursor(e);
       break;
-    case 71:  // Home
+    case keycode::ext::Home:
       e.pos = 1;
       break;
-    case 75:  // Left
+    case keycode::ext::Left:
       if (e.pos > 1) {
         --e.pos;
         CharSound(e.At(e.pos));
@@ -408,7 +409,7 @@ void ExtendedCommand(Editor& e) {
         Tone();
       }
       break;
-    case 77:  // Right
+    case keycode::ext::Right:
       if (e.pos > e.maxLen) {
         Tone();
         break;
@@ -417,39 +418,39 @@ void ExtendedCommand(Editor& e) {
       else CharSound(e.At(e.pos));
       ++e.pos;
       break;
-    case 79:  // End
+    case keycode::ext::End:
       e.pos = e.LastNonBlank() + 1;
       break;
-    case 83:  // Delete
+    case keycode::ext::Delete:
       DeleteKey(e);
       break;
-    case 94:  // Ctrl+F1
+    case keycode::ext::CtrlF1:
       Speak(e.field);
       break;
-    case 97:  // Ctrl+F4
+    case keycode::ext::CtrlF4:
       ChangeSpeechRate();
       break;
-    case 101:  // Ctrl+F8
+    case keycode::ext::CtrlF8:
       Date();
       break;
-    case 102:  // Ctrl+F9
-      if (e.alt) Review();
-      else e.End(102);
+    case keycode::ext::CtrlF9:  // with Alt, or Shift where the desktop keeps Ctrl+Alt+F9
+      if (e.alt || e.shift) Review();
+      else e.End(keycode::ext::CtrlF9);
       break;
-    case 115:  // Ctrl+Left
+    case keycode::ext::CtrlLeft:
       WordLeft(e);
       break;
-    case 116:  // Ctrl+Right
+    case keycode::ext::CtrlRight:
       WordRight(e);
       break;
-    case 254:  // Ctrl+V, Shift+Insert
+    case keycode::ext::Paste:  // Ctrl+V, Shift+Insert
       Paste(e);
       break;
-    case 255:  // Ctrl+C, Ctrl+Insert
+    case keycode::ext::Copy:  // Ctrl+C, Ctrl+Insert
       Copy(e);
       break;
     default:
-      if (e.ExtendedKeyCode >= 120 && e.ExtendedKeyCode <= 129) break;  // Alt+digit
+      if (e.ExtendedKeyCode >= keycode::ext::AltDigitFirst && e.ExtendedKeyCode <= keycode::ext::AltDigitLast) break;  // Alt+digit
       e.End(e.ExtendedKeyCode);
       break;
   }
@@ -460,21 +461,21 @@ void Type(Editor& e, uint8_t key) {
     // A first typed character replaces a proposed text.
     Click();
     Click();
-    if (key >= 32) e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
+    if (key >= keycode::Space) e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
   }
-  if (key >= 32) InsertChar(e, key);
+  if (key >= keycode::Space) InsertChar(e, key);
 }
 
 void KeyCommand(Editor& e, uint8_t key) {
   switch (key) {
-    case 3:  // Ctrl+C
+    case keycode::CtrlC:
       Copy(e);
       break;
-    case 4:  // Ctrl+D
+    case keycode::CtrlD:
       for (int p = e.pos; p <= e.maxLen; ++p) e.Set(p, ' ');
       SoundFile("_APFCPO");
       break;
-    case 8:  // Backspace
+    case keycode::Backspace:
       if (e.pos == 1) {
         Tone();
       } else {
@@ -482,16 +483,16 @@ void KeyCommand(Editor& e, uint8_t key) {
         DeleteAt(e, DelSound::With);
       }
       break;
-    case 9:
-    case 10:
-    case 13:
-    case 27:
+    case keycode::Tab:
+    case keycode::CtrlEnter:
+    case keycode::Enter:
+    case keycode::Esc:
       e.End(key);
       break;
-    case 11:  // Ctrl+K
+    case keycode::CtrlK:
       Speak(std::to_string(e.pos));
       break;
-    case 19:  // Ctrl+S
+    case keycode::CtrlS:
       if (e.pos > 1) {
         const auto removed = static_cast<std::size_t>(std::min(e.pos - 1, e.maxLen));
         e.field.erase(0, removed);
@@ -500,32 +501,32 @@ void KeyCommand(Editor& e, uint8_t key) {
       e.pos = 1;
       SoundFile("_APICPO");
       break;
-    case 21:  // Ctrl+U
+    case keycode::CtrlU:
       e.field = e.entryText;
       e.pos = 1;
       Tone();
       Tone();
       Tone();
       break;
-    case 22:  // Ctrl+V
+    case keycode::CtrlV:
       Paste(e);
       break;
-    case 25:  // Ctrl+Y
+    case keycode::CtrlY:
       e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
       SoundFile("_CPOAPA");
       e.pos = 1;
       break;
-    case 28:  // Ctrl+backslash
+    case keycode::CtrlBackslash:
       for (const char c : e.field) DialTones(std::string(1, c));
       break;
-    case 127:  // Ctrl+Backspace
+    case keycode::CtrlBackspace:
       DeleteWord(e);
       break;
-    case 222:
+    case keycode::SpeakField:
       WaitForSilence();
       Speak(e.field);
       break;
-    case 223:
+    case keycode::Ignored:
       break;
     default:
       Type(e, key);
@@ -538,11 +539,11 @@ void KeyCommand(Editor& e, uint8_t key) {
 // them) are passed over; when the key after them is itself extended, that key is handled.
 uint8_t ReadKey(Editor& e) {
   uint8_t key = WaitKey();
-  if (key == 0) {
+  if (key == keycode::Extended) {
     e.ExtendedKeyCode = WaitKey();
-    while (e.ExtendedKeyCode >= 16 && e.ExtendedKeyCode <= 18) {
+    while (e.ExtendedKeyCode >= keycode::ext::AltQ && e.ExtendedKeyCode <= keycode::ext::AltE) {
       key = WaitKey();
-      if (key != 0) break;
+      if (key != keycode::Extended) break;
       e.ExtendedKeyCode = WaitKey();
     }
   }
@@ -574,18 +575,18 @@ uint8_t EditLine(std::string& text, int column, int row, int maxLen, int width) 
     MoveCursor(e.column + e.pos - e.first, e.row);
     const uint8_t key = ReadKey(e);
     const bool shift = e.shift;
-    if (key == 0) {
+    if (key == keycode::Extended) {
       if (shift) {
         if (e.SelectionStart < 1) e.SelectionStart = e.pos;
-      } else if (e.ExtendedKeyCode != 254 && e.ExtendedKeyCode != 255) {
+      } else if (e.ExtendedKeyCode != keycode::ext::Paste && e.ExtendedKeyCode != keycode::ext::Copy) {
         e.DropSelection();
       }
       ExtendedCommand(e);
       if (shift) e.SelectionEnd = e.pos;
     } else {
-      if (key != 3 && key != 22 && key != 222 && key != 223) e.DropSelection();
+      if (key != keycode::CtrlC && key != keycode::CtrlV && key != keycode::SpeakField && key != keycode::Ignored) e.DropSelection();
       KeyCommand(e, key);
-      if ((key == 3 || key == 22) && shift) e.SelectionEnd = e.pos;
+      if ((key == keycode::CtrlC || key == keycode::CtrlV) && shift) e.SelectionEnd = e.pos;
     }
     e.firstKey = false;
   }
@@ -605,7 +606,7 @@ void ReadLine(std::string& text) {
   text.clear();
   const int column = CursorColumn(), row = CursorRow();
   const uint8_t code = EditField(text, column, row, 255);
-  if (code == 27) {
+  if (code == keycode::Esc) {
     // Blanks over what the field showed; a longer text was never on the screen, and
     // blanking it all would run into the rows below.
     const std::size_t shown = static_cast<std::size_t>(std::max(0, 79 - column));

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "console/console_internal.h"
+#include "console/key_codes.h"
 #include "console/screen.h"
 #include "platform/backend.h"
 #include "platform/riff.h"
@@ -12,6 +13,7 @@ namespace console {
 namespace {
 
 using namespace platform;
+namespace ext = keycode::ext;
 
 struct ExtendedKey {
   int virtualKey;
@@ -20,12 +22,17 @@ struct ExtendedKey {
 };
 
 constexpr std::array<ExtendedKey, 22> ExtendedKeyTable = {{
-    {VK_F1, 59, 94},       {VK_F1 + 1, 60, 95},  {VK_F1 + 2, 61, 96},   {VK_F1 + 3, 62, 97},
-    {VK_F1 + 4, 63, 98},   {VK_F1 + 5, 64, 99},  {VK_F1 + 6, 65, 100},  {VK_F1 + 7, 66, 101},
-    {VK_F1 + 8, 67, 102},  {VK_F10, 68, 103},    {VK_F11, 69, 104},     {VK_F12, 70, 105},
-    {VK_INSERT, 82, 255},  {VK_DELETE, 83, 83},  {VK_HOME, 71, 119},    {VK_END, 79, 117},
-    {VK_PRIOR, 73, 132},   {VK_NEXT, 81, 118},   {VK_UP, 72, 113},      {VK_DOWN, 80, 114},
-    {VK_LEFT, 75, 115},    {VK_RIGHT, 77, 116},
+    {VK_F1, ext::F1, ext::CtrlF1},           {VK_F1 + 1, ext::F2, ext::CtrlF2},
+    {VK_F1 + 2, ext::F3, ext::CtrlF3},       {VK_F1 + 3, ext::F4, ext::CtrlF4},
+    {VK_F1 + 4, ext::F5, ext::CtrlF5},       {VK_F1 + 5, ext::F6, ext::CtrlF6},
+    {VK_F1 + 6, ext::F7, ext::CtrlF7},       {VK_F1 + 7, ext::F8, ext::CtrlF8},
+    {VK_F1 + 8, ext::F9, ext::CtrlF9},       {VK_F10, ext::F10, ext::CtrlF10},
+    {VK_F11, ext::F11, ext::CtrlF11},        {VK_F12, ext::F12, ext::CtrlF12},
+    {VK_INSERT, ext::Insert, ext::Copy},     {VK_DELETE, ext::Delete, ext::Delete},
+    {VK_HOME, ext::Home, ext::CtrlHome},     {VK_END, ext::End, ext::CtrlEnd},
+    {VK_PRIOR, ext::PgUp, ext::CtrlPgUp},    {VK_NEXT, ext::PgDn, ext::CtrlPgDn},
+    {VK_UP, ext::Up, ext::CtrlUp},           {VK_DOWN, ext::Down, ext::CtrlDown},
+    {VK_LEFT, ext::Left, ext::CtrlLeft},     {VK_RIGHT, ext::Right, ext::CtrlRight},
 }};
 
 // Second codes of Alt+A .. Alt+Z and Alt+0 .. Alt+9.
@@ -60,6 +67,8 @@ struct KeyboardState {
 };
 
 KeyboardState gKeys;
+NoticeSpeaker gNoticeSpeaker = nullptr;
+std::vector<std::string> gPendingNotices;  // said once a speaker is installed
 
 bool QueueCode(uint8_t code) {
   if (gKeys.count >= KeyQueueSize) return false;
@@ -108,8 +117,8 @@ void PlayModeTone(int frequencyHz) {
 void OnCharacter(uint8_t ch) {
   if (gKeys.brailleMode != 0 && (ch == ' ' || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'))) return;
   if (gKeys.count >= KeyQueueSize) return;
-  if (ch == 8) ch = CtrlHeld() ? 127 : 8;
-  else if (ch == 13) ch = CtrlHeld() ? 10 : 13;
+  if (ch == keycode::Backspace) ch = CtrlHeld() ? keycode::CtrlBackspace : keycode::Backspace;
+  else if (ch == keycode::Enter) ch = CtrlHeld() ? keycode::CtrlEnter : keycode::Enter;
   QueueCode(ch);
 }
 
@@ -119,20 +128,22 @@ void OnKeyDown(int virtualKey) {
     ExitProgram(255);
   }
   const bool ctrl = CtrlHeld();
+  // Ctrl+Shift stands beside Ctrl+Alt for the Braille switches: desktops keep Ctrl+Alt+Fn
+  // for changing virtual terminals, so those chords may never arrive.
+  if (ctrl && (AltHeld() || ShiftHeld()) && (virtualKey == VK_F11 || virtualKey == VK_F12)) {
+    if (!ReportsKeyReleases()) {
+      SpeakNotice(BrailleUnavailableNotice);
+      return;
+    }
+    SetBrailleMode(virtualKey == VK_F12 ? 0 : gKeys.brailleMode + 1);
+    return;
+  }
   if (AltHeld()) {
-    if (ctrl && virtualKey == VK_F12) {
-      SetBrailleMode(0);
-      return;
-    }
-    if (ctrl && virtualKey == VK_F11) {
-      SetBrailleMode(gKeys.brailleMode + 1);
-      return;
-    }
     const bool digit = virtualKey >= '0' && virtualKey <= '9';
     const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
     if (digit || letter) {
       if (gKeys.count <= KeyQueueSize - 2) {
-        QueueCode(0);
+        QueueCode(keycode::Extended);
         QueueCode(digit ? AltDigitCodes[static_cast<std::size_t>(virtualKey - '0')]
                         : AltLetterCodes[static_cast<std::size_t>(virtualKey - 'A')]);
       }
@@ -147,9 +158,9 @@ void OnKeyDown(int virtualKey) {
   if (gKeys.count > KeyQueueSize - 2) return;
   for (const auto& key : ExtendedKeyTable) {
     if (key.virtualKey != virtualKey) continue;
-    QueueCode(0);
+    QueueCode(keycode::Extended);
     if (ctrl) QueueCode(key.ctrlCode);
-    else if (virtualKey == VK_INSERT && ShiftHeld()) QueueCode(254);
+    else if (virtualKey == VK_INSERT && ShiftHeld()) QueueCode(ext::Paste);
     else QueueCode(key.code);
     return;
   }
@@ -310,6 +321,29 @@ void SetBrailleMode(int mode) {
 
 int BrailleMode() { return gKeys.brailleMode; }
 
+void SetStartingBrailleMode(int mode) {
+  if (!ReportsKeyReleases()) mode = 0;
+  SetBrailleMode(mode);
+}
+
+void SetNoticeSpeaker(NoticeSpeaker speaker) {
+  gNoticeSpeaker = speaker;
+  if (!speaker) return;
+  std::vector<std::string> waiting;
+  waiting.swap(gPendingNotices);
+  for (const std::string& notice : waiting) speaker(notice);
+}
+
+void SpeakNotice(std::string_view cp1252) {
+  if (gNoticeSpeaker) {
+    gNoticeSpeaker(cp1252);
+    return;
+  }
+  // Before speech can be heard a notice waits for it; a few are enough.
+  constexpr std::size_t MostWaiting = 4;
+  if (gPendingNotices.size() < MostWaiting) gPendingNotices.emplace_back(cp1252);
+}
+
 void StartTone(int frequencyHz) {
   StopTone();
   if (frequencyHz <= 0) return;
@@ -344,8 +378,8 @@ std::string ReadEchoedLine(std::size_t size) {
   std::string line;
   for (;;) {
     const uint8_t ch = WaitKey();
-    if (ch == 13) break;
-    if (ch == 8) {
+    if (ch == keycode::Enter) break;
+    if (ch == keycode::Backspace) {
       if (!line.empty()) {
         line.pop_back();
         WriteCharacter(8);
@@ -355,6 +389,8 @@ std::string ReadEchoedLine(std::size_t size) {
       WriteCharacter(ch);
     }
   }
+  // The line stands in the transcript as it stands on the screen.
+  TranscriptAppend(line + "\r\n");
   WriteChars("\r\n");
   return line;
 }

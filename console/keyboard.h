@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace console {
 
@@ -19,6 +20,9 @@ enum class PumpScope { AllWindows, ConsoleWindow };
 void PumpMessages(PumpScope scope = PumpScope::AllWindows);
 
 void SetBrailleMode(int mode);
+// The configured mode at window creation: a console that reports no key releases keeps the
+// Braille keyboard off, since its chords could never be read there.
+void SetStartingBrailleMode(int mode);
 int BrailleMode();
 void StartTone(int frequencyHz);
 void StopTone();
@@ -26,5 +30,14 @@ void StopTone();
 // Reads a line from the program's standard input, echoed on the screen (at most size - 2
 // characters); returns the text without the line end.
 std::string ReadEchoedLine(std::size_t size = 128);
+
+// Spoken notices of the console itself (the Braille keyboard unavailable, a terminal too
+// small). The program installs the speaker once speech can be heard; notices that come
+// before it wait for it.
+using NoticeSpeaker = void (*)(std::string_view cp1252);
+void SetNoticeSpeaker(NoticeSpeaker speaker);
+void SpeakNotice(std::string_view cp1252);
+inline constexpr std::string_view BrailleUnavailableNotice =
+    "O teclado Braille s\xF3 funciona na janela do jogo: o terminal n\xE3o avisa quando as teclas s\xE3o soltas.";
 
 }  // namespace console

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "console/key_codes.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "speech/cues.h"
@@ -14,38 +15,6 @@ namespace {
 
 constexpr int LineEndColumn = ScreenColumns + 1;  // just past the last cell of a row
 constexpr uint8_t Blank = ' ';
-
-// Key codes of the visit (second codes for the extended ones).
-enum : uint8_t {
-  KeyCtrlC = 3,
-  KeyBackspace = 8,
-  KeyTab = 9,
-  KeyCtrlK = 11,
-  KeyCtrlL = 12,
-  KeyEnter = 13,
-  KeyEsc = 27,
-  KeySpace = 32,
-};
-enum : uint8_t {
-  ExtShiftTab = 15,
-  ExtF1 = 59,
-  ExtF5 = 63,
-  ExtF6 = 64,
-  ExtHome = 71,
-  ExtUp = 72,
-  ExtPgUp = 73,
-  ExtLeft = 75,
-  ExtRight = 77,
-  ExtEnd = 79,
-  ExtDown = 80,
-  ExtPgDn = 81,
-  ExtCtrlF1 = 94,
-  ExtCtrlF5 = 98,
-  ExtCtrlLeft = 115,
-  ExtCtrlRight = 116,
-  ExtCtrlPgDn = 118,
-  ExtCtrlPgUp = 132,
-};
 
 struct Place {
   int row = 1;
@@ -315,7 +284,7 @@ void TwoLetterCommand(uint8_t key) {
   }
   if (from == 'L') from = 'T';
   const uint8_t second = WaitKey();
-  if (second == 0) WaitKey();  // an extended key's second code is never a unit
+  if (second == keycode::Extended) WaitKey();  // an extended key's second code is never a unit
   const char unit = static_cast<char>(UpperAscii(second));
   if (unit != 'C' && unit != 'L' && unit != 'T') {
     Refuse();
@@ -379,7 +348,7 @@ void GoToRowAndColumn() {
   for (int& digit : digits) {
     const uint8_t key = WaitKey();
     if (!IsDigit(key)) {
-      if (key == 0) WaitKey();
+      if (key == keycode::Extended) WaitKey();
       Tone();
       Tone();
       return;
@@ -415,9 +384,9 @@ void Search() {
   searchText.clear();
   for (;;) {
     const uint8_t key = WaitKey();
-    if (key == KeyEsc) return;  // what was typed stays as the search text
-    if (key == KeyEnter) break;
-    if (key == KeyBackspace) {
+    if (key == keycode::Esc) return;  // what was typed stays as the search text
+    if (key == keycode::Enter) break;
+    if (key == keycode::Backspace) {
       if (!searchText.empty()) {
         SoundFile("_DEL");
         CharSound(static_cast<uint8_t>(searchText.back()));
@@ -450,27 +419,27 @@ void Left() {
 
 void ExtendedCommand(uint8_t ext) {
   switch (ext) {
-    case ExtShiftTab:
+    case keycode::ext::ShiftTab:
       position.column = FieldSpan().start - 2;
       Click();
       break;
-    case ExtF1:
+    case keycode::ext::F1:
       if (!(speech::EngineActive && KeyAvailable())) ReadToken();
       if (position.column > ScreenColumns - 1) {
         Click();
         GoToLineEnd();
       }
       break;
-    case ExtF5:
+    case keycode::ext::F5:
       Search();
       break;
-    case ExtF6:
+    case keycode::ext::F6:
       GoToRowAndColumn();
       break;
-    case ExtHome:
+    case keycode::ext::Home:
       position.column = 1;
       break;
-    case ExtUp:
+    case keycode::ext::Up:
       --position.row;
       position.column = 1;
       if (position.row < 1) {
@@ -480,22 +449,22 @@ void ExtendedCommand(uint8_t ext) {
         ReadCurrentLine();
       }
       break;
-    case ExtPgUp:
+    case keycode::ext::PgUp:
       position = {1, 1};
       ReadCurrentLine();
       break;
-    case ExtLeft:
+    case keycode::ext::Left:
       Left();
       break;
-    case ExtRight:
+    case keycode::ext::Right:
       if (position.column <= LineEndColumn) CharSound(CharAt(position.column));
       else Tone();
       ++position.column;
       break;
-    case ExtEnd:
+    case keycode::ext::End:
       GoToLineEnd();
       break;
-    case ExtDown:
+    case keycode::ext::Down:
       ++position.row;
       position.column = 1;
       Click();
@@ -506,26 +475,26 @@ void ExtendedCommand(uint8_t ext) {
         ReadCurrentLine();
       }
       break;
-    case ExtPgDn:
+    case keycode::ext::PgDn:
       position = {ScreenRows, 1};
       ReadCurrentLine();
       break;
-    case ExtCtrlF1:
+    case keycode::ext::CtrlF1:
       ReadPair('T', 'C');
       break;
-    case ExtCtrlF5:
+    case keycode::ext::CtrlF5:
       FindText();
       break;
-    case ExtCtrlLeft:
+    case keycode::ext::CtrlLeft:
       PreviousWord();
       break;
-    case ExtCtrlRight:
+    case keycode::ext::CtrlRight:
       NextWord();
       break;
-    case ExtCtrlPgDn:
+    case keycode::ext::CtrlPgDn:
       GoToLetter(WhichLetter::Last);
       break;
-    case ExtCtrlPgUp:
+    case keycode::ext::CtrlPgUp:
       GoToLetter(WhichLetter::First);
       break;
     default:
@@ -536,27 +505,27 @@ void ExtendedCommand(uint8_t ext) {
 
 void KeyCommand(uint8_t key) {
   switch (key) {
-    case KeyCtrlC:
+    case keycode::CtrlC:
       CopyScreen();
       break;
-    case KeyBackspace:
+    case keycode::Backspace:
       Left();
       break;
-    case KeyTab:
+    case keycode::Tab:
       position.column = FieldSpan().end + 2;
       if (position.column <= ScreenColumns) Click();
       else GoToLineEnd();
       break;
-    case KeyCtrlK:
-    case KeyCtrlL:
+    case keycode::CtrlK:
+    case keycode::CtrlL:
       SpeakPosition();
       break;
-    case KeyEnter:
+    case keycode::Enter:
       ++position.row;
       position.column = 1;
       Click();
       break;
-    case KeySpace:
+    case keycode::Space:
       ReadCurrentLine();
       break;
     default:
@@ -575,8 +544,8 @@ void ScreenReview() {
   for (;;) {
     MoveCursor(position.column, position.row);
     const uint8_t key = WaitKey();
-    if (key == KeyEsc) break;
-    if (key == 0) ExtendedCommand(WaitKey());
+    if (key == keycode::Esc) break;
+    if (key == keycode::Extended) ExtendedCommand(WaitKey());
     else KeyCommand(key);
     KeepInRange();
   }

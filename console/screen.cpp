@@ -237,6 +237,9 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
       return 0;
     case WM_CLOSE:
       CloseConsole();
+    case WM_APP_NOTICE:
+      while (const auto notice = TakeNotice()) SpeakNotice(*notice);
+      return 0;
     case MM_WOM_DONE:
       if (gConsole.waveDoneEnabled && gConsole.waveDone) {
         gConsole.waveDone(wParam, lParam);
@@ -326,7 +329,7 @@ void EnsureConsoleWindow() {
   }
   platform::ShowWindow(gConsole.window, gConsole.settings.maximized);
   platform::UpdateWindow(gConsole.window);
-  SetBrailleMode(gConsole.settings.brailleMode);
+  SetStartingBrailleMode(gConsole.settings.brailleMode);
 }
 
 // ---- writing ----

@@ -28,7 +28,7 @@ constexpr std::array<std::string_view, 11> NoiseWords = {
     "NA "_word,   "DO "_word,  "DA "_word,  "O "_word,   "A "_word};
 
 constexpr std::array<std::string_view, 4> Credits = {
-    "Criado por a equipe de Ilha de Quelvar."_text,
+    "Criado pela equipe de Ilha de Quelvar."_text,
     "Console, editor de linha e fala: a equipe de Ilha de Quelvar."_text,
     "Digite AJUDA para conhecer os comandos."_text,
     "Boa sorte, marujo!"_text,

@@ -49,14 +49,14 @@ void GiveTakingPoints(World& world) {
 }
 
 void OpenDrawer(World& world) {
-  if (world.room != 26) {
+  if (world.room != Cabin) {
     SayLine("Eu não vejo nenhuma gaveta aqui."_text);
   } else if (world.flags.drawerOpen) {
     SayLine("A gaveta já está aberta."_text);
   } else {
     SayLine("A gaveta está agora aberta. Dentro de você vê seu livro de pirata e sua espada."_text);
-    world.place[Book] = 26;
-    world.place[Sword] = 26;
+    world.place[Book] = Cabin;
+    world.place[Sword] = Cabin;
     world.flags.drawerOpen = true;
   }
 }
@@ -74,7 +74,7 @@ void OpenBox(World& world) {
 }
 
 void OpenChest(const World& world) {
-  if (world.room != 23) {
+  if (world.room != SecretCave) {
     SayLine("Eu não vejo o baú aqui."_text);
   } else if (!world.flags.chestUnlocked) {
     SayLine("Você deve destrancar o baú."_text);
@@ -84,14 +84,14 @@ void OpenChest(const World& world) {
 }
 
 void OpenDoor(World& world) {
-  if (world.room != 26 && world.room != 29) {
+  if (world.room != Cabin && world.room != PortDeckEast) {
     SayLine("Não existe nenhuma porta aqui."_text);
-  } else if (world.room == 26 && !world.flags.cabinDoorOpen) {
+  } else if (world.room == Cabin && !world.flags.cabinDoorOpen) {
     SayLine("A porta se abre mostrando uma passagem para o leste."_text);
-    world.exits[26][East] = 27;
-    world.exits[27][West] = 26;
+    world.exits[Cabin][East] = CorridorNorth;
+    world.exits[CorridorNorth][West] = Cabin;
     world.flags.cabinDoorOpen = true;
-  } else if (world.room == 26) {
+  } else if (world.room == Cabin) {
     SayLine("A porta já está aberta."_text);
   } else {
     SayLine("A porta está trancada. "_text);
@@ -108,8 +108,8 @@ void UnlockGrating(World& world, std::string_view tool) {
   } else {
     SayLine("A grade está agora destrancada e aberta!"_text);
     SayLine("A grade revela uma passagem descendente."_text);
-    world.exits[21][Down] = 23;
-    world.exits[23][Up] = 21;
+    world.exits[BatCave][Down] = SecretCave;
+    world.exits[SecretCave][Up] = BatCave;
     world.flags.gratingUnlocked = true;
   }
 }
@@ -125,7 +125,7 @@ void UnlockChest(World& world, std::string_view tool) {
     SayLine("O baú está agora destrancado e aberto!"_text);
     SayLine("O baú revela um enorme moeda de ouro espanhola!"_text);
     world.flags.chestUnlocked = true;
-    world.place[Coin] = 23;
+    world.place[Coin] = SecretCave;
   }
 }
 
@@ -148,21 +148,21 @@ void DoTake(Game& game) {
   const std::string& rest = game.command.rest;
   if (rest.empty()) {
     SayLine("Pegar o que? "_text);
-  } else if (rest == "BAÚ"_word && world.room == 23) {
+  } else if (rest == "BAÚ"_word && world.room == SecretCave) {
     SayLine("O baú é muito grande e pesado para você levar."_text);
-  } else if (rest == "CAPITÃO"_word && world.room == 25) {
+  } else if (rest == "CAPITÃO"_word && world.room == CaptainsQuarters) {
     SayLine("O capitão se esquiva quando você o tenta erguer."_text);
     SayLine("\"Eh, você é algum tipo de tarado?\""_text);
-  } else if (rest == "COZINHEIRO"_word && world.room == 40) {
+  } else if (rest == "COZINHEIRO"_word && world.room == Galley) {
     SayLine("Os cozinheiro segura sua mão. \"Não agora, alguém poderia nos ver.\""_text);
-  } else if (rest == "GUISADO"_word && world.room == 40) {
+  } else if (rest == "GUISADO"_word && world.room == Galley) {
     SayLine("Os cozinheiro segura sua mão. \"Espere o guisado ficar pronto.\""_text);
   } else if (rest == "ALHO"_word && !world.flags.coordinatesRight) {
     SayLine("\"Ninguém vai estragar o meu guisado.\""_text);
     SayLine("O cozinheiro retira-se uma faca e corta sua garganta."_text);
     SayLine("Ao morrer, você ouve o murmúrio de cozinheiro, \"Isso vai ensiná-lo para sempre.\""_text);
     world.gameOver = true;
-  } else if (rest == "GRADE"_word && world.room == 21 && world.place[Grating] == 21) {
+  } else if (rest == "GRADE"_word && world.room == BatCave && world.place[Grating] == BatCave) {
     SayLine("A grade está bem presa."_text);
   } else if (CarriedCount(world) >= CarryingLimit) {
     SayLine("Você não pode levar nada mais."_text);

@@ -119,10 +119,10 @@ bool AskRestart(Game& game) {
     return false;
   }
   std::array<Exits, RoomCount + 1>& exits = game.world.exits;
-  exits[26][East] = 0;
-  exits[27][West] = 0;
-  exits[21][Down] = 0;
-  exits[23][Up] = 0;
+  exits[Cabin][East] = 0;
+  exits[CorridorNorth][West] = 0;
+  exits[BatCave][Down] = 0;
+  exits[SecretCave][Up] = 0;
   console::ClearScreen();
   return true;
 }

@@ -129,23 +129,23 @@ void DoDig(Game& game) {
     SayLine("Você não pode usar isso para cavar."_text);
   } else if (!world.IsCarried(Pickaxe)) {
     SayLine("Você não possue uma picareta. "_text);
-  } else if (world.room != 1 && world.room != 11 && world.room != 21) {
-    if (world.room > 23) {
+  } else if (world.room != Cliff && world.room != InnerCove && world.room != BatCave) {
+    if (world.room > SecretCave) {  // the ship's rooms, and the bay after them
       SayLine("Se você cavar no navio, pode causar um vazamento."_text);
     } else {
       SayLine("O chão é muito duro aqui."_text);
     }
-  } else if (world.room == 1) {
+  } else if (world.room == Cliff) {
     SayLine("Você cava no chão... Você bate em algo! É um caixão!"_text);
     SayLine("Quando você abre o caixão, um esqueleto salta para fora,"_text);
     SayLine("com uma faca estendida, apunhalando você!!"_text);
     SayLine("O caixão era uma armadilha!!"_text);
     world.gameOver = true;
-  } else if (world.room == 11) {
+  } else if (world.room == InnerCove) {
     SayLine("Você cava mas você não acha nada."_text);
   } else {
     SayLine("Ao cavar na terra úmida você acidentalmente encontra uma grade no chão!"_text);
-    world.place[Grating] = 21;
+    world.place[Grating] = BatCave;
   }
 }
 
@@ -154,15 +154,15 @@ void DoKnock(Game& game) {
   const std::string target = TargetOrAnswer(game, "Onde você quer bater? "_text);
   if (target != "PORTA"_word) {
     SayLine("Que atitude estranha!!!"_text);
-  } else if (world.room != 29 && world.room != 26 && world.room != 27) {
+  } else if (world.room != PortDeckEast && world.room != Cabin && world.room != CorridorNorth) {
     SayLine("Eu não vejo nenhuma porta aqui."_text);
-  } else if (world.room == 29 && !world.flags.knockedOnCaptain) {
+  } else if (world.room == PortDeckEast && !world.flags.knockedOnCaptain) {
     SayLine("Você bate na porta e espera. Logo o capitão abre e permite que você entre."_text);
     world.flags.knockedOnCaptain = true;
     LineEnd();
-    world.room = 25;
+    world.room = CaptainsQuarters;
     world.lookPending = true;
-  } else if (world.room == 29) {
+  } else if (world.room == PortDeckEast) {
     SayLine("Não há resposta."_text);
   } else {
     SayLine("Nada acontece."_text);
@@ -172,16 +172,16 @@ void DoKnock(Game& game) {
 void DoSwim(Game& game) {
   World& world = game.world;
   switch (world.room) {
-    case 44:
-    case 45:
+    case BayTop:
+    case BayBottom:
       SayLine("Você nada ao redor por algum tempo e acaba voltando para onde você está agora."_text);
       break;
-    case 22:
+    case ShallowCove:
       SayLine("A água é muito rasa para nadar aqui."_text);
       break;
-    case 11:
+    case InnerCove:
       SayLine("Você nada para fora na baía..."_text);
-      world.room = 44;
+      world.room = BayTop;
       world.lookPending = true;
       break;
     default:
@@ -205,7 +205,7 @@ void DoBuy(Game& game) {
     SayLine("Mas você já comprou alho!"_text);
     return;
   }
-  if (world.room != 40 && !world.IsCarried(Garlic)) {
+  if (world.room != Galley && !world.IsCarried(Garlic)) {
     SayLine("Eu não vejo nenhum alho aqui."_text);
     return;
   }
@@ -235,15 +235,15 @@ void DoClimb(Game& game) {
   World& world = game.world;
   const std::string& rest = game.command.rest;
   if (rest == "MASTRO"_word) {
-    if (world.room == 33 || world.room == 32) {
+    if (world.room == MidDeckEast || world.room == MidDeckWest) {
       SayLine("Você sobe o mastro... Logo você está na vigia da gávea."_text);
-      world.room = world.room == 33 ? 35 : 34;
+      world.room = world.room == MidDeckEast ? CrowsNestEast : CrowsNestWest;
       world.lookPending = true;
     } else {
       SayLine("Eu não posso ver nenhum mastro aqui."_text);
     }
   } else if (rest == "ESCADA"_word) {
-    if (world.room == 39) {
+    if (world.room == StarboardEast) {
       SayLine("Se você quer descer a escada então diga."_text);
     } else {
       SayLine("Eu não vejo nenhuma escada aqui."_text);
@@ -262,7 +262,7 @@ void DoRead(Game& game) {
     SayLines(BookText);
   } else if (rest != "NOTA"_word) {
     SayLine("Você não pode ler isto!"_text);
-  } else if (world.room != 42) {
+  } else if (world.room != Library) {
     SayLine("Você não acha nenhuma nota aqui."_text);
   } else {
     SayLines(NoteText);
@@ -270,7 +270,7 @@ void DoRead(Game& game) {
 }
 
 void DoSearch(Game& game) {
-  if (game.world.room != 42) {
+  if (game.world.room != Library) {
     SayLine("Você não pode achar mais informações sobre isto aqui."_text);
     SayLine("Tente a biblioteca do navio, está aberta 24 horas por dia!"_text);
     return;
@@ -296,7 +296,7 @@ void AskCoordinates(Game& game) {
   console::ReadNumber(world.latitudeGiven);
   SayLine("\"É melhor estar certo ou lamentará ter acordado esta manhã! Agora vá embora.\""_text);
   world.questionAsked = 1;
-  world.room = 29;
+  world.room = PortDeckEast;
   if (world.longitudeGiven == world.rightLongitude && world.latitudeGiven == world.rightLatitude) {
     world.flags.coordinatesRight = true;
     LineEnd();
@@ -315,8 +315,8 @@ void CaptainArrives(Game& game) {
     return;
   }
   SayLines(Landing);
-  world.place[Captain] = 25;
-  world.exits[39][South] = 22;
+  world.place[Captain] = CaptainsQuarters;
+  world.exits[StarboardEast][South] = ShallowCove;
   world.flags.arrivedAtIsland = true;
   world.place[Bag] = Carried;
 }

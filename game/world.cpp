@@ -13,7 +13,7 @@ std::array<Exits, RoomCount + 1> StartExits() {
 }
 
 void ResetWorld(World& world) {
-  world.room = 26;
+  world.room = Cabin;
   world.score = 0;
   world.rightLatitude = 45;
   world.rightLongitude = 29;

@@ -13,6 +13,18 @@ namespace game {
 inline constexpr int RoomCount = 45;
 inline constexpr int ObjectCount = 14;
 
+// The rooms, by their number in the tables below (the exits tables keep the numbers).
+enum Room : int {
+  Cliff = 1, RainforestLoop, Rainforest, SmallPath, ThickForestEdge, BelowCliff, Rock, Tree,
+  ThickForestWest, ThickForestSouth, InnerCove, Meadow, ThickForestEast, SwampNorth, Quicksand,
+  BeachPath, Beach, SwampEast, SwampSouth, DarkCave, BatCave, ShallowCove, SecretCave, Helm,
+  CaptainsQuarters, Cabin, CorridorNorth, PortDeckWest, PortDeckEast, CrewCabin,
+  Corridor, MidDeckWest, MidDeckEast, CrowsNestWest, CrowsNestEast, MessHall, CorridorMiddle,
+  StarboardWest, StarboardEast, Galley, CorridorSouth, Library, Underwater, BayTop,
+  BayBottom
+};
+static_assert(BayBottom == RoomCount);
+
 // Places of objects besides room numbers.
 inline constexpr int32_t Carried = 200;
 inline constexpr int32_t Nowhere = 255;
@@ -93,18 +105,18 @@ inline constexpr std::array<RoomInfo, RoomCount + 1> Rooms = {{
 // Indexed by object number; entry 0 is unused.
 inline constexpr std::array<ObjectInfo, ObjectCount + 1> Objects = {{
     {},
-    {"PICARETA"_word, "Existe uma picareta velha aqui."_text, "uma picareta"_text, 35},
-    {"CAPITÃO"_word, "O capitão do navio está aqui."_text, {}, 25},
-    {"CHAVE"_word, "Há uma chave brilhante próxima a você."_text, "uma chave"_text, 8},
-    {"ALHO"_word, "Há um dente de alho próximo de você."_text, "um dente de alho"_text, 40},
+    {"PICARETA"_word, "Existe uma picareta velha aqui."_text, "uma picareta"_text, CrowsNestEast},
+    {"CAPITÃO"_word, "O capitão do navio está aqui."_text, {}, CaptainsQuarters},
+    {"CHAVE"_word, "Há uma chave brilhante próxima a você."_text, "uma chave"_text, Tree},
+    {"ALHO"_word, "Há um dente de alho próximo de você."_text, "um dente de alho"_text, Galley},
     {"LIVRO"_word, "Há um livro encadernado aqui."_text, "um livro"_text, Nowhere},
     {"ESPADA"_word, "Existe uma espada afiada aqui."_text, "uma espada afiada"_text, Nowhere},
-    {"BAÚ"_word, "Existe um baú velho de pirata aqui."_text, {}, 23},
-    {"COZINHEIRO"_word, "O cozinheiro do navio está aqui, cozinhando um guisado."_text, {}, 40},
+    {"BAÚ"_word, "Existe um baú velho de pirata aqui."_text, {}, SecretCave},
+    {"COZINHEIRO"_word, "O cozinheiro do navio está aqui, cozinhando um guisado."_text, {}, Galley},
     {"MOEDA"_word, "Existe uma moeda espanhola aqui."_text, "uma moeda de ouro"_text, Nowhere},
     {"BANDEJA"_word, "Existe uma bandeja aqui completa de comida descartada."_text, "uma bandeja"_text,
-     36},
-    {"CAIXA"_word, "Próximo de você, há caixa pequena."_text, "uma caixa"_text, 45},
+     MessHall},
+    {"CAIXA"_word, "Próximo de você, há caixa pequena."_text, "uma caixa"_text, BayBottom},
     {"BAIONETA"_word, "Há uma baioneta aqui."_text, "uma baioneta"_text, Nowhere},
     {"GRADE"_word, "Há uma grade de metal aqui."_text, {}, Nowhere},
     {"SACO"_word, "Existe uma bolsa de moedas de prata aqui."_text,

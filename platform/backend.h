@@ -52,6 +52,8 @@ class Backend {
   virtual void Fill(const Rect& rect, Rgb colour) = 0;
   virtual void Copy(const Rect& source, int destX, int destY) = 0;
   virtual bool CanMagnify() { return false; }
+  // False where key releases never arrive (a terminal), so chords cannot be read.
+  virtual bool ReportsKeyReleases() { return true; }
   virtual void Snapshot(Size) {}
   virtual void Stretch(const Rect&, const Rect&) {}
   virtual void FreeSnapshot() {}

@@ -2,7 +2,12 @@
 
 #include <dirent.h>
 #include <strings.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdlib>
 #include <vector>
@@ -14,6 +19,7 @@ namespace {
 
 std::string gWindowsDirectory;
 std::string gDataRoot;
+std::string gProfileFallbackFolder;
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -137,8 +143,91 @@ bool DirectoryExists(const std::string& path) {
 std::string ProfileFilePath(std::string_view fileName) {
   const bool bare = fileName.find('/') == std::string_view::npos &&
                     fileName.find('\\') == std::string_view::npos && fileName.find(':') == std::string_view::npos;
-  if (bare) return WindowsDirectory() + "/" + std::string(fileName);
-  return TranslateWindowsPath(fileName);
+  if (!bare) return TranslateWindowsPath(fileName);
+  std::string path = WindowsDirectory() + "/" + std::string(fileName);
+  if (!gProfileFallbackFolder.empty() && !FindPathIgnoringCase(path)) {
+    return gProfileFallbackFolder + "/" + std::string(fileName);
+  }
+  return path;
+}
+
+void SetProfileFallbackFolder(std::string folder) { gProfileFallbackFolder = StripTrailingSlashes(std::move(folder)); }
+
+namespace {
+
+// Makes folder and the folders above it; false with the reason when one cannot be made.
+bool MakeFolders(const std::string& folder, std::string& reason) {
+  for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+      reason = part + ": " + std::strerror(errno);
+      return false;
+    }
+    if (slash == std::string::npos) break;
+  }
+  if (!DirectoryExists(folder)) {
+    reason = folder + ": not a folder";
+    return false;
+  }
+  return true;
+}
+
+// Writes content as path without ever replacing a file there: written whole under a
+// temporary name, then linked to its name, which fails when the name exists.
+bool WriteNewFile(const std::string& path, std::string_view content, std::string& reason) {
+  const std::string temporary = path + ".new-" + std::to_string(::getpid());
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    reason = temporary + ": " + std::strerror(errno);
+    return false;
+  }
+  bool written = true;
+  while (!content.empty()) {
+    const ssize_t n = ::write(fd, content.data(), content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      written = false;
+      break;
+    }
+    content.remove_prefix(static_cast<std::size_t>(n));
+  }
+  if (::fsync(fd) != 0) written = false;
+  if (!written) reason = path + ": " + std::strerror(errno);
+  ::close(fd);
+  if (written && ::link(temporary.c_str(), path.c_str()) != 0) {
+    reason = path + ": " + std::strerror(errno);
+    written = false;
+  }
+  ::unlink(temporary.c_str());
+  return written;
+}
+
+}  // namespace
+
+SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason) {
+  const std::string folder = WindowsDirectory();
+  const std::string wanted = folder + "/" + std::string(fileName);
+  if (const auto existing = FindPathIgnoringCase(wanted)) {
+    path = *existing;
+    return SettingsFile::Present;
+  }
+  const std::string shipped = DataRoot() + "/" + std::string(fileName);
+  const auto content = ReadFileBytes(shipped);
+  if (!content) {
+    path = wanted;
+    return SettingsFile::NoDefault;
+  }
+  if (MakeFolders(folder, reason) && WriteNewFile(wanted, *content, reason)) {
+    path = wanted;
+    return SettingsFile::Written;
+  }
+  if (FileExists(wanted)) {  // another run wrote it meanwhile
+    path = *FindPathIgnoringCase(wanted);
+    return SettingsFile::Present;
+  }
+  SetProfileFallbackFolder(DataRoot());
+  path = shipped;
+  return SettingsFile::ReadInPlace;
 }
 
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,

@@ -27,9 +27,19 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path);
 bool FileExists(const std::string& path);       // after the case-insensitive look-up
 bool DirectoryExists(const std::string& path);  // after the case-insensitive look-up
 
-// The file a profile call reads: a bare name lives in the Windows directory; any other
-// name is translated from Windows form.
+// The file a profile call reads: a bare name lives in the Windows directory (or, when it is
+// not there and a fallback folder is set, in that folder); any other name is translated
+// from Windows form.
 std::string ProfileFilePath(std::string_view fileName);
+void SetProfileFallbackFolder(std::string folder);
+
+// The first run: when the Windows directory holds no settings file of this name (in any
+// letter case), the shipped one from the data root is copied there. An existing file is
+// never replaced. When the copy cannot be written, profile calls read the shipped file in
+// place (SetProfileFallbackFolder). 'path' gets the file now in use, 'reason' why a write
+// failed.
+enum class SettingsFile { Present, Written, ReadInPlace, NoDefault };
+SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason);
 
 // GetPrivateProfileString: the value of key in section (both matched without regard to
 // case), blanks trimmed and one pair of enclosing quotes removed; a missing file, section

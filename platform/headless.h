@@ -37,6 +37,9 @@ class HeadlessBackend : public Backend {
   bool ScriptFinished() const { return next_ >= script_.size(); }
   void SetWorkArea(Rect area) { workArea_ = area; }
   void SetFocus(bool focus) { focus_ = focus; }
+  // Tests play a console that never sees a key released, as a terminal is.
+  void SetKeyReleases(bool reported) { keyReleases_ = reported; }
+  bool ReportsKeyReleases() override { return keyReleases_; }
 
   void PollEvents() override {}
   void WaitEvents(int timeoutMs) override;
@@ -99,6 +102,7 @@ class HeadlessBackend : public Backend {
   uint64_t nowMs_ = 0;
   Rect workArea_{0, 0, 1024, 734};
   bool focus_ = true;
+  bool keyReleases_ = true;
   bool open_ = false, maximized_ = false;
   Size outerSize_;
   std::string title_;

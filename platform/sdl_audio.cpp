@@ -217,6 +217,15 @@ struct SharedDevice {
   std::unique_ptr<AudioMixer> mixer;
 };
 SharedDevice gDevice;
+std::string gFailure;
+
+// Records why the device did not open and gives nothing.
+AudioMixer* Failed() {
+  gFailure = SDL_GetError();
+  if (gFailure.empty()) gFailure = "no audio device";
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return nullptr;
+}
 
 void FillFromMixer(void* user, Uint8* stream, int length) {
   auto* mixer = static_cast<AudioMixer*>(user);
@@ -228,7 +237,8 @@ void FillFromMixer(void* user, Uint8* stream, int length) {
 AudioMixer* SharedAudioMixer() {
   if (gDevice.tried) return gDevice.mixer.get();
   gDevice.tried = true;
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return nullptr;
+  gFailure.clear();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Failed();
   // The callback only starts once the device is unpaused, so the mixer can be made for the
   // rate asked for and made again when the device settles on another one.
   SDL_AudioSpec wanted{};
@@ -242,20 +252,14 @@ AudioMixer* SharedAudioMixer() {
   wanted.userdata = mixer.get();
   const SDL_AudioDeviceID id =
       SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-  if (id == 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    return nullptr;
-  }
+  if (id == 0) return Failed();
   if (obtained.freq != wanted.freq) {
     SDL_CloseAudioDevice(id);
     mixer = std::make_unique<AudioMixer>(obtained.freq, wanted.channels);
     wanted.freq = obtained.freq;
     wanted.userdata = mixer.get();
     const SDL_AudioDeviceID again = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    if (again == 0) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
-      return nullptr;
-    }
+    if (again == 0) return Failed();
     gDevice.id = again;
   } else {
     gDevice.id = id;
@@ -264,6 +268,8 @@ AudioMixer* SharedAudioMixer() {
   SDL_PauseAudioDevice(gDevice.id, 0);
   return gDevice.mixer.get();
 }
+
+const std::string& SharedAudioFailure() { return gFailure; }
 
 void CloseSharedAudio() {
   gDevice.tried = false;  // a later backend may open it again

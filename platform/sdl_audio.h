@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace platform {
@@ -89,6 +90,8 @@ class AudioMixer {
 // subsystem only, so it also serves the terminal). Nothing when no device opens: sound is
 // then silently absent, and later calls do not try again until CloseSharedAudio.
 AudioMixer* SharedAudioMixer();
+// Why the last try to open it failed, as SDL says it (empty after a success).
+const std::string& SharedAudioFailure();
 // Closes the device; to be called before SDL is shut down.
 void CloseSharedAudio();
 

@@ -10,8 +10,10 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -192,6 +194,14 @@ bool IsNonTextKey(int virtualKey) {
 
 SDL_Rect ToSdl(const Rect& rect) { return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}; }
 
+bool IsRealVideoDriver(const char* driver) {
+  if (!driver) return false;
+  const std::string_view name = driver;
+  if (name != "offscreen" && name != "dummy") return true;
+  const char* asked = std::getenv("SDL_VIDEODRIVER");
+  return asked && std::string_view(asked).find(name) != std::string_view::npos;
+}
+
 class SdlBackend : public RealTimeBackend {
  public:
   SdlBackend() = default;
@@ -208,6 +218,13 @@ class SdlBackend : public RealTimeBackend {
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       error = std::string("cannot open a window: ") + SDL_GetError();
+      return false;
+    }
+    // With no display SDL falls back to drivers that draw nowhere; a window there could
+    // neither be seen nor typed to. They count only when SDL_VIDEODRIVER asks for them.
+    if (const char* driver = SDL_GetCurrentVideoDriver(); !IsRealVideoDriver(driver)) {
+      error = std::string("no display to open a window on (SDL found only its '") + (driver ? driver : "") +
+              "' video driver)";
       return false;
     }
     if (TTF_Init() != 0) {

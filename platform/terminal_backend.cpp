@@ -390,6 +390,31 @@ std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted
   return out;
 }
 
+std::string SizeNoticeText(int columns, int rows) {
+  return "Ilha de Quelvar precisa de um terminal de " + std::to_string(TerminalScreenColumns) + " colunas por " +
+         std::to_string(TerminalScreenRows) + " linhas; este tem " + std::to_string(columns) + " colunas por " +
+         std::to_string(rows) + " linhas. Aumente a janela do terminal.";
+}
+
+std::string RenderSizeNotice(int columns, int rows) {
+  // Word-wrapped to the width there is, from the top left; what does not fit is cut.
+  const std::string text = SizeNoticeText(columns, rows);
+  const auto width = static_cast<std::size_t>(std::max(columns, 1));
+  std::string out = "\x1b[0m\x1b[2J";
+  std::size_t at = 0;
+  for (int row = 1; row <= rows && at < text.size(); ++row) {
+    std::size_t end = std::min(text.size(), at + width);
+    if (end < text.size()) {
+      const std::size_t blank = text.rfind(' ', end);
+      if (blank != std::string::npos && blank > at) end = blank;
+    }
+    out += "\x1b[" + std::to_string(row) + ";1H" + text.substr(at, end - at);
+    at = end;
+    while (at < text.size() && text[at] == ' ') ++at;
+  }
+  return out;
+}
+
 // ---- the backend ----
 
 namespace {
@@ -506,6 +531,7 @@ class TerminalBackend : public RealTimeBackend {
   }
 
   const char* Name() const override { return "terminal"; }
+  bool ReportsKeyReleases() override { return false; }
 
   void PollEvents() override {
     ReadInput(0);
@@ -647,6 +673,20 @@ class TerminalBackend : public RealTimeBackend {
   }
 
   void Show() {
+    // A terminal smaller than the console shows what it needs instead of a cut screen, and
+    // says it once each time it becomes too small.
+    if (columns_ < TerminalScreenColumns || rows_ < TerminalScreenRows) {
+      if (!tooSmall_ || fullRedraw_) Write("\x1b[?25l" + RenderSizeNotice(columns_, rows_));
+      if (!tooSmall_) PostNotice(SizeNoticeText(columns_, rows_));
+      tooSmall_ = true;
+      fullRedraw_ = dirty_ = false;
+      lastPresentMs_ = NowMs();
+      return;
+    }
+    if (tooSmall_) {
+      tooSmall_ = false;
+      fullRedraw_ = true;
+    }
     std::string out = "\x1b[?25l";
     if (fullRedraw_) out += "\x1b[0m\x1b[2J";
     out += RenderGridDiff(fullRedraw_ ? nullptr : &shown_, grid_, columns_, rows_);
@@ -725,6 +765,7 @@ class TerminalBackend : public RealTimeBackend {
 
   TerminalGrid grid_, shown_;
   bool dirty_ = false, fullRedraw_ = true;
+  bool tooSmall_ = false;  // the size notice is on the screen instead of the console
   bool caretVisible_ = false;
   int caretX_ = 0, caretY_ = 0;
   int columns_ = 80, rows_ = 25;

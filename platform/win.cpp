@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -31,6 +32,8 @@ struct CaretState {
 std::unique_ptr<Backend> gBackend;
 std::mutex gQueueMutex;
 std::deque<Message> gQueue;  // guarded by gQueueMutex
+std::deque<std::string> gNotices;  // guarded by gQueueMutex
+std::vector<std::string> gToldUser;  // written again after the terminal is given back
 WindowState gWindow;
 CaretState gCaret;
 // The modifiers of the last keyboard message taken from the queue: GetKeyState answers
@@ -61,6 +64,26 @@ void FireDueTimers() {
     fn();
   }
 }
+
+}  // namespace
+
+void PostNotice(std::string cp1252) {
+  {
+    std::lock_guard lock(gQueueMutex);
+    gNotices.push_back(std::move(cp1252));
+  }
+  PostMessage(TheWindow, WM_APP_NOTICE);
+}
+
+std::optional<std::string> TakeNotice() {
+  std::lock_guard lock(gQueueMutex);
+  if (gNotices.empty()) return std::nullopt;
+  std::string notice = std::move(gNotices.front());
+  gNotices.pop_front();
+  return notice;
+}
+
+namespace {
 
 bool QueueEmpty() {
   std::lock_guard lock(gQueueMutex);
@@ -379,6 +402,7 @@ void StretchSnapshot(const Rect& source, const Rect& dest) {
 }
 void FreeSnapshot() { gBackend->FreeSnapshot(); }
 bool CanMagnify() { return gBackend->CanMagnify(); }
+bool ReportsKeyReleases() { return gBackend->ReportsKeyReleases(); }
 
 // ---- caret ----
 
@@ -426,6 +450,11 @@ LocalTime GetLocalTime() { return gBackend->Now(); }
 // ---- the program's end ----
 
 void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
+
+void TellUser(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  gToldUser.push_back(line);
+}
 void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }
 
 void ExitProgram(int exitCode) {
@@ -442,7 +471,11 @@ void ExitProgram(int exitCode) {
   if (gExitHook) {
     gExitHook(exitCode);
   }
+  const bool hadTerminal = gBackend && std::string_view(gBackend->Name()) == "terminal";
   gBackend.reset();
+  if (hadTerminal) {
+    for (const std::string& line : gToldUser) std::fprintf(stderr, "%s\n", line.c_str());
+  }
   std::exit(exitCode);
 }
 

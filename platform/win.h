@@ -34,6 +34,7 @@ enum : uint32_t {
   WM_RBUTTONUP = 0x0205,
   MM_WOM_DONE = 0x03BD,
   WM_USER = 0x0400,
+  WM_APP_NOTICE = 0x8001,  // a backend's notice for the player waits (TakeNotice)
 };
 
 // Virtual-key codes, as on Windows.
@@ -110,6 +111,10 @@ struct MinMaxInfo {
 // ---- messages ----
 void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0);  // any thread
 void PostQuitMessage(int exitCode);
+// A backend's notice for the player (Windows-1252), such as a terminal too small for the
+// screen: queued, and WM_APP_NOTICE posted to the console window, which takes it.
+void PostNotice(std::string cp1252);
+std::optional<std::string> TakeNotice();
 // Takes the next message for hwnd (0: any window of the thread); also gives WM_PAINT for an
 // invalid window when no other message waits, and fires due timers first.
 bool PeekMessage(Message& message, Hwnd filter = 0);
@@ -167,6 +172,7 @@ void SnapshotClient(Size size);
 void StretchSnapshot(const Rect& source, const Rect& dest);
 void FreeSnapshot();
 bool CanMagnify();
+bool ReportsKeyReleases();
 
 // ---- caret ----
 void CreateCaret(Hwnd hwnd, int width, int height);
@@ -196,6 +202,9 @@ LocalTime GetLocalTime();
 // Runs the registered exit steps (last registered first), then ends the process.
 [[noreturn]] void ExitProgram(int exitCode);
 void AddExitStep(std::function<void()> step);
+// A line for the user on standard error (English, UTF-8): written now and, when the terminal
+// console had the screen, written again once the terminal is given back, where it stays.
+void TellUser(const std::string& line);
 // Tests replace the final process exit (for example with a throw).
 void SetProcessExitHook(std::function<void(int)> hook);
 

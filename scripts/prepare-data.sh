@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the voice data and the default settings ready for a build: prepare-data.sh BUILD_DIR
 # Builds the voice data (recordings and diphone databases) into BUILD_DIR/data when it is
-# missing or older than its sources, and puts the default TAMIRE.INI into the folder that
-# stands for the Windows directory when there is none there.
+# missing or older than its sources. The settings are the program's own business: its
+# first run writes the default TAMIRE.INI, and it never replaces one that is there.
 set -euo pipefail
 if [[ $# -ne 1 ]]; then
   echo "usage: $0 BUILD_DIR" >&2
@@ -27,14 +27,4 @@ fi
 if [[ $stale -eq 1 ]]; then
   echo "Preparing the voice data (once; about a minute)..."
   cmake --build "$build" --target voicedata
-fi
-
-windir="${TAMIRE_WINDIR:-${XDG_CONFIG_HOME:-$HOME/.config}/tamire}"
-shopt -s nocaseglob
-existing=("$windir"/tamire.ini)
-shopt -u nocaseglob
-if [[ ! -e "${existing[0]}" ]]; then
-  mkdir -p "$windir"
-  cp "$top/data/TAMIRE.INI" "$windir/TAMIRE.INI"
-  echo "Default settings written to $windir/TAMIRE.INI"
 fi

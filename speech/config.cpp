@@ -8,6 +8,8 @@
 #include "console/screen.h"
 #include "platform/files.h"
 #include "platform/shell.h"
+#include "platform/text.h"
+#include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
@@ -22,6 +24,8 @@ namespace {
 constexpr int DefaultRate = 3;
 constexpr std::size_t DocumentTextMaximum = 255;
 int gRate = DefaultRate;
+std::optional<int> gEngineForRun;
+int gStartFallbackEngine = 0;
 
 int IntegerOr(std::string_view text, int fallback) { return ParseSettingInteger(text).value_or(fallback); }
 
@@ -40,6 +44,41 @@ std::string CurrentDirectory() {
 }
 
 bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
+
+const char* EngineName(int kind) {
+  switch (kind) {
+    case 3: return "the MBROLA voice";
+    case 5:
+    case 54: return "speech-dispatcher";
+    default: return "espeak-ng";
+  }
+}
+
+// How to make the built-in voice: in a build tree the data root is its data folder.
+std::string VoiceBuildHint() {
+  const std::string root = platform::DataRoot();
+  const std::size_t slash = root.rfind('/');
+  if (slash != std::string::npos && root.substr(slash) == "/data" && platform::FileExists(root.substr(0, slash) + "/CMakeCache.txt")) {
+    return "Build it with: cmake --build " + root.substr(0, slash) + " --target voicedata (./play.sh does it)";
+  }
+  return "Reinstall the game's data to have it back.";
+}
+
+// The start-up failure: what failed and where it was looked for, then Enter, then the end.
+[[noreturn]] void ShowStartFailure(int code, const std::string& place) {
+  console::WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
+  console::WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
+  const std::size_t slash = place.rfind('/');
+  const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
+  const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
+  console::WriteLine("Arquivo: " + platform::Utf8ToCp1252(file));
+  console::WriteLine("Pasta: " + platform::Utf8ToCp1252(folder));
+  platform::TellUser("quelvar: cannot load the built-in voice: " + place);
+  console::ReadEchoedLine();
+  // The player has read the message; a script starting the program learns of the
+  // failure from the exit status.
+  console::CloseConsole(1);
+}
 
 }  // namespace
 
@@ -64,14 +103,18 @@ void ApplySynthesizerSettings(int rate) {
   PauseAfterColon = IntegerOr(SynthesizerSetting("PAUSADOISPONTOS", rate), 200);
 }
 
+void ChooseEngineForRun(std::optional<int> kind) { gEngineForRun = kind; }
+
+void SetStartFallbackEngine(int kind) { gStartFallbackEngine = kind; }
+
 EngineSettings ReadEngineSettings() {
   EngineSettings engine;
-  engine.wanted = SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
+  engine.wanted = gEngineForRun ? *gEngineForRun != 0 : SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
   if (!engine.wanted) return engine;
   engine.voice = IntegerOr(ReadSuiteSetting("SERVFALA", "VOZ"), 0);
   engine.rate = IntegerOr(ReadSuiteSetting("SERVFALA", "VELOCIDADE"), 0);
   engine.pitch = IntegerOr(ReadSuiteSetting("SERVFALA", "TOM"), 0);
-  engine.kind = IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
+  engine.kind = gEngineForRun ? *gEngineForRun : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
   if (engine.kind != 4 && engine.rate > 10) engine.rate = 0;
   return engine;
 }
@@ -87,6 +130,18 @@ int LoadSpeechData() {
   return 0;
 }
 
+std::string SpeechDataPlace(int code) {
+  if (code == 2) {
+    const std::string& folder = DiphoneFolder();
+    const std::string rules = ExistingOrAsGiven(folder + "regras.rgr");
+    return platform::FileExists(rules) ? ExistingOrAsGiven(folder + "portug.exc") : rules;
+  }
+  std::string folder = platform::TranslateWindowsPath(
+      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRDIFONES", "c:\\lorben\\som\\difones", 81)));
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return ExistingOrAsGiven(folder + CurrentDiphoneSettings().databaseName + ".IND");
+}
+
 void FreeSpeechData() {
   FreeDiphoneBuffer();
   FreeTranslatorRules();
@@ -97,14 +152,12 @@ void StartSpeech(int rate, const std::string& soundFolder) {
   gRate = SpeechRateFor(rate);
   ApplySynthesizerSettings(gRate);
 
-  if (const int code = LoadSpeechData(); code != 0) {
-    console::WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
-    console::WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
+  const int code = LoadSpeechData();
+  std::string place;
+  if (code != 0) {
+    place = SpeechDataPlace(code);
     FreeSpeechData();
-    console::ReadEchoedLine();
-    // The player has read the message; a script starting the program learns of the
-    // failure from the exit status.
-    console::CloseConsole(1);
+    if (gStartFallbackEngine == 0) ShowStartFailure(code, place);
   }
 
   SoundFolder = WithFolderSeparator(soundFolder);
@@ -116,9 +169,24 @@ void StartSpeech(int rate, const std::string& soundFolder) {
     EngineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
     EngineType = engine.kind;
   }
+  if (code != 0) {
+    // Without the built-in voice an engine has to speak: the fallback when the configured
+    // one did not open.
+    if (!EngineActive) {
+      EngineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, gStartFallbackEngine, "");
+      EngineType = gStartFallbackEngine;
+    }
+    if (!EngineActive) ShowStartFailure(code, place);
+    platform::TellUser("quelvar: the built-in voice could not be loaded (" + place + "); speaking through " +
+                       EngineName(EngineType) + " instead. " + VoiceBuildHint());
+  }
+  // The console's own notices (a terminal too small, no Braille keyboard there) are spoken
+  // from now on.
+  console::SetNoticeSpeaker([](std::string_view notice) { SpeakText(notice); });
 }
 
 void EndSpeech() {
+  console::SetNoticeSpeaker(nullptr);
   WaitUntilSilent();
   StopSpeech();
   if (EngineActive) {

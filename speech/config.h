@@ -2,6 +2,7 @@
 // Speech configuration and start-up: the speech settings of TAMIRE.INI, the built-in speech
 // data, the external engine, and opening documents and web addresses.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,16 @@ void EndSpeech();
 
 // 0 loaded; 1 the diphone database (folders, index or sound file); 2 the translator's files.
 int LoadSpeechData();
+// The file (or folder) LoadSpeechData's code points at, for the player to find it.
+std::string SpeechDataPlace(int code);
+
+// The engine for this run, instead of SAPI and TIPOSAPI of the configuration (nothing:
+// as configured; 0: built-in speech only).
+void ChooseEngineForRun(std::optional<int> kind);
+// The engine kind that speaks when the built-in speech data cannot be loaded, instead of
+// the start-up failure (0: none). The program sets espeak-ng's; a run that chose built-in
+// speech keeps the failure.
+void SetStartFallbackEngine(int kind);
 // Releases whatever LoadSpeechData loaded; harmless when nothing was.
 void FreeSpeechData();
 

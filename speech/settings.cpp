@@ -8,10 +8,9 @@
 namespace speech {
 
 std::string SuiteIniFile() {
-  std::string windowsCopy = platform::WindowsDirectory();
-  if (windowsCopy.empty() || windowsCopy.back() != '/') windowsCopy += '/';
-  windowsCopy += SuiteIniName;
-  if (platform::FileExists(windowsCopy)) return std::string(SuiteIniName);
+  // The Windows directory's copy, or the shipped one read in place when none could be
+  // written there.
+  if (platform::FileExists(platform::ProfileFilePath(SuiteIniName))) return std::string(SuiteIniName);
   return StartFolder + "/" + std::string(SuiteIniName);
 }
 

@@ -180,6 +180,48 @@ TEST_F(BrailleTest, ModeSwitchesPlayTheirTones) {
   for (const auto& loop : loops) EXPECT_EQ(loop.stopMs - loop.startMs, 200u);
 }
 
+TEST_F(BrailleTest, CtrlShiftSwitchesAsCtrlAltDoes) {
+  Press(VK_F11, ModCtrl | ModShift);
+  EXPECT_EQ(BrailleMode(), 1);
+  Press(VK_F11, ModCtrl | ModShift);
+  EXPECT_EQ(BrailleMode(), 2);
+  Press(VK_F12, ModCtrl | ModShift);
+  EXPECT_EQ(BrailleMode(), 0);
+  EXPECT_EQ(Backend().Loops().size(), 5u);
+  EXPECT_EQ(DrainQueue(), Codes{}) << "a switch queues no key";
+}
+
+std::vector<std::string> gNotices;
+
+TEST_F(BrailleTest, WithoutKeyReleasesTheChordsSayWhyAndLeaveTheKeyboardOff) {
+  gNotices.clear();
+  SetNoticeSpeaker([](std::string_view notice) { gNotices.emplace_back(notice); });
+  Backend().SetKeyReleases(false);
+  SetStartingBrailleMode(1);
+  Press(VK_F11, ModCtrl | ModShift);
+  Press(VK_F11, ModCtrl | ModAlt);
+  Press(VK_F12, ModCtrl | ModShift);
+  EXPECT_EQ(BrailleMode(), 0);
+  EXPECT_TRUE(Backend().Loops().empty());
+  EXPECT_EQ(gNotices, std::vector<std::string>(3, std::string(BrailleUnavailableNotice)));
+  Press('F', 0, 'f');
+  EXPECT_EQ(DrainQueue(), Codes{'f'}) << "letters stay letters";
+  SetNoticeSpeaker(nullptr);
+  Backend().SetKeyReleases(true);
+}
+
+TEST_F(BrailleTest, NoticesBeforeSpeechWaitForTheSpeaker) {
+  gNotices.clear();
+  SetNoticeSpeaker(nullptr);
+  SpeakNotice("um");
+  PostNotice("dois");
+  PumpMessages();
+  EXPECT_TRUE(gNotices.empty());
+  SetNoticeSpeaker([](std::string_view notice) { gNotices.emplace_back(notice); });
+  EXPECT_EQ(gNotices, (std::vector<std::string>{"um", "dois"}));
+  SetNoticeSpeaker(nullptr);
+}
+
 TEST_F(BrailleTest, ToneImageFollowsTheSquareWaveLayout) {
   EnsureConsoleWindow();
   StartTone(100);

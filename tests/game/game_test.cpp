@@ -142,7 +142,7 @@ TEST(World, TablesHoldTheirFixedShape) {
 
 TEST_F(GameTest, NewGameKeepsExitsAndBriefModeButResetsTheRest) {
   World& world = game.world;
-  world.exits[26][East] = 27;
+  world.exits[Cabin][East] = CorridorNorth;
   world.briefMode = true;
   world.flags.drawerOpen = true;
   world.place[Pickaxe] = Carried;
@@ -152,11 +152,11 @@ TEST_F(GameTest, NewGameKeepsExitsAndBriefModeButResetsTheRest) {
   world.longitudeGiven = 29;
   world.gameOver = true;
   ResetWorld(world);
-  EXPECT_EQ(world.exits[26][East], 27);
+  EXPECT_EQ(world.exits[Cabin][East], CorridorNorth);
   EXPECT_TRUE(world.briefMode);
   EXPECT_FALSE(world.flags.drawerOpen);
-  EXPECT_EQ(world.place[Pickaxe], 35);
-  EXPECT_EQ(world.room, 26);
+  EXPECT_EQ(world.place[Pickaxe], CrowsNestEast);
+  EXPECT_EQ(world.room, Cabin);
   EXPECT_EQ(world.score, 0);
   EXPECT_EQ(world.questionAsked, 0);
   EXPECT_EQ(world.turnsSinceQuestion, 0);
@@ -166,15 +166,15 @@ TEST_F(GameTest, NewGameKeepsExitsAndBriefModeButResetsTheRest) {
 }
 
 TEST_F(GameTest, MovementUsesTheFirstLetterOfRest) {
-  game.world.room = 17;
+  game.world.room = Beach;
   Command("ir para o sul");
-  EXPECT_EQ(game.world.room, 22);
+  EXPECT_EQ(game.world.room, ShallowCove);
   EXPECT_EQ(game.world.score, 20);
   Command("n");
   Command("s");
   EXPECT_EQ(game.world.score, 20);  // the cove pays once
   Command("ir leste");              // LESTE is not a direction: no move, described again
-  EXPECT_EQ(game.world.room, 22);
+  EXPECT_EQ(game.world.room, ShallowCove);
   EXPECT_TRUE(game.world.lookPending);
   EXPECT_EQ(Said(), "");
 }
@@ -185,20 +185,20 @@ TEST_F(GameTest, RefusedMovesChangeNothing) {
   EXPECT_EQ(Said(), "A porta está fechada. \n");
   Command("n");
   EXPECT_EQ(Said(), "Impossível ir nesta direção. \n");
-  game.world.room = 39;
+  game.world.room = StarboardEast;
   Command("s");
   EXPECT_EQ(Said(), "Não acredito que você queira pular na água.\n");
-  game.world.room = 29;
+  game.world.room = PortDeckEast;
   Command("ir norte");
   EXPECT_EQ(Said(), "A porta está fechada. \n");
-  EXPECT_EQ(game.world.room, 29);
+  EXPECT_EQ(game.world.room, PortDeckEast);
   EXPECT_FALSE(game.world.lookPending);
 }
 
 TEST_F(GameTest, TakingIsLimitedToSevenCarriedObjects) {
   World& world = game.world;
   for (const int object : {Key, Book, Sword, Tray, Box, Garlic, Bag}) world.place[object] = Carried;
-  world.room = 35;
+  world.room = CrowsNestEast;
   Command("pegar picareta");
   EXPECT_EQ(Said(), "Você não pode levar nada mais.\n");
   Command("soltar saco");
@@ -214,7 +214,7 @@ TEST_F(GameTest, FollowUpAnswersAreUpperCasedAndStrippedButNotTrimmed) {
   fake::TheIo().lines = {"com a picareta", " picareta"};
   Command("destrancar grade");
   EXPECT_TRUE(game.world.flags.gratingUnlocked);
-  EXPECT_EQ(game.world.exits[21][Down], 23);
+  EXPECT_EQ(game.world.exits[BatCave][Down], SecretCave);
   Command("destrancar grade");
   EXPECT_EQ(Said(),
             "Com o que?\nA grade está agora destrancada e aberta!\n"
@@ -223,7 +223,7 @@ TEST_F(GameTest, FollowUpAnswersAreUpperCasedAndStrippedButNotTrimmed) {
 }
 
 TEST_F(GameTest, BriefBatCaveUsesItsOwnDeathLine) {
-  game.world.room = 21;
+  game.world.room = BatCave;
   game.world.briefMode = true;
   DescribeRoom(game);
   EXPECT_TRUE(game.world.gameOver);
@@ -235,9 +235,9 @@ TEST_F(GameTest, BriefBatCaveUsesItsOwnDeathLine) {
 
 TEST_F(GameTest, CaptainsQuestionSendsThePlayerOutAndDescribesTheDeck) {
   fake::TheIo().numbers = {29, 45};
-  game.world.room = 25;
+  game.world.room = CaptainsQuarters;
   DescribeRoom(game);
-  EXPECT_EQ(game.world.room, 29);
+  EXPECT_EQ(game.world.room, PortDeckEast);
   EXPECT_EQ(game.world.questionAsked, 1);
   EXPECT_TRUE(game.world.flags.coordinatesRight);
   const std::string said = Said();

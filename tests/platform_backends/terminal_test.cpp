@@ -77,6 +77,12 @@ TEST(TerminalKeys, XtermModifierParameters) {
   EXPECT_EQ(Decode("\x1b[Z"), Keys{"Shift+vk9/9"});
 }
 
+TEST(TerminalKeys, DesktopSafeChordsOfTheReviewAndTheBrailleKeyboard) {
+  // Ctrl+Shift+F9, F11, F12 (modifier 6), and the Ctrl+Alt forms (7) where they arrive.
+  EXPECT_EQ(Decode("\x1b[20;6~\x1b[23;6~\x1b[24;6~"), (Keys{"Ctrl+Shift+vk120", "Ctrl+Shift+vk122", "Ctrl+Shift+vk123"}));
+  EXPECT_EQ(Decode("\x1b[20;7~"), Keys{"Ctrl+Alt+vk120"});
+}
+
 TEST(TerminalKeys, CtrlEnterFromModifyOtherKeysAndCsiU) {
   EXPECT_EQ(Decode("\x1b[27;5;13~"), Keys{"Ctrl+vk13/13"});
   EXPECT_EQ(Decode("\x1b[13;5u"), Keys{"Ctrl+vk13/13"});
@@ -131,6 +137,27 @@ TerminalGrid Blank(int columns, int rows) {
   TerminalGrid grid(columns, rows);
   for (auto& cell : grid.cells) cell = {' ', {192, 192, 192}, {0, 0, 0}};
   return grid;
+}
+
+TEST(TerminalRender, ASmallTerminalShowsTheSizeItNeedsWrappedToItsWidth) {
+  EXPECT_EQ(SizeNoticeText(60, 20),
+            "Ilha de Quelvar precisa de um terminal de 80 colunas por 25 linhas; este tem 60 colunas por 20 "
+            "linhas. Aumente a janela do terminal.");
+  const std::string screen = RenderSizeNotice(20, 24);
+  ASSERT_EQ(screen.rfind("\x1b[0m\x1b[2J", 0), 0u);
+  // Each row starts with its own cursor move and holds at most 20 characters; together
+  // they are the whole notice.
+  std::string joined;
+  for (std::size_t at = screen.find(";1H"); at != std::string::npos;) {
+    const std::size_t end = screen.find('\x1b', at + 3);
+    const std::string row = screen.substr(at + 3, end == std::string::npos ? std::string::npos : end - at - 3);
+    EXPECT_LE(row.size(), 20u) << row;
+    joined += (joined.empty() ? "" : " ") + row;
+    at = end == std::string::npos ? end : screen.find(";1H", end);
+  }
+  EXPECT_EQ(joined, SizeNoticeText(20, 24));
+  // A terminal too short for the whole notice shows what fits.
+  EXPECT_EQ(RenderSizeNotice(80, 1), "\x1b[0m\x1b[2J\x1b[1;1HIlha de Quelvar precisa de um terminal de 80 colunas por 25 linhas; este tem 80");
 }
 
 TEST(TerminalRender, OnlyChangedCellsAreWrittenWithTheirColours) {

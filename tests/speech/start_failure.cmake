@@ -1,4 +1,5 @@
-# Runs the program with a configuration naming a database that is not there.
+# Runs the program with a configuration naming a database that is not there, with only the
+# built-in voice asked for (otherwise espeak-ng would speak instead).
 #   -DPROGRAM=quelvar -DWORK=folder
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/config" "${WORK}/letras" "${WORK}/difones")
@@ -7,14 +8,14 @@ file(WRITE "${WORK}/config/TAMIRE.INI"
 file(WRITE "${WORK}/keys" "\n")
 execute_process(
   COMMAND "${PROGRAM}" --console=headless "--keys=${WORK}/keys" "--config-dir=${WORK}/config"
-          "--transcript=${WORK}/transcript"
+          "--transcript=${WORK}/transcript" --speech=builtin
   RESULT_VARIABLE status
   TIMEOUT 60)
 if(NOT status EQUAL 1)
   message(FATAL_ERROR "the program ended with ${status}, not 1")
 endif()
 file(READ "${WORK}/transcript" transcript)
-string(FIND "${transcript}" "Erro de inicialização: 1\nBanco de dados de voz: NADA\n" found)
+string(FIND "${transcript}" "Erro de inicialização: 1\nBanco de dados de voz: NADA\nArquivo: NADA.IND\nPasta: ${WORK}/difones/\n" found)
 if(found EQUAL -1)
   message(FATAL_ERROR "unexpected transcript:\n${transcript}")
 endif()
