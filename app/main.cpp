@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -111,9 +112,7 @@ void ReportMissingSound(const platform::Backend& backend) {
   platform::TellUser(line);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   app::Options options;
   std::string error;
   if (!app::ParseOptions(argc, argv, options, error)) Fail(error + " (see --help)");
@@ -142,18 +141,42 @@ int main(int argc, char** argv) {
   if (!options.phoLogPath.empty() && !mbrola_front::OpenPhoLog(options.phoLogPath)) {
     Fail("cannot create the phoneme log '" + options.phoLogPath + "'");
   }
+  // Every output file is created before the game starts, so that a path that cannot be
+  // written ends the program at once instead of a whole game being played for nothing.
+  std::FILE* screenDump = nullptr;
+  if (!options.screenDumpPath.empty()) {
+    screenDump = std::fopen(options.screenDumpPath.c_str(), "wb");
+    if (!screenDump) Fail("cannot create the screen dump '" + options.screenDumpPath + "'");
+  }
+  if (!options.audioOutPath.empty() && !platform::StartAudioCapture(options.audioOutPath)) {
+    Fail("cannot create the audio file '" + options.audioOutPath + "'");
+  }
+  platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
   ReportMissingSound(platform::CurrentBackend());
-  if (!options.audioOutPath.empty()) platform::StartAudioCapture(options.audioOutPath);
   console::InitConsole(platform::Utf8ToCp1252(programPath));
-  if (!options.screenDumpPath.empty()) {
-    platform::AddExitStep([path = options.screenDumpPath] {
-      if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
-        const std::string text = console::ScreenText();
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fclose(file);
+  if (screenDump) {
+    platform::AddExitStep([file = screenDump, path = options.screenDumpPath] {
+      const std::string text = console::ScreenText();
+      const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+      if (std::fclose(file) != 0 || !written) {
+        std::fprintf(stderr, "quelvar: the screen dump '%s' could not be written\n", path.c_str());
       }
     });
   }
   game::RunGame();
+}
+
+}  // namespace
+
+// Whatever is still thrown ends the program with a message and status 1, never an abort.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "quelvar: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "quelvar: an unexpected error ended the program\n");
+  }
+  return 1;
 }

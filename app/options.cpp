@@ -77,9 +77,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     }
   }
   if (!options.keysPath.empty()) {
-    const auto content = platform::ReadFileBytes(options.keysPath);
+    platform::FileRefusal refusal = platform::FileRefusal::None;
+    const auto content = platform::ReadWholeFile(options.keysPath, platform::DataFileLimit, &refusal);
     if (!content) {
-      error = "cannot read the key script '" + options.keysPath + "'";
+      error = "cannot read the key script '" + options.keysPath + "': it " + platform::RefusalText(refusal);
       return false;
     }
     std::string scriptError;

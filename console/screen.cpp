@@ -276,7 +276,8 @@ void LoadConsoleSettings() {
   if (const std::string v = ReadKey("VIDEO", "CORLETRA", "15"); !v.empty()) {
     foreground = static_cast<int>(ParseDecimal(v).value_or(15));
   }
-  TextAttribute = static_cast<uint8_t>((background * 16 + foreground) & 0xFF);
+  // Kept to 8 bits in unsigned arithmetic, which cannot overflow for any value read.
+  TextAttribute = static_cast<uint8_t>((static_cast<unsigned>(background) * 16u + static_cast<unsigned>(foreground)) & 0xFFu);
   if (const std::string v = ReadKey("BRAILLE", "MODO", "0"); !v.empty()) {
     s.brailleMode = static_cast<uint8_t>(v[0]) & 3;
   }

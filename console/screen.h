@@ -6,10 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/win.h"
+
 namespace console {
 
-inline constexpr int ScreenColumns = 80;
-inline constexpr int ScreenRows = 25;
+inline constexpr int ScreenColumns = platform::ConsoleColumns;
+inline constexpr int ScreenRows = platform::ConsoleRows;
 
 // The current colour byte: foreground in the low nibble, background in the high nibble.
 // Every character written and every cell cleared takes it. Callers may assign it directly.

@@ -206,23 +206,24 @@ std::string CardinalWords(int64_t value) {
   std::string digits = std::to_string(value);
   digits.insert(0, 15 - digits.size(), '0');
   std::array<GroupWordsResult, 5> groups;
+  std::array<int, 5> values{};
   int last = -1;
   for (int i = 0; i < 5; ++i) {
-    groups[i] = ScaledGroupWords(std::string_view(digits).substr(i * 3, 3), i);
+    const std::string_view three = std::string_view(digits).substr(i * 3, 3);
+    values[i] = std::stoi(std::string(three));
+    groups[i] = ScaledGroupWords(three, i);
+    // One thousand is "mil", never "um mil", wherever it stands: dois milhões e mil.
+    if (i == 3 && values[i] == 1) groups[i].words.erase(0, 3);
     if (!groups[i].words.empty()) last = i;
   }
-  std::string result, connective;
+  std::string result;
   for (int i = 0; i <= last; ++i) {
-    // Brazilian usage: a last group with an " e " of its own takes no "e" before it
-    // (mil cento e cinquenta), a plain one does (mil e duzentos).
-    if (i == last && !groups[i].innerE) {
-      result += connective + groups[i].words;
-    } else {
-      result += groups[i].words;
-    }
-    if (!groups[i].words.empty()) connective = "e ";
+    // Brazilian usage: the last group is joined by "e" when it is below a hundred or
+    // whole hundreds (mil e vinte e um, mil e duzentos, dois milhões e mil), and not
+    // otherwise (mil cento e cinquenta).
+    if (i == last && !result.empty() && (values[i] < 100 || values[i] % 100 == 0)) result += "e ";
+    result += groups[i].words;
   }
-  if (result.rfind("um mil", 0) == 0 && result.rfind("um milh", 0) != 0) result.erase(0, 3);
   return result;
 }
 

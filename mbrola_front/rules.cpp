@@ -284,6 +284,11 @@ std::vector<std::string> TranscribeList(const RuleSet& rules, const ExceptionTab
 }
 
 void ApplyLiaison(std::vector<std::string>& lines) {
+  // A final s or z is voiced before a vowel and before a voiced consonant (os amigos,
+  // grandes homens, os dias); a final r becomes the tap before a vowel (mar aberto).
+  // The stress mark on the next word's first phoneme changes nothing: "as águas" is
+  // voiced as "as amigas" is. Before r the s stays as it is.
+  static constexpr std::string_view kVoicedConsonants[] = {"b", "d", "g", "v", "z", "j", "l", "lh", "m", "n", "nh"};
   size_t m = 2;
   while (m + 1 < lines.size()) {
     if (lines[m].empty() || lines[m][0] != ';') {
@@ -291,12 +296,14 @@ void ApplyLiaison(std::vector<std::string>& lines) {
       continue;
     }
     std::string_view first = lines[m + 1];
+    if (!first.empty() && first[0] == '>') first.remove_prefix(1);
     if (!first.empty() && first[0] == kDiaeresis) first.remove_prefix(1);
-    if (!first.empty() && In("aeiouwy", first[0])) {
-      std::string& last = lines[m - 2];
-      if (last == "r2") last = "r";
-      else if (last == "s2") last = "z";
-    }
+    const bool vowel = !first.empty() && In("aeiouwy@", first[0]);
+    const bool voiced = std::find(std::begin(kVoicedConsonants), std::end(kVoicedConsonants), first) !=
+                        std::end(kVoicedConsonants);
+    std::string& last = lines[m - 2];
+    if (vowel && last == "r2") last = "r";
+    if ((vowel || voiced) && last == "s2") last = "z";
     m += 2;  // the first phoneme is never a marker itself
   }
 }

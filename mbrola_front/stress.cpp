@@ -58,11 +58,15 @@ int FindStressPosition(std::string_view word) {
         else if (c == 'i') { answer = here; state = 20; }
         else if (c == 'u') { answer = here; state = 10; }
         else if (c == 's') { /* a final s is skipped */ }
-        else if (c == 'm') { state = 40; }
+        // -ns is the plural of -m (homens, jovens, jardins): read it as a final m.
+        else if (c == 'm' || (c == 'n' && i + 2 == length && lower[i + 1] == 's')) { state = 40; }
         else { state = 30; }
         break;
       case 1:
         if (c == 'u') { state = 4; }
+        // The i of a falling diphthong before the final vowel is its glide: the stress
+        // goes to the vowel before it (ideia, apoia, praia).
+        else if (c == 'i' && i > 0 && IsAEO(lower[i - 1])) { answer = here - 1; stop = true; }
         else if (IsPlainVowel(static_cast<unsigned char>(c))) { answer = here; stop = true; }
         else { state = 2; }
         break;

@@ -2,9 +2,9 @@
 #include "mbrola_front/text_codec.h"
 
 #include <cstdint>
-#include <fstream>
 #include <iterator>
-#include <sstream>
+
+#include "platform/files.h"
 
 namespace mbrola_front {
 namespace {
@@ -161,12 +161,9 @@ std::vector<std::string> SplitDataLines(std::string_view contents) {
 }
 
 std::optional<std::vector<std::string>> ReadDataFileLines(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  if (file.bad()) return std::nullopt;
-  return SplitDataLines(contents.str());
+  const auto contents = platform::ReadWholeFile(path);
+  if (!contents) return std::nullopt;
+  return SplitDataLines(*contents);
 }
 
 std::optional<long> ParseInteger(std::string_view text) {

@@ -4,9 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
+#include <cstdio>
 
 #include "mbrola_standin/mbrola.h"
+#include "platform/files.h"
 
 namespace mbrola_standin {
 namespace {
@@ -19,8 +20,9 @@ constexpr int kMaxPulls = 4096;
 constexpr double kLowestPitchHz = 30;
 
 bool Readable(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return static_cast<bool>(file);
+  std::FILE* file = platform::OpenDataFile(path);
+  if (file) std::fclose(file);
+  return file != nullptr;
 }
 
 // The path itself, the path with ".voice", then for a bare name the voice folders.

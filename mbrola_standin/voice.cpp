@@ -2,10 +2,9 @@
 #include "mbrola_standin/voice.h"
 
 #include "mbrola_standin/pho_parser.h"
+#include "platform/files.h"
 
 #include <cmath>
-#include <fstream>
-#include <sstream>
 
 namespace mbrola_standin {
 namespace {
@@ -165,12 +164,10 @@ bool ParseVoice(std::string_view text, Voice& voice, std::string& error) {
 }
 
 bool LoadVoice(const std::string& path, Voice& voice, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return error = "cannot open " + path, false;
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (file.bad()) return error = "cannot read " + path, false;
-  if (!ParseVoice(text.str(), voice, error)) return error = path + ": " + error, false;
+  platform::FileRefusal refusal = platform::FileRefusal::None;
+  const auto text = platform::ReadWholeFile(path, platform::DataFileLimit, &refusal);
+  if (!text) return error = path + " " + platform::RefusalText(refusal), false;
+  if (!ParseVoice(*text, voice, error)) return error = path + ": " + error, false;
   return true;
 }
 

@@ -1,15 +1,18 @@
 #include "platform/files.h"
 
 #include <dirent.h>
-#include <strings.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
-
+#include <ctime>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/text.h"
@@ -47,7 +50,105 @@ std::string StripTrailingSlashes(std::string path) {
   return path;
 }
 
+// Opens path for reading without blocking on a FIFO or a device, and keeps it only when it
+// is a regular file of at most limit bytes.
+int OpenChecked(const std::string& path, std::size_t limit, FileRefusal& refusal, off_t& size) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    refusal = (errno == ENOENT || errno == ENOTDIR) ? FileRefusal::Missing : FileRefusal::Unreadable;
+    return -1;
+  }
+  struct stat info{};
+  if (::fstat(fd, &info) != 0) {
+    refusal = FileRefusal::Unreadable;
+  } else if (S_ISDIR(info.st_mode)) {
+    refusal = FileRefusal::Folder;
+  } else if (!S_ISREG(info.st_mode)) {
+    refusal = FileRefusal::NotRegular;
+  } else if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > limit) {
+    refusal = FileRefusal::TooLarge;
+  } else {
+    // Reads from here on may wait for the disk as reads of regular files always do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    refusal = FileRefusal::None;
+    size = info.st_size;
+    return fd;
+  }
+  ::close(fd);
+  return -1;
+}
+
 }  // namespace
+
+std::string RefusalText(FileRefusal refusal, std::size_t limit) {
+  switch (refusal) {
+    case FileRefusal::None: return "is readable";
+    case FileRefusal::Missing: return "does not exist";
+    case FileRefusal::Folder: return "is a folder, not a file";
+    case FileRefusal::NotRegular: return "is not a regular file";
+    case FileRefusal::TooLarge:
+      return "is larger than " + std::to_string(limit >> 20 ? limit >> 20 : limit) + (limit >> 20 ? " MiB" : " bytes");
+    case FileRefusal::Unreadable: break;
+  }
+  return "cannot be read";
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit, FileRefusal* refusal) {
+  FileRefusal why = FileRefusal::None;
+  off_t size = 0;
+  const int fd = OpenChecked(path, limit, why, size);
+  if (refusal) *refusal = why;
+  if (fd < 0) return std::nullopt;
+  // The file may grow while it is read: never take more than the limit.
+  std::string content;
+  content.resize(static_cast<std::size_t>(size));
+  std::size_t have = 0;
+  for (;;) {
+    if (have == content.size()) {
+      if (have > limit) break;
+      // One byte past the limit is enough to know the file is too large.
+      const std::size_t most = limit == static_cast<std::size_t>(-1) ? limit : limit + 1;
+      content.resize(std::min(most, std::max<std::size_t>(content.size() * 2, 4096)));
+      if (have == content.size()) break;
+    }
+    const ssize_t got = ::read(fd, content.data() + have, content.size() - have);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      why = FileRefusal::Unreadable;
+      break;
+    }
+    if (got == 0) break;
+    have += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  if (why == FileRefusal::None && have > limit) why = FileRefusal::TooLarge;
+  if (refusal) *refusal = why;
+  if (why != FileRefusal::None) return std::nullopt;
+  content.resize(have);
+  return content;
+}
+
+std::optional<std::string> ReadFileBytes(const std::string& path) { return ReadWholeFile(path); }
+
+std::FILE* OpenDataFile(const std::string& path, std::size_t limit) {
+  FileRefusal why = FileRefusal::None;
+  off_t size = 0;
+  const int fd = OpenChecked(path, limit, why, size);
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "rb");
+  if (!file) ::close(fd);
+  return file;
+}
+
+int OpenRegularFile(const std::string& path) {
+  FileRefusal why = FileRefusal::None;
+  off_t size = 0;
+  return OpenChecked(path, static_cast<std::size_t>(-1), why, size);
+}
 
 std::string WindowsDirectory() {
   if (!gWindowsDirectory.empty()) return gWindowsDirectory;
@@ -230,6 +331,132 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
   return SettingsFile::ReadInPlace;
 }
 
+namespace {
+
+// A profile file read once and kept until it changes on disk: the speech settings are read
+// key by key, each read asking the file again, and a large file must not be read again for
+// every key. The sections are found from a list of where their headers are; each answer is
+// kept too.
+struct ProfileFile {
+  std::string path;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  timespec modified{};
+  timespec changed{};
+  bool settled = false;  // last changed well before it was read
+  bool exists = false;
+  bool present = false;  // read: a regular file within the limit
+  std::string text;
+  std::vector<std::size_t> headers;  // where each line starting with '[' begins
+  std::unordered_map<std::string, std::optional<std::string>> answers;
+};
+
+constexpr std::size_t KeptProfiles = 2;
+constexpr std::size_t KeptAnswers = 4096;
+std::mutex gProfileMutex;
+std::deque<ProfileFile> gProfiles;
+
+bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+
+// File times advance in clock ticks of a few milliseconds, so a file rewritten with the
+// same size within one tick of being read would look unchanged: a file changed this
+// shortly before it was read is read again next time.
+constexpr int64_t FileTimeTickNs = 50'000'000;
+
+std::string_view LineAt(std::string_view text, std::size_t& pos) {
+  const std::size_t start = pos;
+  const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
+  const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+  pos = end + 1;
+  return text.substr(start, end - start);
+}
+
+void IndexProfile(ProfileFile& file) {
+  const std::string_view text = file.text;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t start = pos;
+    const std::string_view line = Trim(LineAt(text, pos));
+    if (!line.empty() && line.front() == '[') file.headers.push_back(start);
+  }
+}
+
+// The profile file at path as it is now on disk (read again only when it has changed).
+ProfileFile& CurrentProfile(const std::string& path) {
+  struct stat info{};
+  const bool exists = ::stat(path.c_str(), &info) == 0;
+  for (auto it = gProfiles.begin(); it != gProfiles.end(); ++it) {
+    if (it->path != path) continue;
+    if (exists == it->exists && it->settled &&
+        (!exists || (it->device == info.st_dev && it->inode == info.st_ino && it->size == info.st_size &&
+                     SameTime(it->modified, info.st_mtim) && SameTime(it->changed, info.st_ctim)))) {
+      return *it;
+    }
+    gProfiles.erase(it);
+    break;
+  }
+  if (gProfiles.size() >= KeptProfiles) gProfiles.pop_back();
+  ProfileFile& file = gProfiles.emplace_front();
+  file.path = path;
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  file.settled = !exists || std::max(Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)) <
+                                Nanoseconds(now) - FileTimeTickNs;
+  file.exists = exists;
+  if (exists) {
+    file.device = info.st_dev;
+    file.inode = info.st_ino;
+    file.size = info.st_size;
+    file.modified = info.st_mtim;
+    file.changed = info.st_ctim;
+  }
+  // A file that cannot be read (a folder, a FIFO, too large) is a missing file.
+  if (const auto content = ReadWholeFile(path)) {
+    file.present = true;
+    file.text = DataTextToCp1252(*content);
+    IndexProfile(file);
+  }
+  return file;
+}
+
+std::optional<std::string> FindProfileValue(const ProfileFile& file, std::string_view section, std::string_view key) {
+  const std::string_view text = file.text;
+  for (std::size_t h = 0; h < file.headers.size(); ++h) {
+    std::size_t pos = file.headers[h];
+    const std::string_view header = Trim(LineAt(text, pos));
+    const std::size_t close = header.find(']');
+    if (close == std::string_view::npos || !EqualIgnoringCase(Trim(header.substr(1, close - 1)), section)) continue;
+    const std::size_t end = h + 1 < file.headers.size() ? file.headers[h + 1] : text.size();
+    while (pos < end) {
+      const std::string_view line = Trim(LineAt(text, pos));
+      if (line.empty() || line.front() == ';') continue;
+      const std::size_t equals = line.find('=');
+      if (equals == std::string_view::npos) continue;
+      if (!EqualIgnoringCase(Trim(line.substr(0, equals)), key)) continue;
+      std::string_view value = Trim(line.substr(equals + 1));
+      if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
+                                (value.front() == '\'' && value.back() == '\''))) {
+        value = value.substr(1, value.size() - 2);
+      }
+      return std::string(value);
+    }
+  }
+  return std::nullopt;
+}
+
+std::string UpperAscii(std::string_view text) {
+  std::string upper(text);
+  for (char& c : upper) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return upper;
+}
+
+}  // namespace
+
 std::string GetPrivateProfileString(std::string_view section, std::string_view key,
                                     std::string_view defaultValue, std::string_view fileName,
                                     std::size_t bufferSize) {
@@ -239,35 +466,23 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
   };
   const auto path = FindPathIgnoringCase(ProfileFilePath(fileName));
   if (!path) return cut(defaultValue);
-  const auto content = ReadFileBytes(*path);
-  if (!content) return cut(defaultValue);
-  const std::string text = DataTextToCp1252(*content);
-
-  bool inSection = false;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string_view line = Trim(std::string_view(text).substr(pos, end - pos));
-    pos = end + 1;
-    if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[') {
-      const std::size_t close = line.find(']');
-      inSection = close != std::string_view::npos && EqualIgnoringCase(Trim(line.substr(1, close - 1)), section);
-      continue;
-    }
-    if (!inSection) continue;
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos) continue;
-    if (!EqualIgnoringCase(Trim(line.substr(0, equals)), key)) continue;
-    std::string_view value = Trim(line.substr(equals + 1));
-    if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
-                              (value.front() == '\'' && value.back() == '\''))) {
-      value = value.substr(1, value.size() - 2);
-    }
-    return cut(value);
+  std::lock_guard lock(gProfileMutex);
+  ProfileFile& file = CurrentProfile(*path);
+  if (!file.present) return cut(defaultValue);
+  std::string question = UpperAscii(section);
+  question += '\n';
+  question += UpperAscii(key);
+  auto answer = file.answers.find(question);
+  if (answer == file.answers.end()) {
+    if (file.answers.size() >= KeptAnswers) file.answers.clear();
+    answer = file.answers.emplace(std::move(question), FindProfileValue(file, section, key)).first;
   }
-  return cut(defaultValue);
+  return answer->second ? cut(*answer->second) : cut(defaultValue);
+}
+
+void ForgetProfileFiles() {
+  std::lock_guard lock(gProfileMutex);
+  gProfiles.clear();
 }
 
 }  // namespace platform

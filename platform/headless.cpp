@@ -212,7 +212,7 @@ void HeadlessBackend::WaitEvents(int timeoutMs) {
   // The script is over: ask the window to close, then insist.
   ++closeRequests_;
   if (closeRequests_ == 1) {
-    PostMessage(1, WM_CLOSE);
+    PostMessage(ConsoleWindowHandle, WM_CLOSE);
   } else if (closeRequests_ == 2) {
     PostQuitMessage(255);
   } else {
@@ -290,6 +290,9 @@ void HeadlessBackend::Caret(bool visible, int x, int y, int, int) {
 
 void HeadlessBackend::PlayLoop(std::span<const uint8_t> waveImage) {
   StopLoop();
+  // Only the latest loops are kept for a look afterwards: a long run must not grow.
+  constexpr std::size_t KeptLoops = 256;
+  if (loops_.size() >= KeptLoops) loops_.erase(loops_.begin(), loops_.begin() + KeptLoops / 2);
   loops_.push_back({nowMs_, 0, std::vector<uint8_t>(waveImage.begin(), waveImage.end())});
 }
 

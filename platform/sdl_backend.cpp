@@ -673,7 +673,7 @@ class SdlBackend : public RealTimeBackend {
     }
     switch (event.type) {
       case SDL_QUIT:  // the close box, or SIGINT/SIGTERM through SDL
-        PostMessage(1, WM_CLOSE);
+        PostMessage(ConsoleWindowHandle, WM_CLOSE);
         break;
       case SDL_WINDOWEVENT:
         TranslateWindowEvent(event.window);
@@ -694,7 +694,7 @@ class SdlBackend : public RealTimeBackend {
       case SDL_MOUSEBUTTONUP:
         if (event.button.button == SDL_BUTTON_RIGHT) {
           PostMotion();
-          PostMessage(1, event.type == SDL_MOUSEBUTTONDOWN ? WM_RBUTTONDOWN : WM_RBUTTONUP,
+          PostMessage(ConsoleWindowHandle, event.type == SDL_MOUSEBUTTONDOWN ? WM_RBUTTONDOWN : WM_RBUTTONUP,
                       event.type == SDL_MOUSEBUTTONDOWN ? MkRightButton : 0, PointParameter(event.button.x, event.button.y));
         }
         break;
@@ -711,11 +711,11 @@ class SdlBackend : public RealTimeBackend {
   void TranslateWindowEvent(const SDL_WindowEvent& event) {
     switch (event.event) {
       case SDL_WINDOWEVENT_FOCUS_GAINED:
-        if (!focus_) PostMessage(1, WM_SETFOCUS);
+        if (!focus_) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
         focus_ = true;
         break;
       case SDL_WINDOWEVENT_FOCUS_LOST:
-        if (focus_) PostMessage(1, WM_KILLFOCUS);
+        if (focus_) PostMessage(ConsoleWindowHandle, WM_KILLFOCUS);
         focus_ = false;
         break;
       case SDL_WINDOWEVENT_EXPOSED:
@@ -768,7 +768,7 @@ class SdlBackend : public RealTimeBackend {
   }
 
   void PostMotion() {
-    if (motion_) PostMessage(1, WM_MOUSEMOVE, motionButtons_, *motion_);
+    if (motion_) PostMessage(ConsoleWindowHandle, WM_MOUSEMOVE, motionButtons_, *motion_);
     motion_.reset();
   }
 

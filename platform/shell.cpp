@@ -68,6 +68,13 @@ std::optional<std::string> FindOnPath(std::string_view name) {
   return std::nullopt;
 }
 
+// A word the user typed names a file: one that begins with '-' must not reach the program
+// as an option, so it goes as the same file in the current folder.
+std::string AsOperand(std::string_view parameter) {
+  if (!parameter.empty() && parameter.front() == '-') return "./" + std::string(parameter);
+  return std::string(parameter);
+}
+
 std::optional<std::vector<std::string>> OpenWithDesktop(const std::string& what) {
   const auto opener = FindOnPath("xdg-open");
   if (!opener) return std::nullopt;
@@ -125,7 +132,7 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
     if (IsExecutableFile(path)) {
       std::vector<std::string> command{path};
-      if (!parameter.empty()) command.emplace_back(parameter);
+      if (!parameter.empty()) command.emplace_back(AsOperand(parameter));
       return command;
     }
     if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return OpenWithDesktop(path);
@@ -134,7 +141,7 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
   if (search == ProgramSearch::FilesOnly) return std::nullopt;
   if (const auto onPath = FindOnPath(translated)) {
     std::vector<std::string> command{*onPath};
-    if (!parameter.empty()) command.emplace_back(parameter);
+    if (!parameter.empty()) command.emplace_back(AsOperand(parameter));
     return command;
   }
   return std::nullopt;

@@ -391,8 +391,8 @@ std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted
 }
 
 std::string SizeNoticeText(int columns, int rows) {
-  return "Ilha de Quelvar precisa de um terminal de " + std::to_string(TerminalScreenColumns) + " colunas por " +
-         std::to_string(TerminalScreenRows) + " linhas; este tem " + std::to_string(columns) + " colunas por " +
+  return "Ilha de Quelvar precisa de um terminal de " + std::to_string(ConsoleColumns) + " colunas por " +
+         std::to_string(ConsoleRows) + " linhas; este tem " + std::to_string(columns) + " colunas por " +
          std::to_string(rows) + " linhas. Aumente a janela do terminal.";
 }
 
@@ -464,7 +464,7 @@ constexpr uint64_t FrameMs = 16;  // presents that need not be at once: at most 
 
 class TerminalBackend : public RealTimeBackend {
  public:
-  TerminalBackend() : grid_(80, 25) {}
+  TerminalBackend() : grid_(ConsoleColumns, ConsoleRows) {}
   ~TerminalBackend() override {
     RestoreTerminal();
     std::signal(SIGWINCH, SIG_DFL);
@@ -566,14 +566,14 @@ class TerminalBackend : public RealTimeBackend {
 
   // The console asks for a window as large as its text; a smaller terminal still gets
   // the whole screen drawn into its visible part.
-  Rect WorkArea() override { return {0, 0, std::max(columns_, 80), std::max(rows_, 25)}; }
-  Size ScreenSize() override { return {std::max(columns_, 80), std::max(rows_, 25)}; }
+  Rect WorkArea() override { return {0, 0, std::max(columns_, ConsoleColumns), std::max(rows_, ConsoleRows)}; }
+  Size ScreenSize() override { return {std::max(columns_, ConsoleColumns), std::max(rows_, ConsoleRows)}; }
   SystemMetrics Metrics() override { return {}; }
   bool CreateFont(const FontRequest&) override { return true; }
   FontMetrics MeasureFont() override { return {1, 1, 0, 0, 0}; }
 
   bool OpenWindow(std::string_view title, Size) override {
-    grid_ = TerminalGrid(80, 25);
+    grid_ = TerminalGrid(ConsoleColumns, ConsoleRows);
     for (auto& cell : grid_.cells) cell = TerminalCell{' ', {}, {}};
     fullRedraw_ = dirty_ = true;
     SetTitle(title);
@@ -590,7 +590,7 @@ class TerminalBackend : public RealTimeBackend {
   }
   bool IsActive() override { return focus_; }
   bool HasFocus() override { return focus_; }
-  Rect WindowRect() override { return {0, 0, 80, 25}; }
+  Rect WindowRect() override { return {0, 0, ConsoleColumns, ConsoleRows}; }
 
   void DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) override {
     if (y < 0 || y >= grid_.height) return;
@@ -675,7 +675,7 @@ class TerminalBackend : public RealTimeBackend {
   void Show() {
     // A terminal smaller than the console shows what it needs instead of a cut screen, and
     // says it once each time it becomes too small.
-    if (columns_ < TerminalScreenColumns || rows_ < TerminalScreenRows) {
+    if (columns_ < ConsoleColumns || rows_ < ConsoleRows) {
       if (!tooSmall_ || fullRedraw_) Write("\x1b[?25l" + RenderSizeNotice(columns_, rows_));
       if (!tooSmall_) PostNotice(SizeNoticeText(columns_, rows_));
       tooSmall_ = true;
@@ -690,8 +690,8 @@ class TerminalBackend : public RealTimeBackend {
     std::string out = "\x1b[?25l";
     if (fullRedraw_) out += "\x1b[0m\x1b[2J";
     out += RenderGridDiff(fullRedraw_ ? nullptr : &shown_, grid_, columns_, rows_);
-    if (caretVisible_ && caretX_ >= 0 && caretY_ >= 0 && caretX_ < std::min(columns_, 80) &&
-        caretY_ < std::min(rows_, 25)) {
+    if (caretVisible_ && caretX_ >= 0 && caretY_ >= 0 && caretX_ < std::min(columns_, ConsoleColumns) &&
+        caretY_ < std::min(rows_, ConsoleRows)) {
       out += "\x1b[" + std::to_string(caretY_ + 1) + ";" + std::to_string(caretX_ + 1) + "H\x1b[?25h";
     }
     Write(out);
@@ -746,11 +746,11 @@ class TerminalBackend : public RealTimeBackend {
           PostKeyEvent(input.key, true);
           break;
         case TerminalInput::Kind::FocusIn:
-          if (!focus_) PostMessage(1, WM_SETFOCUS);
+          if (!focus_) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
           focus_ = true;
           break;
         case TerminalInput::Kind::FocusOut:
-          if (focus_) PostMessage(1, WM_KILLFOCUS);
+          if (focus_) PostMessage(ConsoleWindowHandle, WM_KILLFOCUS);
           focus_ = false;
           break;
       }
@@ -760,7 +760,7 @@ class TerminalBackend : public RealTimeBackend {
   void TerminalGone() {
     if (gone_) return;
     gone_ = true;
-    PostMessage(1, WM_CLOSE);
+    PostMessage(ConsoleWindowHandle, WM_CLOSE);
   }
 
   TerminalGrid grid_, shown_;
@@ -768,7 +768,7 @@ class TerminalBackend : public RealTimeBackend {
   bool tooSmall_ = false;  // the size notice is on the screen instead of the console
   bool caretVisible_ = false;
   int caretX_ = 0, caretY_ = 0;
-  int columns_ = 80, rows_ = 25;
+  int columns_ = ConsoleColumns, rows_ = ConsoleRows;
   bool focus_ = true, gone_ = false;
   std::string pending_;  // input bytes not decoded yet
   uint64_t pendingSinceMs_ = 0;

@@ -56,8 +56,6 @@ struct TerminalGrid {
 // with 'shown' null every cell is written. Only the cells inside visibleColumns x
 // visibleRows are written, so a small terminal does not scroll. The pen colours are set
 // before the first character, whatever the terminal had before.
-inline constexpr int TerminalScreenColumns = 80;
-inline constexpr int TerminalScreenRows = 25;
 // What a terminal smaller than the console shows and says (Windows-1252: plain ASCII here),
 // and the screen that shows it, wrapped to the columns there are.
 std::string SizeNoticeText(int columns, int rows);

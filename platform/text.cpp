@@ -1,8 +1,6 @@
 #include "platform/text.h"
 
 #include <array>
-#include <fstream>
-#include <iterator>
 
 namespace platform {
 namespace {
@@ -121,14 +119,6 @@ std::string DataTextToCp1252(std::string content) {
     }
   }
   if (hasHighBytes && IsValidUtf8(content)) return Utf8ToCp1252(content);
-  return content;
-}
-
-std::optional<std::string> ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string content{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
   return content;
 }
 

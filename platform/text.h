@@ -24,7 +24,8 @@ bool IsValidUtf8(std::string_view text);
 // otherwise returns it unchanged.
 std::string DataTextToCp1252(std::string content);
 
-// Reads a whole file as bytes; nothing when it cannot be read.
+// Reads a whole file as bytes with the rule of platform/files.h (regular files of at most
+// DataFileLimit bytes); nothing when it cannot be read.
 std::optional<std::string> ReadFileBytes(const std::string& path);
 
 // Game texts written as UTF-8 literals in source, converted once.

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "platform/backend.h"
+#include "platform/files.h"
 #include "platform/riff.h"
 #include "platform/sdl_audio.h"
 
@@ -32,12 +33,91 @@ void ReadFrame(const WaveFormat& format, const uint8_t* at, int32_t& left, int32
 
 // ---- the capture ----
 
-// What was written, kept at its own rate as mono runs; the runs are brought to
-// CaptureRate when asked for. The clock says how much of the written sound has been
-// heard, so a reset keeps only that.
+// What was written is streamed to the capture file at CaptureRate as soon as it has been
+// heard: the clock says how much of the written sound has played, and only the sound not
+// yet heard can still be taken back by a reset. So the capture keeps in memory only that
+// unheard tail and the few samples the resampler still looks back at, however long the
+// program runs.
+constexpr int KernelTableSize = 4096;
+constexpr double Pi = 3.14159265358979323846;
+// The most a WAV file's 32-bit sizes can describe; sound beyond it is not written.
+constexpr uint64_t CaptureDataLimit = 0xFFFFFFF0u - WaveHeaderSize;
+
+// One stretch written at one rate, converted to CaptureRate by windowed-sinc resampling:
+// a Blackman window over 16 zero crossings of the lower of the two rates, so neither
+// images of an upsampled run nor aliases of a downsampled one are heard. Outside the run
+// is silence.
 struct CaptureRun {
   uint32_t rate = 0;
-  std::vector<int16_t> samples;
+  std::deque<int16_t> samples;  // not yet dropped; samples[0] is sample number 'base'
+  uint64_t base = 0;
+  uint64_t nextOut = 0;  // the next output sample of this run
+  uint64_t heard = 0;    // input samples already heard (so past any reset)
+  double step = 1, cutoff = 0.5, halfWidth = 16;
+  std::vector<double> kernel;
+
+  explicit CaptureRun(uint32_t sampleRate) : rate(sampleRate) {
+    if (rate == CaptureRate) return;
+    step = static_cast<double>(rate) / CaptureRate;  // input samples per output sample
+    cutoff = 0.5 * std::min(1.0, 1.0 / step);        // cycles per input sample
+    halfWidth = 16.0 / (2.0 * cutoff);               // in input samples
+    kernel.resize(KernelTableSize + 2);
+    for (int i = 0; i <= KernelTableSize + 1; ++i) {
+      const double u = std::min(1.0, static_cast<double>(i) / KernelTableSize);
+      const double t = u * halfWidth;
+      const double sinc = t == 0 ? 1.0 : std::sin(2 * Pi * cutoff * t) / (2 * Pi * cutoff * t);
+      const double window = 0.42 + 0.5 * std::cos(Pi * u) + 0.08 * std::cos(2 * Pi * u);
+      kernel[static_cast<std::size_t>(i)] = 2 * cutoff * sinc * window;
+    }
+  }
+
+  uint64_t Total() const { return base + samples.size(); }
+  bool Started() const { return heard > 0; }
+  uint64_t Unheard() const { return Total() - std::min(Total(), heard); }
+
+  double Weight(double distance) const {
+    const double at = std::abs(distance) / halfWidth * KernelTableSize;
+    if (at >= KernelTableSize) return 0.0;
+    const auto index = static_cast<std::size_t>(at);
+    const double fraction = at - static_cast<double>(index);
+    return kernel[index] + (kernel[index + 1] - kernel[index]) * fraction;
+  }
+
+  // Appends the output samples that depend only on the first 'ready' input samples; when
+  // 'complete', the run has ended with them. Input no later output needs is dropped.
+  void Emit(uint64_t ready, bool complete, std::vector<int16_t>& out) {
+    ready = std::min(ready, Total());
+    heard = std::max(heard, ready);
+    if (rate == CaptureRate) {
+      for (; nextOut < ready; ++nextOut) out.push_back(samples[nextOut - base]);
+    } else {
+      const uint64_t count = Total();
+      const uint64_t outputs =
+          count == 0 ? 0 : static_cast<uint64_t>(static_cast<double>(count - 1) / step) + 1;
+      for (;; ++nextOut) {
+        if (complete && nextOut >= outputs) break;
+        const double t = static_cast<double>(nextOut) * step;
+        const double reach = std::floor(t + halfWidth);
+        if (!complete && reach >= static_cast<double>(ready)) break;
+        const auto first = static_cast<uint64_t>(std::max(0.0, std::ceil(t - halfWidth)));
+        const auto last = std::min<uint64_t>(count - 1, static_cast<uint64_t>(std::max(0.0, reach)));
+        double value = 0;
+        for (uint64_t k = std::max(first, base); k <= last; ++k) {
+          value += samples[k - base] * Weight(t - static_cast<double>(k));
+        }
+        out.push_back(static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
+      }
+    }
+    // Keep what the next output still reaches back to.
+    uint64_t keepFrom = nextOut;
+    if (rate != CaptureRate) {
+      keepFrom = static_cast<uint64_t>(std::max(0.0, std::ceil(static_cast<double>(nextOut) * step - halfWidth)));
+    }
+    while (base < keepFrom && !samples.empty()) {
+      samples.pop_front();
+      ++base;
+    }
+  }
 };
 
 struct Capture {
@@ -45,10 +125,63 @@ struct Capture {
   bool active = false;
   bool stepRegistered = false;
   std::string path;
-  std::vector<CaptureRun> runs;
+  std::FILE* file = nullptr;
+  uint64_t dataBytes = 0;   // sample bytes in the file
+  bool writeFailed = false;
+  std::deque<CaptureRun> runs;
   uint64_t endUs = 0;  // when the last sound written ends
 };
 Capture gCapture;
+
+void WriteCaptured(const std::vector<int16_t>& samples) {
+  if (!gCapture.file || samples.empty()) return;
+  const uint64_t room = (CaptureDataLimit - std::min(CaptureDataLimit, gCapture.dataBytes)) / 2;
+  const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(room, samples.size()));
+  std::vector<uint8_t> bytes(count * 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<uint16_t>(samples[i]);
+    bytes[2 * i] = static_cast<uint8_t>(v), bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  if (std::fwrite(bytes.data(), 1, bytes.size(), gCapture.file) != bytes.size()) gCapture.writeFailed = true;
+  gCapture.dataBytes += bytes.size();
+}
+
+// How many samples of each run, counted from the back, have not been heard yet.
+std::vector<uint64_t> UnheardSamples(uint64_t nowUs) {
+  std::vector<uint64_t> unheard(gCapture.runs.size(), 0);
+  if (gCapture.endUs <= nowUs) return unheard;
+  uint64_t unheardUs = gCapture.endUs - nowUs;
+  for (std::size_t i = gCapture.runs.size(); i-- > 0 && unheardUs > 0;) {
+    const CaptureRun& run = gCapture.runs[i];
+    const uint64_t count = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
+    unheard[i] = std::min(count, run.Unheard());
+    if (count < run.samples.size()) break;
+    unheardUs -= std::min(unheardUs, count * 1000000 / run.rate);
+  }
+  return unheard;
+}
+
+// Streams what has been heard; with 'everything', all that was written, as at the end.
+void FlushCapture(bool everything) {
+  const std::vector<uint64_t> unheard = everything ? std::vector<uint64_t>(gCapture.runs.size(), 0)
+                                                   : UnheardSamples(NowMs() * 1000);
+  std::vector<int16_t> out;
+  for (std::size_t i = 0; i < gCapture.runs.size(); ++i) {
+    CaptureRun& run = gCapture.runs[i];
+    const uint64_t heard = run.Total() - unheard[i];
+    // A run is over once sound of a later run has been heard: only then can no reset
+    // bring it back to be continued.
+    const bool later = i + 1 < gCapture.runs.size() && gCapture.runs[i + 1].Total() > unheard[i + 1];
+    run.Emit(heard, everything || later, out);
+  }
+  while (gCapture.runs.size() > 1) {
+    const CaptureRun& next = gCapture.runs[1];
+    if (!next.Started()) break;
+    gCapture.runs.pop_front();
+  }
+  if (everything) gCapture.runs.clear();
+  WriteCaptured(out);
+}
 
 void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t length) {
   std::lock_guard lock(gCapture.mutex);
@@ -58,7 +191,7 @@ void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t len
   const std::size_t frames = length / align;
   if (frames == 0) return;
   if (gCapture.runs.empty() || gCapture.runs.back().rate != format.sampleRate) {
-    gCapture.runs.push_back({format.sampleRate, {}});
+    gCapture.runs.emplace_back(format.sampleRate);
   }
   auto& samples = gCapture.runs.back().samples;
   for (std::size_t i = 0; i < frames; ++i) {
@@ -67,6 +200,7 @@ void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t len
     samples.push_back(static_cast<int16_t>((left + right) / 2));
   }
   gCapture.endUs = std::max(gCapture.endUs, NowMs() * 1000) + frames * 1000000ull / format.sampleRate;
+  FlushCapture(false);
 }
 
 // The device was reset: what was written and not yet heard is dropped.
@@ -79,53 +213,20 @@ void CaptureReset() {
   while (unheardUs > 0 && !gCapture.runs.empty()) {
     CaptureRun& run = gCapture.runs.back();
     const uint64_t unheard = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
-    run.samples.resize(run.samples.size() - unheard);
-    if (!run.samples.empty()) break;
+    const uint64_t dropped = std::min(unheard, run.Unheard());
+    run.samples.resize(run.samples.size() - dropped);
+    if (!run.samples.empty() || run.Started()) break;
     unheardUs -= std::min(unheardUs, unheard * 1000000 / run.rate);
     gCapture.runs.pop_back();
   }
 }
 
-// Windowed-sinc resampling of one run to CaptureRate: a Blackman window over 16 zero
-// crossings of the lower of the two rates, so neither images of an upsampled run nor
-// aliases of a downsampled one are heard. Outside the run is silence.
-void AppendResampled(const CaptureRun& run, std::vector<int16_t>& out) {
-  if (run.rate == CaptureRate) {
-    out.insert(out.end(), run.samples.begin(), run.samples.end());
-    return;
-  }
-  const double step = static_cast<double>(run.rate) / CaptureRate;  // input samples per output sample
-  const double cutoff = 0.5 * std::min(1.0, 1.0 / step);              // cycles per input sample
-  const double halfWidth = 16.0 / (2.0 * cutoff);                     // in input samples
-  constexpr int TableSize = 4096;
-  static constexpr double Pi = 3.14159265358979323846;
-  std::vector<double> kernel(TableSize + 2);
-  for (int i = 0; i <= TableSize + 1; ++i) {
-    const double u = std::min(1.0, static_cast<double>(i) / TableSize);
-    const double t = u * halfWidth;
-    const double sinc = t == 0 ? 1.0 : std::sin(2 * Pi * cutoff * t) / (2 * Pi * cutoff * t);
-    const double window = 0.42 + 0.5 * std::cos(Pi * u) + 0.08 * std::cos(2 * Pi * u);
-    kernel[static_cast<std::size_t>(i)] = 2 * cutoff * sinc * window;
-  }
-  const auto weight = [&](double distance) {
-    const double at = std::abs(distance) / halfWidth * TableSize;
-    if (at >= TableSize) return 0.0;
-    const auto index = static_cast<std::size_t>(at);
-    const double fraction = at - static_cast<double>(index);
-    return kernel[index] + (kernel[index + 1] - kernel[index]) * fraction;
-  };
-  const auto count = static_cast<std::ptrdiff_t>(run.samples.size());
-  const auto outputs = static_cast<std::size_t>(static_cast<double>(count - 1) / step) + 1;
-  for (std::size_t m = 0; m < outputs; ++m) {
-    const double t = static_cast<double>(m) * step;
-    const auto first = std::max<std::ptrdiff_t>(0, static_cast<std::ptrdiff_t>(std::ceil(t - halfWidth)));
-    const auto last = std::min<std::ptrdiff_t>(count - 1, static_cast<std::ptrdiff_t>(std::floor(t + halfWidth)));
-    double value = 0;
-    for (std::ptrdiff_t k = first; k <= last; ++k) {
-      value += run.samples[static_cast<std::size_t>(k)] * weight(t - static_cast<double>(k));
-    }
-    out.push_back(static_cast<int16_t>(std::clamp(std::lround(value), -32768L, 32767L)));
-  }
+bool WriteCaptureHeader() {
+  uint8_t header[WaveHeaderSize];
+  WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(gCapture.dataBytes));
+  if (std::fseek(gCapture.file, 0, SEEK_SET) != 0) return false;
+  const bool ok = std::fwrite(header, 1, sizeof header, gCapture.file) == sizeof header;
+  return std::fseek(gCapture.file, 0, SEEK_END) == 0 && ok;
 }
 
 // ---- the null device ----
@@ -139,6 +240,7 @@ struct NullState {
 };
 
 NullWaveLog gNullLog;
+bool gKeepNullLog = true;
 int gNullFailures = 0, gNullFailureCode = 0;
 
 class NullWaveOut final : public WaveOutDevice {
@@ -150,7 +252,7 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Write(WaveHeader& header) override {
     NullState& s = *state_;
-    gNullLog.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
+    if (gKeepNullLog) gNullLog.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
     header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
     s.queue.push_back(&header);
     const uint64_t bytesPerSecond = static_cast<uint64_t>(s.format.sampleRate) * s.format.BlockAlign();
@@ -392,7 +494,7 @@ int WaveOutClose(std::unique_ptr<WaveOutDevice>& device) {
 }
 
 std::unique_ptr<WaveOutDevice> OpenNullWaveOut(const WaveFormat& format, Hwnd notifyWindow) {
-  gNullLog.opens.push_back(format);
+  if (gKeepNullLog) gNullLog.opens.push_back(format);
   return std::make_unique<NullWaveOut>(format, notifyWindow);
 }
 
@@ -412,52 +514,68 @@ std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, 
 
 // ---- capture ----
 
-void StartAudioCapture(const std::string& path) {
+bool StartAudioCapture(const std::string& path) {
   {
     std::lock_guard lock(gCapture.mutex);
-    gCapture.active = true;
+    if (gCapture.file) std::fclose(gCapture.file);
+    gCapture.file = path.empty() ? nullptr : std::fopen(path.c_str(), "w+b");
+    gCapture.active = gCapture.file != nullptr;
     gCapture.path = path;
     gCapture.runs.clear();
     gCapture.endUs = 0;
-    if (gCapture.stepRegistered) return;
+    gCapture.dataBytes = 0;
+    gCapture.writeFailed = false;
+    if (!gCapture.active) return false;
+    // A file holding only the header until the end, when its sizes are filled in.
+    if (!WriteCaptureHeader()) gCapture.writeFailed = true;
+    if (gCapture.stepRegistered) return true;
     gCapture.stepRegistered = true;
   }
-  AddExitStep([] { WriteAudioCapture(); });
+  AddExitStep([] {
+    if (!WriteAudioCapture()) std::fprintf(stderr, "quelvar: the audio file could not be written in full\n");
+  });
+  return true;
 }
 
 std::vector<int16_t> CapturedAudio() {
   std::lock_guard lock(gCapture.mutex);
   std::vector<int16_t> samples;
-  for (const CaptureRun& run : gCapture.runs) AppendResampled(run, samples);
+  if (!gCapture.file) return samples;
+  // What the file holds so far, then what is still held back, as the end would write it.
+  std::fflush(gCapture.file);
+  if (const auto bytes = ReadWholeFile(gCapture.path, static_cast<std::size_t>(-1));
+      bytes && bytes->size() >= WaveHeaderSize) {
+    const std::size_t count = std::min<std::size_t>((bytes->size() - WaveHeaderSize) / 2, gCapture.dataBytes / 2);
+    samples.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      const auto low = static_cast<uint8_t>((*bytes)[WaveHeaderSize + 2 * i]);
+      const auto high = static_cast<uint8_t>((*bytes)[WaveHeaderSize + 2 * i + 1]);
+      samples.push_back(static_cast<int16_t>(static_cast<uint16_t>(low | (high << 8))));
+    }
+  }
+  std::deque<CaptureRun> pending = gCapture.runs;
+  for (CaptureRun& run : pending) run.Emit(run.Total(), true, samples);
   return samples;
 }
 
 bool WriteAudioCapture() {
-  std::string path;
-  {
-    std::lock_guard lock(gCapture.mutex);
-    if (!gCapture.active || gCapture.path.empty()) return false;
-    path = gCapture.path;
-  }
-  const std::vector<int16_t> samples = CapturedAudio();
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  const std::size_t dataBytes = std::min<std::size_t>(samples.size() * 2, 0xFFFFFFF0u);
-  uint8_t header[WaveHeaderSize];
-  WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(dataBytes));
-  std::vector<uint8_t> data(dataBytes);
-  for (std::size_t i = 0; i < dataBytes / 2; ++i) {
-    const auto v = static_cast<uint16_t>(samples[i]);
-    data[2 * i] = static_cast<uint8_t>(v), data[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
-  ok = ok && std::fwrite(data.data(), 1, data.size(), file) == data.size();
-  return std::fclose(file) == 0 && ok;
+  std::lock_guard lock(gCapture.mutex);
+  if (!gCapture.active || !gCapture.file) return false;
+  FlushCapture(true);
+  const bool ok = WriteCaptureHeader() && std::fflush(gCapture.file) == 0;
+  return ok && !gCapture.writeFailed;
 }
 
 // ---- tests ----
 
 NullWaveLog& NullWaveOutLog() { return gNullLog; }
+void KeepNullWaveOutLog(bool keep) {
+  gKeepNullLog = keep;
+  if (!keep) {
+    std::vector<NullWaveBlock>().swap(gNullLog.blocks);
+    std::vector<WaveFormat>().swap(gNullLog.opens);
+  }
+}
 void ClearNullWaveOutLog() {
   gNullLog = {};
   gNullFailures = 0;

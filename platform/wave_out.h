@@ -89,8 +89,10 @@ std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, 
 
 // ---- capture of everything written (--audio-out) ----
 inline constexpr uint32_t CaptureRate = 22050;  // 16-bit mono
-// Starts capturing; the file is written when the program ends.
-void StartAudioCapture(const std::string& path);
+// Starts capturing into a new file at path: sound is written to it as it is heard, and its
+// sizes are filled in when the program ends. False (and no capture) when the file cannot
+// be created.
+bool StartAudioCapture(const std::string& path);
 // What was captured so far, at CaptureRate: what was heard, since a reset drops what
 // had not played yet.
 std::vector<int16_t> CapturedAudio();
@@ -109,6 +111,9 @@ struct NullWaveLog {
   int resets = 0, closes = 0;
 };
 NullWaveLog& NullWaveOutLog();
+// Whether the null device logs the blocks and opens (on at start, for tests); a long run
+// of the program turns it off so that nothing grows with playing time.
+void KeepNullWaveOutLog(bool keep);
 void ClearNullWaveOutLog();
 // The next 'count' opens of the null device fail with 'code'.
 void FailNullWaveOutOpens(int count, int code);

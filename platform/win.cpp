@@ -12,7 +12,6 @@
 namespace platform {
 namespace {
 
-constexpr Hwnd TheWindow = 1;
 
 struct WindowState {
   bool exists = false;
@@ -20,8 +19,6 @@ struct WindowState {
   std::string title;
   Rect invalid;
   bool eraseInvalid = false;
-  bool painting = false;
-  bool closeEnabled = false;
 };
 
 struct CaretState {
@@ -72,7 +69,7 @@ void PostNotice(std::string cp1252) {
     std::lock_guard lock(gQueueMutex);
     gNotices.push_back(std::move(cp1252));
   }
-  PostMessage(TheWindow, WM_APP_NOTICE);
+  PostMessage(ConsoleWindowHandle, WM_APP_NOTICE);
 }
 
 std::optional<std::string> TakeNotice() {
@@ -142,8 +139,8 @@ bool PeekMessage(Message& message, Hwnd filter) {
       }
     }
   }
-  if (PaintPending() && (filter == 0 || filter == TheWindow)) {
-    message = {TheWindow, WM_PAINT, 0, 0, 0};
+  if (PaintPending() && (filter == 0 || filter == ConsoleWindowHandle)) {
+    message = {ConsoleWindowHandle, WM_PAINT, 0, 0, 0};
     return true;
   }
   PresentIfDrawn(false);
@@ -156,7 +153,7 @@ intptr_t DispatchMessage(const Message& message) {
   if (const auto it = gMessageWindows.find(message.hwnd); it != gMessageWindows.end()) {
     return it->second(message.hwnd, message.message, message.wParam, message.lParam);
   }
-  if (message.hwnd != TheWindow || !gWindow.exists) return 0;
+  if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
   if (message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) gKeyModifiers = message.modifiers;
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
                                        : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
@@ -238,10 +235,10 @@ void PostKeyDown(const KeyEvent& key) {
   const bool system = (alt && !ctrl) || (key.virtualKey == VK_F10 && !ctrl);
   {
     std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({TheWindow, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
+    gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
                       alt ? (1 << 29) : 0, key.modifiers});
     if (key.character) {
-      gQueue.push_back({TheWindow, system ? WM_SYSCHAR : WM_CHAR, *key.character, 0, key.modifiers});
+      gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, 0, key.modifiers});
     }
   }
   if (gBackend) gBackend->Wake();
@@ -251,7 +248,7 @@ void PostKeyUp(int virtualKey, uint32_t modifiers) {
   const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
   {
     std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({TheWindow, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
+    gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
   }
   if (gBackend) gBackend->Wake();
 }
@@ -264,13 +261,13 @@ void PostKeyEvent(const KeyEvent& key, bool release) {
 // ---- the window ----
 
 Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
-  if (gWindow.exists) return TheWindow;
+  if (gWindow.exists) return ConsoleWindowHandle;
   gWindow = WindowState{};
   gWindow.proc = proc;
   gWindow.title = std::string(title);
   MinMaxInfo limits{};
   gWindow.exists = true;  // the procedure may be called from here on
-  SendMessage(TheWindow, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
+  SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
   if (limits.maxTrackSize.width > 0) {
     outerSize.width = std::min(outerSize.width, limits.maxTrackSize.width);
     outerSize.height = std::min(outerSize.height, limits.maxTrackSize.height);
@@ -279,25 +276,25 @@ Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
     gWindow.exists = false;
     return 0;
   }
-  SendMessage(TheWindow, WM_CREATE, 0, 0);
-  if (gBackend->HasFocus()) PostMessage(TheWindow, WM_SETFOCUS);
-  return TheWindow;
+  SendMessage(ConsoleWindowHandle, WM_CREATE, 0, 0);
+  if (gBackend->HasFocus()) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
+  return ConsoleWindowHandle;
 }
 
 void ShowWindow(Hwnd hwnd, bool maximized) {
-  if (hwnd != TheWindow || !gWindow.exists) return;
+  if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
   if (maximized) {
     // A maximized console is as large as its text: the procedure's limits say how large.
     MinMaxInfo limits{};
-    SendMessage(TheWindow, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
+    SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
     gBackend->Maximize(limits.maxSize);
   }
   InvalidateRect(hwnd, nullptr, true);
 }
 
 void DestroyWindow(Hwnd hwnd) {
-  if (hwnd != TheWindow || !gWindow.exists) return;
-  SendMessage(TheWindow, WM_DESTROY, 0, 0);
+  if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
+  SendMessage(ConsoleWindowHandle, WM_DESTROY, 0, 0);
   gBackend->CloseWindow();
   gWindow.exists = false;
   gWindow.proc = nullptr;
@@ -305,7 +302,7 @@ void DestroyWindow(Hwnd hwnd) {
 }
 
 void SetWindowProc(Hwnd hwnd, WindowProc proc) {
-  if (hwnd == TheWindow) gWindow.proc = proc;
+  if (hwnd == ConsoleWindowHandle) gWindow.proc = proc;
 }
 
 intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) {
@@ -325,18 +322,17 @@ intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) 
   }
 }
 
-bool IsWindow(Hwnd hwnd) { return hwnd == TheWindow && gWindow.exists; }
+bool IsWindow(Hwnd hwnd) { return hwnd == ConsoleWindowHandle && gWindow.exists; }
 
 void SetWindowText(Hwnd hwnd, std::string_view cp1252) {
-  if (hwnd != TheWindow) return;
+  if (hwnd != ConsoleWindowHandle) return;
   gWindow.title = std::string(cp1252);
   if (gWindow.exists) gBackend->SetTitle(cp1252);
 }
 
-std::string GetWindowText(Hwnd hwnd) { return hwnd == TheWindow ? gWindow.title : std::string(); }
-void EnableCloseCommand(Hwnd hwnd) {
-  if (hwnd == TheWindow) gWindow.closeEnabled = true;
-}
+std::string GetWindowText(Hwnd hwnd) { return hwnd == ConsoleWindowHandle ? gWindow.title : std::string(); }
+// The window's close command is never taken away here, so there is nothing to give back.
+void EnableCloseCommand(Hwnd) {}
 bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gBackend->IsActive(); }
 bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gBackend->HasFocus(); }
 Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gBackend->WindowRect() : Rect{}; }
@@ -355,7 +351,7 @@ void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) {
 }
 
 void UpdateWindow(Hwnd hwnd) {
-  if (PaintPending() && hwnd == TheWindow) SendMessage(TheWindow, WM_PAINT);
+  if (PaintPending() && hwnd == ConsoleWindowHandle) SendMessage(ConsoleWindowHandle, WM_PAINT);
 }
 
 Rect BeginPaint(Hwnd hwnd) {
@@ -364,14 +360,12 @@ Rect BeginPaint(Hwnd hwnd) {
   if (gWindow.eraseInvalid) gBackend->Fill(invalid, Rgb{});
   gWindow.invalid = Rect{};
   gWindow.eraseInvalid = false;
-  gWindow.painting = true;
   gDrawn = true;
   return invalid;
 }
 
-void EndPaint(Hwnd hwnd) {
-  if (hwnd == TheWindow) gWindow.painting = false;
-}
+// Painting leaves no state to end: BeginPaint has validated the window already.
+void EndPaint(Hwnd) {}
 
 bool CreateConsoleFont(const FontRequest& request) { return gBackend->CreateFont(request); }
 void DeleteConsoleFont() { gBackend->DeleteFont(); }

@@ -69,6 +69,11 @@ enum : int {
 enum : uint32_t { ModShift = 1, ModCtrl = 2, ModAlt = 4 };
 
 using Hwnd = uint32_t;  // 0 is no window
+// The one window the program has, the console's; engines' message windows come after it.
+inline constexpr Hwnd ConsoleWindowHandle = 1;
+// The console's character screen, in cells; the terminal backend draws it cell for cell.
+inline constexpr int ConsoleColumns = 80;
+inline constexpr int ConsoleRows = 25;
 using WindowProc = intptr_t (*)(Hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 struct Message {

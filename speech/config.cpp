@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "console/keyboard.h"
@@ -28,6 +29,13 @@ std::optional<int> gEngineForRun;
 int gStartFallbackEngine = 0;
 
 int IntegerOr(std::string_view text, int fallback) { return ParseSettingInteger(text).value_or(fallback); }
+
+// How far each numeric setting may go; a value beyond is taken as the nearest end.
+constexpr int32_t MostUnitSamples = 65535;      // CORTEFON, SOBRAFON: longer than any unit
+constexpr int32_t MostTokenGapSamples = 22050;  // INTERPAL: two seconds
+constexpr int32_t MostPauseMs = 10000;          // PAUSAPONTO, PAUSAVIRG, PAUSADOISPONTOS
+constexpr int32_t MostVoice = 9999;             // VOZ
+constexpr int32_t MostEngineValue = 65535;      // VELOCIDADE and TOM of SERVFALA
 
 std::string SynthesizerSetting(std::string_view key, int rate) {
   return ReadSuiteSetting("SINTETIZADOR", std::string(key) + std::to_string(rate));
@@ -92,15 +100,16 @@ int SpeechRateFor(int requested) {
 void ApplySynthesizerSettings(int rate) {
   DiphoneSettings diphone;
   diphone.databaseName = SynthesizerSetting("DIFONES", rate);
-  diphone.unitCutSamples = IntegerOr(SynthesizerSetting("CORTEFON", rate), 0);
-  diphone.unitMinimumSamples = IntegerOr(SynthesizerSetting("SOBRAFON", rate), 0);
-  diphone.tokenGapSamples = IntegerOr(SynthesizerSetting("INTERPAL", rate), 0);
+  // A negative cut, least length or silence does what 0 does.
+  diphone.unitCutSamples = BoundedSetting(SynthesizerSetting("CORTEFON", rate), 0, 0, MostUnitSamples);
+  diphone.unitMinimumSamples = BoundedSetting(SynthesizerSetting("SOBRAFON", rate), 0, 0, MostUnitSamples);
+  diphone.tokenGapSamples = BoundedSetting(SynthesizerSetting("INTERPAL", rate), 0, 0, MostTokenGapSamples);
   SetDiphoneSettings(diphone);
   CutSpeech = SettingIsOn(SynthesizerSetting("CORTAFALA", rate));
   FastPlayback = SettingIsOn(SynthesizerSetting("RAPIDINHO", rate));
-  PauseAfterPeriod = IntegerOr(SynthesizerSetting("PAUSAPONTO", rate), 250);
-  PauseAfterComma = IntegerOr(SynthesizerSetting("PAUSAVIRG", rate), 150);
-  PauseAfterColon = IntegerOr(SynthesizerSetting("PAUSADOISPONTOS", rate), 200);
+  PauseAfterPeriod = BoundedSetting(SynthesizerSetting("PAUSAPONTO", rate), 250, 0, MostPauseMs);
+  PauseAfterComma = BoundedSetting(SynthesizerSetting("PAUSAVIRG", rate), 150, 0, MostPauseMs);
+  PauseAfterColon = BoundedSetting(SynthesizerSetting("PAUSADOISPONTOS", rate), 200, 0, MostPauseMs);
 }
 
 void ChooseEngineForRun(std::optional<int> kind) { gEngineForRun = kind; }
@@ -111,11 +120,25 @@ EngineSettings ReadEngineSettings() {
   EngineSettings engine;
   engine.wanted = gEngineForRun ? *gEngineForRun != 0 : SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
   if (!engine.wanted) return engine;
-  engine.voice = IntegerOr(ReadSuiteSetting("SERVFALA", "VOZ"), 0);
-  engine.rate = IntegerOr(ReadSuiteSetting("SERVFALA", "VELOCIDADE"), 0);
-  engine.pitch = IntegerOr(ReadSuiteSetting("SERVFALA", "TOM"), 0);
+  // A voice number below 1 is the first voice, as 0 is.
+  engine.voice = BoundedSetting(ReadSuiteSetting("SERVFALA", "VOZ"), 0, 0, MostVoice);
+  engine.rate = BoundedSetting(ReadSuiteSetting("SERVFALA", "VELOCIDADE"), 0, -MostEngineValue, MostEngineValue);
+  engine.pitch = BoundedSetting(ReadSuiteSetting("SERVFALA", "TOM"), 0, -MostEngineValue, MostEngineValue);
   engine.kind = gEngineForRun ? *gEngineForRun : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
   if (engine.kind != 4 && engine.rate > 10) engine.rate = 0;
+  if (engine.kind == 3) {
+    // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
+    // stay positive and within reason: at most about 1.5 times as slow, 4 times as high.
+    engine.rate = std::max(engine.rate, -10);
+    engine.pitch = std::clamp(engine.pitch, -10, 33);
+  } else if (engine.kind != 5 && engine.kind != 54) {
+    // The SAPI 4 engine takes words per minute and a pitch in Hz: never below 0 (its
+    // default), and the pitch fits its 16 bits.
+    engine.rate = std::max(engine.rate, 0);
+    engine.pitch = std::max(engine.pitch, 0);
+  } else {
+    engine.rate = std::max(engine.rate, -10);
+  }
   return engine;
 }
 

@@ -139,6 +139,8 @@ void PlayDialTones(std::string_view text) {
   const bool fast = FastPlayback;
   FastPlayback = false;
   for (const char c : UpperText(text)) {
+    // A waiting key ends the dialling, pauses and all.
+    if (console::KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
       PlayWaveFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
       WaitUntilQuiet();

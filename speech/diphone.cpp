@@ -102,14 +102,15 @@ void AppendNoise() {
 bool AppendUnit(std::string_view name, bool stressed, double factor) {
   const DiphoneRecord* record = FindDiphoneUnit(gDatabase.index, name);
   if (!record || gDatabase.soundFile < 0) return false;
-  const int32_t length = record->lengthSamples;
-  int32_t kept = length;
+  // In 64 bits: no cut or minimum the settings can hold overflows here.
+  const int64_t length = std::max<int64_t>(record->lengthSamples, 0);
+  int64_t kept = length;
   if (!stressed && name.size() >= 3) {
     kept = length - gSettings.unitCutSamples;
-    if (kept < gSettings.unitMinimumSamples) kept = std::min(length, gSettings.unitMinimumSamples);
+    if (kept < gSettings.unitMinimumSamples) kept = std::min<int64_t>(length, gSettings.unitMinimumSamples);
   }
   // A negative cut or minimum from the configuration must not reach into the next unit.
-  kept = std::clamp(kept, 0, length);
+  kept = std::clamp<int64_t>(kept, 0, length);
   const auto wanted = static_cast<std::size_t>(static_cast<double>(kept) * std::clamp(factor, 0.0, 1.0));
   const std::size_t room = MakeRoom(wanted);
   const ssize_t got = ::pread(gDatabase.soundFile, gSynthesis.buffer.data() + gSynthesis.write, room,
@@ -139,7 +140,7 @@ bool AppendRecording(std::string_view name) {
   const std::string windowsPath = LettersFolder + std::string(name) + ".wav";
   const auto path = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(windowsPath));
   if (!path) return false;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path->c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenDataFile(*path));
   if (!file) return false;
   uint8_t header[12];
   if (std::fread(header, 1, 12, file.get()) != 12 || !SameId(header, "RIFF")) return false;
@@ -304,7 +305,7 @@ bool OpenDiphoneDatabase() {
                          index)) {
     return false;
   }
-  const int sound = ::open(soundPath->c_str(), O_RDONLY | O_CLOEXEC);
+  const int sound = platform::OpenRegularFile(*soundPath);
   if (sound < 0) return false;
   struct stat info{};
   if (::fstat(sound, &info) != 0 || !S_ISREG(info.st_mode) ||

@@ -32,10 +32,11 @@ bool IsLetter(char c) {
 }
 bool IsWordChar(char c) { return c == ' ' || IsLetter(c); }
 
-// A pause in 50 ms steps; once a key waits, the remaining steps take no time.
+// A pause in 50 ms steps; a waiting key ends it.
 void PauseFor(int milliseconds) {
   for (int step = 0; step < milliseconds / PauseStepMs; ++step) {
-    if (!console::KeyAvailable()) console::Pause(PauseStepMs);
+    if (console::KeyAvailable()) return;
+    console::Pause(PauseStepMs);
   }
 }
 
@@ -190,6 +191,8 @@ void SpeakText(std::string_view text) {
   LogSpokenText(text);
   if (EngineActive) {
     SpeakWithEngine(text);
+    // An engine that went for good while taking the text leaves it to the built-in voice.
+    if (!EngineActive) SpeakBuiltIn(text);
   } else {
     SpeakBuiltIn(text);
   }

@@ -30,20 +30,19 @@ constexpr const char* Months[12] = {"Janeiro", "Fevereiro", "Marco",    "Abril",
 constexpr std::size_t MaxSamples = 30000;
 constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
 
-// The words of one group of three digits; 'inner' tells whether they hold a " e ".
-std::string GroupWords(int h, int d, int u, bool& inner) {
-  inner = false;
+// The words of one group of three digits.
+std::string GroupWords(int h, int d, int u) {
   if (h == 0 && d == 0 && u == 0) return {};
   if (h == 1 && d == 0 && u == 0) return "cem";
   std::string words;
   if (h != 0) {
     words += Hundreds[h];
-    if (d != 0 || u != 0) words += " e ", inner = true;
+    if (d != 0 || u != 0) words += " e ";
   }
   if (d == 1) return words + Teens[u];
   if (d != 0) {
     words += Tens[d];
-    if (u != 0) words += " e ", inner = true;
+    if (u != 0) words += " e ";
   }
   if (u != 0) words += Units[u];
   return words;
@@ -95,25 +94,31 @@ std::string NumberToWords(uint64_t n) {
   char digits[32];
   std::snprintf(digits, sizeof digits, "%015llu", static_cast<unsigned long long>(n % 1000000000000000ull));
   std::array<std::string, 5> groups;
-  std::array<bool, 5> inner{};
+  std::array<int, 5> values{};
   int last = -1;
   for (int g = 0; g < 5; ++g) {
     const char* at = digits + 3 * g;
     const int h = at[0] - '0', d = at[1] - '0', u = at[2] - '0';
-    groups[g] = GroupWords(h, d, u, inner[g]);
+    values[g] = 100 * h + 10 * d + u;
+    groups[g] = GroupWords(h, d, u);
     if (groups[g].empty()) continue;
-    if (g < 4) groups[g] += std::string(" ") + (h == 0 && d == 0 && u == 1 ? ScaleOne[g] : ScaleMany[g]);
+    // One thousand is "mil", never "um mil", wherever it stands: dois milhões e mil.
+    if (g == 3 && values[g] == 1) groups[g].clear();
+    if (g < 4) {
+      if (!groups[g].empty()) groups[g] += ' ';
+      groups[g] += values[g] == 1 ? ScaleOne[g] : ScaleMany[g];
+    }
     last = g;
   }
   std::string words;
   for (int g = 0; g <= last; ++g) {
-    if (groups[g].empty()) continue;
-    // "e" before the last group unless the group has its own inner "e": mil e um,
-    // mil e duzentos, but mil cento e cinquenta.
-    if (g == last && !words.empty() && !inner[g]) words += "e ";
+    if (values[g] == 0) continue;
+    // The last group is joined by "e" when it is below a hundred or whole hundreds:
+    // mil e um, mil e vinte e um, mil e cem, dois milhões e mil; but mil cento e
+    // cinquenta, mil duzentos e trinta e quatro.
+    if (g == last && !words.empty() && (values[g] < 100 || values[g] % 100 == 0)) words += "e ";
     words += groups[g];
   }
-  if (words.starts_with("um mil") && !words.starts_with("um milh")) words.erase(0, 3);
   return words;
 }
 
@@ -133,7 +138,7 @@ void SpeakWords(std::string_view words, bool feminine) {
     }
     const std::string path = platform::TranslateWindowsPath(LettersFolder + name + ".wav");
     const std::string found = platform::FindPathIgnoringCase(path).value_or(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(found.c_str(), "rb"), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) continue;
     const long length = std::ftell(file.get());
     if (length <= static_cast<long>(HeaderBytes) || std::fseek(file.get(), HeaderBytes, SEEK_SET) != 0) continue;

@@ -1,5 +1,6 @@
 #include "speech/settings.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/files.h"
@@ -51,6 +52,12 @@ std::optional<int32_t> ParseSettingInteger(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
+}
+
+int32_t BoundedSetting(std::string_view text, int32_t fallback, int32_t lowest, int32_t highest) {
+  const std::optional<int32_t> value = ParseSettingInteger(text);
+  if (!value) return fallback;
+  return std::clamp(*value, lowest, highest);
 }
 
 bool SettingIsOn(std::string_view text) { return !text.empty() && text.front() != 'N' && text.front() != 'n'; }

@@ -30,6 +30,10 @@ std::string ReadWindowsDirectorySetting(std::string_view section, std::string_vi
 
 // Decimal text with an optional sign; nothing when empty, not numeric or out of range.
 std::optional<int32_t> ParseSettingInteger(std::string_view text);
+// A numeric setting kept within [lowest, highest]: a missing or invalid value gives
+// fallback, a value outside the range its nearest end, so no setting can overflow the
+// arithmetic it feeds or make a pause or a silence run away.
+int32_t BoundedSetting(std::string_view text, int32_t fallback, int32_t lowest, int32_t highest);
 // A yes/no value is on when it is not empty and does not begin with "N" or "n".
 bool SettingIsOn(std::string_view text);
 // Appends "\" unless the folder is empty or already ends in a separator ("\" or "/").

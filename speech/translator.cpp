@@ -2,9 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 #include <optional>
+
+#include "platform/files.h"
 
 namespace speech {
 
@@ -23,7 +24,10 @@ bool IsGQ(char c) { return c == 'g' || c == 'q'; }
 
 // Replacements of codes 128 to 255; nullptr marks a code that becomes a blank, code 1
 // and a blank. Both the Windows-1252 positions of the accented letters and their old
-// DOS code page positions are covered.
+// DOS code page positions are covered. The u with diaeresis (220, 252) is the glide of
+// qü and gü and is written as the glide letter w: with a plain u the rules could not
+// tell "seqüência" from "sequestro", and a mark after it would hide the i or e after
+// it from the stress scan ("lingüiça").
 constexpr std::array<const char*, 128> kHighCodes = {
     /*128*/ "ss", "u\"", "e'", "a^", "a~", "a`", "a'", "ss",
     /*136*/ "e^", "e\"", "e`", "i\"", "i^", "i`", "a~", "a'",
@@ -36,11 +40,11 @@ constexpr std::array<const char*, 128> kHighCodes = {
     /*192*/ "a`", "a'", "a^", "a~", "a~", "a", "ae", "ss",
     /*200*/ "e`", "e'", "e^", "e\"", "i`", "i'", "i^", "i\"",
     /*208*/ nullptr, "nh", "o`", "o'", "o^", "o~", "o`", "x",
-    /*216*/ "0", "u`", "u'", "u^", "u", nullptr, nullptr, nullptr,
+    /*216*/ "0", "u`", "u'", "u^", "w", nullptr, nullptr, nullptr,
     /*224*/ "a`", "a'", "a^", "a~", "a~", "a", "ae", "ss",
     /*232*/ "e`", "e'", "e^", "e\"", "i`", "i'", "i^", "i\"",
     /*240*/ nullptr, "nh", "o`", "o'", "o^", "o~", "o`", "x",
-    /*248*/ "0", "u`", "u'", "u^", "u", nullptr, nullptr, nullptr,
+    /*248*/ "0", "u`", "u'", "u^", "w", nullptr, nullptr, nullptr,
 };
 
 constexpr std::string_view kUnmappedReplacement = " \x01 ";
@@ -81,13 +85,7 @@ std::string_view TrimTrailingBlanks(std::string_view text) {
     return text;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file) return std::nullopt;
-    std::string contents((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (file.bad()) return std::nullopt;
-    return contents;
-}
+std::optional<std::string> ReadWholeFile(const std::string& fileName) { return platform::ReadWholeFile(fileName); }
 
 std::optional<TranslatorRule> ParseRuleLine(std::string_view line) {
     const std::size_t open = line.find('(');
@@ -486,7 +484,9 @@ void MarkStress(TranslatorWord& word) {
             else pending = p;
             break;
         case 4:
-            if (IsOneOf(c, "aeo")) state = 5;
+            // -ons is the plural of -om, stressed on its o as the singular is ("bombons").
+            if (c == 'n' && at(p - 1) == 'o') pending = p - 1;
+            else if (IsOneOf(c, "aeo")) state = 5;
             else if (IsOneOf(c, "iu")) state = 3;
             break;
         case 5:
@@ -494,9 +494,10 @@ void MarkStress(TranslatorWord& word) {
             else if (IsOneOf(c, "iu")) state = 8;
             break;
         case 8: {
-            // The u of a final que, gue, quem, gues... is silent: the final syllable
-            // goes on, and the vowel before it is the stressed one ("parque").
-            if (IsGQ(c) && at(p + 1) == 'u' && IsFrontVowel(at(p + 2))) {
+            // The u of a final que, gue, quem, gues... is silent, and the u of a
+            // final gua, quam, guas... a glide: the final syllable goes on, and the
+            // vowel before it is the stressed one ("parque", "averigua", "extinguam").
+            if (IsGQ(c) && at(p + 1) == 'u' && IsTranslatorVowel(at(p + 2))) {
                 state = 5;
                 break;
             }

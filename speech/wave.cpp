@@ -216,7 +216,7 @@ int PlayWaveFile(const std::string& path) {
   if (KeyStops()) return 0;
   const std::string translated = platform::TranslateWindowsPath(path);
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(found.c_str(), "rb"), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
   if (!file) return -1;
   Playback& s = State();
   uint8_t* buffer = s.readBuffer.data();

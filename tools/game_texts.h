@@ -3,19 +3,16 @@
 // game can say: the voice-data builder and the transcript coverage check.
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/files.h"
 
 namespace tools {
 
 // A whole file's bytes; empty when it cannot be read.
 inline std::string ReadWhole(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return platform::ReadWholeFile(path.string()).value_or(std::string());
 }
 
 // Every "..."_text literal of a C++ source, with \" and \\ unescaped.

@@ -1,16 +1,24 @@
 // Phoneme agreement of the front end with espeak-ng's mb-br4 voice, run by hand.
 //
 // espeak-ng prints br4 phoneme lines (--pho) only when an executable named "mbrola" is
-// first on PATH and the voice file /usr/share/mbrola/br4/br4 exists. Set both up first;
-// without them this tool says so and exits with status 2.
+// first on PATH and a br4 voice file exists. Set both up first; without them this tool
+// says so and exits with status 2. Nothing is synthesized, so the script "mbrola" beside
+// this file will do for the program and any non-empty file for the voice; put it at
+// /usr/share/mbrola/voices/br4, where espeak-ng looks but the game's registry does not:
 //
-//   mbrola_front_agreement [--verbose] [data folder]
+//   mkdir -p /usr/share/mbrola/voices && echo br4 > /usr/share/mbrola/voices/br4
+//   PATH=bench/mbrola_front:$PATH build/bench/mbrola_front/mbrola_front_agreement
+//
+//   mbrola_front_agreement [--verbose] [--sentences=FILE] [data folder]
+//
+// --sentences takes the sentences from a UTF-8 file, one a line, instead of the list below.
 //
 // Labels are compared without pauses ("_"), aligned by edit distance; the figure is
 // matched labels / labels of the longer sequence, summed over all sentences.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -126,9 +134,24 @@ std::string Join(const std::vector<std::string>& labels) {
 int main(int argc, char** argv) {
   bool verbose = false;
   std::string folder = QUELVAR_FRONT_DATA_DIR;
+  std::vector<std::string> sentences(std::begin(kSentences), std::end(kSentences));
   for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--verbose") == 0) verbose = true;
-    else folder = argv[i];
+    if (std::strcmp(argv[i], "--verbose") == 0) {
+      verbose = true;
+    } else if (std::strncmp(argv[i], "--sentences=", 12) == 0) {
+      std::ifstream in(argv[i] + 12);
+      if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", argv[i] + 12);
+        return 1;
+      }
+      sentences.clear();
+      for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(' ') != std::string::npos) sentences.push_back(line);
+      }
+    } else {
+      folder = argv[i];
+    }
   }
   if (EspeakLabels("teste").empty()) {
     std::fprintf(stderr, "espeak-ng gives no mb-br4 phonemes: set up its mbrola first\n");
@@ -141,7 +164,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   size_t matched = 0, total = 0;
-  for (const char* sentence : kSentences) {
+  for (const std::string& sentence : sentences) {
     mbrola_front::PhoLineState state;
     const auto ours = Labels(mbrola_front::TextToPhoLines(data, state, mbrola_front::Utf8ToCp1252(sentence)));
     const auto theirs = EspeakLabels(sentence);
@@ -149,11 +172,11 @@ int main(int argc, char** argv) {
     matched += m;
     total += std::max(ours.size(), theirs.size());
     if (verbose && m != std::max(ours.size(), theirs.size())) {
-      std::printf("%s\n  ours:   %s\n  espeak: %s\n", sentence, Join(ours).c_str(), Join(theirs).c_str());
+      std::printf("%s\n  ours:   %s\n  espeak: %s\n", sentence.c_str(), Join(ours).c_str(), Join(theirs).c_str());
     }
   }
   std::printf("phoneme agreement: %zu of %zu labels (%.1f %%) over %zu sentences\n", matched, total,
               total == 0 ? 0.0 : 100.0 * static_cast<double>(matched) / static_cast<double>(total),
-              sizeof kSentences / sizeof kSentences[0]);
+              sentences.size());
   return 0;
 }

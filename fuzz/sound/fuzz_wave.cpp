@@ -17,12 +17,14 @@
 namespace {
 
 const std::string& Setup() {
-  static const std::string path = [] {
+  // Never destroyed: the removal at exit still needs it.
+  static const std::string& path = *new std::string([] {
     platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
     platform::SetProcessExitHook([](int) { std::abort(); });  // a wait that never ends
     console::InitConsole("quelvar-fuzz");
+    std::atexit([] { std::remove(Setup().c_str()); });
     return "/tmp/quelvar-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
-  }();
+  }());
   return path;
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -14,11 +16,15 @@
 namespace {
 
 const std::string& Folder() {
-  static const std::string folder = [] {
+  // Never destroyed: the removal at exit still needs it.
+  static const std::string& folder = *new std::string([] {
     char pattern[] = "/tmp/quelvar-ini-fuzz-XXXXXX";
     const char* dir = ::mkdtemp(pattern);
-    return std::string(dir ? dir : "/tmp");
-  }();
+    if (!dir) std::abort();
+    // What the fuzzer wrote goes with it.
+    std::atexit([] { std::filesystem::remove_all(Folder()); });
+    return std::string(dir);
+  }());
   return folder;
 }
 

@@ -1,11 +1,14 @@
 #include "speech/sapi/sapi5.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "console/keyboard.h"
 #include "platform/text.h"
 #include "platform/win.h"
+#include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/sapi/speechd_objects.h"
 
@@ -15,6 +18,16 @@ namespace {
 using sapi::Failed;
 
 constexpr platform::Hwnd ConsoleWindow = 1;
+
+using Clock = std::chrono::steady_clock;
+
+// The longest a text may keep the voice busy: an engine that never reports the end (as
+// speech-dispatcher without a sound device does) must not keep the game waiting. Generous:
+// a slow voice says about four characters a second.
+Clock::duration LongestSpeech(std::size_t characters) {
+  return std::min<Clock::duration>(std::chrono::seconds(5) + std::chrono::milliseconds(250) * characters,
+                                   std::chrono::minutes(5));
+}
 
 enum class Binding { Early, Late };
 
@@ -37,6 +50,9 @@ class Sapi5Adapter {
 
   bool Open(int voice, int rate, const std::string& outputFile) {
     Close();
+    opening_ = {voice, rate, outputFile};
+    reopened_ = false;
+    busyUntil_ = {};
     auto created = Objects().CreateSpVoice ? Objects().CreateSpVoice() : nullptr;
     if (!created) return false;
     voice_.emplace(std::move(created));
@@ -79,12 +95,32 @@ class Sapi5Adapter {
   void Speak(std::string_view text) {
     if (!voice_) return;
     const std::u16string utf16 = text.empty() ? std::u16string(u" ") : ToUtf16(text);
-    if (Failed(voice_->Speak(utf16, sapi::SpeakAsync | sapi::SpeakIsNotXml))) platform::MessageBeep();
+    if (!Failed(voice_->Speak(utf16, sapi::SpeakAsync | sapi::SpeakIsNotXml))) {
+      busyUntil_ = Clock::now() + LongestSpeech(utf16.size());
+      return;
+    }
+    platform::MessageBeep();
+    // The engine went away or stopped answering: it is started once more, and if that
+    // does not help, the built-in voice speaks from here on.
+    if (!reopened_) {
+      const Opening again = opening_;
+      Fail();
+      const bool opened = Open(again.voice, again.rate, again.outputFile);
+      reopened_ = true;
+      if (opened && !Failed(voice_->Speak(utf16, sapi::SpeakAsync | sapi::SpeakIsNotXml))) {
+        busyUntil_ = Clock::now() + LongestSpeech(utf16.size());
+        return;
+      }
+    }
+    Fail();
+    std::fprintf(stderr, "quelvar: the speech engine does not answer; the built-in voice speaks from now on\n");
+    EngineActive = false;
   }
 
   bool Busy() {
     if (!voice_ || !speakDoneEvent_) return false;
     if (speakDoneEvent_->Wait(std::chrono::milliseconds(20))) return false;
+    if (busyUntil_ != Clock::time_point{} && Clock::now() >= busyUntil_) return false;
     platform::PostMessage(ConsoleWindow, EngineWakeMessage, 0, 0);
     return true;
   }
@@ -124,7 +160,15 @@ class Sapi5Adapter {
     return *objects_;
   }
 
+  struct Opening {
+    int voice = 0, rate = 0;
+    std::string outputFile;
+  };
+
   const Binding binding_;
+  Opening opening_;
+  bool reopened_ = false;
+  Clock::time_point busyUntil_{};
   std::optional<sapi::Sapi5Objects> objects_;
   std::optional<sapi::TSpVoice> voice_;
   std::optional<sapi::TSpFileStream> fileStream_;

@@ -5,11 +5,17 @@
 #include <signal.h>
 #include <speech-dispatcher/libspeechd.h>
 #include <sys/eventfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -66,6 +72,59 @@ const SpeechdApi* LoadedApi() {
     return loaded;
   }();
   return api ? &*api : nullptr;
+}
+
+// ---- calls that cannot hang the program ----
+// libspeechd waits for the daemon's answer without a limit, and a daemon that accepted the
+// connection but never answers would keep the program waiting for ever. So each call runs
+// on a thread of its own while the program waits for it a bounded time; a call that does
+// not end in time is left to end on its own, and its connection is given up.
+
+constexpr auto OpenLimit = std::chrono::milliseconds(2500);  // connecting and greeting
+constexpr auto CallLimit = std::chrono::milliseconds(1000);  // any later request
+
+// Connections given up while a call on them may still be under way: never closed (the
+// call would use freed memory), and kept here so that they count as still in use.
+std::mutex gAbandonedMutex;
+std::vector<SPDConnection*> gAbandoned;
+
+template <typename Result>
+struct PendingCall {
+  std::mutex mutex;
+  std::condition_variable ended;
+  bool done = false;
+  bool givenUp = false;
+  Result result{};
+};
+
+// Runs call within limit; nothing when it did not end in time. A call that ends after it
+// was given up hands its result to late (on its own thread).
+template <typename Result>
+std::optional<Result> WithinLimit(std::chrono::milliseconds limit, std::function<Result()> call,
+                                  std::function<void(Result)> late = {}) {
+  auto pending = std::make_shared<PendingCall<Result>>();
+  try {
+    std::thread([pending, call = std::move(call), late = std::move(late)] {
+      Result result = call();
+      std::unique_lock lock(pending->mutex);
+      if (pending->givenUp) {
+        lock.unlock();
+        if (late) late(result);
+        return;
+      }
+      pending->result = result;
+      pending->done = true;
+      pending->ended.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return std::nullopt;  // no thread to be had: as good as no answer
+  }
+  std::unique_lock lock(pending->mutex);
+  if (!pending->ended.wait_for(lock, limit, [&] { return pending->done; })) {
+    pending->givenUp = true;
+    return std::nullopt;
+  }
+  return pending->result;
 }
 
 std::string ToUtf8(std::u16string_view text) {
@@ -160,7 +219,18 @@ class SpeechdVoice final : public ISpeechVoice {
       std::lock_guard lock(gVoicesMutex);
       gVoices.erase(this);
     }
+    if (givenUp_) {
+      std::lock_guard lock(gAbandonedMutex);
+      gAbandoned.push_back(connection_);
+      return;
+    }
     api_.close(connection_);
+  }
+
+  // Whether the daemon stopped answering or went away: the voice says nothing any more.
+  bool Gone() {
+    std::lock_guard lock(gVoicesMutex);
+    return givenUp_ || lost_;
   }
 
   HResult SetEventInterests(int32_t interests) override {
@@ -170,13 +240,20 @@ class SpeechdVoice final : public ISpeechVoice {
 
   HResult GetVoices(std::u16string_view, std::u16string_view, std::shared_ptr<ISpeechObjectTokens>& tokens) override {
     std::vector<std::shared_ptr<SpeechdToken>> list;
-    if (SPDVoice** voices = api_.listSynthesisVoices(connection_)) {
-      for (SPDVoice** voice = voices; *voice; ++voice) {
-        if (!(*voice)->name) continue;
-        list.push_back(std::make_shared<SpeechdToken>((*voice)->name, Lower((*voice)->language ? (*voice)->language : "")));
+    const SpeechdApi& api = api_;
+    SPDConnection* connection = connection_;
+    const auto answered = Call<std::vector<std::pair<std::string, std::string>>>([&api, connection] {
+      std::vector<std::pair<std::string, std::string>> found;
+      if (SPDVoice** voices = api.listSynthesisVoices(connection)) {
+        for (SPDVoice** voice = voices; *voice; ++voice) {
+          if ((*voice)->name) found.emplace_back((*voice)->name, (*voice)->language ? (*voice)->language : "");
+        }
+        api.freeVoices(voices);
       }
-      api_.freeVoices(voices);
-    }
+      return found;
+    });
+    if (!answered) return HrFail;
+    for (const auto& [name, language] : *answered) list.push_back(std::make_shared<SpeechdToken>(name, Lower(language)));
     const auto rank = [](const std::shared_ptr<SpeechdToken>& token) {
       if (token->Language() == "pt-br") return 0;
       if (token->Language().rfind("pt", 0) == 0) return 1;
@@ -190,11 +267,19 @@ class SpeechdVoice final : public ISpeechVoice {
   HResult SetVoice(std::shared_ptr<ISpeechObjectToken> token) override {
     const auto* ours = dynamic_cast<SpeechdToken*>(token.get());
     if (!ours) return HrInvalidArgument;
-    return api_.setSynthesisVoice(connection_, ours->Name().c_str()) == 0 ? HrOk : HrFail;
+    const SpeechdApi& api = api_;
+    SPDConnection* connection = connection_;
+    const auto answer = Call<int>([&api, connection, name = ours->Name()] {
+      return api.setSynthesisVoice(connection, name.c_str());
+    });
+    return answer == 0 ? HrOk : HrFail;
   }
 
   HResult SetRate(int32_t rate) override {
-    return api_.setVoiceRate(connection_, SpeechdRateFor(rate)) == 0 ? HrOk : HrFail;
+    const SpeechdApi& api = api_;
+    SPDConnection* connection = connection_;
+    const auto answer = Call<int>([&api, connection, rate] { return api.setVoiceRate(connection, SpeechdRateFor(rate)); });
+    return answer == 0 ? HrOk : HrFail;
   }
 
   // speech-dispatcher plays on its own sound device and cannot write a file.
@@ -212,7 +297,9 @@ class SpeechdVoice final : public ISpeechVoice {
         outstanding_.clear();
         finishedEarly_.clear();
       }
-      api_.cancel(connection_);
+      const SpeechdApi& api = api_;
+      SPDConnection* connection = connection_;
+      Call<int>([&api, connection] { return api.cancel(connection); });
     }
     const std::string utf8 = ToUtf8(text);
     if (utf8.find_first_not_of(" \t\r\n") == std::string::npos) {
@@ -226,7 +313,10 @@ class SpeechdVoice final : public ISpeechVoice {
       ++speaking_;
       speakDone_.Reset();
     }
-    const int messageId = api_.say(connection_, SPD_TEXT, utf8.c_str());
+    const SpeechdApi& api = api_;
+    SPDConnection* connection = connection_;
+    const int messageId =
+        Call<int>([&api, connection, utf8] { return api.say(connection, SPD_TEXT, utf8.c_str()); }).value_or(-1);
     {
       std::lock_guard lock(gVoicesMutex);
       --speaking_;
@@ -254,6 +344,7 @@ class SpeechdVoice final : public ISpeechVoice {
   // With gVoicesMutex held: speech-dispatcher went away. No end will come for what it had,
   // so that speech is over; later texts fail to be said.
   void Lost() {
+    lost_ = true;
     outstanding_.clear();
     finishedEarly_.clear();
     SetWhenIdle();
@@ -268,10 +359,32 @@ class SpeechdVoice final : public ISpeechVoice {
   bool Connected() {
     connection_->callback_end = OnNotification;
     connection_->callback_cancel = OnNotification;
-    return api_.setNotificationOn(connection_, SPD_END) == 0 && api_.setNotificationOn(connection_, SPD_CANCEL) == 0;
+    const SpeechdApi& api = api_;
+    SPDConnection* connection = connection_;
+    const auto answer = Call<int>([&api, connection] {
+      return api.setNotificationOn(connection, SPD_END) == 0 && api.setNotificationOn(connection, SPD_CANCEL) == 0 ? 0
+                                                                                                                 : -1;
+    });
+    return answer == 0;
   }
 
  private:
+  // One request to the daemon, bounded in time; nothing when the voice is gone or the
+  // daemon did not answer in time, after which the connection is given up: shut, so that
+  // libspeechd's own thread and the call left waiting see its end.
+  template <typename Result>
+  std::optional<Result> Call(std::function<Result()> call) {
+    if (Gone()) return std::nullopt;
+    auto answer = WithinLimit<Result>(CallLimit, std::move(call));
+    if (!answer) {
+      std::lock_guard lock(gVoicesMutex);
+      givenUp_ = true;
+      ::shutdown(connection_->socket, SHUT_RDWR);
+      Lost();
+    }
+    return answer;
+  }
+
   // libspeechd gives no news when the daemon goes: a thread of ours waits on a copy of the
   // connection's socket (its descriptor is in libspeechd's public struct) for the daemon's
   // end of it to close.
@@ -312,6 +425,8 @@ class SpeechdVoice final : public ISpeechVoice {
   int speaking_ = 0;
   std::thread watcher_;
   int stopWatching_ = -1;  // an eventfd: written when the voice goes
+  bool givenUp_ = false;   // guarded by gVoicesMutex: a call did not end in time
+  bool lost_ = false;      // guarded by gVoicesMutex: the daemon went away
 };
 
 void OnNotification(size_t messageId, size_t, SPDNotificationType) {
@@ -325,9 +440,21 @@ std::shared_ptr<ISpeechVoice> CreateVoice(const SpeechdApi* api) {
   // then fails instead of raising SIGPIPE.
   struct sigaction current {};
   if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
-  char* error = nullptr;
-  SPDConnection* connection = api->open2("quelvar", "main", "quelvar", SPD_MODE_THREADED, nullptr, 1, &error);
-  std::free(error);
+  const auto opened = WithinLimit<SPDConnection*>(
+      OpenLimit,
+      [api] {
+        char* error = nullptr;
+        SPDConnection* connection = api->open2("quelvar", "main", "quelvar", SPD_MODE_THREADED, nullptr, 1, &error);
+        std::free(error);
+        return connection;
+      },
+      [](SPDConnection* late) {
+        // Answered after all, too late: nobody uses this connection.
+        if (!late) return;
+        std::lock_guard lock(gAbandonedMutex);
+        gAbandoned.push_back(late);
+      });
+  SPDConnection* connection = opened.value_or(nullptr);
   if (!connection) return nullptr;
   auto voice = std::make_shared<SpeechdVoice>(*api, connection);
   if (!voice->Connected()) return nullptr;
@@ -351,3 +478,10 @@ Sapi5Objects SpeechdLinkedObjects() {
 Sapi5Objects SpeechdLoadedObjects() { return ObjectsOver(LoadedApi); }
 
 }  // namespace speech::sapi
+
+#if defined(__SANITIZE_ADDRESS__)
+// libspeechd keeps what it allocated when a connection fails half-way (no daemon, one that
+// never answers, one that hangs up), and its frames cannot be followed past the C library's
+// formatting: the leak checker is told that these are not ours.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libspeechd.so\nleak:__vasprintf_internal\n"; }
+#endif

@@ -69,6 +69,11 @@ TEST_F(Normalise, CardinalsUseBrazilianConnective) {
   EXPECT_EQ(CardinalWords(1000000), W("um milhão "));
   EXPECT_EQ(CardinalWords(2500000), W("dois milhões e quinhentos mil "));
   EXPECT_EQ(CardinalWords(19), "dezenove");
+  EXPECT_EQ(CardinalWords(1021), "mil e vinte e um");
+  EXPECT_EQ(CardinalWords(2100), "dois mil e cem");
+  EXPECT_EQ(CardinalWords(1000500), W("um milhão e quinhentos"));
+  EXPECT_EQ(CardinalWords(2001000), W("dois milhões e mil "));
+  EXPECT_EQ(CardinalWords(1001001), W("um milhão mil e um"));
   EXPECT_EQ(CardinalWords(999999999999999LL),
             W("novecentos e noventa e nove trilhões novecentos e noventa e nove bilhões "
               "novecentos e noventa e nove milhões novecentos e noventa e nove mil "

@@ -153,15 +153,15 @@ TEST_F(TranscribeListTest, MarkersPausesAndBoundaries) {
                         ";555| ", ";575|?", "_?", "__"}));
 }
 
-TEST_F(TranscribeListTest, LiaisonBeforeAnUnstressedVowel) {
+TEST_F(TranscribeListTest, LiaisonBeforeAVowel) {
   // AMIGAS is stressed on its I, so its first phoneme is a plain vowel.
   Lines out = TranscribeList(rules, exceptions, {"555|AS", "555|AMIGAS"});
   EXPECT_EQ(out[2], "z");
   out = TranscribeList(rules, exceptions, {"555|MAR", "555|AMIGO"});
   EXPECT_EQ(out[3], "r");
-  // A first phoneme that carries the stress mark gets no liaison.
+  // A first phoneme that carries the stress mark is voiced before all the same.
   out = TranscribeList(rules, exceptions, {"555|AS", W("555|ÁGUAS")});
-  EXPECT_EQ(out[2], "s2");
+  EXPECT_EQ(out[2], "z");
   EXPECT_EQ(out[5], ">a");
 }
 
@@ -170,6 +170,16 @@ TEST(Liaison, FirstPhonemeDecides) {
   ApplyLiaison(lines);
   EXPECT_EQ(lines[2], "z");
   lines = {";555|AS", "a", "s2", "", ";555|ASAS", ">a", "z", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[2], "z");
+  // Voiced consonants voice the s but leave the r alone; voiceless ones and r change nothing.
+  lines = {";555|OS", "w", "s2", "", ";555|DIAS", "d", ">i", "a", "s2", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[2], "z");
+  lines = {";555|MAR", "m", "a", "r2", "", ";555|DE", "d", "y", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[3], "r2");
+  lines = {";555|AS", "a", "s2", "", ";555|ROSAS", "rr", ">o", "", "__"};
   ApplyLiaison(lines);
   EXPECT_EQ(lines[2], "s2");
   lines = {";555|AS", "a", "s2", "", ";555|OI", "\xA8o", "", "__"};

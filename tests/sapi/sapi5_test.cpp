@@ -7,6 +7,7 @@
 
 #include "platform/win.h"
 #include "sapi_fixture.h"
+#include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
 
@@ -19,6 +20,8 @@ std::vector<std::string> gLog;
 struct VoiceWorld {
   int voices = 3;
   bool failSpeak = false;
+  int failingSpeaks = 0;  // how many more speaks fail (a voice that went away)
+  int created = 0;
   int busyPolls = 0;  // how many more waits time out before the voice is done
   std::vector<std::u16string> spoken;
   std::vector<int32_t> flags;
@@ -90,6 +93,10 @@ struct FakeVoice : ISpeechVoice {
   HResult Speak(std::u16string_view text, int32_t flags, uint32_t*) override {
     gWorld.spoken.emplace_back(text);
     gWorld.flags.push_back(flags);
+    if (gWorld.failingSpeaks > 0) {
+      --gWorld.failingSpeaks;
+      return HrFail;
+    }
     return gWorld.failSpeak ? HrFail : HrOk;
   }
   HResult PutPropertyByRef(std::string_view name, const PropertyValue& value) override {
@@ -108,6 +115,7 @@ Sapi5Objects FakeObjects() {
   objects.CreateSpVoice = [] {
     auto voice = std::make_shared<FakeVoice>();
     gVoice = voice.get();
+    ++gWorld.created;
     return voice;
   };
   objects.CreateSpFileStream = [] { return std::make_shared<FakeStream>(); };
@@ -178,6 +186,28 @@ TEST_F(Sapi5Test, TextsAreSpokenAsynchronouslyAndAnEmptyTextSpeaksABlank) {
   gWorld.failSpeak = true;
   speech::Sapi5Speak("falha");
   EXPECT_EQ(Backend().Beeps(), 1);
+}
+
+// An engine lost in the middle of a game is started once more; when that does not help,
+// the built-in voice takes over, and the text that found no engine is not lost.
+TEST_F(Sapi5Test, AFailedSpeakReopensOnceThenLeavesSpeechToTheBuiltInVoice) {
+  speech::EngineActive = true;
+  ASSERT_TRUE(speech::Sapi5Open(2, 3, ""));
+  gWorld.failingSpeaks = 1;
+  speech::Sapi5Speak("de novo");
+  EXPECT_EQ(gWorld.created, 2);
+  EXPECT_TRUE(Logged("Item 1"));  // the same voice again
+  EXPECT_TRUE(speech::EngineActive);
+  ASSERT_EQ(gWorld.spoken.size(), 2u);
+  EXPECT_EQ(gWorld.spoken[1], u"de novo");
+
+  gWorld.failSpeak = true;
+  speech::Sapi5Speak("perdida");
+  EXPECT_EQ(gWorld.created, 2) << "started again only once";
+  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_FALSE(speech::Sapi5Busy());
+  speech::Sapi5Speak("depois");
+  EXPECT_EQ(gWorld.spoken.size(), 3u);
 }
 
 TEST_F(Sapi5Test, BusyPostsTheWakeMessageEachTimeTheVoiceStillSpeaks) {

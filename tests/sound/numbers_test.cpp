@@ -36,6 +36,16 @@ TEST(NumberToWords, SaysPortugueseNumbers) {
       {2000000, "dois milh\xF5" "es"},
       {2000001, "dois milh\xF5" "es e um"},
       {1000000000, "um bilh\xE3o"},
+      // "e" before a last group below a hundred or of whole hundreds, after any group.
+      {1021, "mil e vinte e um"},
+      {2100, "dois mil e cem"},
+      {1000500, "um milh\xE3o e quinhentos"},
+      {1500000, "um milh\xE3o e quinhentos mil"},
+      {2001000, "dois milh\xF5" "es e mil"},  // never "um mil" after the millions
+      {1001001, "um milh\xE3o mil e um"},
+      {1120000, "um milh\xE3o cento e vinte mil"},
+      {4294967295, "quatro bilh\xF5" "es duzentos e noventa e quatro milh\xF5" "es novecentos e sessenta e sete mil "
+                   "duzentos e noventa e cinco"},
   };
   for (const auto& [n, words] : cases) EXPECT_EQ(Trimmed(NumberToWords(n)), words) << n;
   EXPECT_EQ(NumberToWords(21), "vinte e um");  // single spaces

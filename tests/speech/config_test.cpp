@@ -79,7 +79,7 @@ TEST_F(ConfigTest, RateChoiceAndPerRateSynthesizerKeys) {
   EXPECT_EQ(diphone.databaseName, "LONGNAME");
   EXPECT_EQ(diphone.unitCutSamples, 0);
   EXPECT_EQ(diphone.unitMinimumSamples, 77);
-  EXPECT_EQ(diphone.tokenGapSamples, -5);
+  EXPECT_EQ(diphone.tokenGapSamples, 0);  // a negative silence is none
   EXPECT_TRUE(speech::FastPlayback);
   EXPECT_FALSE(speech::CutSpeech);
   EXPECT_EQ(speech::PauseAfterComma, 90);

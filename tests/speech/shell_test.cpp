@@ -90,6 +90,19 @@ TEST_F(ShellTest, WindowsFormProgramIsTranslated) {
   EXPECT_EQ(platform::ShellOpenCommand("c:\\lorben\\bin\\leitor", "x"), (Command{root_ + "/data/bin/Leitor", "x"}));
 }
 
+// A typed word starting with '-' reaches a configured opener as a file, never an option.
+TEST_F(ShellTest, TypedWordStartingWithAHyphenIsAFileNotAnOption) {
+  Executable(bin_ + "/leitor", "#!/bin/sh\n");
+  EXPECT_EQ(platform::ShellOpenCommand("leitor", "--help.txt", platform::ProgramSearch::FilesAndPath),
+            (Command{bin_ + "/leitor", "./--help.txt"}));
+  EXPECT_EQ(platform::ShellOpenCommand("leitor", "a-b.txt", platform::ProgramSearch::FilesAndPath),
+            (Command{bin_ + "/leitor", "a-b.txt"}));
+  WriteIni("[TAMIRE]\nPROG.TXT=leitor\n");
+  gStarted.clear();
+  speech::OpenDocument("-rf.txt");
+  EXPECT_EQ(gStarted, (std::vector<Command>{{bin_ + "/leitor", "./-rf.txt"}}));
+}
+
 TEST_F(ShellTest, RealStartPassesTheTextUntouched) {
   platform::SetShellStarterForTests(nullptr);
   const std::string out = root_ + "/argument";

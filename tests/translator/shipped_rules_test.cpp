@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,7 +47,7 @@ TEST_F(ShippedRulesTest, TheContextsOfX) {
     ExpectAll({
         {"xícara", "[x/I/k/a/r/a]"},   {"exato", "[e^/z/A/t/u]"},       {"táxi", "[t/A/ks/i]"},
         {"próximo", "[p/r/O/s/i/m/u]"}, {"caixa", "[k/A/y/x/a]"},       {"lixo", "[l/I/x/u]"},
-        {"texto", "[t/E^/s/t/u]"},      {"enxame", "[e~/x/A/m/i]"},     {"trouxe", "[t/r/O^/w/s/i]"},
+        {"texto", "[t/E^/s/t/u]"},      {"enxame", "[e~/x/A/m/i]"},     {"trouxe", "[t/r/O^w/s/i]"},
     });
 }
 
@@ -56,6 +58,7 @@ TEST_F(ShippedRulesTest, NasalVowelsAndDiphthongs) {
         {"põe", "[p/O~y]"},       {"irmã", "[i/r/m/A~]"},    {"mundo", "[m/U~/d/u]"},
         {"fim", "[f/i~]"},        {"bom", "[b/o~]"},         {"um", "[u~]"},
         {"meio", "[m/E^/y/u]"},   {"rainha", "[rr/a/I/nh/a]"}, {"pouco", "[p/O^w/k/u]"},
+        {"saiu", "[s/a/I/w]"},    {"concluiu", "[k/o~/k/l/u/I/w]"},
     });
 }
 
@@ -87,6 +90,22 @@ TEST_F(ShippedRulesTest, RuleFileUsesOnlyTheTranscriptionAlphabet) {
                 }
             }
         }
+    }
+}
+
+// A rule whose context or output is longer than its field is cut on loading and then
+// means something else ("STRA\%" would lose its word end); none may be written so.
+TEST_F(ShippedRulesTest, EveryRuleFitsItsFields) {
+    std::ifstream file(QUELVAR_SOURCE_DATA_DIR "/regras.rgr", std::ios::binary);
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '|') continue;
+        const std::string rule = line.substr(0, line.find('|'));
+        const std::size_t open = rule.find('('), close = rule.find(')'), equals = rule.find('=', close);
+        if (open == std::string::npos || close == std::string::npos || equals == std::string::npos) continue;
+        EXPECT_LE(open, speech::kMaxRuleContextLength) << line;
+        EXPECT_LE(close - open - 1, speech::kMaxRuleMatchLength) << line;
+        EXPECT_LE(equals - close - 1, speech::kMaxRuleContextLength) << line;
+        EXPECT_LE(rule.size() - equals - 1, speech::kMaxRuleOutputLength) << line;
     }
 }
 

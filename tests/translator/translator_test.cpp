@@ -69,7 +69,9 @@ TEST_F(TranslatorTest, AccentedLettersMapInBothCodePages) {
     EXPECT_EQ(MapTranslatorText("\xE0"), "a`");
     EXPECT_EQ(MapTranslatorText("ca\xE7" "a"), "cassa");
     EXPECT_EQ(MapTranslatorText("\xC7\xC3O"), "ssa~O");
-    EXPECT_EQ(MapTranslatorText("ling\xFCi\xE7" "a"), "linguissa");
+    // The u with diaeresis is the glide of gü and qü: the glide letter w.
+    EXPECT_EQ(MapTranslatorText("ling\xFCi\xE7" "a"), "lingwissa");
+    EXPECT_EQ(MapTranslatorText("Q\xDC"), "Qw");
     EXPECT_EQ(MapTranslatorText("\xEF"), "i\"");
     EXPECT_EQ(MapTranslatorText("\xF1"), "nh");
     EXPECT_EQ(MapTranslatorText("\xE6"), "ae");
@@ -158,6 +160,8 @@ TEST_F(TranslatorTest, StressFallsWhereThePortugueseRulesPutIt) {
     EXPECT_EQ(Stressed("casas"), "cAsas");
     EXPECT_EQ(Stressed("homem"), "hOmem");
     EXPECT_EQ(Stressed("jardim"), "jardIm");
+    EXPECT_EQ(Stressed("bombons"), "bombOns");
+    EXPECT_EQ(Stressed("homens"), "hOmens");
     EXPECT_EQ(Stressed("nuvem"), "nUvem");
     EXPECT_EQ(Stressed("feliz"), "felIz");
     EXPECT_EQ(Stressed("meu"), "mEu");
@@ -173,6 +177,12 @@ TEST_F(TranslatorTest, StressAfterGuAndQuFallsOnTheFollowingVowel) {
     EXPECT_EQ(Stressed("parque"), "pArque");
     EXPECT_EQ(Stressed("sangues"), "sAngues");
     EXPECT_EQ(Stressed("abarquem"), "abArquem");
+    // The u of a final gua, guam is a glide; a u standing alone after g keeps its stress.
+    EXPECT_EQ(Stressed("averigua"), "averIgua");
+    EXPECT_EQ(Stressed("extinguam"), "extInguam");
+    EXPECT_EQ(Stressed("agua"), "Agua");
+    EXPECT_EQ(Stressed("aguda"), "agUda");
+    EXPECT_EQ(Stressed("lingwissa"), "lingwIssa");
 }
 
 TEST_F(TranslatorTest, StressOnTheFirstLetterIsMarked) {

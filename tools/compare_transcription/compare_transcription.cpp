@@ -2,6 +2,7 @@
 // both are brought to one phone set, then the tool reports the share of words with the
 // same phones and with the same stressed syllable, and the commonest differences.
 
+#include "platform/files.h"
 #include "speech/translator.h"
 
 #include <espeak-ng/speak_lib.h>
@@ -14,6 +15,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,10 +70,14 @@ void Normalize(Phones& phones) {
         const std::string& next = phones[i + 1].name;
         if (IsVowelName(phones[i].name) && (next == "m" || next == "n" || next == "N")) phones[i].nasal = false;
     }
-    for (int pass = 0; pass < 2; ++pass) {
+    // Spread until nothing changes: a run of any length shares its nasality (eiam has four).
+    for (bool changed = true; changed;) {
+        changed = false;
         for (std::size_t i = 0; i + 1 < phones.size(); ++i) {
-            if (IsVowelName(phones[i].name) && IsVowelName(phones[i + 1].name) && (phones[i].nasal || phones[i + 1].nasal)) {
+            if (IsVowelName(phones[i].name) && IsVowelName(phones[i + 1].name) &&
+                phones[i].nasal != phones[i + 1].nasal) {
                 phones[i].nasal = phones[i + 1].nasal = true;
+                changed = true;
             }
         }
     }
@@ -277,6 +283,8 @@ struct Options {
     unsigned seed = 1;
     std::size_t top = 15;
     bool listAll = false;
+    bool listSame = false;
+    bool sentences = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -290,9 +298,17 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         else if (arg.rfind("--seed=", 0) == 0) options.seed = static_cast<unsigned>(std::stoul(value("--seed=")));
         else if (arg.rfind("--top=", 0) == 0) options.top = std::stoul(value("--top="));
         else if (arg == "--list") options.listAll = true;
+        else if (arg == "--list-all") options.listAll = options.listSame = true;
+        else if (arg == "--sentences") options.sentences = true;
         else {
             std::cerr << "usage: compare_transcription [--words=FILE] [--sample=N (0: all)] [--seed=N]\n"
-                         "       [--rules=FILE] [--exceptions=FILE] [--top=N] [--list]\n";
+                         "       [--rules=FILE] [--exceptions=FILE] [--top=N] [--list | --list-all]\n"
+                         "       [--sentences]\n"
+                         "--list prints the words that differ, --list-all every word\n"
+                         "--sentences reads running text, a sentence a line, and compares every word\n"
+                         "  token with espeak-ng's reading of the whole sentence (lines with digits\n"
+                         "  are left out; a word that espeak-ng gives only a secondary stress in the\n"
+                         "  phrase counts as stressed there)\n";
             return false;
         }
     }
@@ -316,6 +332,55 @@ void PrintTop(const char* title, const std::map<std::string, std::pair<int, std:
     }
 }
 
+// The lower-case words of a Windows-1252 line: runs of letters.
+std::vector<std::string> LineWords(std::string_view line) {
+    std::vector<std::string> words;
+    std::string word;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        const auto b = i < line.size() ? static_cast<unsigned char>(line[i]) : 0u;
+        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b != 0xF7)) {
+            word += static_cast<char>(b);
+        } else if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b < 0xDF && b != 0xD7)) {
+            word += static_cast<char>(b + 0x20);
+        } else {
+            if (!word.empty()) words.push_back(word);
+            word.clear();
+        }
+    }
+    return words;
+}
+
+// espeak-ng's reading of a whole sentence, one token a word.
+std::vector<std::string> EspeakSentenceTokens(const std::string& utf8) {
+    std::string all;
+    const void* input = utf8.c_str();
+    while (input != nullptr) {
+        const char* clause = espeak_TextToPhonemes(&input, espeakCHARS_UTF8, 0);
+        if (clause == nullptr) break;
+        all += clause;
+        all += ' ';
+    }
+    std::vector<std::string> tokens;
+    std::string token;
+    for (std::size_t i = 0; i <= all.size(); ++i) {
+        const char c = i < all.size() ? all[i] : ' ';
+        if (c == ' ' || c == '\n') {
+            if (!token.empty()) {
+                // A phrase leaves some words only a secondary stress: count it as theirs.
+                if (token.find('\'') == std::string::npos) {
+                    const std::size_t secondary = token.find(',');
+                    if (secondary != std::string::npos) token[secondary] = '\'';
+                }
+                tokens.push_back(token);
+            }
+            token.clear();
+        } else if (c != '_') {  // pauses between clauses belong to no word
+            token += c;
+        }
+    }
+    return tokens;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -329,36 +394,60 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::ifstream list(options.wordList, std::ios::binary);
-    if (!list) {
+    const auto listBytes = platform::ReadWholeFile(options.wordList);
+    std::istringstream list(listBytes.value_or(std::string()));
+    if (!listBytes) {
         std::cerr << "cannot read " << options.wordList << "\n";
         return 1;
     }
-    std::vector<std::string> words;  // UTF-8
-    for (std::string line; std::getline(list, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (IsPlainWord(speech::DataFileToWindows1252(line))) words.push_back(line);
-    }
-    if (options.sample != 0 && options.sample < words.size()) {
-        std::mt19937 random(options.seed);
-        std::shuffle(words.begin(), words.end(), random);
-        words.resize(options.sample);
-        std::sort(words.begin(), words.end());
-    }
-
     if (espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, 0) < 0 || espeak_SetVoiceByName("pt-br") != EE_OK) {
         std::cerr << "espeak-ng with a pt-br voice is needed\n";
         return 1;
     }
+    // Each word (UTF-8) with espeak-ng's reading of it.
+    std::vector<std::pair<std::string, std::string>> words;
+    std::size_t sentencesLeftOut = 0;
+    if (options.sentences) {
+        for (std::string line; std::getline(list, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (line.find_first_of("0123456789") != std::string::npos) {
+                ++sentencesLeftOut;
+                continue;
+            }
+            const std::vector<std::string> ours = LineWords(speech::DataFileToWindows1252(line));
+            const std::vector<std::string> theirs = EspeakSentenceTokens(line);
+            if (ours.empty()) continue;
+            if (ours.size() != theirs.size()) {
+                ++sentencesLeftOut;
+                continue;
+            }
+            for (std::size_t i = 0; i < ours.size(); ++i) words.emplace_back(Utf8FromWindows1252(ours[i]), theirs[i]);
+        }
+    } else {
+        std::vector<std::string> plain;
+        for (std::string line; std::getline(list, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (IsPlainWord(speech::DataFileToWindows1252(line))) plain.push_back(line);
+        }
+        if (options.sample != 0 && options.sample < plain.size()) {
+            std::mt19937 random(options.seed);
+            std::shuffle(plain.begin(), plain.end(), random);
+            plain.resize(options.sample);
+            std::sort(plain.begin(), plain.end());
+        }
+        for (const std::string& word : plain) {
+            const void* input = word.c_str();
+            const char* theirs = espeak_TextToPhonemes(&input, espeakCHARS_UTF8, 0);
+            words.emplace_back(word, theirs ? theirs : "");
+        }
+    }
 
     std::size_t samePhones = 0, sameStress = 0, sameBoth = 0;
     std::map<std::string, std::pair<int, std::string>> phoneDifferences, stressEndings;
-    for (const std::string& word : words) {
+    for (const auto& [word, theirsText] : words) {
         const std::string ours = speech::TranslateText(translator, speech::DataFileToWindows1252(word));
-        const void* input = word.c_str();
-        const char* theirsText = espeak_TextToPhonemes(&input, espeakCHARS_UTF8, 0);
         const Phones a = FromOurs(ours);
-        const Phones b = FromEspeak(theirsText ? theirsText : "");
+        const Phones b = FromEspeak(theirsText);
         const bool phonesEqual = a == b;
         const int stressA = StressedSyllable(a), stressB = StressedSyllable(b);
         const bool stressEqual = (stressA == 0 && stressB == 0) || (SyllableCount(a) <= 1 && SyllableCount(b) <= 1) ||
@@ -381,7 +470,7 @@ int main(int argc, char** argv) {
             auto& entry = stressEndings["-" + ending];
             if (entry.first++ == 0) entry.second = word;
         }
-        if (options.listAll && (!phonesEqual || !stressEqual)) {
+        if (options.listAll && (options.listSame || !phonesEqual || !stressEqual)) {
             std::printf("%s%s %s | %s | %s\n", phonesEqual ? " " : "P", stressEqual ? " " : "S", word.c_str(),
                         Show(a).c_str(), Show(b).c_str());
         }
@@ -390,6 +479,7 @@ int main(int argc, char** argv) {
 
     const double total = static_cast<double>(std::max<std::size_t>(words.size(), 1));
     std::printf("words compared:          %zu (from %s)\n", words.size(), options.wordList.c_str());
+    if (options.sentences) std::printf("sentences left out:      %zu (digits, or words not aligned)\n", sentencesLeftOut);
     std::printf("same phones:             %.1f %%\n", 100.0 * static_cast<double>(samePhones) / total);
     std::printf("same stressed syllable:  %.1f %%\n", 100.0 * static_cast<double>(sameStress) / total);
     std::printf("both:                    %.1f %%\n", 100.0 * static_cast<double>(sameBoth) / total);

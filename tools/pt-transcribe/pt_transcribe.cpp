@@ -1,10 +1,14 @@
 // pt-transcribe: reads UTF-8 lines on standard input and prints, for each, what the
 // built-in translator makes of it (--translator) or the MBROLA phoneme lines of the
-// Portuguese front end (--mbrola, each line's group ended by "#").
+// Portuguese front end (--mbrola, each line's group ended by "#"), or reads integers one
+// a line and prints the words that built-in speech says them with (--numbers).
 //
-//   pt-transcribe --translator|--mbrola [--data-dir=DIR]
+//   pt-transcribe --translator|--mbrola|--numbers [--data-dir=DIR]
 
 #include "speech/translator.h"
+#ifdef QUELVAR_HAS_NUMBERS
+#include "speech/numbers.h"
+#endif
 #ifdef QUELVAR_HAS_MBROLA_FRONT
 #include "mbrola_front/front_end.h"
 #include "mbrola_front/text_codec.h"
@@ -28,10 +32,12 @@ int Fail(const std::string& message) {
 }
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: pt-transcribe --translator|--mbrola [--data-dir=DIR]\n"
+  out << "usage: pt-transcribe --translator|--mbrola|--numbers [--data-dir=DIR]\n"
          "Reads UTF-8 lines on standard input.\n"
          "  --translator    print the built-in speech's transcription of each line\n"
          "  --mbrola        print the MBROLA phoneme lines of each line, then a line \"#\"\n"
+         "  --numbers       read a whole number (0 to 999999999999999) on each line and\n"
+         "                  print the words built-in speech says it with\n"
          "  --data-dir=DIR  folder of the data files (regras.rgr and portug.exc, or the\n"
          "                  front end's portug.nrl, .exc, .abr, .pro and .dfn; a \"front\"\n"
          "                  folder inside DIR is used for these when it exists)\n";
@@ -106,6 +112,30 @@ int RunTranslator(const std::filesystem::path& folder) {
   return 0;
 }
 
+#ifdef QUELVAR_HAS_NUMBERS
+// Each line holds one whole number, blanks around it allowed; anything else is reported
+// on standard error and the line is skipped (the status is then 1).
+int RunNumbers() {
+  int status = 0;
+  for (std::string line; std::getline(std::cin, line);) {
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    const std::string digits = first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+    const bool valid = !digits.empty() && digits.size() <= 15 &&
+                       digits.find_first_not_of("0123456789") == std::string::npos;
+    if (!valid) {
+      std::cerr << "pt-transcribe: not a whole number from 0 to 999999999999999: '" << line << "'\n";
+      status = 1;
+      continue;
+    }
+    std::string words = speech::NumberToWords(std::stoull(digits));
+    while (!words.empty() && words.back() == ' ') words.pop_back();
+    std::cout << Windows1252ToUtf8(words) << '\n';
+  }
+  return status;
+}
+#endif
+
 #ifdef QUELVAR_HAS_MBROLA_FRONT
 int RunMbrola(std::filesystem::path folder) {
   std::error_code error;
@@ -137,13 +167,13 @@ int RunMbrola(std::filesystem::path folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  enum class Mode { None, Translator, Mbrola } mode = Mode::None;
+  enum class Mode { None, Translator, Mbrola, Numbers } mode = Mode::None;
   std::filesystem::path dataDir;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    if (arg == "--translator" || arg == "--mbrola") {
-      const Mode wanted = arg == "--translator" ? Mode::Translator : Mode::Mbrola;
-      if (mode != Mode::None && mode != wanted) return Fail("give only one of --translator and --mbrola");
+    if (arg == "--translator" || arg == "--mbrola" || arg == "--numbers") {
+      const Mode wanted = arg == "--translator" ? Mode::Translator : arg == "--mbrola" ? Mode::Mbrola : Mode::Numbers;
+      if (mode != Mode::None && mode != wanted) return Fail("give only one of --translator, --mbrola and --numbers");
       mode = wanted;
     } else if (arg.starts_with("--data-dir=")) {
       dataDir = std::string(arg.substr(11));
@@ -158,7 +188,14 @@ int main(int argc, char** argv) {
   }
   if (mode == Mode::None) {
     PrintUsage(std::cerr);
-    return Fail("say --translator or --mbrola");
+    return Fail("say --translator, --mbrola or --numbers");
+  }
+  if (mode == Mode::Numbers) {
+#ifdef QUELVAR_HAS_NUMBERS
+    return RunNumbers();
+#else
+    return Fail("this build has no spoken numbers");
+#endif
   }
   const auto installed = InstalledDataRoot();
   if (dataDir.empty()) {

@@ -497,8 +497,9 @@ int main(int argc, char** argv) {
 
   UnitCounts units;
   if (!unitsFile.empty()) {
-    std::ifstream in(unitsFile);
-    if (!in) return Fail("cannot read " + unitsFile.string());
+    const auto list = platform::ReadWholeFile(unitsFile.string());
+    if (!list) return Fail("cannot read " + unitsFile.string());
+    std::istringstream in(*list);
     for (std::string line; std::getline(in, line);) {
       if (!line.empty() && line.size() <= LongestName && line[0] == '$') units.Need(line);
     }

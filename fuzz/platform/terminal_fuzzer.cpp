@@ -1,0 +1,29 @@
+// Terminal input of arbitrary bytes, arriving in arbitrary pieces: every byte is taken in
+// the end, and no decoded key is made from bytes that are not there.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/terminal_backend.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  // The first byte says where the input is cut into reads.
+  const std::size_t piece = 1 + data[0] % 16;
+  const std::string_view input(reinterpret_cast<const char*>(data + 1), size - 1);
+  std::string pending;
+  std::vector<platform::TerminalInput> decoded;
+  for (std::size_t at = 0; at < input.size(); at += piece) {
+    pending.append(input.substr(at, piece));
+    const std::size_t used = platform::DecodeTerminalInput(pending, false, decoded);
+    if (used > pending.size()) std::abort();
+    pending.erase(0, used);
+  }
+  const std::size_t used = platform::DecodeTerminalInput(pending, true, decoded);
+  if (used != pending.size()) std::abort();  // at the end nothing may be left over
+  return 0;
+}

@@ -1,0 +1,54 @@
+// The recorded words and letters of arbitrary bytes: number words joined into one sound
+// (the reader that skips each file's header) and a letter heard through the wave reader.
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "console/console.h"
+#include "platform/headless.h"
+#include "platform/win.h"
+#include "speech/cues.h"
+#include "speech/numbers.h"
+#include "speech/wave.h"
+
+namespace {
+
+const std::string& Folder() {
+  // Never destroyed: the removal at exit still needs it.
+  static const std::string& folder = *new std::string([] {
+    char pattern[] = "/tmp/quelvar-words-fuzz-XXXXXX";
+    const char* dir = ::mkdtemp(pattern);
+    if (!dir) std::abort();
+    std::atexit([] { std::filesystem::remove_all(Folder()); });
+    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
+    platform::SetProcessExitHook([](int) { std::abort(); });
+    console::InitConsole("quelvar-fuzz");
+    return std::string(dir);
+  }());
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+  const std::string& folder = Folder();
+  for (const char* name : {"/_um.wav", "/_cem.wav", "/_65.wav"}) {
+    if (std::FILE* file = std::fopen((folder + name).c_str(), "wb")) {
+      std::fwrite(data, 1, size, file);
+      std::fclose(file);
+    }
+  }
+  speech::LettersFolder = folder + "/";
+  speech::WaitBeforeSound = false;
+  speech::SpeakWords(speech::NumberToWords(101), size > 0 && (data[0] & 1));
+  speech::PlayCharSound('A');
+  speech::WaveStop();
+  return 0;
+}
