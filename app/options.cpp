@@ -134,6 +134,12 @@ std::string HelpText() {
       "at the end of a line types it without Enter.\n";
 }
 
+// The program's build defines the version (app/CMakeLists.txt); other builds of this file,
+// such as the options fuzzer, do not need it.
+#ifndef QUELVAR_VERSION
+#define QUELVAR_VERSION "(version not set)"
+#endif
+
 std::string VersionText() { return std::string("quelvar ") + QUELVAR_VERSION + "\n"; }
 
 }  // namespace app
