@@ -120,6 +120,10 @@ int Run(int argc, char** argv) {
     std::fputs(app::HelpText().c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::fputs(app::VersionText().c_str(), stdout);
+    return 0;
+  }
   if (!options.configDir.empty()) platform::SetWindowsDirectory(options.configDir);
   const std::string programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
   ChooseDataRoot(programPath);

@@ -32,6 +32,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       options.help = true;
       continue;
     }
+    if (arg == "--version") {
+      options.version = true;
+      continue;
+    }
     const std::size_t equals = arg.find('=');
     const std::string_view name = arg.substr(0, equals);
     const bool hasValue = equals != std::string_view::npos;
@@ -114,6 +118,7 @@ std::string HelpText() {
       "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
       "                      espeak, speech-dispatcher or mbrola\n"
       "  --help              show this text\n"
+      "  --version           show the program's version\n"
       "\n"
       "Keys beyond the line editor's own: Ctrl+Shift+F9 (or Ctrl+Alt+F9) reviews the\n"
       "screen, Esc ends the review; Ctrl+Shift+F11 (or Ctrl+Alt+F11) turns the Braille\n"
@@ -128,5 +133,13 @@ std::string HelpText() {
       "(<Ctrl+Left>, <Ctrl+c>, <Ctrl+Shift+F9>); <Wait:MS> waits; <lt> is '<'; <NoEnter>\n"
       "at the end of a line types it without Enter.\n";
 }
+
+// The program's build defines the version (app/CMakeLists.txt); other builds of this file,
+// such as the options fuzzer, do not need it.
+#ifndef QUELVAR_VERSION
+#define QUELVAR_VERSION "(version not set)"
+#endif
+
+std::string VersionText() { return std::string("quelvar ") + QUELVAR_VERSION + "\n"; }
 
 }  // namespace app

@@ -18,10 +18,13 @@ struct Options {
   // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
   std::optional<int> speechEngine;
   bool help = false;
+  bool version = false;
 };
 
 // False with an English message for an unknown option, a bad value or an unreadable file.
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
 std::string HelpText();
+// "quelvar" and the program's version, one line.
+std::string VersionText();
 
 }  // namespace app

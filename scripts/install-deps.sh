@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in scripts/deps.txt that are not installed yet.
+# Installs the Debian packages listed in scripts/deps.txt (or the list given) that are not
+# installed yet.
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+list="${1:-$here/deps.txt}"
 missing=()
 while read -r pkg; do
   [[ -z "$pkg" || "$pkg" == \#* ]] && continue
   status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
-done < "$here/deps.txt"
+done < "$list"
 if ((${#missing[@]} == 0)); then
   exit 0
 fi

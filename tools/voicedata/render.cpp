@@ -50,6 +50,20 @@ void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
 
 }  // namespace
 
+}  // namespace voicedata
+
+// espeak-ng makes a sound output for itself when it starts, whatever the output mode, and
+// the sound library probes PulseAudio to do it, which leaves /tmp/pulse-* and
+// ~/.config/pulse behind. We only take the samples back, so we give it no sound output:
+// this definition, exported from the program, is found before the sound library's.
+// espeak-ng never uses the output in synchronous retrieval.
+extern "C" struct audio_object* create_audio_device_object(const char* /*device*/, const char* /*application*/,
+                                                          const char* /*description*/) {
+  return nullptr;
+}
+
+namespace voicedata {
+
 bool StartRenderer() {
   gRate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, 0, nullptr, espeakINITIALIZE_PHONEME_EVENTS);
   if (gRate <= 0) return false;
