@@ -88,8 +88,10 @@ constexpr auto VoiceListLimit = std::chrono::milliseconds(6000);
 
 // Connections given up while a call on them may still be under way: never closed (the
 // call would use freed memory), and kept here so that they count as still in use.
-std::mutex gAbandonedMutex;
-std::vector<SPDConnection*> gAbandoned;
+// Like everything a late call or libspeechd's own thread may touch, they are never
+// destroyed: such a thread can still be running while the program ends.
+std::mutex& gAbandonedMutex = *new std::mutex;
+std::vector<SPDConnection*>& gAbandoned = *new std::vector<SPDConnection*>;
 
 template <typename Result>
 struct PendingCall {
@@ -196,8 +198,10 @@ class SpeechdFileStream final : public ISpeechFileStream {
 };
 
 class SpeechdVoice;
-std::mutex gVoicesMutex;  // guards gVoices and every voice's message bookkeeping
-std::set<SpeechdVoice*> gVoices;
+// Never destroyed, as the abandoned connections above: libspeechd's thread may still
+// report an end while the program ends.
+std::mutex& gVoicesMutex = *new std::mutex;  // guards gVoices and every voice's message bookkeeping
+std::set<SpeechdVoice*>& gVoices = *new std::set<SpeechdVoice*>;
 
 void OnNotification(size_t messageId, size_t clientId, SPDNotificationType type);
 
