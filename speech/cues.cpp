@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -84,22 +85,6 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   return true;
 }
 
-uint32_t Le32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-         (static_cast<uint32_t>(at[3]) << 24);
-}
-uint16_t Le16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
-bool SameTagIgnoringCase(const uint8_t* at, const char* tag) {
-  for (int i = 0; i < 4; ++i) {
-    auto a = static_cast<char>(at[i]);
-    char b = tag[i];
-    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
-    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
-    if (a != b) return false;
-  }
-  return true;
-}
-
 bool KeyStops() { return KeyStopsPlayback && console::KeyAvailable(); }
 
 }  // namespace
@@ -129,52 +114,18 @@ int PlayRecordedFile(const std::string& path) {
   // Read as PlayWaveFile reads the file: the same checks, the same blocks, the same result.
   const std::vector<uint8_t>& file = *kept;
   std::size_t at = 0;
-  const auto take = [&](std::size_t n) -> const uint8_t* {
-    if (at > file.size() || file.size() - at < n) return nullptr;
-    at += n;
-    return file.data() + at - n;
-  };
-  const uint8_t* riff = take(12);
-  if (!riff || !SameTagIgnoringCase(riff, "RIFF")) return -1;
-  const uint8_t* chunk = take(8);
-  if (!chunk || !SameTagIgnoringCase(chunk, "fmt ")) return -1;
-  const uint32_t formatSize = Le32(chunk + 4);
-  const uint8_t* format = formatSize < 16 ? nullptr : take(16);
-  if (!format) return -1;
-  const uint16_t channels = Le16(format + 2);
-  const uint32_t rate = Le32(format + 4);
-  const uint16_t bits = Le16(format + 14);
-  at += formatSize - 16;  // past the end is found by the next read
-  for (;;) {
-    chunk = take(8);
-    if (!chunk) return -1;
-    if (SameTagIgnoringCase(chunk, "data")) break;
-    at += Le32(chunk + 4);
-  }
-  int result = 0;
-  uint32_t remaining = Le32(chunk + 4);
-  while (remaining > 0) {
-    std::size_t block = WaveBlockSize;
-    if (remaining <= WaveBlockSize) {
-      block = remaining;
-    } else if (remaining < WaveBlockSize + 256) {
-      block = WaveBlockSize - 256;  // the last block keeps more than 256 bytes
-    }
-    const std::size_t got = at < file.size() ? std::min(block, file.size() - at) : 0;
-    if (got == 0) {
-      result = -1;
-      break;
-    }
-    result = PlayPcm({file.data() + at, got}, static_cast<int>(rate), bits, channels);
-    at += got;
-    if (result != 0) break;
-    if (got < block) {
-      result = -1;  // the file ends before its data chunk does
-      break;
-    }
-    remaining -= static_cast<uint32_t>(got);
-    if (KeyStops()) break;
-  }
+  const int result = QueueWaveData(
+      [&](uint8_t* into, std::size_t n) {
+        if (at >= file.size()) return std::size_t{0};
+        const std::size_t got = std::min(n, file.size() - at);
+        std::copy_n(file.data() + at, got, into);
+        at += got;
+        return got;
+      },
+      [&](uint32_t n) {
+        at += n;  // past the end is found by the next read
+        return true;
+      });
   while (WaveBusy()) platform::WaitMessage();
   return result;
 }

@@ -212,15 +212,9 @@ void PlayWaveBuffer(std::span<const uint8_t> image) {
   }
 }
 
-int PlayWaveFile(const std::string& path) {
-  if (KeyStops()) return 0;
-  const std::string translated = platform::TranslateWindowsPath(path);
-  const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
-  if (!file) return -1;
-  Playback& s = State();
-  uint8_t* buffer = s.readBuffer.data();
-  const auto read = [&](std::size_t n) { return std::fread(buffer, 1, n, file.get()) == n; };
+int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip) {
+  uint8_t* buffer = State().readBuffer.data();
+  const auto read = [&](std::size_t n) { return readInto(buffer, n) == n; };
 
   if (!read(12) || !SameTag(buffer, "RIFF")) return -1;
   if (!read(8) || !SameTag(buffer, "fmt ")) return -1;
@@ -229,10 +223,6 @@ int PlayWaveFile(const std::string& path) {
   const uint16_t channels = Le16(buffer + 2);
   const uint32_t rate = Le32(buffer + 4);
   const uint16_t bits = Le16(buffer + 14);
-  const auto skip = [&](uint32_t n) {
-    // Seeking past the end succeeds, so a body longer than the file is found by the next read.
-    return n == 0 || std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0;
-  };
   if (!skip(formatSize - 16)) return -1;
 
   for (;;) {
@@ -250,7 +240,7 @@ int PlayWaveFile(const std::string& path) {
     } else if (remaining < WaveBlockSize + MinimumBlock) {
       block = WaveBlockSize - MinimumBlock;  // the last block keeps more than 256 bytes
     }
-    const std::size_t got = std::fread(buffer, 1, block, file.get());
+    const std::size_t got = readInto(buffer, block);
     if (got == 0) {
       result = -1;
       break;
@@ -264,6 +254,19 @@ int PlayWaveFile(const std::string& path) {
     remaining -= static_cast<uint32_t>(got);
     if (KeyStops()) break;
   }
+  return result;
+}
+
+int PlayWaveFile(const std::string& path) {
+  if (KeyStops()) return 0;
+  const std::string translated = platform::TranslateWindowsPath(path);
+  const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
+  if (!file) return -1;
+  const int result = QueueWaveData(
+      [&file](uint8_t* into, std::size_t n) { return std::fread(into, 1, n, file.get()); },
+      // Seeking past the end succeeds, so a body longer than the file is found by the next read.
+      [&file](uint32_t n) { return n == 0 || std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; });
   file.reset();
   while (WaveBusy()) platform::WaitMessage();
   return result;

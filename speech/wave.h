@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -21,6 +22,14 @@ inline constexpr int WaveRingBlocks = 4;
 // returns when the device has finished: 0 played or stopped; -1 the file is missing or
 // malformed; otherwise the device's open error code.
 int PlayWaveFile(const std::string& path);
+// The reading of PlayWaveFile, over any source: 'read' copies up to n next bytes into
+// 'into' and says how many it copied; 'skip' passes over n bytes (a skip past the end is
+// found by the next read). Queues the data chunk in ring blocks until a key stops it and
+// returns PlayWaveFile's result without waiting for the device. Recorded sounds kept in
+// memory are played through it too.
+using WaveRead = std::function<std::size_t(uint8_t* into, std::size_t n)>;
+using WaveSkip = std::function<bool(uint32_t n)>;
+int QueueWaveData(const WaveRead& read, const WaveSkip& skip);
 // Queues an in-memory wave image and returns once its last block is queued. An image
 // without "RIFF", "fmt " and "data" (or cut short) plays nothing.
 void PlayWaveBuffer(std::span<const uint8_t> image);
