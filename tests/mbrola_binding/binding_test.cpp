@@ -249,7 +249,8 @@ TEST_F(BindingLoadTest, AShortEndIsPaddedAsIfTheFirstBlockHadBeenHalfASecond) {
   std::vector<std::size_t> sizes;
   for (const auto& block : Blocks()) sizes.push_back(block.size());
   EXPECT_EQ(sizes, (std::vector<std::size_t>{4740, 11316}));
-  const auto& last = Blocks().back();
+  const auto blocks = Blocks();
+  const auto& last = blocks.back();
   EXPECT_TRUE(std::all_of(last.end() - 56, last.end(), [](uint8_t b) { return b == 0; }));
   EXPECT_NE(last[last.size() - 57] | last[last.size() - 58], 0);
 }
