@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "platform/headless.h"
 #include "platform/sdl_audio.h"
@@ -24,36 +25,6 @@
 namespace bench {
 
 using Clock = std::chrono::steady_clock;
-
-// The headless console with the real clock and the shared SDL audio device.
-class RealTimeBackend : public platform::HeadlessBackend {
- public:
-  uint64_t NowMs() override {
-    return static_cast<uint64_t>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
-  }
-  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-  void WaitEvents(int timeoutMs) override {
-    std::unique_lock lock(mutex_);
-    const auto limit = std::chrono::milliseconds(timeoutMs < 0 ? 1000 : timeoutMs);
-    wake_.wait_for(lock, limit, [this] { return woken_; });
-    woken_ = false;
-  }
-  void Wake() override {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-    wake_.notify_one();
-  }
-  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
-                                                       int& error) override {
-    return platform::OpenSharedAudioWaveOut(format, window, error);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
-};
 
 // Starts the real-time console; the shared mixer, or nothing (the benchmark is then
 // marked skipped) when SDL has no audio device.

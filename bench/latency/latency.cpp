@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "platform/files.h"
@@ -67,31 +68,7 @@ std::vector<platform::AudioCallbackReport> ReportsSince(uint64_t first) {
   return out;
 }
 
-// The headless console on the real clock, playing through the shared SDL device.
-class RealTimeBackend : public platform::HeadlessBackend {
- public:
-  uint64_t NowMs() override { return static_cast<uint64_t>(NowNs() / 1000000); }
-  void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
-  void WaitEvents(int timeoutMs) override {
-    std::unique_lock lock(mutex_);
-    wake_.wait_for(lock, std::chrono::milliseconds(timeoutMs < 0 ? 1000 : timeoutMs), [this] { return woken_; });
-    woken_ = false;
-  }
-  void Wake() override {
-    std::lock_guard lock(mutex_);
-    woken_ = true;
-    wake_.notify_one();
-  }
-  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
-                                                       int& error) override {
-    return platform::OpenSharedAudioWaveOut(format, window, error);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool woken_ = false;
-};
+using bench::RealTimeBackend;
 
 // ---- the built-in voice: a database written here, every unit a buzz without silence ----
 
