@@ -14,6 +14,7 @@
 #include "platform/riff.h"
 #include "platform/win.h"
 #include "speech/engine.h"
+#include "speech/front.h"
 #include "speech/wave.h"
 
 namespace speech {
@@ -41,13 +42,9 @@ const std::array<uint8_t, 256>& ClickSamples() {
   return samples;
 }
 
-void WaitUntilQuiet() {
-  while (SpeechBusy()) platform::WaitMessage();
-}
-
 void PlayImageAndWait(std::span<const uint8_t> image) {
   PlayWaveBuffer(image);
-  WaitUntilQuiet();
+  WaitUntilSilent();
 }
 
 // ---- kept recordings ----
@@ -192,7 +189,7 @@ bool SpeechBusy() {
 
 void WaitSpeech() {
   if (!WaitBeforeSound) return;
-  WaitUntilQuiet();
+  WaitUntilSilent();
   WaitBeforeSound = false;
 }
 
@@ -227,7 +224,7 @@ void PlayDialTones(std::string_view text) {
     if (console::KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
       PlayRecordedFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
-      WaitUntilQuiet();
+      WaitUntilSilent();
       console::Pause(100);
     } else if (c == ',') {
       console::Pause(1000);

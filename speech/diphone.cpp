@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "platform/files.h"
+#include "speech/diphone_token.h"
 #include "platform/text.h"
 #include "platform/win.h"
 #include "speech/cues.h"
@@ -45,7 +46,6 @@ DiphoneSettings gSettings;
 Database gDatabase;
 Synthesis gSynthesis;
 
-bool IsVowel(char c) { return std::strchr("AEIOUaeiouwy", c) != nullptr && c != 0; }
 bool IsStressedVowel(char c) { return std::strchr("AEIOU", c) != nullptr && c != 0; }
 
 bool EndsWith(std::string_view s, std::string_view end) {

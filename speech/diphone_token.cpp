@@ -8,12 +8,13 @@ namespace {
 
 constexpr std::size_t MaxTokenLength = 40;
 
-bool IsVowel(char c) { return c != 0 && std::strchr("AEIOUaeiouwy", c) != nullptr; }
 bool IsConsonant(char c) { return c != 0 && std::strchr("bcdfgjklmnpqrstvxz", c) != nullptr; }
 bool IsGlide(char c) { return c == 'w' || c == 'y'; }
 bool IsVowelMark(char c) { return c == '^' || c == '~'; }
 
 }  // namespace
+
+bool IsVowel(char c) { return c != 0 && std::strchr("AEIOUaeiouwy", c) != nullptr; }
 
 DiphoneToken NextDiphoneToken(std::string_view text, std::size_t& position, bool& stressed) {
   DiphoneToken token;

@@ -18,6 +18,9 @@ struct DiphoneToken {
 };
 
 // Takes the next token from position (0-based); sets stressed false at a "[".
+// A vowel of a transcription, the glides w and y included.
+bool IsVowel(char c);
+
 DiphoneToken NextDiphoneToken(std::string_view transcription, std::size_t& position, bool& stressed);
 
 // Splits a token into the syllables the synthesizer speaks, in order, with the duration
