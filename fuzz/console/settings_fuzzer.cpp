@@ -13,6 +13,7 @@
 
 #include "console/console.h"
 #include "console/screen.h"
+#include "fuzz/scratch.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/win.h"
@@ -20,17 +21,11 @@
 namespace {
 
 const std::string& Folder() {
-  // Never destroyed: the removal at exit still needs it.
-  static const std::string& folder = *new std::string([] {
-    char pattern[] = "/tmp/quelvar-console-fuzz-XXXXXX";
-    const char* dir = ::mkdtemp(pattern);
-    if (!dir) std::abort();
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-    platform::SetProcessExitHook([](int) { std::abort(); });
-    console::InitConsole("quelvar-fuzz");
-    return std::string(dir);
-  }());
+  static const std::string& folder = [] () -> const std::string& {
+    const std::string& made = fuzz::ScratchFolder("console");
+    fuzz::OpenHeadlessConsole();
+    return made;
+  }();
   return folder;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "console/console.h"
+#include "fuzz/scratch.h"
 #include "platform/headless.h"
 #include "platform/win.h"
 #include "speech/cues.h"
@@ -21,17 +22,11 @@
 namespace {
 
 const std::string& Folder() {
-  // Never destroyed: the removal at exit still needs it.
-  static const std::string& folder = *new std::string([] {
-    char pattern[] = "/tmp/quelvar-words-fuzz-XXXXXX";
-    const char* dir = ::mkdtemp(pattern);
-    if (!dir) std::abort();
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-    platform::SetProcessExitHook([](int) { std::abort(); });
-    console::InitConsole("quelvar-fuzz");
-    return std::string(dir);
-  }());
+  static const std::string& folder = [] () -> const std::string& {
+    const std::string& made = fuzz::ScratchFolder("words");
+    fuzz::OpenHeadlessConsole();
+    return made;
+  }();
   return folder;
 }
 

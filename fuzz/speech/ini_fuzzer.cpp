@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz/scratch.h"
 #include "platform/files.h"
 #include "speech/cues.h"
 #include "speech/settings.h"
@@ -16,16 +17,7 @@
 namespace {
 
 const std::string& Folder() {
-  // Never destroyed: the removal at exit still needs it.
-  static const std::string& folder = *new std::string([] {
-    char pattern[] = "/tmp/quelvar-ini-fuzz-XXXXXX";
-    const char* dir = ::mkdtemp(pattern);
-    if (!dir) std::abort();
-    // What the fuzzer wrote goes with it.
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    return std::string(dir);
-  }());
-  return folder;
+  return fuzz::ScratchFolder("ini");
 }
 
 }  // namespace

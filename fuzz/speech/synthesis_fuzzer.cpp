@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "fuzz/scratch.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/win.h"
@@ -24,19 +25,12 @@
 namespace {
 
 const std::string& Folder() {
-  // Never destroyed: the removal at exit still needs it.
-  static const std::string& folder = *new std::string([] {
-    char pattern[] = "/tmp/quelvar-synthesis-fuzz-XXXXXX";
-    const char* dir = ::mkdtemp(pattern);
-    if (!dir) std::abort();
-    const std::string made = dir;
+  static const std::string& folder = [] () -> const std::string& {
+    const std::string& made = fuzz::ScratchFolder("synthesis");
     std::filesystem::create_directories(made + "/letras");
-    std::atexit([] { std::filesystem::remove_all(Folder()); });
-    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-    platform::SetProcessExitHook([](int) { std::abort(); });
-    console::InitConsole("quelvar-fuzz");
+    fuzz::OpenHeadlessConsole();
     return made;
-  }());
+  }();
   return folder;
 }
 
