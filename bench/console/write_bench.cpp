@@ -48,14 +48,20 @@ void BM_HeadlessWrite(benchmark::State& state) {
 BENCHMARK(BM_HeadlessWrite);
 
 #ifdef HAVE_WINDOW
-void BM_WindowWrite(benchmark::State& state) {
+// The console in a real window; false, with the benchmark skipped, where none opens.
+bool PrepareWindow(benchmark::State& state) {
   std::string error;
   auto backend = platform::CreateWindowBackend(error);
   if (!backend) {
     state.SkipWithError(("no window: " + error).c_str());
-    return;
+    return false;
   }
   Prepare(std::move(backend));
+  return true;
+}
+
+void BM_WindowWrite(benchmark::State& state) {
+  if (!PrepareWindow(state)) return;
   console::MoveCursor(1, 25);
   WriteLines(state);
 }
@@ -79,13 +85,7 @@ void ReportProcess(benchmark::State& state) {
 // Every line shown on the screen before the next is written, as when the game writes a line
 // and speaks it: Time and CPU are per scrolled line, wall and processor.
 void BM_WindowLineShown(benchmark::State& state) {
-  std::string error;
-  auto backend = platform::CreateWindowBackend(error);
-  if (!backend) {
-    state.SkipWithError(("no window: " + error).c_str());
-    return;
-  }
-  Prepare(std::move(backend));
+  if (!PrepareWindow(state)) return;
   console::MoveCursor(1, 25);
   // Lines that differ, as a story's do.
   std::string line = std::string(79, 'x') + "\r\n";
