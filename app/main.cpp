@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/speech_wiring.h"
 #include "console/console.h"
 #include "console/screen.h"
 #include "game/game.h"
@@ -155,6 +156,7 @@ int Run(int argc, char** argv) {
   platform::SetBackend(MakeBackend(options));
   ReportMissingSound(platform::CurrentBackend());
   console::InitConsole(platform::Utf8ToCp1252(programPath));
+  app::ConnectSpeech();
   if (screenDump) {
     platform::AddExitStep([file = screenDump, path = options.screenDumpPath] {
       const std::string text = console::ScreenText();

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/speech_wiring.h"
 #include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "platform/headless.h"
@@ -32,6 +33,7 @@ inline platform::AudioMixer* StartRealTimeConsole(benchmark::State& state) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   platform::SetBackend(std::make_unique<RealTimeBackend>());
   console::InitConsole("quelvar-bench");
+  app::ConnectSpeech();
   platform::AudioMixer* mixer = platform::SharedAudioMixer();
   if (!mixer) state.SkipWithError("no SDL audio device (dummy driver)");
   return mixer;

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/speech_wiring.h"
 #include "console/console.h"
 #include "platform/headless.h"
 #include "platform/win.h"
@@ -34,6 +35,7 @@ inline void OpenHeadlessConsole() {
     platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
     platform::SetProcessExitHook([](int) { std::abort(); });
     console::InitConsole("quelvar-fuzz");
+    app::ConnectSpeech();
     return true;
   }();
   (void)opened;

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "console/editor.h"
+#include "editor/editor.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "game/game.h"
@@ -97,7 +97,7 @@ void ReadCommandLine(Command& command) {
   for (;;) {
     Show(">");  // the console's write shows it at once
     speech::PlayClick();
-    console::ReadLine(command.line);
+    editor::ReadLine(command.line);
     NormaliseCommand(command.line);
     if (!command.line.empty()) break;
     SayLine("O quê?"_text);
@@ -180,7 +180,7 @@ void Dispatch(Game& game) {
 
 std::string ReadAnswer() {
   std::string answer;
-  console::ReadLine(answer);
+  editor::ReadLine(answer);
   answer = speech::UpperText(answer);
   StripNoiseWords(answer);
   return answer;

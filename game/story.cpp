@@ -5,7 +5,7 @@
 #include <array>
 #include <string>
 
-#include "console/editor.h"
+#include "editor/editor.h"
 #include "game/loop.h"
 #include "game/output.h"
 
@@ -291,9 +291,9 @@ void AskCoordinates(Game& game) {
   LineEnd();
   SayLine("O capitão olha para você então diz"_text);
   SayLine("\"Bem, qual é a longitude de Ilha de Quelvar? \""_text);
-  console::ReadNumber(world.longitudeGiven);
+  editor::ReadNumber(world.longitudeGiven);
   SayLine("OK, agora qual é a latitude?"_text);
-  console::ReadNumber(world.latitudeGiven);
+  editor::ReadNumber(world.latitudeGiven);
   SayLine("\"É melhor estar certo ou lamentará ter acordado esta manhã! Agora vá embora.\""_text);
   world.questionAsked = 1;
   world.room = PortDeckEast;

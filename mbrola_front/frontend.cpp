@@ -7,8 +7,6 @@
 #include <optional>
 #include <span>
 
-#include "console/keyboard.h"
-#include "console/screen.h"
 #include "mbrola_front/binding.h"
 #include "mbrola_front/prosody.h"
 #include "mbrola_front/text_codec.h"
@@ -18,13 +16,13 @@
 #include "platform/text.h"
 #include "platform/win.h"
 #include "speech/front.h"
+#include "speech/host.h"
 #include "speech/settings.h"
 #include "speech/wave.h"
 
 namespace mbrola_front {
 namespace {
 
-constexpr platform::Hwnd ConsoleWindow = 1;
 constexpr std::size_t LastErrorLimit = 255;
 
 // The suite's own places, in Windows form: the front end's files and, for a database
@@ -62,7 +60,7 @@ File gPhoLog;
 
 void SetLastError(std::string_view text) { S().lastError = std::string(text.substr(0, LastErrorLimit)); }
 
-void PostWake() { platform::PostMessage(ConsoleWindow, speech::EngineWakeMessage); }
+void PostWake() { platform::PostMessage(platform::ConsoleWindowHandle, speech::EngineWakeMessage); }
 
 // The registered database's file, or nothing.
 std::optional<std::string> RegisteredDatabase(std::string_view name) {
@@ -348,9 +346,9 @@ void ShowConsoleMessage(std::string_view title, std::string_view text) {
   speech::SpeakWriteLine(text);
   // A message box stays until it is answered: only Enter closes this one.
   for (;;) {
-    const uint8_t key = console::WaitKey();
+    const uint8_t key = speech::CurrentHost().WaitKey();
     if (key == 13) break;
-    if (key == 0) console::WaitKey();  // the second byte of a special key
+    if (key == 0) speech::CurrentHost().WaitKey();  // the second byte of a special key
   }
   speech::WaveStop();
 }
@@ -365,7 +363,7 @@ bool MbrolaEngineOpen(int /*voice*/, int rate, int pitch, const std::string& out
 }
 
 void MbrolaEngineClose() {
-  while (MbrolaEngineBusy(0)) console::Pause(500);
+  while (MbrolaEngineBusy(0)) speech::CurrentHost().Pause(500);
   MbrolaEngineStop();
   FrontEndClose();
 }
@@ -377,7 +375,7 @@ void MbrolaEngineSpeak(std::string_view text) {
 
 bool MbrolaEngineBusy(int /*mode*/) {
   bool busy = FrontEndBusy();
-  if (console::KeyAvailable()) {
+  if (speech::CurrentHost().KeyAvailable()) {
     MbrolaEngineStop();
     busy = false;
   }
@@ -399,6 +397,8 @@ speech::EngineAdapter MbrolaEngineAdapter() {
   adapter.stop = MbrolaEngineStop;
   return adapter;
 }
+
+void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineSlot::Mbrola, MbrolaEngineAdapter()); }
 
 void ResetFrontEndForTests() {
   FrontEndClose();

@@ -73,6 +73,8 @@ void MbrolaEngineSpeak(std::string_view text);
 bool MbrolaEngineBusy(int mode);
 void MbrolaEngineStop();
 speech::EngineAdapter MbrolaEngineAdapter();
+// Enters the front end into the engine dispatch as kind 3.
+void RegisterMbrolaEngine();
 
 // Back to the state at program start (closes whatever is open).
 void ResetFrontEndForTests();

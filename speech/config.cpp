@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "console/keyboard.h"
-#include "console/screen.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -15,6 +13,7 @@
 #include "speech/diphone.h"
 #include "speech/engine.h"
 #include "speech/front.h"
+#include "speech/host.h"
 #include "speech/settings.h"
 #include "speech/translator.h"
 #include "speech/wave.h"
@@ -74,18 +73,18 @@ std::string VoiceBuildHint() {
 
 // The start-up failure: what failed and where it was looked for, then Enter, then the end.
 [[noreturn]] void ShowStartFailure(int code, const std::string& place) {
-  console::WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
-  console::WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
+  CurrentHost().WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
+  CurrentHost().WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
   const std::size_t slash = place.rfind('/');
   const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
   const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
-  console::WriteLine("Arquivo: " + platform::Utf8ToCp1252(file));
-  console::WriteLine("Pasta: " + platform::Utf8ToCp1252(folder));
+  CurrentHost().WriteLine("Arquivo: " + platform::Utf8ToCp1252(file));
+  CurrentHost().WriteLine("Pasta: " + platform::Utf8ToCp1252(folder));
   platform::TellUser("quelvar: cannot load the built-in voice: " + place);
-  console::ReadEchoedLine();
+  CurrentHost().ReadEchoedLine();
   // The player has read the message; a script starting the program learns of the
   // failure from the exit status.
-  console::CloseConsole(1);
+  CurrentHost().Close(1);
 }
 
 }  // namespace
@@ -205,11 +204,11 @@ void StartSpeech(int rate, const std::string& soundFolder) {
   }
   // The console's own notices (a terminal too small, no Braille keyboard there) are spoken
   // from now on.
-  console::SetNoticeSpeaker([](std::string_view notice) { SpeakText(notice); });
+  CurrentHost().SetNoticeSpeaker([](std::string_view notice) { SpeakText(notice); });
 }
 
 void EndSpeech() {
-  console::SetNoticeSpeaker(nullptr);
+  CurrentHost().SetNoticeSpeaker(nullptr);
   WaitUntilSilent();
   StopSpeech();
   if (EngineActive) {

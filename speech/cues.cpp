@@ -9,19 +9,18 @@
 #include <random>
 #include <unordered_map>
 
-#include "console/keyboard.h"
 #include "platform/files.h"
 #include "platform/riff.h"
 #include "platform/win.h"
 #include "speech/engine.h"
 #include "speech/front.h"
+#include "speech/host.h"
 #include "speech/wave.h"
 
 namespace speech {
 
 namespace {
 
-constexpr platform::Hwnd ConsoleWindow = 1;
 constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
 
 std::string WorkingFolder() {
@@ -82,7 +81,7 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   return true;
 }
 
-bool KeyStops() { return KeyStopsPlayback && console::KeyAvailable(); }
+bool KeyStops() { return KeyStopsPlayback && CurrentHost().KeyAvailable(); }
 
 }  // namespace
 
@@ -138,7 +137,7 @@ std::string StartFolder = WorkingFolder();
 
 void SpellText(std::string_view text) {
   for (const char c : text) {
-    if (console::KeyAvailable()) return;
+    if (CurrentHost().KeyAvailable()) return;
     PlayCharSound(static_cast<uint8_t>(c));
   }
 }
@@ -169,7 +168,7 @@ void PlayClick() {
 void PlayTone() {
   WaitSpeech();
   // Keys typed ahead are thrown away, so that they cannot cut the tone short.
-  while (console::KeyAvailable()) console::WaitKey();
+  while (CurrentHost().KeyAvailable()) CurrentHost().WaitKey();
   static constexpr uint8_t Pattern[8] = {128, 112, 96, 80, 64, 80, 96, 112};
   std::array<uint8_t, HeaderBytes + 512> image{};
   BuildWaveHeader(image, 512, 11025, 1, 8);
@@ -179,7 +178,7 @@ void PlayTone() {
 }
 
 bool SpeechBusy() {
-  if (console::KeyAvailable()) {
+  if (CurrentHost().KeyAvailable()) {
     StopSpeech();
     return false;
   }
@@ -197,11 +196,11 @@ void StopSpeech() {
   WaveStop();
   StopRequested = true;
   if (EngineActive && (EngineBusy(0) || EngineType == 3)) EngineStop();
-  platform::PostMessage(ConsoleWindow, SpeechWakeMessage);
+  platform::PostMessage(platform::ConsoleWindowHandle, SpeechWakeMessage);
 }
 
 uint8_t ReadKeySpoken() {
-  const uint8_t key = console::WaitKey();
+  const uint8_t key = CurrentHost().WaitKey();
   StopSpeech();
   PlayCharSound(key);
   return key;
@@ -221,13 +220,13 @@ void PlayDialTones(std::string_view text) {
   FastPlayback = false;
   for (const char c : UpperText(text)) {
     // A waiting key ends the dialling, pauses and all.
-    if (console::KeyAvailable()) break;
+    if (CurrentHost().KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
       PlayRecordedFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
       WaitUntilSilent();
-      console::Pause(100);
+      CurrentHost().Pause(100);
     } else if (c == ',') {
-      console::Pause(1000);
+      CurrentHost().Pause(1000);
     }
   }
   FastPlayback = fast;

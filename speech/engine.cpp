@@ -2,10 +2,8 @@
 
 #include <array>
 
-#include "console/keyboard.h"
-#include "mbrola_front/frontend.h"
 #include "platform/win.h"
-#include "speech/sapi/engines.h"
+#include "speech/host.h"
 
 namespace speech {
 
@@ -13,22 +11,16 @@ int EngineKind = 4;
 
 namespace {
 
-constexpr platform::Hwnd ConsoleWindow = 1;
-
-// The engines by slot; an entry without 'open' is an engine not built in.
-std::array<EngineAdapter, 4> gEngines{
-    mbrola_front::MbrolaEngineAdapter(),  // EngineSlot::Mbrola
-    Sapi5Engine(),                        // EngineSlot::Sapi5
-    Sapi54Engine(),                       // EngineSlot::Sapi5LateBound
-    Sapi4Engine(),                        // EngineSlot::Sapi4
-};
+// The engines by slot, as the program registered them; an entry without 'open' is an
+// engine not there.
+std::array<EngineAdapter, 4> gEngines;
 
 const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(EngineKind))]; }
 
 // The MBROLA front end speaks through wave playback: wake any wait for window messages so
 // that it polls again.
 void WakeAfterMbrola() {
-  if (EngineSlotFor(EngineKind) == EngineSlot::Mbrola) platform::PostMessage(ConsoleWindow, EngineWakeMessage);
+  if (EngineSlotFor(EngineKind) == EngineSlot::Mbrola) platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
 }
 
 }  // namespace
@@ -55,7 +47,7 @@ bool EngineOpen(int voice, int rate, int pitch, int kind, const std::string& out
   if (!engine.open) return false;
   const bool opened = engine.open(voice, rate, pitch, outputFile);
   if (opened) {
-    while (EngineBusy(1)) console::Pause(50);
+    while (EngineBusy(1)) CurrentHost().Pause(50);
   }
   return opened;
 }
@@ -70,7 +62,7 @@ void EngineSpeak(std::string_view text) {
 }
 
 bool EngineBusy(int mode) {
-  console::PumpMessages();
+  CurrentHost().PumpMessages();
   const EngineAdapter& engine = Current();
   const bool busy = engine.busy && engine.busy(mode);
   WakeAfterMbrola();

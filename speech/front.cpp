@@ -2,12 +2,11 @@
 
 #include <string>
 
-#include "console/keyboard.h"
-#include "console/screen.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
+#include "speech/host.h"
 #include "speech/log.h"
 #include "speech/numbers.h"
 #include "speech/translator.h"
@@ -35,14 +34,14 @@ bool IsWordChar(char c) { return c == ' ' || IsLetter(c); }
 // A pause in 50 ms steps; a waiting key ends it.
 void PauseFor(int milliseconds) {
   for (int step = 0; step < milliseconds / PauseStepMs; ++step) {
-    if (console::KeyAvailable()) return;
-    console::Pause(PauseStepMs);
+    if (CurrentHost().KeyAvailable()) return;
+    CurrentHost().Pause(PauseStepMs);
   }
 }
 
 // rest begins with the punctuation mark; the character after it decides the pause.
 void SpeakPunctuation(std::string_view rest) {
-  if (console::KeyAvailable()) return;
+  if (CurrentHost().KeyAvailable()) return;
   WaitUntilSilent();
   const char mark = rest.front();
   const char next = rest.size() > 1 ? rest[1] : ' ';
@@ -71,7 +70,7 @@ void SpeakPunctuation(std::string_view rest) {
 
 void SpeakWithEngine(std::string_view text) {
   WaitUntilSilent();
-  if (console::KeyAvailable()) return;
+  if (CurrentHost().KeyAvailable()) return;
   EngineSpeak(text);
   WaitBeforeSound = true;
 }
@@ -91,7 +90,7 @@ void SpeakBuiltIn(std::string_view text) {
   };
 
   while (!StopRequested && at < work.size()) {
-    if (console::KeyAvailable()) {
+    if (CurrentHost().KeyAvailable()) {
       StopSpeech();
       return;
     }
@@ -161,7 +160,7 @@ void SpeakBuiltIn(std::string_view text) {
           SpeakPunctuation(rest);
           break;
         default:
-          if (!console::KeyAvailable()) PlayCharSound(static_cast<uint8_t>(ch));
+          if (!CurrentHost().KeyAvailable()) PlayCharSound(static_cast<uint8_t>(ch));
           break;
       }
     }
@@ -176,13 +175,13 @@ void WaitUntilSilent() {
 }
 
 void SpeakWrite(std::string_view text) {
-  console::Write(text);
+  CurrentHost().Write(text);
   SpeakText(text);
 }
 
 void SpeakWriteLine(std::string_view text) {
   SpeakWrite(text);
-  console::WriteLine();
+  CurrentHost().WriteLine();
 }
 
 void SpeakWriteNumber(int32_t n) { SpeakWrite(std::to_string(n)); }

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "console/screen.h"
 #include "platform/files.h"
 #include "platform/riff.h"
 #include "speech/cues.h"
+#include "platform/win.h"
 
 namespace speech {
 
@@ -186,12 +186,12 @@ void SpeakDayMonthYear(int day, int month, int year) {
 }
 
 void SpeakTime() {
-  const console::Time now = console::CurrentTime();
+  const platform::LocalTime now = platform::GetLocalTime();
   SpeakHoursMinutes(now.hour, now.minute);
 }
 
 void SpeakDate() {
-  const console::Date today = console::CurrentDate();
+  const platform::LocalTime today = platform::GetLocalTime();
   SpeakDayMonthYear(today.day, today.month, today.year);
 }
 

@@ -7,10 +7,9 @@
 #include <memory>
 #include <vector>
 
-#include "console/keyboard.h"
-#include "console/screen.h"
 #include "platform/files.h"
 #include "platform/wave_out.h"
+#include "speech/host.h"
 
 namespace speech {
 
@@ -20,7 +19,6 @@ bool CutSpeech = false;
 
 namespace {
 
-constexpr platform::Hwnd ConsoleWindow = 1;
 constexpr std::size_t MinimumBlock = 256;
 
 struct Ring {
@@ -47,13 +45,13 @@ Playback& State() {
   return playback;
 }
 
-bool KeyStops() { return KeyStopsPlayback && console::KeyAvailable(); }
+bool KeyStops() { return KeyStopsPlayback && CurrentHost().KeyAvailable(); }
 
 // Waits up to 'milliseconds' for a window message, so that a key ends the wait at once.
 void WaitBriefly(uint32_t milliseconds) {
   platform::ScheduleCallback(platform::NowMs() + milliseconds, [] {});
   platform::WaitMessage();
-  console::PumpMessages();
+  CurrentHost().PumpMessages();
 }
 
 bool SameTag(const uint8_t* at, const char* tag) {
@@ -87,8 +85,8 @@ void BlockDone(uintptr_t, intptr_t lParam) {
   const auto slot = static_cast<std::size_t>(header->user) - 1;
   if (slot >= s.ring.headers.size() || header != &s.ring.headers[slot]) return;  // not one of ours
   if (const int result = platform::WaveOutUnprepareHeader(s.device.get(), *header); result != platform::MMSYSERR_NOERROR) {
-    if (const char* message = UnprepareMessage(result)) console::Write(message);
-    console::ReadEchoedLine();
+    if (const char* message = UnprepareMessage(result)) CurrentHost().Write(message);
+    CurrentHost().ReadEchoedLine();
   }
   s.ring.locked[slot] = false;
   if (s.queued > 0) --s.queued;
@@ -107,13 +105,12 @@ int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
     return true;
   }();
   (void)closesAtExit;
-  console::EnsureConsoleWindow();
-  console::SetWaveDoneHandler(BlockDone, true);
+  CurrentHost().RouteWaveCompletions(BlockDone);
   int result = platform::MMSYSERR_NOERROR;
   for (int attempt = 1; attempt <= 100; ++attempt) {
-    result = platform::WaveOutOpen(s.device, s.format, ConsoleWindow);
+    result = platform::WaveOutOpen(s.device, s.format, platform::ConsoleWindowHandle);
     if (result != platform::MMSYSERR_ALLOCATED || attempt == 100) break;
-    console::Pause(100);
+    CurrentHost().Pause(100);
   }
   if (result != platform::MMSYSERR_NOERROR) s.device.reset();
   return result;
@@ -123,8 +120,8 @@ void QueueBlock(const uint8_t* data, std::size_t n) {
   Playback& s = State();
   if (n == 0 || !s.device) return;
   for (int tries = 0; tries < 40 && s.queued >= WaveRingBlocks; ++tries) {
-    console::PumpMessages();
-    console::Pause(50);
+    CurrentHost().PumpMessages();
+    CurrentHost().Pause(50);
   }
   if (s.queued >= WaveRingBlocks || !s.device) return;  // the device stopped taking blocks: dropped
 
@@ -274,8 +271,8 @@ int PlayWaveFile(const std::string& path) {
 
 bool WaveBusy() {
   Playback& s = State();
-  console::PumpMessages();
-  if ((KeyStopsPlayback && console::KeyAvailable()) || s.queued == 0) WaveStop();
+  CurrentHost().PumpMessages();
+  if ((KeyStopsPlayback && CurrentHost().KeyAvailable()) || s.queued == 0) WaveStop();
   return s.queued > 0;
 }
 
@@ -283,9 +280,9 @@ void WaveStop() {
   Playback& s = State();
   if (!s.device) return;
   if (s.queued > 0) platform::WaveOutReset(s.device.get());
-  console::PumpMessages();
+  CurrentHost().PumpMessages();
   platform::WaveOutClose(s.device);
-  console::PumpMessages();
+  CurrentHost().PumpMessages();
   s.device.reset();
 }
 

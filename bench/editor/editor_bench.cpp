@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "console/editor.h"
+#include "editor/editor.h"
 #include "console/screen.h"
 #include "platform/files.h"
 #include "platform/headless.h"
@@ -46,7 +46,7 @@ void RunEdits(benchmark::State& state, const std::string& line, int maxLen, cons
   for (auto _ : state) {
     headless->SetScript(items);
     std::string text = proposed;
-    console::EditLine(text, 2, 25, maxLen, 77);
+    editor::EditLine(text, 2, 25, maxLen, 77);
     benchmark::DoNotOptimize(text);
     keys += static_cast<int64_t>(items.size());
   }

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/speech_wiring.h"
 #include "console/console.h"
 #include "game/game.h"
 #include "platform/files.h"
@@ -147,5 +148,6 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   });
   console::InitConsole("quelvar");
+  app::ConnectSpeech();
   game::RunGame();
 }

@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/speech_wiring.h"
 #include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "console/keyboard.h"
@@ -270,6 +271,7 @@ int main(int argc, char** argv) {
   platform::SetWindowsDirectory(gFolder);
   platform::SetBackend(std::make_unique<RealTimeBackend>());
   console::InitConsole("quelvar-latency");
+  app::ConnectSpeech();
   platform::SetAudioCallbackObserver(Observe);
   platform::AudioMixer* mixer = platform::SharedAudioMixer();
   if (!mixer) {

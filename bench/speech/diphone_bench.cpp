@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/speech_wiring.h"
 #include "console/console.h"
 #include "platform/backend.h"
 #include "platform/files.h"
@@ -64,6 +65,7 @@ void SetUpSynthesizer() {
   platform::SetWindowsDirectory(gFolder);
   platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
   console::InitConsole("bench");
+  app::ConnectSpeech();
   speech::SetDiphoneSettings({"BENCH", 400, 300, 100});
   if (!speech::OpenDiphoneDatabase()) std::abort();
   speech::AllocateDiphoneBuffer();

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "app/speech_wiring.h"
 #include "console/console.h"
 #include "platform/headless.h"
 #include "platform/win.h"
@@ -22,6 +23,7 @@ const std::string& Setup() {
     platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
     platform::SetProcessExitHook([](int) { std::abort(); });  // a wait that never ends
     console::InitConsole("quelvar-fuzz");
+    app::ConnectSpeech();
     std::atexit([] { std::remove(Setup().c_str()); });
     return "/tmp/quelvar-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
   }());

@@ -22,4 +22,10 @@ EngineAdapter Sapi54Engine() {
           Sapi54Close, Sapi54Speak, [](int) { return Sapi54Busy(); }, [] { Sapi54Stop(); }};
 }
 
+void RegisterSapiEngines() {
+  SetEngineAdapter(EngineSlot::Sapi5, Sapi5Engine());
+  SetEngineAdapter(EngineSlot::Sapi5LateBound, Sapi54Engine());
+  SetEngineAdapter(EngineSlot::Sapi4, Sapi4Engine());
+}
+
 }  // namespace speech

@@ -10,4 +10,7 @@ EngineAdapter Sapi4Engine();
 EngineAdapter Sapi5Engine();
 EngineAdapter Sapi54Engine();
 
+// Enters the three into the engine dispatch.
+void RegisterSapiEngines();
+
 }  // namespace speech

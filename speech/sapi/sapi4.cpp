@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "console/keyboard.h"
 #include "platform/text.h"
 #include "platform/win.h"
+#include "speech/host.h"
 #include "speech/wave.h"
 
 namespace speech {
@@ -139,9 +139,9 @@ void Sapi4Speak(std::string_view text) {
   std::string buffer(text.substr(0, TextBufferSize));
   if (buffer.size() == 1 && buffer[0] >= '0' && buffer[0] <= '9') buffer += '.';
   if (!gSapi4.engine) return;
-  if (KeyStopsPlayback && console::KeyAvailable()) return;
+  if (KeyStopsPlayback && CurrentHost().KeyAvailable()) return;
   buffer += '\0';
-  if (PendingTexts > 0) console::Pause(20);
+  if (PendingTexts > 0) CurrentHost().Pause(20);
   // The engine may have been closed by a message handled during the pause.
   if (!gSapi4.engine) return;
   if (Failed(gSapi4.engine->TextData(sapi::CharacterSet::Text, 0, buffer, gSapi4.bufSink, sapi::IidTtsBufNotifySink))) {
@@ -155,9 +155,9 @@ void Sapi4Stop() {
   // Texts handed over whose sound has not started yet are silenced too: otherwise a key
   // pressed just after a text was queued would not stop it.
   if ((AudioPlaying || PendingTexts > 0) && gSapi4.engine) {
-    console::Pause(50);
+    CurrentHost().Pause(50);
     if (gSapi4.engine) gSapi4.engine->AudioReset();
-    console::Pause(150);
+    CurrentHost().Pause(150);
   }
   AudioPlaying = false;
   PendingTexts = 0;

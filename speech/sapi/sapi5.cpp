@@ -5,19 +5,17 @@
 #include <cstdio>
 #include <optional>
 
-#include "console/keyboard.h"
 #include "platform/text.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
+#include "speech/host.h"
 #include "speech/sapi/speechd_objects.h"
 
 namespace speech {
 namespace {
 
 using sapi::Failed;
-
-constexpr platform::Hwnd ConsoleWindow = 1;
 
 using Clock = std::chrono::steady_clock;
 
@@ -121,14 +119,14 @@ class Sapi5Adapter {
     if (!voice_ || !speakDoneEvent_) return false;
     if (speakDoneEvent_->Wait(std::chrono::milliseconds(20))) return false;
     if (busyUntil_ != Clock::time_point{} && Clock::now() >= busyUntil_) return false;
-    platform::PostMessage(ConsoleWindow, EngineWakeMessage, 0, 0);
+    platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage, 0, 0);
     return true;
   }
 
   bool Stop() {
     if (!voice_) return false;
     const bool failed = Failed(voice_->Speak(u" ", sapi::SpeakPurgeBeforeSpeak));
-    console::Pause(50);
+    CurrentHost().Pause(50);
     return failed;
   }
 
@@ -136,7 +134,7 @@ class Sapi5Adapter {
     if (!voice_) return;
     // An engine that never reports the end (speech-dispatcher without a sound device
     // does that) must not keep the program from ending: give it half a minute.
-    for (int round = 0; round < 100 && Busy(); ++round) console::Pause(300);
+    for (int round = 0; round < 100 && Busy(); ++round) CurrentHost().Pause(300);
     if (fileStream_) {
       fileStream_->Close();
       fileStream_.reset();

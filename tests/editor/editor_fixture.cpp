@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "console/console.h"
-#include "console/editor.h"
+#include "editor/editor.h"
 #include "console/screen.h"
 #include "platform/files.h"
 #include "platform/win.h"
@@ -39,14 +39,14 @@ void EditorTest::SetUp() {
   StartHeadlessConsole(std::move(backend));
   console::EnsureConsoleWindow();
   speech::EchoTyping = true;
-  console::SetEditorObserverForTests([this](std::string_view r) { requests_.emplace_back(r); },
-                                     console::EditorRequests::RecordedOnly);
-  console::SetKeyModifierSourceForTests(TypistModifiers);
+  editor::SetEditorObserverForTests([this](std::string_view r) { requests_.emplace_back(r); },
+                                     editor::EditorRequests::RecordedOnly);
+  editor::SetKeyModifierSourceForTests(TypistModifiers);
 }
 
 void EditorTest::TearDown() {
-  console::SetEditorObserverForTests(nullptr);
-  console::SetKeyModifierSourceForTests(nullptr);
+  editor::SetEditorObserverForTests(nullptr);
+  editor::SetKeyModifierSourceForTests(nullptr);
   console::ResetConsoleForTests();
   speech::EchoTyping = true;
   std::filesystem::remove_all(configDir_);

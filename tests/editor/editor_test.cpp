@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "console/editor.h"
+#include "editor/editor.h"
 #include "console/screen.h"
 #include "editor_fixture.h"
 #include "platform/shell.h"
@@ -18,7 +18,7 @@ class Editor : public EditorTest {
  protected:
   // Edits text on row 5 from column 1, 20 characters, all shown.
   uint8_t Edit(std::string& text, int maxLen = 20, int width = 20, int column = 1, int row = 5) {
-    return console::EditLine(text, column, row, maxLen, width);
+    return editor::EditLine(text, column, row, maxLen, width);
   }
   std::string EditWith(const std::string& keys, std::string text, int maxLen = 20) {
     Type(keys);
@@ -33,7 +33,7 @@ TEST_F(Editor, ReadLineGivesTheTypedTextOrBlanksItOnEsc) {
   console::WriteChars(">");
   Type("abc<Enter>");
   std::string text = "old";
-  console::ReadLine(text);
+  editor::ReadLine(text);
   EXPECT_EQ(text, "abc");
   EXPECT_EQ(Row(10).substr(0, 5), ">abc ");
   EXPECT_EQ(console::CursorRow(), 11);
@@ -42,7 +42,7 @@ TEST_F(Editor, ReadLineGivesTheTypedTextOrBlanksItOnEsc) {
 
   console::WriteChars(">");
   Type("abc<Esc>");
-  console::ReadLine(text);
+  editor::ReadLine(text);
   EXPECT_EQ(text, "");
   EXPECT_EQ(Row(11).substr(0, 5), ">    ");
   EXPECT_EQ(console::CursorRow(), 12);
@@ -54,7 +54,7 @@ TEST_F(Editor, EscAfterALongLineBlanksOnlyItsOwnRow) {
   console::MoveCursor(1, 10);
   Type(std::string(100, 'x') + "<Esc>");
   std::string text;
-  console::ReadLine(text);
+  editor::ReadLine(text);
   EXPECT_EQ(text, "");
   EXPECT_EQ(Row(10), std::string(80, ' '));
   EXPECT_EQ(Row(11).substr(0, 6), "marker");
@@ -273,16 +273,16 @@ TEST_F(Editor, FieldLimits) {
 TEST_F(Editor, ReadNumberTakesTheDigitsBeforeAnyJunk) {
   int32_t value = 99;
   Type(" 12 <Enter>");
-  console::ReadNumber(value);
+  editor::ReadNumber(value);
   EXPECT_EQ(value, 12);
   Type("<Enter>");
-  console::ReadNumber(value);
+  editor::ReadNumber(value);
   EXPECT_EQ(value, 12);
   Type("7x<Enter>");
-  console::ReadNumber(value);
+  editor::ReadNumber(value);
   EXPECT_EQ(value, 7);
   Type("-8<Enter>");
-  console::ReadNumber(value);
+  editor::ReadNumber(value);
   EXPECT_EQ(value, -8);
 }
 
@@ -294,7 +294,7 @@ bool RecordStart(const std::vector<std::string>& arguments) {
 }
 
 TEST_F(Editor, F12NeverRunsAShell) {
-  console::SetEditorObserverForTests(nullptr, console::EditorRequests::Made);
+  editor::SetEditorObserverForTests(nullptr, editor::EditorRequests::Made);
   platform::SetShellStarterForTests(RecordStart);
   gStarted.clear();
   const std::string victim = configDir_ + "/pwned";

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "console/editor.h"
+#include "editor/editor.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "speech/config.h"
@@ -48,6 +48,21 @@ uint8_t WaitKey() {
   return key;
 }
 
+std::string ReadEchoedLine(std::size_t) {
+  auto& lines = fake::TheIo().lines;
+  std::string line;
+  if (!lines.empty()) {
+    line = lines.front();
+    lines.pop_front();
+  }
+  fake::TheIo().written += line + "\n";
+  return line;
+}
+
+}  // namespace console
+
+namespace editor {
+
 void ReadLine(std::string& text) {
   auto& lines = fake::TheIo().lines;
   text.clear();
@@ -67,13 +82,7 @@ void ReadNumber(int32_t& value) {
   fake::TheIo().written += std::to_string(value) + "\n";
 }
 
-std::string ReadEchoedLine(std::size_t) {
-  std::string line;
-  ReadLine(line);
-  return line;
-}
-
-}  // namespace console
+}  // namespace editor
 
 namespace speech {
 

@@ -13,7 +13,7 @@
 #include "console/console.h"
 #include "headless_console.h"
 #include "console/keyboard.h"
-#include "console/review.h"
+#include "editor/review.h"
 #include "console/screen.h"
 #include "platform/files.h"
 #include "platform/headless.h"
@@ -35,10 +35,10 @@ class ReviewTest : public ::testing::Test {
     // No installed voice: what is heard, and when, must not depend on one being built.
     platform::SetDataRoot(folder_);
     StartHeadlessConsole();
-    console::ResetReviewForTests();
+    editor::ResetReviewForTests();
     console::EnsureConsoleWindow();
     ASSERT_TRUE(speech::OpenSpeechLog(folder_ + "/speech"));
-    console::SetReviewSoundObserver([this](console::ReviewSound sound, std::string_view detail) {
+    editor::SetReviewSoundObserver([this](editor::ReviewSound sound, std::string_view detail) {
       static const char* const Names[] = {"tone", "click", "char", "sound", "spell", "speak"};
       std::string event = Names[static_cast<int>(sound)];
       if (!detail.empty()) event += "(" + std::string(detail) + ")";
@@ -47,7 +47,7 @@ class ReviewTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    console::SetReviewSoundObserver({});
+    editor::SetReviewSoundObserver({});
     speech::EngineActive = false;
     speech::SetEngineAdapter(speech::EngineSlot::Sapi4, {});
     speech::OpenSpeechLog("/dev/null");
@@ -72,7 +72,7 @@ class ReviewTest : public ::testing::Test {
     static_cast<platform::HeadlessBackend&>(platform::CurrentBackend()).SetScript(std::move(items));
     console::MoveCursor(column, row);
     heard_.clear();
-    console::ScreenReview();
+    editor::ScreenReview();
     EXPECT_GE(heard_.size(), 3u);
     EXPECT_EQ(heard_.front(), "tone");
     EXPECT_EQ(heard_[heard_.size() - 1], "tone");
@@ -183,13 +183,13 @@ TEST_F(ReviewTest, SearchFindsTheNextExactMatchAndRemembersTheText) {
   Put(8, 4, "uma ilha pequena");
   EXPECT_EQ(Visit(1, 1, "<F5>ilha<Enter><Ctrl+k><Ctrl+F5><Ctrl+k><Ctrl+F5><Ctrl+k><Esc>"),
             "speak(Qual texto) char(i) char(l) char(h) char(a) click speak(2 3) click speak(8 8) tone tone speak(8 8)");
-  EXPECT_EQ(console::ReviewSearchText(), "ilha");
+  EXPECT_EQ(editor::ReviewSearchText(), "ilha");
   // The text is kept for later visits; a match at the position itself does not count.
   EXPECT_EQ(Visit(3, 2, "<Ctrl+F5><Ctrl+k><Esc>"), "click speak(8 8)");
   // Backspace takes back a character; Esc ends the typing without a search.
   EXPECT_EQ(Visit(1, 1, "<F5>Ix<BS>lha<Esc><Ctrl+k><Esc>"),
             "speak(Qual texto) char(I) char(x) sound(_DEL) char(x) char(l) char(h) char(a) speak(1 1)");
-  EXPECT_EQ(console::ReviewSearchText(), "Ilha");
+  EXPECT_EQ(editor::ReviewSearchText(), "Ilha");
   EXPECT_EQ(Visit(1, 1, "<F5><Enter><Esc>"), "speak(Qual texto) tone tone");
 }
 

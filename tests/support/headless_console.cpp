@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include "app/speech_wiring.h"
 #include "console/console.h"
 #include "platform/headless.h"
 #include "platform/wave_out.h"
@@ -18,5 +19,6 @@ void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend) {
   platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
   console::ResetConsoleForTests();
   console::InitConsole("quelvar");
+  app::ConnectSpeech();
   platform::ClearNullWaveOutLog();
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace console {
+namespace editor {
 
 // Edits text in place at column, row (1-based, the field's first character) as a field of
 // maxLen characters (at most 2048) of which width are shown. Returns the code of the key
@@ -35,4 +35,4 @@ void SetEditorObserverForTests(std::function<void(std::string_view)> observer,
 // ModAlt) were held with the key it has just read; nullptr restores the platform's key state.
 void SetKeyModifierSourceForTests(uint32_t (*source)());
 
-}  // namespace console
+}  // namespace editor

@@ -1,4 +1,4 @@
-#include "console/editor.h"
+#include "editor/editor.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +6,7 @@
 
 #include "console/key_codes.h"
 #include "console/keyboard.h"
-#include "console/review.h"
+#include "editor/review.h"
 #include "console/screen.h"
 #include "platform/win.h"
 #include "speech/config.h"
@@ -19,7 +19,10 @@
 // Every movement and edit is heard: a click for an accepted move, the tone for a refusal,
 // a character's own sound for what the cursor passes or removes.
 
-namespace console {
+namespace editor {
+
+// The editor and the review work the console's screen and key queue throughout.
+using namespace console;
 
 namespace {
 
@@ -649,4 +652,4 @@ void SetEditorObserverForTests(std::function<void(std::string_view)> observer, E
 
 void SetKeyModifierSourceForTests(uint32_t (*source)()) { gModifierSource = source; }
 
-}  // namespace console
+}  // namespace editor

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace console {
+namespace editor {
 
 // Runs one visit to the review, from the console cursor, until the user presses Esc; the
 // cursor is then put back where it was. The line editor calls it on Ctrl+Alt+F9.
@@ -27,4 +27,4 @@ void SetReviewSoundObserver(ReviewSoundObserver observer);
 // Forgets the search text.
 void ResetReviewForTests();
 
-}  // namespace console
+}  // namespace editor

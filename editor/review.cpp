@@ -1,4 +1,4 @@
-#include "console/review.h"
+#include "editor/review.h"
 
 #include <cstdint>
 #include <string>
@@ -9,7 +9,10 @@
 #include "speech/cues.h"
 #include "speech/front.h"
 
-namespace console {
+namespace editor {
+
+// The editor and the review work the console's screen and key queue throughout.
+using namespace console;
 
 namespace {
 
@@ -563,4 +566,4 @@ void ResetReviewForTests() {
   position = {};
 }
 
-}  // namespace console
+}  // namespace editor

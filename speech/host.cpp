@@ -1,0 +1,39 @@
+#include "speech/host.h"
+
+#include "platform/win.h"
+
+namespace speech {
+
+namespace {
+
+class QuietHost final : public Host {
+ public:
+  bool KeyAvailable() override { return false; }
+  uint8_t WaitKey() override { return 0; }
+  void Pause(uint16_t milliseconds) override { platform::Sleep(milliseconds); }
+  void PumpMessages() override {}
+  void Write(std::string_view) override {}
+  void WriteLine(std::string_view = {}) override {}
+  std::string ReadEchoedLine() override { return {}; }
+  void RouteWaveCompletions(WaveDoneProc) override {}
+  void SetNoticeSpeaker(NoticeSpeaker) override {}
+
+ protected:
+  void CloseWindow(int) override {}
+};
+
+QuietHost gQuietHost;
+Host* gHost = &gQuietHost;
+
+}  // namespace
+
+void Host::Close(int exitCode) {
+  CloseWindow(exitCode);
+  platform::ExitProgram(exitCode);
+}
+
+void InstallHost(Host& host) { gHost = &host; }
+
+Host& CurrentHost() { return *gHost; }
+
+}  // namespace speech
