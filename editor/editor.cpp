@@ -13,6 +13,7 @@
 #include "speech/cues.h"
 #include "speech/front.h"
 #include "speech/numbers.h"
+#include "speech/state.h"
 
 // The line editor. The field keeps exactly maxLen characters while it is edited (blanks
 // pad it); positions are counted from 1, and the cursor may stand one place past the end.
@@ -90,7 +91,7 @@ uint8_t ReadKeyAloud() {
 void RestartSpeech(int rate) {
   if (Request("end speech")) speech::EndSpeech();
   // SoundFolder is read after EndSpeech, which leaves it alone: the folder stays the same.
-  if (Request("start speech " + std::to_string(rate))) speech::StartSpeech(rate, speech::SoundFolder);
+  if (Request("start speech " + std::to_string(rate))) speech::StartSpeech(rate, speech::State().soundFolder);
 }
 
 uint32_t HeldModifiers() {
@@ -207,7 +208,7 @@ void InsertChar(Editor& e, uint8_t ch) {
   e.field.pop_back();
   // Echoed at the cursor when it stands inside the shown part; the next cycle redraws.
   if (e.pos - e.first < e.width) WriteCharacter(ch);
-  if (speech::EchoTyping) CharSound(ch);
+  if (speech::State().echoTyping) CharSound(ch);
   ++e.pos;
 }
 
@@ -392,8 +393,8 @@ void ExtendedCommand(Editor& e) {
       else SpeakNextWord(e);
       break;
     case keycode::ext::F4:
-      speech::EchoTyping = !speech::EchoTyping;
-      SoundFile(speech::EchoTyping ? "_FALACI" : "_FALDLG");
+      speech::State().echoTyping = !speech::State().echoTyping;
+      SoundFile(speech::State().echoTyping ? "_FALACI" : "_FALDLG");
       break;
     case keycode::ext::F8:
       Time();

@@ -8,6 +8,7 @@
 #include "console/screen.h"
 #include "speech/cues.h"
 #include "speech/front.h"
+#include "speech/state.h"
 
 namespace editor {
 
@@ -221,7 +222,7 @@ void ReadRange(Place from, Place to, Afterwards afterwards) {
   for (int row = from.row; row <= to.row; ++row) {
     position.row = row;
     const int last = row == to.row ? to.column : ScreenColumns;
-    if (speech::EngineActive) {
+    if (speech::State().engineActive) {
       if (last >= position.column) Speak(RowText(row, position.column, last));
     } else if (last >= position.column) {
       do {
@@ -427,7 +428,7 @@ void ExtendedCommand(uint8_t ext) {
       Click();
       break;
     case keycode::ext::F1:
-      if (!(speech::EngineActive && KeyAvailable())) ReadToken();
+      if (!(speech::State().engineActive && KeyAvailable())) ReadToken();
       if (position.column > ScreenColumns - 1) {
         Click();
         GoToLineEnd();

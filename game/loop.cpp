@@ -16,6 +16,7 @@
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/front.h"
+#include "speech/state.h"
 
 namespace game {
 namespace {
@@ -213,7 +214,7 @@ void TurnLoop(Game& game) {
 
 [[noreturn]] void RunGame() {
   speech::StartSpeech(0, "");
-  speech::PunctuationNames = false;
+  speech::State().punctuationNames = false;
   Game game;  // lives for the whole run: the brief setting outlasts a game
   do {
     ShowTitle();

@@ -18,6 +18,7 @@
 #include "speech/front.h"
 #include "speech/host.h"
 #include "speech/settings.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace mbrola_front {
@@ -256,10 +257,10 @@ bool FrontEndSpeak(std::string_view text) {
   const std::vector<std::string> lines = TextToPhoLines(s.data, text, {s.durationFactor, s.pitchFactor});
 
   // MBROLA's samples play at their own rate and uncut.
-  const bool fast = speech::FastPlayback;
-  const bool cut = speech::CutSpeech;
-  speech::FastPlayback = false;
-  speech::CutSpeech = false;
+  const bool fast = speech::State().fastPlayback;
+  const bool cut = speech::State().cutSpeech;
+  speech::State().fastPlayback = false;
+  speech::State().cutSpeech = false;
 
   mbr.reset_MBR();
   std::size_t pos = 0;
@@ -311,8 +312,8 @@ bool FrontEndSpeak(std::string_view text) {
   }
   if (!s.fileMode && pos > 0) HandOver(pos);
 
-  speech::FastPlayback = fast;
-  speech::CutSpeech = cut;
+  speech::State().fastPlayback = fast;
+  speech::State().cutSpeech = cut;
   return result;
 }
 

@@ -15,6 +15,7 @@
 #include "speech/front.h"
 #include "speech/host.h"
 #include "speech/settings.h"
+#include "speech/state.h"
 #include "speech/translator.h"
 #include "speech/wave.h"
 
@@ -23,9 +24,6 @@ namespace {
 
 constexpr int DefaultRate = 3;
 constexpr std::size_t DocumentTextMaximum = 255;
-int gRate = DefaultRate;
-std::optional<int> gEngineForRun;
-int gStartFallbackEngine = 0;
 
 int IntegerOr(std::string_view text, int fallback) { return ParseSettingInteger(text).value_or(fallback); }
 
@@ -104,26 +102,26 @@ void ApplySynthesizerSettings(int rate) {
   diphone.unitMinimumSamples = BoundedSetting(SynthesizerSetting("SOBRAFON", rate), 0, 0, MostUnitSamples);
   diphone.tokenGapSamples = BoundedSetting(SynthesizerSetting("INTERPAL", rate), 0, 0, MostTokenGapSamples);
   SetDiphoneSettings(diphone);
-  CutSpeech = SettingIsOn(SynthesizerSetting("CORTAFALA", rate));
-  FastPlayback = SettingIsOn(SynthesizerSetting("RAPIDINHO", rate));
-  PauseAfterPeriod = BoundedSetting(SynthesizerSetting("PAUSAPONTO", rate), 250, 0, MostPauseMs);
-  PauseAfterComma = BoundedSetting(SynthesizerSetting("PAUSAVIRG", rate), 150, 0, MostPauseMs);
-  PauseAfterColon = BoundedSetting(SynthesizerSetting("PAUSADOISPONTOS", rate), 200, 0, MostPauseMs);
+  State().cutSpeech = SettingIsOn(SynthesizerSetting("CORTAFALA", rate));
+  State().fastPlayback = SettingIsOn(SynthesizerSetting("RAPIDINHO", rate));
+  State().pauseAfterPeriod = BoundedSetting(SynthesizerSetting("PAUSAPONTO", rate), 250, 0, MostPauseMs);
+  State().pauseAfterComma = BoundedSetting(SynthesizerSetting("PAUSAVIRG", rate), 150, 0, MostPauseMs);
+  State().pauseAfterColon = BoundedSetting(SynthesizerSetting("PAUSADOISPONTOS", rate), 200, 0, MostPauseMs);
 }
 
-void ChooseEngineForRun(std::optional<int> kind) { gEngineForRun = kind; }
+void ChooseEngineForRun(std::optional<int> kind) { State().engineForRun = kind; }
 
-void SetStartFallbackEngine(int kind) { gStartFallbackEngine = kind; }
+void SetStartFallbackEngine(int kind) { State().startFallbackEngine = kind; }
 
 EngineSettings ReadEngineSettings() {
   EngineSettings engine;
-  engine.wanted = gEngineForRun ? *gEngineForRun != 0 : SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
+  engine.wanted = State().engineForRun ? *State().engineForRun != 0 : SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
   if (!engine.wanted) return engine;
   // A voice number below 1 is the first voice, as 0 is.
   engine.voice = BoundedSetting(ReadSuiteSetting("SERVFALA", "VOZ"), 0, 0, MostVoice);
   engine.rate = BoundedSetting(ReadSuiteSetting("SERVFALA", "VELOCIDADE"), 0, -MostEngineValue, MostEngineValue);
   engine.pitch = BoundedSetting(ReadSuiteSetting("SERVFALA", "TOM"), 0, -MostEngineValue, MostEngineValue);
-  engine.kind = gEngineForRun ? *gEngineForRun : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
+  engine.kind = State().engineForRun ? *State().engineForRun : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
   if (engine.kind != 4 && engine.rate > 10) engine.rate = 0;
   if (engine.kind == 3) {
     // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
@@ -141,7 +139,7 @@ EngineSettings ReadEngineSettings() {
   return engine;
 }
 
-int CurrentSpeechRate() { return gRate; }
+int CurrentSpeechRate() { return State().rate; }
 
 int LoadSpeechData() {
   if (!OpenDiphoneDatabase()) return 1;
@@ -171,36 +169,36 @@ void FreeSpeechData() {
 }
 
 void StartSpeech(int rate, const std::string& soundFolder) {
-  gRate = SpeechRateFor(rate);
-  ApplySynthesizerSettings(gRate);
+  State().rate = SpeechRateFor(rate);
+  ApplySynthesizerSettings(State().rate);
 
   const int code = LoadSpeechData();
   std::string place;
   if (code != 0) {
     place = SpeechDataPlace(code);
     FreeSpeechData();
-    if (gStartFallbackEngine == 0) ShowStartFailure(code, place);
+    if (State().startFallbackEngine == 0) ShowStartFailure(code, place);
   }
 
-  SoundFolder = WithFolderSeparator(soundFolder);
-  LettersFolder = WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
+  State().soundFolder = WithFolderSeparator(soundFolder);
+  State().lettersFolder = WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
 
-  EngineActive = false;
+  State().engineActive = false;
   const EngineSettings engine = ReadEngineSettings();
   if (engine.wanted) {
-    EngineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
-    EngineType = engine.kind;
+    State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
+    State().engineType = engine.kind;
   }
   if (code != 0) {
     // Without the built-in voice an engine has to speak: the fallback when the configured
     // one did not open.
-    if (!EngineActive) {
-      EngineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, gStartFallbackEngine, "");
-      EngineType = gStartFallbackEngine;
+    if (!State().engineActive) {
+      State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, State().startFallbackEngine, "");
+      State().engineType = State().startFallbackEngine;
     }
-    if (!EngineActive) ShowStartFailure(code, place);
+    if (!State().engineActive) ShowStartFailure(code, place);
     platform::TellUser("quelvar: the built-in voice could not be loaded (" + place + "); speaking through " +
-                       EngineName(EngineType) + " instead. " + VoiceBuildHint());
+                       EngineName(State().engineType) + " instead. " + VoiceBuildHint());
   }
   // The console's own notices (a terminal too small, no Braille keyboard there) are spoken
   // from now on.
@@ -211,9 +209,9 @@ void EndSpeech() {
   CurrentHost().SetNoticeSpeaker(nullptr);
   WaitUntilSilent();
   StopSpeech();
-  if (EngineActive) {
+  if (State().engineActive) {
     EngineClose();
-    EngineActive = false;
+    State().engineActive = false;
   }
   FreeSpeechData();
 }

@@ -15,6 +15,7 @@
 #include "speech/engine.h"
 #include "speech/front.h"
 #include "speech/host.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace speech {
@@ -22,13 +23,6 @@ namespace speech {
 namespace {
 
 constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
-
-std::string WorkingFolder() {
-  std::error_code error;
-  std::string folder = std::filesystem::current_path(error).string();
-  while (!folder.empty() && (folder.back() == '/' || folder.back() == '\\')) folder.pop_back();
-  return folder;
-}
 
 // The click: a short burst of noise above the silence level, then silence.
 const std::array<uint8_t, 256>& ClickSamples() {
@@ -81,7 +75,7 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   return true;
 }
 
-bool KeyStops() { return KeyStopsPlayback && CurrentHost().KeyAvailable(); }
+bool KeyStops() { return State().keyStopsPlayback && CurrentHost().KeyAvailable(); }
 
 }  // namespace
 
@@ -126,15 +120,6 @@ int PlayRecordedFile(const std::string& path) {
   return result;
 }
 
-bool EngineActive = false;
-int EngineType = 4;
-bool WaitBeforeSound = true;
-bool StopRequested = false;
-bool EchoTyping = true;
-std::string LettersFolder = "c:\\lorben\\som\\letras\\";
-std::string SoundFolder;
-std::string StartFolder = WorkingFolder();
-
 void SpellText(std::string_view text) {
   for (const char c : text) {
     if (CurrentHost().KeyAvailable()) return;
@@ -144,25 +129,25 @@ void SpellText(std::string_view text) {
 
 void PlayCharSound(uint8_t code) {
   WaitSpeech();
-  PlayRecordedFile(LettersFolder + "_" + std::to_string(code) + ".wav");
+  PlayRecordedFile(State().lettersFolder + "_" + std::to_string(code) + ".wav");
 }
 
 void PlaySoundFile(std::string_view name) {
   WaitSpeech();
-  const std::string& folder = !name.empty() && name.front() == '_' ? LettersFolder : SoundFolder;
+  const std::string& folder = !name.empty() && name.front() == '_' ? State().lettersFolder : State().soundFolder;
   PlayRecordedFile(folder + std::string(name) + ".wav");
 }
 
 void PlayClick() {
   WaitSpeech();
-  const bool cut = CutSpeech;
-  CutSpeech = false;
+  const bool cut = State().cutSpeech;
+  State().cutSpeech = false;
   std::array<uint8_t, HeaderBytes + 256> image{};
   BuildWaveHeader(image, 256, 11025, 1, 8);
   const auto& samples = ClickSamples();
   std::copy(samples.begin(), samples.end(), image.begin() + HeaderBytes);
   PlayImageAndWait(image);
-  CutSpeech = cut;
+  State().cutSpeech = cut;
 }
 
 void PlayTone() {
@@ -182,20 +167,20 @@ bool SpeechBusy() {
     StopSpeech();
     return false;
   }
-  if (EngineActive) return WaveBusy() || EngineBusy(0);
+  if (State().engineActive) return WaveBusy() || EngineBusy(0);
   return WaveBusy();
 }
 
 void WaitSpeech() {
-  if (!WaitBeforeSound) return;
+  if (!State().waitBeforeSound) return;
   WaitUntilSilent();
-  WaitBeforeSound = false;
+  State().waitBeforeSound = false;
 }
 
 void StopSpeech() {
   WaveStop();
-  StopRequested = true;
-  if (EngineActive && (EngineBusy(0) || EngineType == 3)) EngineStop();
+  State().stopRequested = true;
+  if (State().engineActive && (EngineBusy(0) || State().engineType == 3)) EngineStop();
   platform::PostMessage(platform::ConsoleWindowHandle, SpeechWakeMessage);
 }
 
@@ -216,20 +201,20 @@ std::string UpperText(std::string_view text) {
 }
 
 void PlayDialTones(std::string_view text) {
-  const bool fast = FastPlayback;
-  FastPlayback = false;
+  const bool fast = State().fastPlayback;
+  State().fastPlayback = false;
   for (const char c : UpperText(text)) {
     // A waiting key ends the dialling, pauses and all.
     if (CurrentHost().KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
-      PlayRecordedFile(LettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
+      PlayRecordedFile(State().lettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
       WaitUntilSilent();
       CurrentHost().Pause(100);
     } else if (c == ',') {
       CurrentHost().Pause(1000);
     }
   }
-  FastPlayback = fast;
+  State().fastPlayback = fast;
 }
 
 void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits) {

@@ -12,24 +12,14 @@
 
 namespace speech {
 
-// ---- shared speech state ----
-extern bool EngineActive;         // an external engine is open (StartSpeech / EndSpeech)
-extern int EngineType;            // the engine kind last opened; 3 is the MBROLA front end
-extern bool WaitBeforeSound;      // the next recorded sound waits for engine speech to end first
-extern bool StopRequested;        // set by StopSpeech; ends the built-in speaking loop
-extern bool EchoTyping;           // the line editor plays each typed character's sound
-extern std::string LettersFolder;  // Windows form, always ending in '\' ("c:\lorben\som\letras\")
-extern std::string SoundFolder;    // for names without a leading '_'; empty: current directory
-extern std::string StartFolder;    // working directory at start, without a trailing separator
-
 // The private message posted to the console window so that a wait for messages wakes up.
 inline constexpr uint32_t SpeechWakeMessage = 0x463;
 
 // Plays each character's sound in turn; stops before the next one once a key is waiting.
 void SpellText(std::string_view text);
-// Waits for engine speech, then plays LettersFolder + "_<code>.wav" to its end.
+// Waits for engine speech, then plays the letters folder's "_<code>.wav" to its end.
 void PlayCharSound(uint8_t code);
-// Waits for engine speech, then plays a named sound ("_x": LettersFolder, else SoundFolder)
+// Waits for engine speech, then plays a named sound ("_x": State().lettersFolder, else State().soundFolder)
 // to its end. A missing file plays nothing.
 void PlaySoundFile(std::string_view name);
 // The short click (never time-compressed).
@@ -38,9 +28,9 @@ void PlayClick();
 void PlayTone();
 // True while a recorded sound or engine speech plays; a waiting key stops all and answers false.
 bool SpeechBusy();
-// When WaitBeforeSound is set: waits until SpeechBusy is false, then clears the flag.
+// When State().waitBeforeSound is set: waits until SpeechBusy is false, then clears the flag.
 void WaitSpeech();
-// Silences wave playback and the engine, sets StopRequested, wakes any message wait.
+// Silences wave playback and the engine, sets State().stopRequested, wakes any message wait.
 // The waiting key stays queued.
 void StopSpeech();
 // Waits for and takes the next key, silences speech and plays the key's sound.

@@ -17,6 +17,7 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/settings.h"
+#include "speech/state.h"
 
 namespace speech {
 namespace {
@@ -133,7 +134,7 @@ bool SameId(const uint8_t* id, const char* expected) {
 
 // AppendRecording for a file too large to keep: read from the file itself.
 bool AppendRecordingFromFile(std::string_view name) {
-  const std::string windowsPath = LettersFolder + std::string(name) + ".wav";
+  const std::string windowsPath = State().lettersFolder + std::string(name) + ".wav";
   const auto path = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(windowsPath));
   if (!path) return false;
   std::unique_ptr<std::FILE, FileCloser> file(platform::OpenDataFile(*path));
@@ -157,12 +158,12 @@ bool AppendRecordingFromFile(std::string_view name) {
   return true;
 }
 
-// Appends the samples of LettersFolder + name + ".wav" as they are (an 11025 Hz 8-bit mono
+// Appends the samples of State().lettersFolder + name + ".wav" as they are (an 11025 Hz 8-bit mono
 // recording); false when the file is missing, not a wave file or has no samples. The
 // recording is read once and kept.
 bool AppendRecording(std::string_view name) {
   bool tooLarge = false;
-  const auto kept = RecordedFile(LettersFolder + std::string(name) + ".wav", tooLarge);
+  const auto kept = RecordedFile(State().lettersFolder + std::string(name) + ".wav", tooLarge);
   if (tooLarge) return AppendRecordingFromFile(name);
   if (!kept) return false;
   const std::vector<uint8_t>& file = *kept;

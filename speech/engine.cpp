@@ -4,10 +4,10 @@
 
 #include "platform/win.h"
 #include "speech/host.h"
+#include "speech/state.h"
 
 namespace speech {
 
-int EngineKind = 4;
 
 namespace {
 
@@ -15,12 +15,12 @@ namespace {
 // engine not there.
 std::array<EngineAdapter, 4> gEngines;
 
-const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(EngineKind))]; }
+const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(State().engineKind))]; }
 
 // The MBROLA front end speaks through wave playback: wake any wait for window messages so
 // that it polls again.
 void WakeAfterMbrola() {
-  if (EngineSlotFor(EngineKind) == EngineSlot::Mbrola) platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
+  if (EngineSlotFor(State().engineKind) == EngineSlot::Mbrola) platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
 }
 
 }  // namespace
@@ -42,7 +42,7 @@ double MbrolaPitchFactor(int pitch) { return (pitch + 11) / 11.0; }
 double MbrolaDurationFactor(int rate) { return 0.8 - rate / 15.0; }
 
 bool EngineOpen(int voice, int rate, int pitch, int kind, const std::string& outputFile) {
-  EngineKind = kind;
+  State().engineKind = kind;
   const EngineAdapter& engine = Current();
   if (!engine.open) return false;
   const bool opened = engine.open(voice, rate, pitch, outputFile);

@@ -8,9 +8,6 @@
 
 namespace speech {
 
-// The kind given to the last EngineOpen; 4 at start.
-extern int EngineKind;
-
 // The private message an engine posts to the console window so that message waits poll again.
 inline constexpr uint32_t EngineWakeMessage = 0xBA4;
 

@@ -9,14 +9,11 @@
 #include "speech/host.h"
 #include "speech/log.h"
 #include "speech/numbers.h"
+#include "speech/state.h"
 #include "speech/translator.h"
 
 namespace speech {
 
-bool PunctuationNames = true;
-int PauseAfterPeriod = 250;
-int PauseAfterComma = 150;
-int PauseAfterColon = 200;
 
 namespace {
 
@@ -45,20 +42,20 @@ void SpeakPunctuation(std::string_view rest) {
   WaitUntilSilent();
   const char mark = rest.front();
   const char next = rest.size() > 1 ? rest[1] : ' ';
-  if (PunctuationNames) PlayCharSound(static_cast<uint8_t>(mark));
+  if (State().punctuationNames) PlayCharSound(static_cast<uint8_t>(mark));
   switch (mark) {
     case '(':
     case ')':
     case ':':
     case ';':
-      PauseFor(PauseAfterColon);
+      PauseFor(State().pauseAfterColon);
       break;
     case ',':
     case '-':
     case '.':
       if (next == ' ') {
-        PauseFor(mark == '.' ? PauseAfterPeriod : PauseAfterComma);
-      } else if (!PunctuationNames) {
+        PauseFor(mark == '.' ? State().pauseAfterPeriod : State().pauseAfterComma);
+      } else if (!State().punctuationNames) {
         // A mark inside a word or number (10.05, a,b) is heard as itself.
         PlayCharSound(static_cast<uint8_t>(mark));
       }
@@ -72,14 +69,14 @@ void SpeakWithEngine(std::string_view text) {
   WaitUntilSilent();
   if (CurrentHost().KeyAvailable()) return;
   EngineSpeak(text);
-  WaitBeforeSound = true;
+  State().waitBeforeSound = true;
 }
 
 void SpeakBuiltIn(std::string_view text) {
   std::string work(text);
   work += ' ';
   std::size_t at = 0;  // the working copy is work[at..]
-  StopRequested = false;
+  State().stopRequested = false;
   char last = ' ';
   int repeats = 0;
 
@@ -89,7 +86,7 @@ void SpeakBuiltIn(std::string_view text) {
     return std::string_view(work).substr(start, at - start);
   };
 
-  while (!StopRequested && at < work.size()) {
+  while (!State().stopRequested && at < work.size()) {
     if (CurrentHost().KeyAvailable()) {
       StopSpeech();
       return;
@@ -188,10 +185,10 @@ void SpeakWriteNumber(int32_t n) { SpeakWrite(std::to_string(n)); }
 
 void SpeakText(std::string_view text) {
   LogSpokenText(text);
-  if (EngineActive) {
+  if (State().engineActive) {
     SpeakWithEngine(text);
     // An engine that went for good while taking the text leaves it to the built-in voice.
-    if (!EngineActive) SpeakBuiltIn(text);
+    if (!State().engineActive) SpeakBuiltIn(text);
   } else {
     SpeakBuiltIn(text);
   }

@@ -6,13 +6,6 @@
 
 namespace speech {
 
-// Built-in speech plays the sound of a punctuation mark before its pause.
-extern bool PunctuationNames;
-// Pauses of built-in speech in milliseconds ("." and "," or "-" before a space; "(" ")" ":" ";").
-extern int PauseAfterPeriod;
-extern int PauseAfterComma;
-extern int PauseAfterColon;
-
 void SpeakWrite(std::string_view text);
 void SpeakWriteLine(std::string_view text);
 void SpeakWriteNumber(int32_t n);

@@ -9,6 +9,7 @@
 #include "platform/riff.h"
 #include "speech/cues.h"
 #include "platform/win.h"
+#include "speech/state.h"
 
 namespace speech {
 
@@ -136,7 +137,7 @@ void SpeakWords(std::string_view words, bool feminine) {
       if (name == "_um") name = "_uma";
       if (name == "_dois") name = "_duas";
     }
-    const std::string path = platform::TranslateWindowsPath(LettersFolder + name + ".wav");
+    const std::string path = platform::TranslateWindowsPath(State().lettersFolder + name + ".wav");
     const std::string found = platform::FindPathIgnoringCase(path).value_or(path);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) continue;

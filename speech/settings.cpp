@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "speech/cues.h"
+#include "speech/state.h"
 
 namespace speech {
 
@@ -12,7 +13,7 @@ std::string SuiteIniFile() {
   // The Windows directory's copy, or the shipped one read in place when none could be
   // written there.
   if (platform::FileExists(platform::ProfileFilePath(SuiteIniName))) return std::string(SuiteIniName);
-  return StartFolder + "/" + std::string(SuiteIniName);
+  return State().startFolder + "/" + std::string(SuiteIniName);
 }
 
 std::string ExpandSuiteFolder(std::string_view value, std::string_view suiteFolder) {
@@ -36,7 +37,7 @@ std::string ReadSuiteSetting(std::string_view section, std::string_view key) {
   const std::string value = platform::GetPrivateProfileString(section, key, "", file, 256);
   if (value.find('@') == std::string::npos) return value;
   std::string suiteFolder = platform::GetPrivateProfileString("TAMIRE", "PGMTAMIRE", "", file, 256);
-  if (suiteFolder.empty() || suiteFolder.front() == '@') suiteFolder = StartFolder;
+  if (suiteFolder.empty() || suiteFolder.front() == '@') suiteFolder = State().startFolder;
   return ExpandSuiteFolder(value, suiteFolder);
 }
 

@@ -12,13 +12,13 @@ namespace speech {
 inline constexpr std::string_view SuiteIniName = "TAMIRE.INI";
 
 // The value of key in section ("TAMIRE" when empty) of the suite's configuration file:
-// the copy in the Windows directory when there is one, else the one in StartFolder.
+// the copy in the Windows directory when there is one, else the one in the start folder.
 // A "@" at the start of the value and every "@" followed by "\" become the suite folder.
 // Missing keys give empty text.
 std::string ReadSuiteSetting(std::string_view section, std::string_view key);
 
 // The profile file name ReadSuiteSetting reads: the bare name when the Windows directory
-// holds TAMIRE.INI, else StartFolder + "/TAMIRE.INI".
+// holds TAMIRE.INI, else the start folder's TAMIRE.INI.
 std::string SuiteIniFile();
 
 // Replaces "@" at the start and every "@\" by suiteFolder; inserted text is not expanded.

@@ -10,12 +10,10 @@
 #include "platform/files.h"
 #include "platform/wave_out.h"
 #include "speech/host.h"
+#include "speech/state.h"
 
 namespace speech {
 
-bool KeyStopsPlayback = true;
-bool FastPlayback = false;
-bool CutSpeech = false;
 
 namespace {
 
@@ -40,12 +38,12 @@ struct Playback {
   std::vector<uint8_t> cutBuffer = std::vector<uint8_t>(WaveBlockSize);
 };
 
-Playback& State() {
+Playback& ThePlayback() {
   static Playback playback;
   return playback;
 }
 
-bool KeyStops() { return KeyStopsPlayback && CurrentHost().KeyAvailable(); }
+bool KeyStops() { return State().keyStopsPlayback && CurrentHost().KeyAvailable(); }
 
 // Waits up to 'milliseconds' for a window message, so that a key ends the wait at once.
 void WaitBriefly(uint32_t milliseconds) {
@@ -79,7 +77,7 @@ const char* UnprepareMessage(int code) {
 
 // The console window hands over each block the device has finished.
 void BlockDone(uintptr_t, intptr_t lParam) {
-  Playback& s = State();
+  Playback& s = ThePlayback();
   auto* header = reinterpret_cast<platform::WaveHeader*>(lParam);
   if (!header) return;
   const auto slot = static_cast<std::size_t>(header->user) - 1;
@@ -93,7 +91,7 @@ void BlockDone(uintptr_t, intptr_t lParam) {
 }
 
 int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
-  Playback& s = State();
+  Playback& s = ThePlayback();
   const platform::WaveFormat wanted{rate, bits, channels};
   if (!(wanted == s.format)) {
     while (WaveBusy()) platform::WaitMessage();
@@ -117,7 +115,7 @@ int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
 }
 
 void QueueBlock(const uint8_t* data, std::size_t n) {
-  Playback& s = State();
+  Playback& s = ThePlayback();
   if (n == 0 || !s.device) return;
   for (int tries = 0; tries < 40 && s.queued >= WaveRingBlocks; ++tries) {
     CurrentHost().PumpMessages();
@@ -156,15 +154,15 @@ void QueueBlock(const uint8_t* data, std::size_t n) {
 
 int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
   if (rate <= 0 || bits <= 0 || channels <= 0) return platform::WAVERR_BADFORMAT;
-  if (FastPlayback) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
-  const bool cut = CutSpeech && channels == 1;
+  if (State().fastPlayback) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
+  const bool cut = State().cutSpeech && channels == 1;
   const int deviceBits = cut && bits == 16 ? 8 : bits;
   if (const int result = OpenDevice(static_cast<uint32_t>(rate), static_cast<uint16_t>(deviceBits),
                                     static_cast<uint16_t>(channels));
       result != platform::MMSYSERR_NOERROR) {
     return result;
   }
-  Playback& s = State();
+  Playback& s = ThePlayback();
   std::size_t offset = 0;
   while (offset < data.size()) {
     while (s.queued >= WaveRingBlocks) {
@@ -210,7 +208,7 @@ void PlayWaveBuffer(std::span<const uint8_t> image) {
 }
 
 int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip) {
-  uint8_t* buffer = State().readBuffer.data();
+  uint8_t* buffer = ThePlayback().readBuffer.data();
   const auto read = [&](std::size_t n) { return readInto(buffer, n) == n; };
 
   if (!read(12) || !SameTag(buffer, "RIFF")) return -1;
@@ -270,14 +268,14 @@ int PlayWaveFile(const std::string& path) {
 }
 
 bool WaveBusy() {
-  Playback& s = State();
+  Playback& s = ThePlayback();
   CurrentHost().PumpMessages();
-  if ((KeyStopsPlayback && CurrentHost().KeyAvailable()) || s.queued == 0) WaveStop();
+  if ((State().keyStopsPlayback && CurrentHost().KeyAvailable()) || s.queued == 0) WaveStop();
   return s.queued > 0;
 }
 
 void WaveStop() {
-  Playback& s = State();
+  Playback& s = ThePlayback();
   if (!s.device) return;
   if (s.queued > 0) platform::WaveOutReset(s.device.get());
   CurrentHost().PumpMessages();
@@ -319,7 +317,7 @@ std::size_t CompressBlock(uint8_t* samples, std::size_t n, int bits, int rate) {
 }
 
 void CloseWaveOutput() {
-  Playback& s = State();
+  Playback& s = ThePlayback();
   if (!s.device) return;
   // The program ends: what still plays ends with it.
   if (platform::WaveOutClose(s.device) != platform::MMSYSERR_NOERROR) {
@@ -331,6 +329,6 @@ void CloseWaveOutput() {
   s.ring.locked = {};
 }
 
-int WaveQueuedBlocks() { return State().queued; }
+int WaveQueuedBlocks() { return ThePlayback().queued; }
 
 }  // namespace speech

@@ -10,11 +10,6 @@
 
 namespace speech {
 
-// Options.
-extern bool KeyStopsPlayback;  // a waiting key stops playback and prevents new playback (on)
-extern bool FastPlayback;      // the device runs at 1.5 x the sample rate (off)
-extern bool CutSpeech;         // mono sound is time-compressed before it is queued (off)
-
 inline constexpr std::size_t WaveBlockSize = 65534;  // one ring block
 inline constexpr int WaveRingBlocks = 4;
 
@@ -37,7 +32,7 @@ void PlayWaveBuffer(std::span<const uint8_t> image);
 // error code. Each block is copied into the ring, so the caller's data is free again once
 // this returns (and is never modified).
 int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels);
-// Dispatches pending messages; stops playback when a key waits (with KeyStopsPlayback) or
+// Dispatches pending messages; stops playback when a key waits (with State().keyStopsPlayback) or
 // nothing is queued; answers whether blocks are still queued.
 bool WaveBusy();
 // Resets the device if blocks are queued, lets the completions run and closes it.

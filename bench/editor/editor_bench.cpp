@@ -15,6 +15,7 @@
 #include "platform/headless.h"
 #include "platform/win.h"
 #include "speech/cues.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ platform::HeadlessBackend* Prepare() {
   platform::SetProcessExitHook([](int) { std::abort(); });
   console::ResetConsoleForTests();
   console::EnsureConsoleWindow();
-  speech::EchoTyping = true;
+  speech::State().echoTyping = true;
   return headless;
 }
 

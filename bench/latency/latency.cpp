@@ -41,6 +41,7 @@
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/front.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -159,7 +160,7 @@ void Drain() {
   speech::WaitUntilSilent();
   while (console::KeyAvailable()) console::WaitKey();
   speech::StopSpeech();
-  speech::StopRequested = false;
+  speech::State().stopRequested = false;
   std::this_thread::sleep_for(std::chrono::milliseconds(40));
 }
 
@@ -174,7 +175,7 @@ std::string LongText() {
 void Measure(const char* name, int kind, int trials, platform::AudioMixer& mixer) {
   WriteConfiguration(kind);
   speech::StartSpeech(3, "");
-  if (kind != 0 && !speech::EngineActive) {
+  if (kind != 0 && !speech::State().engineActive) {
     std::printf("%s: the engine does not start; not timed\n", name);
     speech::EndSpeech();
     return;

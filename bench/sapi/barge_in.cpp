@@ -16,6 +16,7 @@
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/sapi/engines.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ void BargeIn(benchmark::State& state, int kind) {
     state.SkipWithError(kind == 4 ? "espeak-ng cannot start" : "no speech-dispatcher to connect to");
     return;
   }
-  speech::EngineActive = true;
-  speech::EngineType = kind;
+  speech::State().engineActive = true;
+  speech::State().engineType = kind;
   std::string description;
   for (int i = 0; i < 6; ++i) {
     description += "Voc\xEA est\xE1 no conv\xE9s do navio, entre cordas, barris e velas dobradas. ";
@@ -64,7 +65,7 @@ void BargeIn(benchmark::State& state, int kind) {
     while (speech::EngineBusy(0)) console::Pause(10);
   }
   speech::EngineClose();
-  speech::EngineActive = false;
+  speech::State().engineActive = false;
   bench::ReportMedianAndMax(state, "stop_called", std::move(toStop));
   bench::ReportMedianAndMax(state, "wait_returned", std::move(toReturn));
   platform::CloseSharedAudio();

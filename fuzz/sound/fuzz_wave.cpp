@@ -13,6 +13,7 @@
 #include "console/console.h"
 #include "platform/headless.h"
 #include "platform/win.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -38,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
   }
-  speech::CutSpeech = size > 0 && (data[size - 1] & 1);
-  speech::FastPlayback = size > 0 && (data[size - 1] & 2);
+  speech::State().cutSpeech = size > 0 && (data[size - 1] & 1);
+  speech::State().fastPlayback = size > 0 && (data[size - 1] & 2);
   if (speech::PlayWaveFile(path) < -1) std::abort();
   speech::PlayWaveBuffer({data, size});
   speech::WaveStop();

@@ -17,6 +17,7 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/numbers.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -40,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       std::fclose(file);
     }
   }
-  speech::LettersFolder = folder + "/";
-  speech::WaitBeforeSound = false;
+  speech::State().lettersFolder = folder + "/";
+  speech::State().waitBeforeSound = false;
   speech::SpeakWords(speech::NumberToWords(101), size > 0 && (data[0] & 1));
   speech::PlayCharSound('A');
   speech::WaveStop();

@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "speech/cues.h"
 #include "speech/settings.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ const std::string& Folder() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   platform::SetWindowsDirectory(Folder());
-  speech::StartFolder = Folder();
+  speech::State().startFolder = Folder();
   std::ofstream(Folder() + "/TAMIRE.INI", std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   static const char* const keys[][2] = {

@@ -20,6 +20,7 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -59,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   Write(folder + "/letras/_A.wav", Piece(input));
   Write(folder + "/TAMIRE.INI", "[TRADUTOR]\nDIRLETRAS=" + folder + "/letras/\nDIRDIFONES=" + folder + "\n");
   platform::SetWindowsDirectory(folder);
-  speech::LettersFolder = folder + "/letras/";
+  speech::State().lettersFolder = folder + "/letras/";
   speech::SetDiphoneSettings({"FUZ", 400, 0, 100});
   if (speech::OpenDiphoneDatabase()) {
     speech::AllocateDiphoneBuffer();

@@ -6,6 +6,7 @@
 #include "platform/text.h"
 #include "platform/win.h"
 #include "speech/host.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace speech {
@@ -139,7 +140,7 @@ void Sapi4Speak(std::string_view text) {
   std::string buffer(text.substr(0, TextBufferSize));
   if (buffer.size() == 1 && buffer[0] >= '0' && buffer[0] <= '9') buffer += '.';
   if (!gSapi4.engine) return;
-  if (KeyStopsPlayback && CurrentHost().KeyAvailable()) return;
+  if (State().keyStopsPlayback && CurrentHost().KeyAvailable()) return;
   buffer += '\0';
   if (PendingTexts > 0) CurrentHost().Pause(20);
   // The engine may have been closed by a message handled during the pause.

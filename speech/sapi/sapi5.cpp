@@ -11,6 +11,7 @@
 #include "speech/engine.h"
 #include "speech/host.h"
 #include "speech/sapi/speechd_objects.h"
+#include "speech/state.h"
 
 namespace speech {
 namespace {
@@ -112,7 +113,7 @@ class Sapi5Adapter {
     }
     Fail();
     std::fprintf(stderr, "quelvar: the speech engine does not answer; the built-in voice speaks from now on\n");
-    EngineActive = false;
+    State().engineActive = false;
   }
 
   bool Busy() {

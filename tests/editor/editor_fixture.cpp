@@ -9,6 +9,7 @@
 #include "platform/files.h"
 #include "platform/win.h"
 #include "speech/cues.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void EditorTest::SetUp() {
   gTypist = backend.get();
   StartHeadlessConsole(std::move(backend));
   console::EnsureConsoleWindow();
-  speech::EchoTyping = true;
+  speech::State().Reset();
   editor::SetEditorObserverForTests([this](std::string_view r) { requests_.emplace_back(r); },
                                      editor::EditorRequests::RecordedOnly);
   editor::SetKeyModifierSourceForTests(TypistModifiers);
@@ -48,7 +49,7 @@ void EditorTest::TearDown() {
   editor::SetEditorObserverForTests(nullptr);
   editor::SetKeyModifierSourceForTests(nullptr);
   console::ResetConsoleForTests();
-  speech::EchoTyping = true;
+  speech::State().Reset();
   std::filesystem::remove_all(configDir_);
 }
 

@@ -9,6 +9,7 @@
 #include "platform/shell.h"
 #include "platform/win.h"
 #include "speech/cues.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -200,7 +201,7 @@ TEST_F(Editor, SpeechRateChangesOnADigitAndNotOnEsc) {
 TEST_F(Editor, EchoSwitchesOffAndOn) {
   EXPECT_EQ(EditWith("<F4>a<F4>b<Enter>", ""), "ab");
   EXPECT_EQ(TakeRequests(), (Requests{"file _FALDLG", "file _FALACI", "char 98"}));
-  EXPECT_TRUE(speech::EchoTyping);
+  EXPECT_TRUE(speech::State().echoTyping);
 }
 
 TEST_F(Editor, ArrowsSoundTheCharactersPassedAndAltRightNamesLetters) {

@@ -86,8 +86,6 @@ void ReadNumber(int32_t& value) {
 
 namespace speech {
 
-bool PunctuationNames = true;
-
 void SpeakWrite(std::string_view text) {
   fake::TheIo().written += text;
   fake::TheIo().spoken += std::string(text) + "\n";

@@ -17,6 +17,7 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -39,10 +40,8 @@ void BindingTest::SetUp() {
   platform::SetDataRoot(QUELVAR_SOURCE_DATA);
   platform::SetMbrolaVoiceFolder(root_ + "/voices");
   StartHeadlessConsole();
-  speech::KeyStopsPlayback = true;
-  speech::FastPlayback = false;
-  speech::CutSpeech = false;
-  speech::StartFolder = root_;
+  speech::State().Reset();
+  speech::State().startFolder = root_;
   // Held open by the test as well, so that the record of calls outlives the binding's unload.
   fake_ = ::dlopen(FAKE_MBROLA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(fake_, nullptr) << ::dlerror();
@@ -52,8 +51,8 @@ void BindingTest::SetUp() {
 
 void BindingTest::TearDown() {
   mbrola_front::ResetFrontEndForTests();
-  speech::EngineKind = 4;
-  speech::KeyStopsPlayback = false;
+  speech::State().engineKind = 4;
+  speech::State().keyStopsPlayback = false;
   speech::WaveStop();
   console::ResetConsoleForTests();
   platform::ClearNullWaveOutLog();

@@ -17,6 +17,7 @@
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "speech/engine.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -213,8 +214,8 @@ TEST_F(BindingLoadTest, ShortUtterancesArePaddedTo256Bytes) {
 }
 
 TEST_F(BindingLoadTest, SamplesAreHandedOverInHalfSecondBlocksUncutAndAtTheirOwnRate) {
-  speech::FastPlayback = true;
-  speech::CutSpeech = true;
+  speech::State().fastPlayback = true;
+  speech::State().cutSpeech = true;
   ConfigureFake(20000, 3000);  // 40000 bytes in chunks of 6000
   ASSERT_TRUE(OpenFake());
   ASSERT_TRUE(FrontEndSpeak("a"));
@@ -226,8 +227,8 @@ TEST_F(BindingLoadTest, SamplesAreHandedOverInHalfSecondBlocksUncutAndAtTheirOwn
     EXPECT_EQ(block.format.sampleRate, 16000u);
     EXPECT_EQ(block.format.bitsPerSample, 16);
   }
-  EXPECT_TRUE(speech::FastPlayback);
-  EXPECT_TRUE(speech::CutSpeech);
+  EXPECT_TRUE(speech::State().fastPlayback);
+  EXPECT_TRUE(speech::State().cutSpeech);
 
   // A chunk as large as the read buffer makes a block of its own, twice the usual size.
   platform::ClearNullWaveOutLog();

@@ -21,6 +21,7 @@
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/log.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ class ReviewTest : public ::testing::Test {
     // No installed voice: what is heard, and when, must not depend on one being built.
     platform::SetDataRoot(folder_);
     StartHeadlessConsole();
+    speech::State().Reset();
     editor::ResetReviewForTests();
     console::EnsureConsoleWindow();
     ASSERT_TRUE(speech::OpenSpeechLog(folder_ + "/speech"));
@@ -48,7 +50,7 @@ class ReviewTest : public ::testing::Test {
 
   void TearDown() override {
     editor::SetReviewSoundObserver({});
-    speech::EngineActive = false;
+    speech::State().Reset();
     speech::SetEngineAdapter(speech::EngineSlot::Sapi4, {});
     speech::OpenSpeechLog("/dev/null");
     console::ResetConsoleForTests();
@@ -248,7 +250,7 @@ TEST_F(ReviewTest, WithAnEngineOpenWholeRowsAreHandedOver) {
   fake.busy = [](int) { return false; };
   speech::SetEngineAdapter(speech::EngineSlot::Sapi4, fake);
   ASSERT_TRUE(speech::EngineOpen(1, 0, 0, 4, ""));
-  speech::EngineActive = true;
+  speech::State().engineActive = true;
   engineTexts.clear();
   Put(23, 1, "um navio ao longe");
   Put(24, 1, "e a ilha");

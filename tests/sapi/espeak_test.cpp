@@ -12,6 +12,7 @@
 #include "speech/engine.h"
 #include "speech/sapi/espeak_objects.h"
 #include "speech/sapi/sapi4.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST_F(EspeakTest, TheDispatchOpensKindFourAndWaitsUntilTheEngineIsIdle) {
     speech::EngineClose();
   }
   EXPECT_FALSE(platform::NullWaveOutLog().blocks.empty());
-  speech::EngineKind = 4;
+  speech::State().engineKind = 4;
 }
 
 TEST(EspeakMapping, SpeedAndPitchAreClampedToEspeaksRanges) {

@@ -10,6 +10,7 @@
 #include "platform/win.h"
 #include "sapi_fixture.h"
 #include "speech/sapi/sapi4.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -209,7 +210,7 @@ TEST_F(Sapi4Test, AWaitingKeyQueuesNothingWhileKeysStopPlayback) {
   Sapi4Speak("Bom dia");
   EXPECT_TRUE(gWorld.texts.empty());
   EXPECT_TRUE(console::KeyAvailable());  // the key stays for its reader
-  speech::KeyStopsPlayback = false;
+  speech::State().keyStopsPlayback = false;
   Sapi4Speak("Bom dia");
   EXPECT_EQ(gWorld.texts.size(), 1u);
 }

@@ -10,6 +10,7 @@
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -191,20 +192,20 @@ TEST_F(Sapi5Test, TextsAreSpokenAsynchronouslyAndAnEmptyTextSpeaksABlank) {
 // An engine lost in the middle of a game is started once more; when that does not help,
 // the built-in voice takes over, and the text that found no engine is not lost.
 TEST_F(Sapi5Test, AFailedSpeakReopensOnceThenLeavesSpeechToTheBuiltInVoice) {
-  speech::EngineActive = true;
+  speech::State().engineActive = true;
   ASSERT_TRUE(speech::Sapi5Open(2, 3, ""));
   gWorld.failingSpeaks = 1;
   speech::Sapi5Speak("de novo");
   EXPECT_EQ(gWorld.created, 2);
   EXPECT_TRUE(Logged("Item 1"));  // the same voice again
-  EXPECT_TRUE(speech::EngineActive);
+  EXPECT_TRUE(speech::State().engineActive);
   ASSERT_EQ(gWorld.spoken.size(), 2u);
   EXPECT_EQ(gWorld.spoken[1], u"de novo");
 
   gWorld.failSpeak = true;
   speech::Sapi5Speak("perdida");
   EXPECT_EQ(gWorld.created, 2) << "started again only once";
-  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_FALSE(speech::State().engineActive);
   EXPECT_FALSE(speech::Sapi5Busy());
   speech::Sapi5Speak("depois");
   EXPECT_EQ(gWorld.spoken.size(), 3u);
@@ -273,7 +274,7 @@ TEST_F(Sapi5Test, TheDispatchSendsKinds5And54ToTheirAdapters) {
   EXPECT_TRUE(Logged("Voice voz 1"));
   speech::EngineClose();
   gVoice = nullptr;
-  speech::EngineKind = 4;
+  speech::State().engineKind = 4;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "speech/sapi/sapi4.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 void SapiTest::SetUp() {
@@ -17,7 +18,7 @@ void SapiTest::SetUp() {
   ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
   StartHeadlessConsole();
-  speech::KeyStopsPlayback = true;
+  speech::State().Reset();
 }
 
 void SapiTest::TearDown() {

@@ -18,6 +18,7 @@
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ TEST_F(SpeechdFakeTest, ADaemonThatNeverAnswersFailsTheOpenInsteadOfHanging) {
 TEST_F(SpeechdFakeTest, ADaemonGoneMidSpeechLeavesTheBuiltInVoice) {
   auto daemon = std::make_unique<FakeDaemon>(socket_, Manner::LeavesMidSpeech, 1);
   ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
-  speech::EngineActive = true;
+  speech::State().engineActive = true;
   speech::Sapi5Speak("Bom dia, marujo.");
   EXPECT_TRUE(PumpUntil([] { return !speech::Sapi5Busy(); })) << "busy for ever with no one to end the speech";
   EXPECT_EQ(daemon->Texts(), 1);
@@ -169,7 +170,7 @@ TEST_F(SpeechdFakeTest, ADaemonGoneMidSpeechLeavesTheBuiltInVoice) {
   testing::internal::CaptureStderr();
   speech::Sapi5Speak("Terra \xE0 vista!");
   const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_FALSE(speech::State().engineActive);
   EXPECT_NE(said.find("built-in voice"), std::string::npos) << said;
   EXPECT_FALSE(speech::Sapi5Busy());
   speech::Sapi5Stop();
@@ -179,11 +180,11 @@ TEST_F(SpeechdFakeTest, ADaemonGoneMidSpeechLeavesTheBuiltInVoice) {
 TEST_F(SpeechdFakeTest, ADaemonBackAfterLeavingIsSpokenToAgain) {
   auto daemon = std::make_unique<FakeDaemon>(socket_, Manner::LeavesMidSpeech, 2);
   ASSERT_TRUE(speech::Sapi54Open(1, 0, ""));
-  speech::EngineActive = true;
+  speech::State().engineActive = true;
   speech::Sapi54Speak("Bom dia.");
   EXPECT_TRUE(PumpUntil([] { return !speech::Sapi54Busy(); }));
   speech::Sapi54Speak("Boa noite.");
-  EXPECT_TRUE(speech::EngineActive);
+  EXPECT_TRUE(speech::State().engineActive);
   EXPECT_EQ(daemon->Texts(), 2);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/cues.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -36,9 +37,9 @@ TEST_F(CuesTest, ToneThrowsAwayWaitingKeysAndPlaysItsPattern) {
 }
 
 TEST_F(CuesTest, ClickIsNeverCompressed) {
-  CutSpeech = true;
+  State().cutSpeech = true;
   PlayClick();
-  EXPECT_TRUE(CutSpeech);
+  EXPECT_TRUE(State().cutSpeech);
   ASSERT_EQ(Blocks().size(), 1u);
   const auto& bytes = Blocks()[0].bytes;
   ASSERT_EQ(bytes.size(), 256u);
@@ -78,7 +79,7 @@ TEST_F(CuesTest, StopSpeechSilencesKeepsTheKeyAndWakesWaiters) {
   EXPECT_EQ(WaveQueuedBlocks(), 1);
   PressKey('k');
   EXPECT_FALSE(SpeechBusy());  // the key stops everything
-  EXPECT_TRUE(StopRequested);
+  EXPECT_TRUE(State().stopRequested);
   EXPECT_EQ(WaveQueuedBlocks(), 0);
   EXPECT_EQ(platform::NullWaveOutLog().resets, 1);
   EXPECT_EQ(console::WaitKey(), 'k');
@@ -100,10 +101,10 @@ TEST_F(CuesTest, DialTonesUseTheirFilesAtNormalSpeed) {
   WriteWord("dtmf_1", 150);
   WriteWord("dtmf_X", 160);
   WriteWord("dtmf_#", 170);
-  FastPlayback = true;
+  State().fastPlayback = true;
   const uint64_t start = platform::NowMs();
   PlayDialTones("1*,#?");
-  EXPECT_TRUE(FastPlayback);
+  EXPECT_TRUE(State().fastPlayback);
   EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"dtmf_1", "dtmf_X", "dtmf_#"}));
   for (const auto& opened : platform::NullWaveOutLog().opens) EXPECT_EQ(opened.sampleRate, 11025u);
   EXPECT_GE(platform::NowMs() - start, 1300u);  // three 100 ms pauses and the comma's second
@@ -139,7 +140,7 @@ TEST_F(CuesTest, KeptRecordingPlaysAsTheFileDoes) {
     return blocks;
   };
   for (const bool cut : {false, true, true}) {
-    CutSpeech = cut;
+    State().cutSpeech = cut;
     for (const std::string& path : {longFile, shortFile}) {
       int fromFile = 0, kept = 0;
       const auto expected = blocksOf(PlayWaveFile, path, fromFile);
@@ -175,7 +176,7 @@ TEST_F(CuesTest, PlaySoundBufferWaitsForTheEnd) {
   PlaySoundBuffer(WaveImage(11025, 8, 1, std::vector<uint8_t>(11025, 140)));
   EXPECT_GE(platform::NowMs(), 1000u);
   EXPECT_EQ(WaveQueuedBlocks(), 0);
-  EXPECT_FALSE(WaitBeforeSound);
+  EXPECT_FALSE(State().waitBeforeSound);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/engine.h"
+#include "speech/state.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ class EngineTest : public SoundTest {
   }
   void TearDown() override {
     RemoveEngines();
-    EngineKind = 4;
+    State().engineKind = 4;
     SoundTest::TearDown();
   }
   static void RemoveEngines() {
@@ -64,7 +65,7 @@ TEST_F(EngineTest, KindsChooseTheirSlots) {
 TEST_F(EngineTest, WithoutAnEngineEveryOpenFails) {
   for (int kind : {3, 4, 5, 54}) {
     EXPECT_FALSE(EngineOpen(1, 0, 0, kind, ""));
-    EXPECT_EQ(EngineKind, kind);
+    EXPECT_EQ(State().engineKind, kind);
   }
   EXPECT_FALSE(EngineBusy(0));
   EngineSpeak("nada");

@@ -11,6 +11,7 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, const std::vector<uint8_t>& data) {
@@ -25,19 +26,13 @@ void SoundTest::SetUp() {
   ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
   StartHeadlessConsole();
-  speech::KeyStopsPlayback = true;
-  speech::FastPlayback = false;
-  speech::CutSpeech = false;
-  speech::EngineActive = false;
-  speech::EngineType = 4;
-  speech::WaitBeforeSound = true;
-  speech::StopRequested = false;
-  speech::LettersFolder = dir_ + "/";
-  speech::SoundFolder = dir_ + "/";
+  speech::State().Reset();
+  speech::State().lettersFolder = dir_ + "/";
+  speech::State().soundFolder = dir_ + "/";
 }
 
 void SoundTest::TearDown() {
-  speech::KeyStopsPlayback = false;
+  speech::State().keyStopsPlayback = false;
   speech::WaveStop();
   console::ResetConsoleForTests();
   platform::ClearNullWaveOutLog();

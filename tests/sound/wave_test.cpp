@@ -8,6 +8,7 @@
 #include "platform/riff.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
@@ -99,7 +100,7 @@ TEST_F(WaveTest, KeyDuringPlaybackStopsAtTheNextPollAndStaysQueued) {
 }
 
 TEST_F(WaveTest, WithoutKeyStopsPlaybackAKeyDoesNotInterrupt) {
-  KeyStopsPlayback = false;
+  State().keyStopsPlayback = false;
   PressKey('q');
   EXPECT_EQ(PlayWaveFile(WriteWave("a.wav", 11025, 8, 1, Ramp(6 * 65534))), 0);
   EXPECT_EQ(Blocks().size(), 6u);
@@ -108,9 +109,9 @@ TEST_F(WaveTest, WithoutKeyStopsPlaybackAKeyDoesNotInterrupt) {
 }
 
 TEST_F(WaveTest, FastPlaybackRaisesTheRateAndAFormatChangeDrainsTheDevice) {
-  FastPlayback = true;
+  State().fastPlayback = true;
   PlayWaveBuffer(WaveImage(11025, 8, 1, Ramp(16537)));  // one second at the faster rate
-  FastPlayback = false;
+  State().fastPlayback = false;
   PlayWaveBuffer(WaveImage(11025, 8, 1, Ramp(500)));
   const auto& log = platform::NullWaveOutLog();
   ASSERT_EQ(log.opens.size(), 2u);
@@ -131,7 +132,7 @@ TEST_F(WaveTest, SameFormatKeepsTheDeviceOpenBetweenSounds) {
 }
 
 TEST_F(WaveTest, CutSpeechPlaysSixteenBitMonoAsEightBitInAboutHalfTheLength) {
-  CutSpeech = true;
+  State().cutSpeech = true;
   const std::size_t samples = 20000;
   EXPECT_EQ(PlayWaveFile(WriteWave("voice.wav", 11025, 16, 1, Tone16(samples, 100, 11025))), 0);
   ASSERT_EQ(platform::NullWaveOutLog().opens.size(), 1u);
@@ -155,7 +156,7 @@ TEST_F(WaveTest, CutSpeechPlaysSixteenBitMonoAsEightBitInAboutHalfTheLength) {
 }
 
 TEST_F(WaveTest, CutSpeechLeavesTheCallersDataAlone) {
-  CutSpeech = true;
+  State().cutSpeech = true;
   const auto tone = Tone16(5000, 100, 11025);
   auto copy = tone;
   EXPECT_EQ(PlayPcm(copy, 11025, 16, 1), 0);

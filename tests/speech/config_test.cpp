@@ -12,6 +12,7 @@
 #include "speech/engine.h"
 #include "speech/front.h"
 #include "speech/settings.h"
+#include "speech/state.h"
 #include "speech/wave.h"
 #include "speech_fixture.h"
 
@@ -41,8 +42,8 @@ TEST_F(ConfigTest, WindowsDirectoryCopyWinsAndFolderKeysComeOnlyFromIt) {
   Install(root_ + "/data/som/difones", "FIX");
   std::filesystem::create_directories(root_ + "/data/som/letras");
   speech::StartSpeech(0, "sons");
-  EXPECT_EQ(speech::LettersFolder, "c:\\lorben\\som\\letras\\");
-  EXPECT_EQ(speech::SoundFolder, "sons\\");
+  EXPECT_EQ(speech::State().lettersFolder, "c:\\lorben\\som\\letras\\");
+  EXPECT_EQ(speech::State().soundFolder, "sons\\");
   EXPECT_TRUE(speech::DiphoneDatabaseOpen());
   speech::EndSpeech();
   EXPECT_FALSE(speech::DiphoneDatabaseOpen());
@@ -80,11 +81,11 @@ TEST_F(ConfigTest, RateChoiceAndPerRateSynthesizerKeys) {
   EXPECT_EQ(diphone.unitCutSamples, 0);
   EXPECT_EQ(diphone.unitMinimumSamples, 77);
   EXPECT_EQ(diphone.tokenGapSamples, 0);  // a negative silence is none
-  EXPECT_TRUE(speech::FastPlayback);
-  EXPECT_FALSE(speech::CutSpeech);
-  EXPECT_EQ(speech::PauseAfterComma, 90);
-  EXPECT_EQ(speech::PauseAfterPeriod, 250);
-  EXPECT_EQ(speech::PauseAfterColon, 200);
+  EXPECT_TRUE(speech::State().fastPlayback);
+  EXPECT_FALSE(speech::State().cutSpeech);
+  EXPECT_EQ(speech::State().pauseAfterComma, 90);
+  EXPECT_EQ(speech::State().pauseAfterPeriod, 250);
+  EXPECT_EQ(speech::State().pauseAfterColon, 200);
 
   WriteIni(FixtureIni() + "DIFONES2=FIX\n[TRADUTOR]\nVELOCIDADE=2\n");
   Install(diphoneDir_, "FIX");
@@ -121,21 +122,21 @@ TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=4\n"));
   speech::StartSpeech(0, "");
   EXPECT_EQ(gOpenedRate, 15);
-  EXPECT_TRUE(speech::EngineActive);
-  EXPECT_EQ(speech::EngineType, 4);
+  EXPECT_TRUE(speech::State().engineActive);
+  EXPECT_EQ(speech::State().engineType, 4);
   speech::EndSpeech();
-  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_FALSE(speech::State().engineActive);
   EXPECT_EQ(gCloses, 1);
 
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=5\n"));
   speech::StartSpeech(0, "");
   EXPECT_EQ(gOpenedRate, 0);
-  EXPECT_EQ(speech::EngineType, 5);
+  EXPECT_EQ(speech::State().engineType, 5);
   speech::EndSpeech();
 
   gEngineWorks = false;  // a failed open leaves built-in speech, silently
   speech::StartSpeech(0, "");
-  EXPECT_FALSE(speech::EngineActive);
+  EXPECT_FALSE(speech::State().engineActive);
   EXPECT_TRUE(speech::DiphoneDatabaseOpen());
 }
 

@@ -16,6 +16,7 @@
 #include "speech/front.h"
 #include "speech/log.h"
 #include "speech/numbers.h"
+#include "speech/state.h"
 #include "speech_fixture.h"
 
 namespace {
@@ -83,7 +84,7 @@ TEST_F(FrontTest, HyphensJoinWordsSilentlyAndPauseBetweenSpaces) {
   EXPECT_EQ(Spoken("guarda-chuva"),
             (Sounds{C('G'), C('U'), C('A'), C('R'), C('D'), C('A'), C('C'), C('H'), C('U'), C('V'), C('A')}));
   const auto elapsed = [this](int pauseMs) {
-    speech::PauseAfterComma = pauseMs;
+    speech::State().pauseAfterComma = pauseMs;
     ClearPlayed();
     const uint64_t start = platform::NowMs();
     speech::SpeakText("a - ba");
@@ -94,8 +95,8 @@ TEST_F(FrontTest, HyphensJoinWordsSilentlyAndPauseBetweenSpaces) {
 }
 
 TEST_F(FrontTest, PunctuationNamesPlayTheMarkBeforeItsPause) {
-  speech::PunctuationNames = true;
-  speech::PauseAfterComma = 0;
+  speech::State().punctuationNames = true;
+  speech::State().pauseAfterComma = 0;
   EXPECT_EQ(Spoken("a, ba"), (Sounds{C('A'), C(','), C('B'), C('A')}));
   EXPECT_EQ(Spoken("10.05"), (Sounds{"_dez", C('.'), "_zero", "_cinco"}));  // heard once, not twice
 }
@@ -134,22 +135,22 @@ TEST_F(FrontTest, EngineRoadHandsOverTheWholeTextUnlessAKeyWaits) {
   engine.speak = [](std::string_view text) { gEngineTexts.emplace_back(text); };
   speech::SetEngineAdapter(speech::EngineSlot::Sapi4, engine);
   ASSERT_TRUE(speech::EngineOpen(0, 0, 0, 4, ""));
-  speech::EngineActive = true;
+  speech::State().engineActive = true;
   const std::string log = root_ + "/speech.log";
   ASSERT_TRUE(speech::OpenSpeechLog(log));
   gEngineTexts.clear();
 
-  speech::WaitBeforeSound = false;
+  speech::State().waitBeforeSound = false;
   speech::SpeakText("Ol\xE1, -12 www.x");
   EXPECT_EQ(gEngineTexts, (std::vector<std::string>{"Ol\xE1, -12 www.x"}));
-  EXPECT_TRUE(speech::WaitBeforeSound);
+  EXPECT_TRUE(speech::State().waitBeforeSound);
   EXPECT_TRUE(PlayedBlocks().empty());
 
   PressKey('q');
   speech::SpeakText("nada");
   EXPECT_EQ(gEngineTexts.size(), 1u);
 
-  speech::EngineActive = false;
+  speech::State().engineActive = false;
   console::WaitKey();
   speech::SpeakText("ba");
   speech::OpenSpeechLog(root_ + "/other.log");

@@ -19,6 +19,7 @@
 #include "speech/engine.h"
 #include "speech/front.h"
 #include "speech/settings.h"
+#include "speech/state.h"
 #include "speech/translator.h"
 #include "speech_fixture.h"
 
@@ -58,7 +59,7 @@ TEST_F(HardeningTest, EverySynthesizerKeyAtEveryExtremeStaysInRange) {
       EXPECT_LE(diphone.unitMinimumSamples, 65535);
       EXPECT_GE(diphone.tokenGapSamples, 0);
       EXPECT_LE(diphone.tokenGapSamples, 22050);
-      for (const int pause : {speech::PauseAfterPeriod, speech::PauseAfterComma, speech::PauseAfterColon}) {
+      for (const int pause : {speech::State().pauseAfterPeriod, speech::State().pauseAfterComma, speech::State().pauseAfterColon}) {
         EXPECT_GE(pause, 0);
         EXPECT_LE(pause, 10000);
       }
@@ -109,9 +110,9 @@ TEST_F(HardeningTest, EngineKeysAtEveryExtremeStayInRangeForEachKind) {
 
 TEST_F(HardeningTest, AKeyEndsAPauseLoopNotOnlyItsSleeps) {
   speech::StartSpeech(0, "");
-  speech::PunctuationNames = false;
+  speech::State().punctuationNames = false;
   // As long a pause as the variable holds: only ending the loop lets this return.
-  speech::PauseAfterPeriod = INT_MAX;
+  speech::State().pauseAfterPeriod = INT_MAX;
   ScriptKeys("<Wait:120>x<NoEnter>");
   const uint64_t start = platform::NowMs();
   speech::SpeakText("ab. ab");

@@ -18,6 +18,7 @@
 #include "speech/diphone.h"
 #include "speech/engine.h"
 #include "speech/front.h"
+#include "speech/state.h"
 #include "speech/translator.h"
 #include "speech/wave.h"
 
@@ -33,23 +34,17 @@ void SpeechTest::SetUp() {
   platform::SetDataRoot(root_ + "/data");
   StartHeadlessConsole();
 
-  speech::StartFolder = startDir_;
-  speech::LettersFolder = lettersDir_ + "/";
-  speech::EngineActive = false;
-  speech::WaitBeforeSound = true;
-  speech::PunctuationNames = false;
-  speech::PauseAfterPeriod = 250;
-  speech::PauseAfterComma = 150;
-  speech::PauseAfterColon = 200;
-  speech::CutSpeech = false;
-  speech::FastPlayback = false;
+  speech::State().Reset();
+  speech::State().startFolder = startDir_;
+  speech::State().lettersFolder = lettersDir_ + "/";
+  speech::State().punctuationNames = false;
   speech::SetDiphoneSettings({"FIX", 0, 0, 0});
   speech::AllocateDiphoneBuffer();
 }
 
 void SpeechTest::TearDown() {
   speech::FreeSpeechData();
-  speech::EngineActive = false;
+  speech::State().Reset();
   for (auto slot : {speech::EngineSlot::Mbrola, speech::EngineSlot::Sapi5, speech::EngineSlot::Sapi5LateBound,
                     speech::EngineSlot::Sapi4}) {
     speech::SetEngineAdapter(slot, {});

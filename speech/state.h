@@ -1,0 +1,46 @@
+#pragma once
+// What the speech files share: the engine in use, the sound folders, the switches the
+// program and its settings turn, and the choices read at start. One instance, reset to
+// the start of the program in one call.
+
+#include <optional>
+#include <string>
+
+namespace speech {
+
+struct SpeechState {
+  // ---- engines ----
+  int engineKind = 4;         // the kind given to the last EngineOpen
+  bool engineActive = false;  // an external engine is open (StartSpeech / EndSpeech)
+  int engineType = 4;         // the engine kind last opened; 3 is the MBROLA front end
+  std::optional<int> engineForRun;  // --speech: the engine of this run, over the settings
+  int startFallbackEngine = 0;      // speaks when the built-in voice cannot load; 0: none
+
+  // ---- recorded sounds ----
+  bool waitBeforeSound = true;  // the next recorded sound waits for engine speech to end first
+  bool stopRequested = false;   // set by StopSpeech; ends the built-in speaking loop
+  bool echoTyping = true;       // the line editor plays each typed character's sound
+  std::string lettersFolder = "c:\\lorben\\som\\letras\\";  // Windows form, ending in '\'
+  std::string soundFolder;  // for names without a leading '_'; empty: current directory
+  std::string startFolder;  // working directory at start, without a trailing separator
+
+  // ---- built-in speech ----
+  int rate = 3;                   // TRADUTOR VELOCIDADE, 1..5
+  bool punctuationNames = true;   // a punctuation mark's sound plays before its pause
+  int pauseAfterPeriod = 250;     // ms after "." before a space
+  int pauseAfterComma = 150;      // ms after "," or "-" before a space
+  int pauseAfterColon = 200;      // ms after "(", ")", ":" and ";"
+
+  // ---- wave playback ----
+  bool keyStopsPlayback = true;  // a waiting key stops playback and prevents new playback
+  bool fastPlayback = false;     // the device runs at 1.5 x the sample rate
+  bool cutSpeech = false;        // mono sound is time-compressed before it is queued
+
+  SpeechState();
+  // Back to the state at program start.
+  void Reset();
+};
+
+SpeechState& State();
+
+}  // namespace speech
