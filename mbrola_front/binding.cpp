@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <memory>
 #include <vector>
 
 #include "platform/files.h"
@@ -12,7 +13,13 @@
 namespace mbrola_front {
 namespace {
 
-void* gHandle = nullptr;
+// A loaded shared library, closed when dropped.
+struct LibraryCloser {
+  void operator()(void* handle) const { ::dlclose(handle); }
+};
+using LibraryHandle = std::unique_ptr<void, LibraryCloser>;
+
+LibraryHandle gLibrary;
 MbrolaEntryPoints gEntryPoints;
 
 constexpr const char* OwnLibraryFile = "libquelvar_mbrola.so";
@@ -61,7 +68,7 @@ std::string OwnLibraryPath() {
 
 template <typename Function>
 bool Resolve(Function& slot, const char* name) {
-  slot = reinterpret_cast<Function>(::dlsym(gHandle, name));
+  slot = reinterpret_cast<Function>(::dlsym(gLibrary.get(), name));
   return slot != nullptr;
 }
 
@@ -92,8 +99,8 @@ std::string MbrolaLibraryPath(std::string_view name) {
 bool LoadMbrolaLibrary(std::string_view name) {
   UnloadMbrolaLibrary();
   const std::string path = MbrolaLibraryPath(name);
-  gHandle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (gHandle == nullptr) return false;
+  gLibrary.reset(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
+  if (!gLibrary) return false;
   if (!ResolveAll()) {
     UnloadMbrolaLibrary();
     return false;
@@ -102,12 +109,11 @@ bool LoadMbrolaLibrary(std::string_view name) {
 }
 
 void UnloadMbrolaLibrary() {
-  if (gHandle != nullptr) ::dlclose(gHandle);
-  gHandle = nullptr;
   gEntryPoints = {};
+  gLibrary.reset();
 }
 
-bool MbrolaLibraryLoaded() { return gHandle != nullptr; }
+bool MbrolaLibraryLoaded() { return gLibrary != nullptr; }
 
 const MbrolaEntryPoints& Mbrola() { return gEntryPoints; }
 

@@ -5,6 +5,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 #include "platform/backend.h"
@@ -26,7 +27,11 @@ struct CaretState {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
+// Written only by the main thread, which also reads it freely. Other threads only wake
+// it (WakeBackend), under gBackendMutex, so that a wake never reaches a backend being
+// replaced or ended.
 std::unique_ptr<Backend> gBackend;
+std::mutex gBackendMutex;
 std::mutex gQueueMutex;
 std::deque<Message> gQueue;  // guarded by gQueueMutex
 std::deque<std::string> gNotices;  // guarded by gQueueMutex
@@ -50,6 +55,12 @@ Rect Union(const Rect& a, const Rect& b) {
   if (b.Empty()) return a;
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
+}
+
+// Any thread: makes a backend waiting for events look at the queue.
+void WakeBackend() {
+  std::lock_guard lock(gBackendMutex);
+  if (gBackend) gBackend->Wake();
 }
 
 void FireDueTimers() {
@@ -104,7 +115,15 @@ void PresentIfDrawn(bool urgent) {
 
 // ---- backend ownership ----
 
-void SetBackend(std::unique_ptr<Backend> backend) { gBackend = std::move(backend); }
+void SetBackend(std::unique_ptr<Backend> backend) {
+  std::unique_ptr<Backend> previous;
+  {
+    std::lock_guard lock(gBackendMutex);
+    previous = std::exchange(gBackend, std::move(backend));
+  }
+  // Ended outside the lock: its own threads may still post messages while it stops them.
+  previous.reset();
+}
 Backend& CurrentBackend() { return *gBackend; }
 bool HasBackend() { return gBackend != nullptr; }
 
@@ -121,7 +140,7 @@ void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam)
     std::lock_guard lock(gQueueMutex);
     gQueue.push_back({hwnd, message, wParam, lParam, 0});
   }
-  if (gBackend) gBackend->Wake();
+  WakeBackend();
 }
 
 void PostQuitMessage(int exitCode) { PostMessage(0, WM_QUIT, static_cast<uintptr_t>(exitCode), 0); }
@@ -194,7 +213,7 @@ void DestroyMessageWindow(Hwnd hwnd) { gMessageWindows.erase(hwnd); }
 void BeginBackgroundWork() { ++gBackgroundWork; }
 void EndBackgroundWork() {
   --gBackgroundWork;
-  if (gBackend) gBackend->Wake();
+  WakeBackend();
 }
 bool BackgroundWorkPending() { return gBackgroundWork.load() > 0; }
 
@@ -241,7 +260,7 @@ void PostKeyDown(const KeyEvent& key) {
       gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, 0, key.modifiers});
     }
   }
-  if (gBackend) gBackend->Wake();
+  WakeBackend();
 }
 
 void PostKeyUp(int virtualKey, uint32_t modifiers) {
@@ -250,7 +269,7 @@ void PostKeyUp(int virtualKey, uint32_t modifiers) {
     std::lock_guard lock(gQueueMutex);
     gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
   }
-  if (gBackend) gBackend->Wake();
+  WakeBackend();
 }
 
 void PostKeyEvent(const KeyEvent& key, bool release) {
@@ -466,7 +485,7 @@ void ExitProgram(int exitCode) {
     gExitHook(exitCode);
   }
   const bool hadTerminal = gBackend && std::string_view(gBackend->Name()) == "terminal";
-  gBackend.reset();
+  SetBackend(nullptr);
   if (hadTerminal) {
     for (const std::string& line : gToldUser) std::fprintf(stderr, "%s\n", line.c_str());
   }
