@@ -34,6 +34,8 @@ void Host::Close(int exitCode) {
 
 void InstallHost(Host& host) { gHost = &host; }
 
+void UninstallHost() { gHost = &gQuietHost; }
+
 Host& CurrentHost() { return *gHost; }
 
 }  // namespace speech

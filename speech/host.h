@@ -47,6 +47,7 @@ class Host {
 // quiet host stands in: no keys, pauses only sleep, writing goes nowhere, closing ends
 // the program.
 void InstallHost(Host& host);
+void UninstallHost();  // back to the quiet host
 Host& CurrentHost();
 
 }  // namespace speech

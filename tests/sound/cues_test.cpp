@@ -2,8 +2,6 @@
 
 #include <filesystem>
 
-#include "console/console.h"
-#include "console/keyboard.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/cues.h"
@@ -25,7 +23,7 @@ TEST_F(CuesTest, ToneThrowsAwayWaitingKeysAndPlaysItsPattern) {
   PressKey('a');
   PressKey('b');
   PlayTone();
-  EXPECT_FALSE(console::KeyAvailable());
+  EXPECT_FALSE(host_.KeyAvailable());
   ASSERT_EQ(Blocks().size(), 1u);
   const auto& bytes = Blocks()[0].bytes;
   ASSERT_EQ(bytes.size(), 512u);
@@ -59,7 +57,7 @@ TEST_F(CuesTest, SoundsAreFoundByCodeAndByName) {
   PlaySoundFile("beep");    // no underscore: the sound folder
   PlaySoundFile("_absent");
   EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_65", "_menos", "beep"}));
-  EXPECT_EQ(console::ScreenText().find_first_not_of(" \n"), std::string::npos);  // nothing written
+  EXPECT_EQ(host_.Written().find_first_not_of(" \n"), std::string::npos);  // nothing written
 }
 
 TEST_F(CuesTest, SpellingStopsAtAWaitingKey) {
@@ -71,7 +69,7 @@ TEST_F(CuesTest, SpellingStopsAtAWaitingKey) {
   PressKey('z');
   SpellText("ab");
   EXPECT_TRUE(Blocks().empty());
-  EXPECT_TRUE(console::KeyAvailable());
+  EXPECT_TRUE(host_.KeyAvailable());
 }
 
 TEST_F(CuesTest, StopSpeechSilencesKeepsTheKeyAndWakesWaiters) {
@@ -82,7 +80,7 @@ TEST_F(CuesTest, StopSpeechSilencesKeepsTheKeyAndWakesWaiters) {
   EXPECT_TRUE(State().stopRequested);
   EXPECT_EQ(WaveQueuedBlocks(), 0);
   EXPECT_EQ(platform::NullWaveOutLog().resets, 1);
-  EXPECT_EQ(console::WaitKey(), 'k');
+  EXPECT_EQ(host_.WaitKey(), 'k');
   // The wake-up message is waiting for the window.
   platform::Message message;
   bool woken = false;

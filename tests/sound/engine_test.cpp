@@ -1,6 +1,5 @@
 // The engine dispatch: kinds, a missing engine, waiting after open, the wake-up message.
 
-#include "console/keyboard.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/engine.h"

@@ -4,8 +4,6 @@
 #include <fstream>
 #include <memory>
 
-#include "console/console.h"
-#include "console/keyboard.h"
 #include "platform/files.h"
 #include "platform/riff.h"
 #include "platform/win.h"
@@ -25,7 +23,7 @@ void SoundTest::SetUp() {
   dir_ = MakeTestFolder("sound");
   ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
-  StartHeadlessConsole();
+  host_.Start();
   speech::State().Reset();
   speech::State().lettersFolder = dir_ + "/";
   speech::State().soundFolder = dir_ + "/";
@@ -34,7 +32,7 @@ void SoundTest::SetUp() {
 void SoundTest::TearDown() {
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();
-  console::ResetConsoleForTests();
+  host_.Stop();
   platform::ClearNullWaveOutLog();
   std::filesystem::remove_all(dir_);
 }
@@ -61,7 +59,7 @@ void SoundTest::WriteWord(const std::string& name, uint8_t value, std::size_t sa
 }
 
 void SoundTest::PressKey(char letter) {
-  platform::PostKeyEvent({letter - 'a' + 'A', 0, static_cast<uint8_t>(letter)}, true);
+  host_.Type(std::string(1, letter));
 }
 
 std::size_t SoundTest::BytesPlayed() {

@@ -1,5 +1,5 @@
 #pragma once
-// The sound tests' fixture: a headless backend with the null wave device, a private folder
+// The sound tests' fixture: a fake host over the headless backend, the null wave device, a private folder
 // for fixture recordings, and program exits turned into exceptions.
 
 #include <gtest/gtest.h>
@@ -11,7 +11,8 @@
 
 #include "platform/headless.h"
 #include "platform/wave_out.h"
-#include "headless_console.h"
+#include "fake_host.h"
+#include "scratch.h"
 
 class SoundTest : public ::testing::Test {
  protected:
@@ -25,7 +26,7 @@ class SoundTest : public ::testing::Test {
   std::string WriteFile(const std::string& name, const std::vector<uint8_t>& bytes);
   // A word recording: the 44-byte header and 'samples' samples of one value.
   void WriteWord(const std::string& name, uint8_t value, std::size_t samples = 100);
-  // Posts a key press as the backend would.
+  // A key press, arriving now.
   void PressKey(char letter);
 
   const std::vector<platform::NullWaveBlock>& Blocks() { return platform::NullWaveOutLog().blocks; }
@@ -33,6 +34,7 @@ class SoundTest : public ::testing::Test {
   // The recordings heard, in order, from the value each word file holds.
   std::vector<std::string> WordsHeard();
 
+  FakeHost host_;
   std::string dir_;
   std::map<uint8_t, std::string> words_;
 };

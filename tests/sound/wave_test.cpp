@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "console/keyboard.h"
 #include "platform/riff.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
@@ -81,8 +80,8 @@ TEST_F(WaveTest, WaitingKeyPreventsPlaybackAndStaysQueued) {
   EXPECT_EQ(PlayWaveFile(WriteWave("a.wav", 11025, 8, 1, Ramp(1000))), 0);
   EXPECT_TRUE(Blocks().empty());
   EXPECT_TRUE(platform::NullWaveOutLog().opens.empty());
-  ASSERT_TRUE(console::KeyAvailable());
-  EXPECT_EQ(console::WaitKey(), 'q');
+  ASSERT_TRUE(host_.KeyAvailable());
+  EXPECT_EQ(host_.WaitKey(), 'q');
 }
 
 TEST_F(WaveTest, KeyDuringPlaybackStopsAtTheNextPollAndStaysQueued) {
@@ -95,8 +94,8 @@ TEST_F(WaveTest, KeyDuringPlaybackStopsAtTheNextPollAndStaysQueued) {
   EXPECT_LT(platform::NowMs() - start, 200u);
   EXPECT_EQ(platform::NullWaveOutLog().resets, 1);
   EXPECT_EQ(WaveQueuedBlocks(), 0);
-  ASSERT_TRUE(console::KeyAvailable());
-  EXPECT_EQ(console::WaitKey(), 'x');
+  ASSERT_TRUE(host_.KeyAvailable());
+  EXPECT_EQ(host_.WaitKey(), 'x');
 }
 
 TEST_F(WaveTest, WithoutKeyStopsPlaybackAKeyDoesNotInterrupt) {

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "console/keyboard.h"
-#include "console/console.h"
 #include "platform/backend.h"
 #include "platform/win.h"
 #include "speech/cues.h"
@@ -43,10 +41,7 @@ class FrontTest : public SpeechTest {
     speech::SpeakText(text);
     return PlayedSounds();
   }
-  void PressKey(char c) {
-    platform::PostKeyDown({static_cast<int>(c), 0, static_cast<uint8_t>(c)});
-    console::KeyAvailable();
-  }
+  void PressKey(char c) { host_.Type(std::string(1, c)); }
 };
 
 TEST_F(FrontTest, NumbersMinusSignsAndDigitRuns) {
@@ -114,17 +109,17 @@ TEST_F(FrontTest, KeyDuringLongSentenceSilencesItAndTheNextLineIsOnlyWritten) {
   ClearPlayed();
   speech::SpeakWriteLine("ab");
   EXPECT_TRUE(PlayedBlocks().empty());
-  const std::string screen = console::ScreenText();
+  const std::string screen = host_.Written();
   EXPECT_NE(screen.find("ba ba ba"), std::string::npos);
-  EXPECT_NE(screen.find("\nab "), std::string::npos);
-  EXPECT_TRUE(console::KeyAvailable());  // the key stays for its reader
+  EXPECT_NE(screen.find("\nab\n"), std::string::npos);
+  EXPECT_TRUE(host_.KeyAvailable());  // the key stays for its reader
 }
 
 TEST_F(FrontTest, SpeakWriteNumberWritesAndSpeaks) {
   ClearPlayed();
   speech::SpeakWriteNumber(-5);
   EXPECT_EQ(PlayedSounds(), (Sounds{"_MENOS", "_cinco"}));
-  EXPECT_EQ(console::ScreenText().substr(0, 2), "-5");
+  EXPECT_EQ(host_.Written().substr(0, 2), "-5");
 }
 
 std::vector<std::string> gEngineTexts;
@@ -151,7 +146,7 @@ TEST_F(FrontTest, EngineRoadHandsOverTheWholeTextUnlessAKeyWaits) {
   EXPECT_EQ(gEngineTexts.size(), 1u);
 
   speech::State().engineActive = false;
-  console::WaitKey();
+  host_.WaitKey();
   speech::SpeakText("ba");
   speech::OpenSpeechLog(root_ + "/other.log");
   std::ifstream in(log);

@@ -5,8 +5,6 @@
 #include <fstream>
 #include <memory>
 
-#include "console/console.h"
-#include "console/screen.h"
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
@@ -32,7 +30,7 @@ void SpeechTest::SetUp() {
   for (const auto& d : {configDir_, startDir_, lettersDir_, diphoneDir_}) std::filesystem::create_directories(d);
   platform::SetWindowsDirectory(configDir_);
   platform::SetDataRoot(root_ + "/data");
-  StartHeadlessConsole();
+  host_.Start();
 
   speech::State().Reset();
   speech::State().startFolder = startDir_;
@@ -49,7 +47,7 @@ void SpeechTest::TearDown() {
                     speech::EngineSlot::Sapi4}) {
     speech::SetEngineAdapter(slot, {});
   }
-  console::ResetConsoleForTests();
+  host_.Stop();
   std::filesystem::remove_all(root_);
 }
 
@@ -130,5 +128,12 @@ void SpeechTest::ScriptKeys(const std::string& script) {
   std::vector<platform::ScriptItem> items;
   std::string error;
   ASSERT_TRUE(platform::ParseKeyScript(script, items, error)) << error;
-  static_cast<platform::HeadlessBackend&>(platform::CurrentBackend()).SetScript(std::move(items));
+  uint64_t after = 0;
+  for (const platform::ScriptItem& item : items) {
+    if (item.isWait) {
+      after += item.waitMs;
+    } else if (item.key.character) {
+      host_.Type(std::string(1, static_cast<char>(*item.key.character)), after);
+    }
+  }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// The speech tests' fixture: headless console, null wave device, a private configuration
+// The speech tests' fixture: a fake host over the headless backend, null wave device, a private configuration
 // folder with letters and diphone folders, recordings and diphone databases written by the
 // test, and program exits turned into exceptions.
 
@@ -10,7 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include "headless_console.h"
+#include "fake_host.h"
+#include "scratch.h"
 
 // A unit of a fixture database: its name and samples.
 using FixtureUnit = std::pair<std::string, std::vector<uint8_t>>;
@@ -40,6 +41,7 @@ class SpeechTest : public ::testing::Test {
   void ClearPlayed();
   void ScriptKeys(const std::string& script);
 
+  FakeHost host_;
   std::string root_, configDir_, startDir_, lettersDir_, diphoneDir_;
   std::map<uint8_t, std::string> tags_;
 };

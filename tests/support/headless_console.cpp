@@ -1,18 +1,10 @@
 #include "headless_console.h"
 
-#include <stdlib.h>
-
 #include "app/speech_wiring.h"
 #include "console/console.h"
 #include "platform/headless.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
-
-std::string MakeTestFolder(const std::string& what) {
-  std::string pattern = "/tmp/quelvar-" + what + "-XXXXXX";
-  const char* folder = ::mkdtemp(pattern.data());
-  return folder ? std::string(folder) : std::string();
-}
 
 void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend) {
   platform::SetBackend(backend ? std::move(backend) : std::make_unique<platform::HeadlessBackend>());
