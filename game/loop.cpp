@@ -16,6 +16,7 @@
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/front.h"
+#include "text/case.h"
 
 namespace game {
 namespace {
@@ -102,7 +103,7 @@ void ReadCommandLine(Command& command) {
     if (!command.line.empty()) break;
     SayLine("O quê?"_text);
   }
-  command.line = speech::UpperText(command.line);
+  command.line = text::UpperText(command.line);
 }
 
 void ShowTitle() {
@@ -181,7 +182,7 @@ void Dispatch(Game& game) {
 std::string ReadAnswer() {
   std::string answer;
   console::ReadLine(answer);
-  answer = speech::UpperText(answer);
+  answer = text::UpperText(answer);
   StripNoiseWords(answer);
   return answer;
 }

@@ -9,7 +9,6 @@
 #include "console/screen.h"
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "platform/text.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
@@ -18,6 +17,8 @@
 #include "speech/settings.h"
 #include "speech/translator.h"
 #include "speech/wave.h"
+#include "text/case.h"
+#include "text/cp1252.h"
 
 namespace speech {
 namespace {
@@ -79,8 +80,8 @@ std::string VoiceBuildHint() {
   const std::size_t slash = place.rfind('/');
   const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
   const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
-  console::WriteLine("Arquivo: " + platform::Utf8ToCp1252(file));
-  console::WriteLine("Pasta: " + platform::Utf8ToCp1252(folder));
+  console::WriteLine("Arquivo: " + text::Utf8ToCp1252(file));
+  console::WriteLine("Pasta: " + text::Utf8ToCp1252(folder));
   platform::TellUser("quelvar: cannot load the built-in voice: " + place);
   console::ReadEchoedLine();
   // The player has read the message; a script starting the program learns of the
@@ -236,7 +237,7 @@ void OpenDocument(std::string_view given) {
   } else {
     const std::size_t dot = text.find('.');
     const std::string extension =
-        UpperText(dot == std::string::npos ? text.substr(0, 3) : text.substr(dot + 1, 3));
+        text::UpperText(dot == std::string::npos ? text.substr(0, 3) : text.substr(dot + 1, 3));
     if (extension == "EXE" || extension == "COM") {
       const bool absolute = (text.size() >= 2 && text[1] == ':') || StartsWith(text, "\\") || StartsWith(text, "/");
       search = platform::ProgramSearch::FilesOnly;

@@ -11,18 +11,20 @@
 
 #include "console/keyboard.h"
 #include "platform/files.h"
-#include "platform/riff.h"
 #include "platform/win.h"
 #include "speech/engine.h"
 #include "speech/front.h"
 #include "speech/wave.h"
+#include "text/case.h"
+#include "text/files.h"
+#include "text/wave.h"
 
 namespace speech {
 
 namespace {
 
 constexpr platform::Hwnd ConsoleWindow = 1;
-constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
+constexpr std::size_t HeaderBytes = text::WaveHeaderSize;
 
 std::string WorkingFolder() {
   std::error_code error;
@@ -69,7 +71,7 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   kept = KeptFile{};
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
   // Only a regular file is opened: a FIFO or a device in its place would block.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
   if (!file) return true;
   struct stat info{};
   if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return true;
@@ -159,7 +161,7 @@ void PlayClick() {
   const bool cut = CutSpeech;
   CutSpeech = false;
   std::array<uint8_t, HeaderBytes + 256> image{};
-  BuildWaveHeader(image, 256, 11025, 1, 8);
+  text::WriteWaveHeader(image, 11025, 8, 1, 256);
   const auto& samples = ClickSamples();
   std::copy(samples.begin(), samples.end(), image.begin() + HeaderBytes);
   PlayImageAndWait(image);
@@ -172,7 +174,7 @@ void PlayTone() {
   while (console::KeyAvailable()) console::WaitKey();
   static constexpr uint8_t Pattern[8] = {128, 112, 96, 80, 64, 80, 96, 112};
   std::array<uint8_t, HeaderBytes + 512> image{};
-  BuildWaveHeader(image, 512, 11025, 1, 8);
+  text::WriteWaveHeader(image, 11025, 8, 1, 512);
   for (std::size_t i = 0; i < 512; ++i) image[HeaderBytes + i] = Pattern[i % 8];
   image.back() = 128;
   PlayImageAndWait(image);
@@ -207,19 +209,10 @@ uint8_t ReadKeySpoken() {
   return key;
 }
 
-std::string UpperText(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    const auto byte = static_cast<uint8_t>(c);
-    if ((byte >= 'a' && byte <= 'z') || byte >= 224) c = static_cast<char>(byte - 32);
-  }
-  return upper;
-}
-
 void PlayDialTones(std::string_view text) {
   const bool fast = FastPlayback;
   FastPlayback = false;
-  for (const char c : UpperText(text)) {
+  for (const char c : text::UpperText(text)) {
     // A waiting key ends the dialling, pauses and all.
     if (console::KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
@@ -231,14 +224,6 @@ void PlayDialTones(std::string_view text) {
     }
   }
   FastPlayback = fast;
-}
-
-void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits) {
-  if (image.size() < HeaderBytes) return;
-  platform::WriteWaveHeader(image, rate, bits, channels, dataSize);
-  // Every image built here is mono 8-bit, for which one byte per frame is right.
-  image[32] = 1;
-  image[33] = 0;
 }
 
 void PlaySoundBuffer(std::span<const uint8_t> image) {

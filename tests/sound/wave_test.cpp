@@ -5,10 +5,10 @@
 #include <fstream>
 
 #include "console/keyboard.h"
-#include "platform/riff.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/wave.h"
+#include "text/wave.h"
 
 namespace {
 

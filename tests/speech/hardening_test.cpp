@@ -21,6 +21,7 @@
 #include "speech/settings.h"
 #include "speech/translator.h"
 #include "speech_fixture.h"
+#include "text/files.h"
 
 namespace {
 
@@ -200,11 +201,11 @@ TEST_F(HardeningTest, WholeFileReaderRefusesWhatIsNotARegularFileWithinTheLimit)
   WriteFile(root_ + "/empty", "");
   EXPECT_EQ(platform::ReadWholeFile(root_ + "/empty").value_or("?"), "");
 
-  std::FILE* stream = platform::OpenDataFile(root_ + "/ten");
+  std::FILE* stream = text::OpenDataFile(root_ + "/ten");
   ASSERT_NE(stream, nullptr);
   std::fclose(stream);
-  EXPECT_EQ(platform::OpenDataFile(root_), nullptr);
-  EXPECT_EQ(platform::OpenRegularFile("/dev/null"), -1);
+  EXPECT_EQ(text::OpenDataFile(root_), nullptr);
+  EXPECT_FALSE(text::OpenRegularFile("/dev/null").IsOpen());
 }
 
 // Changed on disk, the configuration is read again, even when its size stays the same.
