@@ -11,12 +11,13 @@
 
 #include "speech/diphone_token.h"
 #include "text/diphone_index.h"
+#include "text/wave.h"
 
 namespace speech {
 
 inline constexpr std::size_t DiphoneNameMaximum = 8;
 inline constexpr std::size_t DiphoneBufferSize = 64000;  // header + samples of one piece
-inline constexpr std::size_t DiphoneWaveHeaderSize = 44;
+inline constexpr std::size_t DiphoneWaveHeaderSize = text::WaveHeaderSize;
 inline constexpr uint32_t DiphoneSampleRate = 11025;
 
 // Per-rate settings of the synthesizer (section SINTETIZADOR, keys ending in the rate).
@@ -29,8 +30,9 @@ struct DiphoneSettings {
 void SetDiphoneSettings(const DiphoneSettings& settings);
 const DiphoneSettings& CurrentDiphoneSettings();
 
-// Bisection over index records (text/diphone_index.h) sorted by unsigned bytes, a prefix before the longer names it
-// begins. The name is upper-cased (ASCII letters) first. Nothing found: nullptr.
+// Bisection over index records (text/diphone_index.h) sorted by unsigned bytes, a prefix
+// before the longer names it begins. The name is upper-cased (ASCII letters) first.
+// Nothing found: nullptr.
 const text::DiphoneRecord* FindDiphoneUnit(std::span<const text::DiphoneRecord> records, std::string_view name);
 
 // Checks the folders DIRLETRAS and DIRDIFONES (read from TAMIRE.INI in the Windows

@@ -3,6 +3,7 @@
 // same phones and with the same stressed syllable, and the commonest differences.
 
 #include "speech/translator.h"
+#include "text/case.h"
 #include "text/cp1252.h"
 #include "text/files.h"
 
@@ -325,10 +326,10 @@ std::vector<std::string> LineWords(std::string_view line) {
     std::string word;
     for (std::size_t i = 0; i <= line.size(); ++i) {
         const auto b = i < line.size() ? static_cast<unsigned char>(line[i]) : 0u;
-        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b != 0xF7)) {
-            word += static_cast<char>(b);
-        } else if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b < 0xDF && b != 0xD7)) {
-            word += static_cast<char>(b + 0x20);
+        const bool letter = (b >= 'a' && b <= 'z') || (b >= 0xE0 && b != 0xF7) || (b >= 'A' && b <= 'Z') ||
+                            (b >= 0xC0 && b < 0xDF && b != 0xD7);
+        if (letter) {
+            word += text::LowerChar(static_cast<char>(b));
         } else {
             if (!word.empty()) words.push_back(word);
             word.clear();
