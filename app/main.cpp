@@ -19,7 +19,6 @@
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/text.h"
 #include "platform/wave_out.h"
 #include "platform/sdl_audio.h"
 #include "platform/sdl_backend.h"
@@ -27,6 +26,7 @@
 #include "speech/config.h"
 #include "speech/log.h"
 #include "speech/settings.h"
+#include "text/cp1252.h"
 
 
 namespace {
@@ -155,7 +155,7 @@ int Run(int argc, char** argv) {
   platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
   ReportMissingSound(platform::CurrentBackend());
-  console::InitConsole(platform::Utf8ToCp1252(programPath));
+  console::InitConsole(text::Utf8ToCp1252(programPath));
   app::ConnectSpeech();
   if (screenDump) {
     platform::AddExitStep([file = screenDump, path = options.screenDumpPath] {

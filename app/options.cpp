@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "platform/files.h"
-#include "platform/text.h"
+#include "text/files.h"
 
 namespace app {
 namespace {
@@ -77,10 +77,10 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     }
   }
   if (!options.keysPath.empty()) {
-    platform::FileRefusal refusal = platform::FileRefusal::None;
-    const auto content = platform::ReadWholeFile(options.keysPath, platform::DataFileLimit, &refusal);
+    text::FileRefusal refusal = text::FileRefusal::None;
+    const auto content = text::ReadWholeFile(options.keysPath, text::DataFileLimit, &refusal);
     if (!content) {
-      error = "cannot read the key script '" + options.keysPath + "': it " + platform::RefusalText(refusal);
+      error = "cannot read the key script '" + options.keysPath + "': it " + text::RefusalText(refusal);
       return false;
     }
     std::string scriptError;

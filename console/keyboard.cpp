@@ -7,7 +7,7 @@
 #include "console/key_codes.h"
 #include "console/screen.h"
 #include "platform/backend.h"
-#include "platform/riff.h"
+#include "text/wave.h"
 
 namespace console {
 namespace {
@@ -348,9 +348,9 @@ void StartTone(int frequencyHz) {
   StopTone();
   if (frequencyHz <= 0) return;
   constexpr int Rate = 11025;
-  const auto header = static_cast<int>(WaveHeaderSize);
+  const auto header = static_cast<int>(text::WaveHeaderSize);
   const int period = Rate / frequencyHz;
-  gKeys.tone.assign(WaveHeaderSize + Rate + 2, 0);
+  gKeys.tone.assign(text::WaveHeaderSize + Rate + 2, 0);
   int k = 0;
   int start = 0;
   for (;; ++k) {
@@ -361,8 +361,8 @@ void StartTone(int frequencyHz) {
     std::fill_n(samples + period / 2, period - period / 2, 160);
   }
   if (start > 0) gKeys.tone[static_cast<std::size_t>(header + start - 1)] = 128;
-  WriteWaveHeader(gKeys.tone, Rate, 8, 1, static_cast<uint32_t>(start));
-  gKeys.tone.resize(WaveHeaderSize + static_cast<std::size_t>(start));
+  text::WriteWaveHeader(gKeys.tone, Rate, 8, 1, static_cast<uint32_t>(start));
+  gKeys.tone.resize(text::WaveHeaderSize + static_cast<std::size_t>(start));
   PlayLoopingSound(gKeys.tone);
 }
 

@@ -11,7 +11,7 @@
 #include "console/console_internal.h"
 #include "console/keyboard.h"
 #include "platform/files.h"
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace console {
 
@@ -500,7 +500,7 @@ void TranscriptAppend(std::string_view text) {
   for (const char c : text) {
     if (c != '\r') bytes += c;
   }
-  const std::string utf8 = platform::Cp1252ToUtf8(bytes);
+  const std::string utf8 = text::Cp1252ToUtf8(bytes);
   std::fwrite(utf8.data(), 1, utf8.size(), gConsole.transcript.get());
   std::fflush(gConsole.transcript.get());
 }
@@ -510,7 +510,7 @@ std::string ScreenText() {
   for (int row = 1; row <= ScreenRows; ++row) {
     std::string line;
     for (int column = 1; column <= ScreenColumns; ++column) line += static_cast<char>(ScreenCharAt(column, row));
-    text += platform::Cp1252ToUtf8(line);
+    text += text::Cp1252ToUtf8(line);
     text += '\n';
   }
   return text;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "text/files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size);
 
@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
   }
   std::sort(inputs.begin(), inputs.end());
   for (const auto& input : inputs) {
-    const auto bytes = platform::ReadWholeFile(input.string());
+    const auto bytes = text::ReadWholeFile(input.string());
     if (!bytes) {
       std::fprintf(stderr, "cannot read %s\n", input.c_str());
       return 1;

@@ -17,6 +17,7 @@
 #include "speech/cues.h"
 #include "speech/front.h"
 #include "speech/state.h"
+#include "text/case.h"
 
 namespace game {
 namespace {
@@ -103,7 +104,7 @@ void ReadCommandLine(Command& command) {
     if (!command.line.empty()) break;
     SayLine("O quê?"_text);
   }
-  command.line = speech::UpperText(command.line);
+  command.line = text::UpperText(command.line);
 }
 
 void ShowTitle() {
@@ -182,7 +183,7 @@ void Dispatch(Game& game) {
 std::string ReadAnswer() {
   std::string answer;
   editor::ReadLine(answer);
-  answer = speech::UpperText(answer);
+  answer = text::UpperText(answer);
   StripNoiseWords(answer);
   return answer;
 }

@@ -2,6 +2,7 @@
 #include "mbrola_front/front_end.h"
 
 #include "mbrola_front/text_codec.h"
+#include "text/cp1252.h"
 
 namespace mbrola_front {
 namespace {
@@ -34,11 +35,11 @@ FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& dat
 std::string FrontEndLoadErrorText(FrontEndLoadError error) {
   switch (error) {
     case FrontEndLoadError::Rules:
-      return Utf8ToCp1252("Erro na base de dados de português");
+      return text::Utf8ToCp1252("Erro na base de dados de português");
     case FrontEndLoadError::Abbreviations:
       return "Erro no arquivo de abreviaturas";
     case FrontEndLoadError::Prosody:
-      return Utf8ToCp1252("Erro no arquivo de prosódia");
+      return text::Utf8ToCp1252("Erro no arquivo de prosódia");
     case FrontEndLoadError::None:
       break;
   }

@@ -12,14 +12,14 @@
 #include "mbrola_front/text_codec.h"
 #include "platform/files.h"
 #include "platform/registry.h"
-#include "platform/riff.h"
-#include "platform/text.h"
 #include "platform/win.h"
 #include "speech/front.h"
 #include "speech/host.h"
 #include "speech/settings.h"
 #include "speech/state.h"
 #include "speech/wave.h"
+#include "text/cp1252.h"
+#include "text/wave.h"
 
 namespace mbrola_front {
 namespace {
@@ -49,7 +49,7 @@ struct State {
   FrontEndData data;
   std::array<short, ReadBufferSamples> readBuffer{};
   // The header, then up to two half-second blocks of samples.
-  std::array<uint8_t, platform::WaveHeaderSize + 2 * PlayBlockBytes> playBuffer{};
+  std::array<uint8_t, text::WaveHeaderSize + 2 * PlayBlockBytes> playBuffer{};
 };
 
 State& S() {
@@ -90,7 +90,7 @@ std::string Translated(const std::string& path) { return ExistingOrAsGiven(platf
 
 void LogPhoLine(std::string_view line) {
   if (!gPhoLog) return;
-  const std::string text = platform::Cp1252ToUtf8(line) + "\n";
+  const std::string text = text::Cp1252ToUtf8(line) + "\n";
   std::fwrite(text.data(), 1, text.size(), gPhoLog.get());
   std::fflush(gPhoLog.get());
 }
@@ -98,8 +98,8 @@ void LogPhoLine(std::string_view line) {
 // Hands the samples gathered in the play buffer to wave playback.
 void HandOver(std::size_t bytes) {
   State& s = S();
-  platform::WriteWaveHeader(s.playBuffer, MbrolaSampleRate, 16, 1, static_cast<uint32_t>(bytes));
-  speech::PlayWaveBuffer(std::span<const uint8_t>(s.playBuffer.data(), platform::WaveHeaderSize + bytes));
+  text::WriteWaveHeader(s.playBuffer, MbrolaSampleRate, 16, 1, static_cast<uint32_t>(bytes));
+  speech::PlayWaveBuffer(std::span<const uint8_t>(s.playBuffer.data(), text::WaveHeaderSize + bytes));
 }
 
 // Reads what MBROLA has ready; 0 (and the error cleared) when the read fails.
@@ -121,7 +121,7 @@ bool FinishOutputFile(const std::string& path) {
   File file(std::fopen(path.c_str(), "r+b"));
   if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(file.get());
-  if (size < static_cast<long>(platform::WaveHeaderSize)) return false;
+  if (size < static_cast<long>(text::WaveHeaderSize)) return false;
   const std::vector<uint8_t> header = MakeWaveHeader(static_cast<uint32_t>(size - 44));
   return std::fseek(file.get(), 0, SEEK_SET) == 0 &&
          std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
@@ -171,8 +171,8 @@ const FrontEndLocation& FrontEndLocated() {
 }
 
 std::vector<uint8_t> MakeWaveHeader(uint32_t dataSize) {
-  std::vector<uint8_t> header(platform::WaveHeaderSize);
-  platform::WriteWaveHeader(header, MbrolaSampleRate, 16, 1, dataSize);
+  std::vector<uint8_t> header(text::WaveHeaderSize);
+  text::WriteWaveHeader(header, MbrolaSampleRate, 16, 1, dataSize);
   return header;
 }
 
@@ -232,7 +232,7 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
   const std::vector<uint8_t> header = MakeWaveHeader(0);
   if (!output || std::fwrite(header.data(), 1, header.size(), output.get()) != header.size() ||
       std::fflush(output.get()) != 0) {
-    SetLastError(platform::Utf8ToCp1252("Arquivo de saída não pode ser criado"));
+    SetLastError(text::Utf8ToCp1252("Arquivo de saída não pode ser criado"));
     s.data = {};
     CloseMbrola();
     return false;
@@ -270,7 +270,7 @@ bool FrontEndSpeak(std::string_view text) {
   // the end of the reply is padded as it would be then, so the samples heard are the same.
   bool started = false;
   std::size_t halfSecondPos = 0;
-  uint8_t* const data = s.playBuffer.data() + platform::WaveHeaderSize;
+  uint8_t* const data = s.playBuffer.data() + text::WaveHeaderSize;
   std::string line;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const bool last = i + 1 == lines.size();

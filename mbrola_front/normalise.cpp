@@ -4,12 +4,14 @@
 #include <array>
 
 #include "mbrola_front/text_codec.h"
+#include "text/case.h"
+#include "text/cp1252.h"
 
 namespace mbrola_front {
 namespace {
 
 // Source literals are UTF-8; the tables hold Windows-1252 bytes.
-std::string W(std::string_view utf8) { return Utf8ToCp1252(utf8); }
+std::string W(std::string_view utf8) { return text::Utf8ToCp1252(utf8); }
 
 struct NumberWords {
   std::array<std::string, 10> units;
@@ -119,7 +121,7 @@ bool IsLetter(unsigned char c) {
 }
 
 bool IsWordConsonant(unsigned char c) {
-  const unsigned char upper = static_cast<unsigned char>(UpperChar(static_cast<char>(c)));
+  const unsigned char upper = static_cast<unsigned char>(text::UpperChar(static_cast<char>(c)));
   if (upper >= 'A' && upper <= 'Z' && c < 128) {
     return std::string_view("AEIOU").find(static_cast<char>(upper)) == std::string_view::npos;
   }
@@ -137,7 +139,7 @@ void LoadAbbreviationLines(const std::vector<std::string>& lines, AbbreviationTa
     if (equals == std::string_view::npos) {
       entry.expansion = std::string(line.substr(0, 999));
     } else {
-      entry.key = UpperText(TrimText(line.substr(0, equals)));
+      entry.key = text::UpperText(TrimText(line.substr(0, equals)));
       entry.expansion = std::string(TrimText(line.substr(equals + 1).substr(0, 999)));
     }
     table.entries.push_back(std::move(entry));
@@ -153,7 +155,7 @@ bool LoadAbbreviations(const std::string& path, AbbreviationTable& table) {
 }
 
 std::string LookupAbbreviation(const AbbreviationTable& table, std::string_view word) {
-  const std::string key = UpperText(word);
+  const std::string key = text::UpperText(word);
   for (const Abbreviation& entry : table.entries) {
     if (entry.key == key) return entry.expansion;
   }

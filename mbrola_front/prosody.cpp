@@ -9,18 +9,20 @@
 
 #include "mbrola_front/normalise.h"
 #include "mbrola_front/text_codec.h"
+#include "text/case.h"
+#include "text/cp1252.h"
 
 namespace mbrola_front {
 namespace {
 
 void WriteToStderr(std::string_view title, std::string_view text) {
-  const std::string line = Cp1252ToUtf8(title) + ": " + Cp1252ToUtf8(text) + "\n";
+  const std::string line = text::Cp1252ToUtf8(title) + ": " + text::Cp1252ToUtf8(text) + "\n";
   std::fwrite(line.data(), 1, line.size(), stderr);
 }
 
 FrontEndMessageSink messageSink = WriteToStderr;
 
-std::string W(std::string_view utf8) { return Utf8ToCp1252(utf8); }
+std::string W(std::string_view utf8) { return text::Utf8ToCp1252(utf8); }
 
 constexpr char kDiaeresis = '\xA8';
 constexpr int kStressPercent = 145;
@@ -106,8 +108,8 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
       return fail(W("Configuração da prosódia: chave errada: ") + std::string(line));
     }
     TChave entry;
-    entry.key = UpperText(TrimText(line.substr(0, equals)));
-    entry.wordClass = UpperText(TrimText(line.substr(equals + 1)).substr(0, 2));
+    entry.key = text::UpperText(TrimText(line.substr(0, equals)));
+    entry.wordClass = text::UpperText(TrimText(line.substr(equals + 1)).substr(0, 2));
     if (tables.keys.size() < ProsodyTables::kMaxKeys) tables.keys.push_back(std::move(entry));
   }
   SortKeys(tables);
@@ -115,7 +117,7 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
   const auto patterns = SectionLines(lines, W("[PROSÓDIA]"));
   if (!patterns) return fail(W("Prosódia: especificações ausentes"));
   for (const std::string_view raw : *patterns) {
-    const std::string line = UpperText(raw);
+    const std::string line = text::UpperText(raw);
     const size_t equals = line.find('=');
     if (equals == std::string::npos) {
       return fail(W("Configuração da prosódia: chave errada: ") + std::string(raw));
@@ -166,7 +168,7 @@ bool LoadProsody(const std::string& path, ProsodyTables& tables) {
 }
 
 bool DiphoneList::Contains(std::string_view pair) const {
-  return std::binary_search(pairs.begin(), pairs.end(), LowerText(pair));
+  return std::binary_search(pairs.begin(), pairs.end(), text::LowerText(pair));
 }
 
 void LoadDiphoneLines(const std::vector<std::string>& lines, DiphoneList& list) {
@@ -182,7 +184,7 @@ void LoadDiphoneLines(const std::vector<std::string>& lines, DiphoneList& list) 
     const size_t secondStart = i;
     while (i < line.size() && IsNameCharacter(line[i])) ++i;
     const std::string_view second = line.substr(secondStart, i - secondStart);
-    list.pairs.push_back(LowerText(std::string(first) + "-" + std::string(second)));
+    list.pairs.push_back(text::LowerText(std::string(first) + "-" + std::string(second)));
   }
   std::sort(list.pairs.begin(), list.pairs.end());
 }
@@ -196,7 +198,7 @@ bool LoadDiphoneList(const std::string& path, DiphoneList& list) {
 }
 
 std::string KeyOfWord(const ProsodyTables& tables, std::string_view word) {
-  const std::string key = UpperText(word);
+  const std::string key = text::UpperText(word);
   const auto found = std::lower_bound(
       tables.keys.begin(), tables.keys.end(), key,
       [](const TChave& entry, const std::string& k) { return entry.key < k; });

@@ -5,6 +5,7 @@
 
 #include "mbrola_front/stress.h"
 #include "mbrola_front/text_codec.h"
+#include "text/case.h"
 
 namespace mbrola_front {
 namespace {
@@ -85,7 +86,7 @@ void LoadExceptionLines(const std::vector<std::string>& lines, ExceptionTable& t
   table.entries.clear();
   for (const std::string& raw : lines) {
     if (table.entries.size() >= ExceptionTable::kMaxExceptions) break;
-    const std::string line = UpperText(std::string_view(raw).substr(0, kExceptionLineWidth));
+    const std::string line = text::UpperText(std::string_view(raw).substr(0, kExceptionLineWidth));
     if (line.empty()) continue;
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;  // such a line can match no word
@@ -139,7 +140,7 @@ bool MatchRightContext(std::string_view word, size_t start, size_t focusLength,
   const size_t length = word.size();
   for (const char code : context) {
     const bool atEnd = index >= length;
-    const char c = atEnd ? '\0' : UpperChar(word[index]);
+    const char c = atEnd ? '\0' : text::UpperChar(word[index]);
     switch (code) {
       case '#':
         if (atEnd || !IsVowel(c)) return false;
@@ -179,7 +180,7 @@ bool MatchLeftContext(std::string_view word, size_t start, std::string_view cont
   for (auto it = context.rbegin(); it != context.rend(); ++it) {
     const char code = *it;
     const bool atStart = index == 0;
-    const char c = atStart ? '\0' : UpperChar(word[index - 1]);
+    const char c = atStart ? '\0' : text::UpperChar(word[index - 1]);
     switch (code) {
       case '#':
         if (atStart || !IsVowel(c)) return false;
@@ -266,7 +267,7 @@ std::vector<std::string> TranscribeList(const RuleSet& rules, const ExceptionTab
   out.reserve(coded.size() * 8);
   for (const std::string& line : coded) {
     out.push_back(";" + line);
-    std::string word = line.size() > 4 ? UpperText(std::string_view(line).substr(4)) : std::string();
+    std::string word = line.size() > 4 ? text::UpperText(std::string_view(line).substr(4)) : std::string();
     if (word.empty()) {
       out.push_back("__");
       out.push_back("");

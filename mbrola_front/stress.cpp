@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "mbrola_front/text_codec.h"
+#include "text/case.h"
 
 namespace mbrola_front {
 namespace {
@@ -36,7 +36,7 @@ bool IsUnstressedWord(std::string_view upperWord) {
 }
 
 int FindStressPosition(std::string_view word) {
-  const std::string lower = LowerText(word);
+  const std::string lower = text::LowerText(word);
   const int length = static_cast<int>(lower.size());
   bool anyVowel = false;
   for (int i = length - 1; i >= 0; --i) {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "mbrola_standin/mbrola.h"
-#include "platform/files.h"
+#include "text/files.h"
 
 namespace mbrola_standin {
 namespace {
@@ -20,7 +20,7 @@ constexpr int kMaxPulls = 4096;
 constexpr double kLowestPitchHz = 30;
 
 bool Readable(const std::string& path) {
-  std::FILE* file = platform::OpenDataFile(path);
+  std::FILE* file = text::OpenDataFile(path);
   if (file) std::fclose(file);
   return file != nullptr;
 }

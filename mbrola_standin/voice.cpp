@@ -2,7 +2,7 @@
 #include "mbrola_standin/voice.h"
 
 #include "mbrola_standin/pho_parser.h"
-#include "platform/files.h"
+#include "text/files.h"
 
 #include <cmath>
 
@@ -164,10 +164,10 @@ bool ParseVoice(std::string_view text, Voice& voice, std::string& error) {
 }
 
 bool LoadVoice(const std::string& path, Voice& voice, std::string& error) {
-  platform::FileRefusal refusal = platform::FileRefusal::None;
-  const auto text = platform::ReadWholeFile(path, platform::DataFileLimit, &refusal);
-  if (!text) return error = path + " " + platform::RefusalText(refusal), false;
-  if (!ParseVoice(*text, voice, error)) return error = path + ": " + error, false;
+  text::FileRefusal refusal = text::FileRefusal::None;
+  const auto content = text::ReadWholeFile(path, text::DataFileLimit, &refusal);
+  if (!content) return error = path + " " + text::RefusalText(refusal), false;
+  if (!ParseVoice(*content, voice, error)) return error = path + ": " + error, false;
   return true;
 }
 

@@ -15,7 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace platform {
 namespace {
@@ -50,105 +50,7 @@ std::string StripTrailingSlashes(std::string path) {
   return path;
 }
 
-// Opens path for reading without blocking on a FIFO or a device, and keeps it only when it
-// is a regular file of at most limit bytes.
-int OpenChecked(const std::string& path, std::size_t limit, FileRefusal& refusal, off_t& size) {
-  int fd = -1;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
-    refusal = (errno == ENOENT || errno == ENOTDIR) ? FileRefusal::Missing : FileRefusal::Unreadable;
-    return -1;
-  }
-  struct stat info{};
-  if (::fstat(fd, &info) != 0) {
-    refusal = FileRefusal::Unreadable;
-  } else if (S_ISDIR(info.st_mode)) {
-    refusal = FileRefusal::Folder;
-  } else if (!S_ISREG(info.st_mode)) {
-    refusal = FileRefusal::NotRegular;
-  } else if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > limit) {
-    refusal = FileRefusal::TooLarge;
-  } else {
-    // Reads from here on may wait for the disk as reads of regular files always do.
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    refusal = FileRefusal::None;
-    size = info.st_size;
-    return fd;
-  }
-  ::close(fd);
-  return -1;
-}
-
 }  // namespace
-
-std::string RefusalText(FileRefusal refusal, std::size_t limit) {
-  switch (refusal) {
-    case FileRefusal::None: return "is readable";
-    case FileRefusal::Missing: return "does not exist";
-    case FileRefusal::Folder: return "is a folder, not a file";
-    case FileRefusal::NotRegular: return "is not a regular file";
-    case FileRefusal::TooLarge:
-      return "is larger than " + std::to_string(limit >> 20 ? limit >> 20 : limit) + (limit >> 20 ? " MiB" : " bytes");
-    case FileRefusal::Unreadable: break;
-  }
-  return "cannot be read";
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit, FileRefusal* refusal) {
-  FileRefusal why = FileRefusal::None;
-  off_t size = 0;
-  const int fd = OpenChecked(path, limit, why, size);
-  if (refusal) *refusal = why;
-  if (fd < 0) return std::nullopt;
-  // The file may grow while it is read: never take more than the limit.
-  std::string content;
-  content.resize(static_cast<std::size_t>(size));
-  std::size_t have = 0;
-  for (;;) {
-    if (have == content.size()) {
-      if (have > limit) break;
-      // One byte past the limit is enough to know the file is too large.
-      const std::size_t most = limit == static_cast<std::size_t>(-1) ? limit : limit + 1;
-      content.resize(std::min(most, std::max<std::size_t>(content.size() * 2, 4096)));
-      if (have == content.size()) break;
-    }
-    const ssize_t got = ::read(fd, content.data() + have, content.size() - have);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      why = FileRefusal::Unreadable;
-      break;
-    }
-    if (got == 0) break;
-    have += static_cast<std::size_t>(got);
-  }
-  ::close(fd);
-  if (why == FileRefusal::None && have > limit) why = FileRefusal::TooLarge;
-  if (refusal) *refusal = why;
-  if (why != FileRefusal::None) return std::nullopt;
-  content.resize(have);
-  return content;
-}
-
-std::optional<std::string> ReadFileBytes(const std::string& path) { return ReadWholeFile(path); }
-
-std::FILE* OpenDataFile(const std::string& path, std::size_t limit) {
-  FileRefusal why = FileRefusal::None;
-  off_t size = 0;
-  const int fd = OpenChecked(path, limit, why, size);
-  if (fd < 0) return nullptr;
-  std::FILE* file = ::fdopen(fd, "rb");
-  if (!file) ::close(fd);
-  return file;
-}
-
-int OpenRegularFile(const std::string& path) {
-  FileRefusal why = FileRefusal::None;
-  off_t size = 0;
-  return OpenChecked(path, static_cast<std::size_t>(-1), why, size);
-}
 
 std::string WindowsDirectory() {
   if (!gWindowsDirectory.empty()) return gWindowsDirectory;
@@ -313,7 +215,7 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
     return SettingsFile::Present;
   }
   const std::string shipped = DataRoot() + "/" + std::string(fileName);
-  const auto content = ReadFileBytes(shipped);
+  const auto content = text::ReadWholeFile(shipped);
   if (!content) {
     path = wanted;
     return SettingsFile::NoDefault;
@@ -414,9 +316,9 @@ ProfileFile& CurrentProfile(const std::string& path) {
     file.changed = info.st_ctim;
   }
   // A file that cannot be read (a folder, a FIFO, too large) is a missing file.
-  if (const auto content = ReadWholeFile(path)) {
+  if (const auto content = text::ReadWholeFile(path)) {
     file.present = true;
-    file.text = DataTextToCp1252(*content);
+    file.text = text::DataTextToCp1252(*content);
     IndexProfile(file);
   }
   return file;

@@ -3,38 +3,13 @@
 // Windows-form paths, and file look-up that ignores case as Windows does.
 
 #include <cstddef>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "text/files.h"
+
 namespace platform {
-
-// ---- reading whole files ----
-// Every file the program and its tools read goes through these: only a regular file is
-// read (a folder, FIFO, device or socket is refused without opening it for long, so
-// nothing can block or stream forever), and never more than a stated size. A refused file
-// is handled as a missing one by the caller.
-
-inline constexpr std::size_t DataFileLimit = 64u << 20;  // 64 MiB
-
-enum class FileRefusal { None, Missing, Folder, NotRegular, TooLarge, Unreadable };
-
-// Plain English for a refusal ("is a folder", "is larger than 64 MiB", ...).
-std::string RefusalText(FileRefusal refusal, std::size_t limit = DataFileLimit);
-
-// The whole content of a regular file of at most limit bytes; nothing otherwise, with
-// the reason in *refusal when asked for.
-std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit = DataFileLimit,
-                                         FileRefusal* refusal = nullptr);
-
-// A stream over a regular file of at most limit bytes, for readers that walk a file
-// (wave files); nullptr otherwise. The caller closes it with fclose.
-std::FILE* OpenDataFile(const std::string& path, std::size_t limit = DataFileLimit);
-
-// A read-only descriptor of a regular file (no size limit: the diphone samples are read
-// in place); -1 otherwise. The caller closes it.
-int OpenRegularFile(const std::string& path);
 
 // The folder that stands for the Windows directory: set by --config-dir, else
 // $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire, else ~/.config/tamire. No trailing '/'.

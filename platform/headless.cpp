@@ -4,7 +4,7 @@
 #include <charconv>
 #include <chrono>
 
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace platform {
 namespace {
@@ -75,7 +75,7 @@ bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
       return true;
     }
   }
-  const std::string bytes = Utf8ToCp1252(token);
+  const std::string bytes = text::Utf8ToCp1252(token);
   if (bytes.size() == 1) {
     const uint8_t ch = static_cast<uint8_t>(bytes[0]);
     item.key.virtualKey = VirtualKeyOfCharacter(ch);
@@ -132,16 +132,12 @@ bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::
         i = close + 1;
         continue;
       }
-      // One UTF-8 character.
-      std::size_t length = 1;
-      const auto lead = static_cast<uint8_t>(line[i]);
-      if (lead >= 0xF0) length = 4;
-      else if (lead >= 0xE0) length = 3;
-      else if (lead >= 0xC0) length = 2;
-      length = std::min(length, line.size() - i);
-      const std::string bytes = Utf8ToCp1252(line.substr(i, length));
-      for (const char c : bytes) items.push_back(TypedCharacter(static_cast<uint8_t>(c)));
-      i += length;
+      // The typed characters up to the next key name.
+      const std::size_t run = std::min(line.find('<', i), line.size());
+      for (const char c : text::Utf8ToCp1252(line.substr(i, run - i))) {
+        items.push_back(TypedCharacter(static_cast<uint8_t>(c)));
+      }
+      i = run;
     }
     if (enter) {
       ScriptItem item;

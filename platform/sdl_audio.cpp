@@ -11,19 +11,10 @@
 #include <cstring>
 #include <numbers>
 
+#include "text/wave.h"
+
 namespace platform {
 namespace {
-
-uint32_t ReadLe32(std::span<const uint8_t> bytes, std::size_t at) {
-  return static_cast<uint32_t>(bytes[at]) | (static_cast<uint32_t>(bytes[at + 1]) << 8) |
-         (static_cast<uint32_t>(bytes[at + 2]) << 16) | (static_cast<uint32_t>(bytes[at + 3]) << 24);
-}
-uint16_t ReadLe16(std::span<const uint8_t> bytes, std::size_t at) {
-  return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-bool TagIs(std::span<const uint8_t> bytes, std::size_t at, const char* tag) {
-  return std::memcmp(bytes.data() + at, tag, 4) == 0;
-}
 
 class LoopVoice : public AudioVoice {
  public:
@@ -65,42 +56,24 @@ class ToneVoice : public AudioVoice {
 }  // namespace
 
 std::optional<WaveSound> ParseWaveImage(std::span<const uint8_t> image) {
-  if (image.size() < 12 || !TagIs(image, 0, "RIFF") || !TagIs(image, 8, "WAVE")) return std::nullopt;
+  const auto wave = text::ParseWaveImage(image, text::ChunkPadding::Skipped);
+  if (!wave) return std::nullopt;
   WaveSound sound;
-  int bits = 0;
-  bool haveFormat = false;
-  std::size_t at = 12;
-  while (at + 8 <= image.size()) {
-    const uint32_t length = ReadLe32(image, at + 4);
-    const std::size_t body = at + 8;
-    const std::size_t available = std::min<std::size_t>(length, image.size() - body);
-    if (TagIs(image, at, "fmt ")) {
-      if (available < 16) return std::nullopt;
-      uint16_t format = ReadLe16(image, body);
-      if (format == 0xFFFE && available >= 26) format = ReadLe16(image, body + 24);  // extensible: sub-format
-      sound.channels = ReadLe16(image, body + 2);
-      sound.sampleRate = static_cast<int>(std::min<uint32_t>(ReadLe32(image, body + 4), 1000000));
-      bits = ReadLe16(image, body + 14);
-      if (format != 1 || (sound.channels != 1 && sound.channels != 2) || (bits != 8 && bits != 16) ||
-          sound.sampleRate < 1000) {
-        return std::nullopt;
-      }
-      haveFormat = true;
-    } else if (TagIs(image, at, "data")) {
-      if (!haveFormat) return std::nullopt;
-      const std::size_t frameBytes = static_cast<std::size_t>(sound.channels * bits / 8);
-      const std::size_t frames = available / frameBytes;
-      sound.samples.resize(frames * static_cast<std::size_t>(sound.channels));
-      for (std::size_t i = 0; i < sound.samples.size(); ++i) {
-        sound.samples[i] = bits == 8 ? static_cast<int16_t>((image[body + i] - 128) * 256)
-                                     : static_cast<int16_t>(ReadLe16(image, body + 2 * i));
-      }
-      return sound;
-    }
-    if (length > image.size()) break;
-    at = body + length + (length & 1);  // chunks are padded to even lengths
+  sound.channels = wave->format.channels;
+  sound.sampleRate = static_cast<int>(std::min<uint32_t>(wave->format.sampleRate, 1000000));
+  const int bits = wave->format.bitsPerSample;
+  if (wave->format.formatTag != text::WaveFormatPcm || (sound.channels != 1 && sound.channels != 2) ||
+      (bits != 8 && bits != 16) || sound.sampleRate < 1000) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  const std::span<const uint8_t> data = wave->data;
+  const std::size_t frameBytes = static_cast<std::size_t>(sound.channels * bits / 8);
+  sound.samples.resize(data.size() / frameBytes * static_cast<std::size_t>(sound.channels));
+  for (std::size_t i = 0; i < sound.samples.size(); ++i) {
+    sound.samples[i] = bits == 8 ? static_cast<int16_t>((data[i] - 128) * 256)
+                                 : static_cast<int16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+  }
+  return sound;
 }
 
 Resampler::Resampler(int sourceRate, int targetRate)

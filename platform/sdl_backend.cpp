@@ -20,7 +20,7 @@
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
 #include "platform/real_time.h"
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace platform {
 namespace {
@@ -309,7 +309,7 @@ class SdlBackend : public RealTimeBackend {
     // milliseconds a frame for an 80x25 character screen.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const int width = std::max(outerSize.width, 1), height = std::max(outerSize.height, 1);
-    window_ = SDL_CreateWindow(Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
+    window_ = SDL_CreateWindow(text::Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                                height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window_) return false;
     SDL_SetWindowMaximumSize(window_, width, height);
@@ -347,7 +347,7 @@ class SdlBackend : public RealTimeBackend {
   }
 
   void SetTitle(std::string_view cp1252) override {
-    if (window_) SDL_SetWindowTitle(window_, Cp1252ToUtf8(cp1252).c_str());
+    if (window_) SDL_SetWindowTitle(window_, text::Cp1252ToUtf8(cp1252).c_str());
   }
   bool IsActive() override { return focus_; }
   bool HasFocus() override { return focus_; }
@@ -484,13 +484,13 @@ class SdlBackend : public RealTimeBackend {
   // ---- clipboard and sound ----
 
   bool ClipboardSet(std::string_view cp1252) override {
-    return SDL_SetClipboardText(Cp1252ToUtf8(cp1252).c_str()) == 0;
+    return SDL_SetClipboardText(text::Cp1252ToUtf8(cp1252).c_str()) == 0;
   }
   std::optional<std::string> ClipboardGet() override {
     if (!SDL_HasClipboardText()) return std::nullopt;
     char* text = SDL_GetClipboardText();
     if (!text) return std::nullopt;
-    std::string bytes = Utf8ToCp1252(text);
+    std::string bytes = text::Utf8ToCp1252(text);
     SDL_free(text);
     return bytes;
   }
@@ -772,7 +772,7 @@ class SdlBackend : public RealTimeBackend {
     for (int byte = 0; byte < 256; ++byte) {
       Coverage& glyph = glyphs_[static_cast<std::size_t>(byte)];
       glyph.clear();
-      const char32_t codePoint = Cp1252ToCodePoint(static_cast<uint8_t>(byte));
+      const char32_t codePoint = text::Cp1252ToCodePoint(static_cast<uint8_t>(byte));
       if (codePoint <= 0x20 || (codePoint >= 0x7F && codePoint < 0xA0) || !TTF_GlyphIsProvided32(font_, codePoint)) {
         continue;  // blanks, controls, and characters the face lacks show as background
       }
@@ -885,7 +885,7 @@ class SdlBackend : public RealTimeBackend {
   void Text(const char* utf8) {
     // Text typed with Ctrl or the left Alt held is not text for the console.
     if (ModifiersOf(static_cast<uint16_t>(SDL_GetModState())) & (ModCtrl | ModAlt)) return;
-    for (const char c : Utf8ToCp1252(utf8)) {
+    for (const char c : text::Utf8ToCp1252(utf8)) {
       const auto byte = static_cast<uint8_t>(c);
       if (byte < 0x20 || byte == 0x7F) continue;
       if (pending_) {

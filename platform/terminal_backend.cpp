@@ -21,7 +21,7 @@
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
 #include "platform/real_time.h"
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace platform {
 namespace {
@@ -76,7 +76,7 @@ void AppendCodePointKey(char32_t codePoint, uint32_t modifiers, std::vector<Term
     case 127: return special(VK_BACK);
     default: break;
   }
-  const auto byte = CodePointToCp1252(codePoint);
+  const auto byte = text::CodePointToCp1252(codePoint);
   if (!byte || *byte < 32) return;
   uint8_t ch = *byte;
   // With Ctrl the terminal may send the unshifted letter; the key is the same.
@@ -120,24 +120,22 @@ Step DecodeCharacter(std::string_view bytes, std::size_t at, bool atEnd, uint32_
     AppendByteKey(lead, modifiers, out);
     return Step::Done;
   }
-  std::size_t length = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4;
+  const std::size_t length = text::Utf8SequenceLength(lead);
   std::size_t have = 1;
   while (length > 0 && have < length && at + have < bytes.size() &&
-         (static_cast<uint8_t>(bytes[at + have]) & 0xC0) == 0x80) {
+         text::IsUtf8Continuation(static_cast<uint8_t>(bytes[at + have]))) {
     ++have;
   }
   if (length > 0 && have < length && at + have == bytes.size() && !atEnd) return Step::NeedMore;
-  if (length == 0 || have < length) {
+  const text::Utf8Character character = text::DecodeUtf8At(bytes, at);
+  if (character.length == 0) {
     used = 1;  // not UTF-8: the byte stands for itself
     AppendCharacterKey(lead, modifiers, out);
     return Step::Done;
   }
-  const std::string single = Utf8ToCp1252(bytes.substr(at, length));
-  used = length;
-  if (single.size() == 1) AppendCharacterKey(static_cast<uint8_t>(single[0]), modifiers, out);
+  used = character.length;
+  // A character without a Windows-1252 byte types nothing.
+  if (const auto byte = text::CodePointToCp1252(character.codePoint)) AppendCharacterKey(*byte, modifiers, out);
   return Step::Done;
 }
 
@@ -347,14 +345,14 @@ void AppendColour(std::string& out, int layer, Rgb colour) {
 }
 
 void AppendCellCharacter(std::string& out, uint8_t character) {
-  const char32_t codePoint = Cp1252ToCodePoint(character);
+  const char32_t codePoint = text::Cp1252ToCodePoint(character);
   // Control characters (and the undefined Windows-1252 bytes, which map to C1 controls)
   // would move the terminal's cursor; they show as blanks.
   if (codePoint < 0x20 || (codePoint >= 0x7F && codePoint < 0xA0)) {
     out += ' ';
     return;
   }
-  out += Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(&character), 1));
+  out += text::Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(&character), 1));
 }
 
 }  // namespace
@@ -586,7 +584,7 @@ class TerminalBackend : public RealTimeBackend {
       const auto byte = static_cast<uint8_t>(c);
       if (byte >= 0x20 && byte != 0x7F) title += c;  // no control bytes inside the OSC
     }
-    Write("\x1b]0;" + Cp1252ToUtf8(title) + "\x07");
+    Write("\x1b]0;" + text::Cp1252ToUtf8(title) + "\x07");
   }
   bool IsActive() override { return focus_; }
   bool HasFocus() override { return focus_; }

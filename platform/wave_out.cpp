@@ -8,8 +8,8 @@
 
 #include "platform/backend.h"
 #include "platform/files.h"
-#include "platform/riff.h"
 #include "platform/sdl_audio.h"
+#include "text/wave.h"
 
 namespace platform {
 namespace {
@@ -41,7 +41,7 @@ void ReadFrame(const WaveFormat& format, const uint8_t* at, int32_t& left, int32
 constexpr int KernelTableSize = 4096;
 constexpr double Pi = 3.14159265358979323846;
 // The most a WAV file's 32-bit sizes can describe; sound beyond it is not written.
-constexpr uint64_t CaptureDataLimit = 0xFFFFFFF0u - WaveHeaderSize;
+constexpr uint64_t CaptureDataLimit = 0xFFFFFFF0u - text::WaveHeaderSize;
 
 // One stretch written at one rate, converted to CaptureRate by windowed-sinc resampling:
 // a Blackman window over 16 zero crossings of the lower of the two rates, so neither
@@ -222,8 +222,8 @@ void CaptureReset() {
 }
 
 bool WriteCaptureHeader() {
-  uint8_t header[WaveHeaderSize];
-  WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(gCapture.dataBytes));
+  uint8_t header[text::WaveHeaderSize];
+  text::WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(gCapture.dataBytes));
   if (std::fseek(gCapture.file, 0, SEEK_SET) != 0) return false;
   const bool ok = std::fwrite(header, 1, sizeof header, gCapture.file) == sizeof header;
   return std::fseek(gCapture.file, 0, SEEK_END) == 0 && ok;
@@ -560,13 +560,13 @@ std::vector<int16_t> CapturedAudio() {
   if (!gCapture.file) return samples;
   // What the file holds so far, then what is still held back, as the end would write it.
   std::fflush(gCapture.file);
-  if (const auto bytes = ReadWholeFile(gCapture.path, static_cast<std::size_t>(-1));
-      bytes && bytes->size() >= WaveHeaderSize) {
-    const std::size_t count = std::min<std::size_t>((bytes->size() - WaveHeaderSize) / 2, gCapture.dataBytes / 2);
+  if (const auto bytes = text::ReadWholeFile(gCapture.path, static_cast<std::size_t>(-1));
+      bytes && bytes->size() >= text::WaveHeaderSize) {
+    const std::size_t count = std::min<std::size_t>((bytes->size() - text::WaveHeaderSize) / 2, gCapture.dataBytes / 2);
     samples.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-      const auto low = static_cast<uint8_t>((*bytes)[WaveHeaderSize + 2 * i]);
-      const auto high = static_cast<uint8_t>((*bytes)[WaveHeaderSize + 2 * i + 1]);
+      const auto low = static_cast<uint8_t>((*bytes)[text::WaveHeaderSize + 2 * i]);
+      const auto high = static_cast<uint8_t>((*bytes)[text::WaveHeaderSize + 2 * i + 1]);
       samples.push_back(static_cast<int16_t>(static_cast<uint16_t>(low | (high << 8))));
     }
   }

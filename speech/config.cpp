@@ -7,7 +7,6 @@
 
 #include "platform/files.h"
 #include "platform/shell.h"
-#include "platform/text.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
@@ -18,6 +17,8 @@
 #include "speech/state.h"
 #include "speech/translator.h"
 #include "speech/wave.h"
+#include "text/case.h"
+#include "text/cp1252.h"
 
 namespace speech {
 namespace {
@@ -76,8 +77,8 @@ std::string VoiceBuildHint() {
   const std::size_t slash = place.rfind('/');
   const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
   const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
-  CurrentHost().WriteLine("Arquivo: " + platform::Utf8ToCp1252(file));
-  CurrentHost().WriteLine("Pasta: " + platform::Utf8ToCp1252(folder));
+  CurrentHost().WriteLine("Arquivo: " + text::Utf8ToCp1252(file));
+  CurrentHost().WriteLine("Pasta: " + text::Utf8ToCp1252(folder));
   platform::TellUser("quelvar: cannot load the built-in voice: " + place);
   CurrentHost().ReadEchoedLine();
   // The player has read the message; a script starting the program learns of the
@@ -233,7 +234,7 @@ void OpenDocument(std::string_view given) {
   } else {
     const std::size_t dot = text.find('.');
     const std::string extension =
-        UpperText(dot == std::string::npos ? text.substr(0, 3) : text.substr(dot + 1, 3));
+        text::UpperText(dot == std::string::npos ? text.substr(0, 3) : text.substr(dot + 1, 3));
     if (extension == "EXE" || extension == "COM") {
       const bool absolute = (text.size() >= 2 && text[1] == ':') || StartsWith(text, "\\") || StartsWith(text, "/");
       search = platform::ProgramSearch::FilesOnly;

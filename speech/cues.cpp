@@ -10,19 +10,21 @@
 #include <unordered_map>
 
 #include "platform/files.h"
-#include "platform/riff.h"
 #include "platform/win.h"
 #include "speech/engine.h"
 #include "speech/front.h"
 #include "speech/host.h"
 #include "speech/state.h"
 #include "speech/wave.h"
+#include "text/case.h"
+#include "text/files.h"
+#include "text/wave.h"
 
 namespace speech {
 
 namespace {
 
-constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
+constexpr std::size_t HeaderBytes = text::WaveHeaderSize;
 
 // The click: a short burst of noise above the silence level, then silence.
 const std::array<uint8_t, 256>& ClickSamples() {
@@ -62,7 +64,7 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   kept = KeptFile{};
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
   // Only a regular file is opened: a FIFO or a device in its place would block.
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
   if (!file) return true;
   struct stat info{};
   if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return true;
@@ -143,7 +145,7 @@ void PlayClick() {
   const bool cut = State().cutSpeech;
   State().cutSpeech = false;
   std::array<uint8_t, HeaderBytes + 256> image{};
-  BuildWaveHeader(image, 256, 11025, 1, 8);
+  text::WriteWaveHeader(image, 11025, 8, 1, 256);
   const auto& samples = ClickSamples();
   std::copy(samples.begin(), samples.end(), image.begin() + HeaderBytes);
   PlayImageAndWait(image);
@@ -156,7 +158,7 @@ void PlayTone() {
   while (CurrentHost().KeyAvailable()) CurrentHost().WaitKey();
   static constexpr uint8_t Pattern[8] = {128, 112, 96, 80, 64, 80, 96, 112};
   std::array<uint8_t, HeaderBytes + 512> image{};
-  BuildWaveHeader(image, 512, 11025, 1, 8);
+  text::WriteWaveHeader(image, 11025, 8, 1, 512);
   for (std::size_t i = 0; i < 512; ++i) image[HeaderBytes + i] = Pattern[i % 8];
   image.back() = 128;
   PlayImageAndWait(image);
@@ -191,19 +193,10 @@ uint8_t ReadKeySpoken() {
   return key;
 }
 
-std::string UpperText(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    const auto byte = static_cast<uint8_t>(c);
-    if ((byte >= 'a' && byte <= 'z') || byte >= 224) c = static_cast<char>(byte - 32);
-  }
-  return upper;
-}
-
 void PlayDialTones(std::string_view text) {
   const bool fast = State().fastPlayback;
   State().fastPlayback = false;
-  for (const char c : UpperText(text)) {
+  for (const char c : text::UpperText(text)) {
     // A waiting key ends the dialling, pauses and all.
     if (CurrentHost().KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
@@ -215,14 +208,6 @@ void PlayDialTones(std::string_view text) {
     }
   }
   State().fastPlayback = fast;
-}
-
-void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate, uint16_t channels, uint16_t bits) {
-  if (image.size() < HeaderBytes) return;
-  platform::WriteWaveHeader(image, rate, bits, channels, dataSize);
-  // Every image built here is mono 8-bit, for which one byte per frame is right.
-  image[32] = 1;
-  image[33] = 0;
 }
 
 void PlaySoundBuffer(std::span<const uint8_t> image) {

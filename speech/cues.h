@@ -35,13 +35,8 @@ void WaitSpeech();
 void StopSpeech();
 // Waits for and takes the next key, silences speech and plays the key's sound.
 uint8_t ReadKeySpoken();
-// Upper-cases a..z and the Windows-1252 accented lower-case letters (224..255 less 32).
-std::string UpperText(std::string_view text);
 // Telephone dial tones for '0'..'9', '#', '*' (dtmf_X); ',' pauses a second.
 void PlayDialTones(std::string_view text);
-// Fills the first 44 bytes of image with the header of a PCM wave image.
-void BuildWaveHeader(std::span<uint8_t> image, uint32_t dataSize, uint32_t rate, uint16_t channels,
-                     uint16_t bits);
 // Waits for engine speech, plays an in-memory wave image and waits until it has ended.
 void PlaySoundBuffer(std::span<const uint8_t> image);
 

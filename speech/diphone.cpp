@@ -13,11 +13,12 @@
 
 #include "platform/files.h"
 #include "speech/diphone_token.h"
-#include "platform/text.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/settings.h"
 #include "speech/state.h"
+#include "text/files.h"
+#include "text/wave.h"
 
 namespace speech {
 namespace {
@@ -27,8 +28,8 @@ constexpr std::size_t NoiseSamples = 300;
 constexpr uint8_t SilenceLevel = 128;
 
 struct Database {
-  std::vector<DiphoneRecord> index;
-  int soundFile = -1;
+  std::vector<text::DiphoneRecord> index;
+  text::FileDescriptor soundFile;
   // The whole sound file, mapped once: a unit is copied out of it without a system call.
   const uint8_t* sound = nullptr;
   std::size_t soundSize = 0;
@@ -53,19 +54,13 @@ bool EndsWith(std::string_view s, std::string_view end) {
   return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
 }
 
-uint32_t ReadLittleEndian(std::span<const uint8_t> bytes) {
-  uint32_t value = 0;
-  for (std::size_t i = bytes.size(); i-- > 0;) value = (value << 8) | bytes[i];
-  return value;
-}
-
 // ---- the output buffer ----
 
 void Flush() {
   Synthesis& s = gSynthesis;
   if (s.write <= DiphoneWaveHeaderSize) return;
   const auto samples = static_cast<uint32_t>(s.write - DiphoneWaveHeaderSize);
-  BuildWaveHeader(s.buffer, samples, DiphoneSampleRate, 1, 8);
+  text::WriteWaveHeader(s.buffer, DiphoneSampleRate, 8, 1, samples);
   PlaySoundBuffer(std::span<const uint8_t>(s.buffer.data(), s.write));
   s.write = DiphoneWaveHeaderSize;
 }
@@ -97,8 +92,8 @@ void AppendNoise() {
 }
 
 bool AppendUnit(std::string_view name, bool stressed, double factor) {
-  const DiphoneRecord* record = FindDiphoneUnit(gDatabase.index, name);
-  if (!record || gDatabase.soundFile < 0) return false;
+  const text::DiphoneRecord* record = FindDiphoneUnit(gDatabase.index, name);
+  if (!record || !gDatabase.soundFile.IsOpen()) return false;
   // In 64 bits: no cut or minimum the settings can hold overflows here.
   const int64_t length = std::max<int64_t>(record->lengthSamples, 0);
   int64_t kept = length;
@@ -121,37 +116,18 @@ struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-bool SameId(const uint8_t* id, const char* expected) {
-  for (int i = 0; i < 4; ++i) {
-    auto a = static_cast<char>(id[i]);
-    char b = expected[i];
-    if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 32);
-    if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 32);
-    if (a != b) return false;
-  }
-  return true;
-}
-
 // AppendRecording for a file too large to keep: read from the file itself.
 bool AppendRecordingFromFile(std::string_view name) {
   const std::string windowsPath = State().lettersFolder + std::string(name) + ".wav";
   const auto path = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(windowsPath));
   if (!path) return false;
-  std::unique_ptr<std::FILE, FileCloser> file(platform::OpenDataFile(*path));
+  std::unique_ptr<std::FILE, FileCloser> file(text::OpenDataFile(*path));
   if (!file) return false;
-  uint8_t header[12];
-  if (std::fread(header, 1, 12, file.get()) != 12 || !SameId(header, "RIFF")) return false;
-  uint8_t chunk[8];
-  if (std::fread(chunk, 1, 8, file.get()) != 8 || !SameId(chunk, "fmt ")) return false;
-  uint32_t size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
-  for (;;) {
-    if (std::fseek(file.get(), static_cast<long>(size), SEEK_CUR) != 0) return false;
-    if (std::fread(chunk, 1, 8, file.get()) != 8) return false;
-    size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
-    if (SameId(chunk, "data")) break;
-  }
-  if (size == 0) return false;
-  const std::size_t room = MakeRoom(size);
+  const auto header = text::ReadWaveHeader(
+      [&file](uint8_t* into, std::size_t n) { return std::fread(into, 1, n, file.get()) == n; },
+      [&file](uint32_t n) { return std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; });
+  if (!header || header->dataLength == 0) return false;
+  const std::size_t room = MakeRoom(header->dataLength);
   const std::size_t got = std::fread(gSynthesis.buffer.data() + gSynthesis.write, 1, room, file.get());
   if (got == 0) return false;
   gSynthesis.write += got;
@@ -166,30 +142,12 @@ bool AppendRecording(std::string_view name) {
   const auto kept = RecordedFile(State().lettersFolder + std::string(name) + ".wav", tooLarge);
   if (tooLarge) return AppendRecordingFromFile(name);
   if (!kept) return false;
-  const std::vector<uint8_t>& file = *kept;
-  std::size_t at = 0;
-  const auto take = [&](std::size_t n) -> const uint8_t* {
-    if (at > file.size() || file.size() - at < n) return nullptr;
-    at += n;
-    return file.data() + at - n;
-  };
-  const uint8_t* header = take(12);
-  if (!header || !SameId(header, "RIFF")) return false;
-  const uint8_t* chunk = take(8);
-  if (!chunk || !SameId(chunk, "fmt ")) return false;
-  uint32_t size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
-  for (;;) {
-    at += size;  // past the end is found by the next read
-    chunk = take(8);
-    if (!chunk) return false;
-    size = ReadLittleEndian(std::span<const uint8_t>(chunk + 4, 4));
-    if (SameId(chunk, "data")) break;
-  }
-  if (size == 0) return false;
-  const std::size_t room = MakeRoom(size);
-  const std::size_t got = at < file.size() ? std::min(room, file.size() - at) : 0;
+  const auto wave = text::ParseWaveImage(*kept);
+  if (!wave || wave->dataLength == 0) return false;
+  const std::size_t room = MakeRoom(wave->dataLength);
+  const std::size_t got = std::min(room, wave->data.size());
   if (got == 0) return false;
-  std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, file.data() + at, got);
+  std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, wave->data.data(), got);
   gSynthesis.write += got;
   return true;
 }
@@ -259,8 +217,8 @@ void SpeakSegment(std::string_view s, double factor) {
   ForEachDiphoneSyllable(s, factor, [](std::string_view part, double partFactor) { SpeakSyllable(part, partFactor); });
 }
 
-bool ValidIndex(const std::vector<DiphoneRecord>& records, uint64_t soundSize) {
-  return std::all_of(records.begin(), records.end(), [soundSize](const DiphoneRecord& r) {
+bool ValidIndex(const std::vector<text::DiphoneRecord>& records, uint64_t soundSize) {
+  return std::all_of(records.begin(), records.end(), [soundSize](const text::DiphoneRecord& r) {
     return uint64_t{r.offset} + r.lengthSamples <= soundSize;
   });
 }
@@ -273,31 +231,6 @@ void SetDiphoneSettings(const DiphoneSettings& settings) {
 }
 
 const DiphoneSettings& CurrentDiphoneSettings() { return gSettings; }
-
-bool ParseDiphoneIndex(std::span<const uint8_t> bytes, std::vector<DiphoneRecord>& records) {
-  records.clear();
-  const std::size_t count = bytes.size() / DiphoneRecordSize;
-  records.reserve(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto record = bytes.subspan(i * DiphoneRecordSize, DiphoneRecordSize);
-    const std::size_t nameLength = record[0];
-    if (nameLength > DiphoneNameMaximum) {
-      records.clear();
-      return false;
-    }
-    DiphoneRecord entry;
-    entry.name.assign(reinterpret_cast<const char*>(record.data() + 1), nameLength);
-    entry.lengthSamples = static_cast<uint16_t>(ReadLittleEndian(record.subspan(9, 2)));
-    entry.offset = ReadLittleEndian(record.subspan(11, 4));
-    // std::string compares bytes as unsigned values, a prefix first: the index's order.
-    if (!records.empty() && entry.name < records.back().name) {
-      records.clear();
-      return false;
-    }
-    records.push_back(std::move(entry));
-  }
-  return true;
-}
 
 namespace {
 
@@ -316,7 +249,7 @@ int CompareWithUpper(std::string_view record, std::string_view name) {
 
 }  // namespace
 
-const DiphoneRecord* FindDiphoneUnit(std::span<const DiphoneRecord> records, std::string_view name) {
+const text::DiphoneRecord* FindDiphoneUnit(std::span<const text::DiphoneRecord> records, std::string_view name) {
   std::size_t first = 0, last = records.size();
   while (first < last) {
     const std::size_t middle = first + (last - first) / 2;
@@ -347,29 +280,25 @@ bool OpenDiphoneDatabase() {
   const auto indexPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".IND");
   const auto soundPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".DIF");
   if (!indexPath || !soundPath) return false;
-  const auto indexBytes = platform::ReadFileBytes(*indexPath);
+  const auto indexBytes = text::ReadWholeFile(*indexPath);
   if (!indexBytes) return false;
-  std::vector<DiphoneRecord> index;
-  if (!ParseDiphoneIndex(std::span(reinterpret_cast<const uint8_t*>(indexBytes->data()), indexBytes->size()),
-                         index)) {
+  std::vector<text::DiphoneRecord> index;
+  if (!text::ParseDiphoneIndex(std::span(reinterpret_cast<const uint8_t*>(indexBytes->data()), indexBytes->size()),
+                               index)) {
     return false;
   }
-  const int sound = platform::OpenRegularFile(*soundPath);
-  if (sound < 0) return false;
+  text::FileDescriptor sound = text::OpenRegularFile(*soundPath);
+  if (!sound.IsOpen()) return false;
   struct stat info{};
-  if (::fstat(sound, &info) != 0 || !S_ISREG(info.st_mode) ||
+  if (::fstat(sound.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       !ValidIndex(index, static_cast<uint64_t>(info.st_size))) {
-    ::close(sound);
     return false;
   }
   const auto size = static_cast<std::size_t>(info.st_size);
-  void* mapped = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, sound, 0) : nullptr;
-  if (mapped == MAP_FAILED) {
-    ::close(sound);
-    return false;
-  }
+  void* mapped = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, sound.Get(), 0) : nullptr;
+  if (mapped == MAP_FAILED) return false;
   gDatabase.index = std::move(index);
-  gDatabase.soundFile = sound;
+  gDatabase.soundFile = std::move(sound);
   gDatabase.sound = static_cast<const uint8_t*>(mapped);
   gDatabase.soundSize = mapped ? size : 0;
   gDatabase.folder = *folder;
@@ -378,11 +307,10 @@ bool OpenDiphoneDatabase() {
 
 void CloseDiphoneDatabase() {
   if (gDatabase.sound) ::munmap(const_cast<uint8_t*>(gDatabase.sound), gDatabase.soundSize);
-  if (gDatabase.soundFile >= 0) ::close(gDatabase.soundFile);
-  gDatabase = Database{};
+  gDatabase = Database{};  // closes the sound file
 }
 
-bool DiphoneDatabaseOpen() { return gDatabase.soundFile >= 0; }
+bool DiphoneDatabaseOpen() { return gDatabase.soundFile.IsOpen(); }
 
 const std::string& DiphoneFolder() { return gDatabase.folder; }
 

@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "speech/diphone_token.h"
+#include "text/diphone_index.h"
+#include "text/wave.h"
 
 namespace speech {
 
-inline constexpr std::size_t DiphoneRecordSize = 15;
 inline constexpr std::size_t DiphoneNameMaximum = 8;
 inline constexpr std::size_t DiphoneBufferSize = 64000;  // header + samples of one piece
-inline constexpr std::size_t DiphoneWaveHeaderSize = 44;
+inline constexpr std::size_t DiphoneWaveHeaderSize = text::WaveHeaderSize;
 inline constexpr uint32_t DiphoneSampleRate = 11025;
 
 // Per-rate settings of the synthesizer (section SINTETIZADOR, keys ending in the rate).
@@ -29,19 +30,10 @@ struct DiphoneSettings {
 void SetDiphoneSettings(const DiphoneSettings& settings);
 const DiphoneSettings& CurrentDiphoneSettings();
 
-// One index record: the unit's name (upper case), its length and where its samples start.
-struct DiphoneRecord {
-  std::string name;
-  uint16_t lengthSamples = 0;
-  uint32_t offset = 0;
-};
-
-// Reads an index image: file size div 15 records. False when a record's name length is
-// above 8 or the names are not in ascending byte order (the index cannot be searched).
-bool ParseDiphoneIndex(std::span<const uint8_t> bytes, std::vector<DiphoneRecord>& records);
-// Bisection over records sorted by unsigned bytes, a prefix before the longer names it
-// begins. The name is upper-cased (ASCII letters) first. Nothing found: nullptr.
-const DiphoneRecord* FindDiphoneUnit(std::span<const DiphoneRecord> records, std::string_view name);
+// Bisection over index records (text/diphone_index.h) sorted by unsigned bytes, a prefix
+// before the longer names it begins. The name is upper-cased (ASCII letters) first.
+// Nothing found: nullptr.
+const text::DiphoneRecord* FindDiphoneUnit(std::span<const text::DiphoneRecord> records, std::string_view name);
 
 // Checks the folders DIRLETRAS and DIRDIFONES (read from TAMIRE.INI in the Windows
 // directory), reads the index of the configured database whole and keeps its sound file

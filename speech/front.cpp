@@ -11,6 +11,7 @@
 #include "speech/numbers.h"
 #include "speech/state.h"
 #include "speech/translator.h"
+#include "text/case.h"
 
 namespace speech {
 
@@ -110,7 +111,7 @@ void SpeakBuiltIn(std::string_view text) {
 
     if (IsWordChar(first)) {
       const std::string_view run = takeRun(IsWordChar);
-      if (UpperText(run) == "WWW") {
+      if (text::UpperText(run) == "WWW") {
         SpellText(run);
       } else {
         SpeakPhonetic(TranslateText(run.substr(0, TranslatorRunMaximum)));

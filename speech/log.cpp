@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace speech {
 namespace {
@@ -22,7 +22,7 @@ bool OpenSpeechLog(const std::string& path) {
 
 void LogSpokenText(std::string_view cp1252) {
   if (!gLog) return;
-  std::string line = platform::Cp1252ToUtf8(cp1252);
+  std::string line = text::Cp1252ToUtf8(cp1252);
   for (char& c : line) {
     if (c == '\r' || c == '\n') c = ' ';
   }

@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/riff.h"
 #include "speech/cues.h"
 #include "platform/win.h"
 #include "speech/state.h"
+#include "text/files.h"
+#include "text/wave.h"
 
 namespace speech {
 
@@ -29,7 +30,7 @@ constexpr const char* Months[12] = {"Janeiro", "Fevereiro", "Marco",    "Abril",
                                     "Julho",   "Agosto",    "Setembro", "Outubro", "Novembro", "Dezembro"};
 
 constexpr std::size_t MaxSamples = 30000;
-constexpr std::size_t HeaderBytes = platform::WaveHeaderSize;
+constexpr std::size_t HeaderBytes = text::WaveHeaderSize;
 
 // The words of one group of three digits.
 std::string GroupWords(int h, int d, int u) {
@@ -78,7 +79,7 @@ class WordSound {
 
   void Play() {
     if (count_ == 0) return;
-    BuildWaveHeader(image_, static_cast<uint32_t>(count_), 11025, 1, 8);
+    text::WriteWaveHeader(image_, 11025, 8, 1, static_cast<uint32_t>(count_));
     PlaySoundBuffer(std::span<const uint8_t>(image_.data(), HeaderBytes + count_));
     count_ = 0;
   }
@@ -139,7 +140,7 @@ void SpeakWords(std::string_view words, bool feminine) {
     }
     const std::string path = platform::TranslateWindowsPath(State().lettersFolder + name + ".wav");
     const std::string found = platform::FindPathIgnoringCase(path).value_or(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) continue;
     const long length = std::ftell(file.get());
     if (length <= static_cast<long>(HeaderBytes) || std::fseek(file.get(), HeaderBytes, SEEK_SET) != 0) continue;

@@ -5,7 +5,8 @@
 #include <iterator>
 #include <optional>
 
-#include "platform/files.h"
+#include "text/cp1252.h"
+#include "text/files.h"
 
 namespace speech {
 
@@ -84,8 +85,6 @@ std::string_view TrimTrailingBlanks(std::string_view text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
 }
-
-std::optional<std::string> ReadWholeFile(const std::string& fileName) { return platform::ReadWholeFile(fileName); }
 
 std::optional<TranslatorRule> ParseRuleLine(std::string_view line) {
     const std::size_t open = line.find('(');
@@ -212,78 +211,6 @@ bool RuleApplies(const TranslatorRule& rule, std::string_view w, std::size_t pos
     return MatchesLeft(rule.left, w, position) && MatchesRight(rule.right, w, position + rule.match.size());
 }
 
-void AppendUtf8AsWindows1252(std::string& out, std::uint32_t codePoint) {
-    struct Special {
-        std::uint32_t codePoint;
-        unsigned char byte;
-    };
-    // Windows-1252 bytes 0x80 to 0x9F that hold printable characters.
-    static constexpr Special kSpecials[] = {
-        {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
-        {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
-        {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
-        {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
-        {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
-        {0x017E, 0x9E}, {0x0178, 0x9F},
-    };
-    if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF)) {
-        out += static_cast<char>(codePoint);
-        return;
-    }
-    for (const Special& special : kSpecials) {
-        if (special.codePoint == codePoint) {
-            out += static_cast<char>(special.byte);
-            return;
-        }
-    }
-    // The five bytes Windows-1252 leaves undefined keep their C1 code points.
-    if (codePoint == 0x81 || codePoint == 0x8D || codePoint == 0x8F || codePoint == 0x90 || codePoint == 0x9D) {
-        out += static_cast<char>(codePoint);
-        return;
-    }
-    out += '?';
-}
-
-// Decodes strict UTF-8 (no overlong forms, surrogates or code points past U+10FFFF).
-std::optional<std::vector<std::uint32_t>> DecodeUtf8(std::string_view bytes) {
-    std::vector<std::uint32_t> codePoints;
-    codePoints.reserve(bytes.size());
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const unsigned char lead = Byte(bytes[i]);
-        int length = 0;
-        std::uint32_t value = 0;
-        if (lead < 0x80) {
-            length = 1;
-            value = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            value = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            value = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            value = lead & 0x07u;
-        } else {
-            return std::nullopt;
-        }
-        if (i + static_cast<std::size_t>(length) > bytes.size()) return std::nullopt;
-        for (int k = 1; k < length; ++k) {
-            const unsigned char next = Byte(bytes[i + static_cast<std::size_t>(k)]);
-            if ((next & 0xC0u) != 0x80u) return std::nullopt;
-            value = (value << 6) | (next & 0x3Fu);
-        }
-        if ((length == 3 && value < 0x800) || (length == 4 && (value < 0x10000 || value > 0x10FFFF)) ||
-            (value >= 0xD800 && value <= 0xDFFF)) {
-            return std::nullopt;
-        }
-        codePoints.push_back(value);
-        i += static_cast<std::size_t>(length);
-    }
-    return codePoints;
-}
-
 Translator& DefaultInstance() {
     static Translator translator;
     return translator;
@@ -302,19 +229,6 @@ bool IsTranslatorMark(char c) { return c != '\0' && IsOneOf(c, "\"'^`~"); }
 bool IsTranslatorWordChar(char c) { return IsTranslatorLetter(c) || IsTranslatorMark(c); }
 bool IsTranslatorPause(char c) { return c != '\0' && IsOneOf(c, " !,.:;?"); }
 
-std::string DataFileToWindows1252(std::string_view bytes) {
-    const bool hasHighBytes = std::any_of(bytes.begin(), bytes.end(), [](char c) { return Byte(c) >= 0x80; });
-    if (!hasHighBytes) return std::string(bytes);
-    const auto codePoints = DecodeUtf8(bytes);
-    if (!codePoints) return std::string(bytes);
-    std::string result;
-    result.reserve(codePoints->size());
-    std::size_t first = 0;
-    if (!codePoints->empty() && codePoints->front() == 0xFEFF) first = 1;
-    for (std::size_t i = first; i < codePoints->size(); ++i) AppendUtf8AsWindows1252(result, (*codePoints)[i]);
-    return result;
-}
-
 void FreeTranslatorRules(Translator& translator) {
     for (auto& bucket : translator.buckets) bucket.clear();
 }
@@ -322,7 +236,7 @@ void FreeTranslatorRules(Translator& translator) {
 void LoadTranslatorRulesFromText(Translator& translator, std::string_view contents) {
     FreeTranslatorRules(translator);
     translator.exceptions.clear();
-    const std::string text = DataFileToWindows1252(contents);
+    const std::string text = text::DataTextToCp1252(contents);
     for (std::string_view line : SplitLines(text)) {
         std::optional<TranslatorRule> rule = ParseRuleLine(line);
         if (!rule) continue;
@@ -337,14 +251,14 @@ void LoadTranslatorRulesFromText(Translator& translator, std::string_view conten
 bool LoadTranslatorRules(Translator& translator, const std::string& fileName) {
     FreeTranslatorRules(translator);
     translator.exceptions.clear();
-    const std::optional<std::string> contents = ReadWholeFile(fileName);
+    const std::optional<std::string> contents = text::ReadWholeFile(fileName);
     if (!contents) return false;
     LoadTranslatorRulesFromText(translator, *contents);
     return true;
 }
 
 void LoadTranslatorExceptionsFromText(Translator& translator, std::string_view contents) {
-    const std::string text = DataFileToWindows1252(contents);
+    const std::string text = text::DataTextToCp1252(contents);
     for (std::string_view line : SplitLines(text)) {
         if (translator.exceptions.size() >= kMaxTranslatorExceptions) break;
         line = line.substr(0, kMaxExceptionLineLength);
@@ -367,7 +281,7 @@ void LoadTranslatorExceptionsFromText(Translator& translator, std::string_view c
 }
 
 bool LoadTranslatorExceptions(Translator& translator, const std::string& fileName) {
-    const std::optional<std::string> contents = ReadWholeFile(fileName);
+    const std::optional<std::string> contents = text::ReadWholeFile(fileName);
     if (!contents) return false;
     LoadTranslatorExceptionsFromText(translator, *contents);
     return true;

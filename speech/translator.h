@@ -61,7 +61,7 @@ struct TranslatorWord {
 void FreeTranslatorRules(Translator& translator);
 
 // The same loaders on file contents already in memory (used by the file loaders,
-// tests and fuzzers). The contents go through DataFileToWindows1252 first.
+// tests and fuzzers). The contents go through text::DataTextToCp1252 first.
 void LoadTranslatorRulesFromText(Translator& translator, std::string_view contents);
 void LoadTranslatorExceptionsFromText(Translator& translator, std::string_view contents);
 
@@ -89,10 +89,5 @@ void MarkStress(TranslatorWord& word);
 bool IsSpelledWord(const TranslatorWord& word);
 std::string SpellWord(const TranslatorWord& word);
 std::string TranslateWordByRules(const Translator& translator, const TranslatorWord& word);
-
-// A data file's bytes as Windows-1252: a file that is valid UTF-8 and holds non-ASCII
-// bytes is converted (characters with no Windows-1252 byte become "?", a leading byte
-// order mark is dropped); anything else is returned unchanged.
-std::string DataFileToWindows1252(std::string_view bytes);
 
 }  // namespace speech

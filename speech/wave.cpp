@@ -11,6 +11,8 @@
 #include "platform/wave_out.h"
 #include "speech/host.h"
 #include "speech/state.h"
+#include "text/files.h"
+#include "text/wave.h"
 
 namespace speech {
 
@@ -51,19 +53,6 @@ void WaitBriefly(uint32_t milliseconds) {
   platform::WaitMessage();
   CurrentHost().PumpMessages();
 }
-
-bool SameTag(const uint8_t* at, const char* tag) {
-  for (int i = 0; i < 4; ++i) {
-    const auto lower = [](uint8_t c) { return static_cast<uint8_t>(c >= 'A' && c <= 'Z' ? c + 32 : c); };
-    if (lower(at[i]) != lower(static_cast<uint8_t>(tag[i]))) return false;
-  }
-  return true;
-}
-uint32_t Le32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | (static_cast<uint32_t>(at[1]) << 8) | (static_cast<uint32_t>(at[2]) << 16) |
-         (static_cast<uint32_t>(at[3]) << 24);
-}
-uint16_t Le16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | (at[1] << 8)); }
 
 const char* UnprepareMessage(int code) {
   switch (code) {
@@ -189,45 +178,21 @@ int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
 }
 
 void PlayWaveBuffer(std::span<const uint8_t> image) {
-  const std::size_t size = image.size();
-  if (size < 20 || !SameTag(&image[0], "RIFF") || !SameTag(&image[12], "fmt ")) return;
-  const uint32_t formatSize = Le32(&image[16]);
-  if (formatSize < 16 || formatSize > size - 20) return;
-  const uint8_t* format = &image[20];
-  std::size_t at = 20 + static_cast<std::size_t>(formatSize);
-  while (at + 8 <= size) {
-    const uint32_t length = Le32(&image[at + 4]);
-    if (SameTag(&image[at], "data")) {
-      const std::size_t available = std::min<std::size_t>(length, size - at - 8);
-      PlayPcm(image.subspan(at + 8, available), static_cast<int>(Le32(format + 4)), Le16(format + 14), Le16(format + 2));
-      return;
-    }
-    if (length > size - at - 8) return;
-    at += 8 + static_cast<std::size_t>(length);
-  }
+  const auto wave = text::ParseWaveImage(image);
+  if (!wave) return;
+  PlayPcm(wave->data, static_cast<int>(wave->format.sampleRate), wave->format.bitsPerSample, wave->format.channels);
 }
 
 int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip) {
   uint8_t* buffer = ThePlayback().readBuffer.data();
-  const auto read = [&](std::size_t n) { return readInto(buffer, n) == n; };
-
-  if (!read(12) || !SameTag(buffer, "RIFF")) return -1;
-  if (!read(8) || !SameTag(buffer, "fmt ")) return -1;
-  uint32_t formatSize = Le32(buffer + 4);
-  if (formatSize < 16 || !read(16)) return -1;
-  const uint16_t channels = Le16(buffer + 2);
-  const uint32_t rate = Le32(buffer + 4);
-  const uint16_t bits = Le16(buffer + 14);
-  if (!skip(formatSize - 16)) return -1;
-
-  for (;;) {
-    if (!read(8)) return -1;
-    if (SameTag(buffer, "data")) break;
-    if (!skip(Le32(buffer + 4))) return -1;
-  }
+  const auto header = text::ReadWaveHeader([&](uint8_t* into, std::size_t n) { return readInto(into, n) == n; }, skip);
+  if (!header) return -1;
+  const uint16_t channels = header->format.channels;
+  const uint32_t rate = header->format.sampleRate;
+  const uint16_t bits = header->format.bitsPerSample;
 
   int result = 0;
-  uint32_t remaining = Le32(buffer + 4);
+  uint32_t remaining = header->dataLength;
   while (remaining > 0) {
     std::size_t block = WaveBlockSize;
     if (remaining <= WaveBlockSize) {
@@ -256,7 +221,7 @@ int PlayWaveFile(const std::string& path) {
   if (KeyStops()) return 0;
   const std::string translated = platform::TranslateWindowsPath(path);
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::OpenDataFile(found), std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
   if (!file) return -1;
   const int result = QueueWaveData(
       [&file](uint8_t* into, std::size_t n) { return std::fread(into, 1, n, file.get()); },

@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "text/files.h"
 
 namespace tools {
 
 // A whole file's bytes; empty when it cannot be read.
 inline std::string ReadWhole(const std::filesystem::path& path) {
-  return platform::ReadWholeFile(path.string()).value_or(std::string());
+  return text::ReadWholeFile(path.string()).value_or(std::string());
 }
 
 // Every "..."_text literal of a C++ source, with \" and \\ unescaped.

@@ -24,10 +24,10 @@
 #include "game/game.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/riff.h"
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
+#include "text/wave.h"
 
 namespace {
 
@@ -93,8 +93,8 @@ class RealTimeScript : public platform::HeadlessBackend {
 bool WriteWave(const std::string& path, int rate, const int16_t* samples, std::size_t count) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
-  uint8_t header[platform::WaveHeaderSize];
-  platform::WriteWaveHeader(header, static_cast<uint32_t>(rate), 16, 1, static_cast<uint32_t>(count * 2));
+  uint8_t header[text::WaveHeaderSize];
+  text::WriteWaveHeader(header, static_cast<uint32_t>(rate), 16, 1, static_cast<uint32_t>(count * 2));
   bool ok = std::fwrite(header, 1, sizeof header, file) == sizeof header;
   ok = ok && std::fwrite(samples, 2, count, file) == count;  // little-endian machines
   return std::fclose(file) == 0 && ok;

@@ -42,6 +42,7 @@
 #include "speech/cues.h"
 #include "speech/front.h"
 #include "speech/state.h"
+#include "text/diphone_index.h"
 
 namespace {
 
@@ -89,22 +90,18 @@ void WriteBuiltInVoice() {
   for (const char* extra : {"$ACIRC", "$ECIRC", "$OCIRC", "$nn", "$RR"}) names.emplace_back(extra);
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
-  std::string index, sound;
+  std::vector<text::DiphoneRecord> records;
+  std::string sound;
   for (std::size_t u = 0; u < names.size(); ++u) {
     const std::string& name = names[u];
     const uint16_t length = name.size() == 2 ? 900 : 1400;
     const auto offset = static_cast<uint32_t>(sound.size());
-    std::string record(15, '\0');
-    record[0] = static_cast<char>(name.size());
-    name.copy(record.data() + 1, name.size());
-    record[9] = static_cast<char>(length & 0xFF);
-    record[10] = static_cast<char>(length >> 8);
-    for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(11 + i)] = static_cast<char>(offset >> (8 * i));
-    index += record;
+    records.push_back({name, length, offset});
     // A 110 Hz saw that never touches the silence level.
     for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(100 + (i % 100) / 2 + (i % 100 >= 50 ? 10 : 0));
   }
-  std::ofstream(gFolder + "/LAT.IND", std::ios::binary) << index;
+  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
+  std::ofstream(gFolder + "/LAT.IND", std::ios::binary).write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
   std::ofstream(gFolder + "/LAT.DIF", std::ios::binary) << sound;
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/regras.rgr", gFolder + "/regras.rgr");
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/portug.exc", gFolder + "/portug.exc");

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "mbrola_front/front_end.h"
-#include "mbrola_front/text_codec.h"
+#include "text/cp1252.h"
 
 namespace {
 
@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
   size_t matched = 0, total = 0;
   for (const std::string& sentence : sentences) {
     mbrola_front::PhoLineState state;
-    const auto ours = Labels(mbrola_front::TextToPhoLines(data, state, mbrola_front::Utf8ToCp1252(sentence)));
+    const auto ours = Labels(mbrola_front::TextToPhoLines(data, state, text::Utf8ToCp1252(sentence)));
     const auto theirs = EspeakLabels(sentence);
     const size_t m = MatchedLabels(ours, theirs);
     matched += m;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "mbrola_front/front_end.h"
-#include "mbrola_front/text_codec.h"
+#include "text/cp1252.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ void TextToPho(benchmark::State& state) {
     state.SkipWithError("front-end data not found");
     return;
   }
-  const std::string text = mbrola_front::Utf8ToCp1252(kText);
+  const std::string text = text::Utf8ToCp1252(kText);
   const size_t words = CountWords(text);
   mbrola_front::PhoLineState phoState;
   for (auto _ : state) {

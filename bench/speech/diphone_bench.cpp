@@ -20,6 +20,7 @@
 #include "platform/wave_out.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
+#include "text/diphone_index.h"
 
 namespace {
 
@@ -37,21 +38,17 @@ void WriteDatabase() {
   }
   for (const char* extra : {"$ACIRC", "$ECIRC", "$OCIRC", "$NN", "$RR"}) names.emplace_back(extra);
   std::sort(names.begin(), names.end());
-  std::string index, sound;
+  std::vector<text::DiphoneRecord> records;
+  std::string sound;
   for (std::size_t u = 0; u < names.size(); ++u) {
     const std::string& name = names[u];
     const uint16_t length = name.size() == 2 ? 900 : 1400;
     const auto offset = static_cast<uint32_t>(sound.size());
-    std::string record(15, '\0');
-    record[0] = static_cast<char>(name.size());
-    name.copy(record.data() + 1, name.size());
-    record[9] = static_cast<char>(length & 0xFF);
-    record[10] = static_cast<char>(length >> 8);
-    for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(11 + i)] = static_cast<char>(offset >> (8 * i));
-    index += record;
+    records.push_back({name, length, offset});
     for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(128 + ((i * 7 + u) % 64) - 32);
   }
-  std::ofstream(gFolder + "/BENCH.IND", std::ios::binary) << index;
+  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
+  std::ofstream(gFolder + "/BENCH.IND", std::ios::binary).write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
   std::ofstream(gFolder + "/BENCH.DIF", std::ios::binary) << sound;
   std::ofstream(gFolder + "/TAMIRE.INI", std::ios::binary)
       << "[TRADUTOR]\nDIRLETRAS=" << gFolder << "/letras\nDIRDIFONES=" << gFolder << "\n";

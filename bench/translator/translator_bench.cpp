@@ -1,5 +1,6 @@
 // TranslateText throughput with the shipped rules and exceptions, in words per second.
 #include "speech/translator.h"
+#include "text/cp1252.h"
 
 #include <benchmark/benchmark.h>
 
@@ -8,7 +9,7 @@
 namespace {
 
 // A paragraph of story text (Windows-1252), 60 words with punctuation.
-const std::string kParagraph = speech::DataFileToWindows1252(
+const std::string kParagraph = text::DataTextToCp1252(
     "O capitão olhou para o mar e disse que a ilha ficava a oeste, depois da tempestade. "
     "Você pegou a chave dourada na gaveta da biblioteca e abriu o baú do navio. "
     "Os piratas cantavam canções antigas enquanto a água batia no casco. "

@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "speech/diphone.h"
+#include "text/diphone_index.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  std::vector<speech::DiphoneRecord> records;
-  if (!speech::ParseDiphoneIndex(std::span<const uint8_t>(data, size), records)) return 0;
-  if (records.size() != size / speech::DiphoneRecordSize) __builtin_trap();
+  std::vector<text::DiphoneRecord> records;
+  if (!text::ParseDiphoneIndex(std::span<const uint8_t>(data, size), records)) return 0;
+  if (records.size() != size / text::DiphoneRecordSize) __builtin_trap();
   for (const auto& record : records) {
-    if (record.name.size() > speech::DiphoneNameMaximum) __builtin_trap();
+    if (record.name.size() > text::DiphoneNameMaximum) __builtin_trap();
     // Names with lower-case letters cannot be found, since searches are upper-cased.
     bool upper = true;
     for (const char c : record.name) upper = upper && !(c >= 'a' && c <= 'z');

@@ -13,10 +13,10 @@
 #include <span>
 #include <thread>
 
-#include "platform/riff.h"
-#include "platform/text.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
+#include "text/cp1252.h"
+#include "text/wave.h"
 
 namespace speech::sapi {
 namespace {
@@ -202,12 +202,12 @@ class AudioDestFile final : public IAudioFile, public AudioTarget {
   HResult Set(std::u16string_view fileName, uint32_t) override {
     std::string cp1252;
     for (const char16_t c : fileName) {
-      const auto byte = platform::CodePointToCp1252(c);
+      const auto byte = text::CodePointToCp1252(c);
       if (!byte) return HrInvalidArgument;
       cp1252 += static_cast<char>(*byte);
     }
     if (file_) std::fclose(file_);
-    file_ = std::fopen(platform::Cp1252ToUtf8(cp1252).c_str(), "wb");
+    file_ = std::fopen(text::Cp1252ToUtf8(cp1252).c_str(), "wb");
     dataBytes_ = 0;
     if (!file_) return HrFail;
     return Flush();
@@ -215,8 +215,8 @@ class AudioDestFile final : public IAudioFile, public AudioTarget {
 
   HResult Flush() override {
     if (!file_) return HrFail;
-    uint8_t header[platform::WaveHeaderSize];
-    platform::WriteWaveHeader(header, static_cast<uint32_t>(sampleRate_), 16, 1, dataBytes_);
+    uint8_t header[text::WaveHeaderSize];
+    text::WriteWaveHeader(header, static_cast<uint32_t>(sampleRate_), 16, 1, dataBytes_);
     std::fseek(file_, 0, SEEK_SET);
     bool ok = std::fwrite(header, 1, sizeof header, file_) == sizeof header;
     std::fseek(file_, 0, SEEK_END);
@@ -310,7 +310,7 @@ class EspeakCentral final : public ITTSCentral {
     if (characterSet != CharacterSet::Text) return HrInvalidArgument;
     if (sink && !(interfaceId == IidTtsBufNotifySink)) return HrInvalidArgument;
     const std::size_t end = textWithZero.find('\0');
-    std::string utf8 = platform::Cp1252ToUtf8(textWithZero.substr(0, end));
+    std::string utf8 = text::Cp1252ToUtf8(textWithZero.substr(0, end));
     {
       // The text counts as started from here: whoever asks after this call returns and the
       // program has dispatched its messages hears that the engine is busy with it.

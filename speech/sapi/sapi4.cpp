@@ -3,11 +3,11 @@
 #include <filesystem>
 #include <optional>
 
-#include "platform/text.h"
 #include "platform/win.h"
 #include "speech/host.h"
 #include "speech/state.h"
 #include "speech/wave.h"
+#include "text/cp1252.h"
 
 namespace speech {
 namespace {
@@ -55,7 +55,7 @@ class CurrentDirectoryKeeper {
 
 std::u16string ToUtf16(std::string_view cp1252) {
   std::u16string text;
-  for (const char c : cp1252) text += static_cast<char16_t>(platform::Cp1252ToCodePoint(static_cast<uint8_t>(c)));
+  for (const char c : cp1252) text += static_cast<char16_t>(text::Cp1252ToCodePoint(static_cast<uint8_t>(c)));
   return text;
 }
 

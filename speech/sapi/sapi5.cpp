@@ -5,13 +5,13 @@
 #include <cstdio>
 #include <optional>
 
-#include "platform/text.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/host.h"
 #include "speech/sapi/speechd_objects.h"
 #include "speech/state.h"
+#include "text/cp1252.h"
 
 namespace speech {
 namespace {
@@ -32,7 +32,7 @@ enum class Binding { Early, Late };
 
 std::u16string ToUtf16(std::string_view cp1252) {
   std::u16string text;
-  for (const char c : cp1252) text += static_cast<char16_t>(platform::Cp1252ToCodePoint(static_cast<uint8_t>(c)));
+  for (const char c : cp1252) text += static_cast<char16_t>(text::Cp1252ToCodePoint(static_cast<uint8_t>(c)));
   return text;
 }
 

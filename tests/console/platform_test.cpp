@@ -1,4 +1,4 @@
-// The platform stand-in's text, files and key scripts.
+// The platform stand-in's files and key scripts.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,25 +8,8 @@
 
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/text.h"
 
 namespace {
-
-TEST(Cp1252, RoundTripsEveryDefinedByte) {
-  for (int byte = 0; byte < 256; ++byte) {
-    const std::string one(1, static_cast<char>(byte));
-    EXPECT_EQ(platform::Utf8ToCp1252(platform::Cp1252ToUtf8(one)), one) << byte;
-  }
-  EXPECT_EQ(platform::Cp1252ToUtf8("\x80"), "\xE2\x82\xAC");  // the euro sign
-  EXPECT_EQ(platform::Cp("ação"), "a\xE7\xE3o");
-}
-
-TEST(Cp1252, DropsCharactersWithoutAByteAndKeepsStrayBytes) {
-  EXPECT_EQ(platform::Utf8ToCp1252("a\xE4\xB8\xADz"), "az");  // a CJK character has no byte
-  EXPECT_EQ(platform::Utf8ToCp1252("a\xE9z"), "a\xE9z");      // not UTF-8: taken as it is
-  EXPECT_EQ(platform::DataTextToCp1252("caf\xC3\xA9"), "caf\xE9");
-  EXPECT_EQ(platform::DataTextToCp1252("caf\xE9"), "caf\xE9");
-}
 
 class ProfileTest : public ::testing::Test {
  protected:
@@ -90,6 +73,15 @@ TEST(KeyScript, NamesKeysModifiersWaitsAndLineEnds) {
   EXPECT_EQ(items[6].key.character, 3);  // Ctrl+C, no Enter after it
   EXPECT_EQ(items[7].key.character, 0xE7);
   EXPECT_EQ(items[8].key.virtualKey, platform::VK_RETURN);
+}
+
+TEST(KeyScript, ABrokenCharacterBeforeAKeyNameLeavesTheKeyName) {
+  std::vector<platform::ScriptItem> items;
+  std::string error;
+  ASSERT_TRUE(platform::ParseKeyScript("\xC3<Esc><NoEnter>", items, error)) << error;
+  ASSERT_EQ(items.size(), 2u);
+  EXPECT_EQ(items[0].key.character, 0xC3);  // not UTF-8: the byte is typed as it is
+  EXPECT_EQ(items[1].key.character, 27);
 }
 
 TEST(KeyScript, RejectsUnknownKeysAndUnclosedNames) {

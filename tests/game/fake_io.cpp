@@ -101,16 +101,4 @@ void EndSpeech() {}
 void PlayClick() {}
 void PlayTone() {}
 
-// Upper case of Windows-1252 letters: a-z and the accented letters 0xE0-0xFE except 0xF7.
-std::string UpperText(std::string_view text) {
-  std::string upper(text);
-  for (char& c : upper) {
-    const auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)) {
-      c = static_cast<char>(byte - 0x20);
-    }
-  }
-  return upper;
-}
-
 }  // namespace speech

@@ -12,8 +12,9 @@
 #include "game/story.h"
 #include "game/text.h"
 #include "game/world.h"
-#include "speech/cues.h"
 #include "tests/game/fake_io.h"
+#include "text/case.h"
+#include "text/cp1252.h"
 
 namespace game {
 namespace {
@@ -33,32 +34,17 @@ class GameTest : public ::testing::Test {
   void Command(std::string_view typed) {
     game.command.line = std::string(typed);
     NormaliseCommand(game.command.line);
-    game.command.line = speech::UpperText(Utf8ToCp1252(game.command.line));
+    game.command.line = text::UpperText(text::Utf8ToCp1252(game.command.line));
     SplitCommand(game.command);
     Dispatch(game);
   }
   std::string Said() {
-    std::string said = Cp1252ToUtf8(fake::TheIo().spoken);
+    std::string said = text::Cp1252ToUtf8(fake::TheIo().spoken);
     fake::TheIo().spoken.clear();
     return said;
   }
   Game game;
 };
-
-TEST(GameText, ConvertsUtf8AndRejectsWhatWindows1252Lacks) {
-  EXPECT_EQ(Utf8ToCp1252("pô-los"), "p\xF4-los");
-  EXPECT_EQ(Utf8ToCp1252("“aspas” ‘simples’"), "\x93" "aspas\x94 \x91simples\x92");
-  EXPECT_EQ(Utf8ToCp1252("Ω"), "");           // Greek: no byte in Windows-1252
-  EXPECT_EQ(Utf8ToCp1252("\xC3"), "");        // cut short
-  EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "");    // overlong
-  EXPECT_EQ(Utf8ToCp1252("\x80"), "");        // stray continuation byte
-  EXPECT_EQ(Cp1252ToUtf8("\xC9 \x80\x81"), "É €\xEF\xBF\xBD");
-  for (int byte = 0x20; byte < 0x100; ++byte) {
-    if (byte >= 0x80 && byte < 0xA0 && Cp1252High[byte - 0x80] == 0) continue;
-    const std::string one(1, static_cast<char>(byte));
-    EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(one)), one) << byte;
-  }
-}
 
 TEST(Parser, NormalisesBlanksOnly) {
   std::string line = "   pegar    a  chave   ";
@@ -80,7 +66,7 @@ TEST(Parser, StripsEachNoiseWordOnceInListOrder) {
   EXPECT_EQ(strip("PARA O NORTE"), "NORTE");
   EXPECT_EQ(strip("O PARA NORTE"), "PARA NORTE");
   EXPECT_EQ(strip("COM A PICARETA"), "PICARETA");
-  EXPECT_EQ(strip(Utf8ToCp1252("ATÉ UMA ÁRVORE")), Utf8ToCp1252("ÁRVORE"));
+  EXPECT_EQ(strip(text::Utf8ToCp1252("ATÉ UMA ÁRVORE")), text::Utf8ToCp1252("ÁRVORE"));
   EXPECT_EQ(strip("A A CHAVE"), "A CHAVE");
   EXPECT_EQ(strip("A"), "A");  // the trailing blank belongs to the word
   EXPECT_EQ(strip("ONDE"), "ONDE");
@@ -252,7 +238,7 @@ TEST(Score, RanksAtTheirBoundaries) {
       {100, "Bucaneiro."}, {149, "Bucaneiro."}, {150, "Capitão do Mar."},
       {200, "Capitão do Mar."}};
   for (const auto& [score, rank] : cases) {
-    EXPECT_EQ(Cp1252ToUtf8(RankFor(score)), rank) << score;
+    EXPECT_EQ(text::Cp1252ToUtf8(RankFor(score)), rank) << score;
   }
 }
 

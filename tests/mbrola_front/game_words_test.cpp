@@ -8,6 +8,7 @@
 #include "../translator/game_words.h"
 #include "mbrola_front/front_end.h"
 #include "mbrola_front/text_codec.h"
+#include "text/cp1252.h"
 
 namespace mbrola_front {
 namespace {
@@ -32,7 +33,7 @@ TEST(GameWords, FrontEndSaysEveryJudgedWordAsJudged) {
   const auto judged = game_words::ReadJudgedWords(QUELVAR_GAME_WORDS);
   ASSERT_GT(judged.size(), 500u);
   for (const auto& entry : judged) {
-    EXPECT_EQ(Cp1252ToUtf8(Phonemes(data, Utf8ToCp1252(entry.word))), entry.frontEnd) << entry.word;
+    EXPECT_EQ(text::Cp1252ToUtf8(Phonemes(data, text::Utf8ToCp1252(entry.word))), entry.frontEnd) << entry.word;
   }
 }
 
@@ -42,7 +43,7 @@ TEST(ShippedRules, EveryRuleFitsItsFields) {
   std::ifstream file(QUELVAR_FRONT_DATA_DIR "/portug.nrl", std::ios::binary);
   int rules = 0;
   for (std::string line; std::getline(file, line);) {
-    const std::string text = Utf8ToCp1252(line);  // one byte a letter, as the loader counts
+    const std::string text = text::Utf8ToCp1252(line);  // one byte a letter, as the loader counts
     if (text.empty() || text[0] == ';') continue;
     const std::string rule = text.substr(0, text.find('|'));
     const std::size_t open = rule.find('('), close = rule.find(')'), equals = rule.find('=', close);

@@ -4,6 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "mbrola_front/text_codec.h"
+#include "text/cp1252.h"
 
-inline std::string W(std::string_view utf8) { return mbrola_front::Utf8ToCp1252(utf8); }
+inline std::string W(std::string_view utf8) { return text::Utf8ToCp1252(utf8); }

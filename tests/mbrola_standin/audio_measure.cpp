@@ -4,6 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <numbers>
+#include <vector>
+
+#include "text/wave.h"
 
 namespace mbrola_standin_test {
 
@@ -124,32 +127,17 @@ std::int16_t DecodeALaw(std::uint8_t code) {
 }
 
 bool WriteWav(const std::string& path, std::span<const std::int16_t> samples, int rate) {
+  std::vector<std::uint8_t> data;
+  data.reserve(samples.size() * 2);
+  for (const std::int16_t s : samples) {
+    data.push_back(static_cast<std::uint8_t>(s));
+    data.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(s) >> 8));
+  }
+  const std::vector<std::uint8_t> image = text::WaveImage(data, static_cast<std::uint32_t>(rate), 16, 1);
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  const auto put32 = [&](std::uint32_t v) {
-    const unsigned char b[4] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
-                                static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
-    std::fwrite(b, 1, 4, file);
-  };
-  const auto put16 = [&](std::uint16_t v) {
-    const unsigned char b[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
-    std::fwrite(b, 1, 2, file);
-  };
-  const std::uint32_t bytes = static_cast<std::uint32_t>(samples.size() * 2);
-  std::fwrite("RIFF", 1, 4, file);
-  put32(bytes + 36);
-  std::fwrite("WAVEfmt ", 1, 8, file);
-  put32(16);
-  put16(1);
-  put16(1);
-  put32(static_cast<std::uint32_t>(rate));
-  put32(static_cast<std::uint32_t>(rate * 2));
-  put16(2);
-  put16(16);
-  std::fwrite("data", 1, 4, file);
-  put32(bytes);
-  for (const std::int16_t s : samples) put16(static_cast<std::uint16_t>(s));
-  return std::fclose(file) == 0;
+  const bool written = std::fwrite(image.data(), 1, image.size(), file) == image.size();
+  return std::fclose(file) == 0 && written;
 }
 
 }  // namespace mbrola_standin_test

@@ -8,7 +8,7 @@
 
 #include "platform/sdl_backend.h"
 #include "platform/terminal_backend.h"
-#include "platform/text.h"
+#include "text/cp1252.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ int CellHeight() { return gMetrics.height + gMetrics.externalLeading; }
 
 void Paint() {
   BeginPaint(1);
-  const std::string sample = Cp("  ação, coração, € “aspas” Ç — ");
+  const std::string sample = text::Utf8ToCp1252("  ação, coração, € “aspas” Ç — ");
   for (int row = 0; row < 16; ++row) {
     const std::string text = "Linha " + std::to_string(row + 1) + ":" + sample;
     TextOut(0, row * CellHeight(), text, Palette[row], Palette[(row + 8) % 16]);
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
                    static_cast<int>((area.right - area.left) / 1024.0 * 13), 700};
   CreateConsoleFont(font);
   gMetrics = GetFontMetrics();
-  const Hwnd window = CreateAppWindow(Procedure, Cp("Demonstração do console"), {80 * CellWidth(), 25 * CellHeight()});
+  const Hwnd window = CreateAppWindow(Procedure, text::Utf8ToCp1252("Demonstração do console"), {80 * CellWidth(), 25 * CellHeight()});
   ShowWindow(window, false);
   CreateCaret(window, CellWidth(), 2);
   SetCaretPos(0, 16 * CellHeight() + gMetrics.ascent);

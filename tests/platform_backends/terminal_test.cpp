@@ -129,6 +129,13 @@ TEST(TerminalKeys, Utf8BecomesWindows1252) {
   EXPECT_EQ(Decode("\x1b\xc3\xa9"), Keys{});  // Alt with a letter that has no key: nothing
 }
 
+TEST(TerminalKeys, MalformedUtf8IsTypedByteByByte) {
+  // Overlong forms and surrogates are not UTF-8: each byte stands for itself, as a
+  // Latin-1 terminal's bytes do.
+  EXPECT_EQ(Decode("\xc0\xaf"), (Keys{"vk0/192", "vk0/175"}));
+  EXPECT_EQ(Decode("\xed\xa0\x80"), (Keys{"vk0/237", "vk0/160", "vk0/128"}));
+}
+
 TEST(TerminalKeys, FocusReports) {
   EXPECT_EQ(Decode("\x1b[O\x1b[I"), (Keys{"focus-out", "focus-in"}));
 }

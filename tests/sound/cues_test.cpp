@@ -14,11 +14,6 @@ using namespace speech;
 
 using CuesTest = SoundTest;
 
-TEST_F(CuesTest, UpperTextMapsAccentedLettersToTheirCapitals) {
-  EXPECT_EQ(UpperText("a\xE7\xE3o z!"), "A\xC7\xC3O Z!");
-  EXPECT_EQ(UpperText("\xFF\xDF\xC7 1"), "\xDF\xDF\xC7 1");  // only 224..255 move
-}
-
 TEST_F(CuesTest, ToneThrowsAwayWaitingKeysAndPlaysItsPattern) {
   PressKey('a');
   PressKey('b');
@@ -151,23 +146,6 @@ TEST_F(CuesTest, KeptRecordingPlaysAsTheFileDoes) {
   EXPECT_EQ(blocksOf(PlayRecordedFile, shortFile, result).size(), 1u);
   EXPECT_EQ(result, -1);
   EXPECT_EQ(PlayRecordedFile(dir_ + "/absent.wav"), -1);
-}
-
-TEST_F(CuesTest, BuildWaveHeaderWritesTheCanonicalHeader) {
-  std::vector<uint8_t> image(44 + 10);
-  BuildWaveHeader(image, 10, 11025, 1, 8);
-  const auto le32 = [&](std::size_t at) {
-    return image[at] | (image[at + 1] << 8) | (image[at + 2] << 16) | (image[at + 3] << 24);
-  };
-  EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "RIFF");
-  EXPECT_EQ(le32(4), 46);
-  EXPECT_EQ(std::string(image.begin() + 8, image.begin() + 16), "WAVEfmt ");
-  EXPECT_EQ(le32(16), 16);
-  EXPECT_EQ(le32(24), 11025);
-  EXPECT_EQ(le32(28), 11025);
-  EXPECT_EQ(image[32], 1);
-  EXPECT_EQ(image[34], 8);
-  EXPECT_EQ(le32(40), 10);
 }
 
 TEST_F(CuesTest, PlaySoundBufferWaitsForTheEnd) {

@@ -7,6 +7,7 @@
 #include "platform/files.h"
 #include "sound_fixture.h"
 #include "speech/wave.h"
+#include "text/files.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST_F(RegressionTest, EachStoredInputHasItsKnownAnswer) {
     EXPECT_EQ(BytesPlayed() > 0, answer->second.heard) << name << " from the file";
 
     platform::ClearNullWaveOutLog();
-    const std::string bytes = platform::ReadWholeFile(entry.path().string()).value_or("");
+    const std::string bytes = text::ReadWholeFile(entry.path().string()).value_or("");
     speech::PlayWaveBuffer({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     speech::WaveStop();
     EXPECT_EQ(BytesPlayed() > 0, answer->second.heard) << name << " from memory";

@@ -5,18 +5,15 @@
 #include <memory>
 
 #include "platform/files.h"
-#include "platform/riff.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/state.h"
 #include "speech/wave.h"
+#include "text/wave.h"
 
 std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, const std::vector<uint8_t>& data) {
-  std::vector<uint8_t> image(platform::WaveHeaderSize + data.size());
-  platform::WriteWaveHeader(image, rate, bits, channels, static_cast<uint32_t>(data.size()));
-  std::copy(data.begin(), data.end(), image.begin() + platform::WaveHeaderSize);
-  return image;
+  return text::WaveImage(data, rate, bits, channels);
 }
 
 void SoundTest::SetUp() {

@@ -4,11 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/riff.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/state.h"
 #include "speech/wave.h"
+#include "text/wave.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "speech/config.h"
 #include "speech/diphone.h"
 #include "speech_fixture.h"
+#include "text/diphone_index.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ TEST(DiphoneTokens, PunctuationBecomesSilenceAndTheMarkerATokenOfItsOwn) {
 }
 
 TEST(DiphoneIndex, MalformedIndexesAreRefusedAndBisectionUsesUnsignedOrder) {
-  std::vector<speech::DiphoneRecord> records;
+  std::vector<text::DiphoneRecord> records;
   const auto record = [](std::string name, uint8_t length) {
     std::vector<uint8_t> r(15, 0);
     r[0] = length;
@@ -78,18 +79,18 @@ TEST(DiphoneIndex, MalformedIndexesAreRefusedAndBisectionUsesUnsignedOrder) {
     index.insert(index.end(), r.begin(), r.end());
   }
   index.push_back(0);  // a partial record at the end is not read
-  ASSERT_TRUE(speech::ParseDiphoneIndex(index, records));
+  ASSERT_TRUE(text::ParseDiphoneIndex(index, records));
   ASSERT_EQ(records.size(), 4u);
   for (const char* name : {"$a", "$ab", "$B", "$\xC7"}) EXPECT_NE(speech::FindDiphoneUnit(records, name), nullptr) << name;
   EXPECT_EQ(speech::FindDiphoneUnit(records, "$C"), nullptr);
   EXPECT_EQ(speech::FindDiphoneUnit(records, "$ABC"), nullptr);
 
   auto tooLong = record("$ABCDEFGH", 9);
-  EXPECT_FALSE(speech::ParseDiphoneIndex(tooLong, records));
+  EXPECT_FALSE(text::ParseDiphoneIndex(tooLong, records));
   auto unsorted = record("$B", 2);
   const auto second = record("$A", 2);
   unsorted.insert(unsorted.end(), second.begin(), second.end());
-  EXPECT_FALSE(speech::ParseDiphoneIndex(unsorted, records));
+  EXPECT_FALSE(text::ParseDiphoneIndex(unsorted, records));
 }
 
 TEST_F(DiphoneTest, MissingUnitOfOneSoundIsNoise) {

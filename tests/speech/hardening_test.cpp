@@ -21,6 +21,7 @@
 #include "speech/state.h"
 #include "speech/translator.h"
 #include "speech_fixture.h"
+#include "text/files.h"
 
 namespace {
 
@@ -155,7 +156,7 @@ TEST_F(HardeningTest, FoldersAndFifosAsDataFilesAreMissingFiles) {
   for (const char* name : {"/FIX.IND", "/FIX.DIF"}) {
     SCOPED_TRACE(name);
     const std::string path = diphoneDir_ + name;
-    const std::string saved = *platform::ReadWholeFile(path);
+    const std::string saved = *text::ReadWholeFile(path);
     std::filesystem::remove(path);
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     EXPECT_EQ(speech::LoadSpeechData(), 1);
@@ -185,26 +186,26 @@ TEST_F(HardeningTest, FoldersAndFifosAsDataFilesAreMissingFiles) {
 }
 
 TEST_F(HardeningTest, WholeFileReaderRefusesWhatIsNotARegularFileWithinTheLimit) {
-  platform::FileRefusal why = platform::FileRefusal::None;
-  EXPECT_FALSE(platform::ReadWholeFile(root_, platform::DataFileLimit, &why));
-  EXPECT_EQ(why, platform::FileRefusal::Folder);
-  EXPECT_FALSE(platform::ReadWholeFile("/dev/zero", platform::DataFileLimit, &why));
-  EXPECT_EQ(why, platform::FileRefusal::NotRegular);
-  EXPECT_FALSE(platform::ReadWholeFile(root_ + "/nothing", platform::DataFileLimit, &why));
-  EXPECT_EQ(why, platform::FileRefusal::Missing);
+  text::FileRefusal why = text::FileRefusal::None;
+  EXPECT_FALSE(text::ReadWholeFile(root_, text::DataFileLimit, &why));
+  EXPECT_EQ(why, text::FileRefusal::Folder);
+  EXPECT_FALSE(text::ReadWholeFile("/dev/zero", text::DataFileLimit, &why));
+  EXPECT_EQ(why, text::FileRefusal::NotRegular);
+  EXPECT_FALSE(text::ReadWholeFile(root_ + "/nothing", text::DataFileLimit, &why));
+  EXPECT_EQ(why, text::FileRefusal::Missing);
 
   WriteFile(root_ + "/ten", "0123456789");
-  EXPECT_EQ(platform::ReadWholeFile(root_ + "/ten", 10).value_or("?"), "0123456789");
-  EXPECT_FALSE(platform::ReadWholeFile(root_ + "/ten", 9, &why));
-  EXPECT_EQ(why, platform::FileRefusal::TooLarge);
+  EXPECT_EQ(text::ReadWholeFile(root_ + "/ten", 10).value_or("?"), "0123456789");
+  EXPECT_FALSE(text::ReadWholeFile(root_ + "/ten", 9, &why));
+  EXPECT_EQ(why, text::FileRefusal::TooLarge);
   WriteFile(root_ + "/empty", "");
-  EXPECT_EQ(platform::ReadWholeFile(root_ + "/empty").value_or("?"), "");
+  EXPECT_EQ(text::ReadWholeFile(root_ + "/empty").value_or("?"), "");
 
-  std::FILE* stream = platform::OpenDataFile(root_ + "/ten");
+  std::FILE* stream = text::OpenDataFile(root_ + "/ten");
   ASSERT_NE(stream, nullptr);
   std::fclose(stream);
-  EXPECT_EQ(platform::OpenDataFile(root_), nullptr);
-  EXPECT_EQ(platform::OpenRegularFile("/dev/null"), -1);
+  EXPECT_EQ(text::OpenDataFile(root_), nullptr);
+  EXPECT_FALSE(text::OpenRegularFile("/dev/null").IsOpen());
 }
 
 // Changed on disk, the configuration is read again, even when its size stays the same.

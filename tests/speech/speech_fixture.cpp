@@ -8,7 +8,6 @@
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/riff.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "speech/config.h"
@@ -19,6 +18,8 @@
 #include "speech/state.h"
 #include "speech/translator.h"
 #include "speech/wave.h"
+#include "text/diphone_index.h"
+#include "text/wave.h"
 
 void SpeechTest::SetUp() {
   root_ = MakeTestFolder("speech");
@@ -60,9 +61,7 @@ void SpeechTest::WriteIni(const std::string& content) { WriteFile(configDir_ + "
 void SpeechTest::WriteStartFolderIni(const std::string& content) { WriteFile(startDir_ + "/TAMIRE.INI", content); }
 
 void SpeechTest::WriteRecording(const std::string& name, const std::vector<uint8_t>& samples) {
-  std::vector<uint8_t> image(platform::WaveHeaderSize + samples.size());
-  platform::WriteWaveHeader(image, 11025, 8, 1, static_cast<uint32_t>(samples.size()));
-  std::copy(samples.begin(), samples.end(), image.begin() + platform::WaveHeaderSize);
+  const std::vector<uint8_t> image = text::WaveImage(samples, 11025, 8, 1);
   WriteFile(lettersDir_ + "/" + name + ".wav", std::string(image.begin(), image.end()));
 }
 
@@ -73,19 +72,14 @@ void SpeechTest::WriteTaggedRecording(const std::string& name, uint8_t tag, std:
 
 void SpeechTest::WriteDatabase(const std::string& name, std::vector<FixtureUnit> units) {
   std::sort(units.begin(), units.end());
-  std::string index, sound;
+  std::vector<text::DiphoneRecord> records;
+  std::string sound;
   for (const auto& [unit, samples] : units) {
-    std::string record(15, '\0');
-    record[0] = static_cast<char>(unit.size());
-    unit.copy(record.data() + 1, std::min<std::size_t>(unit.size(), 8));
-    const auto length = static_cast<uint32_t>(samples.size());
-    const auto offset = static_cast<uint32_t>(sound.size());
-    for (int i = 0; i < 2; ++i) record[static_cast<std::size_t>(9 + i)] = static_cast<char>(length >> (8 * i));
-    for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(11 + i)] = static_cast<char>(offset >> (8 * i));
-    index += record;
+    records.push_back({unit, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(sound.size())});
     sound.append(samples.begin(), samples.end());
   }
-  WriteFile(diphoneDir_ + "/" + name + ".IND", index);
+  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
+  WriteFile(diphoneDir_ + "/" + name + ".IND", std::string(index.begin(), index.end()));
   WriteFile(diphoneDir_ + "/" + name + ".DIF", sound);
 }
 

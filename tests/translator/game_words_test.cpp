@@ -2,6 +2,7 @@
 // and the list must hold every word the game can write.
 
 #include "speech/translator.h"
+#include "text/cp1252.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ TEST(GameWords, TranslatorSaysEveryJudgedWordAsJudged) {
     const auto judged = game_words::ReadJudgedWords(QUELVAR_GAME_WORDS);
     ASSERT_GT(judged.size(), 500u);
     for (const auto& entry : judged) {
-        const std::string said = ToUtf8(speech::TranslateText(translator, speech::DataFileToWindows1252(entry.word)));
+        const std::string said = ToUtf8(speech::TranslateText(translator, text::DataTextToCp1252(entry.word)));
         EXPECT_EQ(said, entry.translator) << entry.word;
     }
 }

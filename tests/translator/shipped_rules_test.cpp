@@ -1,6 +1,7 @@
 // The shipped rule and exception files on words whose transcription we know.
 
 #include "speech/translator.h"
+#include "text/cp1252.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ protected:
     }
     // Words are written in UTF-8 here, as the data files are.
     static std::string Say(const std::string& utf8) {
-        return speech::TranslateText(translator_, speech::DataFileToWindows1252(utf8));
+        return speech::TranslateText(translator_, text::DataTextToCp1252(utf8));
     }
     static void ExpectAll(const std::vector<std::pair<const char*, const char*>>& cases) {
         for (const auto& [word, expected] : cases) EXPECT_EQ(Say(word), expected) << word;

@@ -1,4 +1,5 @@
 #include "speech/translator.h"
+#include "text/cp1252.h"
 
 #include <gtest/gtest.h>
 
@@ -316,13 +317,17 @@ TEST_F(TranslatorTest, LoadingRulesEmptiesTheExceptionsAndFreeEmptiesTheBuckets)
 }
 
 TEST_F(TranslatorTest, Utf8DataFilesAreReadAsWindows1252) {
-    EXPECT_EQ(speech::DataFileToWindows1252("a\xC3\xA7\xC3\xA3o \xE2\x80\x9C\xE2\x82\xAC\xE2\x98\x83"),
-              "a\xE7\xE3o \x93\x80?");
-    EXPECT_EQ(speech::DataFileToWindows1252("\xEF\xBB\xBF(A)=a"), "(A)=a");
+    // A byte-order mark does not become the first rule's left context, and a character
+    // without a Windows-1252 byte is dropped from the output.
+    speech::Translator translator;
+    speech::LoadTranslatorRulesFromText(translator, "\xEF\xBB\xBF(A)=a\xC3\xA7\xE2\x98\x83\n");
+    ASSERT_EQ(translator.buckets['A' - 32].size(), 1u);
+    EXPECT_EQ(translator.buckets['A' - 32][0].left, "");
+    EXPECT_EQ(translator.buckets['A' - 32][0].output, "a\xE7");
     // Not UTF-8: already Windows-1252.
-    EXPECT_EQ(speech::DataFileToWindows1252("a\xE7\xE3o"), "a\xE7\xE3o");
-    EXPECT_EQ(speech::DataFileToWindows1252("\xC0\xAF"), "\xC0\xAF");
-    EXPECT_EQ(speech::DataFileToWindows1252("\xED\xA0\x80"), "\xED\xA0\x80");
+    speech::LoadTranslatorRulesFromText(translator, "(A)=\xE7\xE3\n");
+    ASSERT_EQ(translator.buckets['A' - 32].size(), 1u);
+    EXPECT_EQ(translator.buckets['A' - 32][0].output, "\xE7\xE3");
 }
 
 // --- Rule contexts -----------------------------------------------------------------

@@ -2,6 +2,7 @@
 // of the voice holds (the builder's --list-units): every text of the game and a large word list.
 
 #include "speech/translator.h"
+#include "text/cp1252.h"
 #include "tools/game_texts.h"
 #include "tools/voicedata/units.h"
 
@@ -25,12 +26,12 @@ std::vector<std::string> GameTexts() {
   for (const auto& entry : std::filesystem::directory_iterator(top / "game")) {
     if (entry.path().extension() != ".cpp") continue;
     for (const std::string& text : tools::TextLiterals(tools::ReadWhole(entry.path()))) {
-      texts.push_back(speech::DataFileToWindows1252(text));
+      texts.push_back(text::DataTextToCp1252(text));
     }
   }
   for (const auto& entry : std::filesystem::directory_iterator(top / "tests" / "game")) {
     if (entry.path().extension() != ".speech") continue;
-    std::istringstream lines(speech::DataFileToWindows1252(tools::ReadWhole(entry.path())));
+    std::istringstream lines(text::DataTextToCp1252(tools::ReadWhole(entry.path())));
     for (std::string line; std::getline(lines, line);) texts.push_back(line);
   }
   return texts;
@@ -122,7 +123,7 @@ TEST_F(Coverage, NoWordOfTheWordListEndsInANoiseBurst) {
   std::ifstream words(QUELVAR_WORD_LIST);
   if (!words) GTEST_SKIP() << "no word list at " << QUELVAR_WORD_LIST;
   Tally tally;
-  for (std::string line; std::getline(words, line);) Count(speech::DataFileToWindows1252(line), tally);
+  for (std::string line; std::getline(words, line);) Count(text::DataTextToCp1252(line), tally);
   ASSERT_GT(tally.lookups, 100000);
   EXPECT_EQ(tally.noise, 0);
   std::printf("word list with the units every build holds: %ld look-ups, %.2f %% found directly, "

@@ -2,6 +2,7 @@
 
 #include "platform/files.h"
 #include "speech/diphone.h"
+#include "text/diphone_index.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -56,8 +57,8 @@ TEST_F(SmallDatabase, TheSynthesizerOpensItAndFindsEveryUnit) {
   EXPECT_TRUE(fs::exists(letras / "dtmf_#.wav"));
 
   const auto index = Bytes(difones / "DIFONES3.IND");
-  std::vector<speech::DiphoneRecord> records;
-  ASSERT_TRUE(speech::ParseDiphoneIndex(index, records));
+  std::vector<text::DiphoneRecord> records;
+  ASSERT_TRUE(text::ParseDiphoneIndex(index, records));
   ASSERT_EQ(records.size(), 6u);  // the 11-character name cannot be a unit
   const auto sound = fs::file_size(difones / "DIFONES3.DIF");
   std::size_t next = 0;

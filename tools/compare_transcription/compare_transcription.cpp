@@ -2,8 +2,10 @@
 // both are brought to one phone set, then the tool reports the share of words with the
 // same phones and with the same stressed syllable, and the commonest differences.
 
-#include "platform/files.h"
 #include "speech/translator.h"
+#include "text/case.h"
+#include "text/cp1252.h"
+#include "text/files.h"
 
 #include <espeak-ng/speak_lib.h>
 
@@ -261,20 +263,6 @@ std::vector<std::string> Differences(const Phones& ours, const Phones& theirs) {
     return result;
 }
 
-std::string Utf8FromWindows1252(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
-
 struct Options {
     std::string wordList = "/usr/share/dict/brazilian";
     std::string rules = QUELVAR_SOURCE_DATA_DIR "/regras.rgr";
@@ -338,10 +326,10 @@ std::vector<std::string> LineWords(std::string_view line) {
     std::string word;
     for (std::size_t i = 0; i <= line.size(); ++i) {
         const auto b = i < line.size() ? static_cast<unsigned char>(line[i]) : 0u;
-        if ((b >= 'a' && b <= 'z') || (b >= 0xE0 && b != 0xF7)) {
-            word += static_cast<char>(b);
-        } else if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b < 0xDF && b != 0xD7)) {
-            word += static_cast<char>(b + 0x20);
+        const bool letter = (b >= 'a' && b <= 'z') || (b >= 0xE0 && b != 0xF7) || (b >= 'A' && b <= 'Z') ||
+                            (b >= 0xC0 && b < 0xDF && b != 0xD7);
+        if (letter) {
+            word += text::LowerChar(static_cast<char>(b));
         } else {
             if (!word.empty()) words.push_back(word);
             word.clear();
@@ -394,7 +382,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const auto listBytes = platform::ReadWholeFile(options.wordList);
+    const auto listBytes = text::ReadWholeFile(options.wordList);
     std::istringstream list(listBytes.value_or(std::string()));
     if (!listBytes) {
         std::cerr << "cannot read " << options.wordList << "\n";
@@ -414,20 +402,20 @@ int main(int argc, char** argv) {
                 ++sentencesLeftOut;
                 continue;
             }
-            const std::vector<std::string> ours = LineWords(speech::DataFileToWindows1252(line));
+            const std::vector<std::string> ours = LineWords(text::DataTextToCp1252(line));
             const std::vector<std::string> theirs = EspeakSentenceTokens(line);
             if (ours.empty()) continue;
             if (ours.size() != theirs.size()) {
                 ++sentencesLeftOut;
                 continue;
             }
-            for (std::size_t i = 0; i < ours.size(); ++i) words.emplace_back(Utf8FromWindows1252(ours[i]), theirs[i]);
+            for (std::size_t i = 0; i < ours.size(); ++i) words.emplace_back(text::Cp1252ToUtf8(ours[i]), theirs[i]);
         }
     } else {
         std::vector<std::string> plain;
         for (std::string line; std::getline(list, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (IsPlainWord(speech::DataFileToWindows1252(line))) plain.push_back(line);
+            if (IsPlainWord(text::DataTextToCp1252(line))) plain.push_back(line);
         }
         if (options.sample != 0 && options.sample < plain.size()) {
             std::mt19937 random(options.seed);
@@ -445,7 +433,7 @@ int main(int argc, char** argv) {
     std::size_t samePhones = 0, sameStress = 0, sameBoth = 0;
     std::map<std::string, std::pair<int, std::string>> phoneDifferences, stressEndings;
     for (const auto& [word, theirsText] : words) {
-        const std::string ours = speech::TranslateText(translator, speech::DataFileToWindows1252(word));
+        const std::string ours = speech::TranslateText(translator, text::DataTextToCp1252(word));
         const Phones a = FromOurs(ours);
         const Phones b = FromEspeak(theirsText);
         const bool phonesEqual = a == b;
@@ -465,8 +453,8 @@ int main(int argc, char** argv) {
             }
         }
         if (!stressEqual) {
-            const std::string plain = speech::DataFileToWindows1252(word);
-            const std::string ending = Utf8FromWindows1252(plain.substr(plain.size() >= 3 ? plain.size() - 3 : 0));
+            const std::string plain = text::DataTextToCp1252(word);
+            const std::string ending = text::Cp1252ToUtf8(plain.substr(plain.size() >= 3 ? plain.size() - 3 : 0));
             auto& entry = stressEndings["-" + ending];
             if (entry.first++ == 0) entry.second = word;
         }

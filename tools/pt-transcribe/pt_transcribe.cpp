@@ -6,12 +6,12 @@
 //   pt-transcribe --translator|--mbrola|--numbers [--data-dir=DIR]
 
 #include "speech/translator.h"
+#include "text/cp1252.h"
 #ifdef QUELVAR_HAS_NUMBERS
 #include "speech/numbers.h"
 #endif
 #ifdef QUELVAR_HAS_MBROLA_FRONT
 #include "mbrola_front/front_end.h"
-#include "mbrola_front/text_codec.h"
 #endif
 
 #include <unistd.h>
@@ -59,38 +59,9 @@ std::filesystem::path InstalledDataRoot() {
   return std::filesystem::is_directory(root, error) ? root.lexically_normal() : std::filesystem::path();
 }
 
-std::string Utf8ToWindows1252(std::string_view utf8) { return speech::DataFileToWindows1252(utf8); }
-
-// Windows-1252 bytes to UTF-8 (the bytes 0x80..0x9F through the Windows table).
-std::string Windows1252ToUtf8(std::string_view text) {
-  static constexpr char16_t High[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                        0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                        0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-  std::string out;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    const char32_t code = byte >= 0x80 && byte < 0xA0 ? High[byte - 0x80] : byte;
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  return out;
-}
-
 // A line converted as the data files are: UTF-8 with non-ASCII characters becomes
 // Windows-1252; a line that is not UTF-8 is taken as Windows-1252 already.
-std::string LineToWindows1252(const std::string& line) {
-  // DataFileToWindows1252 also drops a byte order mark, which only the first line may have.
-  return Utf8ToWindows1252(line);
-}
+std::string LineToWindows1252(const std::string& line) { return text::DataTextToCp1252(line); }
 
 int RunTranslator(const std::filesystem::path& folder) {
   const std::string rules = (folder / "regras.rgr").string();
@@ -107,7 +78,7 @@ int RunTranslator(const std::filesystem::path& folder) {
   }
   for (std::string line; std::getline(std::cin, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::cout << Windows1252ToUtf8(speech::TranslateText(translator, LineToWindows1252(line))) << '\n';
+    std::cout << text::Cp1252ToUtf8(speech::TranslateText(translator, LineToWindows1252(line))) << '\n';
   }
   return 0;
 }
@@ -130,7 +101,7 @@ int RunNumbers() {
     }
     std::string words = speech::NumberToWords(std::stoull(digits));
     while (!words.empty() && words.back() == ' ') words.pop_back();
-    std::cout << Windows1252ToUtf8(words) << '\n';
+    std::cout << text::Cp1252ToUtf8(words) << '\n';
   }
   return status;
 }
@@ -156,7 +127,7 @@ int RunMbrola(std::filesystem::path folder) {
   for (std::string line; std::getline(std::cin, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     for (const std::string& pho : mbrola_front::TextToPhoLines(data, state, LineToWindows1252(line))) {
-      std::cout << Windows1252ToUtf8(pho) << '\n';
+      std::cout << text::Cp1252ToUtf8(pho) << '\n';
     }
     std::cout << "#\n";
   }

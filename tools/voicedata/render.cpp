@@ -44,10 +44,6 @@ const std::vector<float>& LowPass() {
   return taps;
 }
 
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 }  // namespace
 
 }  // namespace voicedata
@@ -147,26 +143,6 @@ std::vector<uint8_t> ToUnsigned8(const std::vector<float>& samples, float gain) 
     const long level = std::lround(128.0f + x * 127.0f);
     out.push_back(static_cast<uint8_t>(std::clamp(level, 1L, 255L)));
   }
-  return out;
-}
-
-std::vector<uint8_t> WaveFile(const std::vector<uint8_t>& samples) {
-  std::vector<uint8_t> out;
-  out.reserve(44 + samples.size());
-  const auto size = static_cast<uint32_t>(samples.size());
-  for (const char c : std::string_view("RIFF")) out.push_back(static_cast<uint8_t>(c));
-  PutLe(out, size + 36, 4);
-  for (const char c : std::string_view("WAVEfmt ")) out.push_back(static_cast<uint8_t>(c));
-  PutLe(out, 16, 4);
-  PutLe(out, 1, 2);           // PCM
-  PutLe(out, 1, 2);           // mono
-  PutLe(out, OutputRate, 4);  // samples per second
-  PutLe(out, OutputRate, 4);  // bytes per second
-  PutLe(out, 1, 2);           // block alignment
-  PutLe(out, 8, 2);           // bits per sample
-  for (const char c : std::string_view("data")) out.push_back(static_cast<uint8_t>(c));
-  PutLe(out, size, 4);
-  out.insert(out.end(), samples.begin(), samples.end());
   return out;
 }
 

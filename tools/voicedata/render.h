@@ -36,7 +36,4 @@ void FadeEnds(std::vector<float>& samples, int rate, int rampMs);
 std::vector<uint8_t> ToUnsigned8(const std::vector<float>& samples, float gain);
 float Peak(const std::vector<float>& samples);
 
-// A canonical 44-byte RIFF header and the samples: 11025 Hz, mono, 8-bit PCM.
-std::vector<uint8_t> WaveFile(const std::vector<uint8_t>& samples);
-
 }  // namespace voicedata

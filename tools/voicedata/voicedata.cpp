@@ -24,6 +24,10 @@
 // process, and --jobs only says how many of those run at once.
 
 #include "speech/translator.h"
+#include "text/cp1252.h"
+#include "text/diphone_index.h"
+#include "text/files.h"
+#include "text/wave.h"
 #include "tools/game_texts.h"
 #include "tools/voicedata/letters.h"
 #include "tools/voicedata/render.h"
@@ -54,7 +58,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t LongestName = 8;
+constexpr std::size_t LongestName = text::DiphoneNameMaximum;
 constexpr int Rates = 5;
 // espeak-ng words per minute for the built-in rates 1..5.
 constexpr int WordsPerMinute[Rates] = {130, 155, 180, 210, 245};
@@ -283,7 +287,7 @@ bool BuildLetters(const fs::path& folder, float gain) {
       if (f.size() > 29000) f.resize(29000);
       samples = voicedata::ToUnsigned8(f, gain);
     }
-    if (!WriteFile(folder / (r.name + ".wav"), voicedata::WaveFile(samples))) return false;
+    if (!WriteFile(folder / (r.name + ".wav"), text::WaveImage(samples, voicedata::OutputRate, 8, 1))) return false;
   }
   return true;
 }
@@ -408,10 +412,6 @@ std::uintmax_t FolderBytes(const fs::path& folder) {
   return total;
 }
 
-void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
 // What the synthesizer makes of a look-up with the units held: found whole, split into
 // pieces that are all found, or with some piece lost (said as nothing) or a noise burst.
 struct Heard {
@@ -497,7 +497,7 @@ int main(int argc, char** argv) {
 
   UnitCounts units;
   if (!unitsFile.empty()) {
-    const auto list = platform::ReadWholeFile(unitsFile.string());
+    const auto list = text::ReadWholeFile(unitsFile.string());
     if (!list) return Fail("cannot read " + unitsFile.string());
     std::istringstream in(*list);
     for (std::string line; std::getline(in, line);) {
@@ -509,15 +509,15 @@ int main(int argc, char** argv) {
       const std::string content = tools::ReadWhole(file);
       if (file.extension() == ".cpp" || file.extension() == ".h") {
         for (const std::string& text : tools::TextLiterals(content)) {
-          CollectNeeded(translator, speech::DataFileToWindows1252(text), units);
+          CollectNeeded(translator, text::DataTextToCp1252(text), units);
         }
       } else {
-        CollectNeeded(translator, speech::DataFileToWindows1252(content), units);
+        CollectNeeded(translator, text::DataTextToCp1252(content), units);
       }
     }
     if (!wordsFile.empty()) {
       if (!fs::is_regular_file(wordsFile)) return Fail("cannot read " + wordsFile.string());
-      std::istringstream lines(speech::DataFileToWindows1252(tools::ReadWhole(wordsFile)));
+      std::istringstream lines(text::DataTextToCp1252(tools::ReadWhole(wordsFile)));
       for (std::string line; std::getline(lines, line);) CollectWords(translator, line, units);
     }
     AddGrid(units);
@@ -528,9 +528,11 @@ int main(int argc, char** argv) {
     const std::string bytes = tools::ReadWhole(reportFile);
     if (bytes.empty()) return Fail("cannot read " + reportFile.string());
     if (reportFile.extension() == ".IND" || reportFile.extension() == ".ind") {
-      for (std::size_t at = 0; at + 15 <= bytes.size(); at += 15) {
-        held.insert(bytes.substr(at + 1, std::min<std::size_t>(static_cast<unsigned char>(bytes[at]), LongestName)));
+      std::vector<text::DiphoneRecord> records;
+      if (!text::ParseDiphoneIndex(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), records)) {
+        return Fail(reportFile.string() + " is not a diphone index");
       }
+      for (const text::DiphoneRecord& record : records) held.insert(record.name);
     } else {
       std::istringstream lines(bytes);
       for (std::string line; std::getline(lines, line);) held.insert(line);
@@ -634,16 +636,14 @@ int main(int argc, char** argv) {
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::sort(order.begin(), order.end(), [&ranked](std::size_t a, std::size_t b) { return ranked[a].key < ranked[b].key; });
   for (std::size_t r = 0; r < rates.size(); ++r) {
-    std::vector<uint8_t> index, sound;
+    std::vector<text::DiphoneRecord> records;
+    std::vector<uint8_t> sound;
     for (const std::size_t u : order) {
-      const std::string& key = ranked[u].key;
       const auto& samples = kept[u][r];
-      index.push_back(static_cast<uint8_t>(key.size()));
-      for (std::size_t c = 0; c < LongestName; ++c) index.push_back(c < key.size() ? static_cast<uint8_t>(key[c]) : 0);
-      PutLe(index, static_cast<uint32_t>(samples.size()), 2);
-      PutLe(index, static_cast<uint32_t>(sound.size()), 4);
+      records.push_back({ranked[u].key, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(sound.size())});
       sound.insert(sound.end(), samples.begin(), samples.end());
     }
+    const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
     const std::string base = std::string("DIFONES") + rates[r];
     if (!WriteFile(diphoneFolder / (base + ".IND"), index) || !WriteFile(diphoneFolder / (base + ".DIF"), sound)) {
       return Fail("cannot write the database " + base);

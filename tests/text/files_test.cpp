@@ -1,0 +1,78 @@
+// Whole-file reading: only regular files within the limit, never blocking.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "text/files.h"
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quelvar-text-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Write(const std::string& name, const std::string& content) {
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << content;
+    return dir_ + "/" + name;
+  }
+  std::string dir_;
+};
+
+TEST_F(FilesTest, ARegularFileIsReadWholeUpToTheLimit) {
+  const std::string path = Write("a.txt", std::string("x\0y", 3));
+  EXPECT_EQ(text::ReadWholeFile(path), std::string("x\0y", 3));
+  text::FileRefusal why = text::FileRefusal::Missing;
+  EXPECT_EQ(text::ReadWholeFile(path, 3, &why), std::string("x\0y", 3));
+  EXPECT_EQ(why, text::FileRefusal::None);
+  EXPECT_FALSE(text::ReadWholeFile(path, 2, &why));
+  EXPECT_EQ(why, text::FileRefusal::TooLarge);
+  EXPECT_EQ(text::RefusalText(why, 2), "is larger than 2 bytes");
+  EXPECT_EQ(text::RefusalText(why), "is larger than 64 MiB");
+}
+
+TEST_F(FilesTest, WhatIsNotARegularFileIsRefusedWithoutBlocking) {
+  text::FileRefusal why = text::FileRefusal::None;
+  EXPECT_FALSE(text::ReadWholeFile(dir_ + "/absent", text::DataFileLimit, &why));
+  EXPECT_EQ(why, text::FileRefusal::Missing);
+  EXPECT_FALSE(text::ReadWholeFile(dir_, text::DataFileLimit, &why));
+  EXPECT_EQ(why, text::FileRefusal::Folder);
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(text::ReadWholeFile(fifo, text::DataFileLimit, &why));  // no writer: would block if opened
+  EXPECT_EQ(why, text::FileRefusal::NotRegular);
+  EXPECT_EQ(text::OpenDataFile(fifo), nullptr);
+  EXPECT_FALSE(text::OpenRegularFile(fifo).IsOpen());
+  EXPECT_FALSE(text::ReadWholeFile("/dev/zero", text::DataFileLimit, &why));
+  EXPECT_EQ(why, text::FileRefusal::NotRegular);
+}
+
+TEST_F(FilesTest, ADescriptorIsClosedOnceByItsLastOwner) {
+  const std::string path = Write("d.bin", "abc");
+  text::FileDescriptor first = text::OpenRegularFile(path);
+  ASSERT_TRUE(first.IsOpen());
+  const int fd = first.Get();
+  text::FileDescriptor second = std::move(first);
+  EXPECT_FALSE(first.IsOpen());  // NOLINT(bugprone-use-after-move): moved-from state is defined
+  EXPECT_EQ(second.Get(), fd);
+  EXPECT_NE(::fcntl(fd, F_GETFD), -1);
+  second = text::FileDescriptor();
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // closed by the assignment
+  {
+    text::FileDescriptor scoped = text::OpenRegularFile(path);
+    ASSERT_TRUE(scoped.IsOpen());
+    std::FILE* stream = text::OpenDataFile(path);
+    ASSERT_NE(stream, nullptr);
+    std::fclose(stream);
+    EXPECT_NE(::fcntl(scoped.Get(), F_GETFD), -1);
+  }
+}
+
+}  // namespace
