@@ -133,7 +133,7 @@ void LoadAbbreviationLines(const std::vector<std::string>& lines, AbbreviationTa
   for (const std::string& raw : lines) {
     const std::string_view line = TrimText(raw);
     if (line.empty() || line.front() == ';') continue;
-    if (table.entries.size() >= AbbreviationTable::kMaxAbbreviations) break;
+    if (table.entries.size() >= AbbreviationTable::MaxAbbreviations) break;
     Abbreviation entry;
     const size_t equals = line.find('=');
     if (equals == std::string_view::npos) {
@@ -272,10 +272,10 @@ std::string ReadNumberAt(std::string_view text, size_t& pos) {
     ++pos;
   }
   int64_t value = 0;
-  constexpr int64_t kLimit = 100000000000000LL;  // 10^14: at most 15 digits per number
+  constexpr int64_t Limit = 100000000000000LL;  // 10^14: at most 15 digits per number
   while (pos < length) {
     if (IsDigit(text[pos])) {
-      if (value >= kLimit) break;
+      if (value >= Limit) break;
       value = value * 10 + (text[pos] - '0');
       ++pos;
     } else if (text[pos] == '.' && pos + 3 < length && IsDigit(text[pos + 1]) &&

@@ -15,9 +15,9 @@ struct Abbreviation {
   std::string expansion;
 };
 
-// Entries in file order; a file with more entries keeps the first kMaxAbbreviations.
+// Entries in file order; a file with more entries keeps the first MaxAbbreviations.
 struct AbbreviationTable {
-  static constexpr size_t kMaxAbbreviations = 2000;
+  static constexpr size_t MaxAbbreviations = 2000;
   std::vector<Abbreviation> entries;
 };
 

@@ -24,8 +24,8 @@ FrontEndMessageSink messageSink = WriteToStderr;
 
 std::string W(std::string_view utf8) { return text::Utf8ToCp1252(utf8); }
 
-constexpr char kDiaeresis = '\xA8';
-constexpr int kStressPercent = 145;
+constexpr char Diaeresis = '\xA8';
+constexpr int StressPercent = 145;
 
 // The lines of one section: after the line that is exactly its header, up to a line
 // that begins with "[" or the end of the file. Empty and comment lines are left out.
@@ -97,7 +97,7 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
       ShowFrontEndMessage(title, W("Configuração da prosódia: fonema errado: ") + std::string(line));
       entry.durationMs = 100;
     }
-    if (tables.durations.size() < ProsodyTables::kMaxDurations) tables.durations.push_back(entry);
+    if (tables.durations.size() < ProsodyTables::MaxDurations) tables.durations.push_back(entry);
   }
 
   const auto keys = SectionLines(lines, "[CHAVES]");
@@ -110,7 +110,7 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
     TChave entry;
     entry.key = text::UpperText(TrimText(line.substr(0, equals)));
     entry.wordClass = text::UpperText(TrimText(line.substr(equals + 1)).substr(0, 2));
-    if (tables.keys.size() < ProsodyTables::kMaxKeys) tables.keys.push_back(std::move(entry));
+    if (tables.keys.size() < ProsodyTables::MaxKeys) tables.keys.push_back(std::move(entry));
   }
   SortKeys(tables);
 
@@ -149,7 +149,7 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
         fields = bar == std::string_view::npos ? std::string_view() : fields.substr(bar + 1);
       }
       record.code = ThreeCharacterCode(value);
-      if (tables.patterns.size() < ProsodyTables::kMaxPatterns) {
+      if (tables.patterns.size() < ProsodyTables::MaxPatterns) {
         tables.patterns.push_back(std::move(record));
       }
     }
@@ -338,12 +338,12 @@ std::vector<std::string> BuildPhoLines(const ProsodyTables& tables, const Diphon
       stage = 0;
     } else {
       if (line[0] == '>') {
-        percent = kStressPercent;
+        percent = StressPercent;
         line.erase(0, 1);
-        if (!line.empty() && line[0] == kDiaeresis) line.erase(0, 1);
+        if (!line.empty() && line[0] == Diaeresis) line.erase(0, 1);
         stage = 2;
       } else {
-        if (line[0] == kDiaeresis) line.erase(0, 1);
+        if (line[0] == Diaeresis) line.erase(0, 1);
         percent = 100;
       }
       long duration = 100;

@@ -31,9 +31,9 @@ struct TProsodia {
 
 // Entries past a table's room are ignored.
 struct ProsodyTables {
-  static constexpr size_t kMaxDurations = 100;
-  static constexpr size_t kMaxKeys = 1000;
-  static constexpr size_t kMaxPatterns = 300;
+  static constexpr size_t MaxDurations = 100;
+  static constexpr size_t MaxKeys = 1000;
+  static constexpr size_t MaxPatterns = 300;
   std::vector<DurationEntry> durations;
   std::vector<TChave> keys;          // sorted by key
   std::vector<TProsodia> patterns;   // file order is priority

@@ -10,29 +10,29 @@
 namespace mbrola_front {
 namespace {
 
-constexpr size_t kContextWidth = 5;
-constexpr size_t kFocusWidth = 5;
-constexpr size_t kOutputWidth = 20;
+constexpr size_t ContextWidth = 5;
+constexpr size_t FocusWidth = 5;
+constexpr size_t OutputWidth = 20;
 // Only this much of a rule's output is ever spoken; the rest of the field is ignored.
-constexpr size_t kOutputUsed = 11;
-constexpr size_t kExceptionLineWidth = 255;
-constexpr char kDiaeresis = '\xA8';
+constexpr size_t OutputUsed = 11;
+constexpr size_t ExceptionLineWidth = 255;
+constexpr char Diaeresis = '\xA8';
 
 bool In(std::string_view set, char c) { return set.find(c) != std::string_view::npos; }
 
 // Character classes of the rule contexts (Windows-1252 bytes).
-constexpr std::string_view kVowels =
+constexpr std::string_view Vowels =
     "AEIOUaeiou\xC0\xC1\xC2\xC3\xC9\xCA\xCC\xCD\xD3\xD4\xD5\xD9\xDA\xDC"
     "\xE0\xE1\xE2\xE3\xE9\xEA\xEC\xED\xF3\xF4\xF5\xF9\xFA\xFC";
-constexpr std::string_view kConsonants =
+constexpr std::string_view Consonants =
     "BCDFGHJKLMNPQRSTVWXYZbcdfghjklmnpqrstvwxyz\xC7\xD1\xE7\xF1";
-constexpr std::string_view kBackVowels = "AOao\xC1\xC2\xD3\xD4\xE1\xE2\xF3\xF4";
-constexpr std::string_view kFrontVowels = "EIei\xC9\xCD\xE9\xED";
-constexpr std::string_view kSonorants = "LMNRZlmnrz";
-constexpr std::string_view kNRS = "NRSnrs";
+constexpr std::string_view BackVowels = "AOao\xC1\xC2\xD3\xD4\xE1\xE2\xF3\xF4";
+constexpr std::string_view FrontVowels = "EIei\xC9\xCD\xE9\xED";
+constexpr std::string_view Sonorants = "LMNRZlmnrz";
+constexpr std::string_view NRS = "NRSnrs";
 
-bool IsVowel(char c) { return In(kVowels, c); }
-bool IsConsonant(char c) { return In(kConsonants, c); }
+bool IsVowel(char c) { return In(Vowels, c); }
+bool IsConsonant(char c) { return In(Consonants, c); }
 
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
@@ -41,22 +41,22 @@ char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 
 bool ParseRuleLine(std::string_view line, RuleRecord& rule) {
   rule = RuleRecord{};
   const size_t open = line.find('(');
-  rule.left = std::string(line.substr(0, std::min(open, line.size())).substr(0, kContextWidth));
+  rule.left = std::string(line.substr(0, std::min(open, line.size())).substr(0, ContextWidth));
   if (open == std::string_view::npos) return false;
   std::string_view rest = line.substr(open + 1);
   const size_t close = rest.find(')');
-  rule.focus = std::string(rest.substr(0, std::min(close, rest.size())).substr(0, kFocusWidth));
+  rule.focus = std::string(rest.substr(0, std::min(close, rest.size())).substr(0, FocusWidth));
   if (close != std::string_view::npos) {
     rest = rest.substr(close + 1);
     const size_t equals = rest.find('=');
-    rule.right = std::string(rest.substr(0, std::min(equals, rest.size())).substr(0, kContextWidth));
+    rule.right = std::string(rest.substr(0, std::min(equals, rest.size())).substr(0, ContextWidth));
     if (equals != std::string_view::npos) {
       rest = rest.substr(equals + 1);
       const size_t bar = rest.find('|');
-      rule.output = std::string(rest.substr(0, std::min(bar, rest.size())).substr(0, kOutputWidth));
+      rule.output = std::string(rest.substr(0, std::min(bar, rest.size())).substr(0, OutputWidth));
     }
   }
-  return !rule.focus.empty() && static_cast<unsigned char>(rule.focus[0]) >= RuleSet::kFirstCode;
+  return !rule.focus.empty() && static_cast<unsigned char>(rule.focus[0]) >= RuleSet::FirstCode;
 }
 
 void FreeRules(RuleSet& rules) {
@@ -69,7 +69,7 @@ void LoadRuleLines(const std::vector<std::string>& lines, RuleSet& rules) {
     if (line.empty() || line[0] == ';') continue;
     RuleRecord rule;
     if (!ParseRuleLine(line, rule)) continue;
-    const int bucket = static_cast<unsigned char>(rule.focus[0]) - RuleSet::kFirstCode;
+    const int bucket = static_cast<unsigned char>(rule.focus[0]) - RuleSet::FirstCode;
     rules.buckets[bucket].push_back(std::move(rule));
   }
 }
@@ -85,8 +85,8 @@ bool LoadRules(const std::string& path, RuleSet& rules) {
 void LoadExceptionLines(const std::vector<std::string>& lines, ExceptionTable& table) {
   table.entries.clear();
   for (const std::string& raw : lines) {
-    if (table.entries.size() >= ExceptionTable::kMaxExceptions) break;
-    const std::string line = text::UpperText(std::string_view(raw).substr(0, kExceptionLineWidth));
+    if (table.entries.size() >= ExceptionTable::MaxExceptions) break;
+    const std::string line = text::UpperText(std::string_view(raw).substr(0, ExceptionLineWidth));
     if (line.empty()) continue;
     const size_t equals = line.find('=');
     if (equals == std::string::npos) continue;  // such a line can match no word
@@ -150,14 +150,14 @@ bool MatchRightContext(std::string_view word, size_t start, size_t focusLength,
         if (!atEnd) return false;
         break;
       case '&':
-        if (atEnd || !In(kSonorants, c)) return false;
+        if (atEnd || !In(Sonorants, c)) return false;
         ++index;
         break;
       case '*':
         if (atEnd || !IsConsonant(c) || c == 'L' || c == 'R') return false;
         break;
       case '+':
-        if (atEnd || !In(kFrontVowels, c)) return false;
+        if (atEnd || !In(FrontVowels, c)) return false;
         ++index;
         break;
       case '[':
@@ -190,7 +190,7 @@ bool MatchLeftContext(std::string_view word, size_t start, std::string_view cont
         if (!atStart) return false;
         break;
       case ']':
-        if (atStart || !In(kBackVowels, c)) return false;
+        if (atStart || !In(BackVowels, c)) return false;
         --index;
         break;
       case '_':
@@ -200,7 +200,7 @@ bool MatchLeftContext(std::string_view word, size_t start, std::string_view cont
         }
         break;
       case '|':
-        if (atStart || !In(kNRS, c)) return false;
+        if (atStart || !In(NRS, c)) return false;
         --index;
         break;
       default:
@@ -221,8 +221,8 @@ void TranscribeWord(const RuleSet& rules, std::string_view word, int stressed,
   while (start < word.size()) {
     const auto code = static_cast<unsigned char>(word[start]);
     const RuleRecord* taken = nullptr;
-    if (code >= RuleSet::kFirstCode) {
-      for (const RuleRecord& rule : rules.buckets[code - RuleSet::kFirstCode]) {
+    if (code >= RuleSet::FirstCode) {
+      for (const RuleRecord& rule : rules.buckets[code - RuleSet::FirstCode]) {
         if (MatchFocus(word, start, rule.focus) && MatchLeftContext(word, start, rule.left) &&
             MatchRightContext(word, start, rule.focus.size(), rule.right)) {
           taken = &rule;
@@ -234,7 +234,7 @@ void TranscribeWord(const RuleSet& rules, std::string_view word, int stressed,
       ++start;  // a letter without a rule is silent
       continue;
     }
-    const std::string_view output = std::string_view(taken->output).substr(0, kOutputUsed);
+    const std::string_view output = std::string_view(taken->output).substr(0, OutputUsed);
     for (const char c : output) {
       if (markPending && start + 1 >= stressAt) {
         current += '>';
@@ -289,7 +289,7 @@ void ApplyLiaison(std::vector<std::string>& lines) {
   // grandes homens, os dias); a final r becomes the tap before a vowel (mar aberto).
   // The stress mark on the next word's first phoneme changes nothing: "as águas" is
   // voiced as "as amigas" is. Before r the s stays as it is.
-  static constexpr std::string_view kVoicedConsonants[] = {"b", "d", "g", "v", "z", "j", "l", "lh", "m", "n", "nh"};
+  static constexpr std::string_view VoicedConsonants[] = {"b", "d", "g", "v", "z", "j", "l", "lh", "m", "n", "nh"};
   size_t m = 2;
   while (m + 1 < lines.size()) {
     if (lines[m].empty() || lines[m][0] != ';') {
@@ -298,10 +298,10 @@ void ApplyLiaison(std::vector<std::string>& lines) {
     }
     std::string_view first = lines[m + 1];
     if (!first.empty() && first[0] == '>') first.remove_prefix(1);
-    if (!first.empty() && first[0] == kDiaeresis) first.remove_prefix(1);
+    if (!first.empty() && first[0] == Diaeresis) first.remove_prefix(1);
     const bool vowel = !first.empty() && In("aeiouwy@", first[0]);
-    const bool voiced = std::find(std::begin(kVoicedConsonants), std::end(kVoicedConsonants), first) !=
-                        std::end(kVoicedConsonants);
+    const bool voiced = std::find(std::begin(VoicedConsonants), std::end(VoicedConsonants), first) !=
+                        std::end(VoicedConsonants);
     std::string& last = lines[m - 2];
     if (vowel && last == "r2") last = "r";
     if ((vowel || voiced) && last == "s2") last = "z";

@@ -18,9 +18,9 @@ struct RuleRecord {
 
 // One list per first focus character, codes 32..255, each in file order.
 struct RuleSet {
-  static constexpr int kFirstCode = 32;
-  static constexpr int kBucketCount = 224;
-  std::array<std::vector<RuleRecord>, kBucketCount> buckets;
+  static constexpr int FirstCode = 32;
+  static constexpr int BucketCount = 224;
+  std::array<std::vector<RuleRecord>, BucketCount> buckets;
 };
 
 struct ExceptionEntry {
@@ -28,9 +28,9 @@ struct ExceptionEntry {
   std::string respelling;
 };
 
-// Sorted by word in byte order; a longer file keeps its first kMaxExceptions entries.
+// Sorted by word in byte order; a longer file keeps its first MaxExceptions entries.
 struct ExceptionTable {
-  static constexpr size_t kMaxExceptions = 15000;
+  static constexpr size_t MaxExceptions = 15000;
   std::vector<ExceptionEntry> entries;
 };
 

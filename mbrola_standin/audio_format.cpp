@@ -6,13 +6,13 @@ namespace mbrola_standin {
 // G.711 mu-law: bias, clip, then an exponent (the top set bit) and four mantissa bits,
 // all inverted.
 std::uint8_t MuLawOf(std::int16_t sample) {
-  constexpr int kBias = 0x84;
-  constexpr int kClip = 32635;
+  constexpr int Bias = 0x84;
+  constexpr int Clip = 32635;
   int value = sample;
   const int sign = value < 0 ? 0x80 : 0;
   if (value < 0) value = -value;
-  if (value > kClip) value = kClip;
-  value += kBias;
+  if (value > Clip) value = Clip;
+  value += Bias;
   int exponent = 7;
   for (int mask = 0x4000; (value & mask) == 0 && exponent > 0; mask >>= 1) --exponent;
   const int mantissa = (value >> (exponent + 3)) & 0x0F;

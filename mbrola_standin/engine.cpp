@@ -13,11 +13,11 @@ namespace mbrola_standin {
 namespace {
 
 // Parameters are refreshed every 4 ms; the time line looks this far ahead.
-constexpr double kFrameMs = 4;
-constexpr double kFrameMarginMs = 5;
+constexpr double FrameMs = 4;
+constexpr double FrameMarginMs = 5;
 // An external parser is asked for at most this many phones per read.
-constexpr int kMaxPulls = 4096;
-constexpr double kLowestPitchHz = 30;
+constexpr int MaxPulls = 4096;
+constexpr double LowestPitchHz = 30;
 
 bool Readable(const std::string& path) {
   std::FILE* file = text::OpenDataFile(path);
@@ -47,7 +47,7 @@ std::string ResolveVoicePath(std::string_view given) {
 
 }  // namespace
 
-Engine::Engine() : input_([this](std::string_view name) { return voice_.Find(name); }, kInputCapacityBytes) {}
+Engine::Engine() : input_([this](std::string_view name) { return voice_.Find(name); }, InputCapacityBytes) {}
 
 int Engine::Fail(int code, std::string text) {
   error_ = code;
@@ -128,7 +128,7 @@ void Engine::SetParser(Parser* parser) {
 
 void Engine::MoveReadyPhones() {
   for (const PhoEvent& event : input_.TakeReady()) {
-    if (utterances_.empty() || utterances_.back().Closed()) utterances_.emplace_back(voice_, kFrameMs + kFrameMarginMs);
+    if (utterances_.empty() || utterances_.back().Closed()) utterances_.emplace_back(voice_, FrameMs + FrameMarginMs);
     if (event.flush) {
       utterances_.back().Close();
     } else {
@@ -139,9 +139,9 @@ void Engine::MoveReadyPhones() {
 
 void Engine::PullParser() {
   if (parser_ == nullptr || parser_->nextphone_Parser == nullptr) return;
-  for (int pull = 0; pull < kMaxPulls; ++pull) {
+  for (int pull = 0; pull < MaxPulls; ++pull) {
     // Leave room for the phone before asking for it, so that none is lost.
-    if (input_.BufferedBytes() + 1024 > kInputCapacityBytes) break;
+    if (input_.BufferedBytes() + 1024 > InputCapacityBytes) break;
     Phone* phone = nullptr;
     const StatePhone state = parser_->nextphone_Parser(parser_, &phone);
     if (state == PHO_OK && phone != nullptr) {
@@ -168,7 +168,7 @@ int Engine::Read(std::int16_t* out, int wanted) {
     Utterance& utterance = utterances_.front();
     if (!started_) {
       utteranceRate_ = rate_;
-      frameLength_ = std::max(1, static_cast<int>(std::lround(utteranceRate_ * kFrameMs / 1000)));
+      frameLength_ = std::max(1, static_cast<int>(std::lround(utteranceRate_ * FrameMs / 1000)));
       started_ = true;
     }
     const double samplesPerMs = utteranceRate_ / 1000.0;
@@ -205,7 +205,7 @@ void Engine::Render(Utterance& utterance, std::int16_t* out, int count) {
     }
     double period = 0;
     if (synth_->PeriodStartsNext()) {
-      const double hertz = std::clamp(utterance.PitchAt(rendered_ / samplesPerMs), kLowestPitchHz, highestPitchHz);
+      const double hertz = std::clamp(utterance.PitchAt(rendered_ / samplesPerMs), LowestPitchHz, highestPitchHz);
       period = utteranceRate_ / hertz;
     }
     const float value = synth_->Step(period) * scale;

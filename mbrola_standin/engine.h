@@ -26,7 +26,7 @@ struct Phone {
 namespace mbrola_standin {
 
 // Bytes of phoneme text the input holds before write_MBR refuses more.
-constexpr std::size_t kInputCapacityBytes = 64 * 1024;
+constexpr std::size_t InputCapacityBytes = 64 * 1024;
 
 class Engine {
  public:

@@ -7,9 +7,9 @@
 namespace mbrola_standin {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr float kNasalPoleHz = 270;
-constexpr float kNasalBandwidthHz = 100;
+constexpr double Pi = 3.14159265358979323846;
+constexpr float NasalPoleHz = 270;
+constexpr float NasalBandwidthHz = 100;
 
 }  // namespace
 
@@ -21,8 +21,8 @@ void FormantSynth::Design(Resonator& r, float hz, float bandwidth, bool unityPea
   const double nyquist = designRate_ / 2;
   const double f = std::clamp<double>(hz, 20, nyquist * 0.92);
   const double bw = std::max<double>(bandwidth, 10);
-  const double radius = std::exp(-kPi * bw / designRate_);
-  const double theta = 2 * kPi * f / designRate_;
+  const double radius = std::exp(-Pi * bw / designRate_);
+  const double theta = 2 * Pi * f / designRate_;
   const double b = 2 * radius * std::cos(theta);
   const double c = -radius * radius;
   r.b = static_cast<float>(b);
@@ -42,8 +42,8 @@ void FormantSynth::DesignZero(AntiResonator& r, float hz, float bandwidth) const
 }
 
 void FormantSynth::BeginFrame(const FrameParams& from, const FrameParams& to, int length) {
-  Design(nasalPole_, kNasalPoleHz, kNasalBandwidthHz, false);
-  DesignZero(nasalZero_, from.nasalZeroHz > 0 ? from.nasalZeroHz : kNasalPoleHz, kNasalBandwidthHz);
+  Design(nasalPole_, NasalPoleHz, NasalBandwidthHz, false);
+  DesignZero(nasalZero_, from.nasalZeroHz > 0 ? from.nasalZeroHz : NasalPoleHz, NasalBandwidthHz);
   for (int i = 0; i < 6; ++i) Design(cascade_[i], from.formantHz[i], from.bandwidthHz[i], false);
   const float steps = static_cast<float>(std::max(length, 1));
   const float start[3] = {from.voicing, from.aspiration, from.frication};

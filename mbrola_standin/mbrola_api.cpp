@@ -13,7 +13,7 @@ namespace {
 
 using mbrola_standin::Engine;
 
-constexpr const char* kVersion = "3.3-quelvar formant";
+constexpr const char* Version = "3.3-quelvar formant";
 
 Engine& TheEngine() {
   static Engine engine;
@@ -90,7 +90,7 @@ void setVolumeRatio_MBR(float ratio) {
 
 float getVolumeRatio_MBR(void) { return TheEngine().Volume(); }
 
-int getVersion_MBR(char* buffer, int size) { return CopyOut(kVersion, buffer, size); }
+int getVersion_MBR(char* buffer, int size) { return CopyOut(Version, buffer, size); }
 
 int getDatabaseInfo_MBR(char* buffer, int size, int index) {
   const Engine& engine = TheEngine();

@@ -11,9 +11,9 @@ namespace mbrola_standin {
 namespace {
 
 // Longest phone we accept: a minute. Longer ones are input faults, not speech.
-constexpr double kMaxDurationMs = 60000;
-constexpr double kMaxPitchHz = 4000;
-constexpr double kMaxRatio = 100;
+constexpr double MaxDurationMs = 60000;
+constexpr double MaxPitchHz = 4000;
+constexpr double MaxRatio = 100;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -96,7 +96,7 @@ PhoLine ParseCommand(std::string_view body) {
     const std::string_view valueText = c.Field();
     if (key != "T" && key != "F") continue;
     double value = 0;
-    if (!ReadNumber(valueText, value) || value <= 0 || value > kMaxRatio) {
+    if (!ReadNumber(valueText, value) || value <= 0 || value > MaxRatio) {
       return Fail(line, MBR_ERROR_BAD_VALUE, "bad command value " + Quoted(body));
     }
     (key == "T" ? line.timeRatio : line.pitchRatio) = value;
@@ -131,7 +131,7 @@ PhoLine ParsePhoLine(std::string_view text) {
   if (!ReadNumber(durationText, line.durationMs)) {
     return Fail(line, MBR_ERROR_MISSING_DURATION, "no duration for phone " + Quoted(line.name));
   }
-  if (line.durationMs < 0 || line.durationMs > kMaxDurationMs) {
+  if (line.durationMs < 0 || line.durationMs > MaxDurationMs) {
     return Fail(line, MBR_ERROR_BAD_VALUE, "duration out of range " + Quoted(durationText));
   }
 
@@ -163,7 +163,7 @@ PhoLine ParsePhoLine(std::string_view text) {
     if (!ok) {
       return Fail(line, MBR_ERROR_LEFTOVER_TEXT, "leftover text " + Quoted(c.text.substr(pointStart)));
     }
-    if (point.positionPercent < 0 || point.hertz <= 0 || point.hertz > kMaxPitchHz) {
+    if (point.positionPercent < 0 || point.hertz <= 0 || point.hertz > MaxPitchHz) {
       return Fail(line, MBR_ERROR_BAD_VALUE, "pitch point out of range " + Quoted(c.text.substr(pointStart)));
     }
     line.points.push_back(point);
@@ -306,10 +306,10 @@ int PhoInput::AddPhone(std::string_view name, double durationMs, std::vector<Pit
   line.name = std::string(name);
   line.durationMs = durationMs;
   line.points = std::move(points);
-  bool sound = std::isfinite(durationMs) && durationMs >= 0 && durationMs <= kMaxDurationMs;
+  bool sound = std::isfinite(durationMs) && durationMs >= 0 && durationMs <= MaxDurationMs;
   for (const PitchPoint& point : line.points) {
     sound = sound && std::isfinite(point.positionPercent) && point.positionPercent >= 0 &&
-            point.positionPercent <= 1e6 && point.hertz > 0 && point.hertz <= kMaxPitchHz;
+            point.positionPercent <= 1e6 && point.hertz > 0 && point.hertz <= MaxPitchHz;
   }
   if (!sound) {
     ReleaseBytes(bytes);
@@ -335,9 +335,9 @@ int PhoInput::QueuePhone(PhoLine& line, std::size_t bytes) {
     return MBR_ERROR_UNKNOWN_PHONEME;
   }
   // The ratios may not carry a phone beyond what a line could say.
-  phone.durationMs = std::min(line.durationMs * timeRatio_, kMaxDurationMs);
+  phone.durationMs = std::min(line.durationMs * timeRatio_, MaxDurationMs);
   phone.points = std::move(line.points);
-  for (PitchPoint& point : phone.points) point.hertz = std::min(point.hertz * pitchRatio_, kMaxPitchHz);
+  for (PitchPoint& point : phone.points) point.hertz = std::min(point.hertz * pitchRatio_, MaxPitchHz);
   phone.textBytes = bytes;
   const bool releases = !phone.points.empty();
   held_.push_back(std::move(phone));

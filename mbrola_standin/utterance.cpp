@@ -9,15 +9,15 @@ namespace {
 
 // A stop ends in a burst of frication, then (when it has aspiration) a stretch of
 // breath before the next phone's voicing.
-constexpr double kBurstMs = 5;
-constexpr double kAspirationMs = 15;
-constexpr float kFourthBandwidthHz = 300;
-constexpr float kNasalPoleHz = 270;
+constexpr double BurstMs = 5;
+constexpr double AspirationMs = 15;
+constexpr float FourthBandwidthHz = 300;
+constexpr float NasalPoleHz = 270;
 // A silence runs across this many phones at most when it looks for a sounding
 // neighbour to borrow its formants from.
-constexpr int kNeighbourSearch = 8;
+constexpr int NeighbourSearch = 8;
 // F1..F4 B1..B3 NZ of a relaxed tract, for a pause with no sounding neighbour.
-constexpr float kNeutralFormants[] = {500, 1500, 2500, 3500, 80, 100, 150, kNasalPoleHz};
+constexpr float NeutralFormants[] = {500, 1500, 2500, 3500, 80, 100, 150, NasalPoleHz};
 
 float Linear(float db) { return db <= 0 ? 0.0f : std::pow(10.0f, (db - 60.0f) / 20.0f); }
 
@@ -58,7 +58,7 @@ void Utterance::Append(const PhoPhone& phone) {
 double Utterance::HorizonMs() const {
   if (closed_) return endMs_;
   if (pitch_.empty()) return 0;
-  const double lookAhead = kFormantWindowMs + 2 * frameMs_ + 1;
+  const double lookAhead = FormantWindowMs + 2 * frameMs_ + 1;
   return std::max(0.0, std::min(pitch_.back().timeMs, endMs_ - lookAhead));
 }
 
@@ -82,7 +82,7 @@ void Utterance::FormantsOf(std::size_t index, bool firstHalf, float* out) const 
   for (int pass = 0; pass < 2 && found == phones_.size(); ++pass) {
     const bool backward = (pass == 0) == firstHalf;
     std::size_t i = index;
-    for (int step = 0; step <= kNeighbourSearch; ++step) {
+    for (int step = 0; step <= NeighbourSearch; ++step) {
       if (sounding(i)) {
         found = i;
         break;
@@ -92,29 +92,29 @@ void Utterance::FormantsOf(std::size_t index, bool firstHalf, float* out) const 
     }
   }
   if (found == phones_.size()) {
-    std::copy(kNeutralFormants, kNeutralFormants + kFormantValues, out);
+    std::copy(NeutralFormants, NeutralFormants + FormantValues, out);
     return;
   }
   const VoiceRow& row = voice_->rows[phones_[found].row];
   for (int i = 0; i < 4; ++i) out[i] = row.formantHz[i];
   for (int i = 0; i < 3; ++i) out[4 + i] = row.bandwidthHz[i];
-  out[7] = row.nasalZeroHz > 0 ? row.nasalZeroHz : kNasalPoleHz;
+  out[7] = row.nasalZeroHz > 0 ? row.nasalZeroHz : NasalPoleHz;
 }
 
 void Utterance::AddFormants(std::size_t index, double from, double to, double* sum) const {
   const TimedPhone& phone = phones_[index];
   const double end = phone.startMs + phone.durationMs;
-  float values[kFormantValues];
+  float values[FormantValues];
   if (voice_->rows[phone.row].kind == PhoneKind::Silence) {
     const double middle = phone.startMs + phone.durationMs / 2;
     FormantsOf(index, true, values);
-    AddOverlap(phone.startMs, middle, from, to, values, kFormantValues, sum);
+    AddOverlap(phone.startMs, middle, from, to, values, FormantValues, sum);
     FormantsOf(index, false, values);
-    AddOverlap(middle, end, from, to, values, kFormantValues, sum);
+    AddOverlap(middle, end, from, to, values, FormantValues, sum);
     return;
   }
   FormantsOf(index, true, values);
-  AddOverlap(phone.startMs, end, from, to, values, kFormantValues, sum);
+  AddOverlap(phone.startMs, end, from, to, values, FormantValues, sum);
 }
 
 void Utterance::AddAmplitudes(std::size_t index, double from, double to, double* sum) const {
@@ -123,53 +123,53 @@ void Utterance::AddAmplitudes(std::size_t index, double from, double to, double*
   const double start = phone.startMs;
   const double duration = phone.durationMs;
   const double end = start + duration;
-  float full[kAmplitudeValues];
+  float full[AmplitudeValues];
   AmplitudeTargets(row, full);
   if (row.kind == PhoneKind::Silence) return;
   if (row.kind == PhoneKind::Stop) {
     // Closure (silent, or a voice bar for a voiced stop), burst, then aspiration.
-    const double release = std::min((row.aspirationDb > 0 ? kBurstMs + kAspirationMs : kBurstMs), duration / 2);
-    const double burstEnd = end - release + std::min(kBurstMs, release);
-    float closure[kAmplitudeValues] = {full[0]};
-    float burst[kAmplitudeValues];
-    std::copy(full, full + kAmplitudeValues, burst);
+    const double release = std::min((row.aspirationDb > 0 ? BurstMs + AspirationMs : BurstMs), duration / 2);
+    const double burstEnd = end - release + std::min(BurstMs, release);
+    float closure[AmplitudeValues] = {full[0]};
+    float burst[AmplitudeValues];
+    std::copy(full, full + AmplitudeValues, burst);
     burst[1] = 0;
-    float breath[kAmplitudeValues];
-    std::copy(full, full + kAmplitudeValues, breath);
+    float breath[AmplitudeValues];
+    std::copy(full, full + AmplitudeValues, breath);
     breath[2] *= 0.3f;
-    AddOverlap(start, end - release, from, to, closure, kAmplitudeValues, sum);
-    AddOverlap(end - release, burstEnd, from, to, burst, kAmplitudeValues, sum);
-    AddOverlap(burstEnd, end, from, to, breath, kAmplitudeValues, sum);
+    AddOverlap(start, end - release, from, to, closure, AmplitudeValues, sum);
+    AddOverlap(end - release, burstEnd, from, to, burst, AmplitudeValues, sum);
+    AddOverlap(burstEnd, end, from, to, breath, AmplitudeValues, sum);
     return;
   }
   if (row.kind == PhoneKind::Tap) {
     // The tongue's brief contact: voicing drops for the middle third.
-    float contact[kAmplitudeValues];
-    std::copy(full, full + kAmplitudeValues, contact);
+    float contact[AmplitudeValues];
+    std::copy(full, full + AmplitudeValues, contact);
     contact[0] *= 0.15f;
-    AddOverlap(start, start + duration / 3, from, to, full, kAmplitudeValues, sum);
-    AddOverlap(start + duration / 3, start + 2 * duration / 3, from, to, contact, kAmplitudeValues, sum);
-    AddOverlap(start + 2 * duration / 3, end, from, to, full, kAmplitudeValues, sum);
+    AddOverlap(start, start + duration / 3, from, to, full, AmplitudeValues, sum);
+    AddOverlap(start + duration / 3, start + 2 * duration / 3, from, to, contact, AmplitudeValues, sum);
+    AddOverlap(start + 2 * duration / 3, end, from, to, full, AmplitudeValues, sum);
     return;
   }
-  AddOverlap(start, end, from, to, full, kAmplitudeValues, sum);
+  AddOverlap(start, end, from, to, full, AmplitudeValues, sum);
 }
 
 FrameParams Utterance::ParamsAt(double ms) const {
-  double formants[kFormantValues] = {};
-  double amplitudes[kAmplitudeValues] = {};
-  float edge[kFormantValues];
+  double formants[FormantValues] = {};
+  double amplitudes[AmplitudeValues] = {};
+  float edge[FormantValues];
   if (!phones_.empty()) {
     // Formants: before the first phone and after the last the edge phone's values hold.
-    const double lo = ms - kFormantWindowMs, hi = ms + kFormantWindowMs;
+    const double lo = ms - FormantWindowMs, hi = ms + FormantWindowMs;
     const double begin = phones_.front().startMs;
     if (lo < begin) {
       FormantsOf(0, true, edge);
-      AddOverlap(lo, begin, lo, hi, edge, kFormantValues, formants);
+      AddOverlap(lo, begin, lo, hi, edge, FormantValues, formants);
     }
     if (hi > endMs_) {
       FormantsOf(phones_.size() - 1, false, edge);
-      AddOverlap(endMs_, hi, lo, hi, edge, kFormantValues, formants);
+      AddOverlap(endMs_, hi, lo, hi, edge, FormantValues, formants);
     }
     auto first = std::upper_bound(phones_.begin(), phones_.end(), lo, [](double t, const TimedPhone& p) {
       return t < p.startMs + p.durationMs;
@@ -177,25 +177,25 @@ FrameParams Utterance::ParamsAt(double ms) const {
     for (auto it = first; it != phones_.end() && it->startMs < hi; ++it) {
       AddFormants(static_cast<std::size_t>(it - phones_.begin()), lo, hi, formants);
     }
-    for (double& value : formants) value /= 2 * kFormantWindowMs;
+    for (double& value : formants) value /= 2 * FormantWindowMs;
 
     // Amplitudes: nothing sounds outside the utterance.
-    const double alo = ms - kAmplitudeWindowMs, ahi = ms + kAmplitudeWindowMs;
+    const double alo = ms - AmplitudeWindowMs, ahi = ms + AmplitudeWindowMs;
     first = std::upper_bound(phones_.begin(), phones_.end(), alo, [](double t, const TimedPhone& p) {
       return t < p.startMs + p.durationMs;
     });
     for (auto it = first; it != phones_.end() && it->startMs < ahi; ++it) {
       AddAmplitudes(static_cast<std::size_t>(it - phones_.begin()), alo, ahi, amplitudes);
     }
-    for (double& value : amplitudes) value /= 2 * kAmplitudeWindowMs;
+    for (double& value : amplitudes) value /= 2 * AmplitudeWindowMs;
   } else {
-    std::copy(kNeutralFormants, kNeutralFormants + kFormantValues, formants);
+    std::copy(NeutralFormants, NeutralFormants + FormantValues, formants);
   }
 
   FrameParams params;
   for (int i = 0; i < 4; ++i) params.formantHz[i] = static_cast<float>(formants[i]);
   for (int i = 0; i < 3; ++i) params.bandwidthHz[i] = static_cast<float>(formants[4 + i]);
-  params.bandwidthHz[3] = kFourthBandwidthHz;
+  params.bandwidthHz[3] = FourthBandwidthHz;
   params.formantHz[4] = voice_->f5Hz;
   params.bandwidthHz[4] = voice_->b5Hz;
   params.formantHz[5] = voice_->f6Hz;
@@ -210,7 +210,7 @@ FrameParams Utterance::ParamsAt(double ms) const {
 }
 
 std::size_t Utterance::Forget(double ms) {
-  const double cutoff = ms - kFormantWindowMs - frameMs_ - 1;
+  const double cutoff = ms - FormantWindowMs - frameMs_ - 1;
   std::size_t bytes = 0;
   // A phone goes only when the one after it has also ended, so that a silence
   // can still find its sounding neighbour.

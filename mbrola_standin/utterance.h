@@ -13,8 +13,8 @@ namespace mbrola_standin {
 
 // Half-widths of the windows over which phone targets are averaged: formants glide
 // across a boundary in twice this time, amplitudes switch much faster.
-constexpr double kFormantWindowMs = 25;
-constexpr double kAmplitudeWindowMs = 4;
+constexpr double FormantWindowMs = 25;
+constexpr double AmplitudeWindowMs = 4;
 
 class Utterance {
  public:
@@ -54,8 +54,8 @@ class Utterance {
     double timeMs = 0;
     double hertz = 0;
   };
-  static constexpr int kFormantValues = 8;    // F1..F4 B1..B3 NZ
-  static constexpr int kAmplitudeValues = 9;  // AV AH AF A2..A6 AB (linear)
+  static constexpr int FormantValues = 8;    // F1..F4 B1..B3 NZ
+  static constexpr int AmplitudeValues = 9;  // AV AH AF A2..A6 AB (linear)
 
   void FormantsOf(std::size_t index, bool firstHalf, float* out) const;
   void AddFormants(std::size_t index, double from, double to, double* sum) const;

@@ -9,7 +9,7 @@
 namespace mbrola_standin {
 namespace {
 
-constexpr int kRowNumbers = 17;  // F1..F4 B1..B3 NZ AV AH AF A2..A6 AB
+constexpr int RowNumbers = 17;  // F1..F4 B1..B3 NZ AV AH AF A2..A6 AB
 
 std::vector<std::string> Words(std::string_view line) {
   std::vector<std::string> words;
@@ -26,11 +26,11 @@ std::vector<std::string> Words(std::string_view line) {
 bool ReadDouble(const std::string& word, double& value) { return ReadDecimal(word, value); }
 
 bool KindOf(const std::string& word, PhoneKind& kind) {
-  static const std::pair<const char*, PhoneKind> kKinds[] = {
+  static const std::pair<const char*, PhoneKind> Kinds[] = {
       {"silence", PhoneKind::Silence}, {"vowel", PhoneKind::Vowel},   {"glide", PhoneKind::Glide},
       {"liquid", PhoneKind::Liquid},   {"tap", PhoneKind::Tap},       {"nasal", PhoneKind::Nasal},
       {"fricative", PhoneKind::Fricative}, {"stop", PhoneKind::Stop}};
-  for (const auto& [name, value] : kKinds) {
+  for (const auto& [name, value] : Kinds) {
     if (word == name) {
       kind = value;
       return true;
@@ -90,13 +90,13 @@ bool ReadHeader(const std::vector<std::string>& words, std::string_view line, Vo
 }
 
 bool ReadRow(const std::vector<std::string>& words, VoiceRow& row, std::string& why) {
-  if (words.size() != 2 + kRowNumbers) {
-    return why = "a phone row has a label, a kind and " + std::to_string(kRowNumbers) + " numbers", false;
+  if (words.size() != 2 + RowNumbers) {
+    return why = "a phone row has a label, a kind and " + std::to_string(RowNumbers) + " numbers", false;
   }
   row.label = words[0];
   if (!KindOf(words[1], row.kind)) return why = "unknown kind " + words[1], false;
-  double v[kRowNumbers];
-  for (int i = 0; i < kRowNumbers; ++i) {
+  double v[RowNumbers];
+  for (int i = 0; i < RowNumbers; ++i) {
     if (!ReadDouble(words[2 + i], v[i]) || v[i] < 0 || v[i] > 20000) return why = "bad number " + words[2 + i], false;
   }
   for (int i = 0; i < 4; ++i) row.formantHz[i] = static_cast<float>(v[i]);

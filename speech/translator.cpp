@@ -29,7 +29,7 @@ bool IsGQ(char c) { return c == 'g' || c == 'q'; }
 // qü and gü and is written as the glide letter w: with a plain u the rules could not
 // tell "seqüência" from "sequestro", and a mark after it would hide the i or e after
 // it from the stress scan ("lingüiça").
-constexpr std::array<const char*, 128> kHighCodes = {
+constexpr std::array<const char*, 128> HighCodes = {
     /*128*/ "ss", "u\"", "e'", "a^", "a~", "a`", "a'", "ss",
     /*136*/ "e^", "e\"", "e`", "i\"", "i^", "i`", "a~", "a'",
     /*144*/ "e'", "ae", "-", "o^", "o~", "o`", "u^", "u`",
@@ -48,7 +48,7 @@ constexpr std::array<const char*, 128> kHighCodes = {
     /*248*/ "0", "u`", "u'", "u^", "w", nullptr, nullptr, nullptr,
 };
 
-constexpr std::string_view kUnmappedReplacement = " \x01 ";
+constexpr std::string_view UnmappedReplacement = " \x01 ";
 
 // Replaces only the accented letters (codes 128 to 255) and leaves everything else as
 // written: exception values are already in the translator's letters and marks.
@@ -58,7 +58,7 @@ std::string MapHighCodes(std::string_view text) {
     for (char c : text) {
         if (Byte(c) < 128) {
             result += c;
-        } else if (const char* replacement = kHighCodes[Byte(c) - 128]) {
+        } else if (const char* replacement = HighCodes[Byte(c) - 128]) {
             result += replacement;
         } else {
             result += ' ';
@@ -97,14 +97,14 @@ std::optional<TranslatorRule> ParseRuleLine(std::string_view line) {
     if (outputEnd == std::string_view::npos) outputEnd = line.size();
 
     TranslatorRule rule;
-    rule.left = std::string(line.substr(0, std::min(open, kMaxRuleContextLength)));
+    rule.left = std::string(line.substr(0, std::min(open, MaxRuleContextLength)));
     std::string_view match = line.substr(open + 1, close - open - 1);
-    rule.match = std::string(match.substr(0, kMaxRuleMatchLength));
+    rule.match = std::string(match.substr(0, MaxRuleMatchLength));
     std::transform(rule.match.begin(), rule.match.end(), rule.match.begin(), UpperAscii);
     std::string_view right = line.substr(close + 1, equals - close - 1);
-    rule.right = std::string(right.substr(0, kMaxRuleContextLength));
+    rule.right = std::string(right.substr(0, MaxRuleContextLength));
     std::string_view output = line.substr(equals + 1, outputEnd - equals - 1);
-    rule.output = std::string(output.substr(0, kMaxRuleOutputLength));
+    rule.output = std::string(output.substr(0, MaxRuleOutputLength));
     if (rule.match.empty()) return std::nullopt;
     return rule;
 }
@@ -260,8 +260,8 @@ bool LoadTranslatorRules(Translator& translator, const std::string& fileName) {
 void LoadTranslatorExceptionsFromText(Translator& translator, std::string_view contents) {
     const std::string text = text::DataTextToCp1252(contents);
     for (std::string_view line : SplitLines(text)) {
-        if (translator.exceptions.size() >= kMaxTranslatorExceptions) break;
-        line = line.substr(0, kMaxExceptionLineLength);
+        if (translator.exceptions.size() >= MaxTranslatorExceptions) break;
+        line = line.substr(0, MaxExceptionLineLength);
         if (line.empty()) continue;
         const std::size_t equals = line.find('=');
         if (equals == std::string_view::npos) continue;
@@ -300,13 +300,13 @@ std::string MapTranslatorText(std::string_view text) {
         if (c == '\'' && i > 0 && (source[i - 1] == 'D' || source[i - 1] == 'd')) continue;
         const unsigned char code = Byte(c);
         if (code < 32) {
-            result += kUnmappedReplacement;
+            result += UnmappedReplacement;
         } else if (code < 128) {
             result += c;
-        } else if (const char* replacement = kHighCodes[code - 128]) {
+        } else if (const char* replacement = HighCodes[code - 128]) {
             result += replacement;
         } else {
-            result += kUnmappedReplacement;
+            result += UnmappedReplacement;
         }
     }
     return result;
@@ -326,7 +326,7 @@ bool NextTranslatorWord(std::string_view mapped, std::size_t& position, Translat
     }
     while (IsTranslatorWordChar(c)) {
         // Letters past the buffer are read and dropped, so a long run stays one word.
-        if (word.letters.size() < kMaxTranslatorWordLength) {
+        if (word.letters.size() < MaxTranslatorWordLength) {
             word.letters += c;
             if (IsTranslatorVowel(c)) ++word.vowelCount;
         }
@@ -356,7 +356,7 @@ void ApplyTranslatorExceptions(const Translator& translator, TranslatorWord& wor
     }
     if (!found) return;
     word.letters = found->value + peeled;
-    if (word.letters.size() > kMaxTranslatorWordLength) word.letters.resize(kMaxTranslatorWordLength);
+    if (word.letters.size() > MaxTranslatorWordLength) word.letters.resize(MaxTranslatorWordLength);
 }
 
 void MarkStress(TranslatorWord& word) {

@@ -9,13 +9,13 @@
 
 namespace speech {
 
-inline constexpr int kTranslatorBucketCount = 64;   // first match characters 32 (blank) to 95 ("_")
-inline constexpr std::size_t kMaxTranslatorExceptions = 15000;
-inline constexpr std::size_t kMaxTranslatorWordLength = 256;
-inline constexpr std::size_t kMaxRuleContextLength = 5;
-inline constexpr std::size_t kMaxRuleMatchLength = 5;
-inline constexpr std::size_t kMaxRuleOutputLength = 11;
-inline constexpr std::size_t kMaxExceptionLineLength = 255;
+inline constexpr int TranslatorBucketCount = 64;   // first match characters 32 (blank) to 95 ("_")
+inline constexpr std::size_t MaxTranslatorExceptions = 15000;
+inline constexpr std::size_t MaxTranslatorWordLength = 256;
+inline constexpr std::size_t MaxRuleContextLength = 5;
+inline constexpr std::size_t MaxRuleMatchLength = 5;
+inline constexpr std::size_t MaxRuleOutputLength = 11;
+inline constexpr std::size_t MaxExceptionLineLength = 255;
 
 // Character classes of the translator's working text (byte values).
 bool IsTranslatorVowel(char c);       // A E I O U a e i o u
@@ -42,7 +42,7 @@ struct TranslatorException {
 // tests and tools make their own.
 struct Translator {
     // Bucket i holds the rules whose match starts with character 32 + i, in file order.
-    std::array<std::vector<TranslatorRule>, kTranslatorBucketCount> buckets;
+    std::array<std::vector<TranslatorRule>, TranslatorBucketCount> buckets;
     // Sorted by key in byte order once loading ends.
     std::vector<TranslatorException> exceptions;
 };

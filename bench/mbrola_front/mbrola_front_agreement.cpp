@@ -28,7 +28,7 @@
 
 namespace {
 
-const char* const kSentences[] = {
+const char* const Sentences[] = {
     "A casa do meu pai é bonita.",
     "O gato subiu no telhado da igreja.",
     "Hoje o tempo está bom para pescar.",
@@ -134,7 +134,7 @@ std::string Join(const std::vector<std::string>& labels) {
 int main(int argc, char** argv) {
   bool verbose = false;
   std::string folder = QUELVAR_FRONT_DATA_DIR;
-  std::vector<std::string> sentences(std::begin(kSentences), std::end(kSentences));
+  std::vector<std::string> sentences(std::begin(Sentences), std::end(Sentences));
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--verbose") == 0) {
       verbose = true;

@@ -8,7 +8,7 @@
 
 namespace {
 
-const char* const kText =
+const char* const SampleText =
     "O capitão olhou para o mar e disse: precisamos encontrar a ilha antes do dia 25. "
     "A latitude está no livro da biblioteca, na página 132; a longitude, ninguém sabe! "
     "Você tem a moeda de ouro? O Sr. Silva guardou 1.500 moedas no 3º baú do porão, "
@@ -32,7 +32,7 @@ void TextToPho(benchmark::State& state) {
     state.SkipWithError("front-end data not found");
     return;
   }
-  const std::string text = text::Utf8ToCp1252(kText);
+  const std::string text = text::Utf8ToCp1252(SampleText);
   const size_t words = CountWords(text);
   mbrola_front::PhoLineState phoState;
   for (auto _ : state) {

@@ -9,7 +9,7 @@
 namespace {
 
 // A paragraph of story text (Windows-1252), 60 words with punctuation.
-const std::string kParagraph = text::DataTextToCp1252(
+const std::string Paragraph = text::DataTextToCp1252(
     "O capitão olhou para o mar e disse que a ilha ficava a oeste, depois da tempestade. "
     "Você pegou a chave dourada na gaveta da biblioteca e abriu o baú do navio. "
     "Os piratas cantavam canções antigas enquanto a água batia no casco. "
@@ -23,9 +23,9 @@ void TranslateParagraph(benchmark::State& state) {
         return;
     }
     std::size_t words = 0;
-    for (char c : kParagraph) words += c == ' ';
+    for (char c : Paragraph) words += c == ' ';
     ++words;
-    for (auto _ : state) benchmark::DoNotOptimize(speech::TranslateText(translator, kParagraph));
+    for (auto _ : state) benchmark::DoNotOptimize(speech::TranslateText(translator, Paragraph));
     state.counters["words/s"] = benchmark::Counter(static_cast<double>(words * state.iterations()),
                                                    benchmark::Counter::kIsRate);
 }

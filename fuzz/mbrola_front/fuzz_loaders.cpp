@@ -12,7 +12,7 @@ namespace {
 
 void Quiet(std::string_view, std::string_view) {}
 
-const char kText[] = "Ol\xE1, Sr. Silva! 3\xBA caf\xE9 na rua 25... AS \xC1GUAS?";
+const char SampleText[] = "Ol\xE1, Sr. Silva! 3\xBA caf\xE9 na rua 25... AS \xC1GUAS?";
 
 }  // namespace
 
@@ -35,6 +35,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   LoadDiphoneLines(lines, data.diphones);
 #endif
   PhoLineState state;
-  (void)TextToPhoLines(data, state, kText, {0.8, 1.0});
+  (void)TextToPhoLines(data, state, SampleText, {0.8, 1.0});
   return 0;
 }

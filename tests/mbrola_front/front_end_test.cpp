@@ -14,7 +14,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::set<std::string> kVoiceLabels = {
+const std::set<std::string> VoiceLabels = {
     "_", "a", "an", "@", "b", "d", "e", "ee", "en", "f", "g", "h", "i", "in", "j", "k", "l", "lh",
     "m", "m2", "n", "nh", "o", "on", "oo", "p", "r", "r2", "rr", "s", "s2", "t", "u", "un", "v",
     "w", "x", "y", "z"};
@@ -99,16 +99,16 @@ TEST_F(ShippedData, EveryRuleOutputIsAVoiceLabelWithADuration) {
       std::string phoneme;
       std::istringstream parts(rule.output);
       while (std::getline(parts, phoneme, '&')) {
-        EXPECT_TRUE(kVoiceLabels.count(phoneme)) << rule.focus << " -> " << phoneme;
+        EXPECT_TRUE(VoiceLabels.count(phoneme)) << rule.focus << " -> " << phoneme;
       }
       EXPECT_LE(rule.output.size(), 11u) << rule.focus;
     }
   }
-  for (const auto& label : kVoiceLabels) {
+  for (const auto& label : VoiceLabels) {
     bool found = false;
     for (const auto& entry : data->prosody.durations) found = found || entry.name == label;
     EXPECT_TRUE(found) << label;
-    for (const auto& other : kVoiceLabels) EXPECT_TRUE(data->diphones.Contains(label + "-" + other));
+    for (const auto& other : VoiceLabels) EXPECT_TRUE(data->diphones.Contains(label + "-" + other));
   }
 }
 

@@ -42,13 +42,13 @@ class Prosody : public ::testing::Test {
   PhoLineState state;
 };
 
-const Lines kGoodFile = {"[DURAÇÃO]", "a = 120", "s = 100", "* comment", "", "[CHAVES]",
+const Lines GoodFile = {"[DURAÇÃO]", "a = 120", "s = 100", "* comment", "", "[CHAVES]",
                          "o = ar", "casa = nn", "[PROSÓDIA]",
                          "HERTZ = 200", "TABHERTZ=0,10,20,30,40,50,60,70,80,90,99",
                          "|AR|=?73", "|NN|..=575", "||NN = 4", "|| = 555"};
 
 TEST_F(Prosody, LoadsTheThreeSections) {
-  ASSERT_TRUE(Load(kGoodFile));
+  ASSERT_TRUE(Load(GoodFile));
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(DurationOf(tables, "a"), 120);
   EXPECT_EQ(DurationOf(tables, "x"), 100);
@@ -94,7 +94,7 @@ TEST_F(Prosody, BadDurationIsReportedAndLoadingGoesOn) {
 }
 
 TEST_F(Prosody, ClassifyWordsTokensAndBoundaries) {
-  ASSERT_TRUE(Load(kGoodFile));
+  ASSERT_TRUE(Load(GoodFile));
   EXPECT_EQ(ClassifyWords(tables, W("Olá, mundo.")),
             (Lines{"[--]", W("[XX]Olá"), "[,,],", "[XX]mundo", "[..].", "[--]"}));
   EXPECT_EQ(ClassifyWords(tables, "casa... o fim"),
@@ -105,7 +105,7 @@ TEST_F(Prosody, ClassifyWordsTokensAndBoundaries) {
 }
 
 TEST_F(Prosody, PitchCodesFollowTheTableInOrder) {
-  ASSERT_TRUE(Load(kGoodFile));
+  ASSERT_TRUE(Load(GoodFile));
   const Lines coded = AssignPitchCodes(tables, {"[--]", "[NN]casa", "[..].", "[--]", "[AR]o"},
                                        PitchTable::Use);
   EXPECT_EQ(coded, (Lines{"455|", "575|casa", "555|.", "555|", "573|o"}));
@@ -119,7 +119,7 @@ TEST_F(Prosody, PitchCodesFollowTheTableInOrder) {
 }
 
 TEST_F(Prosody, DurationsWithFactorAndStress) {
-  ASSERT_TRUE(Load(kGoodFile));
+  ASSERT_TRUE(Load(GoodFile));
   const Lines out = Build({";555|casa", "a", ">a", "\xA8s", "a", ""}, 0.8);
   EXPECT_EQ(out[0], ";casa");
   EXPECT_EQ(out[1], "a 96 50 100");   // first phoneme: step 5 at 50 %
@@ -130,7 +130,7 @@ TEST_F(Prosody, DurationsWithFactorAndStress) {
 }
 
 TEST_F(Prosody, LongWordsAreShortenedBeforeTheStress) {
-  ASSERT_TRUE(Load(kGoodFile));
+  ASSERT_TRUE(Load(GoodFile));
   auto first = [&](const std::string& word) {
     return Build({";555|" + word, "a", "a", ">a", "a", ""})[2];
   };

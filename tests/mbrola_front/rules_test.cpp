@@ -43,7 +43,7 @@ TEST(RuleFile, ParsesFieldsAndCutsThemToWidth) {
 
 TEST(RuleFile, BucketsKeepFileOrderAndSkipComments) {
   const RuleSet rules = Rules({"; (A)=x", "", "(A)B=first", "(AB)=second", "(B)=b", "()=z"});
-  const auto& bucket = rules.buckets['A' - RuleSet::kFirstCode];
+  const auto& bucket = rules.buckets['A' - RuleSet::FirstCode];
   ASSERT_EQ(bucket.size(), 2u);
   EXPECT_EQ(bucket[0].output, "first");
   EXPECT_EQ(bucket[1].output, "second");

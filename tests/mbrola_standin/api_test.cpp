@@ -56,14 +56,14 @@ TEST_F(MbrolaTest, ALineInTwoPiecesSoundsAsTheWholeLine) {
 }
 
 TEST_F(MbrolaTest, ChunkSizeDoesNotChangeTheSound) {
-  const std::vector<std::int16_t> big = Say(kOlaMundo);
+  const std::vector<std::int16_t> big = Say(OlaMundo);
   reset_MBR();
-  write_MBR(kOlaMundo);
+  write_MBR(OlaMundo);
   EXPECT_EQ(ReadAll(37), big);
 }
 
 TEST_F(MbrolaTest, ResetInMidUtteranceLeavesTheNextOneClean) {
-  const std::vector<std::int16_t> clean = Say(kOlaMundo);
+  const std::vector<std::int16_t> clean = Say(OlaMundo);
   reset_MBR();
   write_MBR(";; T=3\r\na 300 50 300\r\nzz 10\r\nu 100\r\ni 10");  // a ratio, an error, held and partial input
   short buffer[512];
@@ -72,7 +72,7 @@ TEST_F(MbrolaTest, ResetInMidUtteranceLeavesTheNextOneClean) {
   reset_MBR();
   EXPECT_EQ(lastError_MBR(), 0);
   EXPECT_EQ(read_MBR(buffer, 512), 0);
-  write_MBR(kOlaMundo);
+  write_MBR(OlaMundo);
   EXPECT_EQ(ReadAll(), clean);
 }
 
@@ -129,10 +129,10 @@ TEST_F(MbrolaTest, ALongStreamFlowsThroughTheBoundedBuffer) {
 }
 
 TEST_F(MbrolaTest, ReadTypeFormatsCarryTheSameSound) {
-  const std::vector<std::int16_t> linear = Say(kOlaMundo);
+  const std::vector<std::int16_t> linear = Say(OlaMundo);
   for (const AudioType type : {LIN8, ULAW, ALAW}) {
     reset_MBR();
-    write_MBR(kOlaMundo);
+    write_MBR(OlaMundo);
     std::vector<std::uint8_t> bytes(linear.size() + 100);
     int total = 0, n = 0;
     while ((n = readtype_MBR(bytes.data() + total, 1000, type)) > 0) total += n;
@@ -147,7 +147,7 @@ TEST_F(MbrolaTest, ReadTypeFormatsCarryTheSameSound) {
     }
   }
   reset_MBR();
-  write_MBR(kOlaMundo);
+  write_MBR(OlaMundo);
   std::vector<short> wide(linear.size());
   EXPECT_EQ(readtype_MBR(wide.data(), static_cast<int>(wide.size()), LIN16), static_cast<int>(linear.size()));
   EXPECT_EQ(std::vector<std::int16_t>(wide.begin(), wide.end()), linear);
@@ -155,10 +155,10 @@ TEST_F(MbrolaTest, ReadTypeFormatsCarryTheSameSound) {
 }
 
 TEST_F(MbrolaTest, VolumeRatioScalesTheSamples) {
-  const double full = Rms(Say(kOlaMundo));
+  const double full = Rms(Say(OlaMundo));
   setVolumeRatio_MBR(0.5f);
   EXPECT_FLOAT_EQ(getVolumeRatio_MBR(), 0.5f);
-  EXPECT_NEAR(Rms(Say(kOlaMundo)), full / 2, full * 0.01);
+  EXPECT_NEAR(Rms(Say(OlaMundo)), full / 2, full * 0.01);
   setVolumeRatio_MBR(1.0f);
 }
 

@@ -39,9 +39,9 @@ class MbrolaTest : public ::testing::Test {
 };
 
 // "olá mundo", as the front end writes it.
-inline constexpr const char* kOlaMundo =
+inline constexpr const char* OlaMundo =
     ";Olá\r\n_ 100\r\no 80 50 200\r\nl 60\r\na 150 50 220\r\n;mundo\r\nm 70\r\nun 120\r\nd 60\r\n"
     "u 100 50 180\r\n_ 100\r\n#\r\n";
-inline constexpr int kOlaMundoMs = 840;
+inline constexpr int OlaMundoMs = 840;
 
 }  // namespace mbrola_standin_test

@@ -10,9 +10,9 @@ namespace {
 
 // A stand-in voice that knows a handful of phones.
 int Row(std::string_view name) {
-  static const char* const kKnown[] = {"_", "a", "o", "l", "m", "un", "d", "u"};
+  static const char* const Known[] = {"_", "a", "o", "l", "m", "un", "d", "u"};
   for (int i = 0; i < 8; ++i) {
-    if (name == kKnown[i]) return i;
+    if (name == Known[i]) return i;
   }
   return -1;
 }

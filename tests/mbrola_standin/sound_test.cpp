@@ -12,7 +12,7 @@
 namespace mbrola_standin_test {
 namespace {
 
-constexpr double kRate = 16000;
+constexpr double TestRate = 16000;
 
 // F1 and F2 of a phone as the voice file gives them.
 std::pair<double, double> TableFormants(const std::string& label) {
@@ -34,7 +34,7 @@ std::span<const std::int16_t> Span(const std::vector<std::int16_t>& s, double fr
 }
 
 TEST_F(MbrolaTest, AnUtteranceLastsTheSumOfItsDurations) {
-  EXPECT_EQ(Say(kOlaMundo).size(), static_cast<std::size_t>(kOlaMundoMs * 16));
+  EXPECT_EQ(Say(OlaMundo).size(), static_cast<std::size_t>(OlaMundoMs * 16));
   EXPECT_EQ(Say("a 33.3 50 200\ni 33.3\nu 33.4\n#\n").size(), 100u * 16);
   EXPECT_EQ(Say(";; T=1.5\na 100 50 200\n#\n").size(), 150u * 16);
   EXPECT_EQ(Say("a 0 50 200\n#\n").size(), 0u);
@@ -44,23 +44,23 @@ TEST_F(MbrolaTest, AnUtteranceLastsTheSumOfItsDurations) {
 
 TEST_F(MbrolaTest, PitchFollowsTheTargets) {
   const std::vector<std::int16_t> flat = Say("a 600 10 200 90 200\n#\n");
-  EXPECT_NEAR(MeasurePitchHz(Span(flat, 200, 400), kRate, 120, 320), 200, 200 * 0.03);
+  EXPECT_NEAR(MeasurePitchHz(Span(flat, 200, 400), TestRate, 120, 320), 200, 200 * 0.03);
 
   // A rise from 150 Hz at 0 ms to 250 Hz at 1200 ms, across a phone without a point.
   const std::vector<std::int16_t> rise = Say("a 400 0 150\no 400\ne 400 100 250\n#\n");
-  EXPECT_NEAR(MeasurePitchHz(Span(rise, 100, 140), kRate, 100, 300), 160, 160 * 0.03);
-  EXPECT_NEAR(MeasurePitchHz(Span(rise, 580, 620), kRate, 120, 320), 200, 200 * 0.03);
-  EXPECT_NEAR(MeasurePitchHz(Span(rise, 1150, 1190), kRate, 150, 350), 247.5, 247.5 * 0.03);
+  EXPECT_NEAR(MeasurePitchHz(Span(rise, 100, 140), TestRate, 100, 300), 160, 160 * 0.03);
+  EXPECT_NEAR(MeasurePitchHz(Span(rise, 580, 620), TestRate, 120, 320), 200, 200 * 0.03);
+  EXPECT_NEAR(MeasurePitchHz(Span(rise, 1150, 1190), TestRate, 150, 350), 247.5, 247.5 * 0.03);
 
   const std::vector<std::int16_t> beyond = Say("a 200 0 120 200 240\n#\n");  // the end is at 180 Hz
-  EXPECT_NEAR(MeasurePitchHz(Span(beyond, 180, 200), kRate, 100, 300), 177, 177 * 0.03);
+  EXPECT_NEAR(MeasurePitchHz(Span(beyond, 180, 200), TestRate, 100, 300), 177, 177 * 0.03);
 }
 
 TEST_F(MbrolaTest, SustainedVowelsShowTheirFormants) {
   for (const char* vowel : {"a", "e", "ee", "i", "o", "oo", "u"}) {
     const auto [f1, f2] = TableFormants(vowel);
     const std::vector<std::int16_t> s = Say(std::string(vowel) + " 600 50 200\n#\n");
-    const std::vector<double> peaks = MeasureFormantsHz(Span(s, 250, 350), kRate, 14);
+    const std::vector<double> peaks = MeasureFormantsHz(Span(s, 250, 350), TestRate, 14);
     ASSERT_GE(peaks.size(), 2u) << vowel;
     EXPECT_NEAR(peaks[0], f1, f1 * 0.10) << vowel;
     EXPECT_NEAR(peaks[1], f2, f2 * 0.10) << vowel;
@@ -69,9 +69,9 @@ TEST_F(MbrolaTest, SustainedVowelsShowTheirFormants) {
 
 TEST_F(MbrolaTest, FormantsGlideBetweenVowels) {
   const std::vector<std::int16_t> s = Say("a 300 50 200\ni 300 50 200\n#\n");
-  const double before = MeasureFormantsHz(Span(s, 150, 250), kRate, 14)[1];
-  const double across = MeasureFormantsHz(Span(s, 285, 315), kRate, 14)[1];
-  const double after = MeasureFormantsHz(Span(s, 350, 450), kRate, 14)[1];
+  const double before = MeasureFormantsHz(Span(s, 150, 250), TestRate, 14)[1];
+  const double across = MeasureFormantsHz(Span(s, 285, 315), TestRate, 14)[1];
+  const double after = MeasureFormantsHz(Span(s, 350, 450), TestRate, 14)[1];
   EXPECT_LT(before, across);
   EXPECT_LT(across, after);
 }
@@ -79,14 +79,14 @@ TEST_F(MbrolaTest, FormantsGlideBetweenVowels) {
 // "olá mundo" and more: the sounds of each class where they belong. The WAV file is
 // left in the build folder for listening.
 TEST_F(MbrolaTest, ConsonantsHaveTheirShapes) {
-  const std::vector<std::int16_t> ola = Say(kOlaMundo);
+  const std::vector<std::int16_t> ola = Say(OlaMundo);
   WriteWav("mbrola_ola_mundo.wav", ola, 16000);
   const double vowel = Rms(Span(ola, 280, 360));
   EXPECT_GT(vowel, 2000);
   EXPECT_EQ(Rms(Span(ola, 0, 90)), 0);                 // leading pause
   EXPECT_LT(Rms(Span(ola, 400, 450)), vowel / 3);      // nasal murmur, weaker
   EXPECT_GT(Rms(Span(ola, 400, 450)), vowel / 40);
-  EXPECT_LT(EnergyShareAbove(Span(ola, 400, 450), kRate, 1000), 0.2);
+  EXPECT_LT(EnergyShareAbove(Span(ola, 400, 450), TestRate, 1000), 0.2);
   EXPECT_LT(Rms(Span(ola, 585, 630)), vowel / 5);      // voiced closure of d
   EXPECT_LT(Rms(Span(ola, 780, 840)), 5);              // trailing pause, once the tract rang out
 
@@ -94,10 +94,10 @@ TEST_F(MbrolaTest, ConsonantsHaveTheirShapes) {
   WriteWav("mbrola_consonants.wav", s, 16000);
   EXPECT_LT(Rms(Span(s, 210, 270)), 10);               // voiceless closure
   EXPECT_GT(Rms(Span(s, 280, 300)), 100);              // burst and breath
-  EXPECT_GT(EnergyShareAbove(Span(s, 480, 540), kRate, 4000), 0.6);  // [s]
-  const double sh = EnergyShareAbove(Span(s, 780, 840), kRate, 2000);  // [ʃ]
+  EXPECT_GT(EnergyShareAbove(Span(s, 480, 540), TestRate, 4000), 0.6);  // [s]
+  const double sh = EnergyShareAbove(Span(s, 780, 840), TestRate, 2000);  // [ʃ]
   EXPECT_GT(sh, 0.6);
-  EXPECT_LT(EnergyShareAbove(Span(s, 350, 410), kRate, 4000), 0.05);  // the vowel
+  EXPECT_LT(EnergyShareAbove(Span(s, 350, 410), TestRate, 4000), 0.05);  // the vowel
   // Taps drop their voicing in the middle.
   const std::vector<std::int16_t> tap = Say("a 150 50 200\nr 60\na 150 50 200\n#\n");
   EXPECT_LT(Rms(Span(tap, 172, 188)), Rms(Span(tap, 100, 140)) / 2);

@@ -57,7 +57,7 @@ TEST_F(UtteranceTest, HorizonStopsShortOfTheUnknownUntilClosed) {
   u.Append(Phone("a", 200, {{25, 200}}));
   EXPECT_DOUBLE_EQ(u.HorizonMs(), 50);                                  // the last point
   u.Append(Phone("i", 100, {{90, 200}}));
-  EXPECT_DOUBLE_EQ(u.HorizonMs(), 300 - (kFormantWindowMs + 2 * 5 + 1));  // the look-ahead
+  EXPECT_DOUBLE_EQ(u.HorizonMs(), 300 - (FormantWindowMs + 2 * 5 + 1));  // the look-ahead
   u.Close();
   EXPECT_DOUBLE_EQ(u.HorizonMs(), 300);
 }
@@ -70,7 +70,7 @@ TEST_F(UtteranceTest, FormantsReachTheirTargetsAndGlideAcrossBoundaries) {
   EXPECT_FLOAT_EQ(u.ParamsAt(100).formantHz[0], 700);
   EXPECT_FLOAT_EQ(u.ParamsAt(300).formantHz[1], 2300);
   EXPECT_FLOAT_EQ(u.ParamsAt(200).formantHz[0], 500);  // halfway at the boundary
-  const float f2 = u.ParamsAt(200 - kFormantWindowMs / 2).formantHz[1];
+  const float f2 = u.ParamsAt(200 - FormantWindowMs / 2).formantHz[1];
   EXPECT_GT(f2, 1700);
   EXPECT_LT(f2, 2000);
   EXPECT_FLOAT_EQ(u.ParamsAt(100).voicing, 1.0f);
@@ -87,7 +87,7 @@ TEST_F(UtteranceTest, SilenceBorrowsItsNeighboursFormantsAndSwitchesAmplitudesFa
   EXPECT_FLOAT_EQ(u.ParamsAt(120).formantHz[0], 700);  // first half keeps a's
   EXPECT_FLOAT_EQ(u.ParamsAt(180).formantHz[1], 1400); // second half takes s's
   EXPECT_FLOAT_EQ(u.ParamsAt(150).voicing, 0.0f);
-  EXPECT_FLOAT_EQ(u.ParamsAt(100 + kAmplitudeWindowMs).voicing, 0.0f);
+  EXPECT_FLOAT_EQ(u.ParamsAt(100 + AmplitudeWindowMs).voicing, 0.0f);
   EXPECT_FLOAT_EQ(u.ParamsAt(250).frication, 1.0f);
   EXPECT_FLOAT_EQ(u.ParamsAt(250).voicing, 0.0f);
 }

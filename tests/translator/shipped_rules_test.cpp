@@ -103,10 +103,10 @@ TEST_F(ShippedRulesTest, EveryRuleFitsItsFields) {
         const std::string rule = line.substr(0, line.find('|'));
         const std::size_t open = rule.find('('), close = rule.find(')'), equals = rule.find('=', close);
         if (open == std::string::npos || close == std::string::npos || equals == std::string::npos) continue;
-        EXPECT_LE(open, speech::kMaxRuleContextLength) << line;
-        EXPECT_LE(close - open - 1, speech::kMaxRuleMatchLength) << line;
-        EXPECT_LE(equals - close - 1, speech::kMaxRuleContextLength) << line;
-        EXPECT_LE(rule.size() - equals - 1, speech::kMaxRuleOutputLength) << line;
+        EXPECT_LE(open, speech::MaxRuleContextLength) << line;
+        EXPECT_LE(close - open - 1, speech::MaxRuleMatchLength) << line;
+        EXPECT_LE(equals - close - 1, speech::MaxRuleContextLength) << line;
+        EXPECT_LE(rule.size() - equals - 1, speech::MaxRuleOutputLength) << line;
     }
 }
 

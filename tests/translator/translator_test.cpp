@@ -31,12 +31,12 @@ protected:
     }
 
     // Rules for the vowels (and the marks after them) so that context tests read clearly.
-    static constexpr const char* kVowelRules =
+    static constexpr const char* VowelRules =
         "(A~)=a~\n(A')=A\n(A)=a\n(E')=E\n(E)=e\n(I)=i\n(O)=o\n(U)=u\n";
 
     static Translator WithRules(const std::string& rules) {
         Translator translator;
-        speech::LoadTranslatorRulesFromText(translator, rules + kVowelRules);
+        speech::LoadTranslatorRulesFromText(translator, rules + VowelRules);
         return translator;
     }
 
@@ -144,7 +144,7 @@ TEST_F(TranslatorTest, OverlongWordIsCutButStaysOneWord) {
     std::size_t position = 0;
     TranslatorWord word;
     ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
-    EXPECT_EQ(word.letters.size(), speech::kMaxTranslatorWordLength);
+    EXPECT_EQ(word.letters.size(), speech::MaxTranslatorWordLength);
     ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
     EXPECT_EQ(word.letters, "c");
 }
@@ -248,7 +248,7 @@ TEST_F(TranslatorTest, ExceptionTableStopsAt15000Entries) {
     for (int i = 0; i < 15010; ++i) contents += "w" + std::to_string(100000 + i) + "=x\n";
     Translator translator;
     ASSERT_TRUE(speech::LoadTranslatorExceptions(translator, WriteFile("big.exc", contents)));
-    EXPECT_EQ(translator.exceptions.size(), speech::kMaxTranslatorExceptions);
+    EXPECT_EQ(translator.exceptions.size(), speech::MaxTranslatorExceptions);
 }
 
 TEST_F(TranslatorTest, OnlyThe255FirstCharactersOfAnExceptionLineCount) {
