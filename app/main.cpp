@@ -19,15 +19,14 @@
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/wave_out.h"
 #include "platform/sdl_audio.h"
 #include "platform/sdl_backend.h"
 #include "platform/terminal_backend.h"
+#include "platform/wave_out.h"
 #include "speech/config.h"
 #include "speech/log.h"
 #include "speech/settings.h"
 #include "text/cp1252.h"
-
 
 namespace {
 
@@ -94,8 +93,7 @@ void PrepareSettings() {
       std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
                    platform::DataRoot().c_str());
       break;
-    case platform::SettingsFile::Present:
-      break;
+    case platform::SettingsFile::Present: break;
   }
 }
 

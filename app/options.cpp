@@ -41,9 +41,12 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     const bool hasValue = equals != std::string_view::npos;
     const std::string value = hasValue ? std::string(arg.substr(equals + 1)) : std::string();
     if (name == "--console") {
-      if (value == "window") options.console = ConsoleKind::Window;
-      else if (value == "terminal") options.console = ConsoleKind::Terminal;
-      else if (value == "headless") options.console = ConsoleKind::Headless;
+      if (value == "window")
+        options.console = ConsoleKind::Window;
+      else if (value == "terminal")
+        options.console = ConsoleKind::Terminal;
+      else if (value == "headless")
+        options.console = ConsoleKind::Headless;
       else {
         error = "--console must be window, terminal or headless, not '" + value + "'";
         return false;
@@ -51,10 +54,14 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       continue;
     }
     if (name == "--speech") {
-      if (value == "builtin") options.speechEngine = 0;
-      else if (value == "espeak") options.speechEngine = 4;
-      else if (value == "speech-dispatcher") options.speechEngine = 5;
-      else if (value == "mbrola") options.speechEngine = 3;
+      if (value == "builtin")
+        options.speechEngine = 0;
+      else if (value == "espeak")
+        options.speechEngine = 4;
+      else if (value == "speech-dispatcher")
+        options.speechEngine = 5;
+      else if (value == "mbrola")
+        options.speechEngine = 3;
       else {
         error = "--speech must be builtin, espeak, speech-dispatcher or mbrola, not '" + value + "'";
         return false;
@@ -98,40 +105,39 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
 }
 
 std::string HelpText() {
-  return
-      "Usage: quelvar [OPTION]...\n"
-      "Ilha de Quelvar, a Portuguese text adventure spoken aloud.\n"
-      "\n"
-      "  --console=KIND      window (the default with a display), terminal (the default\n"
-      "                      without one) or headless (scripted runs). The terminal\n"
-      "                      reports no key releases, so the Braille chord keyboard and\n"
-      "                      the right-button magnifier work only in the window.\n"
-      "  --keys=FILE         headless key script (UTF-8; implies --console=headless)\n"
-      "  --transcript=FILE   write the story as the player reads it (UTF-8)\n"
-      "  --speech-log=FILE   write every text given to speech, one per line (UTF-8)\n"
-      "  --screen-dump=FILE  write the 25 screen rows at exit (UTF-8)\n"
-      "  --audio-out=FILE    write everything played to one WAV file (headless)\n"
-      "  --pho-log=FILE      write every phoneme line handed to the MBROLA library\n"
-      "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
-      "                      $TAMIRE_WINDIR or ~/.config/tamire); a first run writes\n"
-      "                      the default settings there\n"
-      "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
-      "                      espeak, speech-dispatcher or mbrola\n"
-      "  --help              show this text\n"
-      "  --version           show the program's version\n"
-      "\n"
-      "Keys beyond the line editor's own: Ctrl+Shift+F9 (or Ctrl+Alt+F9) reviews the\n"
-      "screen, Esc ends the review; Ctrl+Shift+F11 (or Ctrl+Alt+F11) turns the Braille\n"
-      "keyboard on and switches its modes, Ctrl+Shift+F12 (or Ctrl+Alt+F12) turns it off.\n"
-      "Desktops keep Ctrl+Alt+F1..F12 for switching virtual terminals, so the Ctrl+Shift\n"
-      "chords are the ones that reach the game there. The Braille keyboard needs the\n"
-      "window: a terminal reports no key releases, and says so when asked for it.\n"
-      "\n"
-      "Key scripts: each line is typed and followed by Enter; '##' starts a comment line;\n"
-      "<Enter> <Esc> <Tab> <BS> <F1>..<F12> <Up> <Down> <Left> <Right> <Home> <End>\n"
-      "<PgUp> <PgDn> <Ins> <Del> <Space> name keys, with Ctrl+, Alt+, Shift+ before them\n"
-      "(<Ctrl+Left>, <Ctrl+c>, <Ctrl+Shift+F9>); <Wait:MS> waits; <lt> is '<'; <NoEnter>\n"
-      "at the end of a line types it without Enter.\n";
+  return "Usage: quelvar [OPTION]...\n"
+         "Ilha de Quelvar, a Portuguese text adventure spoken aloud.\n"
+         "\n"
+         "  --console=KIND      window (the default with a display), terminal (the default\n"
+         "                      without one) or headless (scripted runs). The terminal\n"
+         "                      reports no key releases, so the Braille chord keyboard and\n"
+         "                      the right-button magnifier work only in the window.\n"
+         "  --keys=FILE         headless key script (UTF-8; implies --console=headless)\n"
+         "  --transcript=FILE   write the story as the player reads it (UTF-8)\n"
+         "  --speech-log=FILE   write every text given to speech, one per line (UTF-8)\n"
+         "  --screen-dump=FILE  write the 25 screen rows at exit (UTF-8)\n"
+         "  --audio-out=FILE    write everything played to one WAV file (headless)\n"
+         "  --pho-log=FILE      write every phoneme line handed to the MBROLA library\n"
+         "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
+         "                      $TAMIRE_WINDIR or ~/.config/tamire); a first run writes\n"
+         "                      the default settings there\n"
+         "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
+         "                      espeak, speech-dispatcher or mbrola\n"
+         "  --help              show this text\n"
+         "  --version           show the program's version\n"
+         "\n"
+         "Keys beyond the line editor's own: Ctrl+Shift+F9 (or Ctrl+Alt+F9) reviews the\n"
+         "screen, Esc ends the review; Ctrl+Shift+F11 (or Ctrl+Alt+F11) turns the Braille\n"
+         "keyboard on and switches its modes, Ctrl+Shift+F12 (or Ctrl+Alt+F12) turns it off.\n"
+         "Desktops keep Ctrl+Alt+F1..F12 for switching virtual terminals, so the Ctrl+Shift\n"
+         "chords are the ones that reach the game there. The Braille keyboard needs the\n"
+         "window: a terminal reports no key releases, and says so when asked for it.\n"
+         "\n"
+         "Key scripts: each line is typed and followed by Enter; '##' starts a comment line;\n"
+         "<Enter> <Esc> <Tab> <BS> <F1>..<F12> <Up> <Down> <Left> <Right> <Home> <End>\n"
+         "<PgUp> <PgDn> <Ins> <Del> <Space> name keys, with Ctrl+, Alt+, Shift+ before them\n"
+         "(<Ctrl+Left>, <Ctrl+c>, <Ctrl+Shift+F9>); <Wait:MS> waits; <lt> is '<'; <NoEnter>\n"
+         "at the end of a line types it without Enter.\n";
 }
 
 // The program's build defines the version (app/CMakeLists.txt); other builds of this file,

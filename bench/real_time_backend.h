@@ -19,9 +19,9 @@ namespace bench {
 class RealTimeBackend : public platform::HeadlessBackend {
  public:
   uint64_t NowMs() override {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
   }
   void Sleep(uint32_t milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
   void WaitEvents(int timeoutMs) override {

@@ -22,17 +22,14 @@ struct ExtendedKey {
 };
 
 constexpr std::array<ExtendedKey, 22> ExtendedKeyTable = {{
-    {VK_F1, ext::F1, ext::CtrlF1},           {VK_F1 + 1, ext::F2, ext::CtrlF2},
-    {VK_F1 + 2, ext::F3, ext::CtrlF3},       {VK_F1 + 3, ext::F4, ext::CtrlF4},
-    {VK_F1 + 4, ext::F5, ext::CtrlF5},       {VK_F1 + 5, ext::F6, ext::CtrlF6},
-    {VK_F1 + 6, ext::F7, ext::CtrlF7},       {VK_F1 + 7, ext::F8, ext::CtrlF8},
-    {VK_F1 + 8, ext::F9, ext::CtrlF9},       {VK_F10, ext::F10, ext::CtrlF10},
-    {VK_F11, ext::F11, ext::CtrlF11},        {VK_F12, ext::F12, ext::CtrlF12},
-    {VK_INSERT, ext::Insert, ext::Copy},     {VK_DELETE, ext::Delete, ext::Delete},
-    {VK_HOME, ext::Home, ext::CtrlHome},     {VK_END, ext::End, ext::CtrlEnd},
-    {VK_PRIOR, ext::PgUp, ext::CtrlPgUp},    {VK_NEXT, ext::PgDn, ext::CtrlPgDn},
-    {VK_UP, ext::Up, ext::CtrlUp},           {VK_DOWN, ext::Down, ext::CtrlDown},
-    {VK_LEFT, ext::Left, ext::CtrlLeft},     {VK_RIGHT, ext::Right, ext::CtrlRight},
+    {VK_F1, ext::F1, ext::CtrlF1},          {VK_F1 + 1, ext::F2, ext::CtrlF2},     {VK_F1 + 2, ext::F3, ext::CtrlF3},
+    {VK_F1 + 3, ext::F4, ext::CtrlF4},      {VK_F1 + 4, ext::F5, ext::CtrlF5},     {VK_F1 + 5, ext::F6, ext::CtrlF6},
+    {VK_F1 + 6, ext::F7, ext::CtrlF7},      {VK_F1 + 7, ext::F8, ext::CtrlF8},     {VK_F1 + 8, ext::F9, ext::CtrlF9},
+    {VK_F10, ext::F10, ext::CtrlF10},       {VK_F11, ext::F11, ext::CtrlF11},      {VK_F12, ext::F12, ext::CtrlF12},
+    {VK_INSERT, ext::Insert, ext::Copy},    {VK_DELETE, ext::Delete, ext::Delete}, {VK_HOME, ext::Home, ext::CtrlHome},
+    {VK_END, ext::End, ext::CtrlEnd},       {VK_PRIOR, ext::PgUp, ext::CtrlPgUp},  {VK_NEXT, ext::PgDn, ext::CtrlPgDn},
+    {VK_UP, ext::Up, ext::CtrlUp},          {VK_DOWN, ext::Down, ext::CtrlDown},   {VK_LEFT, ext::Left, ext::CtrlLeft},
+    {VK_RIGHT, ext::Right, ext::CtrlRight},
 }};
 
 // Second codes of Alt+A .. Alt+Z and Alt+0 .. Alt+9.
@@ -42,14 +39,14 @@ constexpr std::array<uint8_t, 10> AltDigitCodes = {129, 120, 121, 122, 123, 124,
 
 // Characters of the six-dot patterns, bit 0 = dot 1 ... bit 5 = dot 6.
 constexpr std::array<uint8_t, 64> BrailleTable = {
-    ' ',  'a',  ',',  'b',  '\'', 'k',  ';',  'l',   //
-    '^',  'c',  'i',  'f',  0xED, 'm',  's',  'p',   //
-    '~',  'e',  ':',  'h',  '*',  'o',  '!',  'r',   //
-    0xAC, 'd',  'j',  'g',  0xE3, 'n',  't',  'q',   //
-    0xFD, 0xE2, '?',  0xEA, '-',  'u',  '"',  'v',   //
-    '{',  0xEE, 0xF5, 0xE0, 0xF3, 'x',  0xE8, 0xE7,  //
-    '$',  0xFB, 0xFF, 0xFC, '}',  'z',  '=',  0xE1,  //
-    '_',  0xF4, 'w',  0xEF, '#',  'y',  0xFA, 0xE9,  //
+    ' ',  'a',  ',',  'b',  '\'', 'k', ';',  'l',   //
+    '^',  'c',  'i',  'f',  0xED, 'm', 's',  'p',   //
+    '~',  'e',  ':',  'h',  '*',  'o', '!',  'r',   //
+    0xAC, 'd',  'j',  'g',  0xE3, 'n', 't',  'q',   //
+    0xFD, 0xE2, '?',  0xEA, '-',  'u', '"',  'v',   //
+    '{',  0xEE, 0xF5, 0xE0, 0xF3, 'x', 0xE8, 0xE7,  //
+    '$',  0xFB, 0xFF, 0xFC, '}',  'z', '=',  0xE1,  //
+    '_',  0xF4, 'w',  0xEF, '#',  'y', 0xFA, 0xE9,  //
 };
 
 constexpr uint8_t NoCharacter = 254;
@@ -117,8 +114,10 @@ void PlayModeTone(int frequencyHz) {
 void OnCharacter(uint8_t ch) {
   if (gKeys.brailleMode != 0 && (ch == ' ' || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'))) return;
   if (gKeys.count >= KeyQueueSize) return;
-  if (ch == keycode::Backspace) ch = CtrlHeld() ? keycode::CtrlBackspace : keycode::Backspace;
-  else if (ch == keycode::Enter) ch = CtrlHeld() ? keycode::CtrlEnter : keycode::Enter;
+  if (ch == keycode::Backspace)
+    ch = CtrlHeld() ? keycode::CtrlBackspace : keycode::Backspace;
+  else if (ch == keycode::Enter)
+    ch = CtrlHeld() ? keycode::CtrlEnter : keycode::Enter;
   QueueCode(ch);
 }
 
@@ -159,9 +158,12 @@ void OnKeyDown(int virtualKey) {
   for (const auto& key : ExtendedKeyTable) {
     if (key.virtualKey != virtualKey) continue;
     QueueCode(keycode::Extended);
-    if (ctrl) QueueCode(key.ctrlCode);
-    else if (virtualKey == VK_INSERT && ShiftHeld()) QueueCode(ext::Paste);
-    else QueueCode(key.code);
+    if (ctrl)
+      QueueCode(key.ctrlCode);
+    else if (virtualKey == VK_INSERT && ShiftHeld())
+      QueueCode(ext::Paste);
+    else
+      QueueCode(key.code);
     return;
   }
 }
@@ -169,10 +171,14 @@ void OnKeyDown(int virtualKey) {
 // Mode 2's capital and number signs applied to a chord's character.
 uint8_t ApplySigns(uint8_t ch) {
   if (gKeys.numberMode) {
-    if (ch == '\'') ch = '.';
-    else if (ch >= 'a' && ch <= 'i') ch = static_cast<uint8_t>('1' + (ch - 'a'));
-    else if (ch == 'j') ch = '0';
-    else if (ch == '~') gKeys.numberMode = false;
+    if (ch == '\'')
+      ch = '.';
+    else if (ch >= 'a' && ch <= 'i')
+      ch = static_cast<uint8_t>('1' + (ch - 'a'));
+    else if (ch == 'j')
+      ch = '0';
+    else if (ch == '~')
+      gKeys.numberMode = false;
   }
   if ((gKeys.capitalNext || gKeys.capsLock) && ch >= 'a' && ch <= 'z') ch = static_cast<uint8_t>(ch - 32);
   if (ch == '#') {
@@ -218,9 +224,7 @@ bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, 
   result = 0;
   const int virtualKey = static_cast<int>(wParam);
   switch (message) {
-    case WM_CHAR:
-      OnCharacter(static_cast<uint8_t>(wParam));
-      return true;
+    case WM_CHAR: OnCharacter(static_cast<uint8_t>(wParam)); return true;
     case WM_SYSKEYDOWN:
       if (gKeys.breakCheck && virtualKey != VK_LEFT && virtualKey != VK_RIGHT) {
         result = DefWindowProc(ConsoleWindow(), message, wParam, lParam);
@@ -228,9 +232,7 @@ bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, 
       }
       OnKeyDown(virtualKey);
       return true;
-    case WM_KEYDOWN:
-      OnKeyDown(virtualKey);
-      return true;
+    case WM_KEYDOWN: OnKeyDown(virtualKey); return true;
     case WM_KEYUP:
     case WM_SYSKEYUP:
       if (gKeys.brailleMode == 0 || !OnBrailleKeyUp(virtualKey)) {
@@ -243,8 +245,7 @@ bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, 
     case WM_KILLFOCUS:
       if (gKeys.waiting) HideCaret();
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 

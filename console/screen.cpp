@@ -23,10 +23,22 @@ using platform::Hwnd;
 using platform::Rgb;
 
 constexpr std::array<Rgb, 16> ConsolePalette = {{
-    {0, 0, 0},       {0, 0, 255},     {0, 255, 0},     {0, 255, 255},
-    {255, 0, 0},     {142, 0, 142},   {68, 34, 34},    {192, 192, 192},
-    {128, 128, 128}, {128, 128, 255}, {128, 255, 128}, {128, 255, 255},
-    {255, 128, 128}, {255, 128, 255}, {255, 255, 0},   {255, 255, 255},
+    {0, 0, 0},
+    {0, 0, 255},
+    {0, 255, 0},
+    {0, 255, 255},
+    {255, 0, 0},
+    {142, 0, 142},
+    {68, 34, 34},
+    {192, 192, 192},
+    {128, 128, 128},
+    {128, 128, 255},
+    {128, 255, 128},
+    {128, 255, 255},
+    {255, 128, 128},
+    {255, 128, 255},
+    {255, 255, 0},
+    {255, 255, 255},
 }};
 
 struct FileCloser {
@@ -199,18 +211,16 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
       PostQuitMessage(0);
       gConsole.window = 0;
       return 0;
-    case WM_PAINT:
-      Paint();
-      return 0;
+    case WM_PAINT: Paint(); return 0;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<MinMaxInfo*>(lParam);
       const FontMetrics font = GetFontMetrics();
       const int cellWidth = font.averageWidth, cellHeight = font.height + font.externalLeading;
       const SystemMetrics metrics = GetSystemMetrics();
       const Size screen = GetScreenSize();
-      info->maxSize = {std::min(ScreenColumns * cellWidth, screen.width) + 2 * metrics.frameWidth,
-                       std::min(metrics.captionHeight + ScreenRows * cellHeight, screen.height) +
-                           2 * metrics.frameHeight};
+      info->maxSize = {
+          std::min(ScreenColumns * cellWidth, screen.width) + 2 * metrics.frameWidth,
+          std::min(metrics.captionHeight + ScreenRows * cellHeight, screen.height) + 2 * metrics.frameHeight};
       info->maxTrackSize = info->maxSize;
       info->minTrackSize = {2 * metrics.frameWidth + 16 * cellWidth,
                             2 * metrics.frameHeight + 4 * cellHeight + metrics.captionHeight};
@@ -235,8 +245,7 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
         InvalidateRect(hwnd, nullptr, true);
       }
       return 0;
-    case WM_CLOSE:
-      CloseConsole();
+    case WM_CLOSE: CloseConsole();
     case WM_APP_NOTICE:
       while (const auto notice = TakeNotice()) SpeakNotice(*notice);
       return 0;
@@ -246,8 +255,7 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
         return 0;
       }
       return DefWindowProc(hwnd, message, wParam, lParam);
-    default:
-      return DefWindowProc(hwnd, message, wParam, lParam);
+    default: return DefWindowProc(hwnd, message, wParam, lParam);
   }
 }
 
@@ -277,7 +285,8 @@ void LoadConsoleSettings() {
     foreground = static_cast<int>(ParseDecimal(v).value_or(15));
   }
   // Kept to 8 bits in unsigned arithmetic, which cannot overflow for any value read.
-  TextAttribute = static_cast<uint8_t>((static_cast<unsigned>(background) * 16u + static_cast<unsigned>(foreground)) & 0xFFu);
+  TextAttribute =
+      static_cast<uint8_t>((static_cast<unsigned>(background) * 16u + static_cast<unsigned>(foreground)) & 0xFFu);
   if (const std::string v = ReadKey("BRAILLE", "MODO", "0"); !v.empty()) {
     s.brailleMode = static_cast<uint8_t>(v[0]) & 3;
   }
@@ -287,10 +296,8 @@ void LoadConsoleSettings() {
   if (const std::string v = ReadKey("VIDEO", "FONTE", "Lucida Console"); !v.empty()) s.font.face = v;
 
   const platform::Rect workArea = platform::GetWorkArea();
-  const auto computedWidth =
-      static_cast<int>(static_cast<double>(workArea.right - workArea.left) / 1024.0 * 13.0);
-  const auto computedHeight =
-      static_cast<int>(static_cast<double>(workArea.bottom - workArea.top) / 734.0 * 28.0);
+  const auto computedWidth = static_cast<int>(static_cast<double>(workArea.right - workArea.left) / 1024.0 * 13.0);
+  const auto computedHeight = static_cast<int>(static_cast<double>(workArea.bottom - workArea.top) / 734.0 * 28.0);
   s.font.width = static_cast<int>(ParseDecimal(ReadKey("VIDEO", "LARGURALETRA", "")).value_or(computedWidth));
   s.font.height = static_cast<int>(ParseDecimal(ReadKey("VIDEO", "ALTURALETRA", "")).value_or(computedHeight));
   if (s.font.width < 0 || s.font.width > 1000) s.font.width = computedWidth;
@@ -341,9 +348,7 @@ void WriteChars(std::string_view bytes) {
   for (const char c : bytes) {
     const auto byte = static_cast<uint8_t>(c);
     switch (byte) {
-      case 7:
-        platform::MessageBeep();
-        break;
+      case 7: platform::MessageBeep(); break;
       case 8:
         if (gConsole.cursorX > 0) {
           --gConsole.cursorX;
@@ -355,9 +360,7 @@ void WriteChars(std::string_view bytes) {
         NextRow();
         gConsole.cursorX = 0;
         break;
-      case 13:
-        gConsole.cursorX = 0;
-        break;
+      case 13: gConsole.cursorX = 0; break;
       default:
         if (byte < 32) break;  // other control codes are dropped
         if (gConsole.cursorX >= ScreenColumns) {

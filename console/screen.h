@@ -52,8 +52,12 @@ void SetWindowTitle(std::string_view title);
 // with the code given (0: a normal end).
 [[noreturn]] void CloseConsole(int exitCode = 0);
 
-struct Date { uint16_t year, month, day, weekday; };  // weekday 0 = Sunday
-struct Time { uint16_t hour, minute, second, hundredths; };
+struct Date {
+  uint16_t year, month, day, weekday;
+};  // weekday 0 = Sunday
+struct Time {
+  uint16_t hour, minute, second, hundredths;
+};
 Date CurrentDate();
 Time CurrentTime();
 

@@ -6,8 +6,8 @@
 
 #include "console/key_codes.h"
 #include "console/keyboard.h"
-#include "editor/review.h"
 #include "console/screen.h"
+#include "editor/review.h"
 #include "platform/win.h"
 #include "speech/config.h"
 #include "speech/cues.h"
@@ -141,7 +141,9 @@ struct Editor {
   uint8_t ExtendedKeyCode = 0;
   bool shift = false, alt = false;  // held with the key being handled
 
-  uint8_t At(int p) const { return p >= 1 && p <= maxLen ? static_cast<uint8_t>(field[static_cast<std::size_t>(p - 1)]) : ' '; }
+  uint8_t At(int p) const {
+    return p >= 1 && p <= maxLen ? static_cast<uint8_t>(field[static_cast<std::size_t>(p - 1)]) : ' ';
+  }
   void Set(int p, uint8_t c) { field[static_cast<std::size_t>(p - 1)] = static_cast<char>(c); }
   int LastNonBlank() const {
     const auto last = field.find_last_not_of(' ');
@@ -306,8 +308,10 @@ void SpeakNextWord(Editor& e) {
       item += static_cast<char>(at(p++));
     }
     e.pos = p;
-    if (unpronounceable) Spell(item);
-    else Speak(item);
+    if (unpronounceable)
+      Spell(item);
+    else
+      Speak(item);
   } else {
     e.pos = p + 1;
     Spell(std::string(1, static_cast<char>(at(p))));
@@ -319,11 +323,15 @@ void OpenWordAtCursor(Editor& e) {
   while (end <= e.maxLen && e.At(end) != ' ') ++end;
   int start = e.pos;
   while (start > 1 && e.At(start - 1) != ' ') --start;
-  std::string word = start < end ? e.field.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(end - start)) : std::string();
+  std::string word = start < end
+                         ? e.field.substr(static_cast<std::size_t>(start - 1), static_cast<std::size_t>(end - start))
+                         : std::string();
   while (!word.empty() && IsDocumentNoise(static_cast<uint8_t>(word.front()))) word.erase(0, 1);
   while (!word.empty() && IsDocumentNoise(static_cast<uint8_t>(word.back()))) word.pop_back();
-  if (word.empty()) Tone();
-  else Open(word);
+  if (word.empty())
+    Tone();
+  else
+    Open(word);
 }
 
 void ChangeSpeechRate() {
@@ -389,22 +397,18 @@ void DeleteKey(Editor& e) {
 void ExtendedCommand(Editor& e) {
   switch (e.ExtendedKeyCode) {
     case keycode::ext::F1:
-      if (e.alt) e.End(keycode::ext::CtrlF11);
-      else SpeakNextWord(e);
+      if (e.alt)
+        e.End(keycode::ext::CtrlF11);
+      else
+        SpeakNextWord(e);
       break;
     case keycode::ext::F4:
       speech::State().echoTyping = !speech::State().echoTyping;
       SoundFile(speech::State().echoTyping ? "_FALACI" : "_FALDLG");
       break;
-    case keycode::ext::F8:
-      Time();
-      break;
-    case keycode::ext::F12:
-      OpenWordAtCursor(e);
-      break;
-    case keycode::ext::Home:
-      e.pos = 1;
-      break;
+    case keycode::ext::F8: Time(); break;
+    case keycode::ext::F12: OpenWordAtCursor(e); break;
+    case keycode::ext::Home: e.pos = 1; break;
     case keycode::ext::Left:
       if (e.pos > 1) {
         --e.pos;
@@ -418,35 +422,25 @@ void ExtendedCommand(Editor& e) {
         Tone();
         break;
       }
-      if (e.alt && IsAsciiLetter(e.At(e.pos))) SoundFile("_FON" + std::to_string(e.At(e.pos)));
-      else CharSound(e.At(e.pos));
+      if (e.alt && IsAsciiLetter(e.At(e.pos)))
+        SoundFile("_FON" + std::to_string(e.At(e.pos)));
+      else
+        CharSound(e.At(e.pos));
       ++e.pos;
       break;
-    case keycode::ext::End:
-      e.pos = e.LastNonBlank() + 1;
-      break;
-    case keycode::ext::Delete:
-      DeleteKey(e);
-      break;
-    case keycode::ext::CtrlF1:
-      Speak(e.field);
-      break;
-    case keycode::ext::CtrlF4:
-      ChangeSpeechRate();
-      break;
-    case keycode::ext::CtrlF8:
-      Date();
-      break;
+    case keycode::ext::End: e.pos = e.LastNonBlank() + 1; break;
+    case keycode::ext::Delete: DeleteKey(e); break;
+    case keycode::ext::CtrlF1: Speak(e.field); break;
+    case keycode::ext::CtrlF4: ChangeSpeechRate(); break;
+    case keycode::ext::CtrlF8: Date(); break;
     case keycode::ext::CtrlF9:  // with Alt, or Shift where the desktop keeps Ctrl+Alt+F9
-      if (e.alt || e.shift) Review();
-      else e.End(keycode::ext::CtrlF9);
+      if (e.alt || e.shift)
+        Review();
+      else
+        e.End(keycode::ext::CtrlF9);
       break;
-    case keycode::ext::CtrlLeft:
-      WordLeft(e);
-      break;
-    case keycode::ext::CtrlRight:
-      WordRight(e);
-      break;
+    case keycode::ext::CtrlLeft: WordLeft(e); break;
+    case keycode::ext::CtrlRight: WordRight(e); break;
     case keycode::ext::Paste:  // Ctrl+V, Shift+Insert
       Paste(e);
       break;
@@ -454,7 +448,8 @@ void ExtendedCommand(Editor& e) {
       Copy(e);
       break;
     default:
-      if (e.ExtendedKeyCode >= keycode::ext::AltDigitFirst && e.ExtendedKeyCode <= keycode::ext::AltDigitLast) break;  // Alt+digit
+      if (e.ExtendedKeyCode >= keycode::ext::AltDigitFirst && e.ExtendedKeyCode <= keycode::ext::AltDigitLast)
+        break;  // Alt+digit
       e.End(e.ExtendedKeyCode);
       break;
   }
@@ -472,9 +467,7 @@ void Type(Editor& e, uint8_t key) {
 
 void KeyCommand(Editor& e, uint8_t key) {
   switch (key) {
-    case keycode::CtrlC:
-      Copy(e);
-      break;
+    case keycode::CtrlC: Copy(e); break;
     case keycode::CtrlD:
       for (int p = e.pos; p <= e.maxLen; ++p) e.Set(p, ' ');
       SoundFile("_APFCPO");
@@ -490,12 +483,8 @@ void KeyCommand(Editor& e, uint8_t key) {
     case keycode::Tab:
     case keycode::CtrlEnter:
     case keycode::Enter:
-    case keycode::Esc:
-      e.End(key);
-      break;
-    case keycode::CtrlK:
-      Speak(std::to_string(e.pos));
-      break;
+    case keycode::Esc: e.End(key); break;
+    case keycode::CtrlK: Speak(std::to_string(e.pos)); break;
     case keycode::CtrlS:
       if (e.pos > 1) {
         const auto removed = static_cast<std::size_t>(std::min(e.pos - 1, e.maxLen));
@@ -512,9 +501,7 @@ void KeyCommand(Editor& e, uint8_t key) {
       Tone();
       Tone();
       break;
-    case keycode::CtrlV:
-      Paste(e);
-      break;
+    case keycode::CtrlV: Paste(e); break;
     case keycode::CtrlY:
       e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
       SoundFile("_CPOAPA");
@@ -523,18 +510,13 @@ void KeyCommand(Editor& e, uint8_t key) {
     case keycode::CtrlBackslash:
       for (const char c : e.field) DialTones(std::string(1, c));
       break;
-    case keycode::CtrlBackspace:
-      DeleteWord(e);
-      break;
+    case keycode::CtrlBackspace: DeleteWord(e); break;
     case keycode::SpeakField:
       WaitForSilence();
       Speak(e.field);
       break;
-    case keycode::Ignored:
-      break;
-    default:
-      Type(e, key);
-      break;
+    case keycode::Ignored: break;
+    default: Type(e, key); break;
   }
 }
 
@@ -588,7 +570,8 @@ uint8_t EditLine(std::string& text, int column, int row, int maxLen, int width) 
       ExtendedCommand(e);
       if (shift) e.SelectionEnd = e.pos;
     } else {
-      if (key != keycode::CtrlC && key != keycode::CtrlV && key != keycode::SpeakField && key != keycode::Ignored) e.DropSelection();
+      if (key != keycode::CtrlC && key != keycode::CtrlV && key != keycode::SpeakField && key != keycode::Ignored)
+        e.DropSelection();
       KeyCommand(e, key);
       if ((key == keycode::CtrlC || key == keycode::CtrlV) && shift) e.SelectionEnd = e.pos;
     }

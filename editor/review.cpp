@@ -77,9 +77,7 @@ void Refuse() {
 
 // ---- reading the screen ----
 
-bool OnScreen(int column, int row) {
-  return column >= 1 && column <= ScreenColumns && row >= 1 && row <= ScreenRows;
-}
+bool OnScreen(int column, int row) { return column >= 1 && column <= ScreenColumns && row >= 1 && row <= ScreenRows; }
 
 uint8_t CharAt(int column, int row) { return OnScreen(column, row) ? ScreenCharAt(column, row) : Blank; }
 uint8_t AttrAt(int column, int row) { return OnScreen(column, row) ? ScreenAttrAt(column, row) : 0; }
@@ -91,11 +89,20 @@ bool IsAsciiLetter(uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c 
 bool IsWordCharacter(uint8_t c) {
   if (IsAsciiLetter(c) || (c >= '0' && c <= '9')) return true;
   switch (c | 0x20) {  // the accented capitals sit 32 below their small letters
-    case 0xE0: case 0xE1: case 0xE2: case 0xE3: case 0xE7: case 0xE9: case 0xEA:
-    case 0xED: case 0xF1: case 0xF3: case 0xF4: case 0xF5: case 0xFA:
-      return c >= 0xC0;
-    default:
-      return false;
+    case 0xE0:
+    case 0xE1:
+    case 0xE2:
+    case 0xE3:
+    case 0xE7:
+    case 0xE9:
+    case 0xEA:
+    case 0xED:
+    case 0xF1:
+    case 0xF3:
+    case 0xF4:
+    case 0xF5:
+    case 0xFA: return c >= 0xC0;
+    default: return false;
   }
 }
 
@@ -103,10 +110,12 @@ bool IsWordCharacter(uint8_t c) {
 bool IsConsonant(uint8_t c) {
   if (!IsAsciiLetter(c)) return false;
   switch (c & ~0x20) {
-    case 'A': case 'E': case 'I': case 'O': case 'U':
-      return false;
-    default:
-      return true;
+    case 'A':
+    case 'E':
+    case 'I':
+    case 'O':
+    case 'U': return false;
+    default: return true;
   }
 }
 
@@ -205,8 +214,10 @@ bool ReadToken() {
   }
   bool consonantsOnly = true;
   for (const char c : token) consonantsOnly = consonantsOnly && IsConsonant(static_cast<uint8_t>(c));
-  if (consonantsOnly) Spell(token);
-  else Speak(token);
+  if (consonantsOnly)
+    Spell(token);
+  else
+    Speak(token);
   return true;
 }
 
@@ -240,9 +251,7 @@ void ReadRange(Place from, Place to, Afterwards afterwards) {
   if (afterwards == Afterwards::PutPositionBack) position = remembered;
 }
 
-void ReadCurrentLine() {
-  ReadRange({position.row, 1}, {position.row, ScreenColumns}, Afterwards::PutPositionBack);
-}
+void ReadCurrentLine() { ReadRange({position.row, 1}, {position.row, ScreenColumns}, Afterwards::PutPositionBack); }
 
 // The two-letter commands: I (up to the position), T (all), F (from the position), each
 // of the screen (T), the line (L) or the field (C).
@@ -255,26 +264,34 @@ void ReadPair(char from, char unit) {
   const Place beforeHere{here.row, here.column - 1};
   switch (unit) {
     case 'T':
-      if (from == 'I') ReadRange(screenStart, beforeHere, Afterwards::StayWhereReadingEnded);
-      else if (from == 'T') ReadRange(screenStart, screenEnd, Afterwards::StayWhereReadingEnded);
-      else ReadRange(here, screenEnd, Afterwards::StayWhereReadingEnded);
+      if (from == 'I')
+        ReadRange(screenStart, beforeHere, Afterwards::StayWhereReadingEnded);
+      else if (from == 'T')
+        ReadRange(screenStart, screenEnd, Afterwards::StayWhereReadingEnded);
+      else
+        ReadRange(here, screenEnd, Afterwards::StayWhereReadingEnded);
       break;
     case 'L':
-      if (from == 'I') ReadRange(lineStart, beforeHere, Afterwards::PutPositionBack);
-      else if (from == 'T') ReadRange(lineStart, lineEnd, Afterwards::PutPositionBack);
-      else ReadRange(here, lineEnd, Afterwards::PutPositionBack);
+      if (from == 'I')
+        ReadRange(lineStart, beforeHere, Afterwards::PutPositionBack);
+      else if (from == 'T')
+        ReadRange(lineStart, lineEnd, Afterwards::PutPositionBack);
+      else
+        ReadRange(here, lineEnd, Afterwards::PutPositionBack);
       break;
     case 'C': {
       const Span field = FieldSpan();
       const Place fieldStart{here.row, field.start};
       const Place fieldEnd{here.row, field.end};
-      if (from == 'I') ReadRange(fieldStart, here, Afterwards::PutPositionBack);
-      else if (from == 'T') ReadRange(fieldStart, fieldEnd, Afterwards::PutPositionBack);
-      else ReadRange(here, fieldEnd, Afterwards::PutPositionBack);
+      if (from == 'I')
+        ReadRange(fieldStart, here, Afterwards::PutPositionBack);
+      else if (from == 'T')
+        ReadRange(fieldStart, fieldEnd, Afterwards::PutPositionBack);
+      else
+        ReadRange(here, fieldEnd, Afterwards::PutPositionBack);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -308,8 +325,10 @@ void PreviousWord() {
     return;
   }
   while (column >= 1 && CharAt(column) != Blank) --column;
-  if (column >= 1) Click();
-  else Tone();
+  if (column >= 1)
+    Click();
+  else
+    Tone();
   position.column = column + 1;
 }
 
@@ -414,8 +433,10 @@ void CopyScreen() {
 void SpeakPosition() { Speak(std::to_string(position.row) + " " + std::to_string(position.column)); }
 
 void Left() {
-  if (position.column > 1) CharSound(CharAt(position.column - 1));
-  else Tone();
+  if (position.column > 1)
+    CharSound(CharAt(position.column - 1));
+  else
+    Tone();
   --position.column;
 }
 
@@ -434,15 +455,9 @@ void ExtendedCommand(uint8_t ext) {
         GoToLineEnd();
       }
       break;
-    case keycode::ext::F5:
-      Search();
-      break;
-    case keycode::ext::F6:
-      GoToRowAndColumn();
-      break;
-    case keycode::ext::Home:
-      position.column = 1;
-      break;
+    case keycode::ext::F5: Search(); break;
+    case keycode::ext::F6: GoToRowAndColumn(); break;
+    case keycode::ext::Home: position.column = 1; break;
     case keycode::ext::Up:
       --position.row;
       position.column = 1;
@@ -457,17 +472,15 @@ void ExtendedCommand(uint8_t ext) {
       position = {1, 1};
       ReadCurrentLine();
       break;
-    case keycode::ext::Left:
-      Left();
-      break;
+    case keycode::ext::Left: Left(); break;
     case keycode::ext::Right:
-      if (position.column <= LineEndColumn) CharSound(CharAt(position.column));
-      else Tone();
+      if (position.column <= LineEndColumn)
+        CharSound(CharAt(position.column));
+      else
+        Tone();
       ++position.column;
       break;
-    case keycode::ext::End:
-      GoToLineEnd();
-      break;
+    case keycode::ext::End: GoToLineEnd(); break;
     case keycode::ext::Down:
       ++position.row;
       position.column = 1;
@@ -483,58 +496,40 @@ void ExtendedCommand(uint8_t ext) {
       position = {ScreenRows, 1};
       ReadCurrentLine();
       break;
-    case keycode::ext::CtrlF1:
-      ReadPair('T', 'C');
-      break;
-    case keycode::ext::CtrlF5:
-      FindText();
-      break;
-    case keycode::ext::CtrlLeft:
-      PreviousWord();
-      break;
-    case keycode::ext::CtrlRight:
-      NextWord();
-      break;
-    case keycode::ext::CtrlPgDn:
-      GoToLetter(WhichLetter::Last);
-      break;
-    case keycode::ext::CtrlPgUp:
-      GoToLetter(WhichLetter::First);
-      break;
-    default:
-      Refuse();
-      break;
+    case keycode::ext::CtrlF1: ReadPair('T', 'C'); break;
+    case keycode::ext::CtrlF5: FindText(); break;
+    case keycode::ext::CtrlLeft: PreviousWord(); break;
+    case keycode::ext::CtrlRight: NextWord(); break;
+    case keycode::ext::CtrlPgDn: GoToLetter(WhichLetter::Last); break;
+    case keycode::ext::CtrlPgUp: GoToLetter(WhichLetter::First); break;
+    default: Refuse(); break;
   }
 }
 
 void KeyCommand(uint8_t key) {
   switch (key) {
-    case keycode::CtrlC:
-      CopyScreen();
-      break;
-    case keycode::Backspace:
-      Left();
-      break;
+    case keycode::CtrlC: CopyScreen(); break;
+    case keycode::Backspace: Left(); break;
     case keycode::Tab:
       position.column = FieldSpan().end + 2;
-      if (position.column <= ScreenColumns) Click();
-      else GoToLineEnd();
+      if (position.column <= ScreenColumns)
+        Click();
+      else
+        GoToLineEnd();
       break;
     case keycode::CtrlK:
-    case keycode::CtrlL:
-      SpeakPosition();
-      break;
+    case keycode::CtrlL: SpeakPosition(); break;
     case keycode::Enter:
       ++position.row;
       position.column = 1;
       Click();
       break;
-    case keycode::Space:
-      ReadCurrentLine();
-      break;
+    case keycode::Space: ReadCurrentLine(); break;
     default:
-      if (IsAsciiLetter(key)) TwoLetterCommand(key);
-      else Refuse();
+      if (IsAsciiLetter(key))
+        TwoLetterCommand(key);
+      else
+        Refuse();
       break;
   }
 }
@@ -549,8 +544,10 @@ void ScreenReview() {
     MoveCursor(position.column, position.row);
     const uint8_t key = WaitKey();
     if (key == keycode::Esc) break;
-    if (key == keycode::Extended) ExtendedCommand(WaitKey());
-    else KeyCommand(key);
+    if (key == keycode::Extended)
+      ExtendedCommand(WaitKey());
+    else
+      KeyCommand(key);
     KeepInRange();
   }
   Tone();

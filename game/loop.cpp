@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "editor/editor.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
+#include "editor/editor.h"
 #include "game/game.h"
 #include "game/movement.h"
 #include "game/objects.h"
@@ -25,9 +25,9 @@ namespace {
 constexpr std::size_t MaxRestLength = 999;
 
 // Tried in this order, each once; the trailing blank is part of the word.
-constexpr std::array<std::string_view, 11> NoiseWords = {
-    "PARA "_word, "COM "_word, "ATÉ "_word, "UMA "_word, "UM "_word, "NO "_word,
-    "NA "_word,   "DO "_word,  "DA "_word,  "O "_word,   "A "_word};
+constexpr std::array<std::string_view, 11> NoiseWords = {"PARA "_word, "COM "_word, "ATÉ "_word, "UMA "_word,
+                                                         "UM "_word,   "NO "_word,  "NA "_word,  "DO "_word,
+                                                         "DA "_word,   "O "_word,   "A "_word};
 
 constexpr std::array<std::string_view, 4> Credits = {
     "Criado pela equipe de Ilha de Quelvar."_text,

@@ -213,8 +213,7 @@ void DoUnlock(Game& game) {
   const std::string& rest = game.command.rest;
   if (rest.empty()) {
     SayLine("Destrancar o que?"_text);
-  } else if (rest != "PORTA"_word && rest != "BAÚ"_word && rest != "GRADE"_word &&
-             rest != "CAIXA"_word) {
+  } else if (rest != "PORTA"_word && rest != "BAÚ"_word && rest != "GRADE"_word && rest != "CAIXA"_word) {
     SayLine("Eu não vou destrancar nada aqui. "_text);
   } else if (rest == "PORTA"_word || rest == "CAIXA"_word) {
     SayLine("Você não precisa destrancar isto!"_text);

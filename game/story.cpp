@@ -176,17 +176,13 @@ void DoSwim(Game& game) {
     case BayBottom:
       SayLine("Você nada ao redor por algum tempo e acaba voltando para onde você está agora."_text);
       break;
-    case ShallowCove:
-      SayLine("A água é muito rasa para nadar aqui."_text);
-      break;
+    case ShallowCove: SayLine("A água é muito rasa para nadar aqui."_text); break;
     case InnerCove:
       SayLine("Você nada para fora na baía..."_text);
       world.room = BayTop;
       world.lookPending = true;
       break;
-    default:
-      SayLine("Você não pode nadar aqui!"_text);
-      break;
+    default: SayLine("Você não pode nadar aqui!"_text); break;
   }
 }
 
@@ -219,7 +215,8 @@ void DoBuy(Game& game) {
   } else if (!world.IsCarried(Bag)) {
     SayLine("\"Você quis me enganar, você não tem bolsa de prata nem uma!\" "_text);
     SayLine("O cozinheiro pega uma faca e corta sua garganta. "_text);
-    SayLine("No fim de sua vida você escuta uma vós distante dizer: \"Isso te ensinará para sempre a nunca enganar cozinheiros.\" "_text);
+    SayLine(
+        "No fim de sua vida você escuta uma vós distante dizer: \"Isso te ensinará para sempre a nunca enganar cozinheiros.\" "_text);
     world.gameOver = true;
   } else {
     SayLine("O cozinheiro considera cuidadosamente e em tão diz: "_text);

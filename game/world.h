@@ -15,12 +15,50 @@ inline constexpr int ObjectCount = 14;
 
 // The rooms, by their number in the tables below (the exits tables keep the numbers).
 enum Room : int {
-  Cliff = 1, RainforestLoop, Rainforest, SmallPath, ThickForestEdge, BelowCliff, Rock, Tree,
-  ThickForestWest, ThickForestSouth, InnerCove, Meadow, ThickForestEast, SwampNorth, Quicksand,
-  BeachPath, Beach, SwampEast, SwampSouth, DarkCave, BatCave, ShallowCove, SecretCave, Helm,
-  CaptainsQuarters, Cabin, CorridorNorth, PortDeckWest, PortDeckEast, CrewCabin,
-  Corridor, MidDeckWest, MidDeckEast, CrowsNestWest, CrowsNestEast, MessHall, CorridorMiddle,
-  StarboardWest, StarboardEast, Galley, CorridorSouth, Library, Underwater, BayTop,
+  Cliff = 1,
+  RainforestLoop,
+  Rainforest,
+  SmallPath,
+  ThickForestEdge,
+  BelowCliff,
+  Rock,
+  Tree,
+  ThickForestWest,
+  ThickForestSouth,
+  InnerCove,
+  Meadow,
+  ThickForestEast,
+  SwampNorth,
+  Quicksand,
+  BeachPath,
+  Beach,
+  SwampEast,
+  SwampSouth,
+  DarkCave,
+  BatCave,
+  ShallowCove,
+  SecretCave,
+  Helm,
+  CaptainsQuarters,
+  Cabin,
+  CorridorNorth,
+  PortDeckWest,
+  PortDeckEast,
+  CrewCabin,
+  Corridor,
+  MidDeckWest,
+  MidDeckEast,
+  CrowsNestWest,
+  CrowsNestEast,
+  MessHall,
+  CorridorMiddle,
+  StarboardWest,
+  StarboardEast,
+  Galley,
+  CorridorSouth,
+  Library,
+  Underwater,
+  BayTop,
   BayBottom
 };
 static_assert(BayBottom == RoomCount);
@@ -30,8 +68,20 @@ inline constexpr int32_t Carried = 200;
 inline constexpr int32_t Nowhere = 255;
 
 enum Object : int {
-  Pickaxe = 1, Captain, Key, Garlic, Book, Sword, Chest, Cook, Coin, Tray, Box, Bayonet,
-  Grating, Bag
+  Pickaxe = 1,
+  Captain,
+  Key,
+  Garlic,
+  Book,
+  Sword,
+  Chest,
+  Cook,
+  Coin,
+  Tray,
+  Box,
+  Bayonet,
+  Grating,
+  Bag
 };
 
 // The six exits of a room, in this order; the letters are what DoMove understands.
@@ -114,13 +164,11 @@ inline constexpr std::array<ObjectInfo, ObjectCount + 1> Objects = {{
     {"BAÚ"_word, "Existe um baú velho de pirata aqui."_text, {}, SecretCave},
     {"COZINHEIRO"_word, "O cozinheiro do navio está aqui, cozinhando um guisado."_text, {}, Galley},
     {"MOEDA"_word, "Existe uma moeda espanhola aqui."_text, "uma moeda de ouro"_text, Nowhere},
-    {"BANDEJA"_word, "Existe uma bandeja aqui completa de comida descartada."_text, "uma bandeja"_text,
-     MessHall},
+    {"BANDEJA"_word, "Existe uma bandeja aqui completa de comida descartada."_text, "uma bandeja"_text, MessHall},
     {"CAIXA"_word, "Próximo de você, há caixa pequena."_text, "uma caixa"_text, BayBottom},
     {"BAIONETA"_word, "Há uma baioneta aqui."_text, "uma baioneta"_text, Nowhere},
     {"GRADE"_word, "Há uma grade de metal aqui."_text, {}, Nowhere},
-    {"SACO"_word, "Existe uma bolsa de moedas de prata aqui."_text,
-     "uma bolsa de moedas de prata"_text, Nowhere},
+    {"SACO"_word, "Existe uma bolsa de moedas de prata aqui."_text, "uma bolsa de moedas de prata"_text, Nowhere},
 }};
 
 // The story flags; all start at 0 in a new game.
@@ -148,14 +196,14 @@ std::array<Exits, RoomCount + 1> StartExits();
 // in the comments: object places 1-14, then 15 to 22.
 struct World {
   std::array<int32_t, ObjectCount + 1> place{};  // 1-14; entry 0 unused
-  int32_t room = 0;                // 15
-  int32_t score = 0;               // 16
-  int32_t longitudeGiven = 0;      // 17
-  int32_t latitudeGiven = 0;       // 18
-  int32_t rightLatitude = 0;       // 19
-  int32_t rightLongitude = 0;      // 20
-  int32_t questionAsked = 0;       // 21
-  int32_t turnsSinceQuestion = 0;  // 22
+  int32_t room = 0;                              // 15
+  int32_t score = 0;                             // 16
+  int32_t longitudeGiven = 0;                    // 17
+  int32_t latitudeGiven = 0;                     // 18
+  int32_t rightLatitude = 0;                     // 19
+  int32_t rightLongitude = 0;                    // 20
+  int32_t questionAsked = 0;                     // 21
+  int32_t turnsSinceQuestion = 0;                // 22
   StoryFlags flags;
   bool gameOver = false;
   bool lookPending = false;
@@ -173,7 +221,7 @@ struct World {
 struct Command {
   std::string line;  // trimmed, single blanks, upper case
   std::string verb;
-  std::string rest;  // after the first blank, noise words removed
+  std::string rest;            // after the first blank, noise words removed
   bool leaveTurnLoop = false;  // "FIM" and the captain's sword end the game this way
 };
 

@@ -25,7 +25,7 @@ MbrolaEntryPoints gEntryPoints;
 constexpr const char* OwnLibraryFile = "libquelvar_mbrola.so";
 
 bool IsFile(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
@@ -76,13 +76,12 @@ bool ResolveAll() {
   // In the order the library documents them; the first missing one ends the search.
   MbrolaEntryPoints& e = gEntryPoints;
   return Resolve(e.init_MBR, "init_MBR") && Resolve(e.init_rename_MBR, "init_rename_MBR") &&
-         Resolve(e.write_MBR, "write_MBR") && Resolve(e.flush_MBR, "flush_MBR") &&
-         Resolve(e.read_MBR, "read_MBR") && Resolve(e.readtype_MBR, "readtype_MBR") &&
-         Resolve(e.close_MBR, "close_MBR") && Resolve(e.reset_MBR, "reset_MBR") &&
-         Resolve(e.lastError_MBR, "lastError_MBR") && Resolve(e.lastErrorStr_MBR, "lastErrorStr_MBR") &&
-         Resolve(e.setNoError_MBR, "setNoError_MBR") && Resolve(e.getNoError_MBR, "getNoError_MBR") &&
-         Resolve(e.setFreq_MBR, "setFreq_MBR") && Resolve(e.getFreq_MBR, "getFreq_MBR") &&
-         Resolve(e.setVolumeRatio_MBR, "setVolumeRatio_MBR") &&
+         Resolve(e.write_MBR, "write_MBR") && Resolve(e.flush_MBR, "flush_MBR") && Resolve(e.read_MBR, "read_MBR") &&
+         Resolve(e.readtype_MBR, "readtype_MBR") && Resolve(e.close_MBR, "close_MBR") &&
+         Resolve(e.reset_MBR, "reset_MBR") && Resolve(e.lastError_MBR, "lastError_MBR") &&
+         Resolve(e.lastErrorStr_MBR, "lastErrorStr_MBR") && Resolve(e.setNoError_MBR, "setNoError_MBR") &&
+         Resolve(e.getNoError_MBR, "getNoError_MBR") && Resolve(e.setFreq_MBR, "setFreq_MBR") &&
+         Resolve(e.getFreq_MBR, "getFreq_MBR") && Resolve(e.setVolumeRatio_MBR, "setVolumeRatio_MBR") &&
          Resolve(e.getVolumeRatio_MBR, "getVolumeRatio_MBR") && Resolve(e.getVersion_MBR, "getVersion_MBR") &&
          Resolve(e.getDatabaseInfo_MBR, "getDatabaseInfo_MBR") && Resolve(e.setParser_MBR, "setParser_MBR") &&
          Resolve(e.init_Phone, "init_Phone") && Resolve(e.reset_Phone, "reset_Phone") &&

@@ -34,20 +34,16 @@ FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& dat
 
 std::string FrontEndLoadErrorText(FrontEndLoadError error) {
   switch (error) {
-    case FrontEndLoadError::Rules:
-      return text::Utf8ToCp1252("Erro na base de dados de português");
-    case FrontEndLoadError::Abbreviations:
-      return "Erro no arquivo de abreviaturas";
-    case FrontEndLoadError::Prosody:
-      return text::Utf8ToCp1252("Erro no arquivo de prosódia");
-    case FrontEndLoadError::None:
-      break;
+    case FrontEndLoadError::Rules: return text::Utf8ToCp1252("Erro na base de dados de português");
+    case FrontEndLoadError::Abbreviations: return "Erro no arquivo de abreviaturas";
+    case FrontEndLoadError::Prosody: return text::Utf8ToCp1252("Erro no arquivo de prosódia");
+    case FrontEndLoadError::None: break;
   }
   return {};
 }
 
-std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& state,
-                                        std::string_view cp1252Text, SpeechFactors factors) {
+std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& state, std::string_view cp1252Text,
+                                        SpeechFactors factors) {
   if (TrimText(cp1252Text).empty()) return {};
   const std::string text = NormaliseText(data.abbreviations, cp1252Text);
   std::vector<std::string> pho;
@@ -55,8 +51,7 @@ std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& 
     const auto words = ClassifyWords(data.prosody, text);
     const auto coded = AssignPitchCodes(data.prosody, words, PitchTable::Use);
     const auto phonemes = TranscribeList(data.rules, data.exceptions, coded);
-    pho = BuildPhoLines(data.prosody, data.diphones, phonemes, factors.duration, factors.pitch,
-                        state);
+    pho = BuildPhoLines(data.prosody, data.diphones, phonemes, factors.duration, factors.pitch, state);
   }
   std::vector<std::string> lines;
   lines.reserve(pho.size());
@@ -67,8 +62,7 @@ std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& 
   return lines;
 }
 
-std::vector<std::string> TextToPhoLines(const FrontEndData& data, std::string_view cp1252Text,
-                                        SpeechFactors factors) {
+std::vector<std::string> TextToPhoLines(const FrontEndData& data, std::string_view cp1252Text, SpeechFactors factors) {
   return TextToPhoLines(data, processState, cp1252Text, factors);
 }
 

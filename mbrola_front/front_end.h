@@ -42,8 +42,8 @@ struct SpeechFactors {
 
 // Text (Windows-1252) -> the phoneme lines handed to MBROLA one by one, in order, without
 // their line ends; empty lines are left out except a final one. A blank text gives none.
-std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& state,
-                                        std::string_view cp1252Text, SpeechFactors factors = {});
+std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& state, std::string_view cp1252Text,
+                                        SpeechFactors factors = {});
 // The same with the process's own output state.
 std::vector<std::string> TextToPhoLines(const FrontEndData& data, std::string_view cp1252Text,
                                         SpeechFactors factors = {});

@@ -82,9 +82,7 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
-std::string ExistingOrAsGiven(const std::string& path) {
-  return platform::FindPathIgnoringCase(path).value_or(path);
-}
+std::string ExistingOrAsGiven(const std::string& path) { return platform::FindPathIgnoringCase(path).value_or(path); }
 
 std::string Translated(const std::string& path) { return ExistingOrAsGiven(platform::TranslateWindowsPath(path)); }
 
@@ -154,7 +152,8 @@ const FrontEndLocation& LocateFrontEndFiles() {
     // The folder of the registered voice, when the front end's files were put beside it.
     if (const auto registered = RegisteredDatabase("BR4"); registered && registered->size() > 3) {
       const std::string candidate = registered->substr(0, registered->size() - 3);
-      if (platform::FileExists(WithSlash(platform::TranslateWindowsPath(candidate)) + base + ".nrl")) folder = candidate;
+      if (platform::FileExists(WithSlash(platform::TranslateWindowsPath(candidate)) + base + ".nrl"))
+        folder = candidate;
     }
     if (folder.empty()) folder = DefaultFrontEndFolder;
   }
@@ -212,11 +211,10 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
 
   s.data = {};
   SetFrontEndMessageSink(ShowConsoleMessage);
-  const FrontEndFiles files{Translated(rules.empty() ? "portug.nrl" : rules),
-                            Translated(exceptions.empty() ? "portug.exc" : exceptions),
-                            Translated(abbreviations.empty() ? "portug.abr" : abbreviations),
-                            Translated(prosody.empty() ? "portug.pro" : prosody),
-                            Translated(diphones.empty() ? "portug.dfn" : diphones)};
+  const FrontEndFiles files{
+      Translated(rules.empty() ? "portug.nrl" : rules), Translated(exceptions.empty() ? "portug.exc" : exceptions),
+      Translated(abbreviations.empty() ? "portug.abr" : abbreviations),
+      Translated(prosody.empty() ? "portug.pro" : prosody), Translated(diphones.empty() ? "portug.dfn" : diphones)};
   if (const FrontEndLoadError error = LoadFrontEndData(files, s.data); error != FrontEndLoadError::None) {
     SetLastError(FrontEndLoadErrorText(error));
     s.data = {};
@@ -357,8 +355,8 @@ void ShowConsoleMessage(std::string_view title, std::string_view text) {
 bool MbrolaEngineOpen(int /*voice*/, int rate, int pitch, const std::string& outputFile) {
   const FrontEndLocation& where = FrontEndLocated();
   FrontEndSetOutputFile(outputFile);
-  const bool opened = FrontEndOpen(where.database, where.files.rules, where.files.exceptions,
-                                   where.files.abbreviations, where.files.prosody, where.files.diphones);
+  const bool opened = FrontEndOpen(where.database, where.files.rules, where.files.exceptions, where.files.abbreviations,
+                                   where.files.prosody, where.files.diphones);
   FrontEndSetFactors(speech::MbrolaPitchFactor(pitch), speech::MbrolaDurationFactor(rate));
   return opened;
 }

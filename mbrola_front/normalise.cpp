@@ -16,8 +16,8 @@ std::string W(std::string_view utf8) { return text::Utf8ToCp1252(utf8); }
 struct NumberWords {
   std::array<std::string, 10> units;
   std::array<std::string, 10> teens;
-  std::array<std::string, 10> tens;       // index 2..9
-  std::array<std::string, 10> hundreds;   // index 1..9, compound forms
+  std::array<std::string, 10> tens;      // index 2..9
+  std::array<std::string, 10> hundreds;  // index 1..9, compound forms
   std::array<std::string, 10> ordinalUnits;
   std::array<std::string, 10> ordinalTens;
   std::array<std::string, 10> ordinalHundreds;
@@ -29,23 +29,44 @@ struct NumberWords {
 const NumberWords& Words() {
   static const NumberWords words = [] {
     NumberWords w;
-    w.units = {W("zero"), W("um"), W("dois"), W("três"), W("quatro"), W("cinco"), W("seis"),
-               W("sete"), W("oito"), W("nove")};
-    w.teens = {W("dez"), W("onze"), W("doze"), W("treze"), W("quatorze"), W("quinze"),
-               W("dezesseis"), W("dezessete"), W("dezoito"), W("dezenove")};
-    w.tens = {"", "", W("vinte"), W("trinta"), W("quarenta"), W("cinqüenta"), W("sessenta"),
+    w.units = {W("zero"),  W("um"),   W("dois"), W("três"), W("quatro"),
+               W("cinco"), W("seis"), W("sete"), W("oito"), W("nove")};
+    w.teens = {W("dez"),    W("onze"),      W("doze"),      W("treze"),   W("quatorze"),
+               W("quinze"), W("dezesseis"), W("dezessete"), W("dezoito"), W("dezenove")};
+    w.tens = {"",           "",           W("vinte"),  W("trinta"), W("quarenta"), W("cinqüenta"), W("sessenta"),
               W("setenta"), W("oitenta"), W("noventa")};
-    w.hundreds = {"", W("cento"), W("duzentos"), W("trezentos"), W("quatrocentos"),
-                  W("quinhentos"), W("seiscentos"), W("setecentos"), W("oitocentos"),
+    w.hundreds = {"",
+                  W("cento"),
+                  W("duzentos"),
+                  W("trezentos"),
+                  W("quatrocentos"),
+                  W("quinhentos"),
+                  W("seiscentos"),
+                  W("setecentos"),
+                  W("oitocentos"),
                   W("novecentos")};
-    w.ordinalUnits = {"", W("primeiro"), W("segundo"), W("terceiro"), W("quarto"), W("quinto"),
-                      W("sexto"), W("sétimo"), W("oitavo"), W("nono")};
-    w.ordinalTens = {"", W("décimo"), W("vigésimo"), W("trigésimo"), W("quadragésimo"),
-                     W("quinquagésimo"), W("sexagésimo"), W("septuagésimo"), W("octagésimo"),
+    w.ordinalUnits = {"",          W("primeiro"), W("segundo"), W("terceiro"), W("quarto"),
+                      W("quinto"), W("sexto"),    W("sétimo"),  W("oitavo"),   W("nono")};
+    w.ordinalTens = {"",
+                     W("décimo"),
+                     W("vigésimo"),
+                     W("trigésimo"),
+                     W("quadragésimo"),
+                     W("quinquagésimo"),
+                     W("sexagésimo"),
+                     W("septuagésimo"),
+                     W("octagésimo"),
                      W("nonagésimo")};
-    w.ordinalHundreds = {"", W("centésimo"), W("ducentésimo"), W("tricentésimo"),
-                         W("quadrigentésimo"), W("quingentésimo"), W("seiscentésimo"),
-                         W("septigentésimo"), W("octigentésimo"), W("nongentésimo")};
+    w.ordinalHundreds = {"",
+                         W("centésimo"),
+                         W("ducentésimo"),
+                         W("tricentésimo"),
+                         W("quadrigentésimo"),
+                         W("quingentésimo"),
+                         W("seiscentésimo"),
+                         W("septigentésimo"),
+                         W("octigentésimo"),
+                         W("nongentésimo")};
     w.ordinalThousand = W("milésimo");
     w.scaleSingular = {W("trilhão "), W("bilhão "), W("milhão "), W("mil "), ""};
     w.scalePlural = {W("trilhões "), W("bilhões "), W("milhões "), W("mil "), ""};
@@ -57,17 +78,43 @@ const NumberWords& Words() {
 const std::array<std::optional<std::string>, 256>& Names() {
   static const std::array<std::optional<std::string>, 256> names = [] {
     std::array<std::optional<std::string>, 256> n;
-    const char* const low[] = {
-        "espaço", "exclamação", "aspas", "sustenido", "cifrão", "porcento", "é comercial",
-        "apóstrofo", "abre parênteses", "fecha parênteses", "asterisco", "mais", "vírgula",
-        "traço", "ponto", "barra", "zéro", "um", "dois", "três", "quatro", "cinco", "seis",
-        "séte", "oito", "nóve", "dois pontos", "ponto e vírgula", "menor que", "igual",
-        "maior que", "interrogação", "arrôba"};
+    const char* const low[] = {"espaço",
+                               "exclamação",
+                               "aspas",
+                               "sustenido",
+                               "cifrão",
+                               "porcento",
+                               "é comercial",
+                               "apóstrofo",
+                               "abre parênteses",
+                               "fecha parênteses",
+                               "asterisco",
+                               "mais",
+                               "vírgula",
+                               "traço",
+                               "ponto",
+                               "barra",
+                               "zéro",
+                               "um",
+                               "dois",
+                               "três",
+                               "quatro",
+                               "cinco",
+                               "seis",
+                               "séte",
+                               "oito",
+                               "nóve",
+                               "dois pontos",
+                               "ponto e vírgula",
+                               "menor que",
+                               "igual",
+                               "maior que",
+                               "interrogação",
+                               "arrôba"};
     for (int i = 0; i < 33; ++i) n[32 + i] = W(low[i]);
-    const char* const letters[] = {"a",   "bê",  " sê", " dê",  "é",   "éfe",    "jê",
-                                   "agá", "i",   "jóta", "cá",  "éle", "ême",    "êne",
-                                   "ó",   "pê",  "quê", "érre", "ésse", "tê",    "u",
-                                   "vê",  "dábliu", "xis", "ípsilon", "zê"};
+    const char* const letters[] = {"a",    "bê", " sê", " dê", "é",      "éfe", "jê",      "agá", "i",
+                                   "jóta", "cá", "éle", "ême", "êne",    "ó",   "pê",      "quê", "érre",
+                                   "ésse", "tê", "u",   "vê",  "dábliu", "xis", "ípsilon", "zê"};
     for (int i = 0; i < 26; ++i) {
       n['A' + i] = W(letters[i]);
       n['a' + i] = W(letters[i]);
@@ -75,24 +122,48 @@ const std::array<std::optional<std::string>, 256>& Names() {
     n['j'] = W("jota");
     n['n'] = W("ene");
     const char* const mid[] = {"abre colchete", "barra invertida", "fecha colchete",
-                               "circunflexo", "sublinhado", "crase"};
+                               "circunflexo",   "sublinhado",      "crase"};
     for (int i = 0; i < 6; ++i) n[91 + i] = W(mid[i]);
     const char* const braces[] = {"abre chave", "barra vertical", "fecha chave", "til"};
     for (int i = 0; i < 4; ++i) n[123 + i] = W(braces[i]);
-    const char* const high[] = {
-        "exclamação reversa", "centavos de dólar", "libras", "símbolo de moeda", "iene",
-        "barra interrompida", "parágrafo", "trema", "copyright", "ordinal feminino",
-        "Aspas esquerdas", "negação", "hífen", "Marca registrada", "mácron", "grau",
-        "mais ou menos", "elevado ao quadrado", "elevado ao cubo", "acento agudo", "mi", "pi",
-        "ponto no meio", "cedilha", "expoente um", "ordinal masculino", "aspas direitas",
-        "um quarto", "um meio", "três quartos", "interrogação reversa"};
+    const char* const high[] = {"exclamação reversa",
+                                "centavos de dólar",
+                                "libras",
+                                "símbolo de moeda",
+                                "iene",
+                                "barra interrompida",
+                                "parágrafo",
+                                "trema",
+                                "copyright",
+                                "ordinal feminino",
+                                "Aspas esquerdas",
+                                "negação",
+                                "hífen",
+                                "Marca registrada",
+                                "mácron",
+                                "grau",
+                                "mais ou menos",
+                                "elevado ao quadrado",
+                                "elevado ao cubo",
+                                "acento agudo",
+                                "mi",
+                                "pi",
+                                "ponto no meio",
+                                "cedilha",
+                                "expoente um",
+                                "ordinal masculino",
+                                "aspas direitas",
+                                "um quarto",
+                                "um meio",
+                                "três quartos",
+                                "interrogação reversa"};
     for (int i = 0; i < 31; ++i) n[161 + i] = W(high[i]);
-    const char* const accented[] = {
-        "A grave", "A agudo", "A circunflexo", "A com til", "A com trema", "A bola", "A É",
-        "Cê cedilha", "É grave", "É agudo", "É circunflexo", "É com trema", "I grave",
-        "I agudo", "I circunflexo", "I com trema", "Dê cortado", "N com til", "Ó grave",
-        "Ó agudo", "Ó circunflexo", "Ó com til", "Ó tremado", "vezes", "Ó cortado", "U grave",
-        "U agudo", "U circunflexo", "U com trema"};
+    const char* const accented[] = {"A grave",       "A agudo",     "A circunflexo", "A com til",  "A com trema",
+                                    "A bola",        "A É",         "Cê cedilha",    "É grave",    "É agudo",
+                                    "É circunflexo", "É com trema", "I grave",       "I agudo",    "I circunflexo",
+                                    "I com trema",   "Dê cortado",  "N com til",     "Ó grave",    "Ó agudo",
+                                    "Ó circunflexo", "Ó com til",   "Ó tremado",     "vezes",      "Ó cortado",
+                                    "U grave",       "U agudo",     "U circunflexo", "U com trema"};
     for (int i = 0; i < 29; ++i) n[192 + i] = W(accented[i]);
     for (int code = 225; code <= 255; ++code) n[code] = n[code - 32];
     return n;
@@ -278,9 +349,8 @@ std::string ReadNumberAt(std::string_view text, size_t& pos) {
       if (value >= Limit) break;
       value = value * 10 + (text[pos] - '0');
       ++pos;
-    } else if (text[pos] == '.' && pos + 3 < length && IsDigit(text[pos + 1]) &&
-               IsDigit(text[pos + 2]) && IsDigit(text[pos + 3]) &&
-               (pos + 4 == length || !IsDigit(text[pos + 4]))) {
+    } else if (text[pos] == '.' && pos + 3 < length && IsDigit(text[pos + 1]) && IsDigit(text[pos + 2]) &&
+               IsDigit(text[pos + 3]) && (pos + 4 == length || !IsDigit(text[pos + 4]))) {
       ++pos;  // thousands separator
     } else {
       break;

@@ -11,7 +11,7 @@
 namespace mbrola_front {
 
 struct Abbreviation {
-  std::string key;        // upper case
+  std::string key;  // upper case
   std::string expansion;
 };
 
@@ -49,7 +49,7 @@ GroupWordsResult ScaledGroupWords(std::string_view threeDigits, int groupIndex);
 std::string GenderForm(std::string_view word, Gender gender);
 std::optional<std::string> CharacterName(unsigned char code);
 
-bool IsLetter(unsigned char c);           // the 84 letters of Portuguese text
+bool IsLetter(unsigned char c);  // the 84 letters of Portuguese text
 bool IsWordConsonant(unsigned char c);
 
 }  // namespace mbrola_front

@@ -56,21 +56,16 @@ bool IsNameCharacter(char c) {
   return c == '2' || c == '@' || c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-std::string ClassOf(std::string_view line) {
-  return line.size() >= 3 ? std::string(line.substr(1, 2)) : std::string();
-}
+std::string ClassOf(std::string_view line) { return line.size() >= 3 ? std::string(line.substr(1, 2)) : std::string(); }
 
 }  // namespace
 
-void SetFrontEndMessageSink(FrontEndMessageSink sink) {
-  messageSink = sink != nullptr ? sink : WriteToStderr;
-}
+void SetFrontEndMessageSink(FrontEndMessageSink sink) { messageSink = sink != nullptr ? sink : WriteToStderr; }
 
 void ShowFrontEndMessage(std::string_view title, std::string_view text) { messageSink(title, text); }
 
 void SortKeys(ProsodyTables& tables) {
-  std::sort(tables.keys.begin(), tables.keys.end(),
-            [](const TChave& a, const TChave& b) { return a.key < b.key; });
+  std::sort(tables.keys.begin(), tables.keys.end(), [](const TChave& a, const TChave& b) { return a.key < b.key; });
 }
 
 bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tables) {
@@ -199,9 +194,8 @@ bool LoadDiphoneList(const std::string& path, DiphoneList& list) {
 
 std::string KeyOfWord(const ProsodyTables& tables, std::string_view word) {
   const std::string key = text::UpperText(word);
-  const auto found = std::lower_bound(
-      tables.keys.begin(), tables.keys.end(), key,
-      [](const TChave& entry, const std::string& k) { return entry.key < k; });
+  const auto found = std::lower_bound(tables.keys.begin(), tables.keys.end(), key,
+                                      [](const TChave& entry, const std::string& k) { return entry.key < k; });
   // The class is read back as exactly two characters, so any other width counts as unknown.
   if (found == tables.keys.end() || found->key != key || found->wordClass.size() != 2) {
     return "XX";
@@ -238,8 +232,7 @@ std::vector<std::string> ClassifyWords(const ProsodyTables& tables, std::string_
   return out;
 }
 
-std::vector<std::string> AssignPitchCodes(const ProsodyTables& tables,
-                                          const std::vector<std::string>& classified,
+std::vector<std::string> AssignPitchCodes(const ProsodyTables& tables, const std::vector<std::string>& classified,
                                           PitchTable use) {
   std::vector<std::string> out;
   out.reserve(classified.size());
@@ -251,8 +244,7 @@ std::vector<std::string> AssignPitchCodes(const ProsodyTables& tables,
     std::string code = "555";
     if (use == PitchTable::Use) {
       for (const TProsodia& record : tables.patterns) {
-        if ((record.previous.empty() || record.previous == p) &&
-            (record.current.empty() || record.current == c) &&
+        if ((record.previous.empty() || record.previous == p) && (record.current.empty() || record.current == c) &&
             (record.next.empty() || record.next == n)) {
           code = record.code;
           break;
@@ -274,8 +266,8 @@ int DurationOf(const ProsodyTables& tables, std::string_view phoneme) {
   return 100;
 }
 
-std::string PitchTarget(const ProsodyTables& tables, std::string_view code, int& stage,
-                        bool lastInWord, double pitchFactor) {
+std::string PitchTarget(const ProsodyTables& tables, std::string_view code, int& stage, bool lastInWord,
+                        double pitchFactor) {
   char digit = 0;
   int position = 0;
   if (stage == 0) {
@@ -315,9 +307,8 @@ void GuardDiphone(const DiphoneList& diphones, std::string& previous, const std:
 }
 
 std::vector<std::string> BuildPhoLines(const ProsodyTables& tables, const DiphoneList& diphones,
-                                       const std::vector<std::string>& phonemes,
-                                       double durationFactor, double pitchFactor,
-                                       PhoLineState& state) {
+                                       const std::vector<std::string>& phonemes, double durationFactor,
+                                       double pitchFactor, PhoLineState& state) {
   std::vector<std::string> out;
   out.reserve(phonemes.size() + phonemes.size() / 4);
   int percent = 100;
@@ -360,8 +351,10 @@ std::vector<std::string> BuildPhoLines(const ProsodyTables& tables, const Diphon
       } else {
         duration = DurationOf(tables, line);
         if (stage < 2) {
-          if (wordLength > 13) duration = duration * 80 / 100;
-          else if (wordLength > 9) duration = duration * 90 / 100;
+          if (wordLength > 13)
+            duration = duration * 80 / 100;
+          else if (wordLength > 9)
+            duration = duration * 90 / 100;
         }
         name = line;
       }

@@ -20,7 +20,7 @@ struct DurationEntry {
 };
 
 struct TChave {
-  std::string key;   // upper case
+  std::string key;        // upper case
   std::string wordClass;  // at most 2 characters, upper case
 };
 
@@ -35,8 +35,8 @@ struct ProsodyTables {
   static constexpr size_t MaxKeys = 1000;
   static constexpr size_t MaxPatterns = 300;
   std::vector<DurationEntry> durations;
-  std::vector<TChave> keys;          // sorted by key
-  std::vector<TProsodia> patterns;   // file order is priority
+  std::vector<TChave> keys;         // sorted by key
+  std::vector<TProsodia> patterns;  // file order is priority
   int baseHertz = 230;
   std::array<int, 10> hertzSteps{};  // percent of baseHertz per code digit
 };
@@ -64,22 +64,19 @@ void LoadDiphoneLines(const std::vector<std::string>& lines, DiphoneList& list);
 std::vector<std::string> ClassifyWords(const ProsodyTables& tables, std::string_view text);
 // "[cl]token" lines -> "ccc|token" lines; without the table every code is "555".
 enum class PitchTable { Use, Ignore };
-std::vector<std::string> AssignPitchCodes(const ProsodyTables& tables,
-                                          const std::vector<std::string>& classified,
+std::vector<std::string> AssignPitchCodes(const ProsodyTables& tables, const std::vector<std::string>& classified,
                                           PitchTable use);
 // Phoneme list lines -> MBROLA lines "name ms [position hertz]".
 std::vector<std::string> BuildPhoLines(const ProsodyTables& tables, const DiphoneList& diphones,
-                                       const std::vector<std::string>& phonemes,
-                                       double durationFactor, double pitchFactor,
-                                       PhoLineState& state);
+                                       const std::vector<std::string>& phonemes, double durationFactor,
+                                       double pitchFactor, PhoLineState& state);
 
 int DurationOf(const ProsodyTables& tables, std::string_view phoneme);
 // Pitch target "position hertz" for the phoneme at this stage; empty for none. Moves the stage.
-std::string PitchTarget(const ProsodyTables& tables, std::string_view code, int& stage,
-                        bool lastInWord, double pitchFactor);
+std::string PitchTarget(const ProsodyTables& tables, std::string_view code, int& stage, bool lastInWord,
+                        double pitchFactor);
 // Adds a filler line when the voice cannot join the previous phoneme to the current one.
-void GuardDiphone(const DiphoneList& diphones, std::string& previous,
-                  const std::string& current, const std::string& line,
-                  std::vector<std::string>& out);
+void GuardDiphone(const DiphoneList& diphones, std::string& previous, const std::string& current,
+                  const std::string& line, std::vector<std::string>& out);
 
 }  // namespace mbrola_front

@@ -24,8 +24,7 @@ bool In(std::string_view set, char c) { return set.find(c) != std::string_view::
 constexpr std::string_view Vowels =
     "AEIOUaeiou\xC0\xC1\xC2\xC3\xC9\xCA\xCC\xCD\xD3\xD4\xD5\xD9\xDA\xDC"
     "\xE0\xE1\xE2\xE3\xE9\xEA\xEC\xED\xF3\xF4\xF5\xF9\xFA\xFC";
-constexpr std::string_view Consonants =
-    "BCDFGHJKLMNPQRSTVWXYZbcdfghjklmnpqrstvwxyz\xC7\xD1\xE7\xF1";
+constexpr std::string_view Consonants = "BCDFGHJKLMNPQRSTVWXYZbcdfghjklmnpqrstvwxyz\xC7\xD1\xE7\xF1";
 constexpr std::string_view BackVowels = "AOao\xC1\xC2\xD3\xD4\xE1\xE2\xF3\xF4";
 constexpr std::string_view FrontVowels = "EIei\xC9\xCD\xE9\xED";
 constexpr std::string_view Sonorants = "LMNRZlmnrz";
@@ -112,9 +111,9 @@ void ApplyException(const ExceptionTable& table, std::string& word) {
   std::string suffix;
   std::string stem = word;
   while (true) {
-    const auto found = std::lower_bound(
-        table.entries.begin(), table.entries.end(), stem,
-        [](const ExceptionEntry& entry, const std::string& key) { return entry.word < key; });
+    const auto found =
+        std::lower_bound(table.entries.begin(), table.entries.end(), stem,
+                         [](const ExceptionEntry& entry, const std::string& key) { return entry.word < key; });
     if (found != table.entries.end() && found->word == stem) {
       word = found->respelling + suffix;
       return;
@@ -134,8 +133,7 @@ bool MatchFocus(std::string_view word, size_t start, std::string_view focus) {
   return true;
 }
 
-bool MatchRightContext(std::string_view word, size_t start, size_t focusLength,
-                       std::string_view context) {
+bool MatchRightContext(std::string_view word, size_t start, size_t focusLength, std::string_view context) {
   size_t index = start + focusLength;
   const size_t length = word.size();
   for (const char code : context) {
@@ -212,8 +210,7 @@ bool MatchLeftContext(std::string_view word, size_t start, std::string_view cont
   return true;
 }
 
-void TranscribeWord(const RuleSet& rules, std::string_view word, int stressed,
-                    std::vector<std::string>& out) {
+void TranscribeWord(const RuleSet& rules, std::string_view word, int stressed, std::vector<std::string>& out) {
   const size_t stressAt = stressed < 1 ? 9999 : static_cast<size_t>(stressed);
   bool markPending = true;
   std::string current;
@@ -300,8 +297,8 @@ void ApplyLiaison(std::vector<std::string>& lines) {
     if (!first.empty() && first[0] == '>') first.remove_prefix(1);
     if (!first.empty() && first[0] == Diaeresis) first.remove_prefix(1);
     const bool vowel = !first.empty() && In("aeiouwy@", first[0]);
-    const bool voiced = std::find(std::begin(VoicedConsonants), std::end(VoicedConsonants), first) !=
-                        std::end(VoicedConsonants);
+    const bool voiced =
+        std::find(std::begin(VoicedConsonants), std::end(VoicedConsonants), first) != std::end(VoicedConsonants);
     std::string& last = lines[m - 2];
     if (vowel && last == "r2") last = "r";
     if ((vowel || voiced) && last == "s2") last = "z";

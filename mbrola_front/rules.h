@@ -51,14 +51,12 @@ void ApplyException(const ExceptionTable& table, std::string& word);
 std::vector<std::string> TranscribeList(const RuleSet& rules, const ExceptionTable& exceptions,
                                         const std::vector<std::string>& coded);
 // stressed is the 1-based stressed position, 0 for none.
-void TranscribeWord(const RuleSet& rules, std::string_view upperWord, int stressed,
-                    std::vector<std::string>& out);
+void TranscribeWord(const RuleSet& rules, std::string_view upperWord, int stressed, std::vector<std::string>& out);
 
 // start is 0-based here.
 bool MatchFocus(std::string_view word, size_t start, std::string_view focus);
 bool MatchLeftContext(std::string_view word, size_t start, std::string_view context);
-bool MatchRightContext(std::string_view word, size_t start, size_t focusLength,
-                       std::string_view context);
+bool MatchRightContext(std::string_view word, size_t start, size_t focusLength, std::string_view context);
 void PauseForPunctuation(char c, std::vector<std::string>& out);
 void ApplyLiaison(std::vector<std::string>& lines);
 

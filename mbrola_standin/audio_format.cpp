@@ -39,17 +39,10 @@ std::uint8_t ALawOf(std::int16_t sample) {
 void EncodeSamples(const std::int16_t* samples, int count, SampleFormat format, std::uint8_t* out) {
   for (int i = 0; i < count; ++i) {
     switch (format) {
-      case SampleFormat::Linear8:
-        out[i] = static_cast<std::uint8_t>((samples[i] >> 8) + 128);
-        break;
-      case SampleFormat::MuLaw:
-        out[i] = MuLawOf(samples[i]);
-        break;
-      case SampleFormat::ALaw:
-        out[i] = ALawOf(samples[i]);
-        break;
-      case SampleFormat::Linear16:
-        return;
+      case SampleFormat::Linear8: out[i] = static_cast<std::uint8_t>((samples[i] >> 8) + 128); break;
+      case SampleFormat::MuLaw: out[i] = MuLawOf(samples[i]); break;
+      case SampleFormat::ALaw: out[i] = ALawOf(samples[i]); break;
+      case SampleFormat::Linear16: return;
     }
   }
 }

@@ -8,14 +8,14 @@ namespace mbrola_standin {
 // Parameters at one instant. Frequencies in hertz at the voice's own sample rate;
 // amplitudes linear (1.0 = a full vowel).
 struct FrameParams {
-  float formantHz[6] = {};    // F1..F6; F5 and F6 come from the voice
+  float formantHz[6] = {};  // F1..F6; F5 and F6 come from the voice
   float bandwidthHz[6] = {};
-  float nasalZeroHz = 270;    // equal to the nasal pole: no nasality
+  float nasalZeroHz = 270;  // equal to the nasal pole: no nasality
   float voicing = 0;
   float aspiration = 0;
   float frication = 0;
-  float parallel[5] = {};     // A2..A6
-  float bypass = 0;           // AB
+  float parallel[5] = {};  // A2..A6
+  float bypass = 0;        // AB
 };
 
 struct SourceShape {
@@ -71,8 +71,8 @@ class FormantSynth {
   Resonator cascade_[6];
   Resonator parallel_[5];
   bool parallelOn_ = false;
-  float amp_[3] = {};       // voicing, aspiration, frication now
-  float ampStep_[3] = {};   // their change per sample
+  float amp_[3] = {};                         // voicing, aspiration, frication now
+  float ampStep_[3] = {};                     // their change per sample
   float gainNow_[6] = {}, gainStep_[6] = {};  // parallel gains and bypass
   double phase_ = 0, period_ = 0, open_ = 0;
   float tiltState_ = 0;

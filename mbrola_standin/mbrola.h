@@ -32,16 +32,16 @@ extern "C" {
 /* Error codes of lastError_MBR; 0 means no error is pending. */
 enum {
   MBR_OK = 0,
-  MBR_ERROR_NOT_INITIALISED = -1,   /* no voice open */
-  MBR_ERROR_DATABASE_OPEN = -2,     /* the voice file cannot be read */
-  MBR_ERROR_DATABASE_FORMAT = -3,   /* the voice file is malformed */
-  MBR_ERROR_INPUT_FULL = -4,        /* write_MBR: the text does not fit the input buffer */
-  MBR_ERROR_UNKNOWN_PHONEME = -5,   /* a phone name the voice does not have */
-  MBR_ERROR_LEFTOVER_TEXT = -6,     /* text after the last complete field of a line */
-  MBR_ERROR_MISSING_DURATION = -7,  /* a phone without a (valid) duration */
-  MBR_ERROR_BAD_VALUE = -8,         /* a number out of range, a bad command value */
-  MBR_ERROR_BAD_ARGUMENT = -9,      /* an invalid argument to an entry point */
-  MBR_ERROR_PARSER = -10            /* a parser set with setParser_MBR reported an error */
+  MBR_ERROR_NOT_INITIALISED = -1,  /* no voice open */
+  MBR_ERROR_DATABASE_OPEN = -2,    /* the voice file cannot be read */
+  MBR_ERROR_DATABASE_FORMAT = -3,  /* the voice file is malformed */
+  MBR_ERROR_INPUT_FULL = -4,       /* write_MBR: the text does not fit the input buffer */
+  MBR_ERROR_UNKNOWN_PHONEME = -5,  /* a phone name the voice does not have */
+  MBR_ERROR_LEFTOVER_TEXT = -6,    /* text after the last complete field of a line */
+  MBR_ERROR_MISSING_DURATION = -7, /* a phone without a (valid) duration */
+  MBR_ERROR_BAD_VALUE = -8,        /* a number out of range, a bad command value */
+  MBR_ERROR_BAD_ARGUMENT = -9,     /* an invalid argument to an entry point */
+  MBR_ERROR_PARSER = -10           /* a parser set with setParser_MBR reported an error */
 };
 
 /* Sample formats of readtype_MBR. LIN8 is unsigned 8-bit with silence at 128. */

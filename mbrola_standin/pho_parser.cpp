@@ -125,7 +125,8 @@ PhoLine ParsePhoLine(std::string_view text) {
     return line;
   }
   line.kind = PhoLine::Kind::Phone;
-  if (line.name.empty()) return Fail(line, MBR_ERROR_LEFTOVER_TEXT, "no phone name before " + Quoted(c.text.substr(c.at)));
+  if (line.name.empty())
+    return Fail(line, MBR_ERROR_LEFTOVER_TEXT, "no phone name before " + Quoted(c.text.substr(c.at)));
 
   const std::string_view durationText = c.Field();
   if (!ReadNumber(durationText, line.durationMs)) {

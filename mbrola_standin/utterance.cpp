@@ -66,8 +66,8 @@ double Utterance::PitchAt(double ms) const {
   if (pitch_.empty()) return voice_->pitchHz;
   if (ms <= pitch_.front().timeMs) return pitch_.front().hertz;
   if (ms >= pitch_.back().timeMs) return pitch_.back().hertz;
-  const auto after = std::upper_bound(pitch_.begin(), pitch_.end(), ms,
-                                      [](double t, const TimedPitch& p) { return t < p.timeMs; });
+  const auto after =
+      std::upper_bound(pitch_.begin(), pitch_.end(), ms, [](double t, const TimedPitch& p) { return t < p.timeMs; });
   const TimedPitch& b = *after;
   const TimedPitch& a = *(after - 1);
   return a.hertz + (b.hertz - a.hertz) * (ms - a.timeMs) / (b.timeMs - a.timeMs);
@@ -171,9 +171,8 @@ FrameParams Utterance::ParamsAt(double ms) const {
       FormantsOf(phones_.size() - 1, false, edge);
       AddOverlap(endMs_, hi, lo, hi, edge, FormantValues, formants);
     }
-    auto first = std::upper_bound(phones_.begin(), phones_.end(), lo, [](double t, const TimedPhone& p) {
-      return t < p.startMs + p.durationMs;
-    });
+    auto first = std::upper_bound(phones_.begin(), phones_.end(), lo,
+                                  [](double t, const TimedPhone& p) { return t < p.startMs + p.durationMs; });
     for (auto it = first; it != phones_.end() && it->startMs < hi; ++it) {
       AddFormants(static_cast<std::size_t>(it - phones_.begin()), lo, hi, formants);
     }
@@ -181,9 +180,8 @@ FrameParams Utterance::ParamsAt(double ms) const {
 
     // Amplitudes: nothing sounds outside the utterance.
     const double alo = ms - AmplitudeWindowMs, ahi = ms + AmplitudeWindowMs;
-    first = std::upper_bound(phones_.begin(), phones_.end(), alo, [](double t, const TimedPhone& p) {
-      return t < p.startMs + p.durationMs;
-    });
+    first = std::upper_bound(phones_.begin(), phones_.end(), alo,
+                             [](double t, const TimedPhone& p) { return t < p.startMs + p.durationMs; });
     for (auto it = first; it != phones_.end() && it->startMs < ahi; ++it) {
       AddAmplitudes(static_cast<std::size_t>(it - phones_.begin()), alo, ahi, amplitudes);
     }

@@ -27,8 +27,8 @@ bool ReadDouble(const std::string& word, double& value) { return ReadDecimal(wor
 
 bool KindOf(const std::string& word, PhoneKind& kind) {
   static const std::pair<const char*, PhoneKind> Kinds[] = {
-      {"silence", PhoneKind::Silence}, {"vowel", PhoneKind::Vowel},   {"glide", PhoneKind::Glide},
-      {"liquid", PhoneKind::Liquid},   {"tap", PhoneKind::Tap},       {"nasal", PhoneKind::Nasal},
+      {"silence", PhoneKind::Silence},     {"vowel", PhoneKind::Vowel}, {"glide", PhoneKind::Glide},
+      {"liquid", PhoneKind::Liquid},       {"tap", PhoneKind::Tap},     {"nasal", PhoneKind::Nasal},
       {"fricative", PhoneKind::Fricative}, {"stop", PhoneKind::Stop}};
   for (const auto& [name, value] : Kinds) {
     if (word == name) {
@@ -109,7 +109,8 @@ bool ReadRow(const std::vector<std::string>& words, VoiceRow& row, std::string& 
   row.bypassDb = static_cast<float>(v[16]);
   if (row.kind != PhoneKind::Silence) {
     for (int i = 0; i < 3; ++i) {
-      if (row.formantHz[i] <= 0 || row.bandwidthHz[i] <= 0) return why = "a sounding phone needs F1..F3 and B1..B3", false;
+      if (row.formantHz[i] <= 0 || row.bandwidthHz[i] <= 0)
+        return why = "a sounding phone needs F1..F3 and B1..B3", false;
     }
     if (row.formantHz[3] <= 0) return why = "a sounding phone needs F4", false;
   }

@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <unordered_map>
@@ -62,9 +62,7 @@ std::string WindowsDirectory() {
   return std::string(home && *home ? home : "/tmp") + "/.config/tamire";
 }
 
-void SetWindowsDirectory(std::string directory) {
-  gWindowsDirectory = StripTrailingSlashes(std::move(directory));
-}
+void SetWindowsDirectory(std::string directory) { gWindowsDirectory = StripTrailingSlashes(std::move(directory)); }
 
 std::string DataRoot() {
   if (!gDataRoot.empty()) return gDataRoot;
@@ -79,8 +77,8 @@ std::string DataRoot() {
 void SetDataRoot(std::string directory) { gDataRoot = StripTrailingSlashes(std::move(directory)); }
 
 std::string TranslateWindowsPath(std::string_view path) {
-  const bool hasDrive = path.size() >= 2 && path[1] == ':' &&
-                        ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
+  const bool hasDrive =
+      path.size() >= 2 && path[1] == ':' && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
   if (!hasDrive && path.find('\\') == std::string_view::npos) return std::string(path);
   if (hasDrive) path.remove_prefix(2);
   std::string out;
@@ -95,7 +93,7 @@ std::string TranslateWindowsPath(std::string_view path) {
 }
 
 std::optional<std::string> FindPathIgnoringCase(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   if (path.empty()) return std::nullopt;
   if (Exists(path, info)) return path;
   // Walk the components from the root (or the current folder), fixing the case of each.
@@ -133,19 +131,19 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path) {
 
 bool FileExists(const std::string& path) {
   const auto found = FindPathIgnoringCase(path);
-  struct stat info{};
+  struct stat info {};
   return found && Exists(*found, info) && S_ISREG(info.st_mode);
 }
 
 bool DirectoryExists(const std::string& path) {
   const auto found = FindPathIgnoringCase(StripTrailingSlashes(path));
-  struct stat info{};
+  struct stat info {};
   return found && Exists(*found, info) && S_ISDIR(info.st_mode);
 }
 
 std::string ProfileFilePath(std::string_view fileName) {
-  const bool bare = fileName.find('/') == std::string_view::npos &&
-                    fileName.find('\\') == std::string_view::npos && fileName.find(':') == std::string_view::npos;
+  const bool bare = fileName.find('/') == std::string_view::npos && fileName.find('\\') == std::string_view::npos &&
+                    fileName.find(':') == std::string_view::npos;
   if (!bare) return TranslateWindowsPath(fileName);
   std::string path = WindowsDirectory() + "/" + std::string(fileName);
   if (!gProfileFallbackFolder.empty() && !FindPathIgnoringCase(path)) {
@@ -288,7 +286,7 @@ void IndexProfile(ProfileFile& file) {
 
 // The profile file at path as it is now on disk (read again only when it has changed).
 ProfileFile& CurrentProfile(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   const bool exists = ::stat(path.c_str(), &info) == 0;
   for (auto it = gProfiles.begin(); it != gProfiles.end(); ++it) {
     if (it->path != path) continue;
@@ -305,8 +303,8 @@ ProfileFile& CurrentProfile(const std::string& path) {
   file.path = path;
   timespec now{};
   ::clock_gettime(CLOCK_REALTIME, &now);
-  file.settled = !exists || std::max(Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)) <
-                                Nanoseconds(now) - FileTimeTickNs;
+  file.settled =
+      !exists || std::max(Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)) < Nanoseconds(now) - FileTimeTickNs;
   file.exists = exists;
   if (exists) {
     file.device = info.st_dev;
@@ -339,8 +337,8 @@ std::optional<std::string> FindProfileValue(const ProfileFile& file, std::string
       if (equals == std::string_view::npos) continue;
       if (!EqualIgnoringCase(Trim(line.substr(0, equals)), key)) continue;
       std::string_view value = Trim(line.substr(equals + 1));
-      if (value.size() >= 2 && ((value.front() == '"' && value.back() == '"') ||
-                                (value.front() == '\'' && value.back() == '\''))) {
+      if (value.size() >= 2 &&
+          ((value.front() == '"' && value.back() == '"') || (value.front() == '\'' && value.back() == '\''))) {
         value = value.substr(1, value.size() - 2);
       }
       return std::string(value);
@@ -359,9 +357,8 @@ std::string UpperAscii(std::string_view text) {
 
 }  // namespace
 
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, std::string_view fileName,
-                                    std::size_t bufferSize) {
+std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    std::string_view fileName, std::size_t bufferSize) {
   const auto cut = [bufferSize](std::string_view value) {
     if (bufferSize == 0) return std::string();
     return std::string(value.substr(0, std::min(value.size(), bufferSize - 1)));

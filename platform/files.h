@@ -48,9 +48,8 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
 // case), blanks trimmed and one pair of enclosing quotes removed; a missing file, section
 // or key gives defaultValue; a present empty value gives "". The result is cut to
 // bufferSize - 1 bytes as the caller's buffer would cut it.
-std::string GetPrivateProfileString(std::string_view section, std::string_view key,
-                                    std::string_view defaultValue, std::string_view fileName,
-                                    std::size_t bufferSize = 256);
+std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                    std::string_view fileName, std::size_t bufferSize = 256);
 // The profile reader keeps each file it read until the file changes on disk (its size,
 // modification or change time, or the file itself); this forgets them all at once.
 void ForgetProfileFiles();

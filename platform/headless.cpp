@@ -47,9 +47,12 @@ bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
     const std::size_t plus = token.find('+');
     if (plus == std::string_view::npos || plus + 1 == token.size()) break;
     const auto modifier = token.substr(0, plus);
-    if (modifier == "Ctrl") modifiers |= ModCtrl;
-    else if (modifier == "Alt") modifiers |= ModAlt;
-    else if (modifier == "Shift") modifiers |= ModShift;
+    if (modifier == "Ctrl")
+      modifiers |= ModCtrl;
+    else if (modifier == "Alt")
+      modifiers |= ModAlt;
+    else if (modifier == "Shift")
+      modifiers |= ModShift;
     else {
       error = "unknown modifier '" + std::string(modifier) + "'";
       return false;
@@ -61,8 +64,8 @@ bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
   for (const auto& named : NamedKeys) {
     if (token == named.name) {
       item.key.virtualKey = named.virtualKey;
-      item.key.character = named.virtualKey == VK_SPACE ? std::optional<uint8_t>(' ')
-                                                          : KeyCharacter(named.virtualKey, modifiers);
+      item.key.character =
+          named.virtualKey == VK_SPACE ? std::optional<uint8_t>(' ') : KeyCharacter(named.virtualKey, modifiers);
       if (modifiers & ModAlt) item.key.character.reset();
       return true;
     }
@@ -88,8 +91,8 @@ bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
       return false;
     }
     if (modifiers & ModAlt) return true;  // Alt keys make no character message here
-    item.key.character = (modifiers & ModCtrl) ? KeyCharacter(item.key.virtualKey, modifiers)
-                                               : std::optional<uint8_t>(ch);
+    item.key.character =
+        (modifiers & ModCtrl) ? KeyCharacter(item.key.virtualKey, modifiers) : std::optional<uint8_t>(ch);
     return true;
   }
   error = "unknown key '" + std::string(token) + "'";

@@ -23,7 +23,7 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool IsRegularFile(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 

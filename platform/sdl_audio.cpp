@@ -43,7 +43,8 @@ class ToneVoice : public AudioVoice {
       const std::size_t edge = std::min(done_, totalFrames_ - 1 - done_);
       const double gain = edge < fadeFrames_ ? static_cast<double>(edge) / static_cast<double>(fadeFrames_) : 1.0;
       const auto value = static_cast<int32_t>(Amplitude * gain * std::sin(step_ * static_cast<double>(done_)));
-      for (int c = 0; c < channels; ++c) mix[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] += value;
+      for (int c = 0; c < channels; ++c)
+        mix[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] += value;
     }
     return done_ < totalFrames_;
   }
@@ -277,8 +278,7 @@ AudioMixer* SharedAudioMixer() {
   SDL_AudioSpec obtained{};
   auto mixer = std::make_unique<AudioMixer>(wanted.freq, wanted.channels);
   wanted.userdata = mixer.get();
-  const SDL_AudioDeviceID id =
-      SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+  const SDL_AudioDeviceID id = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
   if (id == 0) return Failed();
   if (obtained.freq != wanted.freq) {
     SDL_CloseAudioDevice(id);

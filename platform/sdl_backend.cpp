@@ -17,9 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/real_time.h"
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
-#include "platform/real_time.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -117,7 +117,8 @@ int VirtualKeyOf(const SDL_Keysym& key) {
   if (code >= SDL_SCANCODE_1 && code <= SDL_SCANCODE_9) return '1' + (code - SDL_SCANCODE_1);
   if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) return VK_F1 + (code - SDL_SCANCODE_F1);
   const bool numLock = key.mod & KMOD_NUM;
-  if (code >= SDL_SCANCODE_KP_1 && code <= SDL_SCANCODE_KP_9 && numLock) return VkNumpad0 + 1 + (code - SDL_SCANCODE_KP_1);
+  if (code >= SDL_SCANCODE_KP_1 && code <= SDL_SCANCODE_KP_9 && numLock)
+    return VkNumpad0 + 1 + (code - SDL_SCANCODE_KP_1);
   switch (code) {
     case SDL_SCANCODE_0: return '0';
     case SDL_SCANCODE_RETURN:
@@ -182,13 +183,29 @@ int VirtualKeyOf(const SDL_Keysym& key) {
 // Keys whose character (if any) comes with the key itself, never from text input.
 bool IsNonTextKey(int virtualKey) {
   switch (virtualKey) {
-    case VK_RETURN: case VK_ESCAPE: case VK_BACK: case VK_TAB: case VK_INSERT: case VK_DELETE:
-    case VK_HOME: case VK_END: case VK_PRIOR: case VK_NEXT: case VK_UP: case VK_DOWN: case VK_LEFT:
-    case VK_RIGHT: case VK_CANCEL: case VkPause: case VK_SHIFT: case VK_CONTROL: case VK_MENU:
-    case VkLeftWindows: case VkLeftWindows + 1: case 0x0C:
-      return true;
-    default:
-      return virtualKey >= VK_F1 && virtualKey <= VK_F12;
+    case VK_RETURN:
+    case VK_ESCAPE:
+    case VK_BACK:
+    case VK_TAB:
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_UP:
+    case VK_DOWN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_CANCEL:
+    case VkPause:
+    case VK_SHIFT:
+    case VK_CONTROL:
+    case VK_MENU:
+    case VkLeftWindows:
+    case VkLeftWindows + 1:
+    case 0x0C: return true;
+    default: return virtualKey >= VK_F1 && virtualKey <= VK_F12;
   }
 }
 
@@ -265,7 +282,6 @@ class SdlBackend : public RealTimeBackend {
     if (SDL_PushEvent(&event) <= 0) wakePending_ = false;
   }
 
-
   // ---- screen and font ----
 
   Rect WorkArea() override {
@@ -287,7 +303,8 @@ class SdlBackend : public RealTimeBackend {
     if (!request.face.empty()) file = MatchFont(request.face, bold, true);
     if (!file) file = MatchFont("DejaVu Sans Mono", bold, true);
     if (!file) file = MatchFont("monospace", bold, false);
-    const bool loaded = file && LoadFont(*file, request.height > 0 ? request.height : StockFontHeight, request.width, bold);
+    const bool loaded =
+        file && LoadFont(*file, request.height > 0 ? request.height : StockFontHeight, request.width, bold);
     if (!loaded) LoadStockFont();
     return loaded;
   }
@@ -309,8 +326,8 @@ class SdlBackend : public RealTimeBackend {
     // milliseconds a frame for an 80x25 character screen.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     const int width = std::max(outerSize.width, 1), height = std::max(outerSize.height, 1);
-    window_ = SDL_CreateWindow(text::Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
-                               height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+    window_ = SDL_CreateWindow(text::Cp1252ToUtf8(title).c_str(), SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                               width, height, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window_) return false;
     SDL_SetWindowMaximumSize(window_, width, height);
     if (!MakeImage(width, height)) {
@@ -570,8 +587,10 @@ class SdlBackend : public RealTimeBackend {
   void ForgetDrawn(const Rect& rect) {
     const int cellWidth = metrics_.averageWidth, cellHeight = RowPitch();
     if (drawn_.empty() || cellWidth <= 0 || cellHeight <= 0 || rect.Empty()) return;
-    const int left = std::max(0, rect.left / cellWidth), right = std::min(drawnColumns_ - 1, (rect.right - 1) / cellWidth);
-    const int top = std::max(0, rect.top / cellHeight), bottom = std::min(drawnRows_ - 1, (rect.bottom - 1) / cellHeight);
+    const int left = std::max(0, rect.left / cellWidth),
+              right = std::min(drawnColumns_ - 1, (rect.right - 1) / cellWidth);
+    const int top = std::max(0, rect.top / cellHeight),
+              bottom = std::min(drawnRows_ - 1, (rect.bottom - 1) / cellHeight);
     for (int r = top; r <= bottom; ++r) {
       for (int c = left; c <= right; ++c) DrawnAt(c, r) = DrawnCell{};
     }
@@ -583,8 +602,8 @@ class SdlBackend : public RealTimeBackend {
     const int cellWidth = metrics_.averageWidth, cellHeight = RowPitch();
     const Rect to{destX, destY, destX + (from.right - from.left), destY + (from.bottom - from.top)};
     if (drawn_.empty() || cellWidth <= 0 || cellHeight <= 0) return;
-    const bool aligned = from.left % cellWidth == 0 && from.top % cellHeight == 0 && destX % cellWidth == 0 &&
-                         destY % cellHeight == 0;
+    const bool aligned =
+        from.left % cellWidth == 0 && from.top % cellHeight == 0 && destX % cellWidth == 0 && destY % cellHeight == 0;
     if (!aligned) {
       ForgetDrawn(to);
       return;
@@ -602,7 +621,8 @@ class SdlBackend : public RealTimeBackend {
     const int d0 = destX / cellWidth, e0 = destY / cellHeight;
     for (int r = 0; r < rows; ++r) {
       for (int c = 0; c < columns; ++c) {
-        if (d0 + c < drawnColumns_ && e0 + r < drawnRows_) DrawnAt(d0 + c, e0 + r) = moved[static_cast<std::size_t>(r * columns + c)];
+        if (d0 + c < drawnColumns_ && e0 + r < drawnRows_)
+          DrawnAt(d0 + c, e0 + r) = moved[static_cast<std::size_t>(r * columns + c)];
       }
     }
   }
@@ -610,7 +630,8 @@ class SdlBackend : public RealTimeBackend {
   // Pixel values for each coverage level, from the background to the foreground; kept for
   // the last pair of colours.
   const Uint32* ShadeTable(Rgb foreground, Rgb background) {
-    if (shadeKnown_ && shadeForeground_ == foreground && shadeBackground_ == background && shadeFormat_ == image_->format) {
+    if (shadeKnown_ && shadeForeground_ == foreground && shadeBackground_ == background &&
+        shadeFormat_ == image_->format) {
       return shade_.data();
     }
     for (int level = 0; level < 256; ++level) {
@@ -737,8 +758,10 @@ class SdlBackend : public RealTimeBackend {
     int low = 1, high = pixelHeight * 2;
     while (low < high) {
       const int middle = (low + high + 1) / 2;
-      if (TTF_SetFontSize(font, middle) == 0 && TTF_FontHeight(font) <= pixelHeight) low = middle;
-      else high = middle - 1;
+      if (TTF_SetFontSize(font, middle) == 0 && TTF_FontHeight(font) <= pixelHeight)
+        low = middle;
+      else
+        high = middle - 1;
     }
     TTF_SetFontSize(font, low);
     TTF_SetFontHinting(font, TTF_HINTING_LIGHT);
@@ -812,27 +835,22 @@ class SdlBackend : public RealTimeBackend {
       case SDL_QUIT:  // the close box, or SIGINT/SIGTERM through SDL
         PostMessage(ConsoleWindowHandle, WM_CLOSE);
         break;
-      case SDL_WINDOWEVENT:
-        TranslateWindowEvent(event.window);
-        break;
-      case SDL_KEYDOWN:
-        KeyDown(event.key.keysym);
-        break;
+      case SDL_WINDOWEVENT: TranslateWindowEvent(event.window); break;
+      case SDL_KEYDOWN: KeyDown(event.key.keysym); break;
       case SDL_KEYUP: {
         PostPendingKey();
         const int virtualKey = VirtualKeyOf(event.key.keysym);
         if (virtualKey != 0) PostKeyUp(virtualKey, ModifiersOf(event.key.keysym.mod));
         break;
       }
-      case SDL_TEXTINPUT:
-        Text(event.text.text);
-        break;
+      case SDL_TEXTINPUT: Text(event.text.text); break;
       case SDL_MOUSEBUTTONDOWN:
       case SDL_MOUSEBUTTONUP:
         if (event.button.button == SDL_BUTTON_RIGHT) {
           PostMotion();
           PostMessage(ConsoleWindowHandle, event.type == SDL_MOUSEBUTTONDOWN ? WM_RBUTTONDOWN : WM_RBUTTONUP,
-                      event.type == SDL_MOUSEBUTTONDOWN ? MkRightButton : 0, PointParameter(event.button.x, event.button.y));
+                      event.type == SDL_MOUSEBUTTONDOWN ? MkRightButton : 0,
+                      PointParameter(event.button.x, event.button.y));
         }
         break;
       case SDL_MOUSEMOTION:
@@ -840,8 +858,7 @@ class SdlBackend : public RealTimeBackend {
         motion_ = PointParameter(event.motion.x, event.motion.y);
         motionButtons_ = (event.motion.state & SDL_BUTTON_RMASK) ? MkRightButton : 0;
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
@@ -857,11 +874,8 @@ class SdlBackend : public RealTimeBackend {
         break;
       case SDL_WINDOWEVENT_EXPOSED:
       case SDL_WINDOWEVENT_SIZE_CHANGED:
-      case SDL_WINDOWEVENT_RESTORED:
-        imageDirty_ = true;
-        break;
-      default:
-        break;
+      case SDL_WINDOWEVENT_RESTORED: imageDirty_ = true; break;
+      default: break;
     }
   }
 

@@ -34,7 +34,7 @@ bool SafeAddress(std::string_view address) {
 }
 
 bool IsExecutableFile(const std::string& path) {
-  struct stat info{};
+  struct stat info {};
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
@@ -128,7 +128,7 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
   const std::string translated = TranslateWindowsPath(program);
   if (const auto found = FindPathIgnoringCase(translated)) {
     const std::string path = Absolute(*found);
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return std::nullopt;
     if (IsExecutableFile(path)) {
       std::vector<std::string> command{path};

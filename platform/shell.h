@@ -24,8 +24,7 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
 
 // Starts the command detached from the program (its output goes nowhere) and returns at
 // once; false when there was nothing to start or the process could not be created.
-bool ShellOpen(std::string_view program, std::string_view parameter,
-               ProgramSearch search = ProgramSearch::FilesOnly);
+bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search = ProgramSearch::FilesOnly);
 
 // Tests see the argument vectors instead of starting processes (an empty function restores
 // the real start).

@@ -18,9 +18,9 @@
 #include <ctime>
 #include <thread>
 
+#include "platform/real_time.h"
 #include "platform/sdl_audio.h"
 #include "platform/wave_out.h"
-#include "platform/real_time.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -55,8 +55,10 @@ void AppendCharacterKey(uint8_t ch, uint32_t modifiers, std::vector<TerminalInpu
   const int virtualKey = VirtualKeyOfCharacter(ch);
   if (ch >= 'A' && ch <= 'Z') modifiers |= ModShift;
   std::optional<uint8_t> character = ch;
-  if (modifiers & ModAlt) character.reset();
-  else if (modifiers & ModCtrl) character = KeyCharacter(virtualKey, modifiers);
+  if (modifiers & ModAlt)
+    character.reset();
+  else if (modifiers & ModCtrl)
+    character = KeyCharacter(virtualKey, modifiers);
   if (virtualKey == 0 && !character) return;  // nothing the console could use
   out.push_back(Key(virtualKey, modifiers, character));
 }
@@ -146,8 +148,7 @@ struct Sequence {
 };
 
 int Parameter(const Sequence& sequence, std::size_t index, int fallback) {
-  return index < sequence.parameters.size() && sequence.parameters[index] >= 0 ? sequence.parameters[index]
-                                                                                  : fallback;
+  return index < sequence.parameters.size() && sequence.parameters[index] >= 0 ? sequence.parameters[index] : fallback;
 }
 
 // Parses the parameters and final byte of a CSI or SS3 body starting at bytes[at].
@@ -217,12 +218,9 @@ void AppendCsiKey(const Sequence& s, std::vector<TerminalInput>& out) {
     case 'O':
       if (s.parameters.size() == 1 && s.parameters[0] < 0) out.push_back({TerminalInput::Kind::FocusOut, {}});
       return;
-    case 'u':
-      return AppendCodePointKey(static_cast<char32_t>(Parameter(s, 0, 0)), modifiers, out);
-    case '~':
-      break;
-    default:
-      return;
+    case 'u': return AppendCodePointKey(static_cast<char32_t>(Parameter(s, 0, 0)), modifiers, out);
+    case '~': break;
+    default: return;
   }
   switch (Parameter(s, 0, 0)) {
     case 1:
@@ -233,9 +231,18 @@ void AppendCsiKey(const Sequence& s, std::vector<TerminalInput>& out) {
     case 8: return key(VK_END);
     case 5: return key(VK_PRIOR);
     case 6: return key(VK_NEXT);
-    case 11: case 12: case 13: case 14: case 15: return key(FunctionKey(Parameter(s, 0, 0) - 10));
-    case 17: case 18: case 19: case 20: case 21: return key(FunctionKey(Parameter(s, 0, 0) - 11));
-    case 23: case 24: return key(FunctionKey(Parameter(s, 0, 0) - 12));
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15: return key(FunctionKey(Parameter(s, 0, 0) - 10));
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21: return key(FunctionKey(Parameter(s, 0, 0) - 11));
+    case 23:
+    case 24: return key(FunctionKey(Parameter(s, 0, 0) - 12));
     case 27:  // xterm's modifyOtherKeys: CSI 27 ; modifiers ; code ~
       return AppendCodePointKey(static_cast<char32_t>(Parameter(s, 2, 0)), modifiers, out);
     default: return;
@@ -302,8 +309,10 @@ Step DecodeEscape(std::string_view bytes, std::size_t at, bool atEnd, std::size_
       return Step::Done;
     }
     used = end - at;
-    if (introducer == '[') AppendCsiKey(sequence, out);
-    else AppendSs3Key(sequence, out);
+    if (introducer == '[')
+      AppendCsiKey(sequence, out);
+    else
+      AppendSs3Key(sequence, out);
     return Step::Done;
   }
   std::size_t length = 0;
@@ -357,8 +366,7 @@ void AppendCellCharacter(std::string& out, uint8_t character) {
 
 }  // namespace
 
-std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns,
-                           int visibleRows) {
+std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns, int visibleRows) {
   std::string out;
   const int columns = std::min(wanted.width, visibleColumns);
   const int rows = std::min(wanted.height, visibleRows);
@@ -421,13 +429,13 @@ namespace {
 // The restore string is written with write(2) and the settings with tcsetattr(3), both
 // safe inside a signal handler.
 constexpr char RestoreSequence[] =
-    "\x1b[>4;0m"      // modifyOtherKeys off
-    "\x1b[?1004l"     // no focus reports
-    "\x1b[0m\x1b[0 q" // plain colours, the user's cursor shape
-    "\x1b[?7h"        // line wrap back on
-    "\x1b[?25h"       // cursor visible
-    "\x1b[?1049l"     // back to the normal screen
-    "\x1b[23;0t";     // the title the terminal had before
+    "\x1b[>4;0m"       // modifyOtherKeys off
+    "\x1b[?1004l"      // no focus reports
+    "\x1b[0m\x1b[0 q"  // plain colours, the user's cursor shape
+    "\x1b[?7h"         // line wrap back on
+    "\x1b[?25h"        // cursor visible
+    "\x1b[?1049l"      // back to the normal screen
+    "\x1b[23;0t";      // the title the terminal had before
 volatile sig_atomic_t gRawActive = 0;
 int gTerminalFd = -1;
 struct termios gSavedSettings;
@@ -511,12 +519,12 @@ class TerminalBackend : public RealTimeBackend {
     AddExitStep(RestoreTerminal);
 
     std::string setup =
-        "\x1b[22;0t"     // keep the terminal's title, to give it back at the end
-        "\x1b[?1049h"    // the alternate screen: the user's scrollback stays as it was
-        "\x1b[?7l"       // no line wrap: the bottom-right cell must not scroll the screen
-        "\x1b[?25l"      // the cursor shows only as the caret
-        "\x1b[4 q"       // an underline cursor, like the console's caret
-        "\x1b[?1004h"    // focus reports, where the terminal has them
+        "\x1b[22;0t"   // keep the terminal's title, to give it back at the end
+        "\x1b[?1049h"  // the alternate screen: the user's scrollback stays as it was
+        "\x1b[?7l"     // no line wrap: the bottom-right cell must not scroll the screen
+        "\x1b[?25l"    // the cursor shows only as the caret
+        "\x1b[4 q"     // an underline cursor, like the console's caret
+        "\x1b[?1004h"  // focus reports, where the terminal has them
         "\x1b[0m\x1b[2J";
     const char* term = std::getenv("TERM");
     if (term && (std::strstr(term, "xterm") || std::strstr(term, "tmux") || std::strstr(term, "screen") ||
@@ -547,8 +555,8 @@ class TerminalBackend : public RealTimeBackend {
     if (dirty_) Show();
     int wait = timeoutMs;
     if (!pending_.empty()) {
-      const auto left = static_cast<int>(std::max<int64_t>(0, static_cast<int64_t>(pendingSinceMs_ + EscapeTimeoutMs) -
-                                                                  static_cast<int64_t>(NowMs())));
+      const auto left = static_cast<int>(std::max<int64_t>(
+          0, static_cast<int64_t>(pendingSinceMs_ + EscapeTimeoutMs) - static_cast<int64_t>(NowMs())));
       wait = wait < 0 ? left : std::min(wait, left);
     }
     ReadInput(wait);
@@ -560,7 +568,6 @@ class TerminalBackend : public RealTimeBackend {
     ssize_t ignored = write(wakePipe_[1], &byte, 1);
     (void)ignored;
   }
-
 
   // The console asks for a window as large as its text; a smaller terminal still gets
   // the whole screen drawn into its visible part.
@@ -601,7 +608,8 @@ class TerminalBackend : public RealTimeBackend {
   }
   void Fill(const Rect& rect, Rgb colour) override {
     for (int y = std::max(0, rect.top); y < std::min(grid_.height, rect.bottom); ++y) {
-      for (int x = std::max(0, rect.left); x < std::min(grid_.width, rect.right); ++x) grid_.At(x, y) = {' ', colour, colour};
+      for (int x = std::max(0, rect.left); x < std::min(grid_.width, rect.right); ++x)
+        grid_.At(x, y) = {' ', colour, colour};
     }
     dirty_ = true;
   }
@@ -633,8 +641,10 @@ class TerminalBackend : public RealTimeBackend {
   }
 
   void Beep() override {
-    if (audio_) audio_->Beep();
-    else Write("\x07");
+    if (audio_)
+      audio_->Beep();
+    else
+      Write("\x07");
   }
   // Speech and recorded sounds play through the same mixer as the tones.
   std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
@@ -740,9 +750,7 @@ class TerminalBackend : public RealTimeBackend {
     if (!pending_.empty()) pendingSinceMs_ = NowMs();
     for (const TerminalInput& input : inputs) {
       switch (input.kind) {
-        case TerminalInput::Kind::Key:
-          PostKeyEvent(input.key, true);
-          break;
+        case TerminalInput::Kind::Key: PostKeyEvent(input.key, true); break;
         case TerminalInput::Kind::FocusIn:
           if (!focus_) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
           focus_ = true;

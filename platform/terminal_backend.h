@@ -45,8 +45,7 @@ struct TerminalGrid {
   std::vector<TerminalCell> cells;  // row by row
 
   TerminalGrid() = default;
-  TerminalGrid(int columns, int rows)
-      : width(columns), height(rows), cells(static_cast<std::size_t>(columns * rows)) {}
+  TerminalGrid(int columns, int rows) : width(columns), height(rows), cells(static_cast<std::size_t>(columns * rows)) {}
   TerminalCell& At(int x, int y) { return cells[static_cast<std::size_t>(y * width + x)]; }
   const TerminalCell& At(int x, int y) const { return cells[static_cast<std::size_t>(y * width + x)]; }
 };
@@ -61,7 +60,6 @@ struct TerminalGrid {
 std::string SizeNoticeText(int columns, int rows);
 std::string RenderSizeNotice(int columns, int rows);
 
-std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns,
-                           int visibleRows);
+std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns, int visibleRows);
 
 }  // namespace platform

@@ -92,8 +92,7 @@ struct CaptureRun {
       for (; nextOut < ready; ++nextOut) out.push_back(samples[nextOut - base]);
     } else {
       const uint64_t count = Total();
-      const uint64_t outputs =
-          count == 0 ? 0 : static_cast<uint64_t>(static_cast<double>(count - 1) / step) + 1;
+      const uint64_t outputs = count == 0 ? 0 : static_cast<uint64_t>(static_cast<double>(count - 1) / step) + 1;
       for (;; ++nextOut) {
         if (complete && nextOut >= outputs) break;
         const double t = static_cast<double>(nextOut) * step;
@@ -126,7 +125,7 @@ struct Capture {
   bool stepRegistered = false;
   std::string path;
   std::FILE* file = nullptr;
-  uint64_t dataBytes = 0;   // sample bytes in the file
+  uint64_t dataBytes = 0;  // sample bytes in the file
   bool writeFailed = false;
   std::deque<CaptureRun> runs;
   uint64_t endUs = 0;  // when the last sound written ends
@@ -163,8 +162,8 @@ std::vector<uint64_t> UnheardSamples(uint64_t nowUs) {
 
 // Streams what has been heard; with 'everything', all that was written, as at the end.
 void FlushCapture(bool everything) {
-  const std::vector<uint64_t> unheard = everything ? std::vector<uint64_t>(gCapture.runs.size(), 0)
-                                                   : UnheardSamples(NowMs() * 1000);
+  const std::vector<uint64_t> unheard =
+      everything ? std::vector<uint64_t>(gCapture.runs.size(), 0) : UnheardSamples(NowMs() * 1000);
   std::vector<int16_t> out;
   for (std::size_t i = 0; i < gCapture.runs.size(); ++i) {
     CaptureRun& run = gCapture.runs[i];
@@ -415,8 +414,8 @@ class StreamVoice final : public AudioVoice {
   std::deque<WaveHeader*> queue_;  // guarded by mutex_, as is everything below
   std::size_t offset_ = 0;         // in the front block
   int32_t previous_[2] = {0, 0}, next_[2] = {0, 0};
-  uint64_t phase_ = One;  // 32.32, between previous_ and next_
-  bool holding_ = false;  // next_ holds a frame not yet given
+  uint64_t phase_ = One;   // 32.32, between previous_ and next_
+  bool holding_ = false;   // next_ holds a frame not yet given
   std::size_t given_ = 0;  // frames taken from blocks in this MixInto
   bool starved_ = false;   // the blocks ran out while sound was flowing
 };

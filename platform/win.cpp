@@ -13,7 +13,6 @@
 namespace platform {
 namespace {
 
-
 struct WindowState {
   bool exists = false;
   WindowProc proc = nullptr;
@@ -33,8 +32,8 @@ struct CaretState {
 std::unique_ptr<Backend> gBackend;
 std::mutex gBackendMutex;
 std::mutex gQueueMutex;
-std::deque<Message> gQueue;  // guarded by gQueueMutex
-std::deque<std::string> gNotices;  // guarded by gQueueMutex
+std::deque<Message> gQueue;          // guarded by gQueueMutex
+std::deque<std::string> gNotices;    // guarded by gQueueMutex
 std::vector<std::string> gToldUser;  // written again after the terminal is given back
 WindowState gWindow;
 CaretState gCaret;
@@ -53,8 +52,7 @@ bool gDrawn = false;
 Rect Union(const Rect& a, const Rect& b) {
   if (a.Empty()) return b;
   if (b.Empty()) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-          std::max(a.bottom, b.bottom)};
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
 }
 
 // Any thread: makes a backend waiting for events look at the queue.
@@ -267,7 +265,8 @@ void PostKeyUp(int virtualKey, uint32_t modifiers) {
   const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
   {
     std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
+    gQueue.push_back(
+        {ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
   }
   WakeBackend();
 }
@@ -326,9 +325,7 @@ void SetWindowProc(Hwnd hwnd, WindowProc proc) {
 
 intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) {
   switch (message) {
-    case WM_CLOSE:
-      DestroyWindow(hwnd);
-      return 0;
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SYSKEYDOWN:
       if (wParam == VK_F1 + 3 && (gKeyModifiers & ModAlt)) PostMessage(hwnd, WM_CLOSE);
       return 0;
@@ -336,8 +333,7 @@ intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) 
       BeginPaint(hwnd);
       EndPaint(hwnd);
       return 0;
-    default:
-      return 0;
+    default: return 0;
   }
 }
 

@@ -162,8 +162,8 @@ void MessageBeep();
 
 // ---- painting, in client coordinates (pixels in the window backend, cells elsewhere) ----
 void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase);  // nullptr: whole client area
-void UpdateWindow(Hwnd hwnd);                                   // paints now if invalid
-Rect BeginPaint(Hwnd hwnd);                                     // the invalid rectangle
+void UpdateWindow(Hwnd hwnd);                                  // paints now if invalid
+Rect BeginPaint(Hwnd hwnd);                                    // the invalid rectangle
 void EndPaint(Hwnd hwnd);
 // Creates the console font; false when it cannot, and the stock fixed font is used.
 bool CreateConsoleFont(const FontRequest& request);

@@ -39,9 +39,7 @@ std::string SynthesizerSetting(std::string_view key, int rate) {
   return ReadSuiteSetting("SINTETIZADOR", std::string(key) + std::to_string(rate));
 }
 
-std::string ExistingOrAsGiven(const std::string& path) {
-  return platform::FindPathIgnoringCase(path).value_or(path);
-}
+std::string ExistingOrAsGiven(const std::string& path) { return platform::FindPathIgnoringCase(path).value_or(path); }
 
 std::string CurrentDirectory() {
   std::vector<char> buffer(4096);
@@ -64,7 +62,8 @@ const char* EngineName(int kind) {
 std::string VoiceBuildHint() {
   const std::string root = platform::DataRoot();
   const std::size_t slash = root.rfind('/');
-  if (slash != std::string::npos && root.substr(slash) == "/data" && platform::FileExists(root.substr(0, slash) + "/CMakeCache.txt")) {
+  if (slash != std::string::npos && root.substr(slash) == "/data" &&
+      platform::FileExists(root.substr(0, slash) + "/CMakeCache.txt")) {
     return "Build it with: cmake --build " + root.substr(0, slash) + " --target voicedata (./play.sh does it)";
   }
   return "Reinstall the game's data to have it back.";
@@ -182,7 +181,8 @@ void StartSpeech(int rate, const std::string& soundFolder) {
   }
 
   State().soundFolder = WithFolderSeparator(soundFolder);
-  State().lettersFolder = WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
+  State().lettersFolder =
+      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
 
   State().engineActive = false;
   const EngineSettings engine = ReadEngineSettings();

@@ -66,7 +66,7 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   // Only a regular file is opened: a FIFO or a device in its place would block.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
   if (!file) return true;
-  struct stat info{};
+  struct stat info {};
   if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return true;
   if (static_cast<uint64_t>(info.st_size) > KeptFileLimit) return false;
   auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(info.st_size));
@@ -86,7 +86,7 @@ std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path
   const std::string translated = platform::TranslateWindowsPath(path);
   auto [entry, added] = gKept.try_emplace(translated);
   KeptFile& kept = entry->second;
-  struct stat now{};
+  struct stat now {};
   const bool present = ::stat(kept.found.empty() ? translated.c_str() : kept.found.c_str(), &now) == 0;
   const bool current = !added && (kept.found.empty() ? !present : present && SameFile(now, kept.info));
   if (!current && !ReadKept(translated, kept)) {

@@ -12,9 +12,9 @@
 #include <optional>
 
 #include "platform/files.h"
-#include "speech/diphone_token.h"
 #include "platform/win.h"
 #include "speech/cues.h"
+#include "speech/diphone_token.h"
 #include "speech/settings.h"
 #include "speech/state.h"
 #include "text/files.h"
@@ -106,7 +106,8 @@ bool AppendUnit(std::string_view name, bool stressed, double factor) {
   const auto wanted = static_cast<std::size_t>(static_cast<double>(kept) * std::clamp(factor, 0.0, 1.0));
   const std::size_t room = MakeRoom(wanted);
   // The index was checked against the file's size when the database was opened.
-  const std::size_t got = std::min<std::size_t>(room, gDatabase.soundSize - std::min<std::size_t>(record->offset, gDatabase.soundSize));
+  const std::size_t got =
+      std::min<std::size_t>(room, gDatabase.soundSize - std::min<std::size_t>(record->offset, gDatabase.soundSize));
   if (got > 0) std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, gDatabase.sound + record->offset, got);
   gSynthesis.write += got;
   return true;
@@ -123,9 +124,9 @@ bool AppendRecordingFromFile(std::string_view name) {
   if (!path) return false;
   std::unique_ptr<std::FILE, FileCloser> file(text::OpenDataFile(*path));
   if (!file) return false;
-  const auto header = text::ReadWaveHeader(
-      [&file](uint8_t* into, std::size_t n) { return std::fread(into, 1, n, file.get()) == n; },
-      [&file](uint32_t n) { return std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; });
+  const auto header =
+      text::ReadWaveHeader([&file](uint8_t* into, std::size_t n) { return std::fread(into, 1, n, file.get()) == n; },
+                           [&file](uint32_t n) { return std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; });
   if (!header || header->dataLength == 0) return false;
   const std::size_t room = MakeRoom(header->dataLength);
   const std::size_t got = std::fread(gSynthesis.buffer.data() + gSynthesis.write, 1, room, file.get());
@@ -289,7 +290,7 @@ bool OpenDiphoneDatabase() {
   }
   text::FileDescriptor sound = text::OpenRegularFile(*soundPath);
   if (!sound.IsOpen()) return false;
-  struct stat info{};
+  struct stat info {};
   if (::fstat(sound.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
       !ValidIndex(index, static_cast<uint64_t>(info.st_size))) {
     return false;

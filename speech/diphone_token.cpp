@@ -70,8 +70,8 @@ void ForEachDiphoneSyllable(std::string_view s, double factor,
   const char last = s.back();
   if (n > 2) {
     const bool cluster = IsConsonant(s[0]) && IsConsonant(s[1]);
-    const bool kept = s.starts_with("dj") || s.starts_with("nh") || s.starts_with("rr") ||
-                      s.starts_with("ks") || s.starts_with("tch");
+    const bool kept = s.starts_with("dj") || s.starts_with("nh") || s.starts_with("rr") || s.starts_with("ks") ||
+                      s.starts_with("tch");
     if (cluster && !kept) {
       syllable(s.substr(0, 1), 1.0);
       ForEachDiphoneSyllable(s.substr(1), factor, syllable);

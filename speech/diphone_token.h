@@ -12,8 +12,8 @@ namespace speech {
 
 // One token of a transcription, as the synthesizer cuts it.
 struct DiphoneToken {
-  std::string text;        // at most 40 characters; "_," "_." "_;" "_:" come back empty
-  char ending = 0;         // the separator consumed after it (' ', ']' or '/'), 0 for none
+  std::string text;                // at most 40 characters; "_," "_." "_;" "_:" come back empty
+  char ending = 0;                 // the separator consumed after it (' ', ']' or '/'), 0 for none
   std::size_t silenceSamples = 0;  // punctuation silence the token stands for
 };
 

@@ -8,7 +8,6 @@
 
 namespace speech {
 
-
 namespace {
 
 // The engines by slot, as the program registered them; an entry without 'open' is an
@@ -20,7 +19,8 @@ const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(Engine
 // The MBROLA front end speaks through wave playback: wake any wait for window messages so
 // that it polls again.
 void WakeAfterMbrola() {
-  if (EngineSlotFor(State().engineKind) == EngineSlot::Mbrola) platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
+  if (EngineSlotFor(State().engineKind) == EngineSlot::Mbrola)
+    platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 
 namespace speech {
 
-
 namespace {
 
 constexpr std::size_t TranslatorRunMaximum = 999;
@@ -48,9 +47,7 @@ void SpeakPunctuation(std::string_view rest) {
     case '(':
     case ')':
     case ':':
-    case ';':
-      PauseFor(State().pauseAfterColon);
-      break;
+    case ';': PauseFor(State().pauseAfterColon); break;
     case ',':
     case '-':
     case '.':
@@ -61,8 +58,7 @@ void SpeakPunctuation(std::string_view rest) {
         PlayCharSound(static_cast<uint8_t>(mark));
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -147,16 +143,13 @@ void SpeakBuiltIn(std::string_view text) {
     } else {
       switch (ch) {
         case ' ':
-        case '\t':
-          break;
+        case '\t': break;
         case '(':
         case ')':
         case ',':
         case '.':
         case ':':
-        case ';':
-          SpeakPunctuation(rest);
-          break;
+        case ';': SpeakPunctuation(rest); break;
         default:
           if (!CurrentHost().KeyAvailable()) PlayCharSound(static_cast<uint8_t>(ch));
           break;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "speech/cues.h"
 #include "platform/win.h"
+#include "speech/cues.h"
 #include "speech/state.h"
 #include "text/files.h"
 #include "text/wave.h"
@@ -17,14 +17,22 @@ namespace speech {
 namespace {
 
 constexpr const char* Units[10] = {"zero", "um", "dois", "tres", "quatro", "cinco", "seis", "sete", "oito", "nove"};
-constexpr const char* Teens[10] = {"dez",    "onze",      "doze",      "treze",  "quatorze",
+constexpr const char* Teens[10] = {"dez",    "onze",      "doze",      "treze",   "quatorze",
                                    "quinze", "dezesseis", "dezessete", "dezoito", "dezenove"};
-constexpr const char* Tens[10] = {"", "", "vinte", "trinta", "quarenta", "cinquenta", "sessenta", "setenta", "oitenta", "noventa"};
+constexpr const char* Tens[10] = {"",          "",         "vinte",   "trinta",  "quarenta",
+                                  "cinquenta", "sessenta", "setenta", "oitenta", "noventa"};
 constexpr const char* Hundreds[10] = {"",           "cento",      "duzentos",   "trezentos",  "quatrocentos",
                                       "quinhentos", "seiscentos", "setecentos", "oitocentos", "novecentos"};
 // Windows-1252: \xE3 is a-tilde, \xF5 is o-tilde.
 constexpr const char* ScaleOne[4] = {"trilh\xE3o ", "bilh\xE3o ", "milh\xE3o ", "mil "};
-constexpr const char* ScaleMany[4] = {"trilh\xF5" "es ", "bilh\xF5" "es ", "milh\xF5" "es ", "mil "};
+constexpr const char* ScaleMany[4] = {
+    "trilh\xF5"
+    "es ",
+    "bilh\xF5"
+    "es ",
+    "milh\xF5"
+    "es ",
+    "mil "};
 constexpr const char* Weekdays[7] = {"Domingo", "Segunda", "Terca", "Quarta", "Quinta", "Sexta", "Sabado"};
 constexpr const char* Months[12] = {"Janeiro", "Fevereiro", "Marco",    "Abril",   "Maio",     "Junho",
                                     "Julho",   "Agosto",    "Setembro", "Outubro", "Novembro", "Dezembro"};

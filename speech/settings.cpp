@@ -41,8 +41,8 @@ std::string ReadSuiteSetting(std::string_view section, std::string_view key) {
   return ExpandSuiteFolder(value, suiteFolder);
 }
 
-std::string ReadWindowsDirectorySetting(std::string_view section, std::string_view key,
-                                        std::string_view defaultValue, std::size_t bufferSize) {
+std::string ReadWindowsDirectorySetting(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                        std::size_t bufferSize) {
   return platform::GetPrivateProfileString(section, key, defaultValue, SuiteIniName, bufferSize);
 }
 

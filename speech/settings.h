@@ -25,8 +25,8 @@ std::string SuiteIniFile();
 std::string ExpandSuiteFolder(std::string_view value, std::string_view suiteFolder);
 
 // A key read straight from TAMIRE.INI in the Windows directory (no location rule, no "@").
-std::string ReadWindowsDirectorySetting(std::string_view section, std::string_view key,
-                                        std::string_view defaultValue, std::size_t bufferSize = 256);
+std::string ReadWindowsDirectorySetting(std::string_view section, std::string_view key, std::string_view defaultValue,
+                                        std::size_t bufferSize = 256);
 
 // Decimal text with an optional sign; nothing when empty, not numeric or out of range.
 std::optional<int32_t> ParseSettingInteger(std::string_view text);

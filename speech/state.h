@@ -10,9 +10,9 @@ namespace speech {
 
 struct SpeechState {
   // ---- engines ----
-  int engineKind = 4;         // the kind given to the last EngineOpen
-  bool engineActive = false;  // an external engine is open (StartSpeech / EndSpeech)
-  int engineType = 4;         // the engine kind last opened; 3 is the MBROLA front end
+  int engineKind = 4;               // the kind given to the last EngineOpen
+  bool engineActive = false;        // an external engine is open (StartSpeech / EndSpeech)
+  int engineType = 4;               // the engine kind last opened; 3 is the MBROLA front end
   std::optional<int> engineForRun;  // --speech: the engine of this run, over the settings
   int startFallbackEngine = 0;      // speaks when the built-in voice cannot load; 0: none
 
@@ -21,15 +21,15 @@ struct SpeechState {
   bool stopRequested = false;   // set by StopSpeech; ends the built-in speaking loop
   bool echoTyping = true;       // the line editor plays each typed character's sound
   std::string lettersFolder = "c:\\lorben\\som\\letras\\";  // Windows form, ending in '\'
-  std::string soundFolder;  // for names without a leading '_'; empty: current directory
-  std::string startFolder;  // working directory at start, without a trailing separator
+  std::string soundFolder;                                  // for names without a leading '_'; empty: current directory
+  std::string startFolder;                                  // working directory at start, without a trailing separator
 
   // ---- built-in speech ----
-  int rate = 3;                   // TRADUTOR VELOCIDADE, 1..5
-  bool punctuationNames = true;   // a punctuation mark's sound plays before its pause
-  int pauseAfterPeriod = 250;     // ms after "." before a space
-  int pauseAfterComma = 150;      // ms after "," or "-" before a space
-  int pauseAfterColon = 200;      // ms after "(", ")", ":" and ";"
+  int rate = 3;                  // TRADUTOR VELOCIDADE, 1..5
+  bool punctuationNames = true;  // a punctuation mark's sound plays before its pause
+  int pauseAfterPeriod = 250;    // ms after "." before a space
+  int pauseAfterComma = 150;     // ms after "," or "-" before a space
+  int pauseAfterColon = 200;     // ms after "(", ")", ":" and ";"
 
   // ---- wave playback ----
   bool keyStopsPlayback = true;  // a waiting key stops playback and prevents new playback

@@ -9,7 +9,7 @@
 
 namespace speech {
 
-inline constexpr int TranslatorBucketCount = 64;   // first match characters 32 (blank) to 95 ("_")
+inline constexpr int TranslatorBucketCount = 64;  // first match characters 32 (blank) to 95 ("_")
 inline constexpr std::size_t MaxTranslatorExceptions = 15000;
 inline constexpr std::size_t MaxTranslatorWordLength = 256;
 inline constexpr std::size_t MaxRuleContextLength = 5;
@@ -18,40 +18,40 @@ inline constexpr std::size_t MaxRuleOutputLength = 11;
 inline constexpr std::size_t MaxExceptionLineLength = 255;
 
 // Character classes of the translator's working text (byte values).
-bool IsTranslatorVowel(char c);       // A E I O U a e i o u
-bool IsTranslatorConsonant(char c);   // the other ASCII letters
+bool IsTranslatorVowel(char c);      // A E I O U a e i o u
+bool IsTranslatorConsonant(char c);  // the other ASCII letters
 bool IsTranslatorLetter(char c);
-bool IsTranslatorMark(char c);        // " ' ^ ` ~ written after a vowel
-bool IsTranslatorWordChar(char c);    // letters and marks
-bool IsTranslatorPause(char c);       // blank ! , . : ; ?
+bool IsTranslatorMark(char c);      // " ' ^ ` ~ written after a vowel
+bool IsTranslatorWordChar(char c);  // letters and marks
+bool IsTranslatorPause(char c);     // blank ! , . : ; ?
 
 // One rewrite rule: left(match)right=output. match is upper case.
 struct TranslatorRule {
-    std::string left;
-    std::string match;
-    std::string right;
-    std::string output;
+  std::string left;
+  std::string match;
+  std::string right;
+  std::string output;
 };
 
 struct TranslatorException {
-    std::string key;
-    std::string value;
+  std::string key;
+  std::string value;
 };
 
 // The loaded rules and exceptions. A default instance backs the module-level calls;
 // tests and tools make their own.
 struct Translator {
-    // Bucket i holds the rules whose match starts with character 32 + i, in file order.
-    std::array<std::vector<TranslatorRule>, TranslatorBucketCount> buckets;
-    // Sorted by key in byte order once loading ends.
-    std::vector<TranslatorException> exceptions;
+  // Bucket i holds the rules whose match starts with character 32 + i, in file order.
+  std::array<std::vector<TranslatorRule>, TranslatorBucketCount> buckets;
+  // Sorted by key in byte order once loading ends.
+  std::vector<TranslatorException> exceptions;
 };
 
 // The word being translated: W[1..n] is letters[0..n-1].
 struct TranslatorWord {
-    std::string letters;
-    int vowelCount = 0;          // vowels of the word as read from the text
-    bool hasAccentMark = false;  // a mark other than " followed a character inside the word
+  std::string letters;
+  int vowelCount = 0;          // vowels of the word as read from the text
+  bool hasAccentMark = false;  // a mark other than " followed a character inside the word
 };
 
 // Loading the rules clears the rules and the exception table first, so the rules are

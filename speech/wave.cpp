@@ -16,7 +16,6 @@
 
 namespace speech {
 
-
 namespace {
 
 constexpr std::size_t MinimumBlock = 256;
@@ -71,7 +70,8 @@ void BlockDone(uintptr_t, intptr_t lParam) {
   if (!header) return;
   const auto slot = static_cast<std::size_t>(header->user) - 1;
   if (slot >= s.ring.headers.size() || header != &s.ring.headers[slot]) return;  // not one of ours
-  if (const int result = platform::WaveOutUnprepareHeader(s.device.get(), *header); result != platform::MMSYSERR_NOERROR) {
+  if (const int result = platform::WaveOutUnprepareHeader(s.device.get(), *header);
+      result != platform::MMSYSERR_NOERROR) {
     if (const char* message = UnprepareMessage(result)) CurrentHost().Write(message);
     CurrentHost().ReadEchoedLine();
   }
@@ -146,8 +146,8 @@ int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
   if (State().fastPlayback) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
   const bool cut = State().cutSpeech && channels == 1;
   const int deviceBits = cut && bits == 16 ? 8 : bits;
-  if (const int result = OpenDevice(static_cast<uint32_t>(rate), static_cast<uint16_t>(deviceBits),
-                                    static_cast<uint16_t>(channels));
+  if (const int result =
+          OpenDevice(static_cast<uint32_t>(rate), static_cast<uint16_t>(deviceBits), static_cast<uint16_t>(channels));
       result != platform::MMSYSERR_NOERROR) {
     return result;
   }

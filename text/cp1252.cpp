@@ -56,7 +56,8 @@ bool IsValidUtf8(std::string_view bytes) {
 std::string DataTextToCp1252(std::string_view content) {
   constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
   if (content.starts_with(ByteOrderMark)) content.remove_prefix(ByteOrderMark.size());
-  const bool nonAscii = std::any_of(content.begin(), content.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
+  const bool nonAscii =
+      std::any_of(content.begin(), content.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; });
   if (nonAscii && IsValidUtf8(content)) return Utf8ToCp1252(content);
   return std::string(content);
 }

@@ -23,7 +23,7 @@ FileDescriptor OpenChecked(const std::string& path, std::size_t limit, FileRefus
     return FileDescriptor();
   }
   FileDescriptor fd(opened);
-  struct stat info{};
+  struct stat info {};
   if (::fstat(fd.Get(), &info) != 0) {
     refusal = FileRefusal::Unreadable;
   } else if (S_ISDIR(info.st_mode)) {

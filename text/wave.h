@@ -56,8 +56,8 @@ std::optional<WaveHeader> ReadWaveHeader(const WaveReadExactly& read, const Wave
 
 struct WaveView {
   WaveFormat format;
-  uint32_t dataLength = 0;         // as stated
-  std::span<const uint8_t> data;   // what the image holds of it
+  uint32_t dataLength = 0;        // as stated
+  std::span<const uint8_t> data;  // what the image holds of it
 };
 
 // The same reading over an image in memory.

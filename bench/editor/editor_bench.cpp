@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "console/console.h"
-#include "editor/editor.h"
 #include "console/screen.h"
+#include "editor/editor.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/win.h"

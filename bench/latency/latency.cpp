@@ -67,7 +67,8 @@ void Observe(const platform::AudioCallbackReport& report) {
 std::vector<platform::AudioCallbackReport> ReportsSince(uint64_t first) {
   const uint64_t end = gReportCount.load(std::memory_order_acquire);
   std::vector<platform::AudioCallbackReport> out;
-  for (uint64_t i = std::max(first, end > RingSize ? end - RingSize : 0); i < end; ++i) out.push_back(gReports[i % RingSize]);
+  for (uint64_t i = std::max(first, end > RingSize ? end - RingSize : 0); i < end; ++i)
+    out.push_back(gReports[i % RingSize]);
   return out;
 }
 
@@ -101,7 +102,8 @@ void WriteBuiltInVoice() {
     for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(100 + (i % 100) / 2 + (i % 100 >= 50 ? 10 : 0));
   }
   const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  std::ofstream(gFolder + "/LAT.IND", std::ios::binary).write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
+  std::ofstream(gFolder + "/LAT.IND", std::ios::binary)
+      .write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
   std::ofstream(gFolder + "/LAT.DIF", std::ios::binary) << sound;
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/regras.rgr", gFolder + "/regras.rgr");
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/portug.exc", gFolder + "/portug.exc");
@@ -148,7 +150,8 @@ int64_t LastHeard(const std::vector<platform::AudioCallbackReport>& reports, int
   for (const auto& r : reports) {
     if (!r.streamed && r.lastSound < 0) continue;
     const int end = r.lastSound >= 0 ? r.lastSound + 1 : r.frames;
-    last = std::max(last, r.startNs + static_cast<int64_t>(BufferNs(rate) + 1e9 * (r.streamed ? r.frames : end) / rate));
+    last =
+        std::max(last, r.startNs + static_cast<int64_t>(BufferNs(rate) + 1e9 * (r.streamed ? r.frames : end) / rate));
   }
   return last;
 }
@@ -187,7 +190,7 @@ void Measure(const char* name, int kind, int trials, platform::AudioMixer& mixer
   // A trial whose key falls where no sound plays (between two words, or after the end)
   // says nothing about stopping and is run again, up to three times as many in all.
   for (int attempt = 0; attempt < 3 * trials && (static_cast<int>(figures.firstAudio.size()) < trials ||
-                                                  static_cast<int>(figures.toSilence.size()) < trials);
+                                                 static_cast<int>(figures.toSilence.size()) < trials);
        ++attempt) {
     // First audio of a line.
     uint64_t mark = gReportCount.load();
@@ -279,15 +282,18 @@ int main(int argc, char** argv) {
   std::printf("driver=%s rate=%d buffer_frames=%d buffer_ms=%.1f trials=%d\n", std::getenv("SDL_AUDIODRIVER"),
               mixer->SampleRate(), platform::SharedAudioBufferFrames(),
               1000.0 * platform::SharedAudioBufferFrames() / mixer->SampleRate(), trials);
-  const auto wanted = [&](const char* name) { return ("," + engines + ",").find(std::string(",") + name + ",") != std::string::npos; };
+  const auto wanted = [&](const char* name) {
+    return ("," + engines + ",").find(std::string(",") + name + ",") != std::string::npos;
+  };
   if (wanted("builtin")) Measure("builtin", 0, trials, *mixer);
   if (wanted("espeak")) Measure("espeak", 4, trials, *mixer);
   if (wanted("mbrola")) Measure("mbrola", 3, trials, *mixer);
   const platform::AudioDeviceCounts counts = platform::SharedAudioCounts();
-  std::printf("device: %llu callbacks, %llu late (over two buffers after the one before), %llu gaps in wave-out "
-              "streams\n",
-              static_cast<unsigned long long>(counts.callbacks), static_cast<unsigned long long>(counts.late),
-              static_cast<unsigned long long>(counts.underruns));
+  std::printf(
+      "device: %llu callbacks, %llu late (over two buffers after the one before), %llu gaps in wave-out "
+      "streams\n",
+      static_cast<unsigned long long>(counts.callbacks), static_cast<unsigned long long>(counts.late),
+      static_cast<unsigned long long>(counts.underruns));
   std::printf("speechd: plays through the speech-dispatcher server, not this device; not timed\n");
   platform::SetAudioCallbackObserver(nullptr);
   platform::CloseSharedAudio();

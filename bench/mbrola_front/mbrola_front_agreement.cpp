@@ -176,7 +176,6 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("phoneme agreement: %zu of %zu labels (%.1f %%) over %zu sentences\n", matched, total,
-              total == 0 ? 0.0 : 100.0 * static_cast<double>(matched) / static_cast<double>(total),
-              sentences.size());
+              total == 0 ? 0.0 : 100.0 * static_cast<double>(matched) / static_cast<double>(total), sentences.size());
   return 0;
 }

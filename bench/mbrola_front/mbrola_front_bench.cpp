@@ -39,8 +39,8 @@ void TextToPho(benchmark::State& state) {
     auto lines = mbrola_front::TextToPhoLines(data, phoState, text);
     benchmark::DoNotOptimize(lines);
   }
-  state.counters["words/s"] = benchmark::Counter(static_cast<double>(words * state.iterations()),
-                                                 benchmark::Counter::kIsRate);
+  state.counters["words/s"] =
+      benchmark::Counter(static_cast<double>(words * state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(TextToPho);
 

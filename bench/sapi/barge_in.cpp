@@ -75,9 +75,13 @@ void BargeIn(benchmark::State& state, int kind) {
 
 int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("BargeIn/kind4", [](benchmark::State& s) { BargeIn(s, 4); })
-      ->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+      ->UseManualTime()
+      ->Iterations(20)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("BargeIn/kind5", [](benchmark::State& s) { BargeIn(s, 5); })
-      ->UseManualTime()->Iterations(10)->Unit(benchmark::kMillisecond);
+      ->UseManualTime()
+      ->Iterations(10)
+      ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -48,7 +48,8 @@ void WriteDatabase() {
     for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(128 + ((i * 7 + u) % 64) - 32);
   }
   const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  std::ofstream(gFolder + "/BENCH.IND", std::ios::binary).write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
+  std::ofstream(gFolder + "/BENCH.IND", std::ios::binary)
+      .write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
   std::ofstream(gFolder + "/BENCH.DIF", std::ios::binary) << sound;
   std::ofstream(gFolder + "/TAMIRE.INI", std::ios::binary)
       << "[TRADUTOR]\nDIRLETRAS=" << gFolder << "/letras\nDIRDIFONES=" << gFolder << "\n";

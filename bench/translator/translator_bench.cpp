@@ -16,18 +16,18 @@ const std::string Paragraph = text::DataTextToCp1252(
     "Exatamente ao meio-dia, o próximo táxi chegou à cidade com a moeda espanhola de ouro.");
 
 void TranslateParagraph(benchmark::State& state) {
-    speech::Translator translator;
-    if (!speech::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr") ||
-        !speech::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc")) {
-        state.SkipWithError("shipped data not found");
-        return;
-    }
-    std::size_t words = 0;
-    for (char c : Paragraph) words += c == ' ';
-    ++words;
-    for (auto _ : state) benchmark::DoNotOptimize(speech::TranslateText(translator, Paragraph));
-    state.counters["words/s"] = benchmark::Counter(static_cast<double>(words * state.iterations()),
-                                                   benchmark::Counter::kIsRate);
+  speech::Translator translator;
+  if (!speech::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr") ||
+      !speech::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc")) {
+    state.SkipWithError("shipped data not found");
+    return;
+  }
+  std::size_t words = 0;
+  for (char c : Paragraph) words += c == ' ';
+  ++words;
+  for (auto _ : state) benchmark::DoNotOptimize(speech::TranslateText(translator, Paragraph));
+  state.counters["words/s"] =
+      benchmark::Counter(static_cast<double>(words * state.iterations()), benchmark::Counter::kIsRate);
 }
 BENCHMARK(TranslateParagraph);
 

@@ -23,7 +23,7 @@
 namespace {
 
 const std::string& Folder() {
-  static const std::string& folder = [] () -> const std::string& {
+  static const std::string& folder = []() -> const std::string& {
     const std::string& made = fuzz::ScratchFolder("words");
     fuzz::OpenHeadlessConsole();
     return made;

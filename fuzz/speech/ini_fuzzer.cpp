@@ -17,9 +17,7 @@
 
 namespace {
 
-const std::string& Folder() {
-  return fuzz::ScratchFolder("ini");
-}
+const std::string& Folder() { return fuzz::ScratchFolder("ini"); }
 
 }  // namespace
 
@@ -29,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   std::ofstream(Folder() + "/TAMIRE.INI", std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   static const char* const keys[][2] = {
-      {"TRADUTOR", "VELOCIDADE"}, {"TRADUTOR", "SAPI"},        {"TRADUTOR", "DIRLETRAS"},
+      {"TRADUTOR", "VELOCIDADE"}, {"TRADUTOR", "SAPI"},         {"TRADUTOR", "DIRLETRAS"},
       {"SERVFALA", "TIPOSAPI"},   {"SINTETIZADOR", "DIFONES3"}, {"SINTETIZADOR", "PAUSAVIRG3"},
-      {"TAMIRE", "PGMTAMIRE"},    {"TAMIRE", "PROG.HTM"},      {"", "X"}};
+      {"TAMIRE", "PGMTAMIRE"},    {"TAMIRE", "PROG.HTM"},       {"", "X"}};
   for (const auto& key : keys) {
     const std::string value = speech::ReadSuiteSetting(key[0], key[1]);
     if (value.size() > 255 * 256) __builtin_trap();  // expansion is bounded by the 255-byte value

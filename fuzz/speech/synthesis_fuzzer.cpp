@@ -26,7 +26,7 @@
 namespace {
 
 const std::string& Folder() {
-  static const std::string& folder = [] () -> const std::string& {
+  static const std::string& folder = []() -> const std::string& {
     const std::string& made = fuzz::ScratchFolder("synthesis");
     std::filesystem::create_directories(made + "/letras");
     fuzz::OpenHeadlessConsole();

@@ -6,10 +6,10 @@
 #include <string_view>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    speech::Translator translator;
-    speech::LoadTranslatorRulesFromText(translator, "(A)=a\n(S)#=z\n(S)=s\n(M)=m\n");
-    speech::LoadTranslatorExceptionsFromText(translator, bytes);
-    (void)speech::TranslateText(translator, bytes.substr(0, 512));
-    return 0;
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  speech::Translator translator;
+  speech::LoadTranslatorRulesFromText(translator, "(A)=a\n(S)#=z\n(S)=s\n(M)=m\n");
+  speech::LoadTranslatorExceptionsFromText(translator, bytes);
+  (void)speech::TranslateText(translator, bytes.substr(0, 512));
+  return 0;
 }

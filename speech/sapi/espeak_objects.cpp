@@ -28,7 +28,7 @@ constexpr Guid EspeakEngineId{0x6E5E1A9B, 0x2C4D, 0x4F01, {'e', 's', 'p', 'e', '
 
 // ---- espeak-ng itself: global state, one caller at a time ----
 
-std::mutex gEspeakMutex;  // held around every espeak-ng call
+std::mutex gEspeakMutex;          // held around every espeak-ng call
 std::atomic<int> gSampleRate{0};  // set once; 0: espeak-ng could not start
 bool gInitializeTried = false;
 std::string gVoiceSet;  // the voice espeak-ng has now
@@ -502,8 +502,8 @@ class EspeakEnum final : public ITTSEnum {
 
   HResult Select(const Guid& modeId, std::shared_ptr<ITTSCentral>& engine,
                  std::shared_ptr<IAudioDest> destination) override {
-    const auto mode = std::find_if(modes_.begin(), modes_.end(),
-                                   [&](const TtsModeInfo& m) { return m.gModeID == modeId; });
+    const auto mode =
+        std::find_if(modes_.begin(), modes_.end(), [&](const TtsModeInfo& m) { return m.gModeID == modeId; });
     if (mode == modes_.end() || !TargetOf(destination.get())) return HrInvalidArgument;
     if (!StartEspeak()) return HrFail;
     engine = std::make_shared<EspeakCentral>(mode->szSpeaker, std::move(destination));

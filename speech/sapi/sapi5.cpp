@@ -43,8 +43,10 @@ class Sapi5Adapter {
 
   // An empty set puts back the installed engine's objects.
   void SetObjects(sapi::Sapi5Objects objects) {
-    if (objects.CreateSpVoice || objects.CreateSpFileStream) objects_ = std::move(objects);
-    else objects_.reset();
+    if (objects.CreateSpVoice || objects.CreateSpFileStream)
+      objects_ = std::move(objects);
+    else
+      objects_.reset();
   }
 
   bool Open(int voice, int rate, const std::string& outputFile) {

@@ -39,10 +39,14 @@ struct SpeechdApi {
 };
 
 const SpeechdApi& LinkedApi() {
-  static const SpeechdApi api{&spd_open2,          &spd_close,   &spd_say,
-                              &spd_cancel,         &spd_set_notification_on,
+  static const SpeechdApi api{&spd_open2,
+                              &spd_close,
+                              &spd_say,
+                              &spd_cancel,
+                              &spd_set_notification_on,
                               &spd_list_synthesis_voices,
-                              &free_spd_voices,    &spd_set_synthesis_voice,
+                              &free_spd_voices,
+                              &spd_set_synthesis_voice,
                               &spd_set_voice_rate};
   return api;
 }
@@ -249,18 +253,21 @@ class SpeechdVoice final : public ISpeechVoice {
     std::vector<std::shared_ptr<SpeechdToken>> list;
     const SpeechdApi& api = api_;
     SPDConnection* connection = connection_;
-    const auto answered = Call<std::vector<std::pair<std::string, std::string>>>([&api, connection] {
-      std::vector<std::pair<std::string, std::string>> found;
-      if (SPDVoice** voices = api.listSynthesisVoices(connection)) {
-        for (SPDVoice** voice = voices; *voice; ++voice) {
-          if ((*voice)->name) found.emplace_back((*voice)->name, (*voice)->language ? (*voice)->language : "");
-        }
-        api.freeVoices(voices);
-      }
-      return found;
-    }, VoiceListLimit);
+    const auto answered = Call<std::vector<std::pair<std::string, std::string>>>(
+        [&api, connection] {
+          std::vector<std::pair<std::string, std::string>> found;
+          if (SPDVoice** voices = api.listSynthesisVoices(connection)) {
+            for (SPDVoice** voice = voices; *voice; ++voice) {
+              if ((*voice)->name) found.emplace_back((*voice)->name, (*voice)->language ? (*voice)->language : "");
+            }
+            api.freeVoices(voices);
+          }
+          return found;
+        },
+        VoiceListLimit);
     if (!answered) return HrFail;
-    for (const auto& [name, language] : *answered) list.push_back(std::make_shared<SpeechdToken>(name, Lower(language)));
+    for (const auto& [name, language] : *answered)
+      list.push_back(std::make_shared<SpeechdToken>(name, Lower(language)));
     const auto rank = [](const std::shared_ptr<SpeechdToken>& token) {
       if (token->Language() == "pt-br") return 0;
       if (token->Language().rfind("pt", 0) == 0) return 1;
@@ -276,16 +283,16 @@ class SpeechdVoice final : public ISpeechVoice {
     if (!ours) return HrInvalidArgument;
     const SpeechdApi& api = api_;
     SPDConnection* connection = connection_;
-    const auto answer = Call<int>([&api, connection, name = ours->Name()] {
-      return api.setSynthesisVoice(connection, name.c_str());
-    });
+    const auto answer =
+        Call<int>([&api, connection, name = ours->Name()] { return api.setSynthesisVoice(connection, name.c_str()); });
     return answer == 0 ? HrOk : HrFail;
   }
 
   HResult SetRate(int32_t rate) override {
     const SpeechdApi& api = api_;
     SPDConnection* connection = connection_;
-    const auto answer = Call<int>([&api, connection, rate] { return api.setVoiceRate(connection, SpeechdRateFor(rate)); });
+    const auto answer =
+        Call<int>([&api, connection, rate] { return api.setVoiceRate(connection, SpeechdRateFor(rate)); });
     return answer == 0 ? HrOk : HrFail;
   }
 
@@ -370,7 +377,7 @@ class SpeechdVoice final : public ISpeechVoice {
     SPDConnection* connection = connection_;
     const auto answer = Call<int>([&api, connection] {
       return api.setNotificationOn(connection, SPD_END) == 0 && api.setNotificationOn(connection, SPD_CANCEL) == 0 ? 0
-                                                                                                                 : -1;
+                                                                                                                   : -1;
     });
     return answer == 0;
   }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless.h"
 #include "headless_console.h"
+#include "platform/headless.h"
 
 class ConsoleTest : public ::testing::Test {
  protected:

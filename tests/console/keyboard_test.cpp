@@ -95,7 +95,6 @@ TEST_F(KeyboardTest, AFullQueueDropsKeysByTheirSize) {
   EXPECT_EQ(codes[63], 72);
 }
 
-
 class BrailleTest : public KeyboardTest {
  protected:
   void SetUp() override {

@@ -59,8 +59,8 @@ TEST_F(ProfileTest, WindowsPathsMapToTheDataRootAndIgnoreCase) {
 TEST(KeyScript, NamesKeysModifiersWaitsAndLineEnds) {
   std::vector<platform::ScriptItem> items;
   std::string error;
-  ASSERT_TRUE(platform::ParseKeyScript("## comment\nab<Ctrl+Left><Wait:250><lt>\n<Ctrl+c><NoEnter>\n\xC3\xA7", items,
-                                       error))
+  ASSERT_TRUE(
+      platform::ParseKeyScript("## comment\nab<Ctrl+Left><Wait:250><lt>\n<Ctrl+c><NoEnter>\n\xC3\xA7", items, error))
       << error;
   ASSERT_EQ(items.size(), 9u);
   EXPECT_EQ(items[0].key.character, 'a');

@@ -63,7 +63,9 @@ TEST_F(ScreenTest, BackspaceBlanksTheCellToTheLeftButNeverLeavesColumnOne) {
 }
 
 TEST_F(ScreenTest, ControlCodesOtherThanBellBackspaceLineFeedAndReturnAreDropped) {
-  WriteChars("a\tb\x01\x0c\x1b" "c");
+  WriteChars(
+      "a\tb\x01\x0c\x1b"
+      "c");
   EXPECT_EQ(RowText(1).substr(0, 4), "abc ");
   EXPECT_EQ(CursorColumn(), 4);
   const int beeps = Backend().Beeps();

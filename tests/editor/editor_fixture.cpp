@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "console/console.h"
-#include "editor/editor.h"
 #include "console/screen.h"
+#include "editor/editor.h"
 #include "platform/files.h"
 #include "platform/win.h"
 #include "speech/cues.h"
@@ -41,7 +41,7 @@ void EditorTest::SetUp() {
   console::EnsureConsoleWindow();
   speech::State().Reset();
   editor::SetEditorObserverForTests([this](std::string_view r) { requests_.emplace_back(r); },
-                                     editor::EditorRequests::RecordedOnly);
+                                    editor::EditorRequests::RecordedOnly);
   editor::SetKeyModifierSourceForTests(TypistModifiers);
 }
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless.h"
 #include "headless_console.h"
+#include "platform/headless.h"
 
 // Delivers keys as a patient typist does: one when the program waits for a key and none
 // is queued. Remembers the modifiers of the last key delivered.

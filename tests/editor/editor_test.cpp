@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "editor/editor.h"
 #include "console/screen.h"
+#include "editor/editor.h"
 #include "editor_fixture.h"
 #include "platform/shell.h"
 #include "platform/win.h"
@@ -86,8 +86,7 @@ TEST_F(Editor, BackspaceAtTheStartIsRefusedElsewhereItDeletesAloud) {
 
 TEST_F(Editor, ShiftSelectsAndShiftDeleteRemovesTheSelection) {
   EXPECT_EQ(EditWith("<Shift+Right><Shift+Right><Shift+Right><Shift+Del><Enter>", "abcdef"), "def");
-  EXPECT_EQ(TakeRequests(),
-            (Requests{"char 97", "char 98", "char 99", "file _DEL", "char 97", "char 98", "char 99"}));
+  EXPECT_EQ(TakeRequests(), (Requests{"char 97", "char 98", "char 99", "file _DEL", "char 97", "char 98", "char 99"}));
   // A key without Shift drops the selection first: Delete then removes one character.
   EXPECT_EQ(EditWith("<Shift+Right><Shift+Right><Del><Enter>", "abcdef"), "abdef");
   EXPECT_EQ(TakeRequests().back(), "char 99");
@@ -142,8 +141,8 @@ TEST_F(Editor, HighlightOfAScrolledFieldStartsAtItsFirstColumn) {
   Edit(text, 30, 10, 5, 5);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1].substr(0, 15), "....qrstuvwxyz ");
-  EXPECT_EQ(attributes, (std::vector<uint8_t>{0x0F, 0x0F, 0x0F, 0x0F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F,
-                                              0x8F, 0x8F, 0x8F, 0x0F, 0x0F}));
+  EXPECT_EQ(attributes, (std::vector<uint8_t>{0x0F, 0x0F, 0x0F, 0x0F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F,
+                                              0x8F, 0x8F, 0x0F, 0x0F}));
   EXPECT_EQ(console::TextAttribute, 0x0F);
   EXPECT_EQ(Row(5).substr(0, 15), "....abcdefghij ");
 }
@@ -167,9 +166,9 @@ TEST_F(Editor, SpokenOnDemand) {
 }
 
 TEST_F(Editor, KeysWithoutACommandEndEditingWithTheirCode) {
-  const std::vector<std::pair<std::string, int>> cases = {
-      {"<F2>", 60},   {"<Up>", 72},         {"<Down>", 80}, {"<Ctrl+F11>", 104}, {"<Ctrl+F9>", 102},
-      {"<Tab>", 9},   {"<Ctrl+Enter>", 10}, {"<Esc>", 27},  {"<Enter>", 13}};
+  const std::vector<std::pair<std::string, int>> cases = {{"<F2>", 60},         {"<Up>", 72},       {"<Down>", 80},
+                                                          {"<Ctrl+F11>", 104},  {"<Ctrl+F9>", 102}, {"<Tab>", 9},
+                                                          {"<Ctrl+Enter>", 10}, {"<Esc>", 27},      {"<Enter>", 13}};
   for (const auto& [keys, code] : cases) {
     Type(keys);
     std::string text = "ab";
@@ -210,11 +209,12 @@ TEST_F(Editor, ArrowsSoundTheCharactersPassedAndAltRightNamesLetters) {
 }
 
 TEST_F(Editor, WordMovesClickAndRefuseAtTheEnds) {
-  EditWith("<Ctrl+Right><Ctrl+Right><Ctrl+Right><Ctrl+Right><Ctrl+k>"
-           "<Ctrl+Left><Ctrl+Left><Ctrl+Left><Ctrl+Left><Ctrl+Left><Ctrl+k><Enter>",
-           "abc 12 x.y");
-  EXPECT_EQ(TakeRequests(), (Requests{"click", "click", "click", "tone", "speak 11", "click", "click", "click",
-                                      "click", "tone", "speak 1"}));
+  EditWith(
+      "<Ctrl+Right><Ctrl+Right><Ctrl+Right><Ctrl+Right><Ctrl+k>"
+      "<Ctrl+Left><Ctrl+Left><Ctrl+Left><Ctrl+Left><Ctrl+Left><Ctrl+k><Enter>",
+      "abc 12 x.y");
+  EXPECT_EQ(TakeRequests(), (Requests{"click", "click", "click", "tone", "speak 11", "click", "click", "click", "click",
+                                      "tone", "speak 1"}));
 }
 
 TEST_F(Editor, CtrlBackspaceDeletesTheWordAtTheCursor) {
@@ -242,8 +242,8 @@ TEST_F(Editor, F12OpensTheWordAtTheCursorWithoutItsMarks) {
   EditWith("<Ctrl+Right><F12><Enter>", "abrir \"notas.txt\".");
   EditWith("<Right><Right><Right><F12><Right><F12><Enter>", "abc  def");
   EditWith("<F12><Enter>", "--..");
-  EXPECT_EQ(TakeRequests(), (Requests{"click", "open notas.txt", "char 97", "char 98", "char 99", "open abc",
-                                      "char 32", "tone", "tone"}));
+  EXPECT_EQ(TakeRequests(), (Requests{"click", "open notas.txt", "char 97", "char 98", "char 99", "open abc", "char 32",
+                                      "tone", "tone"}));
 }
 
 TEST_F(Editor, FieldLimits) {

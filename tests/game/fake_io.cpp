@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "editor/editor.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
+#include "editor/editor.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/front.h"

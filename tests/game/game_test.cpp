@@ -90,9 +90,9 @@ TEST(Parser, SplitsVerbAndRestAtTheFirstBlank) {
 
 TEST(Parser, VerbTableIsTriedInOrderWithEachWordOnce) {
   const std::vector<std::string_view> firstWords = {
-      "AJUDA", "VOLTAR", "PROCURAR", "INVENT\xC1RIO", "PONTOS", "CAVAR", "BATER",
-      "ABANDONAR", "OLHAR", "NADAR", "DESCER", "SUBIR", "N", "IR", "PEGAR", "DEIXAR",
-      "ABRIR", "CONFIG", "DESTRANCAR", "COMPRAR", "TREPAR", "LER"};
+      "AJUDA", "VOLTAR", "PROCURAR",   "INVENT\xC1RIO", "PONTOS", "CAVAR", "BATER", "ABANDONAR",
+      "OLHAR", "NADAR",  "DESCER",     "SUBIR",         "N",      "IR",    "PEGAR", "DEIXAR",
+      "ABRIR", "CONFIG", "DESTRANCAR", "COMPRAR",       "TREPAR", "LER"};
   ASSERT_EQ(Verbs().size(), firstWords.size());
   std::set<std::string_view> seen;
   for (std::size_t i = 0; i < firstWords.size(); ++i) {
@@ -233,10 +233,9 @@ TEST_F(GameTest, CaptainsQuestionSendsThePlayerOutAndDescribesTheDeck) {
 
 TEST(Score, RanksAtTheirBoundaries) {
   const std::vector<std::pair<int32_t, std::string>> cases = {
-      {0, "Clandestino no navio."}, {1, "Menino de Tombadilho."},
-      {49, "Menino de Tombadilho."}, {50, "Homem do Mar."}, {99, "Homem do Mar."},
-      {100, "Bucaneiro."}, {149, "Bucaneiro."}, {150, "Capitão do Mar."},
-      {200, "Capitão do Mar."}};
+      {0, "Clandestino no navio."}, {1, "Menino de Tombadilho."}, {49, "Menino de Tombadilho."},
+      {50, "Homem do Mar."},        {99, "Homem do Mar."},        {100, "Bucaneiro."},
+      {149, "Bucaneiro."},          {150, "Capitão do Mar."},     {200, "Capitão do Mar."}};
   for (const auto& [score, rank] : cases) {
     EXPECT_EQ(text::Cp1252ToUtf8(RankFor(score)), rank) << score;
   }

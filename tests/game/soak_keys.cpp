@@ -16,20 +16,21 @@
 namespace {
 
 const std::vector<std::string> Verbs = {
-    "ajuda", "voltar", "procurar", "inventário", "i", "pontos", "cavar", "bater", "olhar",
-    "nadar", "descer", "baixo", "b", "subir", "cima", "c", "n", "s", "e", "w", "d", "u", "ir",
-    "vai", "andar", "caminhar", "pegar", "tomar", "deixar", "largar", "soltar", "abrir",
-    "config", "configuração", "destrancar", "rebentar", "comprar", "trepar", "ler", "fim",
-    "xyzzy", "abandonar"};
-const std::vector<std::string> Words = {
-    "picareta", "capitão", "chave", "alho", "livro", "espada", "baú", "cozinheiro", "moeda",
-    "bandeja", "caixa", "baioneta", "grade", "saco", "prata", "porta", "gaveta", "mastro",
-    "escada", "nota", "julius", "ilha", "tobias", "gaspar", "norte", "sul", "leste", "oeste",
-    "+entrour", "-entrour", "guisado", "29", "45", "24", "-0", "99999999999", "29abc", ""};
-const std::vector<std::string> Noise = {"", "", "", "para ", "com ", "até ", "uma ", "um ",
-                                        "no ", "na ", "do ", "da ", "o ", "a "};
-const std::vector<std::string> Keys = {"<Esc>", "<F1>", "<Up>", "<Left>", "<Home>", "<BS>",
-                                       "<Del>", "<Tab>", "<Ctrl+a>", "<Space>"};
+    "ajuda",  "voltar",   "procurar", "inventário",   "i",          "pontos",   "cavar",   "bater",  "olhar",  "nadar",
+    "descer", "baixo",    "b",        "subir",        "cima",       "c",        "n",       "s",      "e",      "w",
+    "d",      "u",        "ir",       "vai",          "andar",      "caminhar", "pegar",   "tomar",  "deixar", "largar",
+    "soltar", "abrir",    "config",   "configuração", "destrancar", "rebentar", "comprar", "trepar", "ler",    "fim",
+    "xyzzy",  "abandonar"};
+const std::vector<std::string> Words = {"picareta",    "capitão",  "chave",   "alho",   "livro",    "espada", "baú",
+                                        "cozinheiro",  "moeda",    "bandeja", "caixa",  "baioneta", "grade",  "saco",
+                                        "prata",       "porta",    "gaveta",  "mastro", "escada",   "nota",   "julius",
+                                        "ilha",        "tobias",   "gaspar",  "norte",  "sul",      "leste",  "oeste",
+                                        "+entrour",    "-entrour", "guisado", "29",     "45",       "24",     "-0",
+                                        "99999999999", "29abc",    ""};
+const std::vector<std::string> Noise = {"",    "",    "",    "para ", "com ", "até ", "uma ",
+                                        "um ", "no ", "na ", "do ",   "da ",  "o ",   "a "};
+const std::vector<std::string> Keys = {"<Esc>", "<F1>",  "<Up>",  "<Left>",   "<Home>",
+                                       "<BS>",  "<Del>", "<Tab>", "<Ctrl+a>", "<Space>"};
 
 }  // namespace
 
@@ -43,9 +44,7 @@ int main(int argc, char** argv) {
   const auto pick = [&random](const std::vector<std::string>& list) -> const std::string& {
     return list[std::uniform_int_distribution<std::size_t>(0, list.size() - 1)(random)];
   };
-  const auto chance = [&random](int percent) {
-    return std::uniform_int_distribution<int>(0, 99)(random) < percent;
-  };
+  const auto chance = [&random](int percent) { return std::uniform_int_distribution<int>(0, 99)(random) < percent; };
   std::cout << "## Soak run, seed " << argv[1] << ", " << commands << " commands\n";
   for (long i = 0; i < commands; ++i) {
     std::string line;

@@ -81,8 +81,7 @@ std::string BindingTest::CopyOfFrontEndFiles(const std::string& without) {
   for (const char* extension : {".nrl", ".exc", ".abr", ".pro", ".dfn"}) {
     if (without == extension) continue;
     std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA) + "/front/portug" + extension,
-                               folder + "/portug" + extension,
-                               std::filesystem::copy_options::overwrite_existing);
+                               folder + "/portug" + extension, std::filesystem::copy_options::overwrite_existing);
   }
   return folder;
 }

@@ -29,9 +29,8 @@ bool Contains(const std::vector<std::string>& calls, const std::string& call) {
 }
 
 std::size_t Count(const std::vector<std::string>& calls, const std::string& prefix) {
-  return static_cast<std::size_t>(std::count_if(calls.begin(), calls.end(), [&](const std::string& c) {
-    return c.compare(0, prefix.size(), prefix) == 0;
-  }));
+  return static_cast<std::size_t>(std::count_if(
+      calls.begin(), calls.end(), [&](const std::string& c) { return c.compare(0, prefix.size(), prefix) == 0; }));
 }
 
 std::string ReadAll(const std::string& path) {
@@ -135,7 +134,9 @@ TEST_F(BindingLoadTest, EachMissingDataFileHasItsFailureText) {
       {".nrl", "Erro na base de dados de portugu\xEAs"},
       {".exc", "Erro na base de dados de portugu\xEAs"},
       {".abr", "Erro no arquivo de abreviaturas"},
-      {".dfn", "Erro no arquivo de pros\xF3" "dia"},
+      {".dfn",
+       "Erro no arquivo de pros\xF3"
+       "dia"},
   };
   for (const auto& [missing, text] : cases) {
     std::filesystem::remove_all(root_ + "/front");
@@ -156,8 +157,11 @@ TEST_F(BindingLoadTest, TheProsodyLoaderShowsItsMessageOnTheConsoleUntilEnter) {
   PressKey('x', 'X');  // not Enter: the message stays
   PressKey(13, platform::VK_RETURN);
   EXPECT_FALSE(OpenFake("DIR=" + folder + "\n"));
-  EXPECT_EQ(LastErrorText(), "Erro no arquivo de pros\xF3" "dia");
-  EXPECT_NE(console::ScreenText().find("Configura\xC3\xA7\xC3\xA3o da pros\xC3\xB3" "dia n\xC3\xA3o foi achada"),
+  EXPECT_EQ(LastErrorText(),
+            "Erro no arquivo de pros\xF3"
+            "dia");
+  EXPECT_NE(console::ScreenText().find("Configura\xC3\xA7\xC3\xA3o da pros\xC3\xB3"
+                                       "dia n\xC3\xA3o foi achada"),
             std::string::npos)
       << console::ScreenText();
   EXPECT_FALSE(console::KeyAvailable());  // both keys were taken by the message
@@ -166,7 +170,9 @@ TEST_F(BindingLoadTest, TheProsodyLoaderShowsItsMessageOnTheConsoleUntilEnter) {
 TEST_F(BindingLoadTest, AnOutputFileThatCannotBeCreatedFailsTheOpen) {
   FrontEndSetOutputFile(root_ + "/no/such/folder/x.wav");
   EXPECT_FALSE(OpenFake());
-  EXPECT_EQ(LastErrorText(), "Arquivo de sa\xED" "da n\xE3o pode ser criado");
+  EXPECT_EQ(LastErrorText(),
+            "Arquivo de sa\xED"
+            "da n\xE3o pode ser criado");
   EXPECT_FALSE(FrontEndFileMode());
   EXPECT_FALSE(MbrolaLibraryLoaded());
 }

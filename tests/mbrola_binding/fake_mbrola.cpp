@@ -10,14 +10,14 @@
 namespace {
 
 struct Fake {
-  std::string calls;           // one call a line: "name argument"
+  std::string calls;  // one call a line: "name argument"
   int samplesPerUtterance = 0;
   int chunkSamples = 16000;
-  int pending = 0;             // samples ready to be read
+  int pending = 0;  // samples ready to be read
   int error = 0;
-  int failInit = 0;            // 1: every open fails; 2: all but ".voice" files
-  std::string failingLine;     // write_MBR of a line starting so reports an error
-  int readFailures = 0;        // the next reads fail with an error pending
+  int failInit = 0;         // 1: every open fails; 2: all but ".voice" files
+  std::string failingLine;  // write_MBR of a line starting so reports an error
+  int readFailures = 0;     // the next reads fail with an error pending
 };
 Fake fake;
 

@@ -14,10 +14,9 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const std::set<std::string> VoiceLabels = {
-    "_", "a", "an", "@", "b", "d", "e", "ee", "en", "f", "g", "h", "i", "in", "j", "k", "l", "lh",
-    "m", "m2", "n", "nh", "o", "on", "oo", "p", "r", "r2", "rr", "s", "s2", "t", "u", "un", "v",
-    "w", "x", "y", "z"};
+const std::set<std::string> VoiceLabels = {"_",  "a",  "an", "@", "b",  "d", "e",  "ee", "en", "f", "g",  "h",  "i",
+                                           "in", "j",  "k",  "l", "lh", "m", "m2", "n",  "nh", "o", "on", "oo", "p",
+                                           "r",  "r2", "rr", "s", "s2", "t", "u",  "un", "v",  "w", "x",  "y",  "z"};
 
 class ShippedData : public ::testing::Test {
  protected:
@@ -145,7 +144,9 @@ TEST(FrontEndFiles, NamesAndLoadErrors) {
 TEST(TextCodec, DataLinesAndIntegers) {
   EXPECT_EQ(SplitDataLines("a=\xC3\xA9\r\nb\n\nc"), (Lines{"a=\xE9", "b", "", "c"}));
   EXPECT_EQ(SplitDataLines("\xE9\n"), (Lines{"\xE9"}));
-  EXPECT_EQ(SplitDataLines("\xEF\xBB\xBF" "a=b\n"), (Lines{"a=b"}));
+  EXPECT_EQ(SplitDataLines("\xEF\xBB\xBF"
+                           "a=b\n"),
+            (Lines{"a=b"}));
   EXPECT_EQ(ParseInteger("-12"), -12);
   EXPECT_FALSE(ParseInteger("12a").has_value());
   EXPECT_FALSE(ParseInteger("-").has_value());

@@ -16,8 +16,8 @@ namespace {
 // The phoneme lines of a text before durations and pitch, joined by blanks, with the stress
 // mark ">"; pauses and word markers left out.
 std::string Phonemes(const FrontEndData& data, const std::string& cp1252) {
-  const auto coded = AssignPitchCodes(data.prosody, ClassifyWords(data.prosody, NormaliseText(data.abbreviations, cp1252)),
-                                      PitchTable::Ignore);
+  const auto coded = AssignPitchCodes(
+      data.prosody, ClassifyWords(data.prosody, NormaliseText(data.abbreviations, cp1252)), PitchTable::Ignore);
   std::string out;
   for (const std::string& line : TranscribeList(data.rules, data.exceptions, coded)) {
     if (line.empty() || line[0] == ';' || line[0] == '_') continue;

@@ -11,8 +11,7 @@ namespace {
 class Normalise : public ::testing::Test {
  protected:
   void SetUp() override {
-    LoadAbbreviationLines({"; comment", "SR=senhor", "  Sra = senhora  ", "DR=doutor", "mbr"},
-                          table);
+    LoadAbbreviationLines({"; comment", "SR=senhor", "  Sra = senhora  ", "DR=doutor", "mbr"}, table);
   }
   std::string N(std::string_view utf8) { return NormaliseText(table, W(utf8)); }
   AbbreviationTable table;
@@ -49,8 +48,7 @@ TEST_F(Normalise, Ordinals) {
   EXPECT_EQ(N("1o. lugar"), W("primeiro  lugar"));
   EXPECT_EQ(N("2000º"), W("dois mil  "));
   EXPECT_EQ(N("70ª"), W("septuagésima "));
-  EXPECT_EQ(OrdinalWords(Gender::Masculine, 1998),
-            W("milésimo nongentésimo nonagésimo oitavo"));
+  EXPECT_EQ(OrdinalWords(Gender::Masculine, 1998), W("milésimo nongentésimo nonagésimo oitavo"));
   EXPECT_EQ(OrdinalWords(Gender::Feminine, 21), W("vigésima primeira"));
   EXPECT_EQ(OrdinalWords(Gender::Masculine, 0), "zero");
   // The ordinal drops the spoken leading zeros.
@@ -120,7 +118,9 @@ TEST_F(Normalise, SymbolsAndPunctuation) {
   EXPECT_EQ(N("sim... não"), W("sim...  não"));
   EXPECT_EQ(N("site.com"), W("site ponto com"));
   EXPECT_EQ(N("ok!\tfim\r\n"), "ok!fim");
-  EXPECT_EQ(N("a\x01" "e"), "a  e");
+  EXPECT_EQ(N("a\x01"
+              "e"),
+            "a  e");
   EXPECT_EQ(N("(sim)"), "(sim)");
 }
 

@@ -142,15 +142,15 @@ TEST(Exceptions, AtMostFifteenThousand) {
 
 class TranscribeListTest : public ::testing::Test {
  protected:
-  RuleSet rules = Rules({"(A)=a", W("(Á)=a"), "(S)%=s2", "(S)=s", "(G)=g", "(U)=w", "(R)%=r2",
-                         "(M)=m", "(I)=i", "(O)=o"});
+  RuleSet rules =
+      Rules({"(A)=a", W("(Á)=a"), "(S)%=s2", "(S)=s", "(G)=g", "(U)=w", "(R)%=r2", "(M)=m", "(I)=i", "(O)=o"});
   ExceptionTable exceptions;
 };
 
 TEST_F(TranscribeListTest, MarkersPausesAndBoundaries) {
   const Lines out = TranscribeList(rules, exceptions, {"555|", "555|asa", "555|,", "555| ", "575|?"});
-  EXPECT_EQ(out, (Lines{";555|", "__", "", ";555|asa", ">a", "s", "a", "", ";555|,", "_,",
-                        ";555| ", ";575|?", "_?", "__"}));
+  EXPECT_EQ(out,
+            (Lines{";555|", "__", "", ";555|asa", ">a", "s", "a", "", ";555|,", "_,", ";555| ", ";575|?", "_?", "__"}));
 }
 
 TEST_F(TranscribeListTest, LiaisonBeforeAVowel) {

@@ -12,13 +12,35 @@ TEST(Stress, PositionsFollowPortugueseAccentuation) {
   const struct {
     const char* word;
     int position;
-  } cases[] = {{"casa", 2},  {"casas", 2}, {"cantam", 2}, {"ontem", 1},   {"amor", 3},
-               {"jardins", 5}, {"peru", 4}, {"pai", 2},    {"aqui", 4},    {"fui", 2},
-               {"rua", 2},   {"quase", 3}, {"averigua", 5}, {"café", 4},  {"mbr", 0},
-               {"CASA", 2},  {"JARDIM", 5}, {"ÁGUAS", 1},  {"lâmpada", 2}, {"tênis", 2},
+  } cases[] = {{"casa", 2},
+               {"casas", 2},
+               {"cantam", 2},
+               {"ontem", 1},
+               {"amor", 3},
+               {"jardins", 5},
+               {"peru", 4},
+               {"pai", 2},
+               {"aqui", 4},
+               {"fui", 2},
+               {"rua", 2},
+               {"quase", 3},
+               {"averigua", 5},
+               {"café", 4},
+               {"mbr", 0},
+               {"CASA", 2},
+               {"JARDIM", 5},
+               {"ÁGUAS", 1},
+               {"lâmpada", 2},
+               {"tênis", 2},
                // -ns as the plural of -m; the i of a falling diphthong before the last vowel.
-               {"homens", 2}, {"jovens", 2}, {"bons", 2},  {"ideia", 3},  {"apoia", 3},
-               {"praia", 3},  {"tia", 2},    {"extinguam", 4}};
+               {"homens", 2},
+               {"jovens", 2},
+               {"bons", 2},
+               {"ideia", 3},
+               {"apoia", 3},
+               {"praia", 3},
+               {"tia", 2},
+               {"extinguam", 4}};
   for (const auto& c : cases) {
     EXPECT_EQ(FindStressPosition(W(c.word)), c.position) << c.word;
   }

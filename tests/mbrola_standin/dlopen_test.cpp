@@ -10,11 +10,11 @@ TEST(MbrolaExports, AllEntryPointsResolveAndSpeak) {
   void* library = dlopen(QUELVAR_MBROLA_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(library, nullptr) << dlerror();
   const char* const EntryPointNames[] = {
-      "init_MBR",           "init_rename_MBR",    "write_MBR",       "flush_MBR",        "read_MBR",
-      "readtype_MBR",       "close_MBR",          "reset_MBR",       "lastError_MBR",    "lastErrorStr_MBR",
-      "setNoError_MBR",     "getNoError_MBR",     "setFreq_MBR",     "getFreq_MBR",      "setVolumeRatio_MBR",
-      "getVolumeRatio_MBR", "getVersion_MBR",     "getDatabaseInfo_MBR", "setParser_MBR", "init_Phone",
-      "reset_Phone",        "close_Phone",        "appendf0_Phone"};
+      "init_MBR",           "init_rename_MBR", "write_MBR",           "flush_MBR",     "read_MBR",
+      "readtype_MBR",       "close_MBR",       "reset_MBR",           "lastError_MBR", "lastErrorStr_MBR",
+      "setNoError_MBR",     "getNoError_MBR",  "setFreq_MBR",         "getFreq_MBR",   "setVolumeRatio_MBR",
+      "getVolumeRatio_MBR", "getVersion_MBR",  "getDatabaseInfo_MBR", "setParser_MBR", "init_Phone",
+      "reset_Phone",        "close_Phone",     "appendf0_Phone"};
   for (const char* name : EntryPointNames) EXPECT_NE(dlsym(library, name), nullptr) << name;
 
   const auto init = reinterpret_cast<decltype(&init_MBR)>(dlsym(library, "init_MBR"));

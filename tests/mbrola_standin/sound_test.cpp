@@ -83,18 +83,19 @@ TEST_F(MbrolaTest, ConsonantsHaveTheirShapes) {
   WriteWav("mbrola_ola_mundo.wav", ola, 16000);
   const double vowel = Rms(Span(ola, 280, 360));
   EXPECT_GT(vowel, 2000);
-  EXPECT_EQ(Rms(Span(ola, 0, 90)), 0);                 // leading pause
-  EXPECT_LT(Rms(Span(ola, 400, 450)), vowel / 3);      // nasal murmur, weaker
+  EXPECT_EQ(Rms(Span(ola, 0, 90)), 0);             // leading pause
+  EXPECT_LT(Rms(Span(ola, 400, 450)), vowel / 3);  // nasal murmur, weaker
   EXPECT_GT(Rms(Span(ola, 400, 450)), vowel / 40);
   EXPECT_LT(EnergyShareAbove(Span(ola, 400, 450), TestRate, 1000), 0.2);
-  EXPECT_LT(Rms(Span(ola, 585, 630)), vowel / 5);      // voiced closure of d
-  EXPECT_LT(Rms(Span(ola, 780, 840)), 5);              // trailing pause, once the tract rang out
+  EXPECT_LT(Rms(Span(ola, 585, 630)), vowel / 5);  // voiced closure of d
+  EXPECT_LT(Rms(Span(ola, 780, 840)), 5);          // trailing pause, once the tract rang out
 
-  const std::vector<std::int16_t> s = Say("_ 50\na 150 50 200\nt 100\na 150\ns 150\na 150\nx 150\ni 150 50 180\n_ 50\n#\n");
+  const std::vector<std::int16_t> s =
+      Say("_ 50\na 150 50 200\nt 100\na 150\ns 150\na 150\nx 150\ni 150 50 180\n_ 50\n#\n");
   WriteWav("mbrola_consonants.wav", s, 16000);
-  EXPECT_LT(Rms(Span(s, 210, 270)), 10);               // voiceless closure
-  EXPECT_GT(Rms(Span(s, 280, 300)), 100);              // burst and breath
-  EXPECT_GT(EnergyShareAbove(Span(s, 480, 540), TestRate, 4000), 0.6);  // [s]
+  EXPECT_LT(Rms(Span(s, 210, 270)), 10);                                  // voiceless closure
+  EXPECT_GT(Rms(Span(s, 280, 300)), 100);                                 // burst and breath
+  EXPECT_GT(EnergyShareAbove(Span(s, 480, 540), TestRate, 4000), 0.6);    // [s]
   const double sh = EnergyShareAbove(Span(s, 780, 840), TestRate, 2000);  // [ʃ]
   EXPECT_GT(sh, 0.6);
   EXPECT_LT(EnergyShareAbove(Span(s, 350, 410), TestRate, 4000), 0.05);  // the vowel

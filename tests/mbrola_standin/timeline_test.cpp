@@ -10,12 +10,13 @@ class UtteranceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string error;
-    ASSERT_TRUE(ParseVoice("voice: t\n"
-                           "_ silence 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n"
-                           "a vowel 700 1700 2700 3900 90 110 170 0 60 0 0 0 0 0 0 0 0\n"
-                           "i vowel 300 2300 3000 4000 60 100 180 0 60 0 0 0 0 0 0 0 0\n"
-                           "s fricative 300 1400 2600 3600 200 120 150 0 0 0 60 0 0 0 46 60 40\n",
-                           voice, error))
+    ASSERT_TRUE(
+        ParseVoice("voice: t\n"
+                   "_ silence 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n"
+                   "a vowel 700 1700 2700 3900 90 110 170 0 60 0 0 0 0 0 0 0 0\n"
+                   "i vowel 300 2300 3000 4000 60 100 180 0 60 0 0 0 0 0 0 0 0\n"
+                   "s fricative 300 1400 2600 3600 200 120 150 0 0 0 60 0 0 0 46 60 40\n",
+                   voice, error))
         << error;
   }
   PhoPhone Phone(const char* name, double ms, std::vector<PitchPoint> points = {}) {
@@ -30,10 +31,10 @@ TEST_F(UtteranceTest, PitchRunsLinearlyAcrossPhonesBetweenPoints) {
   u.Append(Phone("a", 100, {{50, 100}}));
   u.Append(Phone("i", 100));
   u.Append(Phone("a", 100, {{50, 200}, {150, 300}}));
-  EXPECT_DOUBLE_EQ(u.PitchAt(0), 100);      // flat before the first point
+  EXPECT_DOUBLE_EQ(u.PitchAt(0), 100);  // flat before the first point
   EXPECT_DOUBLE_EQ(u.PitchAt(150), 100);
-  EXPECT_DOUBLE_EQ(u.PitchAt(250), 150);    // halfway, inside the phone without a point
-  EXPECT_DOUBLE_EQ(u.PitchAt(400), 250);    // towards the point beyond the phone's end
+  EXPECT_DOUBLE_EQ(u.PitchAt(250), 150);  // halfway, inside the phone without a point
+  EXPECT_DOUBLE_EQ(u.PitchAt(400), 250);  // towards the point beyond the phone's end
   EXPECT_DOUBLE_EQ(u.PitchAt(1000), 300);
 }
 
@@ -55,7 +56,7 @@ TEST_F(UtteranceTest, HorizonStopsShortOfTheUnknownUntilClosed) {
   Utterance u(voice, 5);
   EXPECT_EQ(u.HorizonMs(), 0);
   u.Append(Phone("a", 200, {{25, 200}}));
-  EXPECT_DOUBLE_EQ(u.HorizonMs(), 50);                                  // the last point
+  EXPECT_DOUBLE_EQ(u.HorizonMs(), 50);  // the last point
   u.Append(Phone("i", 100, {{90, 200}}));
   EXPECT_DOUBLE_EQ(u.HorizonMs(), 300 - (FormantWindowMs + 2 * 5 + 1));  // the look-ahead
   u.Close();
@@ -84,8 +85,8 @@ TEST_F(UtteranceTest, SilenceBorrowsItsNeighboursFormantsAndSwitchesAmplitudesFa
   u.Append(Phone("_", 100));
   u.Append(Phone("s", 100));
   u.Close();
-  EXPECT_FLOAT_EQ(u.ParamsAt(120).formantHz[0], 700);  // first half keeps a's
-  EXPECT_FLOAT_EQ(u.ParamsAt(180).formantHz[1], 1400); // second half takes s's
+  EXPECT_FLOAT_EQ(u.ParamsAt(120).formantHz[0], 700);   // first half keeps a's
+  EXPECT_FLOAT_EQ(u.ParamsAt(180).formantHz[1], 1400);  // second half takes s's
   EXPECT_FLOAT_EQ(u.ParamsAt(150).voicing, 0.0f);
   EXPECT_FLOAT_EQ(u.ParamsAt(100 + AmplitudeWindowMs).voicing, 0.0f);
   EXPECT_FLOAT_EQ(u.ParamsAt(250).frication, 1.0f);

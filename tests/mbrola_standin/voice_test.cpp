@@ -17,9 +17,9 @@ TEST(Voice, ShippedVoiceHasEveryBr4Label) {
   EXPECT_EQ(voice.name, "br4");
   EXPECT_EQ(voice.sampleRate, 16000);
   EXPECT_NEAR(voice.pitchHz, 200, 20);
-  const char* const Labels[] = {"_",  "a",  "an", "@", "b",  "d", "e",  "ee", "en", "f", "g", "h",  "i",  "in",
-                                 "j",  "k",  "l",  "lh", "m", "m2", "n", "nh", "o",  "on", "oo", "p", "r", "r2",
-                                 "rr", "s",  "s2", "t",  "u", "un", "v", "w",  "x",  "y",  "z"};
+  const char* const Labels[] = {"_",  "a",  "an", "@", "b",  "d", "e",  "ee", "en", "f", "g",  "h",  "i",
+                                "in", "j",  "k",  "l", "lh", "m", "m2", "n",  "nh", "o", "on", "oo", "p",
+                                "r",  "r2", "rr", "s", "s2", "t", "u",  "un", "v",  "w", "x",  "y",  "z"};
   for (const char* label : Labels) EXPECT_GE(voice.Find(label), 0) << label;
   EXPECT_EQ(voice.rows.size(), std::size(Labels));
   const VoiceRow& a = voice.rows[voice.Find("a")];
@@ -38,7 +38,7 @@ TEST(Voice, FaultsNameTheirLine) {
   EXPECT_NE(error.find("twice"), std::string::npos) << error;
   EXPECT_FALSE(ParseVoice(std::string("voice: x\nrate: fast\n"), voice, error));
   EXPECT_FALSE(ParseVoice(std::string("a") + TestRow, voice, error));  // no name
-  EXPECT_FALSE(ParseVoice("voice: x\n", voice, error));              // no phones
+  EXPECT_FALSE(ParseVoice("voice: x\n", voice, error));                // no phones
 }
 
 TEST(Voice, SilenceIsAlwaysThere) {

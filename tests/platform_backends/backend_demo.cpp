@@ -67,13 +67,19 @@ void Paint() {
 
 intptr_t Procedure(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
-    case WM_PAINT:
-      Paint();
-      return 0;
-    case WM_CLOSE:
-      ExitProgram(0);
-    case WM_KEYDOWN: case WM_KEYUP: case WM_SYSKEYDOWN: case WM_SYSKEYUP: case WM_CHAR: case WM_SYSCHAR:
-    case WM_SETFOCUS: case WM_KILLFOCUS: case WM_RBUTTONDOWN: case WM_RBUTTONUP: case WM_MOUSEMOVE:
+    case WM_PAINT: Paint(); return 0;
+    case WM_CLOSE: ExitProgram(0);
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+    case WM_SYSCHAR:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MOUSEMOVE:
       gLog.push_front(Describe(message, wParam, lParam));
       if (gPrintLog) std::printf("%s\n", gLog.front().c_str());
       if (gLog.size() > 8) gLog.pop_back();
@@ -81,8 +87,7 @@ intptr_t Procedure(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lPara
       if (message == WM_CHAR && wParam == 'q') ExitProgram(0);
       if (message == WM_CHAR && wParam == 'b') MessageBeep();
       return 0;
-    default:
-      return DefWindowProc(hwnd, message, wParam, lParam);
+    default: return DefWindowProc(hwnd, message, wParam, lParam);
   }
 }
 
@@ -91,8 +96,7 @@ intptr_t Procedure(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lPara
 int main(int argc, char** argv) {
   const std::string kind = argc > 1 ? argv[1] : "window";
   std::string error;
-  std::unique_ptr<Backend> backend =
-      kind == "terminal" ? CreateTerminalBackend(error) : CreateWindowBackend(error);
+  std::unique_ptr<Backend> backend = kind == "terminal" ? CreateTerminalBackend(error) : CreateWindowBackend(error);
   if (!backend) {
     std::fprintf(stderr, "backend_demo: %s\n", error.c_str());
     return 1;
@@ -105,7 +109,8 @@ int main(int argc, char** argv) {
                    static_cast<int>((area.right - area.left) / 1024.0 * 13), 700};
   CreateConsoleFont(font);
   gMetrics = GetFontMetrics();
-  const Hwnd window = CreateAppWindow(Procedure, text::Utf8ToCp1252("Demonstração do console"), {80 * CellWidth(), 25 * CellHeight()});
+  const Hwnd window =
+      CreateAppWindow(Procedure, text::Utf8ToCp1252("Demonstração do console"), {80 * CellWidth(), 25 * CellHeight()});
   ShowWindow(window, false);
   CreateCaret(window, CellWidth(), 2);
   SetCaretPos(0, 16 * CellHeight() + gMetrics.ascent);

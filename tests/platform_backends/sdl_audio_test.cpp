@@ -155,7 +155,8 @@ class CountingVoice : public AudioVoice {
   explicit CountingVoice(std::size_t frames) : left_(frames) {}
   bool MixInto(std::span<int32_t> mix, std::size_t frames, int channels, int) override {
     for (std::size_t i = 0; i < frames && left_ > 0; ++i, --left_) {
-      for (int c = 0; c < channels; ++c) mix[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] += 30000;
+      for (int c = 0; c < channels; ++c)
+        mix[i * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] += 30000;
     }
     return left_ > 0;
   }
@@ -169,7 +170,7 @@ TEST(Mixer, AddedVoicesMixClipAndAreDroppedAtTheirEnd) {
   mixer.AddVoice(std::make_shared<CountingVoice>(100));
   mixer.AddVoice(std::make_shared<CountingVoice>(300));
   const auto out = Pull(mixer, 400);
-  EXPECT_EQ(out[0], 32767);      // 60000 clipped
+  EXPECT_EQ(out[0], 32767);  // 60000 clipped
   EXPECT_EQ(out[2 * 150], 30000);
   EXPECT_EQ(out[2 * 350], 0);
   EXPECT_FALSE(mixer.HasVoices());

@@ -72,7 +72,7 @@ TEST_F(WindowBackend, FontOfTheRequestedCellSizeWithAMonospaceFallback) {
   const FontMetrics small = backend_->MeasureFont();
   EXPECT_LE(small.height, 16);
   EXPECT_GE(small.height, 13);
-  EXPECT_GE(small.averageWidth, 7);   // a monospace face's advance, about 0.6 em
+  EXPECT_GE(small.averageWidth, 7);  // a monospace face's advance, about 0.6 em
   EXPECT_LE(small.averageWidth, 11);
 }
 
@@ -96,8 +96,8 @@ TEST_F(WindowBackend, RunsDrawEachCharacterAndBlanksShowTheBackground) {
   EXPECT_GT(ink(0), 0);
   EXPECT_EQ(ink(1), 0);
   EXPECT_GT(ink(2), 0);
-  EXPECT_GT(ink(3), 0);   // 0x80 is the euro sign in Windows-1252, not a control
-  EXPECT_EQ(ink(4), 0);   // 0x81 has no character
+  EXPECT_GT(ink(3), 0);  // 0x80 is the euro sign in Windows-1252, not a control
+  EXPECT_EQ(ink(4), 0);  // 0x81 has no character
   EXPECT_EQ(Count(Cell(5, 0), Black), Area(Cell(5, 0)));
 }
 
@@ -133,7 +133,8 @@ TEST_F(WindowBackend, CopyMovesPixelsLikeAScrollInBothDirections) {
 TEST_F(WindowBackend, RedrawnScreensLookAsIfDrawnAfresh) {
   Open();
   std::vector<std::string> rows;
-  for (int r = 0; r < 26; ++r) rows.push_back(std::to_string(r * 7919) + " linha " + std::string(static_cast<std::size_t>(r % 9), 'x'));
+  for (int r = 0; r < 26; ++r)
+    rows.push_back(std::to_string(r * 7919) + " linha " + std::string(static_cast<std::size_t>(r % 9), 'x'));
   const auto colourOf = [](int r) { return r % 3 == 0 ? Yellow : Red; };
   const auto draw = [&](int first) {
     for (int r = 0; r < 25; ++r) {

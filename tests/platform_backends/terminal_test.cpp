@@ -53,8 +53,7 @@ TEST(TerminalKeys, BackspaceIsDelAndCtrlBackspaceIsBs) {
 TEST(TerminalKeys, CursorAndEditingKeys) {
   EXPECT_EQ(Decode("\x1b[A\x1b[B\x1b[C\x1b[D"), (Keys{"vk38", "vk40", "vk39", "vk37"}));
   EXPECT_EQ(Decode("\x1bOA\x1bOD"), (Keys{"vk38", "vk37"}));  // application cursor mode
-  EXPECT_EQ(Decode("\x1b[H\x1b[F\x1b[1~\x1b[4~\x1bOH\x1bOF"),
-            (Keys{"vk36", "vk35", "vk36", "vk35", "vk36", "vk35"}));
+  EXPECT_EQ(Decode("\x1b[H\x1b[F\x1b[1~\x1b[4~\x1bOH\x1bOF"), (Keys{"vk36", "vk35", "vk36", "vk35", "vk36", "vk35"}));
   EXPECT_EQ(Decode("\x1b[5~\x1b[6~\x1b[2~\x1b[3~"), (Keys{"vk33", "vk34", "vk45", "vk46"}));
 }
 
@@ -79,7 +78,8 @@ TEST(TerminalKeys, XtermModifierParameters) {
 
 TEST(TerminalKeys, DesktopSafeChordsOfTheReviewAndTheBrailleKeyboard) {
   // Ctrl+Shift+F9, F11, F12 (modifier 6), and the Ctrl+Alt forms (7) where they arrive.
-  EXPECT_EQ(Decode("\x1b[20;6~\x1b[23;6~\x1b[24;6~"), (Keys{"Ctrl+Shift+vk120", "Ctrl+Shift+vk122", "Ctrl+Shift+vk123"}));
+  EXPECT_EQ(Decode("\x1b[20;6~\x1b[23;6~\x1b[24;6~"),
+            (Keys{"Ctrl+Shift+vk120", "Ctrl+Shift+vk122", "Ctrl+Shift+vk123"}));
   EXPECT_EQ(Decode("\x1b[20;7~"), Keys{"Ctrl+Alt+vk120"});
 }
 
@@ -97,7 +97,9 @@ TEST(TerminalKeys, LoneEscWaitsForTheTimeoutAltLetterDoesNot) {
   EXPECT_EQ(Decode("\x1b", true), Keys{"vk27/27"});
   EXPECT_EQ(Decode("\x1bx", false), Keys{"Alt+vk88"});
   EXPECT_EQ(Decode("\x1bX", false), Keys{"Alt+Shift+vk88"});
-  EXPECT_EQ(Decode("\x1b" "5"), Keys{"Alt+vk53"});
+  EXPECT_EQ(Decode("\x1b"
+                   "5"),
+            Keys{"Alt+vk53"});
   EXPECT_EQ(Decode("\x1b\x1b"), (Keys{"vk27/27", "vk27/27"}));
   EXPECT_EQ(Decode("\x1b\r"), Keys{"Alt+vk13"});
   EXPECT_EQ(Decode("a\x1b", false), (Keys{"vk65/97", "unread:1"}));
@@ -119,13 +121,17 @@ TEST(TerminalKeys, BrokenAndUnknownSequencesAreDroppedWithoutLosingTheNextKey) {
 }
 
 TEST(TerminalKeys, Utf8BecomesWindows1252) {
-  EXPECT_EQ(Decode("\xc3\xa9"), Keys{"vk0/233"});      // é
+  EXPECT_EQ(Decode("\xc3\xa9"), Keys{"vk0/233"});                 // é
   EXPECT_EQ(Decode("\xc3\xa3o"), (Keys{"vk0/227", "vk79/111"}));  // ão
-  EXPECT_EQ(Decode("\xc3\x87"), Keys{"vk0/199"});      // Ç
-  EXPECT_EQ(Decode("\xe2\x82\xac"), Keys{"vk0/128"});  // € is 0x80 in Windows-1252
-  EXPECT_EQ(Decode("\xe4\xb8\xad" "a"), Keys{"vk65/97"});  // no Windows-1252 byte: dropped
+  EXPECT_EQ(Decode("\xc3\x87"), Keys{"vk0/199"});                 // Ç
+  EXPECT_EQ(Decode("\xe2\x82\xac"), Keys{"vk0/128"});             // € is 0x80 in Windows-1252
+  EXPECT_EQ(Decode("\xe4\xb8\xad"
+                   "a"),
+            Keys{"vk65/97"});  // no Windows-1252 byte: dropped
   EXPECT_EQ(Decode("\xc3", false), Keys{"unread:1"});
-  EXPECT_EQ(Decode("\xe9" "a"), (Keys{"vk0/233", "vk65/97"}));  // a Latin-1 terminal's byte
+  EXPECT_EQ(Decode("\xe9"
+                   "a"),
+            (Keys{"vk0/233", "vk65/97"}));    // a Latin-1 terminal's byte
   EXPECT_EQ(Decode("\x1b\xc3\xa9"), Keys{});  // Alt with a letter that has no key: nothing
 }
 
@@ -136,9 +142,7 @@ TEST(TerminalKeys, MalformedUtf8IsTypedByteByByte) {
   EXPECT_EQ(Decode("\xed\xa0\x80"), (Keys{"vk0/237", "vk0/160", "vk0/128"}));
 }
 
-TEST(TerminalKeys, FocusReports) {
-  EXPECT_EQ(Decode("\x1b[O\x1b[I"), (Keys{"focus-out", "focus-in"}));
-}
+TEST(TerminalKeys, FocusReports) { EXPECT_EQ(Decode("\x1b[O\x1b[I"), (Keys{"focus-out", "focus-in"})); }
 
 TerminalGrid Blank(int columns, int rows) {
   TerminalGrid grid(columns, rows);
@@ -164,7 +168,8 @@ TEST(TerminalRender, ASmallTerminalShowsTheSizeItNeedsWrappedToItsWidth) {
   }
   EXPECT_EQ(joined, SizeNoticeText(20, 24));
   // A terminal too short for the whole notice shows what fits.
-  EXPECT_EQ(RenderSizeNotice(80, 1), "\x1b[0m\x1b[2J\x1b[1;1HIlha de Quelvar precisa de um terminal de 80 colunas por 25 linhas; este tem 80");
+  EXPECT_EQ(RenderSizeNotice(80, 1),
+            "\x1b[0m\x1b[2J\x1b[1;1HIlha de Quelvar precisa de um terminal de 80 colunas por 25 linhas; este tem 80");
 }
 
 TEST(TerminalRender, OnlyChangedCellsAreWrittenWithTheirColours) {

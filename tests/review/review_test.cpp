@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "console/console.h"
-#include "headless_console.h"
 #include "console/keyboard.h"
-#include "editor/review.h"
 #include "console/screen.h"
+#include "editor/review.h"
+#include "headless_console.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/win.h"
@@ -97,7 +97,8 @@ class ReviewTest : public ::testing::Test {
 
 std::string RowOf(int row) {
   std::string text;
-  for (int column = 1; column <= console::ScreenColumns; ++column) text += static_cast<char>(console::ScreenCharAt(column, row));
+  for (int column = 1; column <= console::ScreenColumns; ++column)
+    text += static_cast<char>(console::ScreenCharAt(column, row));
   return text;
 }
 
@@ -115,8 +116,7 @@ TEST_F(ReviewTest, MovesPastTheEdgesAnswerWithTonesAndAreCorrected) {
   // Left at column 1: the command's tone and the range check's tone.
   EXPECT_EQ(Visit(1, 3, "<Left><Ctrl+k><Esc>"), "tone tone speak(3 1)");
   // Right on 80 hears the last cell and goes just past it; on 81 a blank, then a tone.
-  EXPECT_EQ(Visit(80, 2, "<Right><Ctrl+k><Right><Ctrl+k><Esc>"),
-            "char(Z) speak(2 81) char( ) tone speak(2 80)");
+  EXPECT_EQ(Visit(80, 2, "<Right><Ctrl+k><Right><Ctrl+k><Esc>"), "char(Z) speak(2 81) char( ) tone speak(2 80)");
   EXPECT_EQ(Visit(5, 1, "<Up><Ctrl+k><Esc>"), "tone speak(1 1)");
   EXPECT_EQ(Visit(5, 25, "<Enter><Ctrl+k><Down><Ctrl+l><Esc>"), "click tone speak(25 1) click tone speak(25 1)");
   EXPECT_EQ(Visit(5, 25, "<BS><Home><Ctrl+k><Esc>"), "char( ) speak(25 1)");
@@ -255,9 +255,8 @@ TEST_F(ReviewTest, WithAnEngineOpenWholeRowsAreHandedOver) {
   Put(23, 1, "um navio ao longe");
   Put(24, 1, "e a ilha");
   Put(25, 5, "fim");
-  EXPECT_EQ(Visit(4, 23, "ft<Ctrl+k><Esc>"),
-            "speak(" + RowOf(23).substr(3) + ") click speak(" + RowOf(24) + ") click speak(" + RowOf(25) +
-                ") speak(25 8)");
+  EXPECT_EQ(Visit(4, 23, "ft<Ctrl+k><Esc>"), "speak(" + RowOf(23).substr(3) + ") click speak(" + RowOf(24) +
+                                                 ") click speak(" + RowOf(25) + ") speak(25 8)");
   ASSERT_EQ(engineTexts.size(), 4u);
   EXPECT_EQ(engineTexts[1], RowOf(24));
   EXPECT_EQ(engineTexts[3], "25 8");

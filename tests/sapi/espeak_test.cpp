@@ -37,7 +37,8 @@ class EspeakTest : public SapiTest {
     double seconds = 0;
     const auto& blocks = platform::NullWaveOutLog().blocks;
     for (std::size_t i = first; i < blocks.size(); ++i) {
-      seconds += static_cast<double>(blocks[i].bytes.size()) / (blocks[i].format.sampleRate * blocks[i].format.BlockAlign());
+      seconds +=
+          static_cast<double>(blocks[i].bytes.size()) / (blocks[i].format.sampleRate * blocks[i].format.BlockAlign());
     }
     return seconds;
   }
@@ -106,7 +107,8 @@ TEST_F(EspeakTest, AKeyWaitingQueuesNothingAndAKeyDuringSpeechSilencesIt) {
   EXPECT_FALSE(Sapi4Busy(false));
   while (console::KeyAvailable()) console::WaitKey();
 
-  speech::Sapi4Speak(std::string(40, 'a') + " Uma descri\xE7\xE3o longa do navio, do mar, do c\xE9u e da ilha distante.");
+  speech::Sapi4Speak(std::string(40, 'a') +
+                     " Uma descri\xE7\xE3o longa do navio, do mar, do c\xE9u e da ilha distante.");
   ASSERT_TRUE(PumpUntil([] { return Sapi4Busy(false) && !platform::BackgroundWorkPending(); }));
   const int resetsBefore = platform::NullWaveOutLog().resets;
   speech::Sapi4Stop();
@@ -131,7 +133,8 @@ TEST_F(EspeakTest, AFileDestinationGetsAWaveFile) {
   ASSERT_GT(bytes.size(), 44u + 22050u);
   EXPECT_EQ(bytes.substr(0, 4), "RIFF");
   uint32_t dataSize = 0;
-  for (int i = 3; i >= 0; --i) dataSize = (dataSize << 8) | static_cast<uint8_t>(bytes[40 + static_cast<std::size_t>(i)]);
+  for (int i = 3; i >= 0; --i)
+    dataSize = (dataSize << 8) | static_cast<uint8_t>(bytes[40 + static_cast<std::size_t>(i)]);
   EXPECT_EQ(dataSize, bytes.size() - 44);
   EXPECT_TRUE(platform::NullWaveOutLog().blocks.empty());
 }

@@ -183,8 +183,12 @@ TEST_F(Sapi4Test, FailedOpensReleaseEverythingAndRestoreTheDirectory) {
 
   gWorld = FakeWorld{};
   gWorld.fileSetResult = HrFalse;  // any non-zero result of Set fails
-  EXPECT_FALSE(Sapi4Open(1, 0, 0, "sa\xED" "da.wav"));
-  EXPECT_EQ(Count("Set sa\xED" "da.wav 1"), 1);
+  EXPECT_FALSE(Sapi4Open(1, 0, 0,
+                         "sa\xED"
+                         "da.wav"));
+  EXPECT_EQ(Count("Set sa\xED"
+                  "da.wav 1"),
+            1);
   EXPECT_EQ(Count("Next"), 2);  // one for each open that reached the enumerator
 }
 

@@ -40,8 +40,10 @@ bool SapiTest::TakePosted(uint32_t number) {
   bool found = false;
   platform::Message message;
   while (platform::PeekMessage(message, 0)) {
-    if (message.message == number) found = true;
-    else kept.push_back(message);
+    if (message.message == number)
+      found = true;
+    else
+      kept.push_back(message);
   }
   for (const auto& m : kept) platform::PostMessage(m.hwnd, m.message, m.wParam, m.lParam);
   return found;

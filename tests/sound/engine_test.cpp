@@ -1,8 +1,8 @@
 // The engine dispatch: kinds, a missing engine, waiting after open, the wake-up message.
 
+#include "speech/engine.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
-#include "speech/engine.h"
 #include "speech/state.h"
 
 namespace {

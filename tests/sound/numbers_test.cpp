@@ -1,9 +1,9 @@
 // Spoken numbers, time and date.
 
+#include "speech/numbers.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/cues.h"
-#include "speech/numbers.h"
 
 namespace {
 
@@ -33,19 +33,28 @@ TEST(NumberToWords, SaysPortugueseNumbers) {
       {100000, "cem mil"},
       {1000000, "um milh\xE3o"},
       {1002000, "um milh\xE3o e dois mil"},
-      {2000000, "dois milh\xF5" "es"},
-      {2000001, "dois milh\xF5" "es e um"},
+      {2000000,
+       "dois milh\xF5"
+       "es"},
+      {2000001,
+       "dois milh\xF5"
+       "es e um"},
       {1000000000, "um bilh\xE3o"},
       // "e" before a last group below a hundred or of whole hundreds, after any group.
       {1021, "mil e vinte e um"},
       {2100, "dois mil e cem"},
       {1000500, "um milh\xE3o e quinhentos"},
       {1500000, "um milh\xE3o e quinhentos mil"},
-      {2001000, "dois milh\xF5" "es e mil"},  // never "um mil" after the millions
+      {2001000,
+       "dois milh\xF5"
+       "es e mil"},  // never "um mil" after the millions
       {1001001, "um milh\xE3o mil e um"},
       {1120000, "um milh\xE3o cento e vinte mil"},
-      {4294967295, "quatro bilh\xF5" "es duzentos e noventa e quatro milh\xF5" "es novecentos e sessenta e sete mil "
-                   "duzentos e noventa e cinco"},
+      {4294967295,
+       "quatro bilh\xF5"
+       "es duzentos e noventa e quatro milh\xF5"
+       "es novecentos e sessenta e sete mil "
+       "duzentos e noventa e cinco"},
   };
   for (const auto& [n, words] : cases) EXPECT_EQ(Trimmed(NumberToWords(n)), words) << n;
   EXPECT_EQ(NumberToWords(21), "vinte e um");  // single spaces
@@ -63,9 +72,10 @@ class SpokenNumbersTest : public SoundTest {
   void SetUp() override {
     SoundTest::SetUp();
     uint8_t value = 130;
-    for (const char* word : {"_zero", "_um", "_uma", "_dois", "_duas", "_seis", "_vinte", "_e", "_mil", "_hora",
-                             "_horas", "_minuto", "_minutos", "_Domingo", "_de", "_Dezembr", "_primeir", "_dezeset",
-                             "_milhao", "_milhoes", "_cinquen", "_quatroc", "_Sexta", "_Janeiro", "_cem"}) {
+    for (const char* word :
+         {"_zero",   "_um",      "_uma",     "_dois",    "_duas",    "_seis",    "_vinte",   "_e",       "_mil",
+          "_hora",   "_horas",   "_minuto",  "_minutos", "_Domingo", "_de",      "_Dezembr", "_primeir", "_dezeset",
+          "_milhao", "_milhoes", "_cinquen", "_quatroc", "_Sexta",   "_Janeiro", "_cem"}) {
       WriteWord(word, value);
       value = static_cast<uint8_t>(value + 3);
     }
@@ -85,8 +95,8 @@ TEST_F(SpokenNumbersTest, HoursAndMinutesUseFeminineHours) {
 
 TEST_F(SpokenNumbersTest, WordFilesAreShortNamesWithoutTildes) {
   SpeakWords(NumberToWords(2000000) + NumberToWords(1000000) + " dezessete quatrocentos cinquenta");
-  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_dois", "_milhoes", "_um", "_milhao", "_dezeset", "_quatroc",
-                                                    "_cinquen"}));
+  EXPECT_EQ(WordsHeard(),
+            (std::vector<std::string>{"_dois", "_milhoes", "_um", "_milhao", "_dezeset", "_quatroc", "_cinquen"}));
   // One continuous sound: a single buffer.
   EXPECT_EQ(Blocks().size(), 1u);
 }
@@ -108,12 +118,12 @@ TEST_F(SpokenNumbersTest, LongWordListsPlayInSeveralBuffers) {
 
 TEST_F(SpokenNumbersTest, DateSaysWeekdayDayMonthAndYear) {
   SpeakDayMonthYear(6, 12, 2026);
-  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_Domingo", "_seis", "_de", "_Dezembr", "_de", "_dois", "_mil", "_e",
-                                                    "_vinte", "_e", "_seis"}));
+  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_Domingo", "_seis", "_de", "_Dezembr", "_de", "_dois", "_mil",
+                                                    "_e", "_vinte", "_e", "_seis"}));
   platform::ClearNullWaveOutLog();
   SpeakDayMonthYear(1, 1, 2100);  // a Friday; from 2100 the full number
-  EXPECT_EQ(WordsHeard(), (std::vector<std::string>{"_Sexta", "_primeir", "_de", "_Janeiro", "_de", "_dois", "_mil",
-                                                    "_e", "_cem"}));
+  EXPECT_EQ(WordsHeard(),
+            (std::vector<std::string>{"_Sexta", "_primeir", "_de", "_Janeiro", "_de", "_dois", "_mil", "_e", "_cem"}));
 }
 
 TEST_F(SpokenNumbersTest, MissingWordsAreSkipped) {

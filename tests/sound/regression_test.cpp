@@ -14,8 +14,8 @@ namespace {
 using RegressionTest = SoundTest;
 
 struct Expected {
-  int result;   // of PlayWaveFile: 0 played, -1 malformed, else the device's open error
-  bool heard;   // some samples reached the device
+  int result;  // of PlayWaveFile: 0 played, -1 malformed, else the device's open error
+  bool heard;  // some samples reached the device
 };
 
 // A file added to the folder without an entry here fails the test, so that its answer is
@@ -24,10 +24,10 @@ const std::map<std::string, Expected> Answers = {
     {"empty.wav", {-1, false}},
     {"riff_only.wav", {-1, false}},
     {"truncated_header.wav", {-1, false}},
-    {"chunk_past_end.wav", {-1, false}},      // a chunk claims 2 GiB: no "data" is found
-    {"huge_fmt_size.wav", {-1, false}},       // "fmt " claims 4 GiB
-    {"huge_data_size.wav", {-1, true}},       // the samples present play; the rest is missing
-    {"stereo16_odd_length.wav", {0, true}},   // the odd last byte is left out
+    {"chunk_past_end.wav", {-1, false}},                         // a chunk claims 2 GiB: no "data" is found
+    {"huge_fmt_size.wav", {-1, false}},                          // "fmt " claims 4 GiB
+    {"huge_data_size.wav", {-1, true}},                          // the samples present play; the rest is missing
+    {"stereo16_odd_length.wav", {0, true}},                      // the odd last byte is left out
     {"odd_bits.wav", {platform::WAVERR_BADFORMAT, false}},       // 12 bits a sample
     {"zero_channels.wav", {platform::WAVERR_BADFORMAT, false}},  // no channels
 };

@@ -40,8 +40,8 @@ platform::HeadlessBackend& SoundTest::Backend() {
 
 std::string SoundTest::WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
   const std::string path = dir_ + "/" + name;
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   return path;
 }
 
@@ -55,9 +55,7 @@ void SoundTest::WriteWord(const std::string& name, uint8_t value, std::size_t sa
   words_[value] = name;
 }
 
-void SoundTest::PressKey(char letter) {
-  host_.Type(std::string(1, letter));
-}
+void SoundTest::PressKey(char letter) { host_.Type(std::string(1, letter)); }
 
 std::size_t SoundTest::BytesPlayed() {
   std::size_t total = 0;

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "fake_host.h"
 #include "platform/headless.h"
 #include "platform/wave_out.h"
-#include "fake_host.h"
 #include "scratch.h"
 
 class SoundTest : public ::testing::Test {

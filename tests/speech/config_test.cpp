@@ -72,8 +72,9 @@ TEST_F(ConfigTest, RateChoiceAndPerRateSynthesizerKeys) {
   WriteIni("[TRADUTOR]\nVELOCIDADE=2x\n");
   EXPECT_EQ(speech::SpeechRateFor(0), 3);
 
-  WriteIni("[SINTETIZADOR]\nDIFONES2=LONGNAME99\nCORTEFON2=abc\nSOBRAFON2=77\nINTERPAL2=-5\n"
-           "RAPIDINHO2=Sim\nCORTAFALA2=N\nPAUSAVIRG2=90\nPAUSAPONTO3=1\n");
+  WriteIni(
+      "[SINTETIZADOR]\nDIFONES2=LONGNAME99\nCORTEFON2=abc\nSOBRAFON2=77\nINTERPAL2=-5\n"
+      "RAPIDINHO2=Sim\nCORTAFALA2=N\nPAUSAVIRG2=90\nPAUSAPONTO3=1\n");
   speech::ApplySynthesizerSettings(2);
   const auto& diphone = speech::CurrentDiphoneSettings();
   EXPECT_EQ(diphone.databaseName, "LONGNAME");

@@ -73,15 +73,16 @@ TEST(DiphoneIndex, MalformedIndexesAreRefusedAndBisectionUsesUnsignedOrder) {
     return r;
   };
   std::vector<uint8_t> index;
-  for (const auto& [name, length] : std::vector<std::pair<std::string, uint8_t>>{
-           {"$A", 2}, {"$AB", 3}, {"$B", 2}, {"$\xC7", 2}}) {
+  for (const auto& [name, length] :
+       std::vector<std::pair<std::string, uint8_t>>{{"$A", 2}, {"$AB", 3}, {"$B", 2}, {"$\xC7", 2}}) {
     const auto r = record(name, length);
     index.insert(index.end(), r.begin(), r.end());
   }
   index.push_back(0);  // a partial record at the end is not read
   ASSERT_TRUE(text::ParseDiphoneIndex(index, records));
   ASSERT_EQ(records.size(), 4u);
-  for (const char* name : {"$a", "$ab", "$B", "$\xC7"}) EXPECT_NE(speech::FindDiphoneUnit(records, name), nullptr) << name;
+  for (const char* name : {"$a", "$ab", "$B", "$\xC7"})
+    EXPECT_NE(speech::FindDiphoneUnit(records, name), nullptr) << name;
   EXPECT_EQ(speech::FindDiphoneUnit(records, "$C"), nullptr);
   EXPECT_EQ(speech::FindDiphoneUnit(records, "$ABC"), nullptr);
 

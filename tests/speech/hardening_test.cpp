@@ -25,8 +25,8 @@
 
 namespace {
 
-const std::vector<std::string> Extremes = {
-    "-2147483648", "-2147483647", "-1", "0", "1", "2147483647", "2147483648", "-99999999999", "99999999999"};
+const std::vector<std::string> Extremes = {"-2147483648", "-2147483647", "-1",           "0",          "1",
+                                           "2147483647",  "2147483648",  "-99999999999", "99999999999"};
 
 class HardeningTest : public SpeechTest {
  protected:
@@ -59,7 +59,8 @@ TEST_F(HardeningTest, EverySynthesizerKeyAtEveryExtremeStaysInRange) {
       EXPECT_LE(diphone.unitMinimumSamples, 65535);
       EXPECT_GE(diphone.tokenGapSamples, 0);
       EXPECT_LE(diphone.tokenGapSamples, 22050);
-      for (const int pause : {speech::State().pauseAfterPeriod, speech::State().pauseAfterComma, speech::State().pauseAfterColon}) {
+      for (const int pause :
+           {speech::State().pauseAfterPeriod, speech::State().pauseAfterComma, speech::State().pauseAfterColon}) {
         EXPECT_GE(pause, 0);
         EXPECT_LE(pause, 10000);
       }
@@ -77,8 +78,8 @@ TEST_F(HardeningTest, EngineKeysAtEveryExtremeStayInRangeForEachKind) {
     for (const char* key : {"VOZ", "VELOCIDADE", "TOM"}) {
       for (const std::string& value : Extremes) {
         SCOPED_TRACE(std::string(key) + "=" + value + " TIPOSAPI=" + kind);
-        WriteIni(FixtureIni(std::string("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=") + kind + "\n" + key + "=" +
-                            value + "\n"));
+        WriteIni(FixtureIni(std::string("[TRADUTOR]\nSAPI=S\n[SERVFALA]\nTIPOSAPI=") + kind + "\n" + key + "=" + value +
+                            "\n"));
         const speech::EngineSettings engine = speech::ReadEngineSettings();
         EXPECT_GE(engine.voice, 0);
         EXPECT_LE(engine.voice, 9999);

@@ -56,7 +56,8 @@ using Command = std::vector<std::string>;
 
 TEST_F(ShellTest, HostileWordsOpenNothing) {
   Executable(bin_ + "/poweroff", "#!/bin/sh\n");  // a typed word is never looked for on PATH
-  for (const char* text : {"x;rm -rf ~", "a;touch${IFS}/tmp/pwned", "$(touch x)", "`id`", "|sh", "-h", "", "poweroff"}) {
+  for (const char* text :
+       {"x;rm -rf ~", "a;touch${IFS}/tmp/pwned", "$(touch x)", "`id`", "|sh", "-h", "", "poweroff"}) {
     speech::OpenDocument(text);
   }
   EXPECT_TRUE(gStarted.empty());
@@ -67,8 +68,8 @@ TEST_F(ShellTest, DocumentsGoToTheirProgramAsOneArgument) {
   WriteIni("[TAMIRE]\nPROG.TXT=leitor\nPROG.HTM=" + bin_ + "/leitor\n");
   speech::OpenDocument("a;b c.txt");
   speech::OpenDocument("www.example.com/?a=1&b=2");
-  EXPECT_EQ(gStarted, (std::vector<Command>{{bin_ + "/leitor", "a;b c.txt"},
-                                            {bin_ + "/leitor", "www.example.com/?a=1&b=2"}}));
+  EXPECT_EQ(gStarted,
+            (std::vector<Command>{{bin_ + "/leitor", "a;b c.txt"}, {bin_ + "/leitor", "www.example.com/?a=1&b=2"}}));
 }
 
 TEST_F(ShellTest, WithoutAProgramFilesAndAddressesGoToTheDesktop) {

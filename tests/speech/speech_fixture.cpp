@@ -84,8 +84,8 @@ void SpeechTest::WriteDatabase(const std::string& name, std::vector<FixtureUnit>
 }
 
 std::string SpeechTest::FixtureIni(const std::string& extra) const {
-  return "[TRADUTOR]\nDIRLETRAS=" + lettersDir_ + "\nDIRDIFONES=" + diphoneDir_ +
-         "\n[SINTETIZADOR]\nDIFONES3=FIX\n" + extra;
+  return "[TRADUTOR]\nDIRLETRAS=" + lettersDir_ + "\nDIRDIFONES=" + diphoneDir_ + "\n[SINTETIZADOR]\nDIFONES3=FIX\n" +
+         extra;
 }
 
 std::vector<std::vector<uint8_t>> SpeechTest::PlayedBlocks() const {
@@ -97,7 +97,8 @@ std::vector<std::vector<uint8_t>> SpeechTest::PlayedBlocks() const {
 std::vector<std::string> SpeechTest::PlayedSounds() const {
   std::vector<std::string> sounds;
   for (const auto& block : PlayedBlocks()) {
-    const bool click = block.size() == 256 && std::all_of(block.begin() + 64, block.end(), [](uint8_t b) { return b == 128; });
+    const bool click =
+        block.size() == 256 && std::all_of(block.begin() + 64, block.end(), [](uint8_t b) { return b == 128; });
     if (click && !tags_.contains(block[0])) {
       sounds.push_back("click");
       continue;

@@ -21,8 +21,8 @@ class SpeechTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  void WriteIni(const std::string& content);                // in the Windows directory
-  void WriteStartFolderIni(const std::string& content);     // in StartFolder
+  void WriteIni(const std::string& content);             // in the Windows directory
+  void WriteStartFolderIni(const std::string& content);  // in StartFolder
   void WriteFile(const std::string& path, const std::string& bytes);
   // A canonical 11025 Hz 8-bit mono recording in the letters folder.
   void WriteRecording(const std::string& name, const std::vector<uint8_t>& samples);

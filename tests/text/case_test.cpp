@@ -9,8 +9,8 @@ namespace {
 
 TEST(Case, UpperTextMovesLettersAndEveryByteFrom224Down32) {
   EXPECT_EQ(text::UpperText("a\xE7\xE3o z!"), "A\xC7\xC3O Z!");  // ação z!
-  EXPECT_EQ(text::UpperText("\xF7\xFF"), "\xD7\xDF");              // ÷ and ÿ move with the rest
-  EXPECT_EQ(text::UpperText("\x9A\x9C\x9E"), "\x9A\x9C\x9E");      // š œ ž stay
+  EXPECT_EQ(text::UpperText("\xF7\xFF"), "\xD7\xDF");            // ÷ and ÿ move with the rest
+  EXPECT_EQ(text::UpperText("\x9A\x9C\x9E"), "\x9A\x9C\x9E");    // š œ ž stay
   EXPECT_EQ(text::UpperText("\xC7\xDF{|}@[ 1"), "\xC7\xDF{|}@[ 1");
   for (int byte = 0; byte < 256; ++byte) {
     const bool moves = (byte >= 'a' && byte <= 'z') || byte >= 224;

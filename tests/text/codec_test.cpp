@@ -42,18 +42,23 @@ TEST(Cp1252, UndefinedBytesStandForTheirC1CodePointsBothWays) {
 TEST(Cp1252, CharactersWithoutAByteAreDropped) {
   EXPECT_EQ(text::Utf8ToCp1252("a中z"), "az");
   EXPECT_EQ(text::Utf8ToCp1252("Ω→😀"), "");
-  EXPECT_EQ(text::Utf8ToCp1252("pô-los “aspas”"), "p\xF4-los \x93" "aspas\x94");
+  EXPECT_EQ(text::Utf8ToCp1252("pô-los “aspas”"),
+            "p\xF4-los \x93"
+            "aspas\x94");
 }
 
 TEST(Cp1252, BytesThatAreNotUtf8AreTakenAsWindows1252) {
-  EXPECT_EQ(text::Utf8ToCp1252("a\xE9z"), "a\xE9z");                  // Windows-1252 already
-  EXPECT_EQ(text::Utf8ToCp1252("\x80"), "\x80");                      // stray continuation byte
-  EXPECT_EQ(text::Utf8ToCp1252("\xC3"), "\xC3");                      // cut short at the end
-  EXPECT_EQ(text::Utf8ToCp1252("\xC3" "a"), "\xC3" "a");              // cut short by a letter
-  EXPECT_EQ(text::Utf8ToCp1252("\xC0\xAF"), "\xC0\xAF");              // overlong
-  EXPECT_EQ(text::Utf8ToCp1252("\xED\xA0\x80"), "\xED\xA0\x80");      // a surrogate
+  EXPECT_EQ(text::Utf8ToCp1252("a\xE9z"), "a\xE9z");  // Windows-1252 already
+  EXPECT_EQ(text::Utf8ToCp1252("\x80"), "\x80");      // stray continuation byte
+  EXPECT_EQ(text::Utf8ToCp1252("\xC3"), "\xC3");      // cut short at the end
+  EXPECT_EQ(text::Utf8ToCp1252("\xC3"
+                               "a"),
+            "\xC3"
+            "a");                                                         // cut short by a letter
+  EXPECT_EQ(text::Utf8ToCp1252("\xC0\xAF"), "\xC0\xAF");                  // overlong
+  EXPECT_EQ(text::Utf8ToCp1252("\xED\xA0\x80"), "\xED\xA0\x80");          // a surrogate
   EXPECT_EQ(text::Utf8ToCp1252("\xF4\x90\x80\x80"), "\xF4\x90\x80\x80");  // past U+10FFFF
-  EXPECT_EQ(text::Utf8ToCp1252("\xFF\xC3\xA9"), "\xFF\xE9");          // reading goes on after it
+  EXPECT_EQ(text::Utf8ToCp1252("\xFF\xC3\xA9"), "\xFF\xE9");              // reading goes on after it
   EXPECT_FALSE(text::IsValidUtf8("\xC0\xAF"));
   EXPECT_FALSE(text::IsValidUtf8("\xE2\x82"));
   EXPECT_TRUE(text::IsValidUtf8("\xF0\x9F\x98\x80"));
@@ -82,12 +87,20 @@ TEST(DataText, ConvertsUtf8FilesAndKeepsWindows1252Files) {
 
 TEST(DataText, ALeadingByteOrderMarkIsRemovedWhateverFollows) {
   EXPECT_EQ(text::DataTextToCp1252("\xEF\xBB\xBF(A)=a"), "(A)=a");
-  EXPECT_EQ(text::DataTextToCp1252("\xEF\xBB\xBF" "a\xC3\xA7"), "a\xE7");
-  EXPECT_EQ(text::DataTextToCp1252("\xEF\xBB\xBF" "a\xE7"), "a\xE7");  // the rest is Windows-1252
+  EXPECT_EQ(text::DataTextToCp1252("\xEF\xBB\xBF"
+                                   "a\xC3\xA7"),
+            "a\xE7");
+  EXPECT_EQ(text::DataTextToCp1252("\xEF\xBB\xBF"
+                                   "a\xE7"),
+            "a\xE7");  // the rest is Windows-1252
   EXPECT_EQ(text::DataTextToCp1252("\xEF\xBB\xBF"), "");
   // Elsewhere it is a character without a byte.
-  EXPECT_EQ(text::DataTextToCp1252("a\xEF\xBB\xBF" "b"), "ab");
-  EXPECT_EQ(text::Utf8ToCp1252("\xEF\xBB\xBF" "a"), "a");
+  EXPECT_EQ(text::DataTextToCp1252("a\xEF\xBB\xBF"
+                                   "b"),
+            "ab");
+  EXPECT_EQ(text::Utf8ToCp1252("\xEF\xBB\xBF"
+                               "a"),
+            "a");
 }
 
 TEST(Cp1252Literal, TheStrictConversionRefusesWhatTheRuleWouldAlter) {

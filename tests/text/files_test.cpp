@@ -1,6 +1,6 @@
 // Whole-file reading: only regular files within the limit, never blocking.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -76,8 +76,8 @@ TEST(WaveReader, ReadsWhatTheWriterWrote) {
 }
 
 TEST(WaveReader, IdsIgnoreCaseAndOtherChunksAreSkippedBeforeData) {
-  auto image = Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("fact", {0, 0, 0, 0}, 4),
-                     Chunk("data", {5, 6}, 2)});
+  auto image =
+      Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("fact", {0, 0, 0, 0}, 4), Chunk("data", {5, 6}, 2)});
   std::memcpy(image.data(), "riff", 4);
   std::memcpy(image.data() + 12, "FMT ", 4);
   const auto wave = text::ParseWaveImage(image);
@@ -87,8 +87,8 @@ TEST(WaveReader, IdsIgnoreCaseAndOtherChunksAreSkippedBeforeData) {
 }
 
 TEST(WaveReader, PadBytesAreSkippedOnlyWhenAskedFor) {
-  const auto image = Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("LIST", {'a', 'b', 'c', 0}, 3),
-                           Chunk("data", {5, 6}, 2)});
+  const auto image =
+      Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("LIST", {'a', 'b', 'c', 0}, 3), Chunk("data", {5, 6}, 2)});
   EXPECT_FALSE(text::ParseWaveImage(image));
   const auto padded = text::ParseWaveImage(image, text::ChunkPadding::Skipped);
   ASSERT_TRUE(padded);
@@ -98,13 +98,13 @@ TEST(WaveReader, PadBytesAreSkippedOnlyWhenAskedFor) {
 TEST(WaveReader, WhatIsNotAWaveByTheRuleIsRefused) {
   EXPECT_FALSE(text::ParseWaveImage({}));
   // "fmt " must be the first chunk.
-  EXPECT_FALSE(text::ParseWaveImage(Riff({Chunk("fact", {0, 0, 0, 0}, 4), Chunk("fmt ", Format(1, 1, 8000, 8), 16),
-                                          Chunk("data", {1}, 1)})));
+  EXPECT_FALSE(text::ParseWaveImage(
+      Riff({Chunk("fact", {0, 0, 0, 0}, 4), Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("data", {1}, 1)})));
   EXPECT_FALSE(text::ParseWaveImage(Riff({Chunk("fmt ", {1, 0, 1, 0}, 4), Chunk("data", {1}, 1)})));
   EXPECT_FALSE(text::ParseWaveImage(Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16)})));  // no data
   // A chunk that claims more than the image holds is never read past.
-  EXPECT_FALSE(text::ParseWaveImage(Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("LIST", {}, 0xFFFFFFFF),
-                                          Chunk("data", {1}, 1)})));
+  EXPECT_FALSE(text::ParseWaveImage(
+      Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 16), Chunk("LIST", {}, 0xFFFFFFFF), Chunk("data", {1}, 1)})));
   EXPECT_FALSE(text::ParseWaveImage(Riff({Chunk("fmt ", Format(1, 1, 8000, 8), 0xFFFFFFFF), Chunk("data", {1}, 1)})));
   const auto whole = text::WaveImage(std::vector<uint8_t>(4, 9), 11025, 8, 1);
   for (std::size_t length = 0; length < text::WaveHeaderSize; ++length) {
@@ -120,14 +120,14 @@ TEST(WaveReader, DataIsCutToTheImageAndTheFormatTagIsReported) {
   EXPECT_EQ(cut->dataLength, 6u);
   EXPECT_EQ(cut->data.size(), 3u);
 
-  EXPECT_EQ(text::ParseWaveImage(Riff({Chunk("fmt ", Format(2, 1, 8000, 4), 16), Chunk("data", {1}, 1)}))
-                ->format.formatTag,
-            2);
+  EXPECT_EQ(
+      text::ParseWaveImage(Riff({Chunk("fmt ", Format(2, 1, 8000, 4), 16), Chunk("data", {1}, 1)}))->format.formatTag,
+      2);
   auto extensible = Format(0xFFFE, 2, 48000, 16, 40);
   extensible[24] = 1;  // the sub-format: PCM
-  EXPECT_EQ(text::ParseWaveImage(Riff({Chunk("fmt ", extensible, 40), Chunk("data", {1, 2, 3, 4}, 4)}))
-                ->format.formatTag,
-            text::WaveFormatPcm);
+  EXPECT_EQ(
+      text::ParseWaveImage(Riff({Chunk("fmt ", extensible, 40), Chunk("data", {1, 2, 3, 4}, 4)}))->format.formatTag,
+      text::WaveFormatPcm);
 }
 
 TEST(WaveReader, AStreamIsLeftAtTheFirstSampleAndShortReadsFail) {

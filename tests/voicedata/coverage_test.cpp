@@ -39,10 +39,10 @@ std::vector<std::string> GameTexts() {
 
 struct Tally {
   long lookups = 0;
-  long storable = 0;       // names of at most 8 characters
-  long found = 0;          // found directly
-  long noise = 0;          // pieces that end as the noise burst
-  long dropped = 0;        // pieces that the splitting cannot say at all
+  long storable = 0;  // names of at most 8 characters
+  long found = 0;     // found directly
+  long noise = 0;     // pieces that end as the noise burst
+  long dropped = 0;   // pieces that the splitting cannot say at all
   std::set<std::string> missing;
 };
 
@@ -111,10 +111,11 @@ TEST_F(Coverage, EveryUnitOfTheGamesTextsIsInTheDatabase) {
   for (const std::string& text : texts) Count(text, tally);
   EXPECT_TRUE(tally.missing.empty()) << tally.missing.size() << " missing, first " << *tally.missing.begin();
   EXPECT_EQ(tally.noise, 0) << "look-ups that end as the noise burst";
-  std::printf("game texts: %ld look-ups, %ld found directly (%.2f %%), %ld longer than a unit name may be, "
-              "%ld pieces of those lost in splitting\n",
-              tally.lookups, tally.found, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups),
-              tally.lookups - tally.storable, tally.dropped);
+  std::printf(
+      "game texts: %ld look-ups, %ld found directly (%.2f %%), %ld longer than a unit name may be, "
+      "%ld pieces of those lost in splitting\n",
+      tally.lookups, tally.found, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups),
+      tally.lookups - tally.storable, tally.dropped);
 }
 
 // The list holds only what every build holds, whatever its size budget: even then a word
@@ -126,10 +127,10 @@ TEST_F(Coverage, NoWordOfTheWordListEndsInANoiseBurst) {
   for (std::string line; std::getline(words, line);) Count(text::DataTextToCp1252(line), tally);
   ASSERT_GT(tally.lookups, 100000);
   EXPECT_EQ(tally.noise, 0);
-  std::printf("word list with the units every build holds: %ld look-ups, %.2f %% found directly, "
-              "%ld pieces lost in splitting\n",
-              tally.lookups, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups),
-              tally.dropped);
+  std::printf(
+      "word list with the units every build holds: %ld look-ups, %.2f %% found directly, "
+      "%ld pieces lost in splitting\n",
+      tally.lookups, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups), tally.dropped);
 }
 
 }  // namespace

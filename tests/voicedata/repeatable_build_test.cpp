@@ -20,9 +20,8 @@ namespace {
 class RepeatableBuild : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("quelvar-voicebuild-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("quelvar-voicebuild-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_ / "home");
     std::ofstream(root_ / "units.txt") << "$kAza\n$peTIL\n$samETIL\n$t\n$u\n$AwTIL\n$pa\n$ba\n$dA\n$gO\n$s\n";
     std::ofstream(root_ / "texts.txt") << "A casa do capitão.\n";

@@ -23,9 +23,8 @@ namespace {
 class SmallDatabase : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = fs::temp_directory_path() /
-            ("quelvar-voicedata-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    root_ = fs::temp_directory_path() / ("quelvar-voicedata-" + std::to_string(::getpid()) + "-" +
+                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(root_);
     std::ofstream(root_ / "units.txt") << "$kAza\n$peTIL\n$samETIL\n$t\n$u\n$AwTIL\n$kapitACIRC\n";
     const std::string command = std::string("\"") + QUELVAR_VOICEDATA_BUILDER + "\" --source-data=\"" +
@@ -74,8 +73,8 @@ TEST_F(SmallDatabase, TheSynthesizerOpensItAndFindsEveryUnit) {
   }
 
   // Opened the way start-up opens it: folders from TAMIRE.INI in the Windows directory.
-  std::ofstream(root_ / "TAMIRE.INI") << "[TRADUTOR]\nDIRLETRAS=" << letras.string() << "/\nDIRDIFONES="
-                                      << difones.string() << "\n";
+  std::ofstream(root_ / "TAMIRE.INI") << "[TRADUTOR]\nDIRLETRAS=" << letras.string()
+                                      << "/\nDIRDIFONES=" << difones.string() << "\n";
   platform::SetWindowsDirectory(root_.string());
   speech::DiphoneSettings settings;
   settings.databaseName = "DIFONES3";
@@ -88,9 +87,9 @@ TEST_F(SmallDatabase, RecordingsAreEightBitMonoAt11025AndUnclipped) {
   const auto wave = Bytes(root_ / "som" / "letras" / "_97.wav");
   ASSERT_GT(wave.size(), 44u + 500u);
   EXPECT_EQ(std::string(wave.begin(), wave.begin() + 4), "RIFF");
-  EXPECT_EQ(wave[22], 1);                                  // mono
-  EXPECT_EQ(wave[24] | (wave[25] << 8), 11025);           // rate
-  EXPECT_EQ(wave[34], 8);                                  // bits
+  EXPECT_EQ(wave[22], 1);                        // mono
+  EXPECT_EQ(wave[24] | (wave[25] << 8), 11025);  // rate
+  EXPECT_EQ(wave[34], 8);                        // bits
   EXPECT_EQ(std::string(wave.begin() + 36, wave.begin() + 40), "data");
   int low = 255, high = 0;
   for (std::size_t i = 44; i < wave.size(); ++i) {

@@ -1,7 +1,7 @@
 // The unit walk, the fallback chain, the phoneme input and the letters folder's names.
 
-#include "tools/voicedata/letters.h"
 #include "tools/voicedata/units.h"
+#include "tools/voicedata/letters.h"
 
 #include <gtest/gtest.h>
 
@@ -43,9 +43,7 @@ TEST(UnitWalk, NasalDiphthongIsTheVowelGlideAndMark) {
   EXPECT_EQ(Units("[p/A/y]"), (Names{"$pA", "$Ay"}));  // the vowel said twice, shortened first
 }
 
-TEST(UnitWalk, RecordingsAndPunctuationNeedNoUnit) {
-  EXPECT_TRUE(Units("[ /_,][ /_x]").empty());
-}
+TEST(UnitWalk, RecordingsAndPunctuationNeedNoUnit) { EXPECT_TRUE(Units("[ /_,][ /_x]").empty()); }
 
 TEST(UnitFallback, LongNamesSplitAsTheSynthesizerSplitsThem) {
   EXPECT_EQ(Fallback("$kapitACIRC"), (Names{"$kapitACIRC", "$kapit", "$ACIRC"}));
@@ -77,12 +75,12 @@ TEST(LettersFolder, HoldsEverySoundTheProgramAsksFor) {
   for (const auto& r : voicedata::LettersFolderRecordings()) {
     EXPECT_TRUE(names.insert(r.name).second) << "twice: " << r.name;
   }
-  std::vector<std::string> wanted = {"_zero", "_MENOS", "_primeir", "_de", "_e", "_uma", "_duas", "_hora",
-                                     "_horas", "_minuto", "_minutos", "_DEL", "_FALACI", "_FALDLG", "_APFCPO",
-                                     "_APICPO", "_CPOAPA", "_VELOC", "_quatroc", "_cinquen", "_dezeset",
-                                     "_dezesse", "_quatorz", "_milhao", "_milhoes", "_cem", "_cento", "_mil",
-                                     "_Domingo", "_Terca", "_Sabado", "_Marco", "_Feverei", "_Setembr",
-                                     "_Novembr", "_Dezembr", "dtmf_X", "dtmf_#", "_8", "_13", "_27"};
+  std::vector<std::string> wanted = {"_zero",    "_MENOS",   "_primeir", "_de",      "_e",       "_uma",     "_duas",
+                                     "_hora",    "_horas",   "_minuto",  "_minutos", "_DEL",     "_FALACI",  "_FALDLG",
+                                     "_APFCPO",  "_APICPO",  "_CPOAPA",  "_VELOC",   "_quatroc", "_cinquen", "_dezeset",
+                                     "_dezesse", "_quatorz", "_milhao",  "_milhoes", "_cem",     "_cento",   "_mil",
+                                     "_Domingo", "_Terca",   "_Sabado",  "_Marco",   "_Feverei", "_Setembr", "_Novembr",
+                                     "_Dezembr", "dtmf_X",   "dtmf_#",   "_8",       "_13",      "_27"};
   for (int c = 32; c < 127; ++c) wanted.push_back("_" + std::to_string(c));
   for (int c = 192; c < 256; ++c) wanted.push_back("_" + std::to_string(c));
   for (int c = 0; c < 26; ++c) {

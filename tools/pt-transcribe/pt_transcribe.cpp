@@ -92,8 +92,8 @@ int RunNumbers() {
     const std::size_t first = line.find_first_not_of(" \t\r");
     const std::size_t last = line.find_last_not_of(" \t\r");
     const std::string digits = first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
-    const bool valid = !digits.empty() && digits.size() <= 15 &&
-                       digits.find_first_not_of("0123456789") == std::string::npos;
+    const bool valid =
+        !digits.empty() && digits.size() <= 15 && digits.find_first_not_of("0123456789") == std::string::npos;
     if (!valid) {
       std::cerr << "pt-transcribe: not a whole number from 0 to 999999999999999: '" << line << "'\n";
       status = 1;
@@ -120,7 +120,7 @@ int RunMbrola(std::filesystem::path folder) {
   if (failure != mbrola_front::FrontEndLoadError::None) {
     const char* which = failure == mbrola_front::FrontEndLoadError::Rules           ? "rule or exception"
                         : failure == mbrola_front::FrontEndLoadError::Abbreviations ? "abbreviation"
-                                                                                     : "prosody";
+                                                                                    : "prosody";
     return Fail(std::string("cannot load the front end's ") + which + " file from '" + folder.string() + "'");
   }
   mbrola_front::PhoLineState state;

@@ -54,7 +54,7 @@ const std::vector<float>& LowPass() {
 // this definition, exported from the program, is found before the sound library's.
 // espeak-ng never uses the output in synchronous retrieval.
 extern "C" struct audio_object* create_audio_device_object(const char* /*device*/, const char* /*application*/,
-                                                          const char* /*description*/) {
+                                                           const char* /*description*/) {
   return nullptr;
 }
 

@@ -13,8 +13,8 @@ inline constexpr int OutputRate = 11025;
 
 struct Voice {
   int wordsPerMinute = 175;
-  int pitch = 50;   // espeak-ng 0..100
-  int range = 50;   // pitch range 0..100; small for units so they join without jumps
+  int pitch = 50;  // espeak-ng 0..100
+  int range = 50;  // pitch range 0..100; small for units so they join without jumps
 };
 
 // Starts espeak-ng with the Brazilian voice; false when the library or the voice is missing.

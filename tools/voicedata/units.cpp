@@ -182,7 +182,8 @@ std::string UnitToEspeak(std::string_view spelled) {
   return out + "]]";
 }
 
-void ForEachFallbackName(std::string_view spelled, std::size_t longestStored, const std::function<void(const std::string&)>& found) {
+void ForEachFallbackName(std::string_view spelled, std::size_t longestStored,
+                         const std::function<void(const std::string&)>& found) {
   const std::string name(spelled);
   found(name);
   const std::size_t n = name.size();
@@ -197,7 +198,8 @@ void ForEachFallbackName(std::string_view spelled, std::size_t longestStored, co
   } else if (name.ends_with("TIL")) {
     const std::string base = name.substr(0, n - 3);
     const char vowel = base.empty() ? 0 : base.back();
-    ForEachFallbackName(vowel != 0 && std::strchr("IUiu", vowel) != nullptr ? base : base + "CIRC", longestStored, found);
+    ForEachFallbackName(vowel != 0 && std::strchr("IUiu", vowel) != nullptr ? base : base + "CIRC", longestStored,
+                        found);
     ForEachFallbackName("$nn", longestStored, found);
   }
 }

@@ -39,6 +39,7 @@ std::string UnitToEspeak(std::string_view spelled);
 // The names the synthesizer falls back on when a unit is not in the database, down to
 // the pieces it can find: the whole chain of names it would try (spelled as the unit),
 // in order, splitting only names longer than longestStored.
-void ForEachFallbackName(std::string_view spelled, std::size_t longestStored, const std::function<void(const std::string&)>& found);
+void ForEachFallbackName(std::string_view spelled, std::size_t longestStored,
+                         const std::function<void(const std::string&)>& found);
 
 }  // namespace voicedata

@@ -74,11 +74,11 @@ int Fail(const std::string& message) {
 struct UnitCounts {
   std::map<std::string, std::map<std::string, int>> spellings;  // key -> spelled -> count
   std::set<std::string> needed;                                 // keys kept whatever the budget
-  std::map<std::string, long> direct;   // key -> word-list look-ups that find it directly
-  std::map<std::string, long> fallback; // key -> word-list look-ups that reach it by splitting
-  long wordLookups = 0;                 // every word-list look-up
-  long wordStorable = 0;                // those whose name a unit can hold (8 characters)
-  std::map<std::string, long> lookups;  // key -> word-list look-ups of it, whatever its length
+  std::map<std::string, long> direct;                           // key -> word-list look-ups that find it directly
+  std::map<std::string, long> fallback;                         // key -> word-list look-ups that reach it by splitting
+  long wordLookups = 0;                                         // every word-list look-up
+  long wordStorable = 0;                                        // those whose name a unit can hold (8 characters)
+  std::map<std::string, long> lookups;                          // key -> word-list look-ups of it, whatever its length
 
   void Spell(const std::string& spelled) { ++spellings[voicedata::UnitKey(spelled)][spelled]; }
   void Need(const std::string& spelled) {
@@ -127,8 +127,8 @@ void CollectWords(const speech::Translator& translator, const std::string& cp125
 
 // Every consonant before every vowel, and every phone alone, plain, closed and nasal.
 void AddGrid(UnitCounts& units) {
-  const char* consonants[] = {"p", "b", "t", "d", "k", "g", "f", "v", "s", "z", "x", "j", "m",
-                              "n", "nh", "l", "lh", "r", "rr", "tch", "dj"};
+  const char* consonants[] = {"p", "b", "t", "d",  "k", "g",  "f", "v",  "s",   "z", "x",
+                              "j", "m", "n", "nh", "l", "lh", "r", "rr", "tch", "dj"};
   const char* vowels[] = {"a", "e", "i", "o", "u", "A", "E", "I", "O", "U"};
   for (const char* c : consonants) {
     units.Need(std::string("$") + c);
@@ -167,8 +167,10 @@ std::string ChosenSpelling(const std::map<std::string, int>& spellings) {
 long EstimatedPhones(const std::string& spelled) {
   std::string_view body(spelled);
   body.remove_prefix(1);
-  if (body.ends_with("CIRC")) body.remove_suffix(4);
-  else if (body.ends_with("TIL")) body.remove_suffix(3);
+  if (body.ends_with("CIRC"))
+    body.remove_suffix(4);
+  else if (body.ends_with("TIL"))
+    body.remove_suffix(3);
   return 1 + static_cast<long>(body.size());
 }
 
@@ -197,9 +199,8 @@ std::vector<Unit> RankUnits(const UnitCounts& units, int minWordCount, std::size
     u.value = 2 * direct + split;
     candidates.push_back(u);
   }
-  std::stable_sort(candidates.begin(), candidates.end(), [](const Unit& a, const Unit& b) {
-    return a.value * b.phones > b.value * a.phones;
-  });
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Unit& a, const Unit& b) { return a.value * b.phones > b.value * a.phones; });
   neededCount = needed.size();
   needed.insert(needed.end(), candidates.begin(), candidates.end());
   return needed;
@@ -215,9 +216,7 @@ float CalibrationGain() {
   return peak > 0 ? 0.7f / peak : 1.0f;
 }
 
-bool HasVowel(const std::string& spelled) {
-  return spelled.find_first_of("aeiouwyAEIOUWY", 1) != std::string::npos;
-}
+bool HasVowel(const std::string& spelled) { return spelled.find_first_of("aeiouwyAEIOUWY", 1) != std::string::npos; }
 
 std::vector<uint8_t> RenderUnit(const std::string& spelled, int wordsPerMinute, float gain) {
   const voicedata::Voice voice{wordsPerMinute, 50, 15};
@@ -443,7 +442,9 @@ void Hear(const std::set<std::string>& held, const std::string& key, Heard& hear
   }
 }
 
-double Percent(long part, long whole) { return whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 100.0; }
+double Percent(long part, long whole) {
+  return whole > 0 ? 100.0 * static_cast<double>(part) / static_cast<double>(whole) : 100.0;
+}
 
 }  // namespace
 
@@ -464,20 +465,34 @@ int main(int argc, char** argv) {
       if (arg.rfind(prefix, 0) == 0) return arg.substr(prefix.size());
       return std::nullopt;
     };
-    if (auto v = value("--out")) outRoot = *v;
-    else if (auto s = value("--source-data")) sourceData = *s;
-    else if (auto t = value("--texts")) texts.emplace_back(*t);
-    else if (auto w = value("--words")) wordsFile = *w;
-    else if (auto u = value("--units")) unitsFile = *u;
-    else if (auto r = value("--rates")) rates = *r;
-    else if (auto j = value("--jobs")) jobs = std::atoi(j->c_str());
-    else if (auto m = value("--min-word-count")) minWordCount = std::atoi(m->c_str());
-    else if (auto c = value("--chunk")) chunkSize = std::atol(c->c_str());
-    else if (auto b = value("--budget-mb")) budgetMb = std::atof(b->c_str());
-    else if (auto p = value("--report")) reportFile = *p;
-    else if (arg == "--no-letters") letters = false;
-    else if (arg == "--list-units") listOnly = true;
-    else return Fail("unknown option '" + arg + "'");
+    if (auto v = value("--out"))
+      outRoot = *v;
+    else if (auto s = value("--source-data"))
+      sourceData = *s;
+    else if (auto t = value("--texts"))
+      texts.emplace_back(*t);
+    else if (auto w = value("--words"))
+      wordsFile = *w;
+    else if (auto u = value("--units"))
+      unitsFile = *u;
+    else if (auto r = value("--rates"))
+      rates = *r;
+    else if (auto j = value("--jobs"))
+      jobs = std::atoi(j->c_str());
+    else if (auto m = value("--min-word-count"))
+      minWordCount = std::atoi(m->c_str());
+    else if (auto c = value("--chunk"))
+      chunkSize = std::atol(c->c_str());
+    else if (auto b = value("--budget-mb"))
+      budgetMb = std::atof(b->c_str());
+    else if (auto p = value("--report"))
+      reportFile = *p;
+    else if (arg == "--no-letters")
+      letters = false;
+    else if (arg == "--list-units")
+      listOnly = true;
+    else
+      return Fail("unknown option '" + arg + "'");
   }
   if (sourceData.empty()) return Fail("--source-data=DIR is needed (the folder of regras.rgr and portug.exc)");
   if (!listOnly && reportFile.empty() && outRoot.empty()) return Fail("--out=DIR is needed");
@@ -546,10 +561,11 @@ int main(int argc, char** argv) {
       if (heard.lost > 0) lost += count;
       if (heard.noise > 0) noise += count;
     }
-    std::printf("%zu units; word list: %ld look-ups, %.2f %% found directly (%.2f %% of those a unit can hold), "
-                "%.2f %% heard whole, %.2f %% with a sound lost, %.2f %% with a noise burst\n",
-                held.size(), units.wordLookups, Percent(found, units.wordLookups), Percent(found, units.wordStorable),
-                Percent(whole, units.wordLookups), Percent(lost, units.wordLookups), Percent(noise, units.wordLookups));
+    std::printf(
+        "%zu units; word list: %ld look-ups, %.2f %% found directly (%.2f %% of those a unit can hold), "
+        "%.2f %% heard whole, %.2f %% with a sound lost, %.2f %% with a noise burst\n",
+        held.size(), units.wordLookups, Percent(found, units.wordLookups), Percent(found, units.wordStorable),
+        Percent(whole, units.wordLookups), Percent(lost, units.wordLookups), Percent(noise, units.wordLookups));
     return 0;
   }
   std::size_t neededCount = 0;
@@ -604,7 +620,8 @@ int main(int argc, char** argv) {
   }
   std::size_t next = neededCount;
   while (next < ranked.size() && (budget == 0 || static_cast<double>(used) < budget)) {
-    const double perPhone = usedPhones > 0 ? static_cast<double>(used - fixedBytes) / static_cast<double>(usedPhones) : 1e4;
+    const double perPhone =
+        usedPhones > 0 ? static_cast<double>(used - fixedBytes) / static_cast<double>(usedPhones) : 1e4;
     std::size_t last = next;
     double estimate = static_cast<double>(used);
     while (last < ranked.size() && (budget == 0 || estimate < budget)) {
@@ -634,7 +651,8 @@ int main(int argc, char** argv) {
   // The databases: records in key order, samples in the same order.
   std::vector<std::size_t> order(kept.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&ranked](std::size_t a, std::size_t b) { return ranked[a].key < ranked[b].key; });
+  std::sort(order.begin(), order.end(),
+            [&ranked](std::size_t a, std::size_t b) { return ranked[a].key < ranked[b].key; });
   for (std::size_t r = 0; r < rates.size(); ++r) {
     std::vector<text::DiphoneRecord> records;
     std::vector<uint8_t> sound;
