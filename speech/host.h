@@ -2,7 +2,7 @@
 // What speech needs from the program around it: the key queue (a key silences speech),
 // pauses and message pumping that keep the window answering, the few lines speech writes
 // itself, and the window that wave-device completions reach. The console is the host of
-// the program (app/console_host.h installs it); tests install a small fake.
+// the program (app/speech_wiring.h installs it); tests install a small fake.
 
 #include <cstdint>
 #include <string>

@@ -24,7 +24,6 @@ class FakeHost final : public speech::Host {
   void Type(std::string_view keys, uint64_t afterMs = 0);
   const std::string& Written() const { return written_; }
   int KeyPolls() const { return keyPolls_; }
-  speech::NoticeSpeaker noticeSpeaker() const { return noticeSpeaker_; }
 
   bool KeyAvailable() override;
   uint8_t WaitKey() override;
