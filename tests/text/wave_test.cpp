@@ -65,7 +65,8 @@ TEST(WaveHeader, TheWriterMakesTheCanonical44Bytes) {
 
 TEST(WaveReader, ReadsWhatTheWriterWrote) {
   const std::vector<uint8_t> samples = {1, 2, 3};
-  const auto wave = text::ParseWaveImage(text::WaveImage(samples, 16000, 16, 1));
+  const std::vector<uint8_t> image = text::WaveImage(samples, 16000, 16, 1);  // the view points into it
+  const auto wave = text::ParseWaveImage(image);
   ASSERT_TRUE(wave);
   EXPECT_EQ(wave->format.formatTag, text::WaveFormatPcm);
   EXPECT_EQ(wave->format.channels, 1);
