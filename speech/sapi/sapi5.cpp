@@ -9,7 +9,6 @@
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/host.h"
-#include "speech/sapi/speechd_objects.h"
 #include "speech/state.h"
 #include "text/cp1252.h"
 
@@ -157,7 +156,7 @@ class Sapi5Adapter {
   }
 
   const sapi::Sapi5Objects& Objects() {
-    if (!objects_) objects_ = binding_ == Binding::Early ? sapi::SpeechdLinkedObjects() : sapi::SpeechdLoadedObjects();
+    if (!objects_) objects_ = InstalledSapi5Objects(binding_ == Binding::Late);
     return *objects_;
   }
 

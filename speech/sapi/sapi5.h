@@ -32,5 +32,7 @@ bool Sapi54Stop();
 // those back.
 void SetSapi5Objects(sapi::Sapi5Objects objects);
 void SetSapi54Objects(sapi::Sapi5Objects objects);
+// The installed engine's objects: linked at build time, or (kind 54) loaded when first used.
+sapi::Sapi5Objects InstalledSapi5Objects(bool lateBound);
 
 }  // namespace speech

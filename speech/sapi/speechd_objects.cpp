@@ -22,6 +22,9 @@
 #include <thread>
 #include <vector>
 
+#include "speech/sapi/sapi5.h"
+#include "text/cp1252.h"
+
 namespace speech::sapi {
 namespace {
 
@@ -138,18 +141,7 @@ std::optional<Result> WithinLimit(std::chrono::milliseconds limit, std::function
 
 std::string ToUtf8(std::u16string_view text) {
   std::string utf8;
-  for (const char16_t c : text) {
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | (c >> 12));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  for (const char16_t c : text) text::AppendUtf8(utf8, c);
   return utf8;
 }
 
@@ -492,6 +484,12 @@ Sapi5Objects SpeechdLinkedObjects() {
 Sapi5Objects SpeechdLoadedObjects() { return ObjectsOver(LoadedApi); }
 
 }  // namespace speech::sapi
+
+namespace speech {
+sapi::Sapi5Objects InstalledSapi5Objects(bool lateBound) {
+  return lateBound ? sapi::SpeechdLoadedObjects() : sapi::SpeechdLinkedObjects();
+}
+}  // namespace speech
 
 #if defined(__SANITIZE_ADDRESS__)
 // libspeechd keeps what it allocated when a connection fails half-way (no daemon, one that
