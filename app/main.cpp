@@ -19,7 +19,7 @@
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/sdl_backend.h"
 #include "platform/terminal_backend.h"
 #include "platform/wave_out.h"

@@ -19,7 +19,7 @@
 #include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "platform/headless.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 

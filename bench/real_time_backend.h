@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "platform/headless.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 

@@ -19,7 +19,7 @@
 #include <thread>
 
 #include "platform/real_time.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "text/cp1252.h"
 

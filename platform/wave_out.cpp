@@ -8,7 +8,7 @@
 
 #include "platform/backend.h"
 #include "platform/files.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "text/wave.h"
 
 namespace platform {

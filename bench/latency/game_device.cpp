@@ -24,7 +24,7 @@
 #include "game/game.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "text/wave.h"

@@ -35,7 +35,7 @@
 #include "console/keyboard.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "speech/config.h"

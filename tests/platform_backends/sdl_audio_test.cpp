@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 
 namespace platform {
 namespace {

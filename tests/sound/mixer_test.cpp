@@ -1,7 +1,7 @@
 // The mixer wave-out device: blocks come out of the mixer with the same samples, converted,
 // and each block is reported done once its last sample has been mixed.
 
-#include "platform/sdl_audio.h"
+#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "sound_fixture.h"
