@@ -1,7 +1,5 @@
 // Ilha de Quelvar: options, the backend, then the game.
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -16,12 +14,15 @@
 #include "console/screen.h"
 #include "game/game.h"
 #include "mbrola_front/frontend.h"
+#include "platform/audio_device.h"
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/audio_device.h"
+#include "platform/process.h"
+#ifndef _WIN32
 #include "platform/sdl_backend.h"
 #include "platform/terminal_backend.h"
+#endif
 #include "platform/wave_out.h"
 #include "speech/config.h"
 #include "speech/log.h"
@@ -36,20 +37,35 @@ namespace {
 }
 
 std::string ProgramPath(const char* argv0) {
-  std::vector<char> buffer(4096);
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (length > 0) return std::string(buffer.data(), static_cast<std::size_t>(length));
+  if (std::string path = platform::ProgramPath(); !path.empty()) return path;
   return argv0 ? argv0 : "quelvar";
 }
 
-// The installed program finds its data beside it, under share/quelvar.
+// The installed program finds its data beside it: under share/quelvar on Linux, in its
+// own folder (with the default TAMIRE.INI) in the Windows download.
 void ChooseDataRoot(const std::string& programPath) {
-  const std::size_t slash = programPath.rfind('/');
+  const std::size_t slash = programPath.find_last_of(platform::PathSeparators);
   if (slash == std::string::npos) return;
+#ifdef _WIN32
+  const std::string installed = programPath.substr(0, slash);
+  if (platform::FileExists(installed + "/" + std::string(speech::SuiteIniName))) platform::SetDataRoot(installed);
+#else
   const std::string installed = programPath.substr(0, slash) + "/../share/quelvar";
   if (platform::DirectoryExists(installed)) platform::SetDataRoot(installed);
+#endif
 }
 
+#ifdef _WIN32
+// The Windows build plays headless only, until its own window comes.
+std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
+  if (options.console != app::ConsoleKind::Headless) {
+    Fail("this Windows build has no console window yet; run it with --console=headless --keys=FILE");
+  }
+  auto backend = std::make_unique<platform::HeadlessBackend>();
+  backend->SetScript(options.script);
+  return backend;
+}
+#else
 std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
   std::string error;
   app::ConsoleKind kind = options.console;
@@ -77,6 +93,7 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
       Fail("cannot use the terminal: " + error + " (try --console=headless with --keys)");
   }
 }
+#endif
 
 // First run: the default settings written into the Windows directory, or read in place.
 void PrepareSettings() {

@@ -1,40 +1,33 @@
 #include "mbrola_front/binding.h"
 
-#include <dlfcn.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <memory>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/process.h"
+#include "text/files.h"
 
 namespace mbrola_front {
 namespace {
 
-// A loaded shared library, closed when dropped.
-struct LibraryCloser {
-  void operator()(void* handle) const { ::dlclose(handle); }
-};
-using LibraryHandle = std::unique_ptr<void, LibraryCloser>;
-
-LibraryHandle gLibrary;
+std::unique_ptr<platform::LoadedLibrary> gLibrary;
 MbrolaEntryPoints gEntryPoints;
 
+#ifdef _WIN32
+constexpr const char* OwnLibraryFile = "quelvar_mbrola.dll";
+#else
 constexpr const char* OwnLibraryFile = "libquelvar_mbrola.so";
+#endif
 
 bool IsFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  const std::optional<text::FileStamp> stamp = text::StampOf(path);
+  return stamp && stamp->regular;
 }
 
 std::string ProgramFolder() {
-  std::vector<char> buffer(4096);
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (length <= 0) return {};
-  const std::string path(buffer.data(), static_cast<std::size_t>(length));
-  const std::size_t slash = path.rfind('/');
+  const std::string path = platform::ProgramPath();
+  const std::size_t slash = path.find_last_of(platform::PathSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
@@ -68,7 +61,7 @@ std::string OwnLibraryPath() {
 
 template <typename Function>
 bool Resolve(Function& slot, const char* name) {
-  slot = reinterpret_cast<Function>(::dlsym(gLibrary.get(), name));
+  slot = reinterpret_cast<Function>(gLibrary ? gLibrary->Symbol(name) : nullptr);
   return slot != nullptr;
 }
 
@@ -98,8 +91,11 @@ std::string MbrolaLibraryPath(std::string_view name) {
 bool LoadMbrolaLibrary(std::string_view name) {
   UnloadMbrolaLibrary();
   const std::string path = MbrolaLibraryPath(name);
-  gLibrary.reset(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL));
-  if (!gLibrary) return false;
+  gLibrary = std::make_unique<platform::LoadedLibrary>(path);
+  if (!gLibrary->IsLoaded()) {
+    gLibrary.reset();
+    return false;
+  }
   if (!ResolveAll()) {
     UnloadMbrolaLibrary();
     return false;

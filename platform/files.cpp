@@ -1,16 +1,11 @@
 #include "platform/files.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -43,7 +38,17 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-bool Exists(const std::string& path, struct stat& info) { return ::stat(path.c_str(), &info) == 0; }
+// A UTF-8 path as the file system library takes it (wide on Windows).
+std::filesystem::path FileSystemPath(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::filesystem::file_status StatusOf(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::status(FileSystemPath(path), error);
+}
+
+bool Exists(const std::string& path) { return std::filesystem::exists(StatusOf(path)); }
 
 std::string StripTrailingSlashes(std::string path) {
   while (path.size() > 1 && path.back() == '/') path.pop_back();
@@ -55,6 +60,11 @@ std::string StripTrailingSlashes(std::string path) {
 std::string WindowsDirectory() {
   if (!gWindowsDirectory.empty()) return gWindowsDirectory;
   if (const char* dir = std::getenv("TAMIRE_WINDIR"); dir && *dir) return StripTrailingSlashes(dir);
+#ifdef _WIN32
+  if (const char* appData = std::getenv("APPDATA"); appData && *appData) {
+    return StripTrailingSlashes(appData) + "\\tamire";
+  }
+#endif
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     return StripTrailingSlashes(xdg) + "/tamire";
   }
@@ -80,6 +90,18 @@ std::string TranslateWindowsPath(std::string_view path) {
   const bool hasDrive =
       path.size() >= 2 && path[1] == ':' && ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z'));
   if (!hasDrive && path.find('\\') == std::string_view::npos) return std::string(path);
+#ifdef _WIN32
+  // Windows keeps its drive letters; only the suite's install folder moves.
+  const std::string_view rest = hasDrive ? path.substr(2) : path;
+  constexpr std::string_view Suite = "\\lorben";
+  if (rest.size() >= Suite.size() && EqualIgnoringCase(rest.substr(0, Suite.size()), Suite) &&
+      (rest.size() == Suite.size() || rest[Suite.size()] == '\\' || rest[Suite.size()] == '/')) {
+    std::string out = DataRoot();
+    for (const char c : rest.substr(Suite.size())) out += c == '\\' ? '/' : c;
+    return out;
+  }
+  return std::string(path);
+#endif
   if (hasDrive) path.remove_prefix(2);
   std::string out;
   out.reserve(path.size());
@@ -93,9 +115,8 @@ std::string TranslateWindowsPath(std::string_view path) {
 }
 
 std::optional<std::string> FindPathIgnoringCase(const std::string& path) {
-  struct stat info {};
   if (path.empty()) return std::nullopt;
-  if (Exists(path, info)) return path;
+  if (Exists(path)) return path;
   // Walk the components from the root (or the current folder), fixing the case of each.
   std::string current = path[0] == '/' ? "/" : "";
   std::size_t start = path[0] == '/' ? 1 : 0;
@@ -105,18 +126,20 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path) {
     const std::string component = path.substr(start, end - start);
     if (!component.empty()) {
       std::string candidate = current + component;
-      if (!Exists(candidate, info)) {
-        DIR* dir = ::opendir(current.empty() ? "." : current.c_str());
-        if (!dir) return std::nullopt;
+      if (!Exists(candidate)) {
+        std::error_code error;
+        std::filesystem::directory_iterator entries(FileSystemPath(current.empty() ? "." : current), error);
+        if (error) return std::nullopt;
         bool found = false;
-        while (dirent* entry = ::readdir(dir)) {
-          if (EqualIgnoringCase(entry->d_name, component)) {
-            candidate = current + entry->d_name;
+        for (const auto& entry : entries) {
+          const std::u8string name = entry.path().filename().u8string();
+          const std::string utf8(name.begin(), name.end());
+          if (EqualIgnoringCase(utf8, component)) {
+            candidate = current + utf8;
             found = true;
             break;
           }
         }
-        ::closedir(dir);
         if (!found) return std::nullopt;
       }
       current = candidate;
@@ -131,14 +154,12 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path) {
 
 bool FileExists(const std::string& path) {
   const auto found = FindPathIgnoringCase(path);
-  struct stat info {};
-  return found && Exists(*found, info) && S_ISREG(info.st_mode);
+  return found && std::filesystem::is_regular_file(StatusOf(*found));
 }
 
 bool DirectoryExists(const std::string& path) {
   const auto found = FindPathIgnoringCase(StripTrailingSlashes(path));
-  struct stat info {};
-  return found && Exists(*found, info) && S_ISDIR(info.st_mode);
+  return found && std::filesystem::is_directory(StatusOf(*found));
 }
 
 std::string ProfileFilePath(std::string_view fileName) {
@@ -160,8 +181,10 @@ namespace {
 bool MakeFolders(const std::string& folder, std::string& reason) {
   for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
-      reason = part + ": " + std::strerror(errno);
+    std::error_code error;
+    std::filesystem::create_directory(FileSystemPath(part), error);
+    if (error && error != std::errc::file_exists) {
+      reason = part + ": " + error.message();
       return false;
     }
     if (slash == std::string::npos) break;
@@ -171,36 +194,6 @@ bool MakeFolders(const std::string& folder, std::string& reason) {
     return false;
   }
   return true;
-}
-
-// Writes content as path without ever replacing a file there: written whole under a
-// temporary name, then linked to its name, which fails when the name exists.
-bool WriteNewFile(const std::string& path, std::string_view content, std::string& reason) {
-  const std::string temporary = path + ".new-" + std::to_string(::getpid());
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    reason = temporary + ": " + std::strerror(errno);
-    return false;
-  }
-  bool written = true;
-  while (!content.empty()) {
-    const ssize_t n = ::write(fd, content.data(), content.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      written = false;
-      break;
-    }
-    content.remove_prefix(static_cast<std::size_t>(n));
-  }
-  if (::fsync(fd) != 0) written = false;
-  if (!written) reason = path + ": " + std::strerror(errno);
-  ::close(fd);
-  if (written && ::link(temporary.c_str(), path.c_str()) != 0) {
-    reason = path + ": " + std::strerror(errno);
-    written = false;
-  }
-  ::unlink(temporary.c_str());
-  return written;
 }
 
 }  // namespace
@@ -218,7 +211,7 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
     path = wanted;
     return SettingsFile::NoDefault;
   }
-  if (MakeFolders(folder, reason) && WriteNewFile(wanted, *content, reason)) {
+  if (MakeFolders(folder, reason) && text::WriteNewFile(wanted, *content, reason)) {
     path = wanted;
     return SettingsFile::Written;
   }
@@ -239,14 +232,9 @@ namespace {
 // kept too.
 struct ProfileFile {
   std::string path;
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = -1;
-  timespec modified{};
-  timespec changed{};
-  bool settled = false;  // last changed well before it was read
-  bool exists = false;
-  bool present = false;  // read: a regular file within the limit
+  std::optional<text::FileStamp> stamp;  // nothing: there was no file
+  bool settled = false;                  // last changed well before it was read
+  bool present = false;                  // read: a regular file within the limit
   std::string text;
   std::vector<std::size_t> headers;  // where each line starting with '[' begins
   std::unordered_map<std::string, std::optional<std::string>> answers;
@@ -256,15 +244,6 @@ constexpr std::size_t KeptProfiles = 2;
 constexpr std::size_t KeptAnswers = 4096;
 std::mutex gProfileMutex;
 std::deque<ProfileFile> gProfiles;
-
-bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
-
-int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
-
-// File times advance in clock ticks of a few milliseconds, so a file rewritten with the
-// same size within one tick of being read would look unchanged: a file changed this
-// shortly before it was read is read again next time.
-constexpr int64_t FileTimeTickNs = 50'000'000;
 
 std::string_view LineAt(std::string_view text, std::size_t& pos) {
   const std::size_t start = pos;
@@ -286,33 +265,20 @@ void IndexProfile(ProfileFile& file) {
 
 // The profile file at path as it is now on disk (read again only when it has changed).
 ProfileFile& CurrentProfile(const std::string& path) {
-  struct stat info {};
-  const bool exists = ::stat(path.c_str(), &info) == 0;
+  const std::optional<text::FileStamp> stamp = text::StampOf(path);
   for (auto it = gProfiles.begin(); it != gProfiles.end(); ++it) {
     if (it->path != path) continue;
-    if (exists == it->exists && it->settled &&
-        (!exists || (it->device == info.st_dev && it->inode == info.st_ino && it->size == info.st_size &&
-                     SameTime(it->modified, info.st_mtim) && SameTime(it->changed, info.st_ctim)))) {
-      return *it;
-    }
+    if (it->settled && it->stamp == stamp) return *it;
     gProfiles.erase(it);
     break;
   }
   if (gProfiles.size() >= KeptProfiles) gProfiles.pop_back();
   ProfileFile& file = gProfiles.emplace_front();
   file.path = path;
-  timespec now{};
-  ::clock_gettime(CLOCK_REALTIME, &now);
-  file.settled =
-      !exists || std::max(Nanoseconds(info.st_mtim), Nanoseconds(info.st_ctim)) < Nanoseconds(now) - FileTimeTickNs;
-  file.exists = exists;
-  if (exists) {
-    file.device = info.st_dev;
-    file.inode = info.st_ino;
-    file.size = info.st_size;
-    file.modified = info.st_mtim;
-    file.changed = info.st_ctim;
-  }
+  // A file rewritten with the same size within one tick of the file times would look
+  // unchanged: a file changed this shortly before it was read is read again next time.
+  file.settled = !stamp || std::max(stamp->modifiedNs, stamp->changedNs) < text::WallClockNs() - text::FileStampTickNs;
+  file.stamp = stamp;
   // A file that cannot be read (a folder, a FIFO, too large) is a missing file.
   if (const auto content = text::ReadWholeFile(path)) {
     file.present = true;

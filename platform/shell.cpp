@@ -1,15 +1,25 @@
 #include "platform/shell.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/files.h"
+#include "text/cp1252.h"
+
+#ifdef _WIN32
+// After our own headers, whose names some of its macros share.
+#include <windows.h>
+
+#include <shellapi.h>  // needs windows.h first
+#endif
 
 namespace platform {
 namespace {
@@ -33,24 +43,53 @@ bool SafeAddress(std::string_view address) {
   return true;
 }
 
-bool IsExecutableFile(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
+std::filesystem::file_status StatusOf(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::status(std::filesystem::path(std::u8string(path.begin(), path.end())), error);
 }
 
+#ifdef _WIN32
+bool IsExecutableFile(const std::string& path) {
+  if (!std::filesystem::is_regular_file(StatusOf(path)) || path.size() < 4) return false;
+  std::string extension = path.substr(path.size() - 4);
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return extension == ".exe" || extension == ".com" || extension == ".bat" || extension == ".cmd";
+}
+
+bool IsAbsolute(const std::string& path) {
+  return (path.size() >= 2 && path[1] == ':') || (!path.empty() && (path.front() == '/' || path.front() == '\\'));
+}
+#else
+bool IsExecutableFile(const std::string& path) {
+  return std::filesystem::is_regular_file(StatusOf(path)) && ::access(path.c_str(), X_OK) == 0;
+}
+
+bool IsAbsolute(const std::string& path) { return !path.empty() && path.front() == '/'; }
+#endif
+
 std::string CurrentDirectory() {
-  std::vector<char> buffer(4096);
-  if (::getcwd(buffer.data(), buffer.size()) == nullptr) return "/";
-  return buffer.data();
+  std::error_code error;
+  const std::u8string folder = std::filesystem::current_path(error).u8string();
+  if (error) return "/";
+  return std::string(folder.begin(), folder.end());
 }
 
 std::string Absolute(const std::string& path) {
-  if (!path.empty() && path.front() == '/') return path;
+  if (IsAbsolute(path)) return path;
   std::string directory = CurrentDirectory();
-  if (directory.back() != '/') directory += '/';
+  if (directory.back() != '/' && directory.back() != '\\') directory += '/';
   return directory + path;
 }
 
+#ifdef _WIN32
+// The shell looks a bare program name up itself (its folder, the system's, PATH).
+std::optional<std::string> FindOnPath(std::string_view name) {
+  if (name.empty() || name.find_first_of("/\\:") != std::string_view::npos || name == "." || name == "..") {
+    return std::nullopt;
+  }
+  return std::string(name);
+}
+#else
 std::optional<std::string> FindOnPath(std::string_view name) {
   if (name.empty() || name.find('/') != std::string_view::npos || name == "." || name == "..") {
     return std::nullopt;
@@ -67,6 +106,7 @@ std::optional<std::string> FindOnPath(std::string_view name) {
   }
   return std::nullopt;
 }
+#endif
 
 // A word the user typed names a file: one that begins with '-' must not reach the program
 // as an option, so it goes as the same file in the current folder.
@@ -75,6 +115,21 @@ std::string AsOperand(std::string_view parameter) {
   return std::string(parameter);
 }
 
+#ifdef _WIN32
+// The shell opens a document or an address with the program the system has for it, and
+// runs a program found on its own search path.
+std::optional<std::vector<std::string>> OpenWithDesktop(const std::string& what) {
+  return std::vector<std::string>{what};
+}
+
+bool StartDetached(const std::vector<std::string>& arguments) {
+  const std::wstring file = text::WideFileName(arguments[0]);
+  const std::wstring parameter = arguments.size() > 1 ? text::WideFileName(arguments[1]) : std::wstring();
+  const auto started = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+      nullptr, L"open", file.c_str(), parameter.empty() ? nullptr : parameter.c_str(), nullptr, SW_SHOWNORMAL));
+  return started > 32;
+}
+#else
 std::optional<std::vector<std::string>> OpenWithDesktop(const std::string& what) {
   const auto opener = FindOnPath("xdg-open");
   if (!opener) return std::nullopt;
@@ -112,6 +167,7 @@ bool StartDetached(const std::vector<std::string>& arguments) {
   }
   return true;
 }
+#endif
 
 }  // namespace
 
@@ -128,14 +184,16 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
   const std::string translated = TranslateWindowsPath(program);
   if (const auto found = FindPathIgnoringCase(translated)) {
     const std::string path = Absolute(*found);
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    const std::filesystem::file_status status = StatusOf(path);
+    if (!std::filesystem::exists(status)) return std::nullopt;
     if (IsExecutableFile(path)) {
       std::vector<std::string> command{path};
       if (!parameter.empty()) command.emplace_back(AsOperand(parameter));
       return command;
     }
-    if (S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) return OpenWithDesktop(path);
+    if (std::filesystem::is_regular_file(status) || std::filesystem::is_directory(status)) {
+      return OpenWithDesktop(path);
+    }
     return std::nullopt;
   }
   if (search == ProgramSearch::FilesOnly) return std::nullopt;

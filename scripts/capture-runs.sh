@@ -6,14 +6,20 @@
 #   scripts/capture-runs.sh build /tmp/after    # on the new one
 #   diff -r /tmp/before /tmp/after && echo identical
 # When the build's data root holds the MBROLA voice and front end, full_game is also played
-# through that engine.
+# through that engine. QUELVAR_RUN names another program to play the same runs with, on
+# the same test voice (the Windows build under Wine, say):
+#   QUELVAR_RUN="wine build-win64/app/quelvar.exe" scripts/capture-runs.sh build /tmp/windows
 set -euo pipefail
 build="${1:?usage: capture-runs.sh BUILD-DIR OUT-DIR}"
 out="${2:?usage: capture-runs.sh BUILD-DIR OUT-DIR}"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-program="$build/app/quelvar"
 voice="$build/test-voice"
-[[ -x "$program" ]] || { echo "capture-runs.sh: no program at $program" >&2; exit 2; }
+if [[ -n "${QUELVAR_RUN:-}" ]]; then
+  read -r -a program <<<"$QUELVAR_RUN"
+else
+  program=("$build/app/quelvar")
+  [[ -x "${program[0]}" ]] || { echo "capture-runs.sh: no program at ${program[0]}" >&2; exit 2; }
+fi
 [[ -d "$voice" ]] || { echo "capture-runs.sh: no test voice at $voice" >&2; exit 2; }
 rm -rf "$out"
 mkdir -p "$out"
@@ -24,7 +30,7 @@ play() {  # name keys data-root [options...]
   local dir="$out/$name"
   mkdir -p "$dir/config"
   cp "$voice/TAMIRE.INI" "$dir/config/"
-  QUELVAR_DATA_DIR="$data" "$program" --console=headless "--keys=$keys" \
+  QUELVAR_DATA_DIR="$data" "${program[@]}" --console=headless "--keys=$keys" \
     "--config-dir=$dir/config" "--transcript=$dir/transcript" "--speech-log=$dir/speech" \
     "--screen-dump=$dir/screen" "--audio-out=$dir/audio.wav" "$@" >"$dir/stdout" 2>"$dir/stderr" \
     || echo "exit $?" >"$dir/status"

@@ -1,7 +1,5 @@
 #include "speech/cues.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -49,15 +47,10 @@ constexpr std::size_t KeptFileLimit = 4 << 20;
 
 struct KeptFile {
   std::string found;  // the file read; empty when there was none
-  struct stat info {};
+  text::FileStamp stamp;
   std::shared_ptr<const std::vector<uint8_t>> bytes;
 };
 std::unordered_map<std::string, KeptFile> gKept;  // by the Linux path asked for
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_ino == b.st_ino && a.st_dev == b.st_dev && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
 
 // Reads the file into 'kept'; false when it is too large to keep.
 bool ReadKept(const std::string& translated, KeptFile& kept) {
@@ -66,13 +59,13 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
   // Only a regular file is opened: a FIFO or a device in its place would block.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
   if (!file) return true;
-  struct stat info {};
-  if (::fstat(::fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return true;
-  if (static_cast<uint64_t>(info.st_size) > KeptFileLimit) return false;
-  auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(info.st_size));
+  const std::optional<text::FileStamp> stamp = text::StampOf(file.get());
+  if (!stamp || !stamp->regular) return true;
+  if (static_cast<uint64_t>(stamp->size) > KeptFileLimit) return false;
+  auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(stamp->size));
   bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file.get()));
   kept.found = found;
-  kept.info = info;
+  kept.stamp = *stamp;
   kept.bytes = std::move(bytes);
   return true;
 }
@@ -86,9 +79,8 @@ std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path
   const std::string translated = platform::TranslateWindowsPath(path);
   auto [entry, added] = gKept.try_emplace(translated);
   KeptFile& kept = entry->second;
-  struct stat now {};
-  const bool present = ::stat(kept.found.empty() ? translated.c_str() : kept.found.c_str(), &now) == 0;
-  const bool current = !added && (kept.found.empty() ? !present : present && SameFile(now, kept.info));
+  const std::optional<text::FileStamp> now = text::StampOf(kept.found.empty() ? translated : kept.found);
+  const bool current = !added && (kept.found.empty() ? !now : now && *now == kept.stamp);
   if (!current && !ReadKept(translated, kept)) {
     gKept.erase(entry);
     tooLarge = true;

@@ -1,8 +1,6 @@
 #include "speech/diphone.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,8 +27,8 @@ constexpr uint8_t SilenceLevel = 128;
 
 struct Database {
   std::vector<text::DiphoneRecord> index;
-  text::FileDescriptor soundFile;
   // The whole sound file, mapped once: a unit is copied out of it without a system call.
+  std::optional<text::MappedFile> soundFile;
   const uint8_t* sound = nullptr;
   std::size_t soundSize = 0;
   std::string folder;
@@ -93,7 +91,7 @@ void AppendNoise() {
 
 bool AppendUnit(std::string_view name, bool stressed, double factor) {
   const text::DiphoneRecord* record = FindDiphoneUnit(gDatabase.index, name);
-  if (!record || !gDatabase.soundFile.IsOpen()) return false;
+  if (!record || !gDatabase.soundFile) return false;
   // In 64 bits: no cut or minimum the settings can hold overflows here.
   const int64_t length = std::max<int64_t>(record->lengthSamples, 0);
   int64_t kept = length;
@@ -288,30 +286,21 @@ bool OpenDiphoneDatabase() {
                                index)) {
     return false;
   }
-  text::FileDescriptor sound = text::OpenRegularFile(*soundPath);
-  if (!sound.IsOpen()) return false;
-  struct stat info {};
-  if (::fstat(sound.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-      !ValidIndex(index, static_cast<uint64_t>(info.st_size))) {
-    return false;
-  }
-  const auto size = static_cast<std::size_t>(info.st_size);
-  void* mapped = size > 0 ? ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, sound.Get(), 0) : nullptr;
-  if (mapped == MAP_FAILED) return false;
+  std::optional<text::MappedFile> sound = text::MappedFile::Open(*soundPath);
+  if (!sound || !ValidIndex(index, sound->Size())) return false;
   gDatabase.index = std::move(index);
+  gDatabase.sound = sound->Data();
+  gDatabase.soundSize = sound->Size();
   gDatabase.soundFile = std::move(sound);
-  gDatabase.sound = static_cast<const uint8_t*>(mapped);
-  gDatabase.soundSize = mapped ? size : 0;
   gDatabase.folder = *folder;
   return true;
 }
 
 void CloseDiphoneDatabase() {
-  if (gDatabase.sound) ::munmap(const_cast<uint8_t*>(gDatabase.sound), gDatabase.soundSize);
-  gDatabase = Database{};  // closes the sound file
+  gDatabase = Database{};  // unmaps the sound file
 }
 
-bool DiphoneDatabaseOpen() { return gDatabase.soundFile.IsOpen(); }
+bool DiphoneDatabaseOpen() { return gDatabase.soundFile.has_value(); }
 
 const std::string& DiphoneFolder() { return gDatabase.folder; }
 

@@ -62,4 +62,37 @@ std::string DataTextToCp1252(std::string_view content) {
   return std::string(content);
 }
 
+std::wstring WideFileName(std::string_view utf8) {
+  std::wstring wide;
+  for (std::size_t at = 0; at < utf8.size();) {
+    const Utf8Character character = DecodeUtf8At(utf8, at);
+    char32_t codePoint = character.length == 0 ? static_cast<uint8_t>(utf8[at]) : character.codePoint;
+    at += character.length == 0 ? 1 : character.length;
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (codePoint >= 0x10000) {
+        codePoint -= 0x10000;
+        wide += static_cast<wchar_t>(0xD800 + (codePoint >> 10));
+        codePoint = 0xDC00 + (codePoint & 0x3FF);
+      }
+    }
+    wide += static_cast<wchar_t>(codePoint);
+  }
+  return wide;
+}
+
+std::string NarrowFileName(std::wstring_view wide) {
+  std::string utf8;
+  for (std::size_t at = 0; at < wide.size(); ++at) {
+    char32_t codePoint = static_cast<char32_t>(wide[at]);
+    if constexpr (sizeof(wchar_t) == 2) {
+      if (codePoint >= 0xD800 && codePoint < 0xDC00 && at + 1 < wide.size() && wide[at + 1] >= 0xDC00 &&
+          wide[at + 1] < 0xE000) {
+        codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (static_cast<char32_t>(wide[++at]) - 0xDC00);
+      }
+    }
+    AppendUtf8(utf8, codePoint);
+  }
+  return utf8;
+}
+
 }  // namespace text

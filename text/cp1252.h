@@ -101,6 +101,11 @@ constexpr bool Utf8ToCp1252Exactly(std::string_view utf8, char* out, std::size_t
 }
 
 void AppendUtf8(std::string& out, char32_t codePoint);
+// A UTF-8 file name as the wide characters Windows' file functions take (UTF-16 there,
+// code points where wchar_t is 32 bits); a malformed byte stands for itself.
+std::wstring WideFileName(std::string_view utf8);
+// The other way: wide characters from the system as UTF-8.
+std::string NarrowFileName(std::wstring_view wide);
 
 std::string Cp1252ToUtf8(std::string_view bytes);
 std::string Utf8ToCp1252(std::string_view utf8);

@@ -2,42 +2,156 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "text/cp1252.h"
 
 namespace text {
 namespace {
 
+#ifdef _WIN32
+// Windows opens by UTF-16 name; a file is never a FIFO or a terminal there.
+int OpenForReading(const std::string& path) {
+  return ::_wopen(WideFileName(path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+}
+struct FileInfo {
+  bool folder = false, regular = false;
+  int64_t size = 0;
+};
+bool Describe(int fd, FileInfo& info) {
+  struct _stat64 status {};
+  if (::_fstat64(fd, &status) != 0) return false;
+  info = {(status.st_mode & _S_IFMT) == _S_IFDIR, (status.st_mode & _S_IFMT) == _S_IFREG, status.st_size};
+  return true;
+}
+void StopNonBlocking(int) {}
+long ReadSome(int fd, char* into, std::size_t n) {
+  return ::_read(fd, into, static_cast<unsigned>(std::min<std::size_t>(n, 1u << 30)));
+}
+void CloseFile(int fd) { ::_close(fd); }
+std::FILE* StreamOver(int fd) { return ::_fdopen(fd, "rb"); }
+int CreateExclusive(const std::string& path) {
+  return ::_wopen(WideFileName(path).c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                  _S_IREAD | _S_IWRITE);
+}
+long WriteSome(int fd, const char* from, std::size_t n) {
+  return ::_write(fd, from, static_cast<unsigned>(std::min<std::size_t>(n, 1u << 30)));
+}
+bool Flush(int fd) { return ::_commit(fd) == 0; }
+// Windows' rename never replaces an existing file.
+bool NameWithoutReplacing(const std::string& from, const std::string& to) {
+  return ::_wrename(WideFileName(from).c_str(), WideFileName(to).c_str()) == 0;
+}
+void Remove(const std::string& path) { ::_wunlink(WideFileName(path).c_str()); }
+int ProcessId() { return ::_getpid(); }
+// Windows keeps times to the second in these; its "change" time is the creation time.
+FileStamp StampFrom(const struct _stat64& status) {
+  return {static_cast<uint64_t>(status.st_dev),
+          static_cast<uint64_t>(status.st_ino),
+          status.st_size,
+          static_cast<int64_t>(status.st_mtime) * 1000000000,
+          static_cast<int64_t>(status.st_ctime) * 1000000000,
+          (status.st_mode & _S_IFMT) == _S_IFREG};
+}
+std::optional<FileStamp> StampOfPath(const std::string& path) {
+  struct _stat64 status {};
+  if (::_wstat64(WideFileName(path).c_str(), &status) != 0) return std::nullopt;
+  return StampFrom(status);
+}
+std::optional<FileStamp> StampOfDescriptor(int fd) {
+  struct _stat64 status {};
+  if (::_fstat64(fd, &status) != 0) return std::nullopt;
+  return StampFrom(status);
+}
+#else
+int OpenForReading(const std::string& path) {
+  return ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+}
+struct FileInfo {
+  bool folder = false, regular = false;
+  int64_t size = 0;
+};
+bool Describe(int fd, FileInfo& info) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return false;
+  info = {S_ISDIR(status.st_mode), S_ISREG(status.st_mode), status.st_size};
+  return true;
+}
+// Reads from here on may wait for the disk as reads of regular files always do.
+void StopNonBlocking(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+}
+long ReadSome(int fd, char* into, std::size_t n) { return static_cast<long>(::read(fd, into, n)); }
+void CloseFile(int fd) { ::close(fd); }
+std::FILE* StreamOver(int fd) { return ::fdopen(fd, "rb"); }
+int CreateExclusive(const std::string& path) {
+  return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+}
+long WriteSome(int fd, const char* from, std::size_t n) { return static_cast<long>(::write(fd, from, n)); }
+bool Flush(int fd) { return ::fsync(fd) == 0; }
+// A hard link fails when the name exists.
+bool NameWithoutReplacing(const std::string& from, const std::string& to) {
+  return ::link(from.c_str(), to.c_str()) == 0;
+}
+void Remove(const std::string& path) { ::unlink(path.c_str()); }
+int ProcessId() { return static_cast<int>(::getpid()); }
+int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }
+FileStamp StampFrom(const struct stat& status) {
+  return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino), status.st_size,
+          Nanoseconds(status.st_mtim),          Nanoseconds(status.st_ctim),          S_ISREG(status.st_mode)};
+}
+std::optional<FileStamp> StampOfPath(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return StampFrom(status);
+}
+std::optional<FileStamp> StampOfDescriptor(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return std::nullopt;
+  return StampFrom(status);
+}
+#endif
+
 // Opens path for reading without blocking on a FIFO or a device, and keeps it only when it
 // is a regular file of at most limit bytes.
-FileDescriptor OpenChecked(const std::string& path, std::size_t limit, FileRefusal& refusal, off_t& size) {
+FileDescriptor OpenChecked(const std::string& path, std::size_t limit, FileRefusal& refusal, int64_t& size) {
   int opened = -1;
   do {
-    opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    opened = OpenForReading(path);
   } while (opened < 0 && errno == EINTR);
   if (opened < 0) {
     refusal = (errno == ENOENT || errno == ENOTDIR) ? FileRefusal::Missing : FileRefusal::Unreadable;
     return FileDescriptor();
   }
   FileDescriptor fd(opened);
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0) {
+  FileInfo info;
+  if (!Describe(fd.Get(), info)) {
     refusal = FileRefusal::Unreadable;
-  } else if (S_ISDIR(info.st_mode)) {
+  } else if (info.folder) {
     refusal = FileRefusal::Folder;
-  } else if (!S_ISREG(info.st_mode)) {
+  } else if (!info.regular) {
     refusal = FileRefusal::NotRegular;
-  } else if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > limit) {
+  } else if (info.size < 0 || static_cast<uint64_t>(info.size) > limit) {
     refusal = FileRefusal::TooLarge;
   } else {
-    // Reads from here on may wait for the disk as reads of regular files always do.
-    const int flags = ::fcntl(fd.Get(), F_GETFL);
-    if (flags >= 0) ::fcntl(fd.Get(), F_SETFL, flags & ~O_NONBLOCK);
+    StopNonBlocking(fd.Get());
     refusal = FileRefusal::None;
-    size = info.st_size;
+    size = info.size;
     return fd;
   }
   return FileDescriptor();
@@ -56,7 +170,7 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
 FileDescriptor::~FileDescriptor() { Reset(); }
 
 void FileDescriptor::Reset() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) CloseFile(fd_);
   fd_ = -1;
 }
 
@@ -75,7 +189,7 @@ std::string RefusalText(FileRefusal refusal, std::size_t limit) {
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t limit, FileRefusal* refusal) {
   FileRefusal why = FileRefusal::None;
-  off_t size = 0;
+  int64_t size = 0;
   const FileDescriptor fd = OpenChecked(path, limit, why, size);
   if (refusal) *refusal = why;
   if (!fd.IsOpen()) return std::nullopt;
@@ -91,7 +205,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
       content.resize(std::min(most, std::max<std::size_t>(content.size() * 2, 4096)));
       if (have == content.size()) break;
     }
-    const ssize_t got = ::read(fd.Get(), content.data() + have, content.size() - have);
+    const long got = ReadSome(fd.Get(), content.data() + have, content.size() - have);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       why = FileRefusal::Unreadable;
@@ -109,18 +223,119 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
 
 std::FILE* OpenDataFile(const std::string& path, std::size_t limit) {
   FileRefusal why = FileRefusal::None;
-  off_t size = 0;
+  int64_t size = 0;
   FileDescriptor fd = OpenChecked(path, limit, why, size);
   if (!fd.IsOpen()) return nullptr;
-  std::FILE* file = ::fdopen(fd.Get(), "rb");
+  std::FILE* file = StreamOver(fd.Get());
   if (file) fd.Release();  // the stream owns it now
   return file;
 }
 
 FileDescriptor OpenRegularFile(const std::string& path) {
   FileRefusal why = FileRefusal::None;
-  off_t size = 0;
+  int64_t size = 0;
   return OpenChecked(path, static_cast<std::size_t>(-1), why, size);
 }
+
+std::optional<FileStamp> StampOf(const std::string& path) { return StampOfPath(path); }
+
+std::optional<FileStamp> StampOf(std::FILE* file) {
+#ifdef _WIN32
+  return StampOfDescriptor(::_fileno(file));
+#else
+  return StampOfDescriptor(::fileno(file));
+#endif
+}
+
+int64_t WallClockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+bool WriteNewFile(const std::string& path, std::string_view content, std::string& reason) {
+  const std::string temporary = path + ".new-" + std::to_string(ProcessId());
+  const int fd = CreateExclusive(temporary);
+  if (fd < 0) {
+    reason = temporary + ": " + std::strerror(errno);
+    return false;
+  }
+  bool written = true;
+  while (!content.empty()) {
+    const long n = WriteSome(fd, content.data(), content.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      written = false;
+      break;
+    }
+    content.remove_prefix(static_cast<std::size_t>(n));
+  }
+  if (!Flush(fd)) written = false;
+  if (!written) reason = path + ": " + std::strerror(errno);
+  CloseFile(fd);
+  if (written && !NameWithoutReplacing(temporary, path)) {
+    reason = path + ": " + std::strerror(errno);
+    written = false;
+  }
+  Remove(temporary);
+  return written;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+  }
+  return *this;
+}
+
+#ifdef _WIN32
+std::optional<MappedFile> MappedFile::Open(const std::string& path) {
+  const HANDLE file = ::CreateFileW(WideFileName(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  LARGE_INTEGER size{};
+  MappedFile mapped;
+  bool ok = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) && size.QuadPart >= 0;
+  if (ok && size.QuadPart > 0) {
+    const HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const void* view = mapping ? ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    if (mapping) ::CloseHandle(mapping);  // the view keeps the mapping
+    ok = view != nullptr;
+    mapped.data_ = static_cast<const uint8_t*>(view);
+    mapped.size_ = ok ? static_cast<std::size_t>(size.QuadPart) : 0;
+  }
+  ::CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return mapped;
+}
+
+void MappedFile::Reset() {
+  if (data_) ::UnmapViewOfFile(data_);
+  data_ = nullptr;
+  size_ = 0;
+}
+#else
+std::optional<MappedFile> MappedFile::Open(const std::string& path) {
+  const FileDescriptor fd = OpenRegularFile(path);
+  if (!fd.IsOpen()) return std::nullopt;
+  FileInfo info;
+  if (!Describe(fd.Get(), info) || !info.regular || info.size < 0) return std::nullopt;
+  MappedFile mapped;
+  if (info.size > 0) {
+    void* view = ::mmap(nullptr, static_cast<std::size_t>(info.size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
+    if (view == MAP_FAILED) return std::nullopt;
+    mapped.data_ = static_cast<const uint8_t*>(view);
+    mapped.size_ = static_cast<std::size_t>(info.size);
+  }
+  return mapped;  // the mapping outlives the descriptor
+}
+
+void MappedFile::Reset() {
+  if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
+  data_ = nullptr;
+  size_ = 0;
+}
+#endif
 
 }  // namespace text

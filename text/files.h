@@ -7,9 +7,12 @@
 // block or stream forever. A refused file is handled by callers as a missing one.
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace text {
 
@@ -52,6 +55,53 @@ class FileDescriptor {
  private:
   int fd_ = -1;
 };
+
+// A regular file mapped read-only in one piece (the diphone samples), unmapped when
+// dropped. An empty file maps to no bytes.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+  MappedFile(MappedFile&& other) noexcept { *this = std::move(other); }
+  MappedFile& operator=(MappedFile&& other) noexcept;
+  ~MappedFile() { Reset(); }
+
+  // Nothing when path is not a regular file or cannot be mapped.
+  static std::optional<MappedFile> Open(const std::string& path);
+  const uint8_t* Data() const { return data_; }
+  std::size_t Size() const { return size_; }
+  void Reset();
+
+ private:
+  const uint8_t* data_ = nullptr;
+  std::size_t size_ = 0;
+};
+
+// Writes content as path without ever replacing a file there: written whole under a
+// temporary name, then given its name, which fails when the name exists. False with the
+// reason (file and system message) otherwise.
+bool WriteNewFile(const std::string& path, std::string_view content, std::string& reason);
+
+// What tells that a file on disk changed: where it lives, its size and its times (each
+// as finely as the system keeps it). Equal stamps: the same file, unchanged as far as the
+// system can tell. 'regular' is false for folders, FIFOs and devices.
+struct FileStamp {
+  uint64_t device = 0, inode = 0;
+  int64_t size = -1, modifiedNs = 0, changedNs = 0;
+  bool regular = false;
+  bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
+std::optional<FileStamp> StampOf(std::FILE* file);
+// The wall clock in the stamps' terms, and how coarse the stamps' times may be: a file
+// changed this shortly before it was stamped may change again under the same stamp.
+int64_t WallClockNs();
+#ifdef _WIN32
+inline constexpr int64_t FileStampTickNs = 2'000'000'000;
+#else
+inline constexpr int64_t FileStampTickNs = 50'000'000;
+#endif
 
 // A read-only descriptor of a regular file, with no size limit (the diphone samples are
 // mapped in place); not open otherwise.

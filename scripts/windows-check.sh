@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program with mingw-w64 and plays every game key script with it
+# under Wine, beside the Linux build on the same test voice: each run's transcript, speech
+# log, screen dump and captured audio must be byte-identical to Linux's. Also checks that
+# our MBROLA library exports its 23 entry points and nothing else.
+#   scripts/windows-check.sh LINUX-BUILD WINDOWS-BUILD
+set -euo pipefail
+top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+linux="${1:?usage: windows-check.sh LINUX-BUILD WINDOWS-BUILD}"
+windows="${2:?usage: windows-check.sh LINUX-BUILD WINDOWS-BUILD}"
+
+cmake -S "$top" -B "$windows" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVAR_WERROR=ON >/dev/null
+cmake --build "$windows" -j "$(nproc)"
+
+library="$windows/mbrola_standin/quelvar_mbrola.dll"
+exported=$(x86_64-w64-mingw32-objdump -p "$library" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' |
+  grep -E '^\s*\[ *[0-9]+\] [A-Za-z0-9_]+$' | sed -E 's/.*\] //' | sort)
+wanted=$(grep -E '^  [A-Za-z0-9_]+$' "$top/mbrola_standin/quelvar_mbrola.def" | tr -d ' ' | sort)
+if [[ "$exported" != "$wanted" ]]; then
+  echo "windows-check: quelvar_mbrola.dll exports other names than quelvar_mbrola.def:" >&2
+  diff <(echo "$wanted") <(echo "$exported") >&2 || true
+  exit 1
+fi
+echo "windows-check: quelvar_mbrola.dll exports its $(echo "$exported" | wc -l) entry points"
+
+export WINEPREFIX="$windows/wine" WINEDEBUG=-all
+wineboot --init >/dev/null 2>&1 || true
+"$top/scripts/capture-runs.sh" "$linux" "$windows/runs-linux"
+QUELVAR_RUN="wine $windows/app/quelvar.exe" "$top/scripts/capture-runs.sh" "$linux" "$windows/runs-windows"
+failed=0
+for run in "$windows"/runs-linux/*/; do
+  name=$(basename "$run")
+  for file in transcript speech screen audio.wav status; do
+    if [[ -e "$run/$file" || -e "$windows/runs-windows/$name/$file" ]] &&
+      ! cmp -s "$run/$file" "$windows/runs-windows/$name/$file"; then
+      echo "windows-check: $name: $file differs between Linux and Windows" >&2
+      failed=1
+    fi
+  done
+done
+((failed == 0)) || exit 1
+echo "windows-check: $(ls "$windows/runs-linux" | wc -l) runs byte-identical on Linux and Windows"
