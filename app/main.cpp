@@ -28,6 +28,7 @@
 #include "speech/log.h"
 #include "speech/settings.h"
 #include "text/cp1252.h"
+#include "text/files.h"
 
 namespace {
 
@@ -161,7 +162,7 @@ int Run(int argc, char** argv) {
   // written ends the program at once instead of a whole game being played for nothing.
   std::FILE* screenDump = nullptr;
   if (!options.screenDumpPath.empty()) {
-    screenDump = std::fopen(options.screenDumpPath.c_str(), "wb");
+    screenDump = text::OpenFile(options.screenDumpPath, "wb");
     if (!screenDump) Fail("cannot create the screen dump '" + options.screenDumpPath + "'");
   }
   if (!options.audioOutPath.empty() && !platform::StartAudioCapture(options.audioOutPath)) {
@@ -188,8 +189,13 @@ int Run(int argc, char** argv) {
 
 // Whatever is still thrown ends the program with a message and status 1, never an abort.
 int main(int argc, char** argv) {
+  // Options and file names are UTF-8 on every system.
+  std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
+  std::vector<char*> utf8;
+  for (std::string& argument : arguments) utf8.push_back(argument.data());
+  utf8.push_back(nullptr);
   try {
-    return Run(argc, argv);
+    return Run(static_cast<int>(arguments.size()), utf8.data());
   } catch (const std::exception& error) {
     std::fprintf(stderr, "quelvar: %s\n", error.what());
   } catch (...) {

@@ -12,6 +12,7 @@
 #include "console/keyboard.h"
 #include "platform/files.h"
 #include "text/cp1252.h"
+#include "text/files.h"
 
 namespace console {
 
@@ -492,7 +493,7 @@ void SetWaveDoneHandler(WaveDoneProc handler, bool enabled) {
 // ---- transcript and screen dump ----
 
 bool OpenTranscript(const std::string& path) {
-  gConsole.transcript.reset(std::fopen(path.c_str(), "wb"));
+  gConsole.transcript.reset(text::OpenFile(path, "wb"));
   return gConsole.transcript != nullptr;
 }
 

@@ -19,6 +19,7 @@
 #include "speech/state.h"
 #include "speech/wave.h"
 #include "text/cp1252.h"
+#include "text/files.h"
 #include "text/wave.h"
 
 namespace mbrola_front {
@@ -116,7 +117,7 @@ std::size_t ReadSamples(bool& result) {
 
 // Writes the header of the output file for the data written so far.
 bool FinishOutputFile(const std::string& path) {
-  File file(std::fopen(path.c_str(), "r+b"));
+  File file(text::OpenFile(path, "r+b"));
   if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) return false;
   const long size = std::ftell(file.get());
   if (size < static_cast<long>(text::WaveHeaderSize)) return false;
@@ -226,7 +227,7 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
     s.fileMode = false;
     return true;
   }
-  File output(std::fopen(platform::TranslateWindowsPath(s.outputName).c_str(), "wb"));
+  File output(text::OpenFile(platform::TranslateWindowsPath(s.outputName), "wb"));
   const std::vector<uint8_t> header = MakeWaveHeader(0);
   if (!output || std::fwrite(header.data(), 1, header.size(), output.get()) != header.size() ||
       std::fflush(output.get()) != 0) {
@@ -334,7 +335,7 @@ bool FrontEndFileMode() { return S().fileMode; }
 const std::string& LastErrorText() { return S().lastError; }
 
 bool OpenPhoLog(const std::string& path) {
-  gPhoLog.reset(std::fopen(path.c_str(), "wb"));
+  gPhoLog.reset(text::OpenFile(path, "wb"));
   return gPhoLog != nullptr;
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/process.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -59,24 +60,19 @@ std::string StripTrailingSlashes(std::string path) {
 
 std::string WindowsDirectory() {
   if (!gWindowsDirectory.empty()) return gWindowsDirectory;
-  if (const char* dir = std::getenv("TAMIRE_WINDIR"); dir && *dir) return StripTrailingSlashes(dir);
+  if (const auto dir = EnvironmentVariable("TAMIRE_WINDIR")) return StripTrailingSlashes(*dir);
 #ifdef _WIN32
-  if (const char* appData = std::getenv("APPDATA"); appData && *appData) {
-    return StripTrailingSlashes(appData) + "\\tamire";
-  }
+  if (const auto appData = EnvironmentVariable("APPDATA")) return StripTrailingSlashes(*appData) + "\\tamire";
 #endif
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    return StripTrailingSlashes(xdg) + "/tamire";
-  }
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "/tmp") + "/.config/tamire";
+  if (const auto xdg = EnvironmentVariable("XDG_CONFIG_HOME")) return StripTrailingSlashes(*xdg) + "/tamire";
+  return EnvironmentVariable("HOME").value_or("/tmp") + "/.config/tamire";
 }
 
 void SetWindowsDirectory(std::string directory) { gWindowsDirectory = StripTrailingSlashes(std::move(directory)); }
 
 std::string DataRoot() {
   if (!gDataRoot.empty()) return gDataRoot;
-  if (const char* dir = std::getenv("QUELVAR_DATA_DIR"); dir && *dir) return StripTrailingSlashes(dir);
+  if (const auto dir = EnvironmentVariable("QUELVAR_DATA_DIR")) return StripTrailingSlashes(*dir);
 #ifdef QUELVAR_DEFAULT_DATA_ROOT
   return QUELVAR_DEFAULT_DATA_ROOT;
 #else

@@ -2,11 +2,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include <shellapi.h>  // needs windows.h first
 #else
 #include <dlfcn.h>
 #include <unistd.h>
 #endif
 
+#include <cstdlib>
 #include <vector>
 
 #include "text/cp1252.h"
@@ -19,6 +22,22 @@ std::string ProgramPath() {
   const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
   if (length == 0 || length >= buffer.size()) return {};
   return text::NarrowFileName(std::wstring_view(buffer.data(), length));
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  if (!wide) return std::vector<std::string>(argv, argv + argc);
+  for (int i = 0; i < count; ++i) arguments.push_back(text::NarrowFileName(wide[i]));
+  ::LocalFree(wide);
+  return arguments;
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+  const wchar_t* value = ::_wgetenv(text::WideFileName(name).c_str());
+  if (!value || !*value) return std::nullopt;
+  return text::NarrowFileName(value);
 }
 
 LoadedLibrary::LoadedLibrary(const std::string& path)
@@ -37,6 +56,14 @@ std::string ProgramPath() {
   const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (length <= 0) return {};
   return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+  const char* value = std::getenv(name);
+  if (!value || !*value) return std::nullopt;
+  return std::string(value);
 }
 
 LoadedLibrary::LoadedLibrary(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}

@@ -2,12 +2,20 @@
 // The running program: where its executable is, and the shared libraries it loads.
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace platform {
 
 // The full path of the running executable (UTF-8); empty when the system does not say.
 std::string ProgramPath();
+
+// The command line's arguments as UTF-8 (on Windows from the wide command line, as main's
+// argv holds the ANSI code page there).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// An environment variable as UTF-8; nothing when it is unset or empty.
+std::optional<std::string> EnvironmentVariable(const char* name);
 
 // A shared library loaded at run time (a .so, or a DLL on Windows), unloaded when dropped.
 class LoadedLibrary {

@@ -6,9 +6,10 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/audio_device.h"
 #include "platform/backend.h"
 #include "platform/files.h"
-#include "platform/audio_device.h"
+#include "text/files.h"
 #include "text/wave.h"
 
 namespace platform {
@@ -534,7 +535,7 @@ bool StartAudioCapture(const std::string& path) {
   {
     std::lock_guard lock(gCapture.mutex);
     if (gCapture.file) std::fclose(gCapture.file);
-    gCapture.file = path.empty() ? nullptr : std::fopen(path.c_str(), "w+b");
+    gCapture.file = path.empty() ? nullptr : text::OpenFile(path, "w+b");
     gCapture.active = gCapture.file != nullptr;
     gCapture.path = path;
     gCapture.runs.clear();

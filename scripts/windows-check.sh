@@ -39,5 +39,16 @@ for run in "$windows"/runs-linux/*/; do
     fi
   done
 done
+# File names reach the system as UTF-8, whatever the ANSI code page.
+folder="$windows/runs-windows/pasta ação"
+mkdir -p "$folder/config"
+cp "$linux/test-voice/TAMIRE.INI" "$folder/config/"
+QUELVAR_DATA_DIR="$linux/test-voice" wine "$windows/app/quelvar.exe" --console=headless \
+  "--keys=$top/tests/game/tour.keys" "--config-dir=$folder/config" "--transcript=$folder/transcrição" >/dev/null 2>&1 ||
+  failed=1
+if ! cmp -s "$folder/transcrição" "$top/tests/game/tour.transcript"; then
+  echo "windows-check: a transcript named in UTF-8 was not written where it was asked for" >&2
+  failed=1
+fi
 ((failed == 0)) || exit 1
-echo "windows-check: $(ls "$windows/runs-linux" | wc -l) runs byte-identical on Linux and Windows"
+echo "windows-check: $(ls "$windows/runs-linux" | wc -l) runs byte-identical on Linux and Windows; UTF-8 file names kept"

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "text/cp1252.h"
+#include "text/files.h"
 
 namespace speech {
 namespace {
@@ -16,7 +17,7 @@ std::unique_ptr<std::FILE, FileCloser> gLog;
 }  // namespace
 
 bool OpenSpeechLog(const std::string& path) {
-  gLog.reset(std::fopen(path.c_str(), "wb"));
+  gLog.reset(text::OpenFile(path, "wb"));
   return gLog != nullptr;
 }
 

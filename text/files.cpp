@@ -338,4 +338,12 @@ void MappedFile::Reset() {
 }
 #endif
 
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+  return ::_wfopen(WideFileName(path).c_str(), WideFileName(mode).c_str());
+#else
+  return std::fopen(path.c_str(), mode);
+#endif
+}
+
 }  // namespace text

@@ -56,6 +56,9 @@ class FileDescriptor {
   int fd_ = -1;
 };
 
+// fopen with a UTF-8 path on every system (Windows' own fopen takes the ANSI code page).
+std::FILE* OpenFile(const std::string& path, const char* mode);
+
 // A regular file mapped read-only in one piece (the diphone samples), unmapped when
 // dropped. An empty file maps to no bytes.
 class MappedFile {
