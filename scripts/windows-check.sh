@@ -50,5 +50,18 @@ if ! cmp -s "$folder/transcrição" "$top/tests/game/tour.transcript"; then
   echo "windows-check: a transcript named in UTF-8 was not written where it was asked for" >&2
   failed=1
 fi
+# SAPI 5 chosen where no voice can speak (Wine has none): the built-in voice speaks, and
+# the game sounds as it does with it.
+sapi="$windows/runs-windows/sapi5"
+mkdir -p "$sapi/config"
+{ sed 's/^SAPI=.*/SAPI=S/' "$linux/test-voice/TAMIRE.INI"; printf '\n[SERVFALA]\nTIPOSAPI=5\n'; } >"$sapi/config/TAMIRE.INI"
+QUELVAR_DATA_DIR="$linux/test-voice" wine "$windows/app/quelvar.exe" --console=headless \
+  "--keys=$top/tests/game/tour.keys" "--config-dir=$sapi/config" "--audio-out=$sapi/audio.wav" >/dev/null 2>&1 ||
+  failed=1
+if ! cmp -s "$sapi/audio.wav" "$windows/runs-linux/tour/audio.wav"; then
+  echo "windows-check: with SAPI 5 and no voice, the built-in voice did not speak the game" >&2
+  failed=1
+fi
 ((failed == 0)) || exit 1
-echo "windows-check: $(ls "$windows/runs-linux" | wc -l) runs byte-identical on Linux and Windows; UTF-8 file names kept"
+echo "windows-check: $(ls "$windows/runs-linux" | wc -l) runs byte-identical on Linux and Windows;" \
+  "UTF-8 file names kept; SAPI 5 without a voice leaves speech to the built-in voice"
