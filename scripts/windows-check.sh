@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows program with mingw-w64 and plays every game key script with it
-# under Wine, beside the Linux build on the same test voice: each run's transcript, speech
-# log, screen dump and captured audio must be byte-identical to Linux's. Also checks that
-# our MBROLA library exports its 23 entry points and nothing else.
+# Cross-builds the Windows program with mingw-w64, runs the suites that need no Linux
+# backend under Wine, and plays every game key script with it beside the Linux build on
+# the same test voice: each run's transcript, speech log, screen dump and captured audio
+# must be byte-identical to Linux's. Also checks that our MBROLA library exports its 23
+# entry points and nothing else.
 #   scripts/windows-check.sh LINUX-BUILD WINDOWS-BUILD
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -26,6 +27,7 @@ echo "windows-check: quelvar_mbrola.dll exports its $(echo "$exported" | wc -l) 
 
 export WINEPREFIX="$windows/wine" WINEDEBUG=-all
 wineboot --init >/dev/null 2>&1 || true
+ctest --test-dir "$windows" --output-on-failure
 "$top/scripts/capture-runs.sh" "$linux" "$windows/runs-linux"
 QUELVAR_RUN="wine $windows/app/quelvar.exe" "$top/scripts/capture-runs.sh" "$linux" "$windows/runs-windows"
 failed=0
