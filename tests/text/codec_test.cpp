@@ -77,6 +77,14 @@ TEST(Cp1252, SequenceLengthsAndDecodingAgree) {
   EXPECT_EQ(text::DecodeUtf8At("x\xE2\x82", 1).length, 0u);
 }
 
+TEST(FileNames, WideNamesRoundTripAndMalformedBytesStandForThemselves) {
+  const std::string name = "pasta a\xC3\xA7\xC3\xA3o/\xF0\x9F\x8E\xB5.wav";  // a note beyond the BMP
+  const std::wstring wide = text::WideFileName(name);
+  EXPECT_EQ(wide.size(), sizeof(wchar_t) == 2 ? 17u : 16u);  // a surrogate pair where wchar_t is 16 bits
+  EXPECT_EQ(text::NarrowFileName(wide), name);
+  EXPECT_EQ(text::WideFileName("a\xE7"), std::wstring(L"a\u00E7"));
+}
+
 TEST(DataText, ConvertsUtf8FilesAndKeepsWindows1252Files) {
   EXPECT_EQ(text::DataTextToCp1252("caf\xC3\xA9\n"), "caf\xE9\n");
   EXPECT_EQ(text::DataTextToCp1252("caf\xE9\n"), "caf\xE9\n");

@@ -75,4 +75,50 @@ TEST_F(FilesTest, ADescriptorIsClosedOnceByItsLastOwner) {
   }
 }
 
+TEST_F(FilesTest, AStampChangesWithTheFileAndIsNothingForAMissingOne) {
+  const std::string path = Write("s.ini", "[A]\n");
+  const auto before = text::StampOf(path);
+  ASSERT_TRUE(before);
+  EXPECT_TRUE(before->regular);
+  EXPECT_EQ(before->size, 4);
+  EXPECT_EQ(text::StampOf(path), before);
+  Write("s.ini", "[A]\nB=1\n");
+  EXPECT_NE(text::StampOf(path), before);
+  EXPECT_FALSE(text::StampOf(dir_ + "/absent"));
+  const auto folder = text::StampOf(dir_);
+  ASSERT_TRUE(folder);
+  EXPECT_FALSE(folder->regular);
+  std::FILE* open = text::OpenFile(path, "rb");
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(text::StampOf(open), text::StampOf(path));
+  std::fclose(open);
+}
+
+TEST_F(FilesTest, AMappedFileHoldsTheBytesAndOnlyRegularFilesMap) {
+  const auto mapped = text::MappedFile::Open(Write("m.dif", std::string("\x80\x81\x00\x7F", 4)));
+  ASSERT_TRUE(mapped);
+  ASSERT_EQ(mapped->Size(), 4u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped->Data()), 4), std::string("\x80\x81\x00\x7F", 4));
+  const auto empty = text::MappedFile::Open(Write("e.dif", ""));
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->Size(), 0u);
+  EXPECT_FALSE(text::MappedFile::Open(dir_ + "/absent"));
+  EXPECT_FALSE(text::MappedFile::Open(dir_));
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(text::MappedFile::Open(fifo));  // no writer: would block if opened
+}
+
+TEST_F(FilesTest, ANewFileNeverReplacesOneThatIsThere) {
+  std::string reason;
+  const std::string path = dir_ + "/TAMIRE.INI";
+  ASSERT_TRUE(text::WriteNewFile(path, "[A]\n", reason)) << reason;
+  EXPECT_EQ(text::ReadWholeFile(path), "[A]\n");
+  EXPECT_FALSE(text::WriteNewFile(path, "[B]\n", reason));
+  EXPECT_NE(reason.find("TAMIRE.INI"), std::string::npos);
+  EXPECT_EQ(text::ReadWholeFile(path), "[A]\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary left
+  EXPECT_FALSE(text::WriteNewFile(dir_ + "/absent/TAMIRE.INI", "x", reason));
+}
+
 }  // namespace
