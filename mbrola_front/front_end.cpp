@@ -3,6 +3,7 @@
 
 #include "mbrola_front/text_codec.h"
 #include "text/cp1252.h"
+#include "text/files.h"
 
 namespace mbrola_front {
 namespace {
@@ -13,7 +14,7 @@ PhoLineState processState;
 
 FrontEndFiles FrontEndFilesIn(std::string_view folder, std::string_view base) {
   std::string prefix(folder);
-  if (!prefix.empty() && prefix.back() != '/') prefix += '/';
+  if (!prefix.empty() && !text::EndsWithSeparator(prefix)) prefix += '/';
   prefix += base;
   return {prefix + ".nrl", prefix + ".exc", prefix + ".abr", prefix + ".pro", prefix + ".dfn"};
 }

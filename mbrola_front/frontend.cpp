@@ -79,7 +79,7 @@ std::optional<std::string> OwnVoice(std::string_view name) {
 }
 
 std::string WithSlash(std::string folder) {
-  if (folder.empty() || folder.back() != '/') folder += '/';
+  if (!text::EndsWithSeparator(folder)) folder += '/';
   return folder;
 }
 

@@ -31,7 +31,7 @@ std::string ResolveVoicePath(std::string_view given) {
   const std::string path(given);
   if (Readable(path)) return path;
   if (Readable(path + ".voice")) return path + ".voice";
-  if (path.find('/') != std::string::npos) return {};
+  if (path.find_first_of(text::PathSeparators) != std::string::npos) return {};
   std::vector<std::string> folders;
   if (const char* env = std::getenv("QUELVAR_MBROLA_VOICES"); env != nullptr && *env != '\0') folders.emplace_back(env);
 #ifdef QUELVAR_MBROLA_VOICE_DIR

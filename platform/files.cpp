@@ -52,7 +52,7 @@ std::filesystem::file_status StatusOf(const std::string& path) {
 bool Exists(const std::string& path) { return std::filesystem::exists(StatusOf(path)); }
 
 std::string StripTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  while (path.size() > 1 && text::EndsWithSeparator(path)) path.pop_back();
   return path;
 }
 

@@ -11,12 +11,7 @@
 
 namespace platform {
 
-// The characters that end a folder's name in a path of this system.
-#ifdef _WIN32
-inline constexpr std::string_view PathSeparators = "/\\";
-#else
-inline constexpr std::string_view PathSeparators = "/";
-#endif
+using text::PathSeparators;
 
 // The folder that stands for the Windows directory: set by --config-dir, else
 // $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire, else ~/.config/tamire. No trailing '/'.

@@ -19,6 +19,7 @@
 #include "speech/wave.h"
 #include "text/case.h"
 #include "text/cp1252.h"
+#include "text/files.h"
 
 namespace speech {
 namespace {
@@ -61,8 +62,8 @@ const char* EngineName(int kind) {
 // How to make the built-in voice: in a build tree the data root is its data folder.
 std::string VoiceBuildHint() {
   const std::string root = platform::DataRoot();
-  const std::size_t slash = root.rfind('/');
-  if (slash != std::string::npos && root.substr(slash) == "/data" &&
+  const std::size_t slash = root.find_last_of(text::PathSeparators);
+  if (slash != std::string::npos && root.substr(slash + 1) == "data" &&
       platform::FileExists(root.substr(0, slash) + "/CMakeCache.txt")) {
     return "Build it with: cmake --build " + root.substr(0, slash) + " --target voicedata (./play.sh does it)";
   }
@@ -73,7 +74,7 @@ std::string VoiceBuildHint() {
 [[noreturn]] void ShowStartFailure(int code, const std::string& place) {
   CurrentHost().WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
   CurrentHost().WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
-  const std::size_t slash = place.rfind('/');
+  const std::size_t slash = place.find_last_of(text::PathSeparators);
   const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
   const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
   CurrentHost().WriteLine("Arquivo: " + text::Utf8ToCp1252(file));
@@ -158,7 +159,7 @@ std::string SpeechDataPlace(int code) {
   }
   std::string folder = platform::TranslateWindowsPath(
       WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRDIFONES", "c:\\lorben\\som\\difones", 81)));
-  if (!folder.empty() && folder.back() != '/') folder += '/';
+  if (!folder.empty() && !text::EndsWithSeparator(folder)) folder += '/';
   return ExistingOrAsGiven(folder + CurrentDiphoneSettings().databaseName + ".IND");
 }
 

@@ -273,7 +273,7 @@ bool OpenDiphoneDatabase() {
   auto folder = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(diphones));
   if (!lettersFolder || !platform::DirectoryExists(*lettersFolder)) return false;
   if (!folder || !platform::DirectoryExists(*folder)) return false;
-  if (folder->back() != '/') *folder += '/';
+  if (!text::EndsWithSeparator(*folder)) *folder += '/';
   if (gSettings.databaseName.empty()) return false;
 
   const auto indexPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".IND");

@@ -56,6 +56,17 @@ class FileDescriptor {
   int fd_ = -1;
 };
 
+// The characters that end a folder's name in a path of this system, and whether one ends
+// the path (a folder named with its separator).
+#ifdef _WIN32
+inline constexpr std::string_view PathSeparators = "/\\";
+#else
+inline constexpr std::string_view PathSeparators = "/";
+#endif
+inline bool EndsWithSeparator(std::string_view path) {
+  return !path.empty() && PathSeparators.find(path.back()) != std::string_view::npos;
+}
+
 // fopen with a UTF-8 path on every system (Windows' own fopen takes the ANSI code page).
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
