@@ -30,19 +30,19 @@
 #include <vector>
 
 #include "app/speech_wiring.h"
+#include "bench/buzz_voice.h"
 #include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "console/keyboard.h"
+#include "platform/audio_device.h"
 #include "platform/files.h"
 #include "platform/headless.h"
-#include "platform/audio_device.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/front.h"
 #include "speech/state.h"
-#include "text/diphone_index.h"
 
 namespace {
 
@@ -82,29 +82,10 @@ void WriteBuiltInVoice() {
   char pattern[] = "/tmp/quelvar-latency-XXXXXX";
   gFolder = ::mkdtemp(pattern);
   std::filesystem::create_directories(gFolder + "/letras");
-  const std::string phones = "AEIOUBCDFGJKLMNPQRSTVXZWYaeiouwy";
-  std::vector<std::string> names;
-  for (const char a : phones) {
-    names.push_back(std::string("$") + a);
-    for (const char b : phones) names.push_back(std::string("$") + a + b);
-  }
-  for (const char* extra : {"$ACIRC", "$ECIRC", "$OCIRC", "$nn", "$RR"}) names.emplace_back(extra);
-  std::sort(names.begin(), names.end());
-  names.erase(std::unique(names.begin(), names.end()), names.end());
-  std::vector<text::DiphoneRecord> records;
-  std::string sound;
-  for (std::size_t u = 0; u < names.size(); ++u) {
-    const std::string& name = names[u];
-    const uint16_t length = name.size() == 2 ? 900 : 1400;
-    const auto offset = static_cast<uint32_t>(sound.size());
-    records.push_back({name, length, offset});
-    // A 110 Hz saw that never touches the silence level.
-    for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(100 + (i % 100) / 2 + (i % 100 >= 50 ? 10 : 0));
-  }
-  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  std::ofstream(gFolder + "/LAT.IND", std::ios::binary)
-      .write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
-  std::ofstream(gFolder + "/LAT.DIF", std::ios::binary) << sound;
+  // A 110 Hz saw that never touches the silence level.
+  bench::WriteBuzzDatabase(
+      gFolder, "LAT", "AEIOUBCDFGJKLMNPQRSTVXZWYaeiouwy", {"$ACIRC", "$ECIRC", "$OCIRC", "$nn", "$RR"},
+      [](std::size_t, uint16_t i) { return static_cast<uint8_t>(100 + (i % 100) / 2 + (i % 100 >= 50 ? 10 : 0)); });
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/regras.rgr", gFolder + "/regras.rgr");
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/portug.exc", gFolder + "/portug.exc");
 }

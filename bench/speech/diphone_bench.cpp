@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/speech_wiring.h"
+#include "bench/buzz_voice.h"
 #include "console/console.h"
 #include "platform/backend.h"
 #include "platform/files.h"
@@ -20,7 +21,6 @@
 #include "platform/wave_out.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
-#include "text/diphone_index.h"
 
 namespace {
 
@@ -30,27 +30,9 @@ void WriteDatabase() {
   char pattern[] = "/tmp/quelvar-diphone-bench-XXXXXX";
   gFolder = ::mkdtemp(pattern);
   std::filesystem::create_directories(gFolder + "/letras");
-  const std::string phones = "AEIOUBCDFGJKLMNPQRSTVXZWY";
-  std::vector<std::string> names;
-  for (const char a : phones) {
-    names.push_back(std::string("$") + a);
-    for (const char b : phones) names.push_back(std::string("$") + a + b);
-  }
-  for (const char* extra : {"$ACIRC", "$ECIRC", "$OCIRC", "$NN", "$RR"}) names.emplace_back(extra);
-  std::sort(names.begin(), names.end());
-  std::vector<text::DiphoneRecord> records;
-  std::string sound;
-  for (std::size_t u = 0; u < names.size(); ++u) {
-    const std::string& name = names[u];
-    const uint16_t length = name.size() == 2 ? 900 : 1400;
-    const auto offset = static_cast<uint32_t>(sound.size());
-    records.push_back({name, length, offset});
-    for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(128 + ((i * 7 + u) % 64) - 32);
-  }
-  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  std::ofstream(gFolder + "/BENCH.IND", std::ios::binary)
-      .write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
-  std::ofstream(gFolder + "/BENCH.DIF", std::ios::binary) << sound;
+  bench::WriteBuzzDatabase(
+      gFolder, "BENCH", "AEIOUBCDFGJKLMNPQRSTVXZWY", {"$ACIRC", "$ECIRC", "$OCIRC", "$NN", "$RR"},
+      [](std::size_t unit, uint16_t i) { return static_cast<uint8_t>(128 + ((i * 7 + unit) % 64) - 32); });
   std::ofstream(gFolder + "/TAMIRE.INI", std::ios::binary)
       << "[TRADUTOR]\nDIRLETRAS=" << gFolder << "/letras\nDIRDIFONES=" << gFolder << "\n";
 }
