@@ -1,33 +1,22 @@
 // Feeds arbitrary bytes to the wave reader, as a file and as an in-memory image, on the
 // headless backend with the null device. Every input must end in 0, -1 or a device code.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <string>
 
-#include "app/speech_wiring.h"
-#include "console/console.h"
-#include "platform/headless.h"
-#include "platform/win.h"
+#include "fuzz/scratch.h"
 #include "speech/state.h"
 #include "speech/wave.h"
 
 namespace {
 
 const std::string& Setup() {
-  // Never destroyed: the removal at exit still needs it.
-  static const std::string& path = *new std::string([] {
-    platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-    platform::SetProcessExitHook([](int) { std::abort(); });  // a wait that never ends
-    console::InitConsole("quelvar-fuzz");
-    app::ConnectSpeech();
-    std::atexit([] { std::remove(Setup().c_str()); });
-    return "/tmp/quelvar-fuzz-wave-" + std::to_string(::getpid()) + ".wav";
-  }());
+  static const std::string path = [] {
+    fuzz::OpenHeadlessConsole();  // a program exit (a wait that never ends) aborts
+    return fuzz::ScratchFolder("wave") + "/input.wav";
+  }();
   return path;
 }
 
