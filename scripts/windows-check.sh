@@ -41,13 +41,20 @@ for run in "$windows"/runs-linux/*/; do
     fi
   done
 done
+# Plays tour.keys with the Windows program on the test voice, with the settings in
+# FOLDER/config; the options after FOLDER say what to keep.
+play_tour() {
+  local folder=$1
+  shift
+  QUELVAR_DATA_DIR="$linux/test-voice" wine "$windows/app/quelvar.exe" --console=headless \
+    "--keys=$top/tests/game/tour.keys" "--config-dir=$folder/config" "$@" >/dev/null 2>&1
+}
+
 # File names reach the system as UTF-8, whatever the ANSI code page.
 folder="$windows/runs-windows/pasta ação"
 mkdir -p "$folder/config"
 cp "$linux/test-voice/TAMIRE.INI" "$folder/config/"
-QUELVAR_DATA_DIR="$linux/test-voice" wine "$windows/app/quelvar.exe" --console=headless \
-  "--keys=$top/tests/game/tour.keys" "--config-dir=$folder/config" "--transcript=$folder/transcrição" >/dev/null 2>&1 ||
-  failed=1
+play_tour "$folder" "--transcript=$folder/transcrição" || failed=1
 if ! cmp -s "$folder/transcrição" "$top/tests/game/tour.transcript"; then
   echo "windows-check: a transcript named in UTF-8 was not written where it was asked for" >&2
   failed=1
@@ -57,9 +64,7 @@ fi
 sapi="$windows/runs-windows/sapi5"
 mkdir -p "$sapi/config"
 { sed 's/^SAPI=.*/SAPI=S/' "$linux/test-voice/TAMIRE.INI"; printf '\n[SERVFALA]\nTIPOSAPI=5\n'; } >"$sapi/config/TAMIRE.INI"
-QUELVAR_DATA_DIR="$linux/test-voice" wine "$windows/app/quelvar.exe" --console=headless \
-  "--keys=$top/tests/game/tour.keys" "--config-dir=$sapi/config" "--audio-out=$sapi/audio.wav" >/dev/null 2>&1 ||
-  failed=1
+play_tour "$sapi" "--audio-out=$sapi/audio.wav" || failed=1
 if ! cmp -s "$sapi/audio.wav" "$windows/runs-linux/tour/audio.wav"; then
   echo "windows-check: with SAPI 5 and no voice, the built-in voice did not speak the game" >&2
   failed=1
