@@ -24,7 +24,6 @@
 namespace speech {
 namespace {
 
-constexpr int DefaultRate = 3;
 constexpr std::size_t DocumentTextMaximum = 255;
 
 int IntegerOr(std::string_view text, int fallback) { return ParseSettingInteger(text).value_or(fallback); }

@@ -8,6 +8,9 @@
 
 namespace speech {
 
+// The built-in voice's rate when the settings give none within 1..5.
+inline constexpr int DefaultRate = 3;
+
 struct SpeechState {
   // ---- engines ----
   int engineKind = 4;               // the kind given to the last EngineOpen
@@ -25,7 +28,7 @@ struct SpeechState {
   std::string startFolder;                                  // working directory at start, without a trailing separator
 
   // ---- built-in speech ----
-  int rate = 3;                  // TRADUTOR VELOCIDADE, 1..5
+  int rate = DefaultRate;        // TRADUTOR VELOCIDADE, 1..5
   bool punctuationNames = true;  // a punctuation mark's sound plays before its pause
   int pauseAfterPeriod = 250;    // ms after "." before a space
   int pauseAfterComma = 150;     // ms after "," or "-" before a space
