@@ -20,10 +20,10 @@
 #include "platform/headless.h"
 #include "platform/process.h"
 #ifndef _WIN32
-#include "platform/sdl_backend.h"
 #include "platform/terminal_backend.h"
 #endif
 #include "platform/wave_out.h"
+#include "platform/window_backend.h"
 #include "speech/config.h"
 #include "speech/log.h"
 #include "speech/settings.h"
@@ -56,45 +56,37 @@ void ChooseDataRoot(const std::string& programPath) {
 #endif
 }
 
-#ifdef _WIN32
-// The Windows build plays headless only, until its own window comes.
-std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
-  if (options.console != app::ConsoleKind::Headless) {
-    Fail("this Windows build has no console window yet; run it with --console=headless --keys=FILE");
-  }
-  auto backend = std::make_unique<platform::HeadlessBackend>();
-  backend->SetScript(options.script);
-  return backend;
-}
-#else
 std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
   std::string error;
   app::ConsoleKind kind = options.console;
+  if (kind == app::ConsoleKind::Headless) {
+    auto backend = std::make_unique<platform::HeadlessBackend>();
+    backend->SetScript(options.script);
+    return backend;
+  }
+#ifdef _WIN32
+  // Windows always has a desktop; a console program's terminal is not the game's.
+  if (kind == app::ConsoleKind::Terminal) {
+    Fail("there is no terminal console on Windows; play in the window (the default) or use --console=headless");
+  }
+#else
   if (kind == app::ConsoleKind::Automatic) {
     const char* display = std::getenv("DISPLAY");
     const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    kind = ((display && *display) || (wayland && *wayland)) ? app::ConsoleKind::Window : app::ConsoleKind::Terminal;
-    if (kind == app::ConsoleKind::Window) {
+    if ((display && *display) || (wayland && *wayland)) {
       if (auto backend = platform::CreateWindowBackend(error)) return backend;
       std::fprintf(stderr, "quelvar: no window (%s); using the terminal\n", error.c_str());
-      kind = app::ConsoleKind::Terminal;
     }
+    kind = app::ConsoleKind::Terminal;
   }
-  switch (kind) {
-    case app::ConsoleKind::Headless: {
-      auto backend = std::make_unique<platform::HeadlessBackend>();
-      backend->SetScript(options.script);
-      return backend;
-    }
-    case app::ConsoleKind::Window:
-      if (auto backend = platform::CreateWindowBackend(error)) return backend;
-      Fail("cannot open the console window: " + error);
-    default:
-      if (auto backend = platform::CreateTerminalBackend(error)) return backend;
-      Fail("cannot use the terminal: " + error + " (try --console=headless with --keys)");
+  if (kind == app::ConsoleKind::Terminal) {
+    if (auto backend = platform::CreateTerminalBackend(error)) return backend;
+    Fail("cannot use the terminal: " + error + " (try --console=headless with --keys)");
   }
-}
 #endif
+  if (auto backend = platform::CreateWindowBackend(error)) return backend;
+  Fail("cannot open the console window: " + error);
+}
 
 // First run: the default settings written into the Windows directory, or read in place.
 void PrepareSettings() {
@@ -121,11 +113,13 @@ void ReportMissingSound(const platform::Backend& backend) {
   if (name != "window" && name != "terminal") return;
   if (platform::SharedAudioMixer()) return;
   std::string line = "quelvar: no sound device could be opened (" + platform::SharedAudioFailure() +
-                     "); the game goes on without sound. SDL_AUDIODRIVER chooses the audio driver "
-                     "(pulseaudio, pipewire, alsa).";
+                     "); the game goes on without sound.";
+#ifndef _WIN32
+  line += " SDL_AUDIODRIVER chooses the audio driver (pulseaudio, pipewire, alsa).";
   if (platform::FileExists("/usr/bin/speech-dispatcher")) {
     line += " speech-dispatcher plays through its own audio: --speech=speech-dispatcher may still speak.";
   }
+#endif
   platform::TellUser(line);
 }
 

@@ -90,6 +90,9 @@ struct KeyEvent {
 void PostKeyDown(const KeyEvent& key);
 void PostKeyUp(int virtualKey, uint32_t modifiers);
 void PostKeyEvent(const KeyEvent& key, bool release);
+// One keyboard message as the system delivered it (the Windows window): a key-down, key-up
+// or character message, with the modifier bits of its time.
+void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers);
 // The character a key makes by itself with these modifiers (Enter 13, Ctrl+C 3, ...).
 std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers);
 // The virtual key of a typed Windows-1252 character on the keys that have a fixed one:

@@ -1,4 +1,4 @@
-#include "platform/sdl_backend.h"
+#include "platform/window_backend.h"
 
 #include <SDL.h>
 #include <SDL_ttf.h>

@@ -271,6 +271,15 @@ void PostKeyUp(int virtualKey, uint32_t modifiers) {
   WakeBackend();
 }
 
+void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers) {
+  const bool alt = modifiers & ModAlt;
+  {
+    std::lock_guard lock(gQueueMutex);
+    gQueue.push_back({ConsoleWindowHandle, message, wParam, alt ? (1 << 29) : 0, modifiers});
+  }
+  WakeBackend();
+}
+
 void PostKeyEvent(const KeyEvent& key, bool release) {
   PostKeyDown(key);
   if (release) PostKeyUp(key.virtualKey, key.modifiers);

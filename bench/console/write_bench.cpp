@@ -15,8 +15,8 @@
 #include "platform/files.h"
 #include "platform/headless.h"
 
-#if __has_include("platform/sdl_backend.h")
-#include "platform/sdl_backend.h"
+#if __has_include("platform/window_backend.h")
+#include "platform/window_backend.h"
 #define HAVE_WINDOW 1
 #endif
 

@@ -6,7 +6,7 @@
 #include <deque>
 #include <string>
 
-#include "platform/sdl_backend.h"
+#include "platform/window_backend.h"
 #include "platform/terminal_backend.h"
 #include "text/cp1252.h"
 

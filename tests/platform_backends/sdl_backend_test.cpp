@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sdl_backend.h"
+#include "platform/window_backend.h"
 
 namespace platform {
 namespace {
