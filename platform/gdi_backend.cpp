@@ -3,11 +3,14 @@
 // fills, pixel copies for scrolling, the magnifier's stretch), and a present copies the
 // changed part of it to the window. The caret is the system caret, which screen readers
 // follow. Key messages arrive as the system makes them (key-down, character, system key)
-// and are posted to the program's queue with the modifiers of their time; sound goes
-// through the shared wave-out device and its mixer, as on Linux.
+// and are posted to the program's queue with the modifiers of their time. Wave-out blocks
+// go to a wave-out device of the system's that reports each finished block to the window
+// (MM_WOM_DONE); the beep and the looping tones play through the shared device's mixer.
 
 #include <algorithm>
 #include <cwchar>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +30,8 @@
 #endif
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+
+#include <mmsystem.h>  // needs windows.h first
 #undef CreateFont
 #undef DrawText
 #undef PostMessage
@@ -82,6 +87,82 @@ int PositionalKey(int virtualKey, LPARAM lParam) {
   }
   return virtualKey;
 }
+
+// A wave-out device of the system's that reports to the console window (CALLBACK_WINDOW):
+// the system marks each finished block done and sends MM_WOM_DONE there, and the block's
+// header is then reported done to the program's window that asked for the device.
+class SystemWaveOut final : public WaveOutDevice {
+ public:
+  SystemWaveOut(const WaveFormat& format, HWAVEOUT device, Hwnd notifyWindow)
+      : WaveOutDevice(format), device_(device), notifyWindow_(notifyWindow) {
+    Open().push_back(this);
+  }
+  // Closed with blocks still queued (the program ends): they are given back unreported.
+  ~SystemWaveOut() override {
+    std::erase(Open(), this);
+    ::waveOutReset(device_);
+    for (const auto& block : queue_) ::waveOutUnprepareHeader(device_, block.get(), sizeof(WAVEHDR));
+    ::waveOutClose(device_);
+  }
+
+  // The device of a wave-out handle, if it is one of ours and still open.
+  static SystemWaveOut* Find(HWAVEOUT device) {
+    for (SystemWaveOut* open : Open()) {
+      if (open->device_ == device) return open;
+    }
+    return nullptr;
+  }
+
+  int Write(WaveHeader& header) override {
+    auto block = std::make_unique<WAVEHDR>();
+    block->lpData = reinterpret_cast<LPSTR>(header.data);
+    block->dwBufferLength = header.bufferLength;
+    block->dwUser = reinterpret_cast<DWORD_PTR>(&header);
+    MMRESULT result = ::waveOutPrepareHeader(device_, block.get(), sizeof(WAVEHDR));
+    if (result != MMSYSERR_NOERROR) return static_cast<int>(result);
+    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    result = ::waveOutWrite(device_, block.get(), sizeof(WAVEHDR));
+    if (result != MMSYSERR_NOERROR) {
+      ::waveOutUnprepareHeader(device_, block.get(), sizeof(WAVEHDR));
+      header.flags &= ~WHDR_INQUEUE;
+      return static_cast<int>(result);
+    }
+    queue_.push_back(std::move(block));
+    return MMSYSERR_NOERROR;
+  }
+
+  // The system ends every block at once and marks it done; they are reported now rather
+  // than when the system's messages for them arrive.
+  int Reset() override {
+    const MMRESULT result = ::waveOutReset(device_);
+    Collect();
+    return static_cast<int>(result);
+  }
+
+  bool Queued() const override { return !queue_.empty(); }
+
+  // Reports, in the order they were written, the blocks the system has marked done.
+  void Collect() {
+    while (!queue_.empty() && (queue_.front()->dwFlags & WHDR_DONE)) {
+      std::unique_ptr<WAVEHDR> block = std::move(queue_.front());
+      queue_.pop_front();
+      ::waveOutUnprepareHeader(device_, block.get(), sizeof(WAVEHDR));
+      auto& header = *reinterpret_cast<WaveHeader*>(block->dwUser);
+      header.flags = (header.flags & ~WHDR_INQUEUE) | WHDR_DONE;
+      PostMessage(notifyWindow_, MM_WOM_DONE, 0, reinterpret_cast<intptr_t>(&header));
+    }
+  }
+
+ private:
+  static std::vector<SystemWaveOut*>& Open() {
+    static std::vector<SystemWaveOut*> open;  // the program's thread only
+    return open;
+  }
+
+  HWAVEOUT device_;
+  const Hwnd notifyWindow_;
+  std::deque<std::unique_ptr<WAVEHDR>> queue_;  // written, not yet reported done
+};
 
 class GdiBackend : public RealTimeBackend {
  public:
@@ -168,7 +249,7 @@ class GdiBackend : public RealTimeBackend {
   // when that one is not installed. Nothing created: the stock fixed-pitch font.
   bool CreateFont(const FontRequest& request) override {
     HFONT font = ::CreateFontW(request.height > 0 ? request.height : StockFontHeight, request.width, 0, 0,
-                               request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                               request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                                Wide(request.face).c_str());
     if (font_) ::DeleteObject(font_);
@@ -359,9 +440,23 @@ class GdiBackend : public RealTimeBackend {
   void Beep() override {
     if (audio_) audio_->Beep();
   }
-  // Speech and recorded sounds play through the same mixer as the tones.
+  // Speech and recorded sounds: the system's own device, reporting to the window; before
+  // the window opens, the shared device's mixer.
   std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
-    return OpenSharedAudioWaveOut(format, notifyWindow, error);
+    if (!hwnd_) return OpenSharedAudioWaveOut(format, notifyWindow, error);
+    WAVEFORMATEX wanted{};
+    wanted.wFormatTag = WAVE_FORMAT_PCM;
+    wanted.nChannels = format.channels;
+    wanted.nSamplesPerSec = format.sampleRate;
+    wanted.wBitsPerSample = format.bitsPerSample;
+    wanted.nBlockAlign = static_cast<WORD>(format.BlockAlign());
+    wanted.nAvgBytesPerSec = format.sampleRate * format.BlockAlign();
+    HWAVEOUT device = nullptr;
+    const MMRESULT opened = ::waveOutOpen(&device, WAVE_MAPPER, &wanted, reinterpret_cast<DWORD_PTR>(hwnd_), 0,
+                                          CALLBACK_WINDOW);
+    error = static_cast<int>(opened);  // the system's result codes are the program's
+    if (opened != MMSYSERR_NOERROR) return nullptr;
+    return std::make_unique<SystemWaveOut>(format, device, notifyWindow);
   }
   void PlayLoop(std::span<const uint8_t> waveImage) override {
     if (audio_) audio_->PlayLoop(waveImage);
@@ -444,6 +539,9 @@ class GdiBackend : public RealTimeBackend {
         limits->ptMaxTrackSize = limits->ptMaxSize;
         return 0;
       }
+      case MM_WOM_DONE:
+        if (SystemWaveOut* device = SystemWaveOut::Find(reinterpret_cast<HWAVEOUT>(wParam))) device->Collect();
+        return 0;
       case WM_ERASEBKGND: return 1;  // the paint covers all of it
       case WM_PAINT: {
         PAINTSTRUCT paint;
