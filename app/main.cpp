@@ -33,7 +33,7 @@
 namespace {
 
 [[noreturn]] void Fail(const std::string& message) {
-  std::fprintf(stderr, "quelvar: %s\n", message.c_str());
+  platform::ReportFailure(message);
   std::exit(2);
 }
 
@@ -183,6 +183,7 @@ int Run(int argc, char** argv) {
 
 // Whatever is still thrown ends the program with a message and status 1, never an abort.
 int main(int argc, char** argv) {
+  platform::ConnectStandardStreams();
   // Options and file names are UTF-8 on every system.
   std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
   std::vector<char*> utf8;
@@ -191,9 +192,9 @@ int main(int argc, char** argv) {
   try {
     return Run(static_cast<int>(arguments.size()), utf8.data());
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "quelvar: %s\n", error.what());
+    platform::ReportFailure(error.what());
   } catch (...) {
-    std::fprintf(stderr, "quelvar: an unexpected error ended the program\n");
+    platform::ReportFailure("an unexpected error ended the program");
   }
   return 1;
 }

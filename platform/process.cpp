@@ -9,6 +9,7 @@
 #include <unistd.h>
 #endif
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -40,6 +41,27 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   return text::NarrowFileName(value);
 }
 
+namespace {
+bool gStandardErrorSeen = true;
+}
+
+void ConnectStandardStreams() {
+  const HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (error && error != INVALID_HANDLE_VALUE) return;  // redirected, or given by the starter
+  if (::AttachConsole(ATTACH_PARENT_PROCESS)) {
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+    return;
+  }
+  gStandardErrorSeen = false;
+}
+
+void ReportFailure(const std::string& line) {
+  std::fprintf(stderr, "quelvar: %s\n", line.c_str());
+  if (gStandardErrorSeen) return;
+  ::MessageBoxW(nullptr, text::WideFileName(line).c_str(), L"Ilha de Quelvar", MB_OK | MB_ICONERROR);
+}
+
 LoadedLibrary::LoadedLibrary(const std::string& path)
     : handle_(reinterpret_cast<void*>(::LoadLibraryW(text::WideFileName(path).c_str()))) {}
 
@@ -65,6 +87,10 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   if (!value || !*value) return std::nullopt;
   return std::string(value);
 }
+
+void ConnectStandardStreams() {}
+
+void ReportFailure(const std::string& line) { std::fprintf(stderr, "quelvar: %s\n", line.c_str()); }
 
 LoadedLibrary::LoadedLibrary(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 

@@ -1,5 +1,6 @@
 #pragma once
-// The running program: where its executable is, and the shared libraries it loads.
+// The running program: where its executable is, its standard streams, and the shared
+// libraries it loads.
 
 #include <memory>
 #include <optional>
@@ -16,6 +17,14 @@ std::string ProgramPath();
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 // An environment variable as UTF-8; nothing when it is unset or empty.
 std::optional<std::string> EnvironmentVariable(const char* name);
+
+// On Windows the program belongs to the desktop, without a console of its own: started
+// from a console window it writes its messages there. Nothing to do elsewhere.
+void ConnectStandardStreams();
+// A failure that ends the program, told on standard error ("quelvar: " and the line); on
+// Windows, when the program was started from the desktop and has no standard error, in a
+// message box, which screen readers read out.
+void ReportFailure(const std::string& line);
 
 // A shared library loaded at run time (a .so, or a DLL on Windows), unloaded when dropped.
 class LoadedLibrary {

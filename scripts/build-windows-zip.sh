@@ -9,7 +9,7 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build" --target voicedata
 cmake -S "$top" -B "$top/build-win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build-win64"
 
 version=$(sed -n 's/^project(quelvar VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
@@ -27,11 +27,17 @@ cp "$top/data/mbrola/br4.voice" "$stage/mbrola/"
 printf '%s\r\n' \
   "Ilha de Quelvar para Windows" \
   "" \
-  "Descompacte a pasta em qualquer lugar e execute quelvar.exe num prompt de comando" \
-  "aberto nela. Na primeira execução, as configurações padrão são gravadas em" \
-  "%APPDATA%\\tamire\\TAMIRE.INI; edite esse arquivo para mudar a voz ou o sintetizador." \
-  "Esta versão joga com --console=headless --keys=ARQUIVO (um roteiro de teclas, um" \
-  "comando por linha); a janela do jogo ainda não faz parte da versão para Windows." \
+  "Descompacte a pasta em qualquer lugar e execute quelvar.exe, com dois cliques ou num" \
+  "prompt de comando. O jogo abre a sua própria janela e fala pela placa de som; o leitor" \
+  "de tela acompanha o cursor. Alt+F4 fecha o jogo." \
+  "" \
+  "Na primeira execução, as configurações padrão são gravadas em" \
+  "%APPDATA%\\tamire\\TAMIRE.INI; edite esse arquivo para mudar a voz, o sintetizador," \
+  "a fonte ou as cores. Com TIPOSAPI=5 o jogo fala com as vozes SAPI 5 do Windows; sem uma" \
+  "voz que fale, fala a voz própria do jogo." \
+  "" \
+  "Para jogar sem janela, com um roteiro de teclas (um comando por linha):" \
+  "quelvar.exe --console=headless --keys=ARQUIVO" \
   >"$stage/LEIA-ME.txt"
 (cd "$top/build-win64" && zip -qr "$name.zip" "$name")
 echo "$top/build-win64/$name.zip"
