@@ -34,10 +34,19 @@ echo "windows-check: quelvar_mbrola.dll exports its $(echo "$exported" | wc -l) 
 
 export WINEPREFIX="$windows/wine" WINEDEBUG=-all
 # A sound device for Wine even where the machine has no sound card: ALSA's null device,
-# which takes sound in real time and keeps none. The window's wave-out blocks then really
-# go through the system's device and come back done to the window.
-mkdir -p "$windows/home"
-printf 'pcm.!default {\n  type null\n}\n' >"$windows/home/.asoundrc"
+# with every stream Wine opens kept in a file of its own (rate-channels-bits-number.raw).
+# The window's wave-out blocks then really go through the system's device, come back done
+# to the window, and what they played can be measured.
+sound="$windows/sound"
+mkdir -p "$windows/home" "$sound"
+cat >"$windows/home/.asoundrc" <<EOF
+pcm.!default {
+  type file
+  slave.pcm "null"
+  file "|cd '$sound' && cat > %r-%c-%b-\$\$.raw"
+  format "raw"
+}
+EOF
 export HOME="$windows/home"
 wineboot --init >/dev/null 2>&1 || true
 ctest --test-dir "$windows" --output-on-failure
@@ -115,7 +124,20 @@ count_colour_rows() {
       print title + 0, text + 0
     }'
 }
+# Seconds of sound (any sample above -30 dBFS) in the streams Wine played.
+seconds_heard() {
+  local stream rate channels bits rest encoding
+  for stream in "$sound"/*.raw; do
+    [[ -s "$stream" ]] || continue
+    IFS=- read -r rate channels bits rest <<<"$(basename "$stream")"
+    encoding=signed
+    ((bits == 8)) && encoding=unsigned
+    sox -t raw -r "$rate" -c "$channels" -b "$bits" -e "$encoding" "$stream" -n stat 2>&1
+  done | awk '/^Length/ { length_ = $3 } /^Maximum amplitude/ { if ($3 > 0.03) heard += length_ }
+              END { printf "%.1f\n", heard }'
+}
 window="$windows/runs-windows/window"
+rm -f "$sound"/*.raw
 mkdir -p "$window/config"
 cp "$linux/test-voice/TAMIRE.INI" "$window/config/"
 QUELVAR_DATA_DIR="$linux/test-voice" wine "$windows/app/quelvar.exe" --console=window "--config-dir=$window/config" \
@@ -157,8 +179,14 @@ elif ! grep -q ">olhar" "$window/screen"; then
   echo "windows-check: the typed command is not on the screen the game left" >&2
   failed=1
 fi
+heard=$(seconds_heard)
+if ! awk -v heard="$heard" 'BEGIN { exit !(heard >= 1) }'; then
+  echo "windows-check: the game in its window played ${heard} s of sound through the system's device" >&2
+  failed=1
+fi
 
 ((failed == 0)) || exit 1
 echo "windows-check: $(ls "$windows/runs-linux" | wc -l) runs byte-identical on Linux and Windows;" \
   "UTF-8 file names kept; SAPI 5 without a voice leaves speech to the built-in voice;" \
-  "the window showed $titleRows title and $textRows text pixel rows, took a typed command and closed on Alt+F4"
+  "the window showed $titleRows title and $textRows text pixel rows, played ${heard} s of sound through the" \
+  "system's wave-out device, took a typed command and closed on Alt+F4"
