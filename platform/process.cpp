@@ -56,10 +56,11 @@ void ConnectStandardStreams() {
   gStandardErrorSeen = false;
 }
 
-void ReportFailure(const std::string& line) {
-  std::fprintf(stderr, "quelvar: %s\n", line.c_str());
+void ShowUserLine(const std::string& line, bool failure) {
+  std::fprintf(stderr, "%s\n", line.c_str());
   if (gStandardErrorSeen) return;
-  ::MessageBoxW(nullptr, text::WideFileName(line).c_str(), L"Ilha de Quelvar", MB_OK | MB_ICONERROR);
+  ::MessageBoxW(nullptr, text::WideFileName(line).c_str(), L"Ilha de Quelvar",
+                MB_OK | (failure ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
 LoadedLibrary::LoadedLibrary(const std::string& path)
@@ -90,7 +91,7 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
 
 void ConnectStandardStreams() {}
 
-void ReportFailure(const std::string& line) { std::fprintf(stderr, "quelvar: %s\n", line.c_str()); }
+void ShowUserLine(const std::string& line, bool) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 LoadedLibrary::LoadedLibrary(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 
@@ -100,5 +101,7 @@ LoadedLibrary::~LoadedLibrary() {
 
 void* LoadedLibrary::Symbol(const char* name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
 #endif
+
+void ReportFailure(const std::string& line) { ShowUserLine("quelvar: " + line, true); }
 
 }  // namespace platform

@@ -21,9 +21,11 @@ std::optional<std::string> EnvironmentVariable(const char* name);
 // On Windows the program belongs to the desktop, without a console of its own: started
 // from a console window it writes its messages there. Nothing to do elsewhere.
 void ConnectStandardStreams();
-// A failure that ends the program, told on standard error ("quelvar: " and the line); on
-// Windows, when the program was started from the desktop and has no standard error, in a
-// message box, which screen readers read out.
+// A line for the user (UTF-8) on standard error; on Windows, when the program was started
+// from the desktop and has no standard error, in a message box, which screen readers read
+// out. A failure shows as an error there.
+void ShowUserLine(const std::string& line, bool failure = false);
+// A failure that ends the program: "quelvar: " and the line, shown as above.
 void ReportFailure(const std::string& line);
 
 // A shared library loaded at run time (a .so, or a DLL on Windows), unloaded when dropped.

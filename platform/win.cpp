@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/process.h"
 
 namespace platform {
 namespace {
@@ -470,7 +471,7 @@ LocalTime GetLocalTime() { return gBackend->Now(); }
 void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
 
 void TellUser(const std::string& line) {
-  std::fprintf(stderr, "%s\n", line.c_str());
+  ShowUserLine(line);
   gToldUser.push_back(line);
 }
 void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }
