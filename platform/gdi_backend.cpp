@@ -170,9 +170,9 @@ class GdiBackend : public RealTimeBackend {
     CloseSharedAudio();
     CloseWindow();
     FreeSnapshot();
+    if (memory_) ::DeleteDC(memory_);  // first: it holds the image and the font
     if (image_) ::DeleteObject(image_);
     if (font_) ::DeleteObject(font_);
-    if (memory_) ::DeleteDC(memory_);
     if (wake_) ::CloseHandle(wake_);
   }
 
@@ -252,9 +252,10 @@ class GdiBackend : public RealTimeBackend {
                                request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                                Wide(request.face).c_str());
+    // The old font is deleted once it is no longer selected: a selected one cannot be.
+    ::SelectObject(memory_, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(ANSI_FIXED_FONT));
     if (font_) ::DeleteObject(font_);
     font_ = font;
-    ::SelectObject(memory_, font_ ? static_cast<HGDIOBJ>(font_) : ::GetStockObject(ANSI_FIXED_FONT));
     Measure();
     return font_ != nullptr;
   }
