@@ -205,7 +205,7 @@ class GdiBackend : public RealTimeBackend {
     ::SetStretchBltMode(memory_, COLORONCOLOR);
     ::SelectObject(memory_, ::GetStockObject(ANSI_FIXED_FONT));
     Measure();
-    audio_ = SharedAudioMixer();
+    OpenSound();
     return true;
   }
 
@@ -438,13 +438,10 @@ class GdiBackend : public RealTimeBackend {
     return text;
   }
 
-  void Beep() override {
-    if (audio_) audio_->Beep();
-  }
   // Speech and recorded sounds: the system's own device, reporting to the window; before
   // the window opens, the shared device's mixer.
   std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
-    if (!hwnd_) return OpenSharedAudioWaveOut(format, notifyWindow, error);
+    if (!hwnd_) return RealTimeBackend::OpenWaveOut(format, notifyWindow, error);
     WAVEFORMATEX wanted{};
     wanted.wFormatTag = WAVE_FORMAT_PCM;
     wanted.nChannels = format.channels;
@@ -458,12 +455,6 @@ class GdiBackend : public RealTimeBackend {
     error = static_cast<int>(opened);  // the system's result codes are the program's
     if (opened != MMSYSERR_NOERROR) return nullptr;
     return std::make_unique<SystemWaveOut>(format, device, notifyWindow);
-  }
-  void PlayLoop(std::span<const uint8_t> waveImage) override {
-    if (audio_) audio_->PlayLoop(waveImage);
-  }
-  void StopLoop() override {
-    if (audio_) audio_->StopLoop();
   }
 
   std::optional<Rgb> Pixel(int x, int y) const {
@@ -638,7 +629,6 @@ class GdiBackend : public RealTimeBackend {
 
   HINSTANCE instance_ = nullptr;
   HANDLE wake_ = nullptr;
-  AudioMixer* audio_ = nullptr;
 
   HWND hwnd_ = nullptr;
   Size largest_;  // the client area's largest size: the text's

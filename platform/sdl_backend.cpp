@@ -252,7 +252,7 @@ class SdlBackend : public RealTimeBackend {
     wakeEvent_ = SDL_RegisterEvents(1);
     SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
     SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
-    audio_ = SharedAudioMixer();
+    OpenSound();
     return true;
   }
 
@@ -512,19 +512,6 @@ class SdlBackend : public RealTimeBackend {
     return bytes;
   }
 
-  void Beep() override {
-    if (audio_) audio_->Beep();
-  }
-  // Speech and recorded sounds play through the same mixer as the tones.
-  std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
-    return OpenSharedAudioWaveOut(format, notifyWindow, error);
-  }
-  void PlayLoop(std::span<const uint8_t> waveImage) override {
-    if (audio_) audio_->PlayLoop(waveImage);
-  }
-  void StopLoop() override {
-    if (audio_) audio_->StopLoop();
-  }
 
   std::optional<Rgb> Pixel(int x, int y) const {
     if (!image_ || x < 0 || y < 0 || x >= image_->w || y >= image_->h) return std::nullopt;
@@ -936,7 +923,6 @@ class SdlBackend : public RealTimeBackend {
   bool fontconfigStarted_ = false;
   Uint32 wakeEvent_ = static_cast<Uint32>(-1);
   std::atomic<bool> wakePending_{false};
-  AudioMixer* audio_ = nullptr;
 
   SDL_Window* window_ = nullptr;
   std::vector<DrawnCell> drawn_;  // by row, then column

@@ -488,7 +488,7 @@ class TerminalBackend : public RealTimeBackend {
     }
     // Sound first: audio libraries may complain on standard error, which then lands on the
     // user's own screen rather than inside the console's.
-    audio_ = SharedAudioMixer();
+    OpenSound();
     if (tcgetattr(STDIN_FILENO, &gSavedSettings) != 0) {
       error = std::string("cannot read the terminal settings: ") + std::strerror(errno);
       return false;
@@ -640,21 +640,12 @@ class TerminalBackend : public RealTimeBackend {
     dirty_ = true;
   }
 
+  // Without a sound device the terminal's own bell.
   void Beep() override {
-    if (audio_)
-      audio_->Beep();
+    if (HasSound())
+      RealTimeBackend::Beep();
     else
       Write("\x07");
-  }
-  // Speech and recorded sounds play through the same mixer as the tones.
-  std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
-    return OpenSharedAudioWaveOut(format, notifyWindow, error);
-  }
-  void PlayLoop(std::span<const uint8_t> waveImage) override {
-    if (audio_) audio_->PlayLoop(waveImage);
-  }
-  void StopLoop() override {
-    if (audio_) audio_->StopLoop();
   }
 
  private:
@@ -780,7 +771,6 @@ class TerminalBackend : public RealTimeBackend {
   uint64_t pendingSinceMs_ = 0;
   uint64_t lastPresentMs_ = 0;
   int wakePipe_[2] = {-1, -1};
-  AudioMixer* audio_ = nullptr;
 };
 
 }  // namespace
