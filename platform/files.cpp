@@ -196,12 +196,12 @@ bool MakeFolders(const std::string& folder, std::string& reason) {
 
 SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason) {
   const std::string folder = WindowsDirectory();
-  const std::string wanted = folder + "/" + std::string(fileName);
+  const std::string wanted = text::JoinPath(folder, fileName);
   if (const auto existing = FindPathIgnoringCase(wanted)) {
     path = *existing;
     return SettingsFile::Present;
   }
-  const std::string shipped = DataRoot() + "/" + std::string(fileName);
+  const std::string shipped = text::JoinPath(DataRoot(), fileName);
   const auto content = text::ReadWholeFile(shipped);
   if (!content) {
     path = wanted;

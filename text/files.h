@@ -66,6 +66,13 @@ inline constexpr std::string_view PathSeparators = "/";
 inline bool EndsWithSeparator(std::string_view path) {
   return !path.empty() && PathSeparators.find(path.back()) != std::string_view::npos;
 }
+// A name in a folder, joined with this system's own separator ('\\' on Windows), as the
+// user reads paths in messages.
+inline std::string JoinPath(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  if (!path.empty() && !EndsWithSeparator(path)) path += PathSeparators.back();
+  return path.append(name);
+}
 
 // fopen with a UTF-8 path on every system (Windows' own fopen takes the ANSI code page).
 std::FILE* OpenFile(const std::string& path, const char* mode);

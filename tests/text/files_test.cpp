@@ -121,4 +121,11 @@ TEST_F(FilesTest, ANewFileNeverReplacesOneThatIsThere) {
   EXPECT_FALSE(text::WriteNewFile(dir_ + "/absent/TAMIRE.INI", "x", reason));
 }
 
+TEST(JoinPathTest, OneSeparatorOfTheSystemBetweenFolderAndName) {
+  const char own = text::PathSeparators.back();
+  EXPECT_EQ(text::JoinPath("pasta", "TAMIRE.INI"), std::string("pasta") + own + "TAMIRE.INI");
+  EXPECT_EQ(text::JoinPath("pasta/", "TAMIRE.INI"), "pasta/TAMIRE.INI");  // never doubled
+  EXPECT_EQ(text::JoinPath("", "TAMIRE.INI"), "TAMIRE.INI");
+}
+
 }  // namespace
