@@ -186,7 +186,9 @@ class GdiBackend : public RealTimeBackend {
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = &GdiBackend::WindowProcedure;
     windowClass.hInstance = instance_;
-    windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    // The program's own icon (resource 1), else the system's for an application.
+    windowClass.hIcon = ::LoadIconW(instance_, MAKEINTRESOURCEW(1));
+    if (!windowClass.hIcon) windowClass.hIcon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
     windowClass.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
     windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = ClassName;
