@@ -21,6 +21,8 @@ cp "$top/build-win64/app/quelvar.exe" "$top/build-win64/mbrola_standin/quelvar_m
 x86_64-w64-mingw32-strip "$stage/quelvar.exe" "$stage/quelvar_mbrola.dll"
 cp "$top/data/TAMIRE.INI" "$stage/"
 cp -rL "$top/build/data/som" "$stage/som"
+# The build's stamp and an interrupted build's pieces are not part of the voice.
+find "$stage/som" \( -name .voicedata-stamp -o -name '.chunk*' \) -delete
 cp -rL "$top/data/front" "$stage/front"
 cp "$top/data/mbrola/br4.voice" "$stage/mbrola/"
 # Notepad and the prompt read it as UTF-8 with Windows line ends.
