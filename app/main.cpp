@@ -49,7 +49,7 @@ void ChooseDataRoot(const std::string& programPath) {
   if (slash == std::string::npos) return;
 #ifdef _WIN32
   const std::string installed = programPath.substr(0, slash);
-  if (platform::FileExists(installed + "/" + std::string(speech::SuiteIniName))) platform::SetDataRoot(installed);
+  if (platform::FileExists(text::JoinPath(installed, speech::SuiteIniName))) platform::SetDataRoot(installed);
 #else
   const std::string installed = programPath.substr(0, slash) + "/../share/quelvar";
   if (platform::DirectoryExists(installed)) platform::SetDataRoot(installed);

@@ -162,9 +162,9 @@ std::string ProfileFilePath(std::string_view fileName) {
   const bool bare = fileName.find('/') == std::string_view::npos && fileName.find('\\') == std::string_view::npos &&
                     fileName.find(':') == std::string_view::npos;
   if (!bare) return TranslateWindowsPath(fileName);
-  std::string path = WindowsDirectory() + "/" + std::string(fileName);
+  std::string path = text::JoinPath(WindowsDirectory(), fileName);
   if (!gProfileFallbackFolder.empty() && !FindPathIgnoringCase(path)) {
-    return gProfileFallbackFolder + "/" + std::string(fileName);
+    return text::JoinPath(gProfileFallbackFolder, fileName);
   }
   return path;
 }

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "speech/cues.h"
 #include "speech/state.h"
+#include "text/files.h"
 
 namespace speech {
 
@@ -13,7 +14,7 @@ std::string SuiteIniFile() {
   // The Windows directory's copy, or the shipped one read in place when none could be
   // written there.
   if (platform::FileExists(platform::ProfileFilePath(SuiteIniName))) return std::string(SuiteIniName);
-  return State().startFolder + "/" + std::string(SuiteIniName);
+  return text::JoinPath(State().startFolder, SuiteIniName);
 }
 
 std::string ExpandSuiteFolder(std::string_view value, std::string_view suiteFolder) {
