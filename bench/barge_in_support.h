@@ -18,8 +18,8 @@
 #include "app/speech_wiring.h"
 #include "bench/real_time_backend.h"
 #include "console/console.h"
-#include "platform/headless.h"
 #include "platform/audio_device.h"
+#include "platform/headless.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <thread>
 
-#include "platform/headless.h"
 #include "platform/audio_device.h"
+#include "platform/headless.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 

@@ -251,9 +251,8 @@ class GdiBackend : public RealTimeBackend {
   // when that one is not installed. Nothing created: the stock fixed-pitch font.
   bool CreateFont(const FontRequest& request) override {
     HFONT font = ::CreateFontW(request.height > 0 ? request.height : StockFontHeight, request.width, 0, 0,
-                               request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS,
-                               CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                               Wide(request.face).c_str());
+                               request.weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN, Wide(request.face).c_str());
     // The old font is deleted once it is no longer selected: a selected one cannot be.
     ::SelectObject(memory_, font ? static_cast<HGDIOBJ>(font) : ::GetStockObject(ANSI_FIXED_FONT));
     if (font_) ::DeleteObject(font_);
@@ -274,8 +273,8 @@ class GdiBackend : public RealTimeBackend {
     if (!MakeImage(width, height)) return false;
     largest_ = {width, height};
     const Size outer = OuterSize(largest_);
-    hwnd_ = ::CreateWindowExW(0, ClassName, Wide(title).c_str(), WindowStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                              outer.width, outer.height, nullptr, nullptr, instance_, this);
+    hwnd_ = ::CreateWindowExW(0, ClassName, Wide(title).c_str(), WindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, outer.width,
+                              outer.height, nullptr, nullptr, instance_, this);
     if (!hwnd_) return false;
     ::ShowWindow(hwnd_, SW_SHOWNORMAL);
     ::SetForegroundWindow(hwnd_);
@@ -452,8 +451,8 @@ class GdiBackend : public RealTimeBackend {
     wanted.nBlockAlign = static_cast<WORD>(format.BlockAlign());
     wanted.nAvgBytesPerSec = format.sampleRate * format.BlockAlign();
     HWAVEOUT device = nullptr;
-    const MMRESULT opened = ::waveOutOpen(&device, WAVE_MAPPER, &wanted, reinterpret_cast<DWORD_PTR>(hwnd_), 0,
-                                          CALLBACK_WINDOW);
+    const MMRESULT opened =
+        ::waveOutOpen(&device, WAVE_MAPPER, &wanted, reinterpret_cast<DWORD_PTR>(hwnd_), 0, CALLBACK_WINDOW);
     error = static_cast<int>(opened);  // the system's result codes are the program's
     if (opened != MMSYSERR_NOERROR) return nullptr;
     return std::make_unique<SystemWaveOut>(format, device, notifyWindow);
@@ -462,8 +461,8 @@ class GdiBackend : public RealTimeBackend {
   std::optional<Rgb> Pixel(int x, int y) const {
     if (!image_ || x < 0 || y < 0 || x >= imageSize_.width || y >= imageSize_.height) return std::nullopt;
     ::GdiFlush();
-    const uint32_t pixel = bits_[static_cast<std::size_t>(y) * static_cast<std::size_t>(imageSize_.width) +
-                                 static_cast<std::size_t>(x)];
+    const uint32_t pixel =
+        bits_[static_cast<std::size_t>(y) * static_cast<std::size_t>(imageSize_.width) + static_cast<std::size_t>(x)];
     return Rgb{static_cast<uint8_t>(pixel >> 16), static_cast<uint8_t>(pixel >> 8), static_cast<uint8_t>(pixel)};
   }
 

@@ -42,8 +42,7 @@ void RealTimeBackend::PlayLoop(std::span<const uint8_t> waveImage) {
 void RealTimeBackend::StopLoop() {
   if (audio_) audio_->StopLoop();
 }
-std::unique_ptr<WaveOutDevice> RealTimeBackend::OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow,
-                                                            int& error) {
+std::unique_ptr<WaveOutDevice> RealTimeBackend::OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
   return OpenSharedAudioWaveOut(format, notifyWindow, error);
 }
 

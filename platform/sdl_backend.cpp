@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/real_time.h"
 #include "platform/audio_device.h"
+#include "platform/real_time.h"
 #include "platform/wave_out.h"
 #include "text/cp1252.h"
 
@@ -511,7 +511,6 @@ class SdlBackend : public RealTimeBackend {
     SDL_free(text);
     return bytes;
   }
-
 
   std::optional<Rgb> Pixel(int x, int y) const {
     if (!image_ || x < 0 || y < 0 || x >= image_->w || y >= image_->h) return std::nullopt;

@@ -18,8 +18,8 @@
 #include <ctime>
 #include <thread>
 
-#include "platform/real_time.h"
 #include "platform/audio_device.h"
+#include "platform/real_time.h"
 #include "platform/wave_out.h"
 #include "text/cp1252.h"
 
