@@ -45,6 +45,8 @@ class Backend {
   virtual void CloseWindow() = 0;
   virtual void SetTitle(std::string_view cp1252) = 0;
   virtual bool IsActive() { return true; }
+  // The window system's id of the window (an X window), for a Braille display's focus.
+  virtual std::optional<unsigned long> NativeWindowId() { return std::nullopt; }
   virtual bool HasFocus() { return true; }
   virtual Rect WindowRect() = 0;
 
