@@ -224,6 +224,15 @@ class BrailleDisplayTest : public ::testing::Test {
       displayPort_ = 20000 + static_cast<int>(random() % 20000);
       apiNumber_ = 100 + static_cast<int>(random() % 800);
     } while (!PortFree(displayPort_) || !PortFree(4101 + apiNumber_));
+    StartBrltty();
+    std::filesystem::create_directories(folder_ + "/config");
+    std::filesystem::copy_file(std::string(QUELVAR_TEST_DATA) + "/TAMIRE.INI", folder_ + "/config/TAMIRE.INI");
+  }
+
+  // brltty with the virtual display driver and no screen, its BrlAPI server on loopback
+  // without authentication, every file it writes in the test's folder; and the display.
+  void StartBrltty() {
+    display_.reset();
     brltty_ = Start({"/usr/bin/brltty", "-n", "-e", "-Z", "-q", "-b", "vr", "-d",
                      "server:127.0.0.1:" + std::to_string(displayPort_), "-x", "no", "-s", "no", "-t", "pt", "-A",
                      "auth=none,host=127.0.0.1:" + std::to_string(apiNumber_), "-F", folder_ + "/brltty.prefs", "-W",
@@ -237,8 +246,6 @@ class BrailleDisplayTest : public ::testing::Test {
     // The BrlAPI server opens once the display is there.
     while (PortFree(4101 + apiNumber_) && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_FALSE(PortFree(4101 + apiNumber_)) << "brltty's BrlAPI server did not listen";
-    std::filesystem::create_directories(folder_ + "/config");
-    std::filesystem::copy_file(std::string(QUELVAR_TEST_DATA) + "/TAMIRE.INI", folder_ + "/config/TAMIRE.INI");
   }
 
   void TearDown() override {
@@ -354,6 +361,20 @@ TEST_F(BrailleDisplayTest, TheDisplayComesBackAfterItWasAwayAndIsGivenBackOnSigt
   kill(game_->pid, SIGTERM);
   EXPECT_NE(game_->WaitForExit(std::chrono::seconds(10)), -1);
   ExpectDisplayGivenBack();
+}
+
+TEST_F(BrailleDisplayTest, AServerThatGoesAwayNeitherStopsTheGameNorKeepsItAway) {
+  StartGame();
+  brltty_->Kill();
+  // The game plays on without its display...
+  game_->Type("olhar\r");
+  EXPECT_EQ(game_->WaitForExit(std::chrono::seconds(1)), -1) << "the game ended with the server: " << Stderr();
+  // ...and shows itself again once brltty is back.
+  StartBrltty();
+  ASSERT_TRUE(display_->WaitForText(">", Drain())) << "the game did not come back to the display";
+  ASSERT_TRUE(Type("fim\r", "Você gostaria de começar de novo?"));
+  game_->Type("n");
+  EXPECT_EQ(game_->WaitForExit(std::chrono::seconds(10)), 0) << Stderr();
 }
 
 }  // namespace
