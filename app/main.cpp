@@ -170,7 +170,8 @@ int Run(int argc, char** argv) {
   }
   platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
-  ReportMissingSound(platform::CurrentBackend());
+  // A silent run has nothing to say about sound.
+  if (!options.speechSilent) ReportMissingSound(platform::CurrentBackend());
   // A scripted run is not the player's: it takes a Braille display only when asked to.
   platform::BrailleUse braille = options.braille.value_or(platform::BrailleUse::Auto);
   if (options.console == app::ConsoleKind::Headless && braille == platform::BrailleUse::Auto) {

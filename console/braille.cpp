@@ -170,6 +170,11 @@ void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
   BrailleView& view = gView;
   switch (command) {
     case BrailleCommand::Resized: view.shown.reset(); break;
+    case BrailleCommand::Failed:
+      if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay()) {
+        if (const auto failure = display->TakeFailure()) platform::TellUser(*failure);
+      }
+      return;
     case BrailleCommand::PanLeft: Pan(-1); break;
     case BrailleCommand::PanRight: Pan(1); break;
     case BrailleCommand::LineUp:

@@ -29,6 +29,7 @@ enum class BrailleCommand : uintptr_t {
   Dots,       // dots typed that brltty left untranslated; bit 0 is dot 1
   Character,  // a character typed on the display, Windows-1252
   Key,        // a key (virtual-key code) pressed on the display; ModCtrl in bit 16
+  Failed,     // no display could be used: BrailleDisplay::TakeFailure says why
 };
 inline constexpr intptr_t BrailleKeyCtrl = 1 << 16;
 
@@ -50,6 +51,9 @@ class BrailleDisplay {
   // Where the display belongs: with an X window id brltty gives it to the program while
   // that window has the focus; without, the program's terminal. Connecting starts here.
   virtual void Attach(std::optional<unsigned long> xWindow) = 0;
+  // Why no display could be used, for the user (English), once; asked for once the
+  // display reports BrailleCommand::Failed.
+  virtual std::optional<std::string> TakeFailure() { return std::nullopt; }
 };
 
 enum class BrailleUse { Auto, On, Off };

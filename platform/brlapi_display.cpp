@@ -58,6 +58,7 @@ struct Connection {
   bool finished = false;                      // guarded by mutex
   std::optional<BrailleCells> pending;        // guarded by mutex
   std::optional<unsigned long> xWindow;       // guarded by mutex
+  std::optional<std::string> failure;         // guarded by mutex; for the user, once
   std::atomic<bool> stopping{false};
   std::atomic<int> cells{0};
   int wakePipe[2] = {-1, -1};
@@ -223,9 +224,11 @@ struct Connection {
     return true;
   }
 
+  // The first attempt is made whatever happens, so that a short run still learns why
+  // there is no display.
   void Run() {
     auto nextAttempt = std::chrono::steady_clock::now();
-    while (!stopping) {
+    for (bool first = true; first || !stopping; first = false) {
       if (!connected) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextAttempt) {
@@ -237,8 +240,11 @@ struct Connection {
             continue;
           }
           if (use == BrailleUse::On && !failureTold) {
-            std::fprintf(stderr, "quelvar: no Braille display (%s); trying again every few seconds\n",
-                         reason.c_str());
+            {
+              std::lock_guard lock(mutex);
+              failure = "quelvar: no Braille display (" + reason + "); trying again every few seconds";
+            }
+            PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Failed));
             failureTold = true;
           }
           nextAttempt = now + RetryInterval;
@@ -280,6 +286,14 @@ class BrlapiDisplay final : public BrailleDisplay {
       lock.unlock();
       thread_.detach();
     }
+    if (const auto failure = TakeFailure()) TellUser(*failure);
+  }
+
+  std::optional<std::string> TakeFailure() override {
+    std::lock_guard lock(connection_->mutex);
+    std::optional<std::string> failure;
+    failure.swap(connection_->failure);
+    return failure;
   }
 
   int Cells() override { return connection_->cells; }
