@@ -33,6 +33,8 @@ constexpr auto RetryInterval = std::chrono::seconds(3);
 // How long the program's end waits for the connection's thread; one stuck connecting to a
 // remote server that does not answer is left behind (the process ends anyway).
 constexpr auto StopWait = std::chrono::milliseconds(500);
+// How often a quiet connection asks for the display's size.
+constexpr int SizeCheckMs = 2000;
 // Displays have up to 80 cells a row; a larger answer is not one.
 constexpr unsigned int MostCells = 256;
 
@@ -67,7 +69,7 @@ struct Connection {
   brlapi_handle_t* handle = nullptr;
   bool connected = false;
   bool failureTold = false;
-  bool sizeChanged = false;
+
 
   Connection() : handleStorage(brlapi_getHandleSize()) {
     handle = reinterpret_cast<brlapi_handle_t*>(handleStorage.data());
@@ -91,18 +93,19 @@ struct Connection {
     }
   }
 
-  // The new size is asked for once the library has returned (it cannot be called from its
-  // own callback); the value the callback carries is in the protocol's byte order.
-  static void OnSizeChanged(brlapi_param_t, brlapi_param_subparam_t, brlapi_param_flags_t, void* self, const void*,
-                            size_t) {
-    static_cast<Connection*>(self)->sizeChanged = true;
-  }
-
-  // False when the server has no display (or one beyond reason).
+  // False when the server has no display (or one beyond reason). The size is brltty's own
+  // (the global parameter): the one a connection learnt when it began does not follow a
+  // display swapped for another.
   bool ReadSize() {
-    sizeChanged = false;
     unsigned int columns = 0, rows = 0;
-    if (brlapi__getDisplaySize(handle, &columns, &rows) < 0 || columns == 0 || columns > MostCells) return false;
+    brlapi_param_displaySize_t size{};
+    if (brlapi__getParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, &size, sizeof size) ==
+        static_cast<ssize_t>(sizeof size)) {
+      columns = size.columns;
+    } else if (brlapi__getDisplaySize(handle, &columns, &rows) < 0) {
+      return false;
+    }
+    if (columns == 0 || columns > MostCells) return false;
     if (static_cast<int>(columns) != cells) {
       cells = static_cast<int>(columns);
       PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
@@ -118,8 +121,7 @@ struct Connection {
       reason = "cannot connect to the BrlAPI server: " + BrlapiErrorText();
       return false;
     }
-    unsigned int columns = 0, rows = 0;
-    if (brlapi__getDisplaySize(handle, &columns, &rows) < 0 || columns == 0 || columns > MostCells) {
+    if (!ReadSize()) {
       reason = "brltty has no Braille display";
       brlapi__closeConnection(handle);
       return false;
@@ -137,6 +139,7 @@ struct Connection {
     if (taken < 0 && !window) taken = brlapi__enterTtyModeWithPath(handle, nullptr, 0, nullptr);
     if (taken < 0) {
       reason = "cannot take the Braille display: " + BrlapiErrorText();
+      cells = 0;
       brlapi__closeConnection(handle);
       return false;
     }
@@ -152,14 +155,12 @@ struct Connection {
     brlapi__acceptKeys(handle, brlapi_rangeType_command, blocks, std::size(blocks));
     brlapi__acceptKeys(handle, brlapi_rangeType_key, commands, std::size(commands));
     brlapi__acceptKeys(handle, brlapi_rangeType_type, typed, std::size(typed));
-    brlapi__watchParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, OnSizeChanged, this, nullptr,
-                           0);
     if (tConnectionBroken) {
       reason = "the BrlAPI server refused the connection's set-up";
+      cells = 0;
       brlapi__closeConnection(handle);
       return false;
     }
-    cells = static_cast<int>(columns);
     return true;
   }
 
@@ -213,12 +214,13 @@ struct Connection {
     }
   }
 
-  // Waits until woken, the BrlAPI socket has something or timeoutMs passed; false when the
-  // socket failed.
-  bool Wait(int timeoutMs) {
+  // Waits until woken, the BrlAPI socket has something or timeoutMs passed ('quiet' then
+  // set); false when the socket failed.
+  bool Wait(int timeoutMs, bool& quiet) {
     pollfd fds[2] = {{wakePipe[0], POLLIN, 0}, {-1, POLLIN, 0}};
     if (connected) fds[1].fd = brlapi__getFileDescriptor(handle);
-    if (poll(fds, 2, timeoutMs) <= 0) return true;
+    quiet = poll(fds, 2, timeoutMs) <= 0;
+    if (quiet) return true;
     if (fds[0].revents & POLLIN) DrainWake();
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) return ReadKeys();
     return true;
@@ -250,7 +252,8 @@ struct Connection {
           nextAttempt = now + RetryInterval;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextAttempt - now).count();
-        Wait(static_cast<int>(std::max<long long>(wait, 1)));
+        bool quiet = false;
+        Wait(static_cast<int>(std::max<long long>(wait, 1)), quiet);
         continue;
       }
       std::optional<BrailleCells> shown;
@@ -258,7 +261,9 @@ struct Connection {
         std::lock_guard lock(mutex);
         shown.swap(pending);
       }
-      if ((shown && !Write(*shown)) || !Wait(-1) || (sizeChanged && !ReadSize())) {
+      // Quiet for a while: the display may have been swapped for one of another size.
+      bool quiet = false;
+      if ((shown && !Write(*shown)) || !Wait(SizeCheckMs, quiet) || (quiet && !ReadSize())) {
         Lost();
         nextAttempt = std::chrono::steady_clock::now() + RetryInterval;
       }

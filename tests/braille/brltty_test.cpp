@@ -377,4 +377,22 @@ TEST_F(BrailleDisplayTest, AServerThatGoesAwayNeitherStopsTheGameNorKeepsItAway)
   EXPECT_EQ(game_->WaitForExit(std::chrono::seconds(10)), 0) << Stderr();
 }
 
+TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
+  StartGame();
+  ASSERT_TRUE(Type("olhar\r", ">"));
+  // The display is swapped for one of 20 cells in the middle of the game.
+  display_->Send("cells 20");
+  ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
+    return visual.size() == 20 && visual[0] == '>' && cells.size() == 20;
+  }, Drain())) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'";
+  ASSERT_TRUE(Press("lnup", "    "));
+  ASSERT_TRUE(Press("lnup", "Uma porta de madeira"));
+  ASSERT_TRUE(Press("fwinrt", " grande está na pare"));
+  ASSERT_TRUE(Press("fwinrt", "de a leste.   "));
+  ASSERT_TRUE(Press("fwinrt", "                    "));  // columns 61 to 80
+  ASSERT_TRUE(Press("fwinlt", "de a leste.   "));
+  ASSERT_TRUE(Press("fwinlt", " grande está na pare"));
+}
+
 }  // namespace
+
