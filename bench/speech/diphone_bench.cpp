@@ -1,72 +1,81 @@
-// Diphone synthesis speed: seconds of audio made per second of CPU, on a database written
-// here (every one- and two-letter unit of the transcription alphabet), played to the null
-// wave device of the headless backend.
+// Speed of the built-in voice as the game speaks with it: the game's spoken lines through
+// SpeakText (numbers, the translator and its phrase rules, the diphone synthesizer with the
+// real voice data, wave playback into the null device): seconds of audio per CPU second,
+// beside espeak-ng synthesizing the same lines, in this process and as whole processes
+// (start-up and loading included; espeak-ng is then its own program, writing a wave file).
+// Needs the built voice (cmake --build build --target voicedata).
+//
+//   speech_bench [--lines=FILE] [--runs=N]
+//   speech_bench --child=builtin FILE   our side alone, as a whole process
 
-#include <benchmark/benchmark.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "app/speech_wiring.h"
-#include "bench/buzz_voice.h"
-#include "console/console.h"
-#include "platform/backend.h"
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "speech/cues.h"
-#include "speech/diphone.h"
+#include "bench/support/reference.h"
+#include "bench/support/speech_road.h"
 
 namespace {
 
-std::string gFolder;
-
-void WriteDatabase() {
-  char pattern[] = "/tmp/quelvar-diphone-bench-XXXXXX";
-  gFolder = ::mkdtemp(pattern);
-  std::filesystem::create_directories(gFolder + "/letras");
-  bench::WriteBuzzDatabase(
-      gFolder, "BENCH", "AEIOUBCDFGJKLMNPQRSTVXZWY", {"$ACIRC", "$ECIRC", "$OCIRC", "$NN", "$RR"},
-      [](std::size_t unit, uint16_t i) { return static_cast<uint8_t>(128 + ((i * 7 + unit) % 64) - 32); });
-  std::ofstream(gFolder + "/TAMIRE.INI", std::ios::binary)
-      << "[TRADUTOR]\nDIRLETRAS=" << gFolder << "/letras\nDIRDIFONES=" << gFolder << "\n";
+int Child(std::string_view side, const std::string& file) {
+  if (side != "builtin" || !bench::StartSpeechRoad(bench::Road::BuiltIn, QUELVAR_BUILD_DATA_DIR)) return 1;
+  std::printf("%.3f\n", bench::SpeakLines(bench::ReadLines(file)));
+  bench::EndSpeechRoad();
+  return 0;
 }
-
-void SetUpSynthesizer() {
-  static bool ready = false;
-  if (ready) return;
-  ready = true;
-  WriteDatabase();
-  platform::SetWindowsDirectory(gFolder);
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  console::InitConsole("bench");
-  app::ConnectSpeech();
-  speech::SetDiphoneSettings({"BENCH", 400, 300, 100});
-  if (!speech::OpenDiphoneDatabase()) std::abort();
-  speech::AllocateDiphoneBuffer();
-}
-
-// What TranslateText writes for a sentence of about three seconds.
-const char* const Sentence =
-    "[ka/zA][dU][ma/rI/nEy/ru][e][gra~/dI][Ew][ba/rU/ku][na^w][sa/bI/a][o/n_dI][fi/kA/va][a][i/lya]"
-    " _, [pi/ra/ta][sA/y][du][na/vI/u][kO/ri/Eu][a][pra/ya] _.";
-
-void BM_SpeakPhonetic(benchmark::State& state) {
-  SetUpSynthesizer();
-  std::size_t samples = 0;
-  for (auto _ : state) {
-    platform::ClearNullWaveOutLog();
-    speech::SpeakPhonetic(Sentence);
-    for (const auto& block : platform::NullWaveOutLog().blocks) samples += block.bytes.size();
-  }
-  state.counters["audio_s_per_cpu_s"] =
-      benchmark::Counter(static_cast<double>(samples) / speech::DiphoneSampleRate, benchmark::Counter::kIsRate);
-}
-BENCHMARK(BM_SpeakPhonetic)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  std::string lineFile = QUELVAR_GAME_LINES;
+  int runs = 5;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--child=", 0) == 0 && i + 1 < argc) return Child(arg.substr(8), argv[i + 1]);
+    if (arg.rfind("--lines=", 0) == 0) {
+      lineFile = arg.substr(8);
+    } else if (arg.rfind("--runs=", 0) == 0) {
+      runs = std::max(1, std::atoi(arg.c_str() + 7));
+    } else {
+      std::fprintf(stderr, "usage: speech_bench [--lines=FILE] [--runs=N]\n");
+      return 2;
+    }
+  }
+  const std::vector<std::string> lines = bench::ReadLines(lineFile);
+  if (lines.empty() || !bench::StartEspeak()) {
+    std::fprintf(stderr, "speech_bench: cannot read %s, or no espeak-ng with a pt-br voice\n", lineFile.c_str());
+    return 1;
+  }
+  double start = bench::ProcessCpuSeconds();
+  const double espeakAudio = bench::EspeakAudioSeconds(lines);
+  const double espeakRate = espeakAudio / (bench::ProcessCpuSeconds() - start);
+  if (!bench::StartSpeechRoad(bench::Road::BuiltIn, QUELVAR_BUILD_DATA_DIR)) {
+    std::fprintf(stderr,
+                 "speech_bench: the built-in voice does not start; build it: cmake --build build --target "
+                 "voicedata\n");
+    return 1;
+  }
+  std::printf("built-in voice: %zu lines of %s\n", lines.size(), lineFile.c_str());
+  start = bench::ProcessCpuSeconds();
+  const double audio = bench::SpeakLines(lines);
+  const double ours = audio / (bench::ProcessCpuSeconds() - start);
+  bench::EndSpeechRoad();
+  std::printf("  audio: ours %.1f s, espeak-ng %.1f s\n", audio, espeakAudio);
+  bench::PrintBeside("  in this process:", "audio s", ours, espeakRate);
+
+  std::vector<double> ourRuns, theirRuns;
+  double programAudio = 0;
+  for (int run = 0; run < runs; ++run) {
+    ourRuns.push_back(bench::ChildCpuSeconds({bench::SelfPath(), "--child=builtin", lineFile}));
+    const bench::EspeakRun espeak = bench::EspeakProgramSpeaks(lineFile);
+    theirRuns.push_back(espeak.cpuSeconds);
+    programAudio = espeak.audioSeconds;
+  }
+  std::printf("  whole processes, median of %d runs: ours %.3f s, espeak-ng %.3f s of CPU\n", runs,
+              bench::Median(ourRuns), bench::Median(theirRuns));
+  bench::PrintBeside("  whole processes:", "audio s", audio / bench::Median(ourRuns),
+                     programAudio / bench::Median(theirRuns));
+  return 0;
+}
