@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string_view>
 
 namespace bench {
 namespace {
@@ -27,6 +30,30 @@ int CountSamples(short* /*wave*/, int samples, espeak_EVENT* /*events*/) {
 int gEspeakRate = 0;
 
 }  // namespace
+
+bool ParseOptions(int argc, char** argv, Options& options, const char* usage) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const auto value = [&arg](std::string_view prefix) -> std::optional<std::string> {
+      if (arg.rfind(prefix, 0) != 0) return std::nullopt;
+      return arg.substr(prefix.size());
+    };
+    if (const auto side = value("--child="); side && i + 1 < argc) {
+      options.child = *side;
+      options.childFile = argv[++i];
+    } else if (const auto words = value("--words=")) {
+      options.words = *words;
+    } else if (const auto lines = value("--lines=")) {
+      options.lines = *lines;
+    } else if (const auto runs = value("--runs=")) {
+      options.runs = std::max(1, std::atoi(runs->c_str()));
+    } else {
+      std::fprintf(stderr, "%s\n", usage);
+      return false;
+    }
+  }
+  return true;
+}
 
 double ProcessCpuSeconds() {
   timespec t{};
@@ -56,6 +83,12 @@ double Median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
+}
+
+double ChildMedianCpuSeconds(const std::string& side, const std::string& file, int runs) {
+  std::vector<double> seconds;
+  for (int run = 0; run < runs; ++run) seconds.push_back(ChildCpuSeconds({SelfPath(), "--child=" + side, file}));
+  return Median(seconds);
 }
 
 std::string SelfPath() {
@@ -105,13 +138,17 @@ std::size_t EspeakPhonemes(const std::vector<std::string>& utf8Texts) {
   return done;
 }
 
-EspeakRun EspeakProgramSpeaks(const std::string& textFile) {
+EspeakRun EspeakProgramSpeaks(const std::string& textFile, int runs) {
   char pattern[] = "/tmp/quelvar-bench-espeak-XXXXXX";
   const int fd = mkstemp(pattern);
   if (fd < 0) return {};
   close(fd);
-  EspeakRun run;
-  run.cpuSeconds = ChildCpuSeconds({"espeak-ng", "-v", "pt-br", "-f", textFile, "-w", pattern});
+  std::vector<double> seconds;
+  for (int run = 0; run < runs; ++run) {
+    seconds.push_back(ChildCpuSeconds({"espeak-ng", "-v", "pt-br", "-f", textFile, "-w", pattern}));
+  }
+  EspeakRun result;
+  result.cpuSeconds = Median(seconds);
   // espeak-ng writes one 16-bit mono data chunk behind a 44-byte header.
   unsigned char header[44] = {};
   std::ifstream wave(pattern, std::ios::binary);
@@ -120,11 +157,11 @@ EspeakRun EspeakProgramSpeaks(const std::string& textFile) {
       return static_cast<double>(header[at] | header[at + 1] << 8 | header[at + 2] << 16 | header[at + 3] << 24);
     };
     const std::streamoff dataBytes = std::filesystem::file_size(pattern) - sizeof header;
-    if (word(24) > 0) run.audioSeconds = static_cast<double>(dataBytes) / (2.0 * word(24));
+    if (word(24) > 0) result.audioSeconds = static_cast<double>(dataBytes) / (2.0 * word(24));
   }
   std::error_code error;
   std::filesystem::remove(pattern, error);
-  return run;
+  return result;
 }
 
 void PrintBeside(const char* what, const char* unit, double ours, double espeak) {
@@ -132,6 +169,28 @@ void PrintBeside(const char* what, const char* unit, double ours, double espeak)
   if (espeak > 0) std::printf("  (%.1fx)", ours / espeak);
   std::printf("\n");
   std::fflush(stdout);
+}
+
+void CompareWordsWithEspeak(const Transcribe& transcribe, const std::string& file, int runs,
+                            const std::string& ourSide) {
+  const std::vector<std::string> words = ReadLines(file);
+  const double count = static_cast<double>(words.size());
+  std::printf("  %zu words of %s\n", words.size(), file.c_str());
+  double start = ProcessCpuSeconds();
+  transcribe(words);
+  const double ours = count / (ProcessCpuSeconds() - start);
+  start = ProcessCpuSeconds();
+  EspeakPhonemes(words);
+  PrintBeside("  in this process:", "words", ours, count / (ProcessCpuSeconds() - start));
+  const double ourCpu = ChildMedianCpuSeconds(ourSide, file, runs);
+  const double theirCpu = ChildMedianCpuSeconds("phonemes", file, runs);
+  std::printf("  whole processes, median of %d runs: ours %.3f s, espeak-ng %.3f s of CPU\n", runs, ourCpu, theirCpu);
+  PrintBeside("  whole processes:", "words", count / ourCpu, count / theirCpu);
+}
+
+int EspeakPhonemesAsChild(const std::string& file) {
+  const std::vector<std::string> words = ReadLines(file);
+  return StartEspeak() && EspeakPhonemes(words) == words.size() ? 0 : 1;
 }
 
 }  // namespace bench

@@ -2,11 +2,13 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
 #include "app/speech_wiring.h"
+#include "bench/support/reference.h"
 #include "console/console.h"
 #include "platform/backend.h"
 #include "platform/files.h"
@@ -65,6 +67,35 @@ void EndSpeechRoad() {
   speech::EndSpeech();
   std::error_code error;
   std::filesystem::remove_all(gSettings, error);
+}
+
+int SpeakFileAsChild(Road road, const std::string& file) {
+  if (!StartSpeechRoad(road, QUELVAR_BUILD_DATA_DIR)) return 1;
+  std::printf("%.3f\n", SpeakLines(ReadLines(file)));
+  EndSpeechRoad();
+  return 0;
+}
+
+bool CompareWithEspeak(Road road, const std::string& file, int runs, const std::string& childSide) {
+  const std::vector<std::string> lines = ReadLines(file);
+  double start = ProcessCpuSeconds();
+  const double espeakAudio = EspeakAudioSeconds(lines);
+  const double espeakRate = espeakAudio / (ProcessCpuSeconds() - start);
+  if (!StartSpeechRoad(road, QUELVAR_BUILD_DATA_DIR)) return false;
+  start = ProcessCpuSeconds();
+  const double audio = SpeakLines(lines);
+  const double ours = audio / (ProcessCpuSeconds() - start);
+  EndSpeechRoad();
+  std::printf("  %zu lines of %s: ours %.1f s of audio, espeak-ng %.1f s\n", lines.size(), file.c_str(), audio,
+              espeakAudio);
+  PrintBeside("  in this process:", "audio s", ours, espeakRate);
+
+  const double ourCpu = ChildMedianCpuSeconds(childSide, file, runs);
+  const EspeakRun espeak = EspeakProgramSpeaks(file, runs);
+  std::printf("  whole processes, median of %d runs: ours %.3f s, espeak-ng %.3f s of CPU\n", runs, ourCpu,
+              espeak.cpuSeconds);
+  PrintBeside("  whole processes:", "audio s", audio / ourCpu, espeak.audioSeconds / espeak.cpuSeconds);
+  return true;
 }
 
 }  // namespace bench

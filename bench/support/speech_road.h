@@ -19,4 +19,13 @@ bool StartSpeechRoad(Road road, const std::string& dataRoot);
 double SpeakLines(const std::vector<std::string>& utf8Lines);
 void EndSpeechRoad();
 
+// One side of a road benchmark as a child process: speaks the lines of 'file' on the road
+// and prints the seconds of audio; the exit status says whether it could.
+int SpeakFileAsChild(Road road, const std::string& file);
+// Prints the road's seconds of audio per CPU second on the lines of 'file', beside
+// espeak-ng's on the same lines: in this process, then as whole processes (this program
+// run with --child=childSide, espeak-ng its own program writing a wave file), the median
+// of 'runs'. False when the road does not start.
+bool CompareWithEspeak(Road road, const std::string& file, int runs, const std::string& childSide);
+
 }  // namespace bench

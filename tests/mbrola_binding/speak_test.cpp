@@ -2,11 +2,13 @@
 // against the durations handed over, the phoneme log, a key silencing a sentence, and the
 // engine's busy answer.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "binding_fixture.h"
 #include "console/keyboard.h"
@@ -26,32 +28,32 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
+// The phoneme or pause of a phoneme line and its milliseconds.
+std::pair<std::string, int> NameAndMs(const std::string& line) {
+  std::istringstream fields(line);
+  std::string name;
+  int ms = 0;
+  fields >> name >> ms;
+  return {name, ms};
+}
+
+bool IsPhonemeLine(const std::string& line) { return !line.empty() && line[0] != ';'; }
+
 // The milliseconds a list of phoneme lines asks for.
 int TotalDurationMs(const std::vector<std::string>& lines) {
   int total = 0;
   for (const auto& line : lines) {
-    if (line.empty() || line[0] == ';') continue;
-    std::istringstream fields(line);
-    std::string name;
-    int ms = 0;
-    fields >> name >> ms;
-    total += ms;
+    if (IsPhonemeLine(line)) total += NameAndMs(line).second;
   }
   return total;
 }
 
 // The pause a list of phoneme lines opens with, before its first phoneme.
 int LeadingPauseMs(const std::vector<std::string>& lines) {
-  for (const auto& line : lines) {
-    if (line.empty() || line[0] == ';') continue;
-    std::istringstream fields(line);
-    std::string name;
-    int ms = 0;
-    fields >> name >> ms;
-    if (name != "_") return 0;
-    return ms;
-  }
-  return 0;
+  const auto first = std::find_if(lines.begin(), lines.end(), IsPhonemeLine);
+  if (first == lines.end()) return 0;
+  const auto [name, ms] = NameAndMs(*first);
+  return name == "_" ? ms : 0;
 }
 
 using SpeakTest = BindingTest;
