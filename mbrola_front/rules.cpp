@@ -313,9 +313,8 @@ void ApplyLiaison(std::vector<std::string>& lines) {
         !In("aeiouwy@>", lines[m - 4][0])) {
       last = "i";
     }
-    const std::string_view next = std::string_view(lines[m]).substr(lines[m].find('|') + 1);
-    const bool crase = next == "\xE0" || next == "\xC0" || next == "\xE0s" || next == "\xC0S" || next == "\xC0s";
-    if (crase && last == "a" && isPhoneme(m - 3)) {
+    const std::string next = text::UpperText(std::string_view(lines[m]).substr(lines[m].find('|') + 1));
+    if ((next == "\xC0" || next == "\xC0S") && last == "a" && isPhoneme(m - 3)) {  // à, às
       lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(m) - 2);
       --m;
     }
