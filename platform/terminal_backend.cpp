@@ -910,7 +910,9 @@ class TerminalBackend : public RealTimeBackend {
     raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     raw.c_cflag |= CS8;
-    raw.c_cc[VMIN] = 1;
+    // Reads never block: what poll said was there may be gone by the read (taking the
+    // terminal back after a stop discards unread input).
+    raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
 
     std::string setup =
@@ -1165,8 +1167,9 @@ class TerminalBackend : public RealTimeBackend {
       if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
         char buffer[4096];
         const ssize_t got = read(inputFd_, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got == 0 && !(fds[0].revents & (POLLHUP | POLLERR))) return;  // nothing after all
         if (got <= 0) {
-          if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
           TerminalGone();
           return;
         }

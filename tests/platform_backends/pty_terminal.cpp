@@ -2,11 +2,16 @@
 
 #include <poll.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <stdexcept>
 
 namespace platform::testing {
@@ -120,6 +125,91 @@ void PtyTerminal::Answer(const std::string& unanswered) {
   // Keep the end that may be the start of a question cut by the read.
   const std::size_t keep = std::max(at, unanswered.size() > confirmQuery.size() ? unanswered.size() - confirmQuery.size() : 0);
   scanned_ += keep;
+}
+
+PtyJob::PtyJob(PtyTerminal& terminal, const std::vector<std::string>& arguments,
+               const std::vector<std::string>& environment) {
+  // Everything the children need is made before the fork: after it, in a process of many
+  // threads, only async-signal-safe calls.
+  std::vector<char*> argv, envp;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  for (const std::string& variable : environment) envp.push_back(const_cast<char*>(variable.c_str()));
+  argv.push_back(nullptr);
+  envp.push_back(nullptr);
+  const int slave = terminal.Slave();
+  int report[2];
+  if (pipe(report) != 0) throw std::runtime_error("pipe failed");
+
+  leader_ = fork();
+  if (leader_ < 0) throw std::runtime_error("fork failed");
+  if (leader_ == 0) {
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    const pid_t program = fork();
+    if (program == 0) {
+      setpgid(0, 0);
+      struct sigaction ignore {};
+      ignore.sa_handler = SIG_IGN;
+      sigaction(SIGTTOU, &ignore, nullptr);
+      tcsetpgrp(slave, getpid());
+      ignore.sa_handler = SIG_DFL;
+      sigaction(SIGTTOU, &ignore, nullptr);
+      const struct rlimit noCore {};
+      setrlimit(RLIMIT_CORE, &noCore);
+      dup2(slave, STDIN_FILENO);
+      dup2(slave, STDOUT_FILENO);
+      for (int fd = 3; fd < 256; ++fd) close(fd);
+      execve(argv[0], argv.data(), envp.data());
+      _exit(127);
+    }
+    setpgid(program, program);
+    ssize_t ignored = write(report[1], &program, sizeof program);
+    (void)ignored;
+    int status = 0;
+    while (waitpid(program, &status, 0) < 0 && errno == EINTR) {
+    }
+    _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+  }
+  close(report[1]);
+  if (read(report[0], &program_, sizeof program_) != sizeof program_) program_ = -1;
+  close(report[0]);
+}
+
+PtyJob::~PtyJob() {
+  if (status_ >= 0) return;
+  if (program_ > 0) {
+    kill(program_, SIGKILL);
+    kill(program_, SIGCONT);
+  }
+  Wait(std::chrono::seconds(10));
+}
+
+bool PtyJob::WaitStopped(std::chrono::milliseconds timeout) const {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  do {
+    std::ifstream stat("/proc/" + std::to_string(program_) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t state = line.rfind(") ");
+    if (state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'T') return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  } while (std::chrono::steady_clock::now() < until);
+  return false;
+}
+
+int PtyJob::Wait(std::chrono::milliseconds timeout) {
+  const auto until = std::chrono::steady_clock::now() + timeout;
+  while (status_ < 0) {
+    int status = 0;
+    const pid_t ended = waitpid(leader_, &status, WNOHANG);
+    if (ended == leader_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      break;
+    }
+    if (ended < 0 || std::chrono::steady_clock::now() >= until) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return status_;
 }
 
 }  // namespace platform::testing

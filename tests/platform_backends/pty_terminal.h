@@ -9,7 +9,9 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 #include <thread>
+#include <vector>
 
 namespace platform::testing {
 
@@ -58,6 +60,28 @@ class PtyTerminal {
   std::size_t scanned_ = 0;  // output looked at for questions
   bool stopping_ = false;
   std::thread player_;
+};
+
+// A program run on the pty's slave side as a shell runs a job: a session of its own, led by
+// a small process standing for the shell, with the program's process group in the
+// foreground, so that SIGTSTP stops it and SIGCONT continues it as at a shell prompt.
+class PtyJob {
+ public:
+  PtyJob(PtyTerminal& terminal, const std::vector<std::string>& arguments,
+         const std::vector<std::string>& environment);
+  ~PtyJob();  // ends whatever still runs
+  PtyJob(const PtyJob&) = delete;
+  PtyJob& operator=(const PtyJob&) = delete;
+
+  pid_t Program() const { return program_; }
+  bool WaitStopped(std::chrono::milliseconds timeout = std::chrono::seconds(10)) const;
+  // The program's end: its exit status, or 128 + the signal that ended it; -1 when it
+  // is still running after the timeout.
+  int Wait(std::chrono::milliseconds timeout = std::chrono::seconds(60));
+
+ private:
+  pid_t leader_ = -1, program_ = -1;
+  int status_ = -1;
 };
 
 }  // namespace platform::testing
