@@ -110,9 +110,9 @@ struct ModifierKey {
 // The right Alt and the level-three shift are AltGr on the layouts that need it: the window
 // does not take them as Alt, and neither do we.
 constexpr ModifierKey ModifierKeys[] = {
-    {57441, VK_SHIFT, ModShift},  {57447, VK_SHIFT, ModShift},     {57442, VK_CONTROL, ModCtrl},
-    {57448, VK_CONTROL, ModCtrl}, {57443, VK_MENU, ModAlt},        {57449, VK_MENU, 0},
-    {57453, VK_MENU, 0},          {57444, VkLeftWindows, 0},       {57450, VkLeftWindows + 1, 0},
+    {57441, VK_SHIFT, ModShift},  {57447, VK_SHIFT, ModShift}, {57442, VK_CONTROL, ModCtrl},
+    {57448, VK_CONTROL, ModCtrl}, {57443, VK_MENU, ModAlt},    {57449, VK_MENU, 0},
+    {57453, VK_MENU, 0},          {57444, VkLeftWindows, 0},   {57450, VkLeftWindows + 1, 0},
 };
 
 struct FunctionalKey {
@@ -121,16 +121,41 @@ struct FunctionalKey {
   char character;  // what the key types when the terminal sends no text (0: what KeyCharacter says)
 };
 constexpr FunctionalKey FunctionalKeys[] = {
-    {13, VK_RETURN, 0},    {9, VK_TAB, 0},          {27, VK_ESCAPE, 0},     {127, VK_BACK, 0},
-    {8, VK_BACK, 0},       {57362, VkPause, 0},     {57399, VkNumpad0, '0'}, {57400, VkNumpad0 + 1, '1'},
-    {57401, VkNumpad0 + 2, '2'}, {57402, VkNumpad0 + 3, '3'}, {57403, VkNumpad0 + 4, '4'},
-    {57404, VkNumpad0 + 5, '5'}, {57405, VkNumpad0 + 6, '6'}, {57406, VkNumpad0 + 7, '7'},
-    {57407, VkNumpad0 + 8, '8'}, {57408, VkNumpad0 + 9, '9'}, {57409, 0x6E, '.'},
-    {57410, 0x6F, '/'},    {57411, 0x6A, '*'},      {57412, 0x6D, '-'},     {57413, 0x6B, '+'},
-    {57414, VK_RETURN, 0}, {57415, 0, '='},         {57416, 0x6C, ','},     {57417, VK_LEFT, 0},
-    {57418, VK_RIGHT, 0},  {57419, VK_UP, 0},       {57420, VK_DOWN, 0},    {57421, VK_PRIOR, 0},
-    {57422, VK_NEXT, 0},   {57423, VK_HOME, 0},     {57424, VK_END, 0},     {57425, VK_INSERT, 0},
-    {57426, VK_DELETE, 0}, {57427, VkClear, 0},
+    {13, VK_RETURN, 0},
+    {9, VK_TAB, 0},
+    {27, VK_ESCAPE, 0},
+    {127, VK_BACK, 0},
+    {8, VK_BACK, 0},
+    {57362, VkPause, 0},
+    {57399, VkNumpad0, '0'},
+    {57400, VkNumpad0 + 1, '1'},
+    {57401, VkNumpad0 + 2, '2'},
+    {57402, VkNumpad0 + 3, '3'},
+    {57403, VkNumpad0 + 4, '4'},
+    {57404, VkNumpad0 + 5, '5'},
+    {57405, VkNumpad0 + 6, '6'},
+    {57406, VkNumpad0 + 7, '7'},
+    {57407, VkNumpad0 + 8, '8'},
+    {57408, VkNumpad0 + 9, '9'},
+    {57409, 0x6E, '.'},
+    {57410, 0x6F, '/'},
+    {57411, 0x6A, '*'},
+    {57412, 0x6D, '-'},
+    {57413, 0x6B, '+'},
+    {57414, VK_RETURN, 0},
+    {57415, 0, '='},
+    {57416, 0x6C, ','},
+    {57417, VK_LEFT, 0},
+    {57418, VK_RIGHT, 0},
+    {57419, VK_UP, 0},
+    {57420, VK_DOWN, 0},
+    {57421, VK_PRIOR, 0},
+    {57422, VK_NEXT, 0},
+    {57423, VK_HOME, 0},
+    {57424, VK_END, 0},
+    {57425, VK_INSERT, 0},
+    {57426, VK_DELETE, 0},
+    {57427, VkClear, 0},
 };
 
 // The virtual key of a key named by its character on a US keyboard, as the window names the
@@ -157,7 +182,7 @@ int VirtualKeyOfUsKey(int codePoint) {
 char32_t CapitalOf(char32_t c) {
   if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
   switch (c) {
-    case 0xFF: return 0x178;  // ÿ
+    case 0xFF: return 0x178;   // ÿ
     case 0x153: return 0x152;  // œ
     case 0x161: return 0x160;  // š
     case 0x17E: return 0x17D;  // ž
@@ -197,11 +222,10 @@ std::optional<uint8_t> CharacterOfKey(const KeyReport& report, bool shift) {
 }
 
 void AppendReportedKey(const KeyReport& report, std::vector<TerminalInput>& out) {
-  const int bits = std::max(report.modifierBits, 0);
   uint32_t modifiers = 0;
-  if (bits & 1) modifiers |= ModShift;
-  if (bits & 2) modifiers |= ModAlt;
-  if (bits & 4) modifiers |= ModCtrl;
+  if (report.modifierBits & 1) modifiers |= ModShift;
+  if (report.modifierBits & 2) modifiers |= ModAlt;
+  if (report.modifierBits & 4) modifiers |= ModCtrl;
 
   // A modifier key carries the state after its event, as in the window: pressing Shift
   // comes with Shift, letting it go without.
@@ -214,7 +238,10 @@ void AppendReportedKey(const KeyReport& report, std::vector<TerminalInput>& out)
 
   const FunctionalKey* functional = nullptr;
   for (const FunctionalKey& key : FunctionalKeys) {
-    if (key.code == report.code) functional = &key;
+    if (key.code == report.code) {
+      functional = &key;
+      break;
+    }
   }
   int virtualKey = 0;
   if (functional)
@@ -241,8 +268,8 @@ void AppendReportedKey(const KeyReport& report, std::vector<TerminalInput>& out)
   }
 
   if (virtualKey == 0 && typed.empty()) return;  // a key the console has no use for
-  out.push_back(Key(virtualKey, modifiers, typed.empty() ? std::nullopt : std::optional<uint8_t>(typed[0]),
-                    report.event));
+  out.push_back(
+      Key(virtualKey, modifiers, typed.empty() ? std::nullopt : std::optional<uint8_t>(typed[0]), report.event));
   // Text of more than one character (an input method's): the rest as typed keys.
   for (std::size_t i = 1; i < typed.size(); ++i) {
     out.push_back(Key(VirtualKeyOfCharacter(typed[i]), modifiers, typed[i]));
@@ -439,7 +466,7 @@ void AppendCsiInput(const Sequence& s, std::vector<TerminalInput>& out) {
     report.code = Field(s, 0, 0, 0);
     report.shiftedKey = Field(s, 0, 1, -1);
     report.usKey = Field(s, 0, 2, -1);
-    report.modifierBits = Field(s, 1, 0, 1) - 1;
+    report.modifierBits = std::max(Field(s, 1, 0, 1) - 1, 0);
     report.event = *event;
     if (s.fields.size() > 2) {
       for (const int codePoint : s.fields[2]) {
@@ -668,7 +695,8 @@ constexpr int FlagsForReleases = 2 | 8;
 constexpr std::size_t MostSetupBytes = 128;
 struct HeldTerminal {
   int inputFd = -1, outputFd = -1;
-  struct termios saved {}, raw{};
+  struct termios saved {
+  }, raw{};
   char setup[MostSetupBytes] = {};  // the sequences that make the terminal the console's
   std::size_t setupLength = 0;
 };
@@ -856,19 +884,20 @@ void InstallSignalHandlers() {
 }
 
 void RemoveSignalHandlers() {
-  for (const auto& group : {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals),
-                            std::span<const int>(OtherSignals)}) {
+  for (const auto& group :
+       {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals), std::span<const int>(OtherSignals)}) {
     for (const int signal : group) sigaction(signal, &gPreviousActions[signal], nullptr);
   }
 }
 
 constexpr int EscapeTimeoutMs = 50;
 constexpr int KeyboardProtocolWaitMs = 200;  // a terminal that answers nothing costs no more
-constexpr uint64_t FrameMs = 16;  // presents that need not be at once: at most about 60 a second
+constexpr uint64_t FrameMs = 16;             // presents that need not be at once: at most about 60 a second
 
 class TerminalBackend : public RealTimeBackend {
  public:
-  TerminalBackend(int inputFd, int outputFd) : grid_(ConsoleColumns, ConsoleRows), inputFd_(inputFd), outputFd_(outputFd) {}
+  TerminalBackend(int inputFd, int outputFd)
+      : grid_(ConsoleColumns, ConsoleRows), inputFd_(inputFd), outputFd_(outputFd) {}
   ~TerminalBackend() override {
     GiveTerminalBack();
     if (handlersInstalled_) RemoveSignalHandlers();

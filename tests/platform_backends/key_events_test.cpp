@@ -59,9 +59,9 @@ const std::vector<Keystroke>& Keystrokes() {
         Typed(SDL_SCANCODE_K, "k"), Typed(SDL_SCANCODE_L, "l"), Repeated(SDL_SCANCODE_L, "l"), Released(SDL_SCANCODE_S),
         Released(SDL_SCANCODE_D), Released(SDL_SCANCODE_F), Released(SDL_SCANCODE_J), Released(SDL_SCANCODE_K),
         Released(SDL_SCANCODE_L)},
-       {"KEYDOWN 83", "CHAR 115", "KEYDOWN 68", "CHAR 100", "KEYDOWN 70", "CHAR 102", "KEYDOWN 74", "CHAR 106",
-        "KEYDOWN 75", "CHAR 107", "KEYDOWN 76", "CHAR 108", "KEYDOWN 76", "CHAR 108", "KEYUP 83", "KEYUP 68",
-        "KEYUP 70", "KEYUP 74", "KEYUP 75", "KEYUP 76"}},
+       {"KEYDOWN 83", "CHAR 115",   "KEYDOWN 68", "CHAR 100",   "KEYDOWN 70", "CHAR 102",   "KEYDOWN 74",
+        "CHAR 106",   "KEYDOWN 75", "CHAR 107",   "KEYDOWN 76", "CHAR 108",   "KEYDOWN 76", "CHAR 108",
+        "KEYUP 83",   "KEYUP 68",   "KEYUP 70",   "KEYUP 74",   "KEYUP 75",   "KEYUP 76"}},
       {"Braille chord F J, J let go first",
        "\x1b[102;;102u\x1b[106;;106u\x1b[106;1:3u\x1b[102;1:3u",
        {Typed(SDL_SCANCODE_F, "f"), Typed(SDL_SCANCODE_J, "j"), Released(SDL_SCANCODE_J), Released(SDL_SCANCODE_F)},
@@ -92,8 +92,8 @@ const std::vector<Keystroke>& Keystrokes() {
        {Pressed(SDL_SCANCODE_LCTRL, KMOD_LCTRL), Pressed(SDL_SCANCODE_LSHIFT, KMOD_LCTRL | KMOD_LSHIFT),
         Pressed(SDL_SCANCODE_F11, KMOD_LCTRL | KMOD_LSHIFT), Released(SDL_SCANCODE_F11, KMOD_LCTRL | KMOD_LSHIFT),
         Released(SDL_SCANCODE_LSHIFT, KMOD_LCTRL), Released(SDL_SCANCODE_LCTRL)},
-       {"KEYDOWN 17 Ctrl", "KEYDOWN 16 Ctrl Shift", "KEYDOWN 122 Ctrl Shift", "KEYUP 122 Ctrl Shift",
-        "KEYUP 16 Ctrl", "KEYUP 17"}},
+       {"KEYDOWN 17 Ctrl", "KEYDOWN 16 Ctrl Shift", "KEYDOWN 122 Ctrl Shift", "KEYUP 122 Ctrl Shift", "KEYUP 16 Ctrl",
+        "KEYUP 17"}},
       {"Text: o, Shift+A, Shift+1 and the ABNT2 key of c cedilla",
        "\x1b[111;;111u\x1b[111;1:3u\x1b[57441u\x1b[97:65;2;65u\x1b[57441;2:3u\x1b[97;1:3u"
        "\x1b[57441u\x1b[49:33;2;33u\x1b[49:33;2:3u\x1b[57441;2:3u\x1b[231::59;u\x1b[231::59;1:3u",
@@ -118,8 +118,8 @@ const std::vector<Keystroke>& Keystrokes() {
         Released(SDL_SCANCODE_LALT), Released(SDL_SCANCODE_X), Pressed(SDL_SCANCODE_LCTRL, KMOD_LCTRL),
         Pressed(SDL_SCANCODE_RETURN, KMOD_LCTRL), Released(SDL_SCANCODE_LCTRL), Released(SDL_SCANCODE_RETURN)},
        {"KEYDOWN 17 Ctrl", "KEYDOWN 67 Ctrl", "CHAR 3 Ctrl", "KEYUP 17", "KEYUP 67", "SYSKEYDOWN 18 Alt",
-        "SYSKEYDOWN 88 Alt", "KEYUP 18", "KEYUP 88", "KEYDOWN 17 Ctrl", "KEYDOWN 13 Ctrl", "CHAR 13 Ctrl",
-        "KEYUP 17", "KEYUP 13"}},
+        "SYSKEYDOWN 88 Alt", "KEYUP 18", "KEYUP 88", "KEYDOWN 17 Ctrl", "KEYDOWN 13 Ctrl", "CHAR 13 Ctrl", "KEYUP 17",
+        "KEYUP 13"}},
   };
   return table;
 }

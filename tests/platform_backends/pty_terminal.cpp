@@ -123,7 +123,8 @@ void PtyTerminal::Answer(const std::string& unanswered) {
     }
   }
   // Keep the end that may be the start of a question cut by the read.
-  const std::size_t keep = std::max(at, unanswered.size() > confirmQuery.size() ? unanswered.size() - confirmQuery.size() : 0);
+  const std::size_t keep =
+      std::max(at, unanswered.size() > confirmQuery.size() ? unanswered.size() - confirmQuery.size() : 0);
   scanned_ += keep;
 }
 

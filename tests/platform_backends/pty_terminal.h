@@ -3,24 +3,24 @@
 // writes, answers the kitty keyboard protocol's questions as a chosen kind of terminal
 // does, and sends what a terminal sends for keys.
 
+#include <sys/types.h>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 #include <thread>
 #include <vector>
 
 namespace platform::testing {
 
 enum class TerminalKind {
-  Protocol,  // answers the flags query, takes the flags pushed (kitty, foot, ...)
-  Late,      // the same, but answers the first question only after the program's wait
+  Protocol,    // answers the flags query, takes the flags pushed (kitty, foot, ...)
+  Late,        // the same, but answers the first question only after the program's wait
   NoReleases,  // answers the flags query, but takes none of the flags that report releases
-  Plain,     // answers only the device attributes (tmux, GNOME Terminal, ...)
-  Silent,    // answers nothing
+  Plain,       // answers only the device attributes (tmux, GNOME Terminal, ...)
+  Silent,      // answers nothing
 };
 
 // What the console writes to the terminal about the keyboard protocol.
@@ -67,8 +67,7 @@ class PtyTerminal {
 // foreground, so that SIGTSTP stops it and SIGCONT continues it as at a shell prompt.
 class PtyJob {
  public:
-  PtyJob(PtyTerminal& terminal, const std::vector<std::string>& arguments,
-         const std::vector<std::string>& environment);
+  PtyJob(PtyTerminal& terminal, const std::vector<std::string>& arguments, const std::vector<std::string>& environment);
   ~PtyJob();  // ends whatever still runs
   PtyJob(const PtyJob&) = delete;
   PtyJob& operator=(const PtyJob&) = delete;
