@@ -692,13 +692,21 @@ constexpr char KeyboardFlagsPop[] = "\x1b[<u";
 // Without release events or text keys as reports, chords cannot be read.
 constexpr int FlagsForReleases = 2 | 8;
 
-constexpr std::size_t MostSetupBytes = 128;
+// What makes the terminal the console's, after raw mode.
+constexpr char SetupSequence[] =
+    "\x1b[22;0t"   // keep the terminal's title, to give it back at the end
+    "\x1b[?1049h"  // the alternate screen: the user's scrollback stays as it was
+    "\x1b[?7l"     // no line wrap: the bottom-right cell must not scroll the screen
+    "\x1b[?25l"    // the cursor shows only as the caret
+    "\x1b[4 q"     // an underline cursor, like the console's caret
+    "\x1b[?1004h"  // focus reports, where the terminal has them
+    "\x1b[0m\x1b[2J";
+constexpr char ModifyOtherKeysOn[] = "\x1b[>4;1m";  // tells Ctrl+Enter from Enter, where known
+
 struct HeldTerminal {
   int inputFd = -1, outputFd = -1;
-  struct termios saved {
-  }, raw{};
-  char setup[MostSetupBytes] = {};  // the sequences that make the terminal the console's
-  std::size_t setupLength = 0;
+  termios saved{}, raw{};
+  bool modifyOtherKeys = false;
 };
 HeldTerminal gHeld;
 volatile sig_atomic_t gRawActive = 0;     // raw mode and the console's sequences are on
@@ -733,7 +741,7 @@ void WriteAll(int fd, const char (&text)[N]) {
   WriteAll(fd, text, N - 1);
 }
 
-void Wake() {
+void WakeProgram() {
   if (gWakeWriteFd < 0) return;
   const char byte = 0;
   ssize_t ignored = write(gWakeWriteFd, &byte, 1);
@@ -755,7 +763,8 @@ void GiveTerminalBack() {
 void TakeTerminal() {
   if (gRawActive || tcsetattr(gHeld.inputFd, TCSAFLUSH, &gHeld.raw) != 0) return;
   gRawActive = 1;
-  WriteAll(gHeld.outputFd, gHeld.setup, gHeld.setupLength);
+  WriteAll(gHeld.outputFd, SetupSequence);
+  if (gHeld.modifyOtherKeys) WriteAll(gHeld.outputFd, ModifyOtherKeysOn);
   if (gFlagsWanted) {
     gFlagsPushed = 1;
     WriteAll(gHeld.outputFd, KeyboardFlagsPush);
@@ -829,10 +838,8 @@ void ContinueAfterStop() {
   }
   gTakenAgain = 1;
   gResized = 1;  // the terminal may have changed size meanwhile
-  Wake();
+  WakeProgram();
 }
-
-void OnStop(int, siginfo_t*, void*);
 
 void OnContinue(int, siginfo_t*, void*) {
   const int savedErrno = errno;
@@ -864,7 +871,7 @@ void OnStop(int, siginfo_t*, void*) {
 void OnResize(int, siginfo_t*, void*) {
   const int savedErrno = errno;
   gResized = 1;
-  Wake();
+  WakeProgram();
   errno = savedErrno;
 }
 
@@ -944,21 +951,10 @@ class TerminalBackend : public RealTimeBackend {
     raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
 
-    std::string setup =
-        "\x1b[22;0t"   // keep the terminal's title, to give it back at the end
-        "\x1b[?1049h"  // the alternate screen: the user's scrollback stays as it was
-        "\x1b[?7l"     // no line wrap: the bottom-right cell must not scroll the screen
-        "\x1b[?25l"    // the cursor shows only as the caret
-        "\x1b[4 q"     // an underline cursor, like the console's caret
-        "\x1b[?1004h"  // focus reports, where the terminal has them
-        "\x1b[0m\x1b[2J";
     const char* term = std::getenv("TERM");
-    if (term && (std::strstr(term, "xterm") || std::strstr(term, "tmux") || std::strstr(term, "screen") ||
-                 std::strstr(term, "kitty") || std::strstr(term, "foot"))) {
-      setup += "\x1b[>4;1m";  // modifyOtherKeys: tells Ctrl+Enter from Enter
-    }
-    std::memcpy(gHeld.setup, setup.data(), std::min(setup.size(), MostSetupBytes));
-    gHeld.setupLength = std::min(setup.size(), MostSetupBytes);
+    gHeld.modifyOtherKeys =
+        term && (std::strstr(term, "xterm") || std::strstr(term, "tmux") || std::strstr(term, "screen") ||
+                 std::strstr(term, "kitty") || std::strstr(term, "foot"));
 
     InstallSignalHandlers();
     handlersInstalled_ = true;
