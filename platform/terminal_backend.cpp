@@ -1116,20 +1116,23 @@ class TerminalBackend : public RealTimeBackend {
       ReadInput(static_cast<int>(until - now));
   }
 
+  // The terminal speaks the protocol: our flags go on, and keys are taken as it reports
+  // them from then on. It is asked once more which flags it took; an answer without the
+  // ones that report releases takes them off again (half the protocol is worse than none).
   void OnKeyboardFlags(int flags) {
     switch (probe_) {
-      case Probe::Asking:  // it speaks the protocol: our flags on, and which did it take?
+      case Probe::Asking:
         probe_ = Probe::Confirming;
         gFlagsWanted = 1;
         gFlagsPushed = 1;  // before the push: a signal now pops at worst one flag set too many
         Write(std::string(KeyboardFlagsPush) + KeyboardFlagsQuery);
+        releases_ = true;
+        PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
         break;
       case Probe::Confirming:
         probe_ = Probe::Done;
-        if ((flags & FlagsForReleases) == FlagsForReleases) {
-          releases_ = true;
-          PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
-        } else {  // half the protocol is worse than none
+        if ((flags & FlagsForReleases) != FlagsForReleases) {
+          releases_ = false;
           gFlagsWanted = 0;
           Write(KeyboardFlagsPop);
           gFlagsPushed = 0;

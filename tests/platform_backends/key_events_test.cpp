@@ -273,6 +273,14 @@ TEST_F(TerminalConsole, ALateAnswerStillTurnsTheProtocolOnAndTellsTheConsole) {
   EXPECT_EQ(TakeKeyMessages(2), (Messages{"KEYDOWN 32", "CHAR 32"}));  // the release is yet to come
 }
 
+TEST_F(TerminalConsole, ATerminalThatAnswersTheFlagsOnlyOnceStillSpeaksTheProtocol) {
+  Open(TerminalKind::OneAnswer);
+  EXPECT_TRUE(ReportsKeyReleases());
+  terminal_->Send("\x1b[32;;32u\x1b[32;1:3u");
+  EXPECT_EQ(TakeKeyMessages(3), (Messages{"KEYDOWN 32", "CHAR 32", "KEYUP 32"}));
+  EXPECT_EQ(terminal_->Output().find(testing::FlagsPop), std::string::npos);
+}
+
 TEST_F(TerminalConsole, HalfTheProtocolIsTakenBackAndTheKeysStayAsTheyWere) {
   Open(TerminalKind::NoReleases);
   const std::size_t pushed = terminal_->WaitFor(std::string(testing::FlagsPush));

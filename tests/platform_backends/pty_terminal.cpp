@@ -106,7 +106,8 @@ void PtyTerminal::Answer(const std::string& unanswered) {
       at = query + ProtocolQuery.size();
       switch (kind_) {
         case TerminalKind::Protocol:
-        case TerminalKind::NoReleases: Send("\x1b[?0u\x1b[?62;22c"); break;
+        case TerminalKind::NoReleases:
+        case TerminalKind::OneAnswer: Send("\x1b[?0u\x1b[?62;22c"); break;
         case TerminalKind::Late:
           std::this_thread::sleep_for(std::chrono::milliseconds(400));
           Send("\x1b[?0u\x1b[?62;22c");

@@ -19,6 +19,7 @@ enum class TerminalKind {
   Protocol,    // answers the flags query, takes the flags pushed (kitty, foot, ...)
   Late,        // the same, but answers the first question only after the program's wait
   NoReleases,  // answers the flags query, but takes none of the flags that report releases
+  OneAnswer,   // answers the first flags query only
   Plain,       // answers only the device attributes (tmux, GNOME Terminal, ...)
   Silent,      // answers nothing
 };
