@@ -964,6 +964,9 @@ class TerminalBackend : public RealTimeBackend {
       return false;
     }
     AddExitStep(GiveTerminalBack);
+    // Also when a library ends the process with exit(3), past the program's own end.
+    static const bool atExit = std::atexit(GiveTerminalBack) == 0;
+    (void)atExit;
     QuerySize();
     AskKeyboardProtocol();
     return true;
