@@ -69,16 +69,16 @@ struct TerminalGrid {
   const TerminalCell& At(int x, int y) const { return cells[static_cast<std::size_t>(y * width + x)]; }
 };
 
-// The bytes that make a terminal showing 'shown' show 'wanted' (same size): cursor
-// positioning, colours as 24-bit SGR and characters as UTF-8, only for cells that differ;
-// with 'shown' null every cell is written. Only the cells inside visibleColumns x
-// visibleRows are written, so a small terminal does not scroll. The pen colours are set
-// before the first character, whatever the terminal had before.
 // What a terminal smaller than the console shows and says (Windows-1252: plain ASCII here),
 // and the screen that shows it, wrapped to the columns there are.
 std::string SizeNoticeText(int columns, int rows);
 std::string RenderSizeNotice(int columns, int rows);
 
+// The bytes that make a terminal showing 'shown' show 'wanted' (same size): cursor
+// positioning, colours as 24-bit SGR and characters as UTF-8, only for cells that differ;
+// with 'shown' null every cell is written. Only the cells inside visibleColumns x
+// visibleRows are written, so a small terminal does not scroll. The pen colours are set
+// before the first character, whatever the terminal had before.
 std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns, int visibleRows);
 
 // The terminal console's signal handling, all in terminal_backend.cpp. SIGINT, SIGTERM,
