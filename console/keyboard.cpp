@@ -60,6 +60,7 @@ struct KeyboardState {
   bool waiting = false;
   bool caretShown = false;
   int brailleMode = 0;
+  int heldBackMode = 0;  // the configured mode, until the console learns of key releases
   uint8_t chord = 0, held = 0;
   bool capitalNext = false, capsLock = false, numberMode = false;
   std::vector<uint8_t> tone;
@@ -257,6 +258,11 @@ bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, 
     case WM_KILLFOCUS:
       if (gKeys.waiting) HideCaret();
       return true;
+    case WM_APP_KEYRELEASES:
+      // A terminal that answered late: the Braille keyboard can now start as configured.
+      if (gKeys.heldBackMode != 0 && gKeys.brailleMode == 0) SetBrailleMode(gKeys.heldBackMode);
+      gKeys.heldBackMode = 0;
+      return true;
     default: return false;
   }
 }
@@ -374,7 +380,11 @@ void SetBrailleMode(int mode) {
 int BrailleMode() { return gKeys.brailleMode; }
 
 void SetStartingBrailleMode(int mode) {
-  if (!ReportsKeyReleases()) mode = 0;
+  gKeys.heldBackMode = 0;
+  if (!ReportsKeyReleases()) {
+    gKeys.heldBackMode = mode;
+    mode = 0;
+  }
   SetBrailleMode(mode);
 }
 

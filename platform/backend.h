@@ -88,6 +88,7 @@ struct KeyEvent {
   int virtualKey = 0;
   uint32_t modifiers = 0;
   std::optional<uint8_t> character;  // Windows-1252; from text input or the key itself
+  bool operator==(const KeyEvent&) const = default;
 };
 void PostKeyDown(const KeyEvent& key);
 void PostKeyUp(int virtualKey, uint32_t modifiers);
