@@ -16,9 +16,8 @@
 
 namespace platform {
 
-// Posted to the console window: wParam a BrailleCommand, lParam its argument.
-inline constexpr uint32_t WM_APP_BRAILLE = 0x8002;
-
+// Posted to the console window as WM_APP_BRAILLE (platform/win.h), with the argument in
+// lParam.
 enum class BrailleCommand : uintptr_t {
   Resized = 1,  // the display came, went or changed size: show it all again
   Route,        // a routing key; the argument is the cell, from 0

@@ -68,7 +68,7 @@ struct Connection {
   std::vector<unsigned char> handleStorage;
   brlapi_handle_t* handle = nullptr;
   bool connected = false;
-  bool failureTold = false;
+  bool failureTold = false;  // once a run: a server that comes and goes is not news
 
 
   Connection() : handleStorage(brlapi_getHandleSize()) {
@@ -115,12 +115,15 @@ struct Connection {
 
   bool Connect(std::string& reason) {
     tConnectionBroken = false;
-    brlapi__setExceptionHandler(handle, OnBrlapiException);
     brlapi_connectionSettings_t actual;
     if (brlapi__openConnection(handle, nullptr, &actual) < 0) {
       reason = "cannot connect to the BrlAPI server: " + BrlapiErrorText();
       return false;
     }
+    // Opening the connection sets the library's own handler, which ends the program: an
+    // error the server reports (a write that crossed a change of display) must only drop
+    // the connection.
+    brlapi__setExceptionHandler(handle, OnBrlapiException);
     if (!ReadSize()) {
       reason = "brltty has no Braille display";
       brlapi__closeConnection(handle);
@@ -237,7 +240,6 @@ struct Connection {
           std::string reason;
           connected = Connect(reason);
           if (connected) {
-            failureTold = false;
             PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
             continue;
           }

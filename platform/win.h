@@ -36,6 +36,7 @@ enum : uint32_t {
   WM_USER = 0x0400,
   WM_APP_NOTICE = 0x8001,       // a backend's notice for the player waits (TakeNotice)
   WM_APP_KEYRELEASES = 0x8002,  // the backend has begun to report key releases (ReportsKeyReleases)
+  WM_APP_BRAILLE = 0x8003,      // a Braille display's key or news: wParam a BrailleCommand (platform/braille.h)
 };
 
 // Virtual-key codes, as on Windows.

@@ -256,7 +256,8 @@ class BrailleDisplayTest : public ::testing::Test {
   }
 
   void StartGame() {
-    game_ = Start({Program(), "--console=terminal", "--speech=none", "--braille=on", "--config-dir=" + folder_ + "/config"},
+    game_ = Start({Program(), "--console=terminal", "--speech=none", "--braille=on", "--config-dir=" + folder_ + "/config",
+                   "--braille-log=" + folder_ + "/braille.log"},
                   {"BRLAPI_HOST=127.0.0.1:" + std::to_string(apiNumber_), "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA),
                    "TERM=xterm-256color", "LANG=C.UTF-8"},
                   true, folder_ + "/game.err");
@@ -289,9 +290,15 @@ class BrailleDisplayTest : public ::testing::Test {
     });
     EXPECT_FALSE(prompt) << "the game still holds the display";
   }
+  // What the game said, and the last it showed (for a failure's message).
   std::string Stderr() const {
     std::ifstream in(folder_ + "/game.err");
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    std::ifstream shown(folder_ + "/braille.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(shown, line);) lines.push_back(line);
+    std::string text = std::string(std::istreambuf_iterator<char>(in), {}) + "\nlast shown:\n";
+    for (std::size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) text += lines[i] + "\n";
+    return text;
   }
 
   std::string folder_;
@@ -384,7 +391,7 @@ TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
   display_->Send("cells 20");
   ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
     return visual.size() == 20 && visual[0] == '>' && cells.size() == 20;
-  }, Drain())) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'";
+  }, Drain())) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
   ASSERT_TRUE(Press("lnup", "    "));
   ASSERT_TRUE(Press("lnup", "Uma porta de madeira"));
   ASSERT_TRUE(Press("fwinrt", " grande está na pare"));
