@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/braille.h"
+#include "platform/terminal_backend.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -46,6 +47,28 @@ void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t, const void*, 
   tConnectionBroken = true;  // the library closes the connection; the caller sees an error
 }
 
+// Stopping the game in its terminal (SIGTSTP) gives the display back to brltty with the
+// terminal, and continuing takes it again. The terminal's signal handler asks the
+// connection's thread through its wake pipe and waits a moment for the answer; only
+// async-signal-safe calls are made there.
+constexpr char SuspendRequest = 'S', ResumeRequest = 'C';
+constexpr int SuspendWaitMs = 300;
+int gSignalWakeFd = -1, gSignalAnswerFd = -1;
+
+void LeaveForSignal(int signal) {
+  if (signal != SIGTSTP || gSignalWakeFd < 0) return;
+  [[maybe_unused]] const ssize_t sent = write(gSignalWakeFd, &SuspendRequest, 1);
+  pollfd answer{gSignalAnswerFd, POLLIN, 0};
+  if (poll(&answer, 1, SuspendWaitMs) > 0) {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = read(gSignalAnswerFd, &byte, 1);
+  }
+}
+
+void ResumeAfterSignal() {
+  if (gSignalWakeFd >= 0) [[maybe_unused]] const ssize_t sent = write(gSignalWakeFd, &ResumeRequest, 1);
+}
+
 std::string BrlapiErrorText() {
   const char* text = brlapi_strerror(&brlapi_error);
   return text ? text : "unknown error";
@@ -64,6 +87,8 @@ struct Connection {
   std::atomic<bool> stopping{false};
   std::atomic<int> cells{0};
   int wakePipe[2] = {-1, -1};
+  int answerPipe[2] = {-1, -1};  // the thread's answer to a suspend request
+  bool suspendAsked = false, resumeAsked = false, suspended = false;
 
   std::vector<unsigned char> handleStorage;
   brlapi_handle_t* handle = nullptr;
@@ -73,12 +98,14 @@ struct Connection {
 
   Connection() : handleStorage(brlapi_getHandleSize()) {
     handle = reinterpret_cast<brlapi_handle_t*>(handleStorage.data());
-    if (pipe(wakePipe) == 0) {
-      for (const int fd : wakePipe) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+    for (int* fds : {wakePipe, answerPipe}) {
+      if (pipe(fds) == 0) {
+        for (int i = 0; i < 2; ++i) fcntl(fds[i], F_SETFL, fcntl(fds[i], F_GETFL) | O_NONBLOCK);
+      }
     }
   }
   ~Connection() {
-    for (const int fd : wakePipe) {
+    for (const int fd : {wakePipe[0], wakePipe[1], answerPipe[0], answerPipe[1]}) {
       if (fd >= 0) close(fd);
     }
   }
@@ -89,7 +116,11 @@ struct Connection {
   }
   void DrainWake() {
     char drain[64];
-    while (read(wakePipe[0], drain, sizeof drain) > 0) {
+    for (ssize_t got = 0; (got = read(wakePipe[0], drain, sizeof drain)) > 0;) {
+      for (ssize_t i = 0; i < got; ++i) {
+        suspendAsked = suspendAsked || drain[i] == SuspendRequest;
+        resumeAsked = resumeAsked || drain[i] == ResumeRequest;
+      }
     }
   }
 
@@ -234,6 +265,21 @@ struct Connection {
   void Run() {
     auto nextAttempt = std::chrono::steady_clock::now();
     for (bool first = true; first || !stopping; first = false) {
+      if (suspendAsked) {
+        suspendAsked = false;
+        Disconnect();
+        suspended = true;
+        [[maybe_unused]] const ssize_t sent = write(answerPipe[1], &SuspendRequest, 1);
+      }
+      if (resumeAsked) {
+        resumeAsked = suspended = false;
+        nextAttempt = std::chrono::steady_clock::now();
+      }
+      if (suspended) {
+        bool quiet = false;
+        Wait(-1, quiet);
+        continue;
+      }
       if (!connected) {
         const auto now = std::chrono::steady_clock::now();
         if (now >= nextAttempt) {
@@ -283,6 +329,7 @@ class BrlapiDisplay final : public BrailleDisplay {
 
   ~BrlapiDisplay() override {
     if (!thread_.joinable()) return;
+    gSignalWakeFd = gSignalAnswerFd = -1;
     connection_->stopping = true;
     connection_->Wake();
     std::unique_lock lock(connection_->mutex);
@@ -319,6 +366,9 @@ class BrlapiDisplay final : public BrailleDisplay {
       connection_->xWindow = xWindow;
     }
     if (thread_.joinable()) return;
+    gSignalWakeFd = connection_->wakePipe[1];
+    gSignalAnswerFd = connection_->answerPipe[0];
+    AddTerminalSignalSteps(LeaveForSignal, ResumeAfterSignal);
     // The thread takes no signals: they stay the program's (the terminal's handlers), and
     // a write to a server that went away fails instead of raising SIGPIPE.
     sigset_t all, previous;

@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -24,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include "pty_terminal.h"
 #include "scratch.h"
 
 namespace {
@@ -33,83 +33,32 @@ constexpr auto Patience = std::chrono::seconds(20);
 
 std::string Program() { return QUELVAR_PROGRAM; }
 
-// A process started with arguments and environment additions; killed (group and all) when
-// the test ends.
-struct Child {
+// A program run in the background with its output in a file; killed with the test.
+struct Background {
   pid_t pid = -1;
-  int pty = -1;  // the terminal's master side, when it has one
 
-  ~Child() { Kill(); }
-  void Kill() {
-    if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-      pid = -1;
-    }
-    if (pty >= 0) close(pty);
-    pty = -1;
-  }
-  // The exit status once it has ended within the time given; -1 otherwise.
-  int WaitForExit(std::chrono::milliseconds within) {
-    const auto end = Clock::now() + within;
-    while (Clock::now() < end) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      DrainPty();
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
-  // What the game draws must be read, or it blocks once the terminal's buffer is full.
-  void DrainPty() {
-    if (pty < 0) return;
-    char buffer[4096];
-    while (read(pty, buffer, sizeof buffer) > 0) {
-    }
-  }
-  void Type(const std::string& bytes) const {
-    ASSERT_EQ(write(pty, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-};
-
-void Exec(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
-  for (const std::string& setting : environment) putenv(const_cast<char*>(setting.c_str()));
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  execv(argv[0], argv.data());
-  _exit(127);
-}
-
-std::unique_ptr<Child> Start(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
-                             bool inTerminal, const std::string& output) {
-  auto child = std::make_unique<Child>();
-  if (inTerminal) {
-    winsize size{};
-    size.ws_col = 80;
-    size.ws_row = 25;
-    child->pid = forkpty(&child->pty, nullptr, nullptr, &size);
-    if (child->pid == 0) {
-      const int err = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(err, STDERR_FILENO);
-      Exec(arguments, environment);
-    }
-    if (child->pty >= 0) fcntl(child->pty, F_SETFL, fcntl(child->pty, F_GETFL) | O_NONBLOCK);
-  } else {
-    child->pid = fork();
-    if (child->pid == 0) {
+  Background(const std::vector<std::string>& arguments, const std::string& output) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    pid = fork();
+    if (pid == 0) {
       setsid();
       const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       dup2(out, STDOUT_FILENO);
       dup2(out, STDERR_FILENO);
-      Exec(arguments, environment);
+      execv(argv[0], argv.data());
+      _exit(127);
     }
   }
-  return child;
-}
+  ~Background() { Kill(); }
+  void Kill() {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+  }
+};
 
 int Connect(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM, 0);
@@ -157,14 +106,12 @@ class VirtualDisplay {
   }
 
   // Waits until the display shows what 'wanted' accepts (the Visual text, the Braille
-  // cells); 'also' is called while waiting (to read the game's terminal).
-  bool WaitFor(const std::function<bool(const std::string&, const std::vector<std::string>&)>& wanted,
-               const std::function<void()>& also = {}) {
+  // cells).
+  bool WaitFor(const std::function<bool(const std::string&, const std::vector<std::string>&)>& wanted) {
     const auto end = Clock::now() + Patience;
     for (;;) {
       if (wanted(visual_, cells_)) return true;
       if (Clock::now() > end) return false;
-      if (also) also();
       pollfd fd{fd_, POLLIN, 0};
       if (poll(&fd, 1, 50) > 0) {
         char buffer[4096];
@@ -178,8 +125,8 @@ class VirtualDisplay {
       }
     }
   }
-  bool WaitForText(const std::string& prefix, const std::function<void()>& also = {}) {
-    return WaitFor([&](const std::string& visual, const auto&) { return visual.rfind(prefix, 0) == 0; }, also);
+  bool WaitForText(const std::string& prefix) {
+    return WaitFor([&](const std::string& visual, const auto&) { return visual.rfind(prefix, 0) == 0; });
   }
   const std::string& Visual() const { return visual_; }
   // The cell (from 0) that shows dots 7 and 8 alone on top of its character: the cursor.
@@ -233,11 +180,11 @@ class BrailleDisplayTest : public ::testing::Test {
   // without authentication, every file it writes in the test's folder; and the display.
   void StartBrltty() {
     display_.reset();
-    brltty_ = Start({"/usr/bin/brltty", "-n", "-e", "-Z", "-q", "-b", "vr", "-d",
+    brltty_ = std::make_unique<Background>(std::vector<std::string>{"/usr/bin/brltty", "-n", "-e", "-Z", "-q", "-b", "vr", "-d",
                      "server:127.0.0.1:" + std::to_string(displayPort_), "-x", "no", "-s", "no", "-t", "pt", "-A",
                      "auth=none,host=127.0.0.1:" + std::to_string(apiNumber_), "-F", folder_ + "/brltty.prefs", "-W",
                      folder_, "-U", folder_, "-P", folder_ + "/brltty.pid"},
-                    {}, false, folder_ + "/brltty.log");
+        folder_ + "/brltty.log");
     int fd = -1;
     const auto end = Clock::now() + Patience;
     while ((fd = Connect(displayPort_)) < 0 && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -255,27 +202,29 @@ class BrailleDisplayTest : public ::testing::Test {
     if (!folder_.empty()) std::filesystem::remove_all(folder_);
   }
 
+  // The game in a terminal, run as a shell runs a job (so that it can be stopped), its
+  // standard error kept in a file.
   void StartGame() {
-    game_ = Start({Program(), "--console=terminal", "--speech=none", "--braille=on", "--config-dir=" + folder_ + "/config",
-                   "--braille-log=" + folder_ + "/braille.log"},
-                  {"BRLAPI_HOST=127.0.0.1:" + std::to_string(apiNumber_), "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA),
-                   "TERM=xterm-256color", "LANG=C.UTF-8"},
-                  true, folder_ + "/game.err");
-    ASSERT_TRUE(display_->WaitForText(">", Drain())) << "the prompt never reached the display: " << Stderr();
+    game_ = std::make_unique<platform::testing::PtyJob>(
+        terminal_,
+        std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"" + folder_ + "/game.err\"", Program(),
+                                 "--console=terminal", "--speech=none", "--braille=on",
+                                 "--config-dir=" + folder_ + "/config", "--braille-log=" + folder_ + "/braille.log"},
+        std::vector<std::string>{"BRLAPI_HOST=127.0.0.1:" + std::to_string(apiNumber_),
+                                 "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA), "TERM=xterm-256color",
+                                 "LANG=C.UTF-8", "SDL_AUDIODRIVER=dummy"});
+    ASSERT_TRUE(display_->WaitForText(">")) << "the prompt never reached the display: " << Stderr();
   }
 
-  std::function<void()> Drain() {
-    return [this] { game_->DrainPty(); };
-  }
   // Types on the keyboard (the game's terminal), then waits for the display.
   bool Type(const std::string& keys, const std::string& shown) {
-    game_->Type(keys);
-    return display_->WaitForText(shown, Drain());
+    terminal_.Send(keys);
+    return display_->WaitForText(shown);
   }
   // Presses a key of the display, then waits for it to show this.
   bool Press(const std::string& command, const std::string& shown) {
     display_->Send(command);
-    return display_->WaitForText(shown, Drain());
+    return display_->WaitForText(shown);
   }
   // Nothing holds the display: switched off and on, it shows brltty's own screen and not
   // the game's prompt (brltty does not redraw when a program lets the display go).
@@ -303,7 +252,9 @@ class BrailleDisplayTest : public ::testing::Test {
 
   std::string folder_;
   int displayPort_ = 0, apiNumber_ = 0;
-  std::unique_ptr<Child> brltty_, game_;
+  std::unique_ptr<Background> brltty_;
+  platform::testing::PtyTerminal terminal_{platform::testing::TerminalKind::Plain};
+  std::unique_ptr<platform::testing::PtyJob> game_;
   std::unique_ptr<VirtualDisplay> display_;
 };
 
@@ -313,13 +264,13 @@ TEST_F(BrailleDisplayTest, ShowsTheGameFollowsTheCursorAndTakesTheDisplaysKeys) 
   ASSERT_TRUE(Type("nor", ">nor"));
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[4]) && !VirtualDisplay::HasDots78(cells[3]);
-  }, Drain())) << "the cursor is not on the fifth cell";
+  })) << "the cursor is not on the fifth cell";
   // A routing key puts the editor's cursor on the character under it: the next letter
   // typed lands there.
   display_->Send("route 1");
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[1]);
-  }, Drain())) << "the routing key did not move the cursor";
+  })) << "the routing key did not move the cursor";
   ASSERT_TRUE(Type("e", ">enor"));
   // Dots typed on the display go through brltty's Portuguese table: dots 1 2 make "b".
   ASSERT_TRUE(Type("\x19", ">  ")) << "Ctrl+Y did not empty the line";
@@ -342,31 +293,40 @@ TEST_F(BrailleDisplayTest, ReviewRowsFollowTheReviewAndTheDisplayIsGivenBackAtTh
   // Ctrl+Shift+F9 starts the review at the prompt (its entry tone throws away keys typed
   // ahead of it); each Up goes to the row above (a blank one first), and the display
   // follows.
-  game_->Type("\x1b[20;6~");
+  terminal_.Send("\x1b[20;6~");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  game_->Type("\x1b[A");
+  terminal_.Send("\x1b[A");
   ASSERT_TRUE(Type("\x1b[A", "Uma porta de madeira grande está na pare"));
   ASSERT_TRUE(Type("\x1b[A", "As únicas mobílias são uma cama e um peq"));
   // A routing key sets the review column: the review goes on from there.
   display_->Send("route 6");
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[6]);
-  }, Drain()));
+  }));
   ASSERT_TRUE(Type("\x1b", ">"));
   // Leaving the game gives the display back to brltty.
-  game_->Type("fim\r");
-  game_->Type("n");
-  EXPECT_EQ(game_->WaitForExit(std::chrono::seconds(10)), 0) << Stderr();
+  terminal_.Send("fim\r");
+  terminal_.Send("n");
+  EXPECT_EQ(game_->Wait(std::chrono::seconds(10)), 0) << Stderr();
   ExpectDisplayGivenBack();
+}
+
+TEST_F(BrailleDisplayTest, StoppingTheGameGivesTheDisplayBackAndContinuingTakesItAgain) {
+  StartGame();
+  kill(game_->Program(), SIGTSTP);
+  ExpectDisplayGivenBack();
+  kill(game_->Program(), SIGCONT);
+  ASSERT_TRUE(display_->WaitForText(">")) << Stderr();
+  ASSERT_TRUE(Type("olhar\r", ">"));
 }
 
 TEST_F(BrailleDisplayTest, TheDisplayComesBackAfterItWasAwayAndIsGivenBackOnSigterm) {
   StartGame();
   // A display switched off and on in the middle of the game shows the game again.
   ASSERT_TRUE(display_->Reconnect(displayPort_));
-  ASSERT_TRUE(display_->WaitForText(">", Drain()));
-  kill(game_->pid, SIGTERM);
-  EXPECT_NE(game_->WaitForExit(std::chrono::seconds(10)), -1);
+  ASSERT_TRUE(display_->WaitForText(">"));
+  kill(game_->Program(), SIGTERM);
+  EXPECT_NE(game_->Wait(std::chrono::seconds(10)), -1);
   ExpectDisplayGivenBack();
 }
 
@@ -374,14 +334,14 @@ TEST_F(BrailleDisplayTest, AServerThatGoesAwayNeitherStopsTheGameNorKeepsItAway)
   StartGame();
   brltty_->Kill();
   // The game plays on without its display...
-  game_->Type("olhar\r");
-  EXPECT_EQ(game_->WaitForExit(std::chrono::seconds(1)), -1) << "the game ended with the server: " << Stderr();
+  terminal_.Send("olhar\r");
+  EXPECT_EQ(game_->Wait(std::chrono::seconds(1)), -1) << "the game ended with the server: " << Stderr();
   // ...and shows itself again once brltty is back.
   StartBrltty();
-  ASSERT_TRUE(display_->WaitForText(">", Drain())) << "the game did not come back to the display";
+  ASSERT_TRUE(display_->WaitForText(">")) << "the game did not come back to the display";
   ASSERT_TRUE(Type("fim\r", "Você gostaria de começar de novo?"));
-  game_->Type("n");
-  EXPECT_EQ(game_->WaitForExit(std::chrono::seconds(10)), 0) << Stderr();
+  terminal_.Send("n");
+  EXPECT_EQ(game_->Wait(std::chrono::seconds(10)), 0) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
@@ -391,7 +351,7 @@ TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
   display_->Send("cells 20");
   ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
     return visual.size() == 20 && visual[0] == '>' && cells.size() == 20;
-  }, Drain())) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
+  })) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
   ASSERT_TRUE(Press("lnup", "    "));
   ASSERT_TRUE(Press("lnup", "Uma porta de madeira"));
   ASSERT_TRUE(Press("fwinrt", " grande está na pare"));
