@@ -386,6 +386,7 @@ void Write(std::string_view text) {
   if (text.empty()) return;
   WriteChars(text);
   TranscriptAppend(text);
+  platform::NoteWrittenText(text);
   KeyAvailable();
 }
 

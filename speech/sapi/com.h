@@ -45,7 +45,14 @@ class WaitHandle {
   // True when the handle is (or becomes) set within the time.
   bool Wait(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
+#ifdef __EMSCRIPTEN__
+    // A web page has one thread: nothing can set the handle while it waits, and waiting
+    // would only hold up the page's events that set it.
+    (void)limit;
+    return signalled_;
+#else
     return changed_.wait_for(lock, limit, [this] { return signalled_; });
+#endif
   }
 
  private:
