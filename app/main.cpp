@@ -146,6 +146,7 @@ int Run(int argc, char** argv) {
   // Without its built-in voice data the game speaks through espeak-ng, unless this run
   // asked for the built-in voice alone.
   if (options.speechEngine != 0) speech::SetStartFallbackEngine(4);
+  if (options.speechSilent) speech::SilenceSpeechForRun();
   if (!options.transcriptPath.empty() && !console::OpenTranscript(options.transcriptPath)) {
     Fail("cannot create the transcript file '" + options.transcriptPath + "'");
   }

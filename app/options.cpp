@@ -62,8 +62,11 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         options.speechEngine = 5;
       else if (value == "mbrola")
         options.speechEngine = 3;
-      else {
-        error = "--speech must be builtin, espeak, speech-dispatcher or mbrola, not '" + value + "'";
+      else if (value == "none") {
+        options.speechEngine = 0;
+        options.speechSilent = true;
+      } else {
+        error = "--speech must be builtin, espeak, speech-dispatcher, mbrola or none, not '" + value + "'";
         return false;
       }
       continue;
@@ -123,7 +126,9 @@ std::string HelpText() {
          "                      $TAMIRE_WINDIR or ~/.config/tamire); a first run writes\n"
          "                      the default settings there\n"
          "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
-         "                      espeak, speech-dispatcher or mbrola\n"
+         "                      espeak, speech-dispatcher, mbrola, or none: nothing is\n"
+         "                      spoken or played (for Braille or your own screen reader;\n"
+         "                      --speech-log still records what would be said)\n"
          "  --help              show this text\n"
          "  --version           show the program's version\n"
          "\n"

@@ -17,6 +17,7 @@ struct Options {
   std::vector<platform::ScriptItem> script;  // read from keysPath
   // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
   std::optional<int> speechEngine;
+  bool speechSilent = false;  // --speech=none
   bool help = false;
   bool version = false;
 };

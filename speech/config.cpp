@@ -113,6 +113,8 @@ void ChooseEngineForRun(std::optional<int> kind) { State().engineForRun = kind; 
 
 void SetStartFallbackEngine(int kind) { State().startFallbackEngine = kind; }
 
+void SilenceSpeechForRun() { State().silent = true; }
+
 EngineSettings ReadEngineSettings() {
   EngineSettings engine;
   engine.wanted = State().engineForRun ? *State().engineForRun != 0 : SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
@@ -171,6 +173,15 @@ void FreeSpeechData() {
 void StartSpeech(int rate, const std::string& soundFolder) {
   State().rate = SpeechRateFor(rate);
   ApplySynthesizerSettings(State().rate);
+  State().soundFolder = WithFolderSeparator(soundFolder);
+  State().lettersFolder =
+      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
+  State().engineActive = false;
+  if (State().silent) {
+    // Nothing will sound, so nothing is loaded that could fail.
+    CurrentHost().SetNoticeSpeaker([](std::string_view notice) { SpeakText(notice); });
+    return;
+  }
 
   const int code = LoadSpeechData();
   std::string place;
@@ -180,11 +191,6 @@ void StartSpeech(int rate, const std::string& soundFolder) {
     if (State().startFallbackEngine == 0) ShowStartFailure(code, place);
   }
 
-  State().soundFolder = WithFolderSeparator(soundFolder);
-  State().lettersFolder =
-      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\"));
-
-  State().engineActive = false;
   const EngineSettings engine = ReadEngineSettings();
   if (engine.wanted) {
     State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");

@@ -25,6 +25,9 @@ void ChooseEngineForRun(std::optional<int> kind);
 // the start-up failure (0: none). The program sets espeak-ng's; a run that chose built-in
 // speech keeps the failure.
 void SetStartFallbackEngine(int kind);
+// --speech=none: a silent run, for a player who reads Braille or whose own screen reader
+// reads the console. No voice data is loaded and no engine opened.
+void SilenceSpeechForRun();
 // Releases whatever LoadSpeechData loaded; harmless when nothing was.
 void FreeSpeechData();
 

@@ -186,6 +186,7 @@ uint8_t ReadKeySpoken() {
 }
 
 void PlayDialTones(std::string_view text) {
+  if (State().silent) return;  // nothing to hear, so nothing to wait for
   const bool fast = State().fastPlayback;
   State().fastPlayback = false;
   for (const char c : text::UpperText(text)) {

@@ -179,6 +179,7 @@ void SpeakWriteNumber(int32_t n) { SpeakWrite(std::to_string(n)); }
 
 void SpeakText(std::string_view text) {
   LogSpokenText(text);
+  if (State().silent) return;
   if (State().engineActive) {
     SpeakWithEngine(text);
     // An engine that went for good while taking the text leaves it to the built-in voice.

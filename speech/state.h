@@ -18,6 +18,9 @@ struct SpeechState {
   int engineType = 4;               // the engine kind last opened; 3 is the MBROLA front end
   std::optional<int> engineForRun;  // --speech: the engine of this run, over the settings
   int startFallbackEngine = 0;      // speaks when the built-in voice cannot load; 0: none
+  // --speech=none: nothing is spoken or played and nothing waits for sound; the speech
+  // log still records what would have been said.
+  bool silent = false;
 
   // ---- recorded sounds ----
   bool waitBeforeSound = true;  // the next recorded sound waits for engine speech to end first

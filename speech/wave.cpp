@@ -143,6 +143,7 @@ void QueueBlock(const uint8_t* data, std::size_t n) {
 
 int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
   if (rate <= 0 || bits <= 0 || channels <= 0) return platform::WAVERR_BADFORMAT;
+  if (State().silent) return 0;  // a silent run opens no device
   if (State().fastPlayback) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
   const bool cut = State().cutSpeech && channels == 1;
   const int deviceBits = cut && bits == 16 ? 8 : bits;
