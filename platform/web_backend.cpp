@@ -182,7 +182,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE void quelvar_web_key(int down, int virtualKey, i
     platform::KeyEvent key;
     key.virtualKey = virtualKey;
     key.modifiers = static_cast<uint32_t>(modifiers);
-    if (character >= 0) key.character = static_cast<uint8_t>(character);
+    // Keys that type nothing of their own make what the key makes (Enter 13, Ctrl+C 3).
+    if (character >= 0) {
+      key.character = static_cast<uint8_t>(character);
+    } else if (!(key.modifiers & platform::ModAlt)) {
+      key.character = platform::KeyCharacter(virtualKey, key.modifiers);
+    }
     platform::PostKeyDown(key);
   } else {
     platform::PostKeyUp(virtualKey, static_cast<uint32_t>(modifiers));
