@@ -13,6 +13,7 @@
 #include "platform/audio_device.h"
 #include "platform/cell_grid.h"
 #include "platform/real_time.h"
+#include "platform/story_lines.h"
 #include "platform/window_backend.h"
 #include "text/cp1252.h"
 
@@ -97,22 +98,11 @@ class WebBackend final : public RealTimeBackend {
   }
   void Caret(bool visible, int x, int y, int, int) override {
     quelvar_web_caret(visible ? 1 : 0, x, y);
-    // A program that waits for a key has said all it will say for now: a line it left
-    // open (a question) is heard, the bare prompt is not.
-    if (visible) AnnounceOpenLine();
+    // A program that waits for a key has said all it will say for now.
+    if (visible) Announce(story_.TakeOpenLine());
   }
 
-  void WrittenText(std::string_view cp1252) override {
-    for (const char c : cp1252) {
-      if (c == '\r') continue;
-      if (c != '\n') {
-        openLine_ += c;
-        continue;
-      }
-      Announce(openLine_);
-      openLine_.clear();
-    }
-  }
+  void WrittenText(std::string_view cp1252) override { Announce(story_.Add(cp1252)); }
 
  private:
   void Yield(int timeoutMs) {
@@ -143,21 +133,13 @@ class WebBackend final : public RealTimeBackend {
     return (uint32_t{colour.red} << 16) | (uint32_t{colour.green} << 8) | colour.blue;
   }
 
-  void AnnounceOpenLine() {
-    std::string_view line = openLine_;
-    while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
-    if (line != ">") Announce(openLine_);
-    openLine_.clear();
-  }
-
-  static void Announce(std::string_view cp1252) {
-    if (cp1252.find_first_not_of(' ') == std::string_view::npos) return;
-    quelvar_web_announce(text::Cp1252ToUtf8(cp1252).c_str());
+  static void Announce(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) quelvar_web_announce(text::Cp1252ToUtf8(line).c_str());
   }
 
   TerminalGrid grid_;
   std::array<bool, ConsoleRows> dirtyRows_{};
-  std::string openLine_;  // story text written since the last line end
+  StoryLines story_;
   double lastYieldMs_ = 0;
 };
 

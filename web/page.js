@@ -158,11 +158,14 @@
   // ---- the game's voice, fetched after the first screen ----
 
   // voice.json lists the files of voice.data ([path, offset, size]); they go under /quelvar.
+  let voiceFetch = null;    // ends the voice's download when another road is chosen
   function loadVoice() {
     if (voicePackage) return voicePackage;
+    voiceFetch = new AbortController();
+    const signal = voiceFetch.signal;
     voicePackage = (async () => {
-      const list = await (await fetch('voice.json')).json();
-      const response = await fetch('voice.data');
+      const list = await (await fetch('voice.json', {signal})).json();
+      const response = await fetch('voice.data', {signal});
       if (!response.ok) throw new Error('voice.data: ' + response.status);
       const total = Number(response.headers.get('Content-Length')) || list.size;
       const data = new Uint8Array(total);
@@ -182,8 +185,13 @@
         Module.FS.writeFile('/quelvar/' + path, data.subarray(offset, offset + size));
       }
     })();
-    voicePackage.catch(() => {});
+    voicePackage.catch(() => { voicePackage = null; });
     return voicePackage;
+  }
+
+  function dropVoice() {
+    if (voiceFetch) voiceFetch.abort();
+    voiceFetch = null;
   }
 
   let shownPercent = -1;
@@ -442,6 +450,7 @@
     // The next silence after a key: milliseconds from the key and the underruns so far.
     nextSilence() { return new Promise((resolve) => soundWaiters.silence.push(resolve)); },
     bufferFrames: BufferFrames,
+    rate() { return audio ? audio.context.sampleRate : 0; },
   };
 
   begin.addEventListener('click', start);
@@ -457,7 +466,10 @@
   // The game's voice comes after the first screen, while the player reads it, when the
   // road chosen is ours.
   const fetchVoiceFor = () => {
-    if (roads.some((input) => input.checked && input.value === 'ours')) loadVoice();
+    if (roads.some((input) => input.checked && input.value === 'ours'))
+      loadVoice();
+    else
+      dropVoice();
   };
   roads.forEach((input) => input.addEventListener('change', fetchVoiceFor));
   window.addEventListener('load', () => setTimeout(fetchVoiceFor, 0));
