@@ -205,12 +205,17 @@
 
   // ---- sound ----
 
+  // Fetched with the page, so that the game starts with the network gone.
+  const workletSource = fetch('worklet.js').then((response) => response.blob())
+                                           .then((blob) => new Blob([blob], {type: 'text/javascript'}));
+  workletSource.catch(() => {});
+
   async function startAudio() {
     const AudioContextClass = window.AudioContext || window.webkitAudioContext;
     if (!AudioContextClass) return null;
     const context = new AudioContextClass({latencyHint: 'interactive'});
     try {
-      await context.audioWorklet.addModule('worklet.js');
+      await context.audioWorklet.addModule(URL.createObjectURL(await workletSource));
     } catch (error) {
       console.warn('quelvar: no AudioWorklet:', error);
       context.close();
@@ -371,7 +376,7 @@
     begin.disabled = true;
     roads.forEach((input) => { input.disabled = true; });
     status.textContent = 'Preparando o jogo…';
-    audio = await startAudio();
+    audio = audio || await startAudio();
     await runtimeReady;
     if (road === 'ours') {
       waitingForVoice = true;
@@ -379,6 +384,12 @@
         await loadVoice();
       } catch (error) {
         console.warn('quelvar: the voice could not be fetched:', error);
+        status.textContent = 'Não foi possível carregar a voz do jogo. Escolha outra forma de ouvir e pressione Começar.';
+        waitingForVoice = false;
+        roads.forEach((input) => { input.disabled = false; });
+        readVoices();
+        begin.disabled = false;
+        return;
       }
       waitingForVoice = false;
     }

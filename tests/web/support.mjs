@@ -41,11 +41,18 @@ export async function openBrowser() {
 // game first waits for a key.
 // With 'hurry', a key (End, which the line editor takes silently) cuts the opening story's
 // speech short.
-export async function startGame(context, url, road, { hurry = false } = {}) {
+// With 'offline', the network is gone once the page has loaded; 'init' runs in the page
+// before its own scripts.
+export async function startGame(context, url, road, { hurry = false, offline = false, init = null } = {}) {
   const page = await context.newPage();
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
+  if (init) await page.addInitScript(init);
   await page.goto(url);
+  if (offline) {
+    await page.waitForFunction(() => !document.getElementById('begin').disabled);
+    await context.setOffline(true);
+  }
   await page.getByRole('radio', { name: roadNames[road] }).check();
   await page.getByRole('button', { name: 'Começar' }).click();
   if (hurry) {
