@@ -16,7 +16,8 @@ void DrawCells(TerminalGrid& grid, int x, int y, std::string_view cp1252, Rgb fo
 
 void FillCells(TerminalGrid& grid, const Rect& rect, Rgb colour) {
   for (int y = std::max(0, rect.top); y < std::min(grid.height, rect.bottom); ++y) {
-    for (int x = std::max(0, rect.left); x < std::min(grid.width, rect.right); ++x) grid.At(x, y) = {' ', colour, colour};
+    for (int x = std::max(0, rect.left); x < std::min(grid.width, rect.right); ++x)
+      grid.At(x, y) = {' ', colour, colour};
   }
 }
 

@@ -94,7 +94,7 @@ void ShowUserLine(const std::string& line, bool) { std::fprintf(stderr, "%s\n", 
 std::string ProgramPath() { return {}; }
 
 namespace {
-using LinkedLibraryMap = std::map<std::string, std::span<const LinkedSymbol>, std::less<>>;
+using LinkedLibraryMap = std::map<std::string, std::span<const LinkedSymbol>, std::less<> >;
 LinkedLibraryMap& LinkedLibraries() {
   static LinkedLibraryMap libraries;
   return libraries;

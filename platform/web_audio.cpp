@@ -53,9 +53,7 @@ AudioMixer* SharedAudioMixer() {
 
 const std::string& SharedAudioFailure() { return gFailure; }
 
-void CloseSharedAudio() {
-  gDevice = SharedDevice{};
-}
+void CloseSharedAudio() { gDevice = SharedDevice{}; }
 
 int SharedAudioBufferFrames() { return gDevice.bufferFrames; }
 

@@ -46,7 +46,7 @@ class WebBackend final : public RealTimeBackend {
   WebBackend() : grid_(ConsoleColumns, ConsoleRows) { OpenSound(); }
   ~WebBackend() override { CloseSharedAudio(); }
 
-  const char* Name() const override { return "window"; }
+  const char* Name() const override { return "web"; }
 
   void PollEvents() override {
     // Keys and sound blocks arrive by themselves while the program waits; a program that

@@ -20,7 +20,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     def log_message(self, *args):
         pass
 
-server = http.server.ThreadingHTTPServer(('127.0.0.1', port), functools.partial(Handler, directory=site))
+class Server(http.server.ThreadingHTTPServer):
+    def handle_error(self, request, client_address):
+        if not isinstance(sys.exc_info()[1], ConnectionError):  # a page that stopped a download
+            super().handle_error(request, client_address)
+
+server = Server(('127.0.0.1', port), functools.partial(Handler, directory=site))
 print(f'http://127.0.0.1:{server.server_address[1]}/', flush=True)
 try:
     server.serve_forever()

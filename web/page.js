@@ -416,7 +416,7 @@
     const end = document.getElementById('ended');
     end.hidden = false;
     end.querySelector('p').textContent =
-        code === 0 ? 'O jogo terminou.' : 'O jogo terminou com um erro (código ' + code + ').';
+        code === 0 ? 'O jogo terminou.' : 'O jogo terminou (código ' + code + ').';
     document.getElementById('again').focus();
   }
 
