@@ -438,6 +438,7 @@
 
   window.Module = {
     quelvarPage: page,
+    thisProgram: 'quelvar',  // the window's first caption
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
     onRuntimeInitialized() {

@@ -80,6 +80,26 @@ test('the screen reader hears the story, neither the typed command nor the promp
   await page.close();
 });
 
+test("the first visit writes the default settings into the browser's storage, where the next one finds them", async () => {
+  const fresh = await openBrowser();
+  // Starts a game and gives the settings it found; 'mark' is then added to them and kept.
+  const visit = async (mark) => {
+    const { page } = await startGame(fresh, server.url, 'reader');
+    const settings = await page.evaluate((added) => {
+      const file = '/tamire/TAMIRE.INI';
+      const text = new TextDecoder().decode(Module.FS.readFile(file));
+      if (added) Module.FS.writeFile(file, text + added);
+      return new Promise((resolve) => Module.FS.syncfs(false, () => resolve(text)));
+    }, mark);
+    await page.close();
+    return settings;
+  };
+  const first = await visit('; guardado neste navegador\n');
+  assert.match(first, /\[TRADUTOR\]/);
+  assert.ok((await visit(null)).endsWith('; guardado neste navegador\n'));
+  await fresh.close();
+});
+
 test('the start screen passes the accessibility audit and says how to play', async () => {
   const page = await context.newPage();
   await page.goto(server.url);
