@@ -26,7 +26,7 @@
   let road = null;
   let audio = null;        // {context, node}
   let voices = [];         // the browser's voices, Portuguese first
-  let speaking = {generation: 0, pending: 0};
+  const speaking = {generation: 0, pending: 0};  // what the browser's voice has still to say
   let voicePackage = null; // the promise of the game's voice in the file system
   const rowTexts = [], rowColours = [];
   let caretAt = null;      // {column, row} while the game waits for a key
@@ -42,7 +42,7 @@
     screen.appendChild(element);
     rowElements.push(element);
     rowTexts.push(' '.repeat(Columns));
-    rowColours.push(new Uint32Array(2 * Columns).fill(0xC0C0C0).map((c, i) => (i % 2 ? 0 : c)));
+    rowColours.push(Uint32Array.from({length: 2 * Columns}, (_, i) => (i % 2 ? 0x000000 : 0xC0C0C0)));
   }
 
   function hex(colour) { return '#' + colour.toString(16).padStart(6, '0'); }

@@ -24,7 +24,6 @@ class QuelvarOutput extends AudioWorkletProcessor {
     this.underruns = 0;
     this.playing = false;    // frames arrived since the last underrun
     this.mark = -1;          // the frame of the last key, while its silence is awaited
-    this.soundAfterMark = false;
     this.silentSince = -1;
     this.recording = null;
     this.recordedFrames = 0;
@@ -40,8 +39,7 @@ class QuelvarOutput extends AudioWorkletProcessor {
       this.askedFrames = Math.max(0, this.askedFrames - frames);
     } else if (message.mark !== undefined) {
       this.mark = message.mark;
-      this.soundAfterMark = false;
-      this.silentSince = -1;
+        this.silentSince = -1;
     } else if (message.record !== undefined) {
       this.recording = message.record ? [] : null;
       this.recordedFrames = 0;
@@ -109,7 +107,6 @@ class QuelvarOutput extends AudioWorkletProcessor {
   watchSilence(silent, frames) {
     if (this.mark < 0 || currentFrame + frames <= this.mark) return;
     if (!silent) {
-      this.soundAfterMark = true;
       this.silentSince = -1;
       return;
     }

@@ -1,6 +1,7 @@
 // The web page in Debian's headless Chromium: a whole game typed with real key events, the
-// screen reader's live region, a Braille chord, an accessibility audit, and our voice's
-// sound taken from the AudioWorklet.
+// screen reader's live region, the twin of a key the browser keeps, a Braille chord, a start
+// with the network gone, the settings in the browser's storage, an accessibility audit, our
+// voice's sound taken from the AudioWorklet, and the browser's voice as a speech engine.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
