@@ -10,12 +10,14 @@
 
 #include "app/options.h"
 #include "app/speech_wiring.h"
+#include "console/braille.h"
 #include "console/console.h"
 #include "console/screen.h"
 #include "game/game.h"
 #include "mbrola_front/frontend.h"
 #include "platform/audio_device.h"
 #include "platform/backend.h"
+#include "platform/braille.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/process.h"
@@ -166,9 +168,19 @@ int Run(int argc, char** argv) {
   if (!options.audioOutPath.empty() && !platform::StartAudioCapture(options.audioOutPath)) {
     Fail("cannot create the audio file '" + options.audioOutPath + "'");
   }
+  if (!options.brailleLogPath.empty() && !console::OpenBrailleLog(options.brailleLogPath)) {
+    Fail("cannot create the Braille log '" + options.brailleLogPath + "'");
+  }
   platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
-  ReportMissingSound(platform::CurrentBackend());
+  // A silent run has nothing to say about sound.
+  if (!options.speechSilent) ReportMissingSound(platform::CurrentBackend());
+  // A scripted run is not the player's: it takes a Braille display only when asked to.
+  platform::BrailleUse braille = options.braille.value_or(platform::BrailleUse::Auto);
+  if (options.console == app::ConsoleKind::Headless && braille == platform::BrailleUse::Auto) {
+    braille = platform::BrailleUse::Off;
+  }
+  platform::SetBrailleDisplay(platform::ConnectBrailleDisplay(braille));
   console::InitConsole(text::Utf8ToCp1252(programPath));
   app::ConnectSpeech();
   if (screenDump) {

@@ -20,6 +20,7 @@ constexpr PathOption PathOptions[] = {
     {"--screen-dump", &Options::screenDumpPath},
     {"--audio-out", &Options::audioOutPath},
     {"--pho-log", &Options::phoLogPath},
+    {"--braille-log", &Options::brailleLogPath},
     {"--config-dir", &Options::configDir},
 };
 
@@ -49,6 +50,19 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
         options.console = ConsoleKind::Headless;
       else {
         error = "--console must be window, terminal or headless, not '" + value + "'";
+        return false;
+      }
+      continue;
+    }
+    if (name == "--braille") {
+      if (value == "auto")
+        options.braille = platform::BrailleUse::Auto;
+      else if (value == "on")
+        options.braille = platform::BrailleUse::On;
+      else if (value == "off")
+        options.braille = platform::BrailleUse::Off;
+      else {
+        error = "--braille must be auto, on or off, not '" + value + "'";
         return false;
       }
       continue;
@@ -113,9 +127,9 @@ std::string HelpText() {
          "\n"
          "  --console=KIND      window (the default with a display), terminal (Linux only;\n"
          "                      the default without a display) or headless (scripted\n"
-         "                      runs). The terminal reports no key releases, so the\n"
-         "                      Braille chord keyboard and the right-button magnifier\n"
-         "                      work only in the window.\n"
+         "                      runs). The right-button magnifier works only in the\n"
+         "                      window; the Braille chord keyboard in the window and in\n"
+         "                      terminals that report key releases (kitty, foot, ...).\n"
          "  --keys=FILE         headless key script (UTF-8; implies --console=headless)\n"
          "  --transcript=FILE   write the story as the player reads it (UTF-8)\n"
          "  --speech-log=FILE   write every text given to speech, one per line (UTF-8)\n"
@@ -129,6 +143,12 @@ std::string HelpText() {
          "                      espeak, speech-dispatcher, mbrola, or none: nothing is\n"
          "                      spoken or played (for Braille or your own screen reader;\n"
          "                      --speech-log still records what would be said)\n"
+         "  --braille=WHEN      a Braille display through brltty (BrlAPI): auto (the\n"
+         "                      default: the window and the terminal use one when brltty\n"
+         "                      answers), on (also headless, and says why when none can\n"
+         "                      be used) or off\n"
+         "  --braille-log=FILE  write every update of the Braille display as a line (UTF-8;\n"
+         "                      a 40-cell display when none is connected)\n"
          "  --help              show this text\n"
          "  --version           show the program's version\n"
          "\n"
@@ -136,14 +156,17 @@ std::string HelpText() {
          "screen, Esc ends the review; Ctrl+Shift+F11 (or Ctrl+Alt+F11) turns the Braille\n"
          "keyboard on and switches its modes, Ctrl+Shift+F12 (or Ctrl+Alt+F12) turns it off.\n"
          "Desktops keep Ctrl+Alt+F1..F12 for switching virtual terminals, so the Ctrl+Shift\n"
-         "chords are the ones that reach the game there. The Braille keyboard needs the\n"
-         "window: a terminal reports no key releases, and says so when asked for it.\n"
+         "chords are the ones that reach the game there. The Braille keyboard needs key\n"
+         "releases: the window and terminals that speak the kitty keyboard protocol have\n"
+         "them; other terminals say so when asked for it.\n"
          "\n"
          "Key scripts: each line is typed and followed by Enter; '##' starts a comment line;\n"
          "<Enter> <Esc> <Tab> <BS> <F1>..<F12> <Up> <Down> <Left> <Right> <Home> <End>\n"
          "<PgUp> <PgDn> <Ins> <Del> <Space> name keys, with Ctrl+, Alt+, Shift+ before them\n"
          "(<Ctrl+Left>, <Ctrl+c>, <Ctrl+Shift+F9>); <Wait:MS> waits; <lt> is '<'; <NoEnter>\n"
-         "at the end of a line types it without Enter.\n";
+         "at the end of a line types it without Enter. A Braille display's keys:\n"
+         "<BrlRoute N> (cell N, from 1), <BrlPanLeft> <BrlPanRight> <BrlLineUp>\n"
+         "<BrlLineDown>, <BrlDots 1245> (dots typed).\n";
 }
 
 // The program's build defines the version (app/CMakeLists.txt); other builds of this file,

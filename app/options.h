@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/braille.h"
 #include "platform/headless.h"
 
 namespace app {
@@ -14,6 +15,10 @@ enum class ConsoleKind { Automatic, Window, Terminal, Headless };
 struct Options {
   ConsoleKind console = ConsoleKind::Automatic;
   std::string keysPath, transcriptPath, speechLogPath, screenDumpPath, audioOutPath, phoLogPath, configDir;
+  std::string brailleLogPath;
+  // --braille: a BrlAPI display. Automatic: the window and terminal connect when a server
+  // answers, headless runs only when asked (On).
+  std::optional<platform::BrailleUse> braille;
   std::vector<platform::ScriptItem> script;  // read from keysPath
   // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
   std::optional<int> speechEngine;

@@ -1,8 +1,10 @@
 #include "console/keyboard.h"
 
 #include <array>
+#include <deque>
 #include <vector>
 
+#include "console/braille.h"
 #include "console/console_internal.h"
 #include "console/key_codes.h"
 #include "console/screen.h"
@@ -58,9 +60,12 @@ struct KeyboardState {
   bool waiting = false;
   bool caretShown = false;
   int brailleMode = 0;
+  int heldBackMode = 0;  // the configured mode, until the console learns of key releases
   uint8_t chord = 0, held = 0;
   bool capitalNext = false, capsLock = false, numberMode = false;
   std::vector<uint8_t> tone;
+  std::deque<ScreenPlace> routes;  // one for each BrailleRoute code in the queue
+  bool extendedGiven = false;      // WaitKey last gave the Extended code
 };
 
 KeyboardState gKeys;
@@ -70,7 +75,15 @@ std::vector<std::string> gPendingNotices;  // said once a speaker is installed
 bool QueueCode(uint8_t code) {
   if (gKeys.count >= KeyQueueSize) return false;
   gKeys.queue[static_cast<std::size_t>(gKeys.count++)] = code;
+  detail::BrailleKeyTyped();
   return true;
+}
+
+// The two codes of an extended key (both or neither).
+void QueueExtended(uint8_t second) {
+  if (gKeys.count > KeyQueueSize - 2) return;
+  QueueCode(keycode::Extended);
+  QueueCode(second);
 }
 
 bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
@@ -245,17 +258,52 @@ bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, 
     case WM_KILLFOCUS:
       if (gKeys.waiting) HideCaret();
       return true;
+    case WM_APP_KEYRELEASES:
+      // A terminal that answered late: the Braille keyboard can now start as configured.
+      if (gKeys.heldBackMode != 0 && gKeys.brailleMode == 0) SetBrailleMode(gKeys.heldBackMode);
+      gKeys.heldBackMode = 0;
+      return true;
     default: return false;
   }
 }
 
 void SetBreakCheck(bool on) { gKeys.breakCheck = on; }
+bool WaitingForKey() { return gKeys.waiting; }
 void DestroyCaretIfShown() { HideCaret(); }
 
 void ResetKeyboard() {
   StopTone();
   gKeys = KeyboardState{};
 }
+
+void QueueTypedCharacter(uint8_t character) {
+  if (character == NoCharacter) return;
+  QueueCode(character);
+}
+
+void QueueVirtualKey(int virtualKey, bool ctrl) {
+  switch (virtualKey) {
+    case VK_RETURN: QueueCode(ctrl ? keycode::CtrlEnter : keycode::Enter); return;
+    case VK_BACK: QueueCode(ctrl ? keycode::CtrlBackspace : keycode::Backspace); return;
+    case VK_TAB: QueueCode(keycode::Tab); return;
+    case VK_ESCAPE: QueueCode(keycode::Esc); return;
+    default: break;
+  }
+  for (const auto& key : ExtendedKeyTable) {
+    if (key.virtualKey == virtualKey) {
+      QueueExtended(ctrl ? key.ctrlCode : key.code);
+      return;
+    }
+  }
+}
+
+void QueueBrailleRoute(int row, int column) {
+  if (gKeys.count > KeyQueueSize - 2) return;
+  QueueExtended(keycode::ext::BrailleRoute);
+  gKeys.routes.push_back({row, column});
+}
+
+uint8_t BrailleDotsCharacter(uint8_t dots) { return BrailleTable[dots & 63]; }
 
 }  // namespace detail
 
@@ -278,6 +326,7 @@ void PumpMessages(PumpScope scope) {
 bool KeyAvailable() {
   EnsureConsoleWindow();
   PumpMessages(PumpScope::AllWindows);
+  RefreshBraille();
   return gKeys.count > 0;
 }
 
@@ -285,6 +334,7 @@ uint8_t WaitKey() {
   if (gKeys.count == 0) {
     gKeys.waiting = true;
     if (HasFocus(detail::ConsoleWindow())) ShowCaretAtCursor();
+    RefreshBraille();  // what the wait is for shows before the program blocks
     do {
       WaitMessage();
     } while (!KeyAvailable());
@@ -294,13 +344,20 @@ uint8_t WaitKey() {
   const uint8_t code = gKeys.queue[0];
   std::copy(gKeys.queue.begin() + 1, gKeys.queue.begin() + gKeys.count, gKeys.queue.begin());
   --gKeys.count;
+  if (gKeys.extendedGiven && code == keycode::ext::BrailleRoute && !gKeys.routes.empty()) {
+    detail::SetLastBrailleRoute(gKeys.routes.front().row, gKeys.routes.front().column);
+    gKeys.routes.pop_front();
+  }
+  gKeys.extendedGiven = !gKeys.extendedGiven && code == keycode::Extended;
   return code;
 }
 
 void Pause(uint16_t milliseconds) {
+  RefreshBraille();
   platform::Sleep(milliseconds);
   PumpMessages(PumpScope::AllWindows);
   PumpMessages(PumpScope::ConsoleWindow);
+  RefreshBraille();
 }
 
 // ---- Braille mode and its tones ----
@@ -323,7 +380,11 @@ void SetBrailleMode(int mode) {
 int BrailleMode() { return gKeys.brailleMode; }
 
 void SetStartingBrailleMode(int mode) {
-  if (!ReportsKeyReleases()) mode = 0;
+  gKeys.heldBackMode = 0;
+  if (!ReportsKeyReleases()) {
+    gKeys.heldBackMode = mode;
+    mode = 0;
+  }
   SetBrailleMode(mode);
 }
 

@@ -21,7 +21,8 @@ void PumpMessages(PumpScope scope = PumpScope::AllWindows);
 
 void SetBrailleMode(int mode);
 // The configured mode at window creation: a console that reports no key releases keeps the
-// Braille keyboard off, since its chords could never be read there.
+// Braille keyboard off, since its chords could never be read there, until it reports them
+// (a terminal may say so a little later).
 void SetStartingBrailleMode(int mode);
 int BrailleMode();
 void StartTone(int frequencyHz);
@@ -38,6 +39,7 @@ using NoticeSpeaker = void (*)(std::string_view cp1252);
 void SetNoticeSpeaker(NoticeSpeaker speaker);
 void SpeakNotice(std::string_view cp1252);
 inline constexpr std::string_view BrailleUnavailableNotice =
-    "O teclado Braille s\xF3 funciona na janela do jogo: o terminal n\xE3o avisa quando as teclas s\xE3o soltas.";
+    "O teclado Braille s\xF3 funciona na janela do jogo ou num terminal que avise quando as teclas s\xE3o "
+    "soltas, como o kitty ou o foot; este terminal n\xE3o avisa.";
 
 }  // namespace console

@@ -7,9 +7,11 @@
 #include <memory>
 #include <vector>
 
+#include "console/braille.h"
 #include "console/console.h"
 #include "console/console_internal.h"
 #include "console/keyboard.h"
+#include "platform/backend.h"
 #include "platform/files.h"
 #include "text/cp1252.h"
 #include "text/files.h"
@@ -60,6 +62,7 @@ struct ConsoleState {
   Hwnd window = 0;
   std::vector<uint8_t> chars, attrs;  // allocated by the creation message
   int cursorX = 0, cursorY = 0;
+  int focusRow = 0;  // what a Braille display follows (detail::FocusRow)
   Settings settings;
   detail::CellMetrics cells;
   int spanFrom = 0, spanTo = 0;  // the changed span of the cursor's row, end excluded
@@ -161,6 +164,7 @@ void NextRow() {
   ++gConsole.cursorY;
   if (gConsole.cursorY < ScreenRows) return;
   gConsole.cursorY = ScreenRows - 1;
+  if (gConsole.focusRow > 0) --gConsole.focusRow;  // its text moved up with the rest
   const auto rowBytes = static_cast<std::ptrdiff_t>(ScreenColumns);
   std::copy(gConsole.chars.begin() + rowBytes, gConsole.chars.end(), gConsole.chars.begin());
   std::copy(gConsole.attrs.begin() + rowBytes, gConsole.attrs.end(), gConsole.attrs.begin());
@@ -204,11 +208,12 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
       gConsole.chars.assign(ScreenColumns * ScreenRows, ' ');
       gConsole.attrs.assign(ScreenColumns * ScreenRows, TextAttribute);
       gConsole.window = hwnd;
+      detail::ResetBraille();
       return 0;
     case WM_DESTROY:
       gConsole.chars.clear();
       gConsole.attrs.clear();
-      gConsole.cursorX = gConsole.cursorY = 0;
+      gConsole.cursorX = gConsole.cursorY = gConsole.focusRow = 0;
       PostQuitMessage(0);
       gConsole.window = 0;
       return 0;
@@ -247,6 +252,9 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
       }
       return 0;
     case WM_CLOSE: CloseConsole();
+    case platform::WM_APP_BRAILLE:
+      HandleBrailleCommand(static_cast<platform::BrailleCommand>(wParam), lParam);
+      return 0;
     case WM_APP_NOTICE:
       while (const auto notice = TakeNotice()) SpeakNotice(*notice);
       return 0;
@@ -338,6 +346,9 @@ void EnsureConsoleWindow() {
   }
   platform::ShowWindow(gConsole.window, gConsole.settings.maximized);
   platform::UpdateWindow(gConsole.window);
+  if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay()) {
+    display->Attach(platform::CurrentBackend().NativeWindowId());
+  }
   SetStartingBrailleMode(gConsole.settings.brailleMode);
 }
 
@@ -355,6 +366,7 @@ void WriteChars(std::string_view bytes) {
           --gConsole.cursorX;
           StoreCell(gConsole.cursorX, gConsole.cursorY, ' ');
           WidenSpan(gConsole.cursorX);
+          gConsole.focusRow = gConsole.cursorY;
         }
         break;
       case 10:
@@ -370,6 +382,7 @@ void WriteChars(std::string_view bytes) {
         }
         StoreCell(gConsole.cursorX, gConsole.cursorY, byte);
         WidenSpan(gConsole.cursorX);
+        gConsole.focusRow = gConsole.cursorY;
         ++gConsole.cursorX;
         break;
     }
@@ -400,7 +413,7 @@ void ClearScreen() {
   EnsureConsoleWindow();
   std::fill(gConsole.chars.begin(), gConsole.chars.end(), ' ');
   std::fill(gConsole.attrs.begin(), gConsole.attrs.end(), TextAttribute);
-  gConsole.cursorX = gConsole.cursorY = 0;
+  gConsole.cursorX = gConsole.cursorY = gConsole.focusRow = 0;
   platform::InvalidateRect(gConsole.window, nullptr, false);
   platform::UpdateWindow(gConsole.window);
 }
@@ -415,6 +428,7 @@ void ClearToLineEnd() {
 void MoveCursor(int column, int row) {
   gConsole.cursorX = std::clamp(column - 1, 0, ScreenColumns - 1);
   gConsole.cursorY = std::clamp(row - 1, 0, ScreenRows - 1);
+  gConsole.focusRow = gConsole.cursorY;
 }
 
 int CursorColumn() { return gConsole.cursorX + 1; }
@@ -527,6 +541,7 @@ platform::Hwnd ConsoleWindow() { return gConsole.window; }
 const CellMetrics& Cells() { return gConsole.cells; }
 int CursorX() { return gConsole.cursorX; }
 int CursorY() { return gConsole.cursorY; }
+int FocusRow() { return gConsole.focusRow; }
 int ConfiguredBrailleMode() { return gConsole.settings.brailleMode; }
 
 }  // namespace detail
@@ -539,7 +554,7 @@ void ResetConsoleForTests() {
   gConsole.window = 0;
   gConsole.chars.clear();
   gConsole.attrs.clear();
-  gConsole.cursorX = gConsole.cursorY = 0;
+  gConsole.cursorX = gConsole.cursorY = gConsole.focusRow = 0;
   gConsole.magnifierActive = false;
   gConsole.settings = Settings{};
   gConsole.settings.colourMap = IdentityMap();
@@ -547,6 +562,7 @@ void ResetConsoleForTests() {
   gConsole.waveDoneEnabled = false;
   TextAttribute = 0x0F;
   detail::ResetKeyboard();
+  detail::ResetBraille();
 }
 
 const std::array<uint8_t, 16>& CurrentColourMap() { return gConsole.settings.colourMap; }

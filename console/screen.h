@@ -13,6 +13,10 @@ namespace console {
 inline constexpr int ScreenColumns = platform::ConsoleColumns;
 inline constexpr int ScreenRows = platform::ConsoleRows;
 
+// The background colour of the line editor's selection; a Braille display marks the cells
+// drawn on it with dots 7 and 8.
+inline constexpr int SelectionBackground = 8;
+
 // The current colour byte: foreground in the low nibble, background in the high nibble.
 // Every character written and every cell cleared takes it. Callers may assign it directly.
 extern uint8_t TextAttribute;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "console/braille.h"
 #include "console/key_codes.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
@@ -28,7 +29,6 @@ using namespace console;
 namespace {
 
 constexpr int MaxFieldLength = 2048;
-constexpr int HighlightBackground = 8;
 constexpr uint8_t EndMark = 0;
 
 // ---- the speech services, behind one door that tests can watch ----
@@ -184,7 +184,7 @@ void Draw(const Editor& e) {
     const auto a = static_cast<std::size_t>(from - e.first), b = static_cast<std::size_t>(to - e.first);
     WriteChars(std::string_view(shown).substr(0, a));
     const uint8_t saved = TextAttribute;
-    SetBackgroundColour(HighlightBackground);
+    SetBackgroundColour(SelectionBackground);
     WriteChars(std::string_view(shown).substr(a, b - a));
     TextAttribute = saved;
     WriteChars(std::string_view(shown).substr(b));
@@ -394,8 +394,21 @@ void DeleteKey(Editor& e) {
   e.SelectionEnd = e.SelectionStart;
 }
 
+// A routing key of a Braille display over the field puts the cursor on that character,
+// heard as a cursor move is; anywhere else it is refused.
+void RouteTo(Editor& e, ScreenPlace place) {
+  const int offset = place.column - e.column;
+  if (place.row != e.row || offset < 0 || offset > e.width) {
+    Tone();
+    return;
+  }
+  e.pos = std::min(e.first + offset, e.maxLen + 1);
+  CharSound(e.At(e.pos));
+}
+
 void ExtendedCommand(Editor& e) {
   switch (e.ExtendedKeyCode) {
+    case keycode::ext::BrailleRoute: RouteTo(e, LastBrailleRoute()); break;
     case keycode::ext::F1:
       if (e.alt)
         e.End(keycode::ext::CtrlF11);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "console/braille.h"
 #include "console/key_codes.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
@@ -444,6 +445,12 @@ void Left() {
 
 void ExtendedCommand(uint8_t ext) {
   switch (ext) {
+    case keycode::ext::BrailleRoute: {  // a routing key: the review goes to that cell
+      const ScreenPlace place = LastBrailleRoute();
+      position = {place.row, place.column};
+      CharSound(CharAt(position.column));
+      break;
+    }
     case keycode::ext::ShiftTab:
       position.column = FieldSpan().start - 2;
       Click();

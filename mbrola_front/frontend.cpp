@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "mbrola_front/binding.h"
 #include "mbrola_front/prosody.h"
@@ -51,6 +53,7 @@ struct State {
   std::array<short, ReadBufferSamples> readBuffer{};
   // The header, then up to two half-second blocks of samples.
   std::array<uint8_t, text::WaveHeaderSize + 2 * PlayBlockBytes> playBuffer{};
+  bool stopped = false;  // speech was stopped (a key) since the last reply began
 };
 
 State& S() {
@@ -99,6 +102,30 @@ void HandOver(std::size_t bytes) {
   State& s = S();
   text::WriteWaveHeader(s.playBuffer, MbrolaSampleRate, 16, 1, static_cast<uint32_t>(bytes));
   speech::PlayWaveBuffer(std::span<const uint8_t>(s.playBuffer.data(), text::WaveHeaderSize + bytes));
+}
+
+// How much of a reply's leading silence (the boundary pause before its first phoneme)
+// is left out, in bytes: none while other sound is still playing; all of it when nothing
+// has played yet or speech was stopped since (the player pressed a key: the answer comes
+// at once); otherwise as much of it as the quiet since the last sound has already lasted,
+// so that a reply that follows another keeps the whole pause between them.
+std::size_t LeadingSilenceToLeaveOut() {
+  const bool stopped = std::exchange(S().stopped, false);
+  if (speech::WaveQueuedBlocks() > 0) return 0;
+  const uint64_t lastEnd = speech::WaveLastEndMs();
+  if (stopped || lastEnd == 0) return std::numeric_limits<std::size_t>::max();
+  const uint64_t now = platform::NowMs();
+  const uint64_t quietMs = now >= lastEnd ? std::min<uint64_t>(now - lastEnd, 60000) : 60000;
+  return static_cast<std::size_t>(quietMs * MbrolaSampleRate / 1000 * 2);
+}
+
+// Passes over the silent samples (exact zeros) that begin 'samples', at most 'leaveOut'
+// bytes of them; 'leaveOut' becomes 0 at the first sound.
+std::span<const uint8_t> WithoutLeadingSilence(std::span<const uint8_t> samples, std::size_t& leaveOut) {
+  std::size_t at = 0;
+  while (at + 1 < samples.size() && at < leaveOut && samples[at] == 0 && samples[at + 1] == 0) at += 2;
+  leaveOut = at < samples.size() ? 0 : leaveOut - std::min(at, leaveOut);
+  return samples.subspan(at);
 }
 
 // Reads what MBROLA has ready; 0 (and the error cleared) when the read fails.
@@ -262,6 +289,7 @@ bool FrontEndSpeak(std::string_view text) {
   speech::State().cutSpeech = false;
 
   mbr.reset_MBR();
+  std::size_t leaveOut = s.fileMode ? 0 : LeadingSilenceToLeaveOut();
   std::size_t pos = 0;
   // The first samples are handed over as soon as a short block is ready, so that playback
   // starts while the rest of the reply is synthesized; after that, blocks of half a second.
@@ -282,8 +310,15 @@ bool FrontEndSpeak(std::string_view text) {
       result = false;
     }
     if (last) mbr.flush_MBR();
-    for (std::size_t n = ReadSamples(result); n > 0; n = ReadSamples(result)) {
+    for (std::size_t read = ReadSamples(result); read > 0; read = ReadSamples(result)) {
       const auto* samples = reinterpret_cast<const uint8_t*>(s.readBuffer.data());
+      if (leaveOut > 0) {
+        const std::span<const uint8_t> kept = WithoutLeadingSilence({samples, read}, leaveOut);
+        samples = kept.data();
+        read = kept.size();
+        if (read == 0) continue;
+      }
+      const std::size_t n = read;
       if (s.fileMode) {
         if (std::fwrite(samples, 1, n, s.output.get()) != n || std::fflush(s.output.get()) != 0) result = false;
         continue;
@@ -319,6 +354,7 @@ bool FrontEndSpeak(std::string_view text) {
 bool FrontEndBusy() { return !S().fileMode && speech::WaveBusy(); }
 
 void FrontEndStop() {
+  S().stopped = true;
   if (!S().fileMode) speech::WaveStop();
 }
 
@@ -408,6 +444,7 @@ void ResetFrontEndForTests() {
   s.pitchFactor = s.durationFactor = 1.0;
   s.outputName.clear();
   s.lastError.clear();
+  s.stopped = false;
   ClosePhoLog();
   SetFrontEndMessageSink(nullptr);
 }

@@ -285,9 +285,14 @@ void ApplyLiaison(std::vector<std::string>& lines) {
   // A final s or z is voiced before a vowel and before a voiced consonant (os amigos,
   // grandes homens, os dias); a final r becomes the tap before a vowel (mar aberto).
   // The stress mark on the next word's first phoneme changes nothing: "as águas" is
-  // voiced as "as amigas" is. Before r the s stays as it is.
+  // voiced as "as amigas" is. Before r the s stays as it is. Before a vowel, the
+  // article o is a full u (o amigo) and the reduced e after a consonant and r a full i
+  // (sobre a mesa, entre os dois), so that no glide clusters with the r. A final
+  // unstressed a and the a of à or às are one vowel (acorda às seis).
   static constexpr std::string_view VoicedConsonants[] = {"b", "d", "g", "v", "z", "j", "l", "lh", "m", "n", "nh"};
+  const auto isPhoneme = [&lines](size_t i) { return !lines[i].empty() && lines[i][0] != ';'; };
   size_t m = 2;
+  size_t previousMarker = 0;  // the marker of the word before the one at m
   while (m + 1 < lines.size()) {
     if (lines[m].empty() || lines[m][0] != ';') {
       ++m;
@@ -302,6 +307,18 @@ void ApplyLiaison(std::vector<std::string>& lines) {
     std::string& last = lines[m - 2];
     if (vowel && last == "r2") last = "r";
     if ((vowel || voiced) && last == "s2") last = "z";
+    const std::string_view word = std::string_view(lines[previousMarker]).substr(lines[previousMarker].find('|') + 1);
+    if (vowel && last == "w" && previousMarker + 3 == m && (word == "o" || word == "O")) last = "u";
+    if (vowel && last == "y" && m >= 4 && isPhoneme(m - 3) && isPhoneme(m - 4) && lines[m - 3] == "r" &&
+        !In("aeiouwy@>", lines[m - 4][0])) {
+      last = "i";
+    }
+    const std::string next = text::UpperText(std::string_view(lines[m]).substr(lines[m].find('|') + 1));
+    if ((next == "\xC0" || next == "\xC0S") && last == "a" && isPhoneme(m - 3)) {  // à, às
+      lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(m) - 2);
+      --m;
+    }
+    previousMarker = m;
     m += 2;  // the first phoneme is never a marker itself
   }
 }

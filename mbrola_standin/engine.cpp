@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "mbrola_standin/float_mode.h"
 #include "mbrola_standin/mbrola.h"
 #include "text/files.h"
 
@@ -163,6 +164,7 @@ int Engine::Read(std::int16_t* out, int wanted) {
   if (out == nullptr) return Fail(MBR_ERROR_BAD_ARGUMENT, "no sample buffer");
   PullParser();
   MoveReadyPhones();
+  const FlushDenormals flushing;
   int produced = 0;
   while (produced < wanted && !utterances_.empty()) {
     Utterance& utterance = utterances_.front();

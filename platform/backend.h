@@ -45,6 +45,8 @@ class Backend {
   virtual void CloseWindow() = 0;
   virtual void SetTitle(std::string_view cp1252) = 0;
   virtual bool IsActive() { return true; }
+  // The window system's id of the window (an X window), for a Braille display's focus.
+  virtual std::optional<unsigned long> NativeWindowId() { return std::nullopt; }
   virtual bool HasFocus() { return true; }
   virtual Rect WindowRect() = 0;
 
@@ -89,6 +91,7 @@ struct KeyEvent {
   int virtualKey = 0;
   uint32_t modifiers = 0;
   std::optional<uint8_t> character;  // Windows-1252; from text input or the key itself
+  bool operator==(const KeyEvent&) const = default;
 };
 void PostKeyDown(const KeyEvent& key);
 void PostKeyUp(int virtualKey, uint32_t modifiers);

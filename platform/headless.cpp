@@ -29,7 +29,51 @@ ScriptItem TypedCharacter(uint8_t ch) {
   return item;
 }
 
+// A Braille display's key: <BrlPanLeft>, <BrlPanRight>, <BrlLineUp>, <BrlLineDown>,
+// <BrlRoute N> (cell N, from 1) and <BrlDots 1245> (the dots typed, any order).
+bool ParseBrailleToken(std::string_view token, ScriptItem& item, std::string& error) {
+  constexpr std::pair<std::string_view, BrailleCommand> Plain[] = {
+      {"BrlPanLeft", BrailleCommand::PanLeft},
+      {"BrlPanRight", BrailleCommand::PanRight},
+      {"BrlLineUp", BrailleCommand::LineUp},
+      {"BrlLineDown", BrailleCommand::LineDown},
+  };
+  for (const auto& [name, command] : Plain) {
+    if (token == name) {
+      item.braille = command;
+      return true;
+    }
+  }
+  const auto bad = [&] {
+    error = "bad Braille key '" + std::string(token) + "' (<BrlRoute 1> to <BrlRoute 80>, <BrlDots 1245>)";
+    return false;
+  };
+  if (token.rfind("BrlRoute ", 0) == 0) {
+    const std::string_view digits = token.substr(9);
+    int cell = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), cell);
+    if (ec != std::errc() || end != digits.data() + digits.size() || cell < 1 || cell > ConsoleColumns) return bad();
+    item.braille = BrailleCommand::Route;
+    item.brailleArgument = cell - 1;
+    return true;
+  }
+  if (token.rfind("BrlDots ", 0) == 0) {
+    const std::string_view dots = token.substr(8);
+    if (dots.empty()) return bad();
+    intptr_t bits = 0;
+    for (const char dot : dots) {
+      if (dot < '1' || dot > '8') return bad();
+      bits |= intptr_t{1} << (dot - '1');
+    }
+    item.braille = BrailleCommand::Dots;
+    item.brailleArgument = bits;
+    return true;
+  }
+  return bad();
+}
+
 bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
+  if (token.rfind("Brl", 0) == 0) return ParseBrailleToken(token, item, error);
   if (token.rfind("Wait:", 0) == 0) {
     uint32_t ms = 0;
     const auto digits = token.substr(5);
@@ -161,7 +205,11 @@ void HeadlessBackend::SetScript(std::vector<ScriptItem> items) {
 }
 
 void HeadlessBackend::DeliverNext() {
-  PostKeyEvent(script_[next_].key, true);
+  const ScriptItem& item = script_[next_];
+  if (item.braille)
+    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(*item.braille), item.brailleArgument);
+  else
+    PostKeyEvent(item.key, true);
   ++next_;
   ScheduleAfterWaits();
 }

@@ -10,14 +10,18 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/braille.h"
 
 namespace platform {
 
-// One step of a key script: a key to deliver, or a wait before the next key.
+// One step of a key script: a key to deliver, a Braille display's key, or a wait before
+// the next key.
 struct ScriptItem {
   KeyEvent key;
   uint32_t waitMs = 0;  // non-zero: a <Wait:MS> token
   bool isWait = false;
+  std::optional<BrailleCommand> braille;  // <BrlRoute N>, <BrlPanLeft>, ...
+  intptr_t brailleArgument = 0;
 };
 
 // Parses a UTF-8 key script (see --keys); false and a message for a bad key name.

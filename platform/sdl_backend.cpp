@@ -1,6 +1,7 @@
 #include "platform/window_backend.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
 #include <strings.h>
@@ -368,6 +369,12 @@ class SdlBackend : public RealTimeBackend {
   }
   bool IsActive() override { return focus_; }
   bool HasFocus() override { return focus_; }
+  std::optional<unsigned long> NativeWindowId() override {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!window_ || !SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11) return std::nullopt;
+    return static_cast<unsigned long>(info.info.x11.window);
+  }
   Rect WindowRect() override {
     if (!window_) return {};
     int x = 0, y = 0, width = 0, height = 0;

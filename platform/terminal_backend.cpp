@@ -1,6 +1,8 @@
-// A terminal reports no key releases, so every key is posted as a press followed at once
-// by its release: the Braille chord keyboard (keys held together) cannot work here, and
-// neither can the magnifier, which needs a mouse and pixels.
+// Most terminals report no key releases, so there every key is posted as a press followed
+// at once by its release, and the Braille chord keyboard (keys held together) cannot work.
+// Terminals that speak the kitty keyboard protocol report every press, repeat and release:
+// the console asks at start, and where the answer is yes, keys go down and up as in the
+// window. The magnifier needs a mouse and pixels, and works in no terminal.
 #include "platform/terminal_backend.h"
 
 #include <fcntl.h>
@@ -16,7 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <thread>
+#include <span>
 
 #include "platform/audio_device.h"
 #include "platform/real_time.h"
@@ -30,8 +32,11 @@ constexpr char Escape = 0x1B;
 
 // ---- keys ----
 
-TerminalInput Key(int virtualKey, uint32_t modifiers, std::optional<uint8_t> character) {
+using Event = TerminalInput::Event;
+
+TerminalInput Key(int virtualKey, uint32_t modifiers, std::optional<uint8_t> character, Event event = Event::Typed) {
   TerminalInput input;
+  input.event = event;
   input.key.virtualKey = virtualKey;
   input.key.modifiers = modifiers;
   if (character) input.key.character = *character;
@@ -63,7 +68,7 @@ void AppendCharacterKey(uint8_t ch, uint32_t modifiers, std::vector<TerminalInpu
   out.push_back(Key(virtualKey, modifiers, character));
 }
 
-// A key named by its code point and modifiers, as the CSI u and modifyOtherKeys forms send it.
+// The character a terminal names in xterm's modifyOtherKeys form, with its modifiers.
 void AppendCodePointKey(char32_t codePoint, uint32_t modifiers, std::vector<TerminalInput>& out) {
   const auto special = [&](int virtualKey) {
     std::optional<uint8_t> character = KeyCharacter(virtualKey, modifiers);
@@ -85,6 +90,190 @@ void AppendCodePointKey(char32_t codePoint, uint32_t modifiers, std::vector<Term
   if ((modifiers & ModCtrl) && ch >= 'A' && ch <= 'Z' && !(modifiers & ModShift)) ch = static_cast<uint8_t>(ch + 32);
   if ((modifiers & ModShift) && ch >= 'a' && ch <= 'z') ch = static_cast<uint8_t>(ch - 32);
   AppendCharacterKey(ch, modifiers, out);
+}
+
+// ---- keys of the kitty keyboard protocol ----
+//
+// A key report names the key (its unshifted code point, or a number of the protocol's own
+// for keys that make no text), the modifiers, the event (press, repeat, release) and, with
+// the flags we push, the text the key types and the key's place on a US keyboard. The key
+// events made of it are the ones the window makes for the same key.
+
+constexpr int VkPause = 0x13, VkClear = 0x0C, VkNumpad0 = 0x60, VkLeftWindows = 0x5B;
+constexpr int FirstPrivateKey = 57344, LastPrivateKey = 63743;
+
+struct ModifierKey {
+  int code;
+  int virtualKey;
+  uint32_t modifier;  // its own bit, as the window counts it
+};
+// The right Alt and the level-three shift are AltGr on the layouts that need it: the window
+// does not take them as Alt, and neither do we.
+constexpr ModifierKey ModifierKeys[] = {
+    {57441, VK_SHIFT, ModShift},  {57447, VK_SHIFT, ModShift}, {57442, VK_CONTROL, ModCtrl},
+    {57448, VK_CONTROL, ModCtrl}, {57443, VK_MENU, ModAlt},    {57449, VK_MENU, 0},
+    {57453, VK_MENU, 0},          {57444, VkLeftWindows, 0},   {57450, VkLeftWindows + 1, 0},
+};
+
+struct FunctionalKey {
+  int code;
+  int virtualKey;
+  char character;  // what the key types when the terminal sends no text (0: what KeyCharacter says)
+};
+constexpr FunctionalKey FunctionalKeys[] = {
+    {13, VK_RETURN, 0},
+    {9, VK_TAB, 0},
+    {27, VK_ESCAPE, 0},
+    {127, VK_BACK, 0},
+    {8, VK_BACK, 0},
+    {57362, VkPause, 0},
+    {57399, VkNumpad0, '0'},
+    {57400, VkNumpad0 + 1, '1'},
+    {57401, VkNumpad0 + 2, '2'},
+    {57402, VkNumpad0 + 3, '3'},
+    {57403, VkNumpad0 + 4, '4'},
+    {57404, VkNumpad0 + 5, '5'},
+    {57405, VkNumpad0 + 6, '6'},
+    {57406, VkNumpad0 + 7, '7'},
+    {57407, VkNumpad0 + 8, '8'},
+    {57408, VkNumpad0 + 9, '9'},
+    {57409, 0x6E, '.'},
+    {57410, 0x6F, '/'},
+    {57411, 0x6A, '*'},
+    {57412, 0x6D, '-'},
+    {57413, 0x6B, '+'},
+    {57414, VK_RETURN, 0},
+    {57415, 0, '='},
+    {57416, 0x6C, ','},
+    {57417, VK_LEFT, 0},
+    {57418, VK_RIGHT, 0},
+    {57419, VK_UP, 0},
+    {57420, VK_DOWN, 0},
+    {57421, VK_PRIOR, 0},
+    {57422, VK_NEXT, 0},
+    {57423, VK_HOME, 0},
+    {57424, VK_END, 0},
+    {57425, VK_INSERT, 0},
+    {57426, VK_DELETE, 0},
+    {57427, VkClear, 0},
+};
+
+// The virtual key of a key named by its character on a US keyboard, as the window names the
+// key in that place (letters and digits, the space bar and the punctuation keys).
+int VirtualKeyOfUsKey(int codePoint) {
+  if (codePoint >= 'a' && codePoint <= 'z') return codePoint - 32;
+  switch (codePoint) {
+    case ';': return 0xBA;
+    case '=': return 0xBB;
+    case ',': return 0xBC;
+    case '-': return 0xBD;
+    case '.': return 0xBE;
+    case '/': return 0xBF;
+    case '`': return 0xC0;
+    case '[': return 0xDB;
+    case ']': return 0xDD;
+    case '\'': return 0xDE;
+    default: break;
+  }
+  return codePoint >= 0 && codePoint < 0x80 ? VirtualKeyOfCharacter(static_cast<uint8_t>(codePoint)) : 0;
+}
+
+// The capital of a letter that Windows-1252 has in both cases; other characters stay.
+char32_t CapitalOf(char32_t c) {
+  if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
+  switch (c) {
+    case 0xFF: return 0x178;   // ÿ
+    case 0x153: return 0x152;  // œ
+    case 0x161: return 0x160;  // š
+    case 0x17E: return 0x17D;  // ž
+    default: return c;
+  }
+}
+
+std::optional<uint8_t> TypedByte(int codePoint) {
+  if (codePoint < 0x20 || codePoint == 0x7F) return std::nullopt;
+  const auto byte = text::CodePointToCp1252(static_cast<char32_t>(codePoint));
+  if (!byte || *byte < 0x20 || *byte == 0x7F) return std::nullopt;
+  return byte;
+}
+
+struct KeyReport {
+  int code = 0;
+  int shiftedKey = -1, usKey = -1;  // the alternate keys, where reported
+  int modifierBits = 0;             // shift 1, alt 2, ctrl 4, super 8, ... caps lock 64, num lock 128
+  Event event = Event::Press;
+  std::vector<int> text;  // the text's code points, where reported
+};
+
+// What a key types when the terminal sends no text with it: its own character, shifted as
+// the terminal says, or a capital letter; what Shift makes of any other key is the layout's
+// business, and unknown here.
+std::optional<uint8_t> CharacterOfKey(const KeyReport& report, bool shift) {
+  if (report.code < 0x20 || report.code == 0x7F || report.code >= FirstPrivateKey) return std::nullopt;
+  char32_t c = static_cast<char32_t>(report.code);
+  const bool capsLock = report.modifierBits & 64;
+  if (shift && report.shiftedKey > 0)
+    c = static_cast<char32_t>(report.shiftedKey);
+  else if (shift && CapitalOf(c) == c)
+    return std::nullopt;
+  else if (shift != capsLock)
+    c = CapitalOf(c);
+  return TypedByte(static_cast<int>(c));
+}
+
+void AppendReportedKey(const KeyReport& report, std::vector<TerminalInput>& out) {
+  uint32_t modifiers = 0;
+  if (report.modifierBits & 1) modifiers |= ModShift;
+  if (report.modifierBits & 2) modifiers |= ModAlt;
+  if (report.modifierBits & 4) modifiers |= ModCtrl;
+
+  // A modifier key carries the state after its event, as in the window: pressing Shift
+  // comes with Shift, letting it go without.
+  for (const ModifierKey& key : ModifierKeys) {
+    if (key.code != report.code) continue;
+    modifiers = report.event == Event::Release ? modifiers & ~key.modifier : modifiers | key.modifier;
+    out.push_back(Key(key.virtualKey, modifiers, std::nullopt, report.event));
+    return;
+  }
+
+  const FunctionalKey* functional = nullptr;
+  for (const FunctionalKey& key : FunctionalKeys) {
+    if (key.code == report.code) {
+      functional = &key;
+      break;
+    }
+  }
+  int virtualKey = 0;
+  if (functional)
+    virtualKey = functional->virtualKey == VkPause && (modifiers & ModCtrl) ? VK_CANCEL : functional->virtualKey;
+  else if (report.code < FirstPrivateKey || report.code > LastPrivateKey)
+    virtualKey = VirtualKeyOfUsKey(report.usKey > 0 ? report.usKey : report.code);
+
+  std::vector<uint8_t> typed;
+  if (report.event == Event::Release) {
+    // a release types nothing
+  } else if ((modifiers & (ModCtrl | ModAlt)) || (functional && functional->character == 0)) {
+    // As in the window: keys with Ctrl make their control code, keys with Alt nothing.
+    if (!(modifiers & ModAlt)) {
+      if (const auto ch = KeyCharacter(virtualKey, modifiers)) typed.push_back(*ch);
+    }
+  } else if (!report.text.empty()) {
+    for (const int codePoint : report.text) {
+      if (const auto byte = TypedByte(codePoint)) typed.push_back(*byte);
+    }
+  } else if (functional) {
+    typed.push_back(static_cast<uint8_t>(functional->character));
+  } else if (const auto ch = CharacterOfKey(report, modifiers & ModShift)) {
+    typed.push_back(*ch);
+  }
+
+  if (virtualKey == 0 && typed.empty()) return;  // a key the console has no use for
+  out.push_back(
+      Key(virtualKey, modifiers, typed.empty() ? std::nullopt : std::optional<uint8_t>(typed[0]), report.event));
+  // Text of more than one character (an input method's): the rest as typed keys.
+  for (std::size_t i = 1; i < typed.size(); ++i) {
+    out.push_back(Key(VirtualKeyOfCharacter(typed[i]), modifiers, typed[i]));
+  }
 }
 
 // A single byte below 0x80 typed on its own (or after ESC, with Alt in 'modifiers').
@@ -141,59 +330,72 @@ Step DecodeCharacter(std::string_view bytes, std::size_t at, bool atEnd, uint32_
   return Step::Done;
 }
 
+// A CSI or SS3 sequence's body: parameters separated by ';', each with sub-parameters
+// separated by ':'.
 struct Sequence {
-  std::vector<int> parameters;
-  bool privateMarker = false;
+  std::vector<std::vector<int>> fields;  // -1 for an empty one
+  char marker = 0;                       // a private marker ('?' in replies, '<' in mouse reports)
   char final = 0;
 };
 
-int Parameter(const Sequence& sequence, std::size_t index, int fallback) {
-  return index < sequence.parameters.size() && sequence.parameters[index] >= 0 ? sequence.parameters[index] : fallback;
+int Field(const Sequence& sequence, std::size_t index, std::size_t sub, int fallback) {
+  if (index >= sequence.fields.size() || sub >= sequence.fields[index].size()) return fallback;
+  const int value = sequence.fields[index][sub];
+  return value >= 0 ? value : fallback;
 }
 
-// Parses the parameters and final byte of a CSI or SS3 body starting at bytes[at].
-// Returns the index after the final byte, 0 when the bytes end first, and sets 'broken'
-// when a byte that cannot be in a sequence comes first (the sequence ends before it).
-std::size_t ParseSequence(std::string_view bytes, std::size_t at, Sequence& sequence, bool& broken) {
-  broken = false;
-  int current = -1;
-  bool inSubParameter = false;
+// No key report comes near this length; a longer body is noise.
+constexpr std::size_t MostSequenceBytes = 128;
+constexpr int LargestNumber = 0x110000;  // beyond every code point
+
+enum class Parse { Complete, Unfinished, Broken };
+
+// Parses the body of a CSI or SS3 sequence starting at bytes[at]. Complete: 'end' is the
+// index after its final byte. Broken: 'end' is where a byte that cannot be in a sequence
+// came, or where the body grew longer than any key report; the sequence ends before it.
+Parse ParseSequence(std::string_view bytes, std::size_t at, Sequence& sequence, std::size_t& end) {
+  std::vector<int> field{-1};
   for (std::size_t i = at; i < bytes.size(); ++i) {
+    if (i - at >= MostSequenceBytes) {
+      end = i;
+      return Parse::Broken;
+    }
     const auto c = static_cast<uint8_t>(bytes[i]);
     if (c >= '0' && c <= '9') {
-      if (!inSubParameter) current = std::min(std::max(current, 0) * 10 + (c - '0'), 100000);
-    } else if (c == ';') {
-      sequence.parameters.push_back(current);
-      current = -1;
-      inSubParameter = false;
+      field.back() = std::min(std::max(field.back(), 0) * 10 + (c - '0'), LargestNumber);
     } else if (c == ':') {
-      inSubParameter = true;  // kitty's sub-parameters (alternate keys): the first value counts
+      field.push_back(-1);
+    } else if (c == ';') {
+      sequence.fields.push_back(std::move(field));
+      field.assign(1, -1);
     } else if (c >= 0x3C && c <= 0x3F) {
-      sequence.privateMarker = true;
+      if (sequence.marker == 0) sequence.marker = static_cast<char>(c);
     } else if (c >= 0x20 && c <= 0x2F) {
       // intermediate bytes: none of the keys we know use them
     } else if (c >= 0x40 && c <= 0x7E) {
-      sequence.parameters.push_back(current);
+      sequence.fields.push_back(std::move(field));
       sequence.final = static_cast<char>(c);
-      return i + 1;
+      end = i + 1;
+      return Parse::Complete;
     } else {
-      broken = true;
-      return i;
+      end = i;
+      return Parse::Broken;
     }
   }
-  return 0;
+  return Parse::Unfinished;
 }
 
 int FunctionKey(int number) { return VK_F1 + number - 1; }
 
 // The virtual key of a final byte that CSI and SS3 sequences share (cursor keys, Home,
-// End, F1-F4); 0 for any other.
+// End, the keypad's middle key, F1-F4); 0 for any other.
 int CursorOrFunctionKey(char final) {
   switch (final) {
     case 'A': return VK_UP;
     case 'B': return VK_DOWN;
     case 'C': return VK_RIGHT;
     case 'D': return VK_LEFT;
+    case 'E': return VkClear;
     case 'H': return VK_HOME;
     case 'F': return VK_END;
     case 'P': return VK_F1;
@@ -204,62 +406,102 @@ int CursorOrFunctionKey(char final) {
   }
 }
 
-// The key of a complete CSI sequence (nothing for sequences we do not know).
-void AppendCsiKey(const Sequence& s, std::vector<TerminalInput>& out) {
-  if (s.privateMarker) return;  // replies and mouse reports, not keys
-  const uint32_t modifiers = ModifiersOfParameter(Parameter(s, 1, 1));
-  const auto key = [&](int virtualKey) { out.push_back(Key(virtualKey, modifiers, std::nullopt)); };
-  if (const int shared = CursorOrFunctionKey(s.final)) return key(shared);
-  switch (s.final) {
-    case 'Z': out.push_back(Key(VK_TAB, ModShift, 9)); return;
-    case 'I':
-      if (s.parameters.size() == 1 && s.parameters[0] < 0) out.push_back({TerminalInput::Kind::FocusIn, {}});
-      return;
-    case 'O':
-      if (s.parameters.size() == 1 && s.parameters[0] < 0) out.push_back({TerminalInput::Kind::FocusOut, {}});
-      return;
-    case 'u': return AppendCodePointKey(static_cast<char32_t>(Parameter(s, 0, 0)), modifiers, out);
-    case '~': break;
-    default: return;
-  }
-  switch (Parameter(s, 0, 0)) {
+// The key of a '~' sequence's number: editing keys and F1-F12 (0 for any other).
+int NumberedKey(int number) {
+  switch (number) {
     case 1:
-    case 7: return key(VK_HOME);
-    case 2: return key(VK_INSERT);
-    case 3: return key(VK_DELETE);
+    case 7: return VK_HOME;
+    case 2: return VK_INSERT;
+    case 3: return VK_DELETE;
     case 4:
-    case 8: return key(VK_END);
-    case 5: return key(VK_PRIOR);
-    case 6: return key(VK_NEXT);
+    case 8: return VK_END;
+    case 5: return VK_PRIOR;
+    case 6: return VK_NEXT;
     case 11:
     case 12:
     case 13:
     case 14:
-    case 15: return key(FunctionKey(Parameter(s, 0, 0) - 10));
+    case 15: return FunctionKey(number - 10);
     case 17:
     case 18:
     case 19:
     case 20:
-    case 21: return key(FunctionKey(Parameter(s, 0, 0) - 11));
+    case 21: return FunctionKey(number - 11);
     case 23:
-    case 24: return key(FunctionKey(Parameter(s, 0, 0) - 12));
-    case 27:  // xterm's modifyOtherKeys: CSI 27 ; modifiers ; code ~
-      return AppendCodePointKey(static_cast<char32_t>(Parameter(s, 2, 0)), modifiers, out);
-    default: return;
+    case 24: return FunctionKey(number - 12);
+    case 57427: return VkClear;
+    default: return 0;
   }
+}
+
+// The event a CSI key sequence reports after its modifiers (none: a press).
+std::optional<Event> EventOf(const Sequence& sequence) {
+  switch (Field(sequence, 1, 1, 1)) {
+    case 1: return Event::Press;
+    case 2: return Event::Repeat;
+    case 3: return Event::Release;
+    default: return std::nullopt;  // not an event the protocol knows
+  }
+}
+
+TerminalInput Reply(TerminalInput::Kind kind, int flags = 0) {
+  TerminalInput input;
+  input.kind = kind;
+  input.flags = flags;
+  return input;
+}
+
+// The input of a complete CSI sequence (nothing for sequences we do not know).
+void AppendCsiInput(const Sequence& s, std::vector<TerminalInput>& out) {
+  if (s.marker == '?') {  // the terminal's answers to the console's questions
+    if (s.final == 'u') out.push_back(Reply(TerminalInput::Kind::KeyboardFlags, Field(s, 0, 0, 0)));
+    if (s.final == 'c') out.push_back(Reply(TerminalInput::Kind::DeviceAttributes));
+    return;
+  }
+  if (s.marker != 0) return;  // mouse reports and other answers, not keys
+  const std::optional<Event> event = EventOf(s);
+  if (!event) return;
+  if (s.final == 'u') {
+    KeyReport report;
+    report.code = Field(s, 0, 0, 0);
+    report.shiftedKey = Field(s, 0, 1, -1);
+    report.usKey = Field(s, 0, 2, -1);
+    report.modifierBits = std::max(Field(s, 1, 0, 1) - 1, 0);
+    report.event = *event;
+    if (s.fields.size() > 2) {
+      for (const int codePoint : s.fields[2]) {
+        if (codePoint >= 0) report.text.push_back(codePoint);
+      }
+    }
+    return AppendReportedKey(report, out);
+  }
+  const uint32_t modifiers = ModifiersOfParameter(Field(s, 1, 0, 1));
+  int virtualKey = CursorOrFunctionKey(s.final);
+  switch (s.final) {
+    case 'Z': out.push_back(Key(VK_TAB, ModShift, 9)); return;
+    case 'I':
+    case 'O':
+      if (s.fields.size() == 1 && Field(s, 0, 0, -1) < 0)
+        out.push_back(Reply(s.final == 'I' ? TerminalInput::Kind::FocusIn : TerminalInput::Kind::FocusOut));
+      return;
+    case '~':
+      // xterm's modifyOtherKeys: CSI 27 ; modifiers ; code ~
+      if (Field(s, 0, 0, 0) == 27) return AppendCodePointKey(static_cast<char32_t>(Field(s, 2, 0, 0)), modifiers, out);
+      virtualKey = NumberedKey(Field(s, 0, 0, 0));
+      break;
+    default: break;
+  }
+  if (virtualKey != 0) out.push_back(Key(virtualKey, modifiers, std::nullopt, *event));
 }
 
 // The key of a complete SS3 sequence (ESC O x): cursor keys in application mode, F1-F4.
 void AppendSs3Key(const Sequence& s, std::vector<TerminalInput>& out) {
-  const uint32_t modifiers = ModifiersOfParameter(Parameter(s, s.parameters.size() > 1 ? 1 : 0, 1));
+  const uint32_t modifiers = ModifiersOfParameter(Field(s, s.fields.size() > 1 ? 1 : 0, 0, 1));
   if (const int shared = CursorOrFunctionKey(s.final)) {
     out.push_back(Key(shared, modifiers, std::nullopt));
     return;
   }
-  switch (s.final) {
-    case 'M': out.push_back(Key(VK_RETURN, modifiers, KeyCharacter(VK_RETURN, modifiers))); return;
-    default: return;
-  }
+  if (s.final == 'M') out.push_back(Key(VK_RETURN, modifiers, KeyCharacter(VK_RETURN, modifiers)));
 }
 
 // Decodes the escape sequence or Alt key at bytes[at] (an ESC).
@@ -297,20 +539,20 @@ Step DecodeEscape(std::string_view bytes, std::size_t at, bool atEnd, std::size_
       return Step::Done;
     }
     Sequence sequence;
-    bool broken = false;
-    const std::size_t end = ParseSequence(bytes, at + 2, sequence, broken);
-    if (broken) {
-      used = end - at;  // drop what was read; the odd byte is decoded on its own
-      return Step::Done;
-    }
-    if (end == 0) {
-      if (!atEnd) return Step::NeedMore;
-      used = bytes.size() - at;  // a sequence cut short for good
-      return Step::Done;
+    std::size_t end = 0;
+    switch (ParseSequence(bytes, at + 2, sequence, end)) {
+      case Parse::Broken:
+        used = end - at;  // drop what was read; the odd byte is decoded on its own
+        return Step::Done;
+      case Parse::Unfinished:
+        if (!atEnd) return Step::NeedMore;
+        used = bytes.size() - at;  // a sequence cut short for good
+        return Step::Done;
+      case Parse::Complete: break;
     }
     used = end - at;
     if (introducer == '[')
-      AppendCsiKey(sequence, out);
+      AppendCsiInput(sequence, out);
     else
       AppendSs3Key(sequence, out);
     return Step::Done;
@@ -425,9 +667,12 @@ std::string RenderSizeNotice(int columns, int rows) {
 
 namespace {
 
-// What the signal handlers need to put the terminal back; set while raw mode is on.
-// The restore string is written with write(2) and the settings with tcsetattr(3), both
-// safe inside a signal handler.
+// ---- giving the terminal back, and taking it again ----
+//
+// Everything the signal handlers touch is here. The program thread sets it up before the
+// handlers are installed; the handlers only write(2), tcsetattr(3), raise(3) and the like,
+// which are async-signal-safe.
+
 constexpr char RestoreSequence[] =
     "\x1b[>4;0m"       // modifyOtherKeys off
     "\x1b[?1004l"      // no focus reports
@@ -436,44 +681,233 @@ constexpr char RestoreSequence[] =
     "\x1b[?25h"        // cursor visible
     "\x1b[?1049l"      // back to the normal screen
     "\x1b[23;0t";      // the title the terminal had before
-volatile sig_atomic_t gRawActive = 0;
-int gTerminalFd = -1;
-struct termios gSavedSettings;
+// The keyboard protocol's questions: its flags, then the primary device attributes, which
+// every terminal answers; a terminal that speaks the protocol answers the first one first.
+constexpr char KeyboardProtocolQuery[] = "\x1b[?u\x1b[c";
+static_assert(KeyboardProtocolFlags == 31);
+constexpr char KeyboardFlagsPush[] = "\x1b[>31u";
+constexpr char KeyboardFlagsQuery[] = "\x1b[?u";
+// The flags popped before the normal screen comes back: terminals keep one stack per screen.
+constexpr char KeyboardFlagsPop[] = "\x1b[<u";
+// Without release events or text keys as reports, chords cannot be read.
+constexpr int FlagsForReleases = 2 | 8;
+
+// What makes the terminal the console's, after raw mode.
+constexpr char SetupSequence[] =
+    "\x1b[22;0t"   // keep the terminal's title, to give it back at the end
+    "\x1b[?1049h"  // the alternate screen: the user's scrollback stays as it was
+    "\x1b[?7l"     // no line wrap: the bottom-right cell must not scroll the screen
+    "\x1b[?25l"    // the cursor shows only as the caret
+    "\x1b[4 q"     // an underline cursor, like the console's caret
+    "\x1b[?1004h"  // focus reports, where the terminal has them
+    "\x1b[0m\x1b[2J";
+constexpr char ModifyOtherKeysOn[] = "\x1b[>4;1m";  // tells Ctrl+Enter from Enter, where known
+
+struct HeldTerminal {
+  int inputFd = -1, outputFd = -1;
+  termios saved{}, raw{};
+  bool modifyOtherKeys = false;
+};
+HeldTerminal gHeld;
+volatile sig_atomic_t gRawActive = 0;     // raw mode and the console's sequences are on
+volatile sig_atomic_t gFlagsPushed = 0;   // the keyboard protocol's flags are on the terminal's stack
+volatile sig_atomic_t gFlagsWanted = 0;   // and go back on when the terminal is taken again
+volatile sig_atomic_t gGivenForStop = 0;  // given back for SIGTSTP: SIGCONT takes it again
 volatile sig_atomic_t gResized = 0;
+volatile sig_atomic_t gTakenAgain = 0;  // the screen is to be drawn anew
 int gWakeWriteFd = -1;
 
-void RestoreTerminal() {
+struct SignalSteps {
+  TerminalLeaveStep leave = nullptr;
+  TerminalResumeStep resume = nullptr;
+};
+constexpr int MostSignalSteps = 4;
+SignalSteps gSignalSteps[MostSignalSteps];
+volatile sig_atomic_t gSignalStepCount = 0;
+
+void WriteAll(int fd, const char* bytes, std::size_t length) {
+  while (length > 0) {
+    const ssize_t written = write(fd, bytes, length);
+    if (written < 0) {
+      if (errno == EINTR || errno == EAGAIN) continue;
+      return;
+    }
+    bytes += written;
+    length -= static_cast<std::size_t>(written);
+  }
+}
+template <std::size_t N>
+void WriteAll(int fd, const char (&text)[N]) {
+  WriteAll(fd, text, N - 1);
+}
+
+void WakeProgram() {
+  if (gWakeWriteFd < 0) return;
+  const char byte = 0;
+  ssize_t ignored = write(gWakeWriteFd, &byte, 1);
+  (void)ignored;
+}
+
+// The end of the program's way with the terminal, for good or until SIGCONT.
+void GiveTerminalBack() {
   if (!gRawActive) return;
   gRawActive = 0;
-  ssize_t ignored = write(STDOUT_FILENO, RestoreSequence, sizeof RestoreSequence - 1);
-  (void)ignored;
-  tcsetattr(gTerminalFd, TCSAFLUSH, &gSavedSettings);
+  if (gFlagsPushed) {
+    gFlagsPushed = 0;
+    WriteAll(gHeld.outputFd, KeyboardFlagsPop);
+  }
+  WriteAll(gHeld.outputFd, RestoreSequence);
+  tcsetattr(gHeld.inputFd, TCSAFLUSH, &gHeld.saved);
 }
 
-void OnFatalSignal(int signal) {
-  RestoreTerminal();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+void TakeTerminal() {
+  if (gRawActive || tcsetattr(gHeld.inputFd, TCSAFLUSH, &gHeld.raw) != 0) return;
+  gRawActive = 1;
+  WriteAll(gHeld.outputFd, SetupSequence);
+  if (gHeld.modifyOtherKeys) WriteAll(gHeld.outputFd, ModifyOtherKeysOn);
+  if (gFlagsWanted) {
+    gFlagsPushed = 1;
+    WriteAll(gHeld.outputFd, KeyboardFlagsPush);
+  }
 }
 
-void OnResize(int) {
+void RunLeaveSteps(int signal) {
+  for (int i = 0; i < gSignalStepCount; ++i) {
+    if (gSignalSteps[i].leave) gSignalSteps[i].leave(signal);
+  }
+}
+void RunResumeSteps() {
+  for (int i = 0; i < gSignalStepCount; ++i) {
+    if (gSignalSteps[i].resume) gSignalSteps[i].resume();
+  }
+}
+
+// A program continued in the background takes the terminal when it is brought to the front
+// (the shell's fg continues it again).
+bool InForeground() {
+  const pid_t group = tcgetpgrp(gHeld.inputFd);
+  return group < 0 || group == getpgrp();
+}
+
+constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int OtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
+struct sigaction gPreviousActions[NSIG];
+
+void Install(int signal, void (*handler)(int, siginfo_t*, void*), int flags) {
+  struct sigaction action {};
+  action.sa_sigaction = handler;
+  action.sa_flags = SA_SIGINFO | flags;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+}
+
+void SetDefault(int signal) {
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(signal, &action, nullptr);
+}
+
+void OnEndingSignal(int signal, siginfo_t*, void*) {
+  GiveTerminalBack();
+  RunLeaveSteps(signal);
+  SetDefault(signal);
+  raise(signal);
+}
+
+void OnCrash(int signal, siginfo_t* info, void*) {
+  GiveTerminalBack();
+  RunLeaveSteps(signal);
+  // The handler there was before (a sanitizer's, or the default) takes it from here: a
+  // fault comes back to it as the faulting instruction runs again; a signal sent by someone
+  // (si_code 0 or below) is sent again.
+  sigaction(signal, &gPreviousActions[signal], nullptr);
+  if (!info || info->si_code <= 0) raise(signal);
+}
+
+void ContinueAfterStop() {
+  if (!InForeground()) return;
+  if (gGivenForStop) {
+    gGivenForStop = 0;
+    TakeTerminal();
+    RunResumeSteps();
+  } else if (gRawActive) {
+    // Stopped by SIGSTOP, without a word: the shell may have set its own modes meanwhile.
+    tcsetattr(gHeld.inputFd, TCSANOW, &gHeld.raw);
+  }
+  gTakenAgain = 1;
+  gResized = 1;  // the terminal may have changed size meanwhile
+  WakeProgram();
+}
+
+void OnContinue(int, siginfo_t*, void*) {
+  const int savedErrno = errno;
+  ContinueAfterStop();
+  errno = savedErrno;
+}
+
+void OnStop(int, siginfo_t*, void*) {
+  const int savedErrno = errno;
+  if (gRawActive) {
+    GiveTerminalBack();
+    gGivenForStop = 1;
+  }
+  RunLeaveSteps(SIGTSTP);
+  // Stop as the default action does, then take the handler back. A process group that no
+  // shell could continue is not stopped at all (the kernel discards the signal): then the
+  // program simply goes on.
+  SetDefault(SIGTSTP);
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigprocmask(SIG_UNBLOCK, &stop, nullptr);
+  raise(SIGTSTP);
+  Install(SIGTSTP, OnStop, SA_RESTART);
+  ContinueAfterStop();
+  errno = savedErrno;
+}
+
+void OnResize(int, siginfo_t*, void*) {
+  const int savedErrno = errno;
   gResized = 1;
-  if (gWakeWriteFd >= 0) {
-    const char byte = 0;
-    ssize_t ignored = write(gWakeWriteFd, &byte, 1);
-    (void)ignored;
+  WakeProgram();
+  errno = savedErrno;
+}
+
+void InstallSignalHandlers() {
+  for (const int signal : EndingSignals) {
+    sigaction(signal, nullptr, &gPreviousActions[signal]);
+    Install(signal, OnEndingSignal, 0);
+  }
+  for (const int signal : CrashSignals) {
+    sigaction(signal, nullptr, &gPreviousActions[signal]);
+    Install(signal, OnCrash, 0);
+  }
+  for (const int signal : OtherSignals) sigaction(signal, nullptr, &gPreviousActions[signal]);
+  Install(SIGTSTP, OnStop, SA_RESTART);
+  Install(SIGCONT, OnContinue, SA_RESTART);
+  Install(SIGWINCH, OnResize, SA_RESTART);
+}
+
+void RemoveSignalHandlers() {
+  for (const auto& group :
+       {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals), std::span<const int>(OtherSignals)}) {
+    for (const int signal : group) sigaction(signal, &gPreviousActions[signal], nullptr);
   }
 }
 
 constexpr int EscapeTimeoutMs = 50;
-constexpr uint64_t FrameMs = 16;  // presents that need not be at once: at most about 60 a second
+constexpr int KeyboardProtocolWaitMs = 200;  // a terminal that answers nothing costs no more
+constexpr uint64_t FrameMs = 16;             // presents that need not be at once: at most about 60 a second
 
 class TerminalBackend : public RealTimeBackend {
  public:
-  TerminalBackend() : grid_(ConsoleColumns, ConsoleRows) {}
+  TerminalBackend(int inputFd, int outputFd)
+      : grid_(ConsoleColumns, ConsoleRows), inputFd_(inputFd), outputFd_(outputFd) {}
   ~TerminalBackend() override {
-    RestoreTerminal();
-    std::signal(SIGWINCH, SIG_DFL);
+    GiveTerminalBack();
+    if (handlersInstalled_) RemoveSignalHandlers();
     gWakeWriteFd = -1;
     for (const int fd : wakePipe_) {
       if (fd >= 0) close(fd);
@@ -482,14 +916,14 @@ class TerminalBackend : public RealTimeBackend {
   }
 
   bool Start(std::string& error) {
-    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+    if (!isatty(inputFd_) || !isatty(outputFd_)) {
       error = "standard input and output must be a terminal";
       return false;
     }
     // Sound first: audio libraries may complain on standard error, which then lands on the
     // user's own screen rather than inside the console's.
     OpenSound();
-    if (tcgetattr(STDIN_FILENO, &gSavedSettings) != 0) {
+    if (tcgetattr(inputFd_, &gHeld.saved) != 0) {
       error = std::string("cannot read the terminal settings: ") + std::strerror(errno);
       return false;
     }
@@ -499,49 +933,56 @@ class TerminalBackend : public RealTimeBackend {
     }
     for (const int fd : wakePipe_) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
     gWakeWriteFd = wakePipe_[1];
-    gTerminalFd = STDIN_FILENO;
+    gHeld.inputFd = inputFd_;
+    gHeld.outputFd = outputFd_;
+    // Nothing of an earlier console on another terminal (a test's) carries over.
+    gFlagsWanted = 0;
+    gFlagsPushed = 0;
+    gGivenForStop = 0;
 
-    struct termios raw = gSavedSettings;
+    struct termios& raw = gHeld.raw;
+    raw = gHeld.saved;
     raw.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | IXON | INPCK | PARMRK);
     raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
     raw.c_cflag |= CS8;
-    raw.c_cc[VMIN] = 1;
+    // Reads never block: what poll said was there may be gone by the read (taking the
+    // terminal back after a stop discards unread input).
+    raw.c_cc[VMIN] = 0;
     raw.c_cc[VTIME] = 0;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, OnFatalSignal);
-    std::signal(SIGWINCH, OnResize);
-    gRawActive = 1;
-    if (tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) != 0) {
-      gRawActive = 0;
+
+    const char* term = std::getenv("TERM");
+    gHeld.modifyOtherKeys =
+        term && (std::strstr(term, "xterm") || std::strstr(term, "tmux") || std::strstr(term, "screen") ||
+                 std::strstr(term, "kitty") || std::strstr(term, "foot"));
+
+    InstallSignalHandlers();
+    handlersInstalled_ = true;
+    TakeTerminal();
+    if (!gRawActive) {
       error = std::string("cannot put the terminal in raw mode: ") + std::strerror(errno);
       return false;
     }
-    AddExitStep(RestoreTerminal);
-
-    std::string setup =
-        "\x1b[22;0t"   // keep the terminal's title, to give it back at the end
-        "\x1b[?1049h"  // the alternate screen: the user's scrollback stays as it was
-        "\x1b[?7l"     // no line wrap: the bottom-right cell must not scroll the screen
-        "\x1b[?25l"    // the cursor shows only as the caret
-        "\x1b[4 q"     // an underline cursor, like the console's caret
-        "\x1b[?1004h"  // focus reports, where the terminal has them
-        "\x1b[0m\x1b[2J";
-    const char* term = std::getenv("TERM");
-    if (term && (std::strstr(term, "xterm") || std::strstr(term, "tmux") || std::strstr(term, "screen") ||
-                 std::strstr(term, "kitty") || std::strstr(term, "foot"))) {
-      setup += "\x1b[>4;1m";  // modifyOtherKeys: tells Ctrl+Enter from Enter
-    }
-    Write(setup);
+    AddExitStep(GiveTerminalBack);
+    // Also when a library ends the process with exit(3), past the program's own end.
+    static const bool atExit = std::atexit(GiveTerminalBack) == 0;
+    (void)atExit;
     QuerySize();
+    AskKeyboardProtocol();
     return true;
   }
 
   const char* Name() const override { return "terminal"; }
-  bool ReportsKeyReleases() override { return false; }
+  bool ReportsKeyReleases() override { return releases_; }
 
   void PollEvents() override {
     ReadInput(0);
     FinishPendingEscape();
+    if (gTakenAgain) {
+      gTakenAgain = 0;
+      SendTitle();
+      fullRedraw_ = dirty_ = true;
+    }
     if (gResized) {
       gResized = 0;
       QuerySize();
@@ -591,7 +1032,8 @@ class TerminalBackend : public RealTimeBackend {
       const auto byte = static_cast<uint8_t>(c);
       if (byte >= 0x20 && byte != 0x7F) title += c;  // no control bytes inside the OSC
     }
-    Write("\x1b]0;" + text::Cp1252ToUtf8(title) + "\x07");
+    title_ = text::Cp1252ToUtf8(title);
+    SendTitle();
   }
   bool IsActive() override { return focus_; }
   bool HasFocus() override { return focus_; }
@@ -649,12 +1091,14 @@ class TerminalBackend : public RealTimeBackend {
   }
 
  private:
+  enum class Probe { Asking, Confirming, Done };
+
   void Write(std::string_view bytes) {
-    // Once the terminal is given back (an exit step, or a signal) nothing more is drawn:
-    // it would land on the user's own screen.
-    if (!gRawActive) return;
     while (!bytes.empty()) {
-      const ssize_t written = write(STDOUT_FILENO, bytes.data(), bytes.size());
+      // Once the terminal is given back (an exit step, or a signal, even one taken while
+      // this writes) nothing more is drawn: it would land on the user's own screen.
+      if (!gRawActive) return;
+      const ssize_t written = write(outputFd_, bytes.data(), bytes.size());
       if (written < 0) {
         if (errno == EINTR || errno == EAGAIN) continue;
         return;  // the terminal is gone; reading will notice and close
@@ -663,9 +1107,47 @@ class TerminalBackend : public RealTimeBackend {
     }
   }
 
+  void SendTitle() { Write("\x1b]0;" + title_ + "\x07"); }
+
+  // Asks whether the terminal speaks the kitty keyboard protocol, and waits a little for
+  // the answer; one that comes later still counts (Decode sees to it).
+  void AskKeyboardProtocol() {
+    probe_ = Probe::Asking;
+    Write(KeyboardProtocolQuery);
+    const uint64_t until = NowMs() + KeyboardProtocolWaitMs;
+    for (uint64_t now = NowMs(); probe_ != Probe::Done && now < until; now = NowMs())
+      ReadInput(static_cast<int>(until - now));
+  }
+
+  // The terminal speaks the protocol: our flags go on, and keys are taken as it reports
+  // them from then on. It is asked once more which flags it took; an answer without the
+  // ones that report releases takes them off again (half the protocol is worse than none).
+  void OnKeyboardFlags(int flags) {
+    switch (probe_) {
+      case Probe::Asking:
+        probe_ = Probe::Confirming;
+        gFlagsWanted = 1;
+        gFlagsPushed = 1;  // before the push: a signal now pops at worst one flag set too many
+        Write(std::string(KeyboardFlagsPush) + KeyboardFlagsQuery);
+        releases_ = true;
+        PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
+        break;
+      case Probe::Confirming:
+        probe_ = Probe::Done;
+        if ((flags & FlagsForReleases) != FlagsForReleases) {
+          releases_ = false;
+          gFlagsWanted = 0;
+          Write(KeyboardFlagsPop);
+          gFlagsPushed = 0;
+        }
+        break;
+      case Probe::Done: break;  // an answer nobody asked for
+    }
+  }
+
   void QuerySize() {
     struct winsize size {};
-    if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
+    if (ioctl(outputFd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 && size.ws_row > 0) {
       columns_ = size.ws_col;
       rows_ = size.ws_row;
     }
@@ -703,7 +1185,7 @@ class TerminalBackend : public RealTimeBackend {
   // Reads what the terminal sent, waiting up to timeoutMs (-1: no limit) for the first byte.
   void ReadInput(int timeoutMs) {
     // Once the terminal has gone, only the wake pipe is watched (poll skips a negative fd).
-    struct pollfd fds[2] = {{gone_ ? -1 : STDIN_FILENO, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
+    struct pollfd fds[2] = {{gone_ ? -1 : inputFd_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
     int wait = timeoutMs;
     for (;;) {
       const int ready = poll(fds, 2, wait);
@@ -715,9 +1197,10 @@ class TerminalBackend : public RealTimeBackend {
       }
       if (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) {
         char buffer[4096];
-        const ssize_t got = read(STDIN_FILENO, buffer, sizeof buffer);
+        const ssize_t got = read(inputFd_, buffer, sizeof buffer);
+        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (got == 0 && !(fds[0].revents & (POLLHUP | POLLERR))) return;  // nothing after all
         if (got <= 0) {
-          if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
           TerminalGone();
           return;
         }
@@ -741,7 +1224,7 @@ class TerminalBackend : public RealTimeBackend {
     if (!pending_.empty()) pendingSinceMs_ = NowMs();
     for (const TerminalInput& input : inputs) {
       switch (input.kind) {
-        case TerminalInput::Kind::Key: PostKeyEvent(input.key, true); break;
+        case TerminalInput::Kind::Key: PostKey(input); break;
         case TerminalInput::Kind::FocusIn:
           if (!focus_) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
           focus_ = true;
@@ -750,8 +1233,25 @@ class TerminalBackend : public RealTimeBackend {
           if (focus_) PostMessage(ConsoleWindowHandle, WM_KILLFOCUS);
           focus_ = false;
           break;
+        case TerminalInput::Kind::KeyboardFlags: OnKeyboardFlags(input.flags); break;
+        case TerminalInput::Kind::DeviceAttributes:
+          if (probe_ == Probe::Asking) probe_ = Probe::Done;  // answered first: no protocol
+          break;
       }
     }
+  }
+
+  // Where releases are reported a key goes down and up as the terminal says; elsewhere each
+  // key is pressed and released at once.
+  void PostKey(const TerminalInput& input) {
+    if (input.event == Event::Typed || !releases_) {
+      if (input.event != Event::Release) PostKeyEvent(input.key, true);
+      return;
+    }
+    if (input.event != Event::Release)
+      PostKeyDown(input.key);
+    else if (input.key.virtualKey != 0)
+      PostKeyUp(input.key.virtualKey, input.key.modifiers);
   }
 
   void TerminalGone() {
@@ -761,13 +1261,18 @@ class TerminalBackend : public RealTimeBackend {
   }
 
   TerminalGrid grid_, shown_;
+  const int inputFd_, outputFd_;
+  bool handlersInstalled_ = false;
   bool dirty_ = false, fullRedraw_ = true;
   bool tooSmall_ = false;  // the size notice is on the screen instead of the console
   bool caretVisible_ = false;
   int caretX_ = 0, caretY_ = 0;
   int columns_ = ConsoleColumns, rows_ = ConsoleRows;
   bool focus_ = true, gone_ = false;
-  std::string pending_;  // input bytes not decoded yet
+  Probe probe_ = Probe::Done;
+  bool releases_ = false;  // the terminal reports key releases: the keyboard protocol is on
+  std::string title_;      // UTF-8
+  std::string pending_;    // input bytes not decoded yet
   uint64_t pendingSinceMs_ = 0;
   uint64_t lastPresentMs_ = 0;
   int wakePipe_[2] = {-1, -1};
@@ -775,10 +1280,21 @@ class TerminalBackend : public RealTimeBackend {
 
 }  // namespace
 
-std::unique_ptr<Backend> CreateTerminalBackend(std::string& error) {
-  auto backend = std::make_unique<TerminalBackend>();
+std::unique_ptr<Backend> CreateTerminalBackendOn(int inputFd, int outputFd, std::string& error) {
+  auto backend = std::make_unique<TerminalBackend>(inputFd, outputFd);
   if (!backend->Start(error)) return nullptr;
   return backend;
+}
+
+std::unique_ptr<Backend> CreateTerminalBackend(std::string& error) {
+  return CreateTerminalBackendOn(STDIN_FILENO, STDOUT_FILENO, error);
+}
+
+bool AddTerminalSignalSteps(TerminalLeaveStep leave, TerminalResumeStep resume) {
+  if (gSignalStepCount >= MostSignalSteps) return false;
+  gSignalSteps[gSignalStepCount] = {leave, resume};
+  gSignalStepCount = gSignalStepCount + 1;  // after the steps are in place: a handler sees them whole
+  return true;
 }
 
 }  // namespace platform

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/braille.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -38,8 +39,9 @@ std::deque<std::string> gNotices;    // guarded by gQueueMutex
 std::vector<std::string> gToldUser;  // written again after the terminal is given back
 WindowState gWindow;
 CaretState gCaret;
-// The modifiers of the last keyboard message taken from the queue: GetKeyState answers
-// from them, as Windows answers with the key state of the last message retrieved.
+// The modifiers of the last keyboard message taken from the queue (or Braille display key,
+// which has none): GetKeyState answers from them, as Windows answers with the key state of
+// the last message retrieved.
 uint32_t gKeyModifiers = 0;
 std::multimap<uint64_t, std::function<void()>> gTimers;
 std::map<Hwnd, WindowProc> gMessageWindows;
@@ -172,7 +174,10 @@ intptr_t DispatchMessage(const Message& message) {
     return it->second(message.hwnd, message.message, message.wParam, message.lParam);
   }
   if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
-  if (message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) gKeyModifiers = message.modifiers;
+  // A Braille display's key is pressed with no modifier of the keyboard's.
+  if ((message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) || message.message == WM_APP_BRAILLE) {
+    gKeyModifiers = message.modifiers;
+  }
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
                                        : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
   return result;

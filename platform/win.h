@@ -34,7 +34,8 @@ enum : uint32_t {
   WM_RBUTTONUP = 0x0205,
   MM_WOM_DONE = 0x03BD,
   WM_USER = 0x0400,
-  WM_APP_NOTICE = 0x8001,  // a backend's notice for the player waits (TakeNotice)
+  WM_APP_NOTICE = 0x8001,       // a backend's notice for the player waits (TakeNotice)
+  WM_APP_KEYRELEASES = 0x8002,  // the backend has begun to report key releases (ReportsKeyReleases)
 };
 
 // Virtual-key codes, as on Windows.

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Plays every game key script of tests/game headlessly on the test voice and keeps what each
-# run produced: transcript, speech log, screen dump and the audio as heard. A change that
+# run produced: transcript, speech log, Braille log, screen dump and the audio as heard. A change that
 # only restructures must leave these byte-identical:
 #   scripts/capture-runs.sh build /tmp/before   # on the old tree
 #   scripts/capture-runs.sh build /tmp/after    # on the new one
@@ -31,7 +31,7 @@ play() {  # name keys data-root [options...]
   mkdir -p "$dir/config"
   cp "$voice/TAMIRE.INI" "$dir/config/"
   QUELVAR_DATA_DIR="$data" "${program[@]}" --console=headless "--keys=$keys" \
-    "--config-dir=$dir/config" "--transcript=$dir/transcript" "--speech-log=$dir/speech" \
+    "--config-dir=$dir/config" "--transcript=$dir/transcript" "--speech-log=$dir/speech" "--braille-log=$dir/braille" \
     "--screen-dump=$dir/screen" "--audio-out=$dir/audio.wav" "$@" >"$dir/stdout" 2>"$dir/stderr" \
     || echo "exit $?" >"$dir/status"
   rm -rf "$dir/config"

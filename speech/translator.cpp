@@ -496,17 +496,25 @@ std::string TranslateWordByRules(const Translator& translator, const TranslatorW
   return result;
 }
 
-std::string TranslateText(const Translator& translator, std::string_view text) {
+std::vector<TranslatedWord> TranslateWords(const Translator& translator, std::string_view text) {
   const std::string mapped = MapTranslatorText(text);
-  std::string transcription;
+  std::vector<TranslatedWord> words;
   std::size_t position = 0;
   TranslatorWord word;
   while (NextTranslatorWord(mapped, position, word)) {
+    const bool letters = IsTranslatorLetter(word.letters.front());
     ApplyTranslatorExceptions(translator, word);
     MarkStress(word);
-    transcription += IsSpelledWord(word) ? SpellWord(word) : TranslateWordByRules(translator, word);
+    const bool spelled = IsSpelledWord(word);
+    words.push_back({spelled ? SpellWord(word) : TranslateWordByRules(translator, word), letters && !spelled});
   }
-  return transcription;
+  return words;
+}
+
+std::string TranslateText(const Translator& translator, std::string_view text) {
+  std::vector<TranslatedWord> words = TranslateWords(translator, text);
+  ApplyPhraseRules(words);
+  return JoinTranscriptions(words);
 }
 
 bool LoadTranslatorRules(const std::string& fileName) { return LoadTranslatorRules(DefaultInstance(), fileName); }

@@ -65,8 +65,25 @@ void FreeTranslatorRules(Translator& translator);
 void LoadTranslatorRulesFromText(Translator& translator, std::string_view contents);
 void LoadTranslatorExceptionsFromText(Translator& translator, std::string_view contents);
 
-// The transcription of a run of words (Windows-1252 text).
+// One word of a text as the translator says it.
+struct TranslatedWord {
+  std::string transcription;  // "[ka/zA]"; a spelled word is one "[ /_c]" group per letter
+  bool byRules = false;       // letters said by the rules (spelled words and signs are not)
+  bool joinsNext = false;     // said with the next word, without the pause between words
+};
+
+// The transcription of a run of words (Windows-1252 text): each word by itself, then
+// the phrase rules between them.
 std::string TranslateText(const Translator& translator, std::string_view text);
+// Each word of the text by itself, in order, punctuation and signs included.
+std::vector<TranslatedWord> TranslateWords(const Translator& translator, std::string_view text);
+// What happens where two words of one phrase meet (no punctuation, digit or spelled word
+// between them): a final s is voiced before a vowel or a voiced consonant and merges
+// into an s or z that begins the next word; the two words are then said as one.
+void ApplyPhraseRules(std::vector<TranslatedWord>& words);
+// The words' transcriptions in order; a word said with the next shares its brackets,
+// the two parted by a blank.
+std::string JoinTranscriptions(const std::vector<TranslatedWord>& words);
 
 // Module-level translator, loaded at speech start and used by built-in speech.
 [[nodiscard]] bool LoadTranslatorRules(const std::string& fileName);

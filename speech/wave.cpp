@@ -35,6 +35,7 @@ struct Playback {
   Ring ring;
   int position = 0;  // 1..4 once a block was queued
   int queued = 0;
+  uint64_t lastEndMs = 0;  // when the queue last ran empty
   std::vector<uint8_t> readBuffer = std::vector<uint8_t>(WaveBlockSize);
   std::vector<uint8_t> cutBuffer = std::vector<uint8_t>(WaveBlockSize);
 };
@@ -76,7 +77,7 @@ void BlockDone(uintptr_t, intptr_t lParam) {
     CurrentHost().ReadEchoedLine();
   }
   s.ring.locked[slot] = false;
-  if (s.queued > 0) --s.queued;
+  if (s.queued > 0 && --s.queued == 0) s.lastEndMs = platform::NowMs();
 }
 
 int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
@@ -296,5 +297,7 @@ void CloseWaveOutput() {
 }
 
 int WaveQueuedBlocks() { return ThePlayback().queued; }
+
+uint64_t WaveLastEndMs() { return ThePlayback().lastEndMs; }
 
 }  // namespace speech

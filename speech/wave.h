@@ -44,5 +44,8 @@ std::size_t CompressBlock(uint8_t* samples, std::size_t n, int bits, int rate);
 void CloseWaveOutput();
 // How many blocks are queued on the device now.
 int WaveQueuedBlocks();
+// When (platform::NowMs()) the last block queued finished playing or was stopped; 0 while
+// nothing has played yet.
+uint64_t WaveLastEndMs();
 
 }  // namespace speech

@@ -229,8 +229,7 @@ void Measure(const char* name, int kind, int trials, platform::AudioMixer& mixer
   };
   print("key_to_silence_ms", figures.toSilence);
   print("first_audio_ms", figures.firstAudio);
-  // The first samples, even when the voice begins with silence (the MBROLA front end starts
-  // every reply with a pause).
+  // The first samples, even when the voice begins with silence.
   print("first_samples_ms", figures.firstSamples);
   std::printf("%s: %zu and %zu trials, %d run again\n", name, figures.toSilence.size(), figures.firstAudio.size(),
               figures.missed);

@@ -1,65 +1,70 @@
-// Speed of the MBROLA-compatible synthesizer: seconds of audio per second of CPU, and parsing speed.
-#include <benchmark/benchmark.h>
+// Speed of our MBROLA-compatible library alone: the phoneme lines of the game's spoken
+// lines, as the front end writes them at the game's rate and pitch (with their real
+// pauses, 300 ms and more between sentences), synthesized line by line as the front end
+// hands them over: seconds of audio per CPU second, beside espeak-ng synthesizing the same
+// lines in this process.
+//
+//   mbrola_standin_bench [--lines=FILE]
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "bench/support/reference.h"
+#include "mbrola_front/front_end.h"
 #include "mbrola_standin/mbrola.h"
-#include "mbrola_standin/pho_parser.h"
+#include "text/cp1252.h"
 
-namespace {
-
-// About four seconds of speech with every class of sound, as the front end writes it.
-std::string Sentence() {
-  const char* const BenchLines[] = {
-      "_ 100",         "o 80 50 200",  "l 60",   "a 150 50 220", "m 70",         "un 120", "d 60",
-      "u 100 50 180",  "_ 50",         "p 90",   "a 120 50 210", "t 90",         "ee 120", "k 90",
-      "oo 120 80 230", "s 110",        "an 130", "x 110",        "i 120 50 200", "f 100",  "e 110",
-      "rr 100",        "a 130 50 190", "r 40",   "@ 150",        "v 80",         "z 90",   "lh 70",
-      "in 120 50 180", "g 70",         "en 110", "nh 70",        "on 120",       "b 70",   "y 60",
-      "w 60",          "j 90",         "s2 90",  "r2 60",        "h 80",         "m2 80",  "_ 100 50 170"};
-  std::string text;
-  for (int repeat = 0; repeat < 2; ++repeat) {
-    for (const char* line : BenchLines) text += std::string(line) + "\r\n";
-  }
-  return text + "#\r\n";
-}
-
-void SpeakSentence(benchmark::State& state) {
-  if (init_MBR(QUELVAR_MBROLA_VOICE_PATH) < 0) {
-    state.SkipWithError("cannot open the voice");
-    return;
-  }
-  const std::string text = Sentence();
-  std::vector<short> buffer(16000);
-  double audioSeconds = 0;
-  for (auto _ : state) {
-    reset_MBR();
-    write_MBR(text.c_str());
-    int n = 0;
-    while ((n = read_MBR(buffer.data(), 16000)) > 0) {
-      audioSeconds += n / 16000.0;
-      benchmark::DoNotOptimize(buffer.data());
+int main(int argc, char** argv) {
+  std::string lineFile = QUELVAR_GAME_LINES;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg.rfind("--lines=", 0) == 0) {
+      lineFile = arg.substr(8);
+    } else {
+      std::fprintf(stderr, "usage: mbrola_standin_bench [--lines=FILE]\n");
+      return 2;
     }
   }
-  // A rate counter is divided by the CPU time: seconds of audio per second of CPU.
-  state.counters["audio_s_per_cpu_s"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
-  close_MBR();
-}
-BENCHMARK(SpeakSentence)->Unit(benchmark::kMillisecond);
-
-void ParseLines(benchmark::State& state) {
-  const std::string text = Sentence();
-  mbrola_standin::PhoInput input([](std::string_view name) { return name.empty() ? -1 : 0; }, 1 << 20);
-  for (auto _ : state) {
-    input.Reset();
-    input.Write(text);
-    benchmark::DoNotOptimize(input.TakeReady());
+  const std::vector<std::string> lines = bench::ReadLines(lineFile);
+  mbrola_front::FrontEndData data;
+  if (lines.empty() || mbrola_front::LoadFrontEndData(mbrola_front::FrontEndFilesIn(QUELVAR_FRONT_DATA_DIR), data) !=
+                           mbrola_front::FrontEndLoadError::None) {
+    std::fprintf(stderr, "mbrola_standin_bench: cannot read %s or the front end's data\n", lineFile.c_str());
+    return 1;
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
+  if (!bench::StartEspeak() || init_MBR(QUELVAR_MBROLA_VOICE_PATH) < 0) {
+    std::fprintf(stderr, "mbrola_standin_bench: needs espeak-ng (pt-br) and the voice %s\n", QUELVAR_MBROLA_VOICE_PATH);
+    return 1;
+  }
+  // Each game line becomes one utterance: its phoneme lines, each ended as the front end
+  // ends them, the last followed by a flush.
+  std::vector<std::vector<std::string>> utterances;
+  mbrola_front::PhoLineState state;
+  for (const std::string& line : lines) {
+    std::vector<std::string> pho = mbrola_front::TextToPhoLines(data, state, text::DataTextToCp1252(line), {0.8, 1.0});
+    for (std::string& text : pho) text += "\r\n";
+    utterances.push_back(std::move(pho));
+  }
+  std::vector<short> buffer(16000);
+  long samples = 0;
+  const double start = bench::ProcessCpuSeconds();
+  for (const auto& utterance : utterances) {
+    reset_MBR();
+    for (std::size_t i = 0; i < utterance.size(); ++i) {
+      write_MBR(utterance[i].c_str());
+      if (i + 1 == utterance.size()) flush_MBR();
+      for (int n = read_MBR(buffer.data(), 16000); n > 0; n = read_MBR(buffer.data(), 16000)) samples += n;
+    }
+  }
+  const double cpu = bench::ProcessCpuSeconds() - start;
+  close_MBR();
+  const double audio = static_cast<double>(samples) / 16000;
+  const double espeakStart = bench::ProcessCpuSeconds();
+  const double espeakAudio = bench::EspeakAudioSeconds(lines);
+  const double espeakCpu = bench::ProcessCpuSeconds() - espeakStart;
+  std::printf("MBROLA library: %zu lines of %s, %.1f s of audio (espeak-ng %.1f s)\n", lines.size(), lineFile.c_str(),
+              audio, espeakAudio);
+  bench::PrintBeside("  in this process:", "audio s", audio / cpu, espeakAudio / espeakCpu);
+  return 0;
 }
-BENCHMARK(ParseLines);
-
-}  // namespace
-
-BENCHMARK_MAIN();

@@ -1,72 +1,34 @@
-// Diphone synthesis speed: seconds of audio made per second of CPU, on a database written
-// here (every one- and two-letter unit of the transcription alphabet), played to the null
-// wave device of the headless backend.
+// Speed of the built-in voice as the game speaks with it: the game's spoken lines through
+// SpeakText (numbers, the translator and its phrase rules, the diphone synthesizer with the
+// real voice data, wave playback into the null device): seconds of audio per CPU second,
+// beside espeak-ng synthesizing the same lines, in this process and as whole processes
+// (start-up and loading included; espeak-ng is then its own program, writing a wave file).
+// Needs the built voice (cmake --build build --target voicedata).
+//
+//   speech_bench [--lines=FILE] [--runs=N]
+//   speech_bench --child=builtin FILE   our side alone, as a whole process
 
-#include <benchmark/benchmark.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <cstdio>
 #include <string>
-#include <vector>
 
-#include "app/speech_wiring.h"
-#include "bench/buzz_voice.h"
-#include "console/console.h"
-#include "platform/backend.h"
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "speech/cues.h"
-#include "speech/diphone.h"
+#include "bench/support/reference.h"
+#include "bench/support/speech_road.h"
 
-namespace {
-
-std::string gFolder;
-
-void WriteDatabase() {
-  char pattern[] = "/tmp/quelvar-diphone-bench-XXXXXX";
-  gFolder = ::mkdtemp(pattern);
-  std::filesystem::create_directories(gFolder + "/letras");
-  bench::WriteBuzzDatabase(
-      gFolder, "BENCH", "AEIOUBCDFGJKLMNPQRSTVXZWY", {"$ACIRC", "$ECIRC", "$OCIRC", "$NN", "$RR"},
-      [](std::size_t unit, uint16_t i) { return static_cast<uint8_t>(128 + ((i * 7 + unit) % 64) - 32); });
-  std::ofstream(gFolder + "/TAMIRE.INI", std::ios::binary)
-      << "[TRADUTOR]\nDIRLETRAS=" << gFolder << "/letras\nDIRDIFONES=" << gFolder << "\n";
-}
-
-void SetUpSynthesizer() {
-  static bool ready = false;
-  if (ready) return;
-  ready = true;
-  WriteDatabase();
-  platform::SetWindowsDirectory(gFolder);
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
-  console::InitConsole("bench");
-  app::ConnectSpeech();
-  speech::SetDiphoneSettings({"BENCH", 400, 300, 100});
-  if (!speech::OpenDiphoneDatabase()) std::abort();
-  speech::AllocateDiphoneBuffer();
-}
-
-// What TranslateText writes for a sentence of about three seconds.
-const char* const Sentence =
-    "[ka/zA][dU][ma/rI/nEy/ru][e][gra~/dI][Ew][ba/rU/ku][na^w][sa/bI/a][o/n_dI][fi/kA/va][a][i/lya]"
-    " _, [pi/ra/ta][sA/y][du][na/vI/u][kO/ri/Eu][a][pra/ya] _.";
-
-void BM_SpeakPhonetic(benchmark::State& state) {
-  SetUpSynthesizer();
-  std::size_t samples = 0;
-  for (auto _ : state) {
-    platform::ClearNullWaveOutLog();
-    speech::SpeakPhonetic(Sentence);
-    for (const auto& block : platform::NullWaveOutLog().blocks) samples += block.bytes.size();
+int main(int argc, char** argv) {
+  bench::Options options{.lines = QUELVAR_GAME_LINES};
+  if (!bench::ParseOptions(argc, argv, options, "usage: speech_bench [--lines=FILE] [--runs=N]")) return 2;
+  if (options.child == "builtin") return bench::SpeakFileAsChild(bench::Road::BuiltIn, options.childFile);
+  if (!options.child.empty()) return 2;
+  if (!bench::StartEspeak()) {
+    std::fprintf(stderr, "speech_bench: espeak-ng with a pt-br voice is needed\n");
+    return 1;
   }
-  state.counters["audio_s_per_cpu_s"] =
-      benchmark::Counter(static_cast<double>(samples) / speech::DiphoneSampleRate, benchmark::Counter::kIsRate);
+  std::printf("built-in voice:\n");
+  if (!bench::CompareWithEspeak(bench::Road::BuiltIn, options.lines, options.runs, "builtin")) {
+    std::fprintf(stderr,
+                 "speech_bench: the built-in voice does not start; build it: cmake --build build --target "
+                 "voicedata\n");
+    return 1;
+  }
+  return 0;
 }
-BENCHMARK(BM_SpeakPhonetic)->Unit(benchmark::kMillisecond);
-
-}  // namespace

@@ -1,34 +1,62 @@
-// TranslateText throughput with the shipped rules and exceptions, in words per second.
+// Speed of the built-in voice's translator: words of a large word list (each said alone,
+// as built-in speech is given a word) per CPU second, beside espeak-ng transcribing the
+// same words with espeak_TextToPhonemes (phonemes only, no sound), in this process and as
+// whole processes (start-up, loading the rules and reading the list included).
+//
+//   translator_bench [--words=FILE] [--runs=N]
+//   translator_bench --child=translator|espeak FILE   one side alone, as a whole process
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench/support/reference.h"
 #include "speech/translator.h"
 #include "text/cp1252.h"
 
-#include <benchmark/benchmark.h>
-
-#include <string>
-
 namespace {
 
-// A paragraph of story text (Windows-1252), 60 words with punctuation.
-const std::string Paragraph = text::DataTextToCp1252(
-    "O capitão olhou para o mar e disse que a ilha ficava a oeste, depois da tempestade. "
-    "Você pegou a chave dourada na gaveta da biblioteca e abriu o baú do navio. "
-    "Os piratas cantavam canções antigas enquanto a água batia no casco. "
-    "Exatamente ao meio-dia, o próximo táxi chegou à cidade com a moeda espanhola de ouro.");
-
-void TranslateParagraph(benchmark::State& state) {
-  speech::Translator translator;
-  if (!speech::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr") ||
-      !speech::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc")) {
-    state.SkipWithError("shipped data not found");
-    return;
-  }
-  std::size_t words = 0;
-  for (char c : Paragraph) words += c == ' ';
-  ++words;
-  for (auto _ : state) benchmark::DoNotOptimize(speech::TranslateText(translator, Paragraph));
-  state.counters["words/s"] =
-      benchmark::Counter(static_cast<double>(words * state.iterations()), benchmark::Counter::kIsRate);
+bool LoadTranslator(speech::Translator& translator) {
+  return speech::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr") &&
+         speech::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc");
 }
-BENCHMARK(TranslateParagraph);
+
+// The words converted as built-in speech receives them (Windows-1252), then translated;
+// the characters of the transcriptions.
+std::size_t TranslateAll(const speech::Translator& translator, const std::vector<std::string>& utf8Words) {
+  std::size_t characters = 0;
+  for (const std::string& word : utf8Words) {
+    characters += speech::TranslateText(translator, text::DataTextToCp1252(word)).size();
+  }
+  return characters;
+}
+
+volatile std::size_t gSink;  // keeps the work from being left out
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  bench::Options options{.words = QUELVAR_WORD_LIST};
+  if (!bench::ParseOptions(argc, argv, options, "usage: translator_bench [--words=FILE] [--runs=N]")) return 2;
+  if (options.child == "phonemes") return bench::EspeakPhonemesAsChild(options.childFile);
+  speech::Translator translator;
+  if (!LoadTranslator(translator)) {
+    std::fprintf(stderr, "translator_bench: cannot read the shipped rules\n");
+    return 1;
+  }
+  if (options.child == "translator") {
+    std::printf("%zu\n", TranslateAll(translator, bench::ReadLines(options.childFile)));
+    return 0;
+  }
+  if (!options.child.empty()) return 2;
+  if (bench::ReadLines(options.words).empty() || !bench::StartEspeak()) {
+    std::fprintf(stderr, "translator_bench: needs the word list %s and espeak-ng with a pt-br voice\n",
+                 options.words.c_str());
+    return 1;
+  }
+  std::printf("translator:\n");
+  bench::CompareWordsWithEspeak([&](const auto& words) { gSink = TranslateAll(translator, words); }, options.words,
+                                options.runs, "translator");
+  return 0;
+}

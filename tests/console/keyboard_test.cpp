@@ -209,6 +209,21 @@ TEST_F(BrailleTest, WithoutKeyReleasesTheChordsSayWhyAndLeaveTheKeyboardOff) {
   Backend().SetKeyReleases(true);
 }
 
+TEST_F(BrailleTest, AConsoleThatLearnsOfKeyReleasesLateStartsTheConfiguredMode) {
+  Backend().SetKeyReleases(false);
+  SetStartingBrailleMode(2);
+  EXPECT_EQ(BrailleMode(), 0);
+  EXPECT_TRUE(Backend().Loops().empty());
+  Backend().SetKeyReleases(true);  // a terminal's late answer
+  PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
+  PumpMessages();
+  EXPECT_EQ(BrailleMode(), 2);
+  EXPECT_EQ(Backend().Loops().size(), 2u);  // the mode's two tones, then nothing more
+  PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
+  PumpMessages();
+  EXPECT_EQ(Backend().Loops().size(), 2u);
+}
+
 TEST_F(BrailleTest, NoticesBeforeSpeechWaitForTheSpeaker) {
   gNotices.clear();
   SetNoticeSpeaker(nullptr);

@@ -94,4 +94,25 @@ TEST(KeyScript, RejectsUnknownKeysAndUnclosedNames) {
   EXPECT_NE(error.find("line 1"), std::string::npos);
 }
 
+TEST(KeyScript, NamesTheBrailleDisplaysKeys) {
+  std::vector<platform::ScriptItem> items;
+  std::string error;
+  ASSERT_TRUE(platform::ParseKeyScript(
+                  "<BrlRoute 1><BrlRoute 80><BrlPanLeft><BrlPanRight><BrlLineUp><BrlLineDown><BrlDots 1245><NoEnter>",
+                  items, error))
+      << error;
+  ASSERT_EQ(items.size(), 7u);
+  using platform::BrailleCommand;
+  EXPECT_EQ(items[0].braille, BrailleCommand::Route);
+  EXPECT_EQ(items[0].brailleArgument, 0);  // cells count from 1 in scripts, from 0 on the display
+  EXPECT_EQ(items[1].brailleArgument, 79);
+  EXPECT_EQ(items[2].braille, BrailleCommand::PanLeft);
+  EXPECT_EQ(items[5].braille, BrailleCommand::LineDown);
+  EXPECT_EQ(items[6].braille, BrailleCommand::Dots);
+  EXPECT_EQ(items[6].brailleArgument, 0b11011);
+  for (const char* bad : {"<BrlRoute 0>", "<BrlRoute 81>", "<BrlRoute x>", "<BrlDots 9>", "<BrlDots >", "<BrlBeep>"}) {
+    EXPECT_FALSE(platform::ParseKeyScript(bad, items, error)) << bad;
+  }
+}
+
 }  // namespace

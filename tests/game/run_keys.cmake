@@ -1,7 +1,8 @@
 # Runs the program on one key script and compares what it wrote with the expected files.
 #   -DPROGRAM=quelvar -DKEYS=name.keys -DWORK=folder -DDATA=test voice folder
 # name.transcript must match the transcript byte for byte; name.speech, when it exists,
-# must match the speech log (what was spoken, as opposed to only written).
+# must match the speech log (what was spoken, as opposed to only written), and
+# name.braille the Braille display's log.
 get_filename_component(name "${KEYS}" NAME_WE)
 get_filename_component(folder "${KEYS}" DIRECTORY)
 set(out "${WORK}/${name}")
@@ -11,7 +12,7 @@ file(COPY "${DATA}/TAMIRE.INI" DESTINATION "${out}/config")
 execute_process(
   COMMAND ${CMAKE_COMMAND} -E env "QUELVAR_DATA_DIR=${DATA}"
           "${PROGRAM}" --console=headless "--keys=${KEYS}" "--transcript=${out}/transcript"
-          "--speech-log=${out}/speech" "--config-dir=${out}/config"
+          "--speech-log=${out}/speech" "--braille-log=${out}/braille" "--config-dir=${out}/config"
   RESULT_VARIABLE status
   TIMEOUT 120)
 if(NOT status EQUAL 0)
@@ -28,6 +29,8 @@ function(compare expected actual)
 endfunction()
 
 compare("${folder}/${name}.transcript" "${out}/transcript")
-if(EXISTS "${folder}/${name}.speech")
-  compare("${folder}/${name}.speech" "${out}/speech")
-endif()
+foreach(log speech braille)
+  if(EXISTS "${folder}/${name}.${log}")
+    compare("${folder}/${name}.${log}" "${out}/${log}")
+  endif()
+endforeach()

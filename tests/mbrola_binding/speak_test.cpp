@@ -2,11 +2,13 @@
 // against the durations handed over, the phoneme log, a key silencing a sentence, and the
 // engine's busy answer.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <utility>
 
 #include "binding_fixture.h"
 #include "console/keyboard.h"
@@ -26,21 +28,49 @@ std::vector<std::string> ReadLines(const std::string& path) {
   return lines;
 }
 
+// The phoneme or pause of a phoneme line and its milliseconds.
+std::pair<std::string, int> NameAndMs(const std::string& line) {
+  std::istringstream fields(line);
+  std::string name;
+  int ms = 0;
+  fields >> name >> ms;
+  return {name, ms};
+}
+
+bool IsPhonemeLine(const std::string& line) { return !line.empty() && line[0] != ';'; }
+
 // The milliseconds a list of phoneme lines asks for.
 int TotalDurationMs(const std::vector<std::string>& lines) {
   int total = 0;
   for (const auto& line : lines) {
-    if (line.empty() || line[0] == ';') continue;
-    std::istringstream fields(line);
-    std::string name;
-    int ms = 0;
-    fields >> name >> ms;
-    total += ms;
+    if (IsPhonemeLine(line)) total += NameAndMs(line).second;
   }
   return total;
 }
 
+// The pause a list of phoneme lines opens with, before its first phoneme.
+int LeadingPauseMs(const std::vector<std::string>& lines) {
+  const auto first = std::find_if(lines.begin(), lines.end(), IsPhonemeLine);
+  if (first == lines.end()) return 0;
+  const auto [name, ms] = NameAndMs(*first);
+  return name == "_" ? ms : 0;
+}
+
 using SpeakTest = BindingTest;
+
+// The samples played, blocks joined.
+std::vector<uint8_t> Played(const std::vector<std::vector<uint8_t>>& blocks) {
+  std::vector<uint8_t> played;
+  for (const auto& block : blocks) played.insert(played.end(), block.begin(), block.end());
+  return played;
+}
+
+// Milliseconds of silence (exact zeros) that 16-bit samples at 16000 Hz begin with.
+double LeadingSilenceMs(const std::vector<uint8_t>& bytes) {
+  std::size_t at = 0;
+  while (at + 1 < bytes.size() && bytes[at] == 0 && bytes[at + 1] == 0) at += 2;
+  return static_cast<double>(at) / 32.0;
+}
 
 constexpr const char* Sentence =
     "Voc\xEA sonha com aventuras e lutas at\xE9 a morte entre piratas, envolvendo est\xE1tuas de ouro "
@@ -62,9 +92,12 @@ TEST_F(SpeakTest, ASentenceSoundsAsLongAsItsPhonemesAndEveryLineIsLogged) {
   EXPECT_GT(ms, 500);
   EXPECT_LT(ms, 3000);
 
-  // 16-bit samples at 16000 Hz: 32 bytes a millisecond; the last block may be padded.
+  // 16-bit samples at 16000 Hz: 32 bytes a millisecond; the last block may be padded. With
+  // nothing played before, the reply starts at its first sound: its leading pause is left out.
+  const int lead = LeadingPauseMs(lines);
+  EXPECT_GT(lead, 100);
   const double played = static_cast<double>(BytesPlayed()) / 32.0;
-  EXPECT_NEAR(played, ms, ms * 0.05 + 20) << BytesPlayed() << " bytes for " << ms << " ms";
+  EXPECT_NEAR(played, ms - lead, ms * 0.05 + 20) << BytesPlayed() << " bytes for " << ms << " ms";
   // Not silence: a vowel's samples swing well away from zero.
   int peak = 0;
   for (const auto& block : Blocks()) {
@@ -85,7 +118,8 @@ TEST_F(SpeakTest, ASentenceSoundsAsLongAsItsPhonemesAndEveryLineIsLogged) {
 }
 
 // Played or written to a file, a reply is the same samples: the early first block changes
-// where blocks end, not what is heard.
+// where blocks end, not what is heard; only the leading pause of a reply that starts after
+// quiet is not played.
 TEST_F(SpeakTest, PlayedSamplesAreTheSamplesOfTheWholeUtterance) {
   const std::string path = root_ + "/frase.wav";
   FrontEndSetOutputFile(path);
@@ -96,13 +130,41 @@ TEST_F(SpeakTest, PlayedSamplesAreTheSamplesOfTheWholeUtterance) {
   std::vector<uint8_t> written((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   ASSERT_GT(written.size(), 44u + 5 * 32000);
   written.erase(written.begin(), written.begin() + 44);
+  const double lead = LeadingSilenceMs(written);
+  EXPECT_GT(lead, 100);  // the file keeps the leading pause
+  written.erase(written.begin(), written.begin() + static_cast<std::ptrdiff_t>(lead * 32));
 
   FrontEndSetOutputFile("");
   ASSERT_TRUE(Open("mbrola.dll"));
   ASSERT_TRUE(FrontEndSpeak(Sentence));
-  std::vector<uint8_t> played;
-  for (const auto& block : Blocks()) played.insert(played.end(), block.begin(), block.end());
+  const std::vector<uint8_t> played = Played(Blocks());
   EXPECT_TRUE(played == written) << played.size() << " bytes played, " << written.size() << " written";
+}
+
+// A reply starts at its first sound when nothing has played for as long as its leading
+// pause, or when a key stopped speech; a reply that follows another keeps the pause
+// between them as it is, and one that comes after a shorter quiet loses only that much.
+TEST_F(SpeakTest, TheLeadingPauseIsPlayedOnlyWhereItPartsReplies) {
+  const std::string log = root_ + "/pho.txt";
+  ASSERT_TRUE(OpenPhoLog(log));
+  ASSERT_TRUE(Open("mbrola.dll"));
+  const auto speakAndPlay = [this] {
+    platform::ClearNullWaveOutLog();
+    EXPECT_TRUE(FrontEndSpeak("Uma porta de madeira grande."));
+    while (speech::WaveBusy()) platform::WaitMessage();
+    return LeadingSilenceMs(Played(Blocks()));
+  };
+  EXPECT_EQ(speakAndPlay(), 0.0);  // nothing played before
+  ClosePhoLog();
+  const int lead = LeadingPauseMs(ReadLines(log));
+  ASSERT_GT(lead, 100);
+  EXPECT_NEAR(speakAndPlay(), lead, 5);  // straight after the first: the whole pause
+  console::Pause(100);
+  EXPECT_NEAR(speakAndPlay(), lead - 100, 5);
+  console::Pause(static_cast<uint16_t>(lead));
+  EXPECT_EQ(speakAndPlay(), 0.0);
+  MbrolaEngineStop();  // a key stopped speech: the answer comes at once
+  EXPECT_EQ(speakAndPlay(), 0.0);
 }
 
 TEST_F(SpeakTest, AKeyPressedMidSentenceStopsIt) {

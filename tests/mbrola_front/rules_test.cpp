@@ -190,5 +190,41 @@ TEST(Liaison, FirstPhonemeDecides) {
   EXPECT_EQ(lines[2], "s2");
 }
 
+TEST(Liaison, ReducedVowelsBeforeAVowelAreFull) {
+  // The article o before a vowel is u; other words keep their glide.
+  Lines lines{";555|o", "w", "", ";555|AMIGO", "a", ">m", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[1], "u");
+  lines = {";555|DO", "d", "w", "", ";555|AMIGO", "a", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[2], "w");
+  lines = {";555|o", "w", "", ";555|GATO", "g", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[1], "w");
+  // The reduced e after a consonant and r: sobre a, entre os; not after a vowel and r.
+  lines = {";555|SOBRE", "s", ">o", "b", "r", "y", "", ";555|A", "a", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[5], "i");
+  lines = {";555|SOBRE", "s", ">o", "b", "r", "y", "", ";555|MAR", "m", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[5], "y");
+  lines = {";555|CARE", "k", ">a", "r", "y", "", ";555|A", "a", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[4], "y");
+}
+
+TEST(Liaison, FinalAAndTheAOfCraseAreOneVowel) {
+  Lines lines{";555|ACORDA", "a", "k", ">oo", "r", "d", "a", "", W(";555|às"), "a", "s2", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines, (Lines{";555|ACORDA", "a", "k", ">oo", "r", "d", "", W(";555|às"), "a", "s2", "", "__"}));
+  // A stressed a stays, and so does the a before other words.
+  lines = {";555|JA", "j", ">a", "", W(";555|à"), "a", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[2], ">a");
+  lines = {";555|ACORDA", "a", "k", ">oo", "r", "d", "a", "", ";555|A", "a", "", "__"};
+  ApplyLiaison(lines);
+  EXPECT_EQ(lines[6], "a");
+}
+
 }  // namespace
 }  // namespace mbrola_front

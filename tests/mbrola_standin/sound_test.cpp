@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "mbrola_standin/float_mode.h"
 #include "tests/mbrola_standin/audio_measure.h"
 #include "tests/mbrola_standin/mbrola_fixture.h"
 
@@ -103,6 +104,41 @@ TEST_F(MbrolaTest, ConsonantsHaveTheirShapes) {
   const std::vector<std::int16_t> tap = Say("a 150 50 200\nr 60\na 150 50 200\n#\n");
   EXPECT_LT(Rms(Span(tap, 172, 188)), Rms(Span(tap, 100, 140)) / 2);
 }
+
+#if defined(__SSE__)
+// The filters ring down towards zero through a long pause; the library takes numbers too
+// small for a normal float as zero while it renders, whatever mode the program that
+// loaded it runs in, and gives the program its own mode back. The samples are the same.
+TEST(FloatMode, RenderingFlushesDenormalsAndRestoresTheCallersMode) {
+  using mbrola_standin::FlushDenormals;
+  const unsigned callers = _mm_getcsr();
+  for (const unsigned mode : {callers & ~FlushDenormals::Modes, callers | FlushDenormals::Modes}) {
+    _mm_setcsr(mode);
+    {
+      const FlushDenormals flushing;
+      EXPECT_EQ(_mm_getcsr() & FlushDenormals::Modes, FlushDenormals::Modes);
+      volatile float tiny = 1e-39f;  // below the smallest normal float
+      EXPECT_EQ(tiny * 1.0f, 0.0f);
+    }
+    EXPECT_EQ(_mm_getcsr(), mode);
+  }
+  _mm_setcsr(callers);
+}
+
+TEST_F(MbrolaTest, LongPausesSoundTheSameWhateverTheCallersFloatingPointMode) {
+  using mbrola_standin::FlushDenormals;
+  const std::string text = "a 150 50 200\n_ 2000\na 150 50 200\n_ 2000\n#\n";
+  const unsigned callers = _mm_getcsr();
+  _mm_setcsr(callers & ~FlushDenormals::Modes);
+  const std::vector<std::int16_t> plain = Say(text);
+  EXPECT_EQ(_mm_getcsr() & FlushDenormals::Modes, 0u);
+  _mm_setcsr(callers | FlushDenormals::Modes);
+  const std::vector<std::int16_t> flushing = Say(text);
+  _mm_setcsr(callers);
+  EXPECT_EQ(plain, flushing);
+  EXPECT_EQ(plain.size(), 4300u * 16);
+}
+#endif
 
 }  // namespace
 }  // namespace mbrola_standin_test

@@ -11,14 +11,25 @@ namespace {
 
 // One decoded input as text, so that a failure reads as a list of keys.
 std::string Describe(const TerminalInput& input) {
-  if (input.kind == TerminalInput::Kind::FocusIn) return "focus-in";
-  if (input.kind == TerminalInput::Kind::FocusOut) return "focus-out";
+  switch (input.kind) {
+    case TerminalInput::Kind::FocusIn: return "focus-in";
+    case TerminalInput::Kind::FocusOut: return "focus-out";
+    case TerminalInput::Kind::KeyboardFlags: return "flags " + std::to_string(input.flags);
+    case TerminalInput::Kind::DeviceAttributes: return "attributes";
+    case TerminalInput::Kind::Key: break;
+  }
   std::string text;
   if (input.key.modifiers & ModCtrl) text += "Ctrl+";
   if (input.key.modifiers & ModAlt) text += "Alt+";
   if (input.key.modifiers & ModShift) text += "Shift+";
   text += "vk" + std::to_string(input.key.virtualKey);
   if (input.key.character) text += "/" + std::to_string(*input.key.character);
+  switch (input.event) {
+    case TerminalInput::Event::Typed: break;
+    case TerminalInput::Event::Press: text += " down"; break;
+    case TerminalInput::Event::Repeat: text += " repeat"; break;
+    case TerminalInput::Event::Release: text += " up"; break;
+  }
   return text;
 }
 
@@ -51,43 +62,45 @@ TEST(TerminalKeys, BackspaceIsDelAndCtrlBackspaceIsBs) {
 }
 
 TEST(TerminalKeys, CursorAndEditingKeys) {
-  EXPECT_EQ(Decode("\x1b[A\x1b[B\x1b[C\x1b[D"), (Keys{"vk38", "vk40", "vk39", "vk37"}));
+  // A CSI key without an event is a press; without the protocol, its release never comes.
+  EXPECT_EQ(Decode("\x1b[A\x1b[B\x1b[C\x1b[D"), (Keys{"vk38 down", "vk40 down", "vk39 down", "vk37 down"}));
   EXPECT_EQ(Decode("\x1bOA\x1bOD"), (Keys{"vk38", "vk37"}));  // application cursor mode
-  EXPECT_EQ(Decode("\x1b[H\x1b[F\x1b[1~\x1b[4~\x1bOH\x1bOF"), (Keys{"vk36", "vk35", "vk36", "vk35", "vk36", "vk35"}));
-  EXPECT_EQ(Decode("\x1b[5~\x1b[6~\x1b[2~\x1b[3~"), (Keys{"vk33", "vk34", "vk45", "vk46"}));
+  EXPECT_EQ(Decode("\x1b[H\x1b[F\x1b[1~\x1b[4~\x1bOH\x1bOF"),
+            (Keys{"vk36 down", "vk35 down", "vk36 down", "vk35 down", "vk36", "vk35"}));
+  EXPECT_EQ(Decode("\x1b[5~\x1b[6~\x1b[2~\x1b[3~"), (Keys{"vk33 down", "vk34 down", "vk45 down", "vk46 down"}));
 }
 
 TEST(TerminalKeys, FunctionKeysInEveryForm) {
   EXPECT_EQ(Decode("\x1bOP\x1bOQ\x1bOR\x1bOS"), (Keys{"vk112", "vk113", "vk114", "vk115"}));
   EXPECT_EQ(Decode("\x1b[11~\x1b[15~\x1b[17~\x1b[21~\x1b[23~\x1b[24~"),
-            (Keys{"vk112", "vk116", "vk117", "vk121", "vk122", "vk123"}));
+            (Keys{"vk112 down", "vk116 down", "vk117 down", "vk121 down", "vk122 down", "vk123 down"}));
   EXPECT_EQ(Decode("\x1b[[A\x1b[[E"), (Keys{"vk112", "vk116"}));  // Linux console
-  EXPECT_EQ(Decode("\x1b[1;5P"), Keys{"Ctrl+vk112"});
-  EXPECT_EQ(Decode("\x1b[24;7~"), Keys{"Ctrl+Alt+vk123"});
+  EXPECT_EQ(Decode("\x1b[1;5P"), Keys{"Ctrl+vk112 down"});
+  EXPECT_EQ(Decode("\x1b[24;7~"), Keys{"Ctrl+Alt+vk123 down"});
 }
 
 TEST(TerminalKeys, XtermModifierParameters) {
-  EXPECT_EQ(Decode("\x1b[1;5D"), Keys{"Ctrl+vk37"});
-  EXPECT_EQ(Decode("\x1b[1;2C"), Keys{"Shift+vk39"});
-  EXPECT_EQ(Decode("\x1b[1;3C"), Keys{"Alt+vk39"});
-  EXPECT_EQ(Decode("\x1b[2;2~"), Keys{"Shift+vk45"});
-  EXPECT_EQ(Decode("\x1b[2;5~"), Keys{"Ctrl+vk45"});
-  EXPECT_EQ(Decode("\x1b[3;5~"), Keys{"Ctrl+vk46"});
+  EXPECT_EQ(Decode("\x1b[1;5D"), Keys{"Ctrl+vk37 down"});
+  EXPECT_EQ(Decode("\x1b[1;2C"), Keys{"Shift+vk39 down"});
+  EXPECT_EQ(Decode("\x1b[1;3C"), Keys{"Alt+vk39 down"});
+  EXPECT_EQ(Decode("\x1b[2;2~"), Keys{"Shift+vk45 down"});
+  EXPECT_EQ(Decode("\x1b[2;5~"), Keys{"Ctrl+vk45 down"});
+  EXPECT_EQ(Decode("\x1b[3;5~"), Keys{"Ctrl+vk46 down"});
   EXPECT_EQ(Decode("\x1b[Z"), Keys{"Shift+vk9/9"});
 }
 
 TEST(TerminalKeys, DesktopSafeChordsOfTheReviewAndTheBrailleKeyboard) {
   // Ctrl+Shift+F9, F11, F12 (modifier 6), and the Ctrl+Alt forms (7) where they arrive.
   EXPECT_EQ(Decode("\x1b[20;6~\x1b[23;6~\x1b[24;6~"),
-            (Keys{"Ctrl+Shift+vk120", "Ctrl+Shift+vk122", "Ctrl+Shift+vk123"}));
-  EXPECT_EQ(Decode("\x1b[20;7~"), Keys{"Ctrl+Alt+vk120"});
+            (Keys{"Ctrl+Shift+vk120 down", "Ctrl+Shift+vk122 down", "Ctrl+Shift+vk123 down"}));
+  EXPECT_EQ(Decode("\x1b[20;7~"), Keys{"Ctrl+Alt+vk120 down"});
 }
 
 TEST(TerminalKeys, CtrlEnterFromModifyOtherKeysAndCsiU) {
   EXPECT_EQ(Decode("\x1b[27;5;13~"), Keys{"Ctrl+vk13/13"});
-  EXPECT_EQ(Decode("\x1b[13;5u"), Keys{"Ctrl+vk13/13"});
-  EXPECT_EQ(Decode("\x1b[127;5u"), Keys{"Ctrl+vk8/8"});
-  EXPECT_EQ(Decode("\x1b[97;5u"), Keys{"Ctrl+vk65/1"});
+  EXPECT_EQ(Decode("\x1b[13;5u"), Keys{"Ctrl+vk13/13 down"});
+  EXPECT_EQ(Decode("\x1b[127;5u"), Keys{"Ctrl+vk8/8 down"});
+  EXPECT_EQ(Decode("\x1b[97;5u"), Keys{"Ctrl+vk65/1 down"});
   EXPECT_EQ(Decode("\x1b[27;3;120~"), Keys{"Alt+vk88"});
   EXPECT_EQ(Decode("\x1b[27;6;65~"), Keys{"Ctrl+Shift+vk65/1"});
 }
@@ -116,7 +129,7 @@ TEST(TerminalKeys, SequenceSplitAcrossReadsWaitsForItsEnd) {
 TEST(TerminalKeys, BrokenAndUnknownSequencesAreDroppedWithoutLosingTheNextKey) {
   EXPECT_EQ(Decode("\x1b[1;\x03"), Keys{"Ctrl+vk67/3"});
   EXPECT_EQ(Decode("\x1b[99~a"), Keys{"vk65/97"});
-  EXPECT_EQ(Decode("\x1b[?1;2cq"), Keys{"vk81/113"});  // a terminal's reply, not a key
+  EXPECT_EQ(Decode("\x1b[?1;2;4cq"), (Keys{"attributes", "vk81/113"}));  // a terminal's answer, not a key
   EXPECT_EQ(Decode("\x1b[<0;3;4Mz"), Keys{"vk90/122"});
 }
 
@@ -140,6 +153,70 @@ TEST(TerminalKeys, MalformedUtf8IsTypedByteByByte) {
   // Latin-1 terminal's bytes do.
   EXPECT_EQ(Decode("\xc0\xaf"), (Keys{"vk0/192", "vk0/175"}));
   EXPECT_EQ(Decode("\xed\xa0\x80"), (Keys{"vk0/237", "vk0/160", "vk0/128"}));
+}
+
+// ---- the kitty keyboard protocol (reports as kitty 0.26.5 sends them with flags 31) ----
+
+TEST(TerminalKeys, AnswersAboutTheKeyboardProtocol) {
+  EXPECT_EQ(Decode("\x1b[?0u\x1b[?62;22c"), (Keys{"flags 0", "attributes"}));
+  EXPECT_EQ(Decode("\x1b[?31u"), Keys{"flags 31"});
+  EXPECT_EQ(Decode("\x1b[?u"), Keys{"flags 0"});
+}
+
+TEST(TerminalKeys, TextComesFromTheTerminalAndKeysFromTheirPlace) {
+  EXPECT_EQ(Decode("\x1b[49:33;2;33u"), Keys{"Shift+vk49/33 down"});  // Shift+1 is '!' here
+  EXPECT_EQ(Decode("\x1b[97:65;2;65u"), Keys{"Shift+vk65/65 down"});
+  // ABNT2: the c cedilla key (in the place of ';'), e acute from a dead key, and AltGr+Q.
+  EXPECT_EQ(Decode("\x1b[231::59;u"), Keys{"vk186/231 down"});
+  EXPECT_EQ(Decode("\x1b[233::101;u"), Keys{"vk69/233 down"});
+  EXPECT_EQ(Decode("\x1b[47::113;;47u"), Keys{"vk81/47 down"});
+  // AltGr is not Alt, in the window either.
+  EXPECT_EQ(Decode("\x1b[57453u\x1b[63::119;;63u"), (Keys{"vk18 down", "vk87/63 down"}));
+  // AZERTY: the key in the place of Q types 'a'; the Braille keys go by place.
+  EXPECT_EQ(Decode("\x1b[97::113;;97u"), Keys{"vk81/97 down"});
+  // Text of several characters (an input method's): the rest as typed keys.
+  EXPECT_EQ(Decode("\x1b[0;;97:98u"), (Keys{"vk0/97 down", "vk66/98"}));
+}
+
+TEST(TerminalKeys, WithoutTextTheShiftedKeyOrACapitalElseNothingIsGuessed) {
+  EXPECT_EQ(Decode("\x1b[49:33;2u"), Keys{"Shift+vk49/33 down"});
+  EXPECT_EQ(Decode("\x1b[97;2u"), Keys{"Shift+vk65/65 down"});
+  EXPECT_EQ(Decode("\x1b[231;2u"), Keys{"Shift+vk0/199 down"});  // Ç
+  EXPECT_EQ(Decode("\x1b[97;65u"), Keys{"vk65/65 down"});        // caps lock
+  EXPECT_EQ(Decode("\x1b[97;66u"), Keys{"Shift+vk65/97 down"});  // caps lock and Shift
+  EXPECT_EQ(Decode("\x1b[49;2u"), Keys{"Shift+vk49 down"});      // the layout's business
+}
+
+TEST(TerminalKeys, EditingAndFunctionKeysWithTheirEvents) {
+  EXPECT_EQ(Decode("\x1b[1;5D\x1b[1;5:2D\x1b[1;1:3D"), (Keys{"Ctrl+vk37 down", "Ctrl+vk37 repeat", "vk37 up"}));
+  EXPECT_EQ(Decode("\x1b[P\x1b[1;1:3P\x1b[13~"), (Keys{"vk112 down", "vk112 up", "vk114 down"}));
+  // As in the window: Shift+Tab keeps its Tab, Ctrl+Space makes no character.
+  EXPECT_EQ(Decode("\x1b[9;2u\x1b[32;5u"), (Keys{"Shift+vk9/9 down", "Ctrl+vk32 down"}));
+}
+
+TEST(TerminalKeys, TheKeypadAndPauseAsTheWindowNamesThem) {
+  EXPECT_EQ(Decode("\x1b[57400;129;49u"), Keys{"vk97/49 down"});  // num lock on: its digit
+  EXPECT_EQ(Decode("\x1b[57400u"), Keys{"vk97/49 down"});
+  EXPECT_EQ(Decode("\x1b[57424u\x1b[57414u\x1b[57427u"), (Keys{"vk35 down", "vk13/13 down", "vk12 down"}));
+  EXPECT_EQ(Decode("\x1b[57362u\x1b[57362;5u"), (Keys{"vk19 down", "Ctrl+vk3 down"}));  // Ctrl+Break
+}
+
+TEST(TerminalKeys, KeysTheConsoleCannotUseAndReportsThatCannotBeAreDropped) {
+  // F13, Caps Lock, a media key, Super; an event the protocol does not have; text with no
+  // Windows-1252 character. The key after each still counts.
+  EXPECT_EQ(Decode("\x1b[57376ua\x1b[57358ub\x1b[57428uc\x1b[57444ud"),
+            (Keys{"vk65/97", "vk66/98", "vk67/99", "vk91 down", "vk68/100"}));
+  EXPECT_EQ(Decode("\x1b[115;1:9ua\x1b[0;;20013ub"), (Keys{"vk65/97", "vk66/98"}));
+  EXPECT_EQ(Decode("\x1b[115;1:3;;;;;;;;;;;99999999999999uz"), (Keys{"vk83 up", "vk90/122"}));
+}
+
+TEST(TerminalKeys, ASequenceLongerThanAnyKeyReportDoesNotHoldTheInputBack) {
+  // Unfinished but too long to be a key: dropped as far as it went wrong, so the bytes
+  // waiting for the next read cannot grow without end.
+  const std::string endless = "\x1b[" + std::string(1000, '1');
+  std::vector<TerminalInput> inputs;
+  EXPECT_GE(DecodeTerminalInput(endless, false, inputs), 130u);
+  EXPECT_EQ(Decode("\x1b[" + std::string(128, ';') + "1u" + "z"), (Keys{"vk49/49", "vk85/117", "vk90/122"}));
 }
 
 TEST(TerminalKeys, FocusReports) { EXPECT_EQ(Decode("\x1b[O\x1b[I"), (Keys{"focus-out", "focus-in"})); }

@@ -7,6 +7,8 @@
 
 #include "speech/config.h"
 #include "speech/diphone.h"
+#include "speech/front.h"
+#include "speech/translator.h"
 #include "speech_fixture.h"
 #include "text/diphone_index.h"
 
@@ -156,6 +158,36 @@ TEST_F(DiphoneTest, UnstressedUnitsLoseTheCutButKeepTheMinimum) {
   ClearPlayed();
   speech::SpeakPhonetic("ka");
   EXPECT_EQ(Joined(PlayedBlocks()).size(), 1000u);
+}
+
+// Built-in speech says the words of one phrase together: the voiced s of the first runs
+// into the second without the gap that parts other words.
+TEST_F(DiphoneTest, BuiltInSpeechSaysTheWordsOfAPhraseTogether) {
+  OpenFixture({{"$A", Samples(100, 21)},
+               {"$AZ", Samples(100, 20)},
+               {"$BA", Samples(100, 22)},
+               {"$PA", Samples(100, 23)},
+               {"$S", Samples(100, 24)}},
+              {"FIX", 0, 0, 300});
+  WriteFile(diphoneDir_ + "/fix.rgr", "(A)=a\n(B)=b\n(P)=p\n(S)=s\n");
+  ASSERT_TRUE(speech::LoadTranslatorRules(diphoneDir_ + "/fix.rgr"));
+  const auto spoken = [this](std::string_view text) {
+    ClearPlayed();
+    speech::SpeakText(text);
+    auto samples = Joined(PlayedBlocks());
+    // The block is padded with silence to the smallest size the device takes.
+    while (!samples.empty() && samples.back() == 128) samples.pop_back();
+    return samples;
+  };
+  const std::vector<uint8_t> together = spoken("as ba");  // $AZ, then $BA at once
+  EXPECT_EQ(together.size(), 199u);
+  EXPECT_EQ(CountOf(together, 20), 100u);
+  EXPECT_EQ(CountOf(together, 22), 99u);
+  // Before p the s stays ($A at 0.7, $S), and so does the gap between the words.
+  EXPECT_EQ(spoken("as pa").size(), 70u + 100u + 300u + 99u);
+  const std::vector<uint8_t> parted = spoken("as, ba");  // punctuation parts the phrase
+  EXPECT_EQ(CountOf(parted, 20), 0u);
+  EXPECT_EQ(CountOf(parted, 24), 99u);
 }
 
 TEST_F(DiphoneTest, NasalVowelFallsBackToClosedVowelAndShortNasal) {

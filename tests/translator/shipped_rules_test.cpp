@@ -98,6 +98,96 @@ TEST_F(ShippedRulesTest, AccentMarksAndExceptions) {
   });
 }
 
+TEST_F(ShippedRulesTest, OpenAndClosedEAndOByTheirEndings) {
+  ExpectAll({
+      // -era: open in the verbs in -erar and the nouns, closed in the -er pluperfects.
+      {"espera", "[e^/s/p/E/r/a]"},
+      {"considera", "[k/o~/s/i/d/E/r/a]"},
+      {"primavera", "[p/r/i/m/a/v/E/r/a]"},
+      {"conhecera", "[k/o^/nh/e^/s/E^/r/a]"},
+      {"vendera", "[v/e~/d/E^/r/a]"},
+      {"eram", "[E/r/a~w]"},
+      {"comeram", "[k/o^/m/E^/r/a~w]"},
+      {"prefere", "[p/r/e^/f/E/r/i]"},
+      {"mulheres", "[m/u/lh/E/r/i/s]"},
+      {"esqueceres", "[e^/s/k/e^/s/E^/r/i/s]"},
+      // -essa and -esso, with ç written ss.
+      {"depressa", "[d/e^/p/r/E/s/a]"},
+      {"começa", "[k/o^/m/E/s/a]"},
+      {"conheça", "[k/o^/nh/E^/s/a]"},
+      {"cabeça", "[k/a/b/E^/s/a]"},
+      {"sucesso", "[s/u/s/E/s/u]"},
+      {"conheço", "[k/o^/nh/E^/s/u]"},
+      {"preço", "[p/r/E^/s/u]"},
+      // -ete and -eto, -este.
+      {"gabinete", "[g/a/b/i/n/E^/tch/i]"},
+      {"sete", "[s/E/tch/i]"},
+      {"projeto", "[p/r/o^/j/E/t/u]"},
+      {"preto", "[p/r/E^/t/u]"},
+      {"teste", "[t/E/s/tch/i]"},
+      {"este", "[E^/s/tch/i]"},
+      // -oco, -olo, -oja, -obre, -oz, -orda, -osso.
+      {"foco", "[f/O/k/u]"},
+      {"bolo", "[b/O^/l/u]"},
+      {"loja", "[l/O/j/a]"},
+      {"pobre", "[p/O/b/r/i]"},
+      {"sobre", "[s/O^/b/r/i]"},
+      {"voz", "[v/o/s]"},
+      {"arroz", "[a/rr/O^/s]"},
+      {"acorda", "[a/k/O/r/d/a]"},
+      {"almoço", "[a/w/m/O^/s/u]"},
+      {"almoços", "[a/w/m/O/s/u/s]"},
+      {"nosso", "[n/O/s/u]"},
+  });
+}
+
+TEST_F(ShippedRulesTest, FunctionWordsOfAPhraseAreUnstressed) {
+  ExpectAll({{"ao", "[a/w]"}, {"aos", "[a/w/s]"}, {"bairro", "[b/A/y/rr/u]"}});
+}
+
+TEST_F(ShippedRulesTest, FinalSIsVoicedBeforeAVowelOrAVoicedConsonantAndTheWordsAreJoined) {
+  ExpectAll({
+      {"os amigos", "[u/z a/m/I/g/u/s]"},
+      {"mais bonito", "[m/A/y/z b/o^/n/I/t/u]"},
+      {"as velas", "[a/z v/E/l/a/s]"},
+      {"os dias", "[u/z dj/I/a/s]"},
+      {"luz azul", "[l/u/z a/z/U/w]"},
+      {"os homens", "[u/z /O^/m/e~y/s]"},  // the h is silent: a vowel begins the word
+      {"três amigos moram", "[t/r/E^/z a/m/I/g/u/z m/O/r/a~w]"},
+      // Before a voiceless consonant nothing changes.
+      {"dois pratos", "[d/O^/y/s][p/r/A/t/u/s]"},
+      {"os chinelos", "[u/s][x/i/n/E/l/u/s]"},
+  });
+}
+
+TEST_F(ShippedRulesTest, FinalSMergesIntoTheSOrZThatBeginsTheNextWord) {
+  ExpectAll({
+      {"as sombras", "[a s/O~/b/r/a/s]"},
+      {"os zebus", "[u z/e^/b/U/s]"},
+      {"mais sal", "[m/A/y s/A/w]"},
+      {"luz suave", "[l/u s/u/A/v/i]"},
+  });
+}
+
+TEST_F(ShippedRulesTest, PhraseRulesStopAtPunctuationDigitsAndSpelledWords) {
+  ExpectAll({
+      {"os, amigos", "[u/s][ /_,][a/m/I/g/u/s]"},
+      {"os 3 amigos", "[u/s][ /_3][a/m/I/g/u/s]"},
+      {"os sp", "[u/s][ /_s][ /_p]"},
+      {"sp amigos", "[ /_s][ /_p][a/m/I/g/u/s]"},
+      {"amigos", "[a/m/I/g/u/s]"},
+  });
+  // Built-in speech hands the translator runs of words only, so the joins are the same
+  // there; the words on their own are unchanged.
+  std::vector<speech::TranslatedWord> words = speech::TranslateWords(translator_, "os amigos");
+  ASSERT_EQ(words.size(), 2u);
+  EXPECT_EQ(words[0].transcription, "[u/s]");
+  speech::ApplyPhraseRules(words);
+  EXPECT_EQ(words[0].transcription, "[u/z]");
+  EXPECT_TRUE(words[0].joinsNext);
+  EXPECT_FALSE(words[1].joinsNext);
+}
+
 TEST_F(ShippedRulesTest, SentencesKeepPunctuationAsSounds) {
   EXPECT_EQ(Say("O capitão disse: pegue a chave!"), "[u][k/a/p/i/t/A~w][dj/I/s/i][ /_:][p/E/g/i][a][x/A/v/i][ /_!]");
 }

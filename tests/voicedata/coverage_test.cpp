@@ -133,4 +133,26 @@ TEST_F(Coverage, NoWordOfTheWordListEndsInANoiseBurst) {
       tally.lookups, 100.0 * static_cast<double>(tally.found) / static_cast<double>(tally.lookups), tally.dropped);
 }
 
+// The phrase rules voice a final s and merge it into the next word's: said before a word
+// that begins with a vowel or with s, no word of the list loses any more of its sound
+// than it does alone.
+TEST_F(Coverage, WordsOfTheWordListLoseNothingInAPhrase) {
+  std::ifstream words(QUELVAR_WORD_LIST);
+  if (!words) GTEST_SKIP() << "no word list at " << QUELVAR_WORD_LIST;
+  Tally alone, beforeVowel, beforeS;
+  long joined = 0;
+  for (std::string line; std::getline(words, line);) {
+    const std::string word = text::DataTextToCp1252(line);
+    if (word.empty() || word.back() != 's') continue;
+    ++joined;
+    Count(word, alone);
+    Count(word + " a", beforeVowel);
+    Count(word + " sol", beforeS);
+  }
+  ASSERT_GT(joined, 10000);
+  EXPECT_EQ(beforeVowel.noise + beforeS.noise, 0);
+  EXPECT_EQ(beforeVowel.dropped, alone.dropped);
+  EXPECT_EQ(beforeS.dropped, alone.dropped);
+}
+
 }  // namespace

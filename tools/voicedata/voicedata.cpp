@@ -146,8 +146,10 @@ void AddGrid(UnitCounts& units) {
     units.Need(std::string("$") + v + "y");
     units.Need(std::string("$") + v + "wTIL");
     units.Need(std::string("$") + v + "yTIL");
+    // A final s voiced before the next word of a phrase: "os amigos", "as velas".
+    units.Need(std::string("$") + v + "z");
   }
-  for (const char* g : {"$w", "$y", "$nn", "$ks"}) units.Need(g);
+  for (const char* g : {"$w", "$y", "$wz", "$yz", "$nn", "$ks"}) units.Need(g);
 }
 
 // The spelling a unit is rendered from: the commonest (ties: the first in byte order).

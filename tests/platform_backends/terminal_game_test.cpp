@@ -1,0 +1,168 @@
+// The whole game in a terminal on a pty: a terminal that speaks the kitty keyboard protocol
+// gets the Braille keyboard, one that does not keeps the spoken notice; stopping and
+// continuing gives the terminal back and takes it again; an ending signal leaves the
+// player's terminal as it was, the protocol's flags popped.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "pty_terminal.h"
+#include "scratch.h"
+
+namespace platform::testing {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// A Braille chord: the keys pressed one after another, then let go in the same order.
+std::string Chord(std::string_view keys) {
+  std::string reports;
+  for (const char key : keys) reports += "\x1b[" + std::to_string(key) + ";;" + std::to_string(key) + "u";
+  for (const char key : keys) reports += "\x1b[" + std::to_string(key) + ";1:3u";
+  return reports;
+}
+const std::string Enter = "\x1b[13u\x1b[13;1:3u";
+const std::string CtrlShiftF11 = "\x1b[57442u\x1b[57441;5u\x1b[23;6~\x1b[23;6:3~\x1b[57441;6:3u\x1b[57442;5:3u";
+
+class GameInTerminal : public ::testing::Test {
+ protected:
+  void Start(TerminalKind kind) {
+    folder_ = MakeTestFolder("terminal-game");
+    ASSERT_FALSE(folder_.empty());
+    std::filesystem::copy_file(std::string(QUELVAR_TEST_VOICE) + "/TAMIRE.INI", folder_ + "/TAMIRE.INI");
+    terminal_ = std::make_unique<PtyTerminal>(kind);
+    job_ = std::make_unique<PtyJob>(
+        *terminal_,
+        std::vector<std::string>{QUELVAR_PROGRAM, "--console=terminal", "--speech=builtin", "--config-dir=" + folder_,
+                                 "--transcript=" + folder_ + "/transcript.txt",
+                                 "--speech-log=" + folder_ + "/speech.txt"},
+        // A sanitizer build's own SIGSEGV handler would end the program its own way.
+        std::vector<std::string>{"QUELVAR_DATA_DIR=" QUELVAR_TEST_VOICE, "TERM=xterm-kitty", "SDL_AUDIODRIVER=dummy",
+                                 "HOME=" + folder_, "PATH=/usr/bin:/bin", "ASAN_OPTIONS=handle_segv=0"});
+    ASSERT_GT(job_->Program(), 0);
+  }
+  void TearDown() override {
+    job_.reset();
+    terminal_.reset();
+    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+  }
+
+  // Waits until the story shows 'text' and the game waits for a key (the caret is on);
+  // false when that does not come within a minute.
+  bool WaitForPrompt(std::string_view text) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < until) {
+      const std::string output = terminal_->Output();
+      const std::size_t shown = output.rfind("\x1b[?25h"), hidden = output.rfind("\x1b[?25l");
+      if (shown != std::string::npos && shown > hidden &&
+          ReadFile(folder_ + "/transcript.txt").find(text) != std::string::npos) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ADD_FAILURE() << "no prompt after '" << text << "'; the story so far:\n" << ReadFile(folder_ + "/transcript.txt");
+    return false;
+  }
+
+  // SIGTSTP gives the terminal back as the end does; SIGCONT takes it again and draws the
+  // whole screen anew.
+  void StopAndContinue(std::size_t from, bool protocol) {
+    EXPECT_EQ(kill(job_->Program(), SIGTSTP), 0);
+    EXPECT_TRUE(job_->WaitStopped());
+    const std::size_t normal = terminal_->WaitFor(NormalScreen, from);
+    EXPECT_NE(normal, std::string::npos);
+    if (protocol) {
+      const std::size_t popped = terminal_->WaitFor(FlagsPop, from);
+      EXPECT_LT(popped, normal);
+    }
+    EXPECT_FALSE(terminal_->Raw());
+
+    EXPECT_EQ(kill(job_->Program(), SIGCONT), 0);
+    const std::size_t alternate = terminal_->WaitFor(AlternateScreen, normal);
+    EXPECT_NE(alternate, std::string::npos);
+    if (protocol) {
+      EXPECT_NE(terminal_->WaitFor(FlagsPush, alternate), std::string::npos);
+    }
+    const std::size_t redrawn = terminal_->WaitFor("Sua cabine", alternate);  // the whole screen
+    EXPECT_NE(redrawn, std::string::npos) << ::testing::PrintToString(terminal_->Output().substr(normal));
+    EXPECT_TRUE(terminal_->Raw());
+  }
+
+  std::string folder_;
+  std::unique_ptr<PtyTerminal> terminal_;
+  std::unique_ptr<PtyJob> job_;
+};
+
+TEST_F(GameInTerminal, AProtocolTerminalTypesBrailleChordsAlsoAfterAStop) {
+  Start(TerminalKind::Protocol);
+  ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+  StopAndContinue(terminal_->Output().size(), true);
+  terminal_->Send(CtrlShiftF11);
+  // Braille mode 1 comes after its two tones of 200 ms; keys before then type letters.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // f (dots 1 2 4), i (2 4), m (1 3 4); then n (1 3 4 5) to the question that ends the game.
+  terminal_->Send(Chord("fdj") + Chord("dj") + Chord("fsj") + Enter);
+  ASSERT_TRUE(WaitForPrompt("de novo?"));
+  terminal_->Send(Chord("fsjk") + Enter);
+  EXPECT_EQ(job_->Wait(), 0);
+  const std::string transcript = ReadFile(folder_ + "/transcript.txt");
+  EXPECT_NE(transcript.find(">fim\n"), std::string::npos) << transcript;
+  EXPECT_NE(transcript.find("novo?\nn\n"), std::string::npos) << transcript;
+  EXPECT_EQ(ReadFile(folder_ + "/speech.txt").find("teclado Braille"), std::string::npos);
+  const std::string output = terminal_->Output();
+  EXPECT_LT(output.rfind(FlagsPop), output.rfind(NormalScreen));  // popped at the end too
+}
+
+TEST_F(GameInTerminal, APlainTerminalSaysTheBrailleKeyboardCannotWorkAndTypesAfterAStop) {
+  Start(TerminalKind::Plain);
+  ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+  terminal_->Send("\x1b[23;6~");  // Ctrl+Shift+F11, as such a terminal sends it
+  const std::string notice = "O teclado Braille s\xc3\xb3 funciona na janela";
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (ReadFile(folder_ + "/speech.txt").find(notice) == std::string::npos &&
+         std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_NE(ReadFile(folder_ + "/speech.txt").find(notice), std::string::npos);
+  StopAndContinue(terminal_->Output().size(), false);
+  terminal_->Send("fim\r");
+  ASSERT_TRUE(WaitForPrompt("de novo?"));
+  terminal_->Send("n\r");
+  EXPECT_EQ(job_->Wait(), 0);
+  EXPECT_NE(ReadFile(folder_ + "/transcript.txt").find(">fim\n"), std::string::npos);
+  EXPECT_EQ(terminal_->Output().find(FlagsPush), std::string::npos);
+}
+
+class GameEndedBySignal : public GameInTerminal, public ::testing::WithParamInterface<int> {};
+
+TEST_P(GameEndedBySignal, LeavesTheTerminalAsItWasWithTheFlagsPopped) {
+  Start(TerminalKind::Protocol);
+  const std::size_t pushed = terminal_->WaitFor(FlagsPush);
+  ASSERT_NE(pushed, std::string::npos);
+  ASSERT_NE(terminal_->WaitFor("Ilha de Quelvar", pushed), std::string::npos);  // drawing the game
+  ASSERT_EQ(kill(job_->Program(), GetParam()), 0);
+  EXPECT_EQ(job_->Wait(), 128 + GetParam());
+  const std::size_t popped = terminal_->WaitFor(FlagsPop, pushed);
+  const std::size_t normal = terminal_->WaitFor(NormalScreen, pushed);
+  ASSERT_NE(popped, std::string::npos);
+  EXPECT_LT(popped, normal);
+  EXPECT_FALSE(terminal_->Raw());
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, GameEndedBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGSEGV, SIGABRT),
+                         [](const ::testing::TestParamInfo<int>& signal) {
+                           return std::string(sigabbrev_np(signal.param));
+                         });
+
+}  // namespace
+}  // namespace platform::testing
