@@ -1,7 +1,7 @@
 // The web page in Debian's headless Chromium: a whole game typed with real key events, the
 // screen reader's live region, the twin of a key the browser keeps, a Braille chord, a start
-// with the network gone, the settings in the browser's storage, an accessibility audit, our
-// voice's sound taken from the AudioWorklet, and the browser's voice as a speech engine.
+// with the network gone, the settings in the browser's storage, an accessibility audit, the
+// sound of our voices taken from the AudioWorklet, and the browser's voice as a speech engine.
 import { after, before, test } from 'node:test';
 import assert from 'node:assert/strict';
 import fs from 'node:fs';
@@ -110,28 +110,30 @@ test('the start screen passes the accessibility audit and says how to play', asy
   await page.close();
 });
 
-test('our voice plays through the AudioWorklet: not silent, about as long as the text', async () => {
-  const { page, problems } = await startGame(context, server.url, 'ours', { hurry: true });
-  await page.evaluate(() => window.quelvarSound.record(true));
-  await typeKeys(page, parseKeyScript('olhar\n'));
-  const sound = await page.evaluate(async () => {
-    const { rate, samples } = await window.quelvarSound.takeRecording();
-    let loudFrames = 0, sum = 0;
-    for (const sample of samples) {
-      sum += sample * sample;
-      if (Math.abs(sample) > 1000) ++loudFrames;
-    }
-    return { rate, seconds: samples.length / rate, loudSeconds: loudFrames / rate, rms: Math.sqrt(sum / samples.length) };
+for (const [road, name] of [['ours', 'our voice'], ['mbrola', 'our MBROLA voice']]) {
+  test(`${name} plays through the AudioWorklet: not silent, about as long as the text`, async () => {
+    const { page, problems } = await startGame(context, server.url, road, { hurry: true });
+    await page.evaluate(() => window.quelvarSound.record(true));
+    await typeKeys(page, parseKeyScript('olhar\n'));
+    const sound = await page.evaluate(async () => {
+      const { rate, samples } = await window.quelvarSound.takeRecording();
+      let loudFrames = 0, sum = 0;
+      for (const sample of samples) {
+        sum += sample * sample;
+        if (Math.abs(sample) > 1000) ++loudFrames;
+      }
+      return { rate, seconds: samples.length / rate, loudSeconds: loudFrames / rate, rms: Math.sqrt(sum / samples.length) };
+    });
+    // What was said: the typed command's echo and the room's three sentences.
+    const characters = 'olhar'.length + 190;
+    assert.ok(sound.rate > 0, 'no audio context');
+    assert.ok(sound.rms > 300, `level ${sound.rms}`);
+    assert.ok(sound.seconds > characters / 40 && sound.seconds < characters / 4, `${sound.seconds} s for ${characters} characters`);
+    assert.ok(sound.loudSeconds > characters / 100, `${sound.loudSeconds} s of sound`);
+    assert.deepEqual(problems, []);
+    await page.close();
   });
-  // What was said: the typed command's echo and the room's three sentences.
-  const characters = 'olhar'.length + 190;
-  assert.ok(sound.rate > 0, 'no audio context');
-  assert.ok(sound.rms > 300, `level ${sound.rms}`);
-  assert.ok(sound.seconds > characters / 40 && sound.seconds < characters / 4, `${sound.seconds} s for ${characters} characters`);
-  assert.ok(sound.loudSeconds > characters / 100, `${sound.loudSeconds} s of sound`);
-  assert.deepEqual(problems, []);
-  await page.close();
-});
+}
 
 // Headless Chromium has no voices of its own: a stand-in synthesizer with one Brazilian
 // voice takes what the browser's voice is given.
