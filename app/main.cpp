@@ -21,7 +21,7 @@
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/process.h"
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include "platform/terminal_backend.h"
 #endif
 #include "platform/wave_out.h"
@@ -66,7 +66,10 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
     backend->SetScript(options.script);
     return backend;
   }
-#ifdef _WIN32
+#if defined(__EMSCRIPTEN__)
+  // The web build's window is the page; under Node there is only the headless console.
+  if (kind == app::ConsoleKind::Terminal) Fail("there is no terminal console on the web; use --console=headless");
+#elif defined(_WIN32)
   // Windows always has a desktop; a console program's terminal is not the game's.
   if (kind == app::ConsoleKind::Terminal) {
     Fail("there is no terminal console on Windows; play in the window (the default) or use --console=headless");

@@ -399,6 +399,7 @@ void Write(std::string_view text) {
   if (text.empty()) return;
   WriteChars(text);
   TranscriptAppend(text);
+  platform::NoteWrittenText(text);
   KeyAvailable();
 }
 

@@ -62,6 +62,9 @@ class Backend {
   // Shows what was drawn; 'urgent' when the program is about to block.
   virtual void Present(bool urgent) = 0;
   virtual void Caret(bool visible, int x, int y, int width, int height) = 0;
+  // The program's text output as it is written (Windows-1252), for a page that hands the
+  // story to the player's screen reader.
+  virtual void WrittenText(std::string_view cp1252) { (void)cp1252; }
 
   virtual void Beep() {}
   virtual bool ClipboardSet(std::string_view cp1252);

@@ -4,13 +4,15 @@
 #include <windows.h>
 
 #include <shellapi.h>  // needs windows.h first
-#else
+#elif !defined(__EMSCRIPTEN__)
 #include <dlfcn.h>
 #include <unistd.h>
 #endif
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <map>
 #include <vector>
 
 #include "text/cp1252.h"
@@ -74,13 +76,6 @@ void* LoadedLibrary::Symbol(const char* name) const {
   return handle_ ? reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(handle_), name)) : nullptr;
 }
 #else
-std::string ProgramPath() {
-  std::vector<char> buffer(4096);
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
-  if (length <= 0) return {};
-  return std::string(buffer.data(), static_cast<std::size_t>(length));
-}
-
 std::vector<std::string> ProgramArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
 
 std::optional<std::string> EnvironmentVariable(const char* name) {
@@ -93,6 +88,44 @@ void ConnectStandardStreams() {}
 
 void ShowUserLine(const std::string& line, bool) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
+#ifdef __EMSCRIPTEN__
+// A web page, or Node running the same program: no executable file of its own, and the
+// libraries are those linked in.
+std::string ProgramPath() { return {}; }
+
+namespace {
+using LinkedLibraryMap = std::map<std::string, std::span<const LinkedSymbol>, std::less<> >;
+LinkedLibraryMap& LinkedLibraries() {
+  static LinkedLibraryMap libraries;
+  return libraries;
+}
+}  // namespace
+
+LoadedLibrary::LoadedLibrary(const std::string& path) {
+  std::string_view name = path;
+  if (const std::size_t slash = name.find_last_of('/'); slash != std::string_view::npos) name.remove_prefix(slash + 1);
+  name = name.substr(0, name.find('.'));
+  const auto found = LinkedLibraries().find(name);
+  if (found != LinkedLibraries().end()) handle_ = &found->second;
+}
+
+LoadedLibrary::~LoadedLibrary() = default;
+
+void* LoadedLibrary::Symbol(const char* name) const {
+  if (!handle_) return nullptr;
+  for (const LinkedSymbol& symbol : *static_cast<const std::span<const LinkedSymbol>*>(handle_)) {
+    if (std::strcmp(symbol.name, name) == 0) return symbol.address;
+  }
+  return nullptr;
+}
+#else
+std::string ProgramPath() {
+  std::vector<char> buffer(4096);
+  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0) return {};
+  return std::string(buffer.data(), static_cast<std::size_t>(length));
+}
+
 LoadedLibrary::LoadedLibrary(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 
 LoadedLibrary::~LoadedLibrary() {
@@ -101,6 +134,17 @@ LoadedLibrary::~LoadedLibrary() {
 
 void* LoadedLibrary::Symbol(const char* name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
 #endif
+#endif
+
+bool RegisterLinkedLibrary(std::string_view baseName, std::span<const LinkedSymbol> symbols) {
+#ifdef __EMSCRIPTEN__
+  LinkedLibraries().insert_or_assign(std::string(baseName), symbols);
+  return true;
+#else
+  (void)baseName, (void)symbols;
+  return false;
+#endif
+}
 
 void ReportFailure(const std::string& line) { ShowUserLine("quelvar: " + line, true); }
 

@@ -4,7 +4,9 @@
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -27,6 +29,15 @@ void ConnectStandardStreams();
 void ShowUserLine(const std::string& line, bool failure = false);
 // A failure that ends the program: "quelvar: " and the line, shown as above.
 void ReportFailure(const std::string& line);
+
+// Where nothing is loaded at run time (a web page), the libraries the program would load
+// are linked in and registered under their file name without folder and extension
+// ("libquelvar_mbrola"); LoadedLibrary finds them there.
+struct LinkedSymbol {
+  const char* name;
+  void* address;
+};
+bool RegisterLinkedLibrary(std::string_view baseName, std::span<const LinkedSymbol> symbols);
 
 // A shared library loaded at run time (a .so, or a DLL on Windows), unloaded when dropped.
 class LoadedLibrary {

@@ -428,6 +428,10 @@ void FreeSnapshot() { gBackend->FreeSnapshot(); }
 bool CanMagnify() { return gBackend->CanMagnify(); }
 bool ReportsKeyReleases() { return gBackend->ReportsKeyReleases(); }
 
+void NoteWrittenText(std::string_view cp1252) {
+  if (gBackend) gBackend->WrittenText(cp1252);
+}
+
 // ---- caret ----
 
 void CreateCaret(Hwnd hwnd, int width, int height) {

@@ -181,6 +181,10 @@ void FreeSnapshot();
 bool CanMagnify();
 bool ReportsKeyReleases();
 
+// The program's text output, as written: the backend may pass the story on (a page's live
+// region).
+void NoteWrittenText(std::string_view cp1252);
+
 // ---- caret ----
 void CreateCaret(Hwnd hwnd, int width, int height);
 void SetCaretPos(int x, int y);

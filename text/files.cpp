@@ -104,10 +104,19 @@ int CreateExclusive(const std::string& path) {
 }
 long WriteSome(int fd, const char* from, std::size_t n) { return static_cast<long>(::write(fd, from, n)); }
 bool Flush(int fd) { return ::fsync(fd) == 0; }
+#ifdef __EMSCRIPTEN__
+// The web's file systems have no hard links. Only this program writes in them, so a name
+// that is free now is still free at the rename.
+bool NameWithoutReplacing(const std::string& from, const std::string& to) {
+  struct stat status {};
+  return ::stat(to.c_str(), &status) != 0 && ::rename(from.c_str(), to.c_str()) == 0;
+}
+#else
 // A hard link fails when the name exists.
 bool NameWithoutReplacing(const std::string& from, const std::string& to) {
   return ::link(from.c_str(), to.c_str()) == 0;
 }
+#endif
 void Remove(const std::string& path) { ::unlink(path.c_str()); }
 int ProcessId() { return static_cast<int>(::getpid()); }
 int64_t Nanoseconds(const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; }

@@ -6,6 +6,9 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+#endif
 
 namespace speech::sapi {
 
@@ -45,7 +48,18 @@ class WaitHandle {
   // True when the handle is (or becomes) set within the time.
   bool Wait(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
+#ifdef __EMSCRIPTEN__
+    // A web page has one thread: the page's events that set the handle run only while the
+    // program gives the browser its thread, so the wait does that.
+    if (!signalled_) {
+      lock.unlock();
+      emscripten_sleep(static_cast<unsigned>(limit.count()));
+      lock.lock();
+    }
+    return signalled_;
+#else
     return changed_.wait_for(lock, limit, [this] { return signalled_; });
+#endif
   }
 
  private:
