@@ -18,6 +18,7 @@
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 #ifndef _WIN32
 #include "platform/terminal_backend.h"
@@ -123,6 +124,41 @@ void ReportMissingSound(const platform::Backend& backend) {
   platform::TellUser(line);
 }
 
+platform::OutputFile gScreenDump;
+
+// Every output file is created before the game starts, so that a path that cannot be
+// written ends the program at once instead of a whole game being played for nothing. A
+// write that fails later is told once, and the run ends with status 1.
+void OpenOutputFiles(const app::Options& options) {
+  std::string reason;
+  const auto check = [&reason](bool created, std::string_view what, const std::string& path) {
+    if (!created) Fail("cannot create " + std::string(what) + " '" + path + "': " + reason);
+  };
+  if (!options.transcriptPath.empty()) {
+    check(console::OpenTranscript(options.transcriptPath, &reason), "the transcript", options.transcriptPath);
+  }
+  if (!options.speechLogPath.empty()) {
+    check(speech::OpenSpeechLog(options.speechLogPath, &reason), "the speech log", options.speechLogPath);
+  }
+  if (!options.phoLogPath.empty()) {
+    check(mbrola_front::OpenPhoLog(options.phoLogPath, &reason), "the phoneme log", options.phoLogPath);
+  }
+  if (!options.screenDumpPath.empty()) {
+    check(gScreenDump.Create(options.screenDumpPath, "the screen dump", reason), "the screen dump",
+          options.screenDumpPath);
+  }
+  if (!options.audioOutPath.empty()) {
+    check(platform::StartAudioCapture(options.audioOutPath, &reason), "the audio file", options.audioOutPath);
+  }
+  // The last of the steps at the end, after everything that may still write.
+  platform::AddExitStep([] {
+    gScreenDump.Close();
+    console::CloseTranscript();
+    speech::CloseSpeechLog();
+    mbrola_front::ClosePhoLog();
+  });
+}
+
 int Run(int argc, char** argv) {
   app::Options options;
   std::string error;
@@ -143,39 +179,14 @@ int Run(int argc, char** argv) {
   // Without its built-in voice data the game speaks through espeak-ng, unless this run
   // asked for the built-in voice alone.
   if (options.speechEngine != 0) speech::SetStartFallbackEngine(4);
-  if (!options.transcriptPath.empty() && !console::OpenTranscript(options.transcriptPath)) {
-    Fail("cannot create the transcript file '" + options.transcriptPath + "'");
-  }
-  if (!options.speechLogPath.empty() && !speech::OpenSpeechLog(options.speechLogPath)) {
-    Fail("cannot create the speech log '" + options.speechLogPath + "'");
-  }
-  if (!options.phoLogPath.empty() && !mbrola_front::OpenPhoLog(options.phoLogPath)) {
-    Fail("cannot create the phoneme log '" + options.phoLogPath + "'");
-  }
-  // Every output file is created before the game starts, so that a path that cannot be
-  // written ends the program at once instead of a whole game being played for nothing.
-  std::FILE* screenDump = nullptr;
-  if (!options.screenDumpPath.empty()) {
-    screenDump = text::OpenFile(options.screenDumpPath, "wb");
-    if (!screenDump) Fail("cannot create the screen dump '" + options.screenDumpPath + "'");
-  }
-  if (!options.audioOutPath.empty() && !platform::StartAudioCapture(options.audioOutPath)) {
-    Fail("cannot create the audio file '" + options.audioOutPath + "'");
-  }
+  OpenOutputFiles(options);
   platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
   ReportMissingSound(platform::CurrentBackend());
   console::InitConsole(text::Utf8ToCp1252(programPath));
   app::ConnectSpeech();
-  if (screenDump) {
-    platform::AddExitStep([file = screenDump, path = options.screenDumpPath] {
-      const std::string text = console::ScreenText();
-      const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-      if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "quelvar: the screen dump '%s' could not be written\n", path.c_str());
-      }
-    });
-  }
+  // The screen as the game left it, before the console goes.
+  if (gScreenDump.IsOpen()) platform::AddExitStep([] { gScreenDump.Write(console::ScreenText()); });
   game::RunGame();
 }
 

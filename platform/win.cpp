@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -487,6 +488,8 @@ void ExitProgram(int exitCode) {
     PresentIfDrawn(true);
     gExiting = false;
   }
+  // An output file that could not be written in full fails the run, however it ended.
+  if (exitCode == 0 && OutputFailed()) exitCode = 1;
   if (gExitHook) {
     gExitHook(exitCode);
   }

@@ -1,13 +1,18 @@
-// The platform stand-in's files and key scripts.
+// The platform stand-in's files, output files and key scripts.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/output_file.h"
 
 namespace {
 
@@ -54,6 +59,66 @@ TEST_F(ProfileTest, WindowsPathsMapToTheDataRootAndIgnoreCase) {
   EXPECT_EQ(*found, dir_ + "/som/Letras/_65.WAV");
   EXPECT_TRUE(platform::DirectoryExists(dir_ + "/SOM/letras/"));
   EXPECT_FALSE(platform::FileExists(dir_ + "/som/letras/_66.wav"));
+}
+
+// ---- output files ----
+
+using OutputFileTest = ProfileTest;  // a scratch folder
+
+TEST_F(OutputFileTest, AFullDeviceFailsAnOutputOnceWithItsNameAndReason) {
+  platform::OutputFile file;
+  std::string reason;
+  ASSERT_TRUE(file.Create("/dev/full", "the transcript", reason)) << reason;
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(file.Write(std::string_view("Bom dia.\n")));
+  EXPECT_FALSE(file.Write(std::string_view("Boa noite.\n")));
+  EXPECT_FALSE(file.Close());
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("the transcript '/dev/full'"), std::string::npos) << said;
+  EXPECT_NE(said.find(std::strerror(ENOSPC)), std::string::npos) << said;
+  EXPECT_EQ(said.find("quelvar:"), said.rfind("quelvar:")) << "told more than once: " << said;
+  EXPECT_TRUE(platform::OutputFailed());
+}
+
+TEST_F(OutputFileTest, AFifoWithNoReaderIsRefusedWithinASecond) {
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  platform::OutputFile file;
+  std::string reason;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(file.Create(fifo, "the speech log", reason));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_NE(reason.find("FIFO"), std::string::npos) << reason;
+}
+
+// The reader goes away: the write fails instead of the program ending by SIGPIPE.
+TEST_F(OutputFileTest, AFifoWhoseReaderLeavesFailsTheWrite) {
+  const std::string fifo = dir_ + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  platform::OutputFile file;
+  std::string reason;
+  ASSERT_TRUE(file.Create(fifo, "the audio file", reason)) << reason;
+  EXPECT_FALSE(file.Seekable());
+  EXPECT_TRUE(file.Write(std::string_view("RIFF")));
+  ::close(reader);
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(file.Write(std::string_view("WAVE")));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(std::strerror(EPIPE)), std::string::npos);
+}
+
+TEST_F(OutputFileTest, WriteAtFillsInAHeaderAndGoesOnAtTheEnd) {
+  platform::OutputFile file;
+  std::string reason;
+  ASSERT_TRUE(file.Create(dir_ + "/out.wav", "the audio file", reason)) << reason;
+  EXPECT_TRUE(file.Seekable());
+  EXPECT_TRUE(file.Write(std::string_view("0000abcd")));
+  const uint8_t header[] = {'R', 'I', 'F', 'F'};
+  EXPECT_TRUE(file.WriteAt(0, header));
+  EXPECT_TRUE(file.Write(std::string_view("ef")));
+  EXPECT_TRUE(file.Close());
+  EXPECT_EQ(text::ReadWholeFile(dir_ + "/out.wav").value_or(""), "RIFFabcdef");
 }
 
 TEST(KeyScript, NamesKeysModifiersWaitsAndLineEnds) {
