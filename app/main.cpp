@@ -62,7 +62,11 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
   app::ConsoleKind kind = options.console;
   if (kind == app::ConsoleKind::Headless) {
     auto backend = std::make_unique<platform::HeadlessBackend>();
-    backend->SetScript(options.script);
+    if (!options.keysPath.empty()) {
+      auto reader = platform::KeyScriptReader::Open(options.keysPath, error);
+      if (!reader) Fail("cannot read the key script '" + options.keysPath + "': " + error);
+      backend->SetScript(std::move(reader));
+    }
     return backend;
   }
 #ifdef _WIN32

@@ -3,9 +3,6 @@
 
 #include <optional>
 #include <string>
-#include <vector>
-
-#include "platform/headless.h"
 
 namespace app {
 
@@ -14,7 +11,6 @@ enum class ConsoleKind { Automatic, Window, Terminal, Headless };
 struct Options {
   ConsoleKind console = ConsoleKind::Automatic;
   std::string keysPath, transcriptPath, speechLogPath, screenDumpPath, audioOutPath, phoLogPath, configDir;
-  std::vector<platform::ScriptItem> script;  // read from keysPath
   // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
   std::optional<int> speechEngine;
   bool help = false;

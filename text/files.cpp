@@ -221,13 +221,14 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
   return content;
 }
 
-std::FILE* OpenDataFile(const std::string& path, std::size_t limit) {
+std::FILE* OpenDataFile(const std::string& path, std::size_t limit, FileRefusal* refusal) {
   FileRefusal why = FileRefusal::None;
   int64_t size = 0;
   FileDescriptor fd = OpenChecked(path, limit, why, size);
-  if (!fd.IsOpen()) return nullptr;
-  std::FILE* file = StreamOver(fd.Get());
+  std::FILE* file = fd.IsOpen() ? StreamOver(fd.Get()) : nullptr;
   if (file) fd.Release();  // the stream owns it now
+  if (fd.IsOpen()) why = FileRefusal::Unreadable;
+  if (refusal) *refusal = why;
   return file;
 }
 

@@ -29,8 +29,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
                                          FileRefusal* refusal = nullptr);
 
 // A stream over a regular file of at most limit bytes, for readers that walk a file (wave
-// files); nullptr otherwise. The caller closes it with fclose.
-std::FILE* OpenDataFile(const std::string& path, std::size_t limit = DataFileLimit);
+// files, key scripts); nullptr otherwise, with the reason in *refusal when asked for. The
+// caller closes it with fclose.
+std::FILE* OpenDataFile(const std::string& path, std::size_t limit = DataFileLimit, FileRefusal* refusal = nullptr);
 
 // Owns an open file descriptor and closes it once.
 class FileDescriptor {

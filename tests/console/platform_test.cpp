@@ -159,4 +159,44 @@ TEST(KeyScript, RejectsUnknownKeysAndUnclosedNames) {
   EXPECT_NE(error.find("line 1"), std::string::npos);
 }
 
+// Read from a file in pieces, a script gives the same keys as read whole: pieces end inside
+// UTF-8 characters, key names and line ends.
+TEST_F(ProfileTest, AKeyScriptFileStreamsTheSameKeysAsItsText) {
+  std::string script = "## a comment\r\nab<Ctrl+Left>\r\n";
+  for (int i = 0; i < 70000; ++i) script += (i % 7 == 0) ? "<Wait:5>" : (i % 3 == 0 ? "\xC3\xA7" : "x");
+  script += "<NoEnter>\n## another\n<lt>\xC3<Esc>\nfim\r";
+  Write("long.keys", script);
+  std::vector<platform::ScriptItem> whole;
+  std::string error;
+  ASSERT_TRUE(platform::ParseKeyScript(script, whole, error)) << error;
+  auto reader = platform::KeyScriptReader::Open(dir_ + "/long.keys", error);
+  ASSERT_TRUE(reader) << error;
+  std::size_t count = 0;
+  while (const auto item = reader->Next()) {
+    ASSERT_LT(count, whole.size());
+    const platform::ScriptItem& expected = whole[count++];
+    ASSERT_EQ(item->isWait, expected.isWait) << "item " << count;
+    ASSERT_EQ(item->waitMs, expected.waitMs) << "item " << count;
+    ASSERT_EQ(item->key.virtualKey, expected.key.virtualKey) << "item " << count;
+    ASSERT_EQ(item->key.modifiers, expected.key.modifiers) << "item " << count;
+    ASSERT_EQ(item->key.character, expected.key.character) << "item " << count;
+  }
+  EXPECT_TRUE(reader->Error().empty()) << reader->Error();
+  EXPECT_EQ(count, whole.size());
+  EXPECT_EQ(whole.back().key.virtualKey, platform::VK_RETURN);  // "fim" and the lone CR at the end
+}
+
+TEST_F(ProfileTest, AKeyScriptThatIsNotAFileOrBreaksLaterSaysWhere) {
+  std::string error;
+  EXPECT_FALSE(platform::KeyScriptReader::Open(dir_, error));
+  EXPECT_NE(error.find("folder"), std::string::npos) << error;
+  Write("bad.keys", "olhar\nn<NoEnter> s\n<Hyper+x>\n");
+  auto reader = platform::KeyScriptReader::Open(dir_ + "/bad.keys", error);
+  ASSERT_TRUE(reader);
+  while (reader->Next()) {
+  }
+  // <NoEnter> counts only at the end of its line.
+  EXPECT_NE(reader->Error().find("line 2"), std::string::npos) << reader->Error();
+}
+
 }  // namespace
