@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "speech/diphone.h"
+
 namespace speech {
 
 // rate 1..5, or 0 to take VELOCIDADE from the configuration. When the built-in speech data
@@ -15,8 +17,8 @@ void EndSpeech();
 
 // 0 loaded; 1 the diphone database (folders, index or sound file); 2 the translator's files.
 int LoadSpeechData();
-// The file (or folder) LoadSpeechData's code points at, for the player to find it.
-std::string SpeechDataPlace(int code);
+// What made the last LoadSpeechData fail: the file, folder or setting, and why.
+const SpeechDataProblem& SpeechDataFailure();
 
 // The engine for this run, instead of SAPI and TIPOSAPI of the configuration (nothing:
 // as configured; 0: built-in speech only).
@@ -25,6 +27,10 @@ void ChooseEngineForRun(std::optional<int> kind);
 // the start-up failure (0: none). The program sets espeak-ng's; a run that chose built-in
 // speech keeps the failure.
 void SetStartFallbackEngine(int kind);
+// After the built-in voice spoke: when its sound file was cut short or rewritten under the
+// game, the start's fallback engine speaks from then on (or the voice stays silent), and
+// one line on standard error says so.
+void HandleDamagedVoice();
 // Releases whatever LoadSpeechData loaded; harmless when nothing was.
 void FreeSpeechData();
 
