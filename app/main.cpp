@@ -104,6 +104,10 @@ void PrepareSettings() {
       std::fprintf(stderr, "quelvar: cannot write the settings (%s); using the default settings in %s\n",
                    reason.c_str(), path.c_str());
       break;
+    case platform::SettingsFile::Refused:
+      std::fprintf(stderr, "quelvar: the settings file %s, so it counts as missing; using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
     case platform::SettingsFile::NoDefault:
       std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
                    platform::DataRoot().c_str());

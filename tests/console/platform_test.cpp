@@ -61,6 +61,31 @@ TEST_F(ProfileTest, WindowsPathsMapToTheDataRootAndIgnoreCase) {
   EXPECT_FALSE(platform::FileExists(dir_ + "/som/letras/_66.wav"));
 }
 
+// A settings file that is no settings file is read as missing: the shipped one is read in
+// place, and the file there is left as it is.
+TEST_F(ProfileTest, ASettingsFileThatIsNoSettingsFileIsReadAsMissing) {
+  const std::string shipped = dir_ + "/shipped";
+  std::filesystem::create_directories(shipped);
+  std::ofstream(shipped + "/TAMIRE.INI") << "[VIDEO]\nCORLETRA=12\n";
+  platform::SetDataRoot(shipped);
+  Write("TAMIRE.INI", std::string("\x7F" "ELF\x02\x01\x01\0\0\0[VIDEO]", 16));
+  EXPECT_EQ(platform::SettingsFileProblem(dir_ + "/TAMIRE.INI"), "is not text");
+  std::string path, reason;
+  EXPECT_EQ(platform::PrepareSettingsFile("TAMIRE.INI", path, reason), platform::SettingsFile::Refused);
+  EXPECT_EQ(path, shipped + "/TAMIRE.INI");
+  EXPECT_NE(reason.find("is not text"), std::string::npos) << reason;
+  EXPECT_EQ(platform::GetPrivateProfileString("VIDEO", "CORLETRA", "", "TAMIRE.INI"), "12");
+  EXPECT_EQ(text::ReadWholeFile(dir_ + "/TAMIRE.INI")->size(), 16u);
+
+  Write("other.ini", "; only a comment\n");
+  EXPECT_EQ(platform::SettingsFileProblem(dir_ + "/other.ini"), "has no [section]");
+  Write("other.ini", "");
+  EXPECT_EQ(platform::SettingsFileProblem(dir_ + "/other.ini"), "is empty");
+  Write("other.ini", "\xEF\xBB\xBF [TRADUTOR]\r\nSAPI=N\r\n\x1A");
+  EXPECT_EQ(platform::SettingsFileProblem(dir_ + "/other.ini"), "");
+  platform::SetProfileFallbackFolder("");
+}
+
 // ---- output files ----
 
 using OutputFileTest = ProfileTest;  // a scratch folder

@@ -59,10 +59,34 @@ if(EXISTS /dev/full)
   endforeach()
 endif()
 
-# TAMIRE.INI as a folder is no configuration at all: with only the built-in voice asked
-# for, start-up reports its failure (status 1 after the message), it does not abort; and
-# otherwise espeak-ng speaks instead.
-file(REMOVE "${WORK}/config/TAMIRE.INI")
+# A TAMIRE.INI that is no settings file counts as missing: the shipped default is read in
+# place, with one line naming the file and why, and the game runs on its built-in voice.
+function(expect_settings_refused kind)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env "QUELVAR_DATA_DIR=${DATA}" "${PROGRAM}" --console=headless
+            "--config-dir=${WORK}/config" "--keys=${WORK}/ok.keys" --speech=builtin "--transcript=${WORK}/transcript"
+    RESULT_VARIABLE status ERROR_VARIABLE said OUTPUT_QUIET TIMEOUT 60)
+  file(READ "${WORK}/transcript" transcript)
+  if(NOT status EQUAL 0 OR NOT said MATCHES "TAMIRE.INI [^\n]*counts as missing; using the default settings"
+     OR NOT transcript MATCHES "Veja voc")
+    message(FATAL_ERROR "TAMIRE.INI as ${kind}: status ${status}: ${said}\n${transcript}")
+  endif()
+  file(REMOVE_RECURSE "${WORK}/config")
+  file(MAKE_DIRECTORY "${WORK}/config")
+endfunction()
+file(REMOVE_RECURSE "${WORK}/config")
 file(MAKE_DIRECTORY "${WORK}/config/TAMIRE.INI")
-expect_status(1 "--keys=${WORK}/ok.keys" --speech=builtin)
-expect_status(0 "--keys=${WORK}/ok.keys")
+expect_settings_refused("a folder")
+execute_process(COMMAND mkfifo "${WORK}/config/TAMIRE.INI")
+expect_settings_refused("a FIFO")
+file(CREATE_LINK /dev/zero "${WORK}/config/TAMIRE.INI" SYMBOLIC)
+expect_settings_refused("a link to /dev/zero")
+file(CREATE_LINK "${WORK}/config/loop" "${WORK}/config/TAMIRE.INI" SYMBOLIC)
+file(CREATE_LINK "${WORK}/config/TAMIRE.INI" "${WORK}/config/loop" SYMBOLIC)
+expect_settings_refused("a link loop")
+file(CREATE_LINK "${WORK}/config/nowhere" "${WORK}/config/TAMIRE.INI" SYMBOLIC)
+expect_settings_refused("a dangling link")
+execute_process(COMMAND truncate -s 70M "${WORK}/config/TAMIRE.INI")
+expect_settings_refused("70 MiB")
+execute_process(COMMAND head -c 4096 /dev/urandom OUTPUT_FILE "${WORK}/config/TAMIRE.INI")
+expect_settings_refused("random bytes")
