@@ -90,3 +90,18 @@ execute_process(COMMAND truncate -s 70M "${WORK}/config/TAMIRE.INI")
 expect_settings_refused("70 MiB")
 execute_process(COMMAND head -c 4096 /dev/urandom OUTPUT_FILE "${WORK}/config/TAMIRE.INI")
 expect_settings_refused("random bytes")
+
+# espeak-ng's data missing: espeak-ng counts as no engine, and the game plays on its
+# built-in voice with one line saying so.
+file(MAKE_DIRECTORY "${WORK}/no-espeak-data")
+file(COPY "${DATA}/TAMIRE.INI" DESTINATION "${WORK}/config")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "QUELVAR_DATA_DIR=${DATA}" "ESPEAK_DATA_PATH=${WORK}/no-espeak-data" "${PROGRAM}"
+          --console=headless "--config-dir=${WORK}/config" "--keys=${WORK}/ok.keys" --speech=espeak
+          "--transcript=${WORK}/transcript"
+  RESULT_VARIABLE status ERROR_VARIABLE said OUTPUT_QUIET TIMEOUT 60)
+file(READ "${WORK}/transcript" transcript)
+if(NOT status EQUAL 0 OR NOT said STREQUAL "quelvar: espeak-ng could not be started; the built-in voice speaks instead\n"
+   OR NOT transcript MATCHES "Veja voc")
+  message(FATAL_ERROR "without espeak-ng's data: status ${status}: ${said}")
+endif()
