@@ -129,7 +129,11 @@ void ReportMissingSound(const platform::Backend& backend) {
     line += " speech-dispatcher plays through its own audio: --speech=speech-dispatcher may still speak.";
   }
 #endif
-  platform::TellUser(line);
+  // Started from the desktop, the player reads this in a message box, in Portuguese.
+  platform::TellPlayer(line,
+                       "Nenhum dispositivo de som pôde ser aberto, e o jogo continua sem som: "
+                       "as falas aparecem só na tela.\n\nVerifique se o Windows tem uma saída de "
+                       "som ativada e inicie o jogo de novo.");
 }
 
 platform::OutputFile gScreenDump;

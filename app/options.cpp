@@ -124,7 +124,11 @@ std::string HelpText() {
          "  --audio-out=FILE    write everything played to one WAV file (headless)\n"
          "  --pho-log=FILE      write every phoneme line handed to the MBROLA library\n"
          "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
+#ifdef _WIN32
+         "                      %TAMIRE_WINDIR% or %APPDATA%\\tamire); a first run writes\n"
+#else
          "                      $TAMIRE_WINDIR or ~/.config/tamire); a first run writes\n"
+#endif
          "                      the default settings there\n"
          "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
          "                      espeak, speech-dispatcher or mbrola\n"

@@ -56,10 +56,10 @@ void ConnectStandardStreams() {
   gStandardErrorSeen = false;
 }
 
-void ShowUserLine(const std::string& line, bool failure) {
+void ShowUserLine(const std::string& line, bool failure, const std::string& boxText) {
   std::fprintf(stderr, "%s\n", line.c_str());
   if (gStandardErrorSeen) return;
-  ::MessageBoxW(nullptr, text::WideFileName(line).c_str(), L"Ilha de Quelvar",
+  ::MessageBoxW(nullptr, text::WideFileName(boxText.empty() ? line : boxText).c_str(), L"Ilha de Quelvar",
                 MB_OK | (failure ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
@@ -91,7 +91,7 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
 
 void ConnectStandardStreams() {}
 
-void ShowUserLine(const std::string& line, bool) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void ShowUserLine(const std::string& line, bool, const std::string&) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 LoadedLibrary::LoadedLibrary(const std::string& path) : handle_(::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 
@@ -102,6 +102,8 @@ LoadedLibrary::~LoadedLibrary() {
 void* LoadedLibrary::Symbol(const char* name) const { return handle_ ? ::dlsym(handle_, name) : nullptr; }
 #endif
 
-void ReportFailure(const std::string& line) { ShowUserLine("quelvar: " + line, true); }
+void ReportFailure(const std::string& line) {
+  ShowUserLine("quelvar: " + line, true, "O jogo Ilha de Quelvar não pôde continuar.\n\n" + line);
+}
 
 }  // namespace platform

@@ -471,8 +471,9 @@ LocalTime GetLocalTime() { return gBackend->Now(); }
 
 void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
 
-void TellUser(const std::string& line) {
-  ShowUserLine(line);
+void TellUser(const std::string& line) { TellPlayer(line, {}); }
+void TellPlayer(const std::string& line, const std::string& portuguese) {
+  ShowUserLine(line, false, portuguese);
   gToldUser.push_back(line);
 }
 void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }

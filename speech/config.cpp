@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "platform/files.h"
@@ -53,9 +54,25 @@ const char* EngineName(int kind) {
   switch (kind) {
     case 3: return "the MBROLA voice";
     case 5:
+#ifdef _WIN32
+    case 54: return "the SAPI 5 voice";
+    default: return "the SAPI 4 voice";
+#else
     case 54: return "speech-dispatcher";
     default: return "espeak-ng";
+#endif
   }
+}
+
+// The engine that could not be started is named once a run, not at every change of rate
+// (which starts speech again).
+void TellEngineNotStarted(int kind) {
+  static std::set<int> told;
+  if (!told.insert(kind).second) return;
+  platform::TellPlayer("quelvar: " + std::string(EngineName(kind)) +
+                           " could not be started; the built-in voice speaks instead",
+                       "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(kind) +
+                           ") não pôde falar; o jogo fala com a sua própria voz.");
 }
 
 // How to make the built-in voice: in a build tree the data root is its data folder.
@@ -85,7 +102,7 @@ SpeechDataProblem TranslatorFileProblem(const std::string& path, std::string_vie
 // The failure in English, with what helps: the setting to check when one chose the place,
 // building or reinstalling when the installed data is what failed, else only the place.
 std::string ProblemText(const SpeechDataProblem& problem) {
-  std::string line = problem.place + " " + problem.reason + ".";
+  std::string line = text::NativePath(problem.place) + " " + problem.reason + ".";
   const std::string root = platform::DataRoot() + "/";
   if (!problem.setting.empty()) {
     line += " Check " + problem.setting + " in " + platform::ProfileFilePath(SuiteIniName) + ".";
@@ -116,14 +133,17 @@ bool OpenEngineForFailure() {
   };
   say("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
   say("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
-  const std::string& place = problem.place;
+  const std::string place = text::NativePath(problem.place);
   const std::size_t slash = place.find_last_of(text::PathSeparators);
   const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
   const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
   if (!file.empty()) say("Arquivo: " + text::Utf8ToCp1252(file));
   say("Pasta: " + text::Utf8ToCp1252(folder));
   if (!problem.setting.empty()) say("Verifique " + problem.setting + " em " + std::string(SuiteIniName) + ".");
-  platform::TellUser("quelvar: cannot load the built-in voice: " + ProblemText(problem));
+  // Started from the desktop on Windows, the player reads why in a message box.
+  std::string box = "O jogo não pôde carregar a sua voz.\n\nArquivo: " + file + "\nPasta: " + folder;
+  if (!problem.setting.empty()) box += "\n\nVerifique " + problem.setting + " em " + std::string(SuiteIniName) + ".";
+  platform::TellPlayer("quelvar: cannot load the built-in voice: " + ProblemText(problem), box);
   CurrentHost().ReadEchoedLine();
   // The player has read the message; a script starting the program learns of the
   // failure from the exit status.
@@ -215,7 +235,7 @@ void HandleDamagedVoice() {
     State().engineActive = EngineOpen(0, 0, 0, kind, "");
     State().engineType = kind;
   }
-  platform::TellUser("quelvar: the voice file " + DiphoneSoundPath() +
+  platform::TellUser("quelvar: the voice file " + text::NativePath(DiphoneSoundPath()) +
                      " was cut short or rewritten while the game ran; " +
                      (State().engineActive ? std::string(EngineName(State().engineType)) + " speaks from now on"
                                            : std::string("the built-in voice is silent until the game starts again")));
@@ -247,10 +267,7 @@ void StartSpeech(int rate, const std::string& soundFolder) {
     State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
     State().engineType = engine.kind;
     // The game goes on with its own voice; the player learns why the chosen one is silent.
-    if (!State().engineActive && code == 0) {
-      platform::TellUser("quelvar: " + std::string(EngineName(engine.kind)) +
-                         " could not be started; the built-in voice speaks instead");
-    }
+    if (!State().engineActive && code == 0) TellEngineNotStarted(engine.kind);
   }
   if (code != 0) {
     // Without the built-in voice an engine has to speak: the fallback when the configured

@@ -74,6 +74,14 @@ inline std::string JoinPath(std::string_view folder, std::string_view name) {
   return path.append(name);
 }
 
+// A path as this system's user reads it: on Windows with '\\' alone, whatever joined it.
+inline std::string NativePath(std::string path) {
+  if (PathSeparators.size() > 1) {
+    for (char& c : path) c = c == '/' ? PathSeparators.back() : c;
+  }
+  return path;
+}
+
 // fopen with a UTF-8 path on every system (Windows' own fopen takes the ANSI code page).
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
