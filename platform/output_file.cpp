@@ -61,7 +61,7 @@ bool OutputFile::Create(const std::string& path, std::string_view what, std::str
   failed_ = false;
   path_ = path;
   what_ = std::string(what);
-  const auto start = std::chrono::steady_clock::now();
+  [[maybe_unused]] const auto start = std::chrono::steady_clock::now();
   for (;;) {
     fd_ = CreateForWriting(path);
     if (fd_ >= 0) break;

@@ -472,8 +472,8 @@ LocalTime GetLocalTime() { return gBackend->Now(); }
 void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
 
 void TellUser(const std::string& line) { TellPlayer(line, {}); }
-void TellPlayer(const std::string& line, const std::string& portuguese) {
-  ShowUserLine(line, false, portuguese);
+void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
+  ShowUserLine(line, failure, portuguese);
   gToldUser.push_back(line);
 }
 void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }

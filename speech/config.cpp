@@ -64,11 +64,12 @@ const char* EngineName(int kind) {
   }
 }
 
-// The engine that could not be started is named once a run, not at every change of rate
-// (which starts speech again).
+// The engines whose failed start was told: once a run, not at every change of rate (which
+// starts speech again).
+std::set<int> gEnginesToldNotStarted;
+
 void TellEngineNotStarted(int kind) {
-  static std::set<int> told;
-  if (!told.insert(kind).second) return;
+  if (!gEnginesToldNotStarted.insert(kind).second) return;
   platform::TellPlayer("quelvar: " + std::string(EngineName(kind)) +
                            " could not be started; the built-in voice speaks instead",
                        "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(kind) +
@@ -105,7 +106,7 @@ std::string ProblemText(const SpeechDataProblem& problem) {
   std::string line = text::NativePath(problem.place) + " " + problem.reason + ".";
   const std::string root = platform::DataRoot() + "/";
   if (!problem.setting.empty()) {
-    line += " Check " + problem.setting + " in " + platform::ProfileFilePath(SuiteIniName) + ".";
+    line += " Check " + problem.setting + " in " + text::NativePath(platform::ProfileFilePath(SuiteIniName)) + ".";
   } else if (problem.place.compare(0, root.size(), root) == 0) {
     line += VoiceBuildHint();
   }
@@ -143,7 +144,7 @@ bool OpenEngineForFailure() {
   // Started from the desktop on Windows, the player reads why in a message box.
   std::string box = "O jogo não pôde carregar a sua voz.\n\nArquivo: " + file + "\nPasta: " + folder;
   if (!problem.setting.empty()) box += "\n\nVerifique " + problem.setting + " em " + std::string(SuiteIniName) + ".";
-  platform::TellPlayer("quelvar: cannot load the built-in voice: " + ProblemText(problem), box);
+  platform::TellPlayer("quelvar: cannot load the built-in voice: " + ProblemText(problem), box, true);
   CurrentHost().ReadEchoedLine();
   // The player has read the message; a script starting the program learns of the
   // failure from the exit status.
