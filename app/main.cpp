@@ -156,7 +156,7 @@ void OpenOutputFiles(const app::Options& options) {
     check(mbrola_front::OpenPhoLog(options.phoLogPath, &reason), "the phoneme log", options.phoLogPath);
   }
   if (!options.screenDumpPath.empty()) {
-    check(gScreenDump.Create(options.screenDumpPath, "the screen dump", reason), "the screen dump",
+    check(gScreenDump.Create(options.screenDumpPath, "the screen dump", &reason), "the screen dump",
           options.screenDumpPath);
   }
   if (!options.audioOutPath.empty()) {

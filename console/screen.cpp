@@ -490,10 +490,7 @@ void SetWaveDoneHandler(WaveDoneProc handler, bool enabled) {
 // ---- transcript and screen dump ----
 
 bool OpenTranscript(const std::string& path, std::string* reason) {
-  std::string why;
-  const bool created = gConsole.transcript.Create(path, "the transcript", why);
-  if (reason) *reason = why;
-  return created;
+  return gConsole.transcript.Create(path, "the transcript", reason);
 }
 
 void CloseTranscript() { gConsole.transcript.Close(); }

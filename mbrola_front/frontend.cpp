@@ -334,10 +334,7 @@ bool FrontEndFileMode() { return S().fileMode; }
 const std::string& LastErrorText() { return S().lastError; }
 
 bool OpenPhoLog(const std::string& path, std::string* reason) {
-  std::string why;
-  const bool created = gPhoLog.Create(path, "the phoneme log", why);
-  if (reason) *reason = why;
-  return created;
+  return gPhoLog.Create(path, "the phoneme log", reason);
 }
 
 void ClosePhoLog() { gPhoLog.Close(); }

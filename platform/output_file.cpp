@@ -56,7 +56,7 @@ int CloseFile(int fd) { return ::close(fd); }
 
 bool OutputFailed() { return gOutputFailed; }
 
-bool OutputFile::Create(const std::string& path, std::string_view what, std::string& reason) {
+bool OutputFile::Create(const std::string& path, std::string_view what, std::string* reason) {
   Close();
   failed_ = false;
   path_ = path;
@@ -73,11 +73,11 @@ bool OutputFile::Create(const std::string& path, std::string_view what, std::str
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         continue;
       }
-      reason = "it is a FIFO and nothing reads from it";
+      if (reason) *reason = "it is a FIFO and nothing reads from it";
       return false;
     }
 #endif
-    reason = std::strerror(errno);
+    if (reason) *reason = std::strerror(errno);
     return false;
   }
 #ifdef _WIN32
@@ -86,7 +86,7 @@ bool OutputFile::Create(const std::string& path, std::string_view what, std::str
 #else
   struct stat status {};
   if (::fstat(fd_, &status) != 0) {
-    reason = std::strerror(errno);
+    if (reason) *reason = std::strerror(errno);
     Close();
     return false;
   }

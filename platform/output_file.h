@@ -19,8 +19,9 @@ class OutputFile {
   ~OutputFile() { Close(); }
 
   // Creates (or empties) path; 'what' names the file in messages ("the transcript"). A FIFO
-  // is given a second to find a reader. False with the reason, in English, otherwise.
-  bool Create(const std::string& path, std::string_view what, std::string& reason);
+  // is given a second to find a reader. False, with the reason in English when asked for,
+  // otherwise.
+  bool Create(const std::string& path, std::string_view what, std::string* reason = nullptr);
   bool IsOpen() const { return fd_ >= 0; }
   // False once any write failed; the failure has been told.
   bool Good() const { return IsOpen() && !failed_; }

@@ -544,11 +544,7 @@ bool StartAudioCapture(const std::string& path, std::string* reason) {
     gCapture.runs.clear();
     gCapture.endUs = 0;
     gCapture.dataBytes = 0;
-    std::string why;
-    if (!gCapture.file.Create(path, "the audio file", why)) {
-      if (reason) *reason = why;
-      return false;
-    }
+    if (!gCapture.file.Create(path, "the audio file", reason)) return false;
     gCapture.active = true;
     // A file holding only the header until the end, when its sizes are filled in.
     WriteCaptureHeader(true);

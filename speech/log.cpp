@@ -11,10 +11,7 @@ platform::OutputFile gLog;
 }  // namespace
 
 bool OpenSpeechLog(const std::string& path, std::string* reason) {
-  std::string why;
-  const bool created = gLog.Create(path, "the speech log", why);
-  if (reason) *reason = why;
-  return created;
+  return gLog.Create(path, "the speech log", reason);
 }
 
 void CloseSpeechLog() { gLog.Close(); }

@@ -93,7 +93,7 @@ using OutputFileTest = ProfileTest;  // a scratch folder
 TEST_F(OutputFileTest, AFullDeviceFailsAnOutputOnceWithItsNameAndReason) {
   platform::OutputFile file;
   std::string reason;
-  ASSERT_TRUE(file.Create("/dev/full", "the transcript", reason)) << reason;
+  ASSERT_TRUE(file.Create("/dev/full", "the transcript", &reason)) << reason;
   testing::internal::CaptureStderr();
   EXPECT_FALSE(file.Write(std::string_view("Bom dia.\n")));
   EXPECT_FALSE(file.Write(std::string_view("Boa noite.\n")));
@@ -111,7 +111,7 @@ TEST_F(OutputFileTest, AFifoWithNoReaderIsRefusedWithinASecond) {
   platform::OutputFile file;
   std::string reason;
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(file.Create(fifo, "the speech log", reason));
+  EXPECT_FALSE(file.Create(fifo, "the speech log", &reason));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
   EXPECT_NE(reason.find("FIFO"), std::string::npos) << reason;
 }
@@ -124,7 +124,7 @@ TEST_F(OutputFileTest, AFifoWhoseReaderLeavesFailsTheWrite) {
   ASSERT_GE(reader, 0);
   platform::OutputFile file;
   std::string reason;
-  ASSERT_TRUE(file.Create(fifo, "the audio file", reason)) << reason;
+  ASSERT_TRUE(file.Create(fifo, "the audio file", &reason)) << reason;
   EXPECT_FALSE(file.Seekable());
   EXPECT_TRUE(file.Write(std::string_view("RIFF")));
   ::close(reader);
@@ -136,7 +136,7 @@ TEST_F(OutputFileTest, AFifoWhoseReaderLeavesFailsTheWrite) {
 TEST_F(OutputFileTest, WriteAtFillsInAHeaderAndGoesOnAtTheEnd) {
   platform::OutputFile file;
   std::string reason;
-  ASSERT_TRUE(file.Create(dir_ + "/out.wav", "the audio file", reason)) << reason;
+  ASSERT_TRUE(file.Create(dir_ + "/out.wav", "the audio file", &reason)) << reason;
   EXPECT_TRUE(file.Seekable());
   EXPECT_TRUE(file.Write(std::string_view("0000abcd")));
   const uint8_t header[] = {'R', 'I', 'F', 'F'};
