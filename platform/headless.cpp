@@ -134,8 +134,8 @@ std::size_t KeyScriptReader::Ahead(std::size_t n) {
     window_.erase(0, position_);
     position_ = 0;
     // A file that grows while it is read is still read no further than the limit.
-    const std::size_t wanted = static_cast<std::size_t>(
-        std::min<uint64_t>(ScriptChunkBytes, text::DataFileLimit - std::min<uint64_t>(fileBytes_, text::DataFileLimit)));
+    const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(
+        ScriptChunkBytes, text::DataFileLimit - std::min<uint64_t>(fileBytes_, text::DataFileLimit)));
     const std::size_t before = window_.size();
     window_.resize(before + wanted);
     const std::size_t got = wanted == 0 ? 0 : std::fread(window_.data() + before, 1, wanted, file_);

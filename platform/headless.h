@@ -53,8 +53,8 @@ class KeyScriptReader {
   void SkipLine();
   std::optional<ScriptItem> Fail(const std::string& message);
 
-  std::string_view text_;   // what is held of the script
-  std::string window_;      // a file's bytes read and not yet taken
+  std::string_view text_;  // what is held of the script
+  std::string window_;     // a file's bytes read and not yet taken
   std::FILE* file_ = nullptr;
   uint64_t fileBytes_ = 0;  // read from the file so far
   std::size_t position_ = 0;

@@ -70,10 +70,10 @@ std::set<int> gEnginesToldNotStarted;
 
 void TellEngineNotStarted(int kind) {
   if (!gEnginesToldNotStarted.insert(kind).second) return;
-  platform::TellPlayer("quelvar: " + std::string(EngineName(kind)) +
-                           " could not be started; the built-in voice speaks instead",
-                       "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(kind) +
-                           ") não pôde falar; o jogo fala com a sua própria voz.");
+  platform::TellPlayer(
+      "quelvar: " + std::string(EngineName(kind)) + " could not be started; the built-in voice speaks instead",
+      "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(kind) +
+          ") não pôde falar; o jogo fala com a sua própria voz.");
 }
 
 // How to make the built-in voice: in a build tree the data root is its data folder.
@@ -87,7 +87,7 @@ std::string VoiceBuildHint() {
   return " Reinstall the game's data to have it back.";
 }
 
-SpeechDataProblem gProblem;  // why the last LoadSpeechData failed
+SpeechDataProblem gProblem;   // why the last LoadSpeechData failed
 bool gDamageHandled = false;  // the sound file's damage was told (since LoadSpeechData)
 
 // The translator's file that failed to load, and why.

@@ -107,7 +107,8 @@ bool AppendUnit(std::string_view name, bool stressed, double factor) {
   const std::size_t room = MakeRoom(wanted);
   // The index was checked against the file's size when the database was opened: a short
   // read means the file has changed since, and the unit is silent.
-  const std::size_t got = gDatabase.soundFile->ReadAt(record->offset, gSynthesis.buffer.data() + gSynthesis.write, room);
+  const std::size_t got =
+      gDatabase.soundFile->ReadAt(record->offset, gSynthesis.buffer.data() + gSynthesis.write, room);
   if (got < room) gDatabase.soundDamaged = true;
   gSynthesis.write += got;
   return true;

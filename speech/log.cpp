@@ -10,9 +10,7 @@ platform::OutputFile gLog;
 
 }  // namespace
 
-bool OpenSpeechLog(const std::string& path, std::string* reason) {
-  return gLog.Create(path, "the speech log", reason);
-}
+bool OpenSpeechLog(const std::string& path, std::string* reason) { return gLog.Create(path, "the speech log", reason); }
 
 void CloseSpeechLog() { gLog.Close(); }
 

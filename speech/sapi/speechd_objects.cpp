@@ -234,8 +234,8 @@ bool SpawnDaemon(const SsipAddress& address, Clock::time_point deadline) {
   if (address.kind != SsipAddress::Kind::Unix) return false;
   const std::string program = platform::EnvironmentVariable("SPEECHD_CMD").value_or("/usr/bin/speech-dispatcher");
   if (::access(program.c_str(), X_OK) != 0) return false;
-  std::vector<std::string> words = {program,         "--spawn",      "--communication-method",
-                                    "unix_socket",   "--socket-path", address.path};
+  std::vector<std::string> words = {program,       "--spawn",       "--communication-method",
+                                    "unix_socket", "--socket-path", address.path};
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
@@ -293,7 +293,8 @@ std::string Lower(std::string text) {
 
 // A word of a command: no line end can break out of it.
 std::string OneLine(std::string text) {
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   return text;
 }
 

@@ -101,8 +101,7 @@ std::optional<uint64_t> SsipMessageNumber(const SsipReply& reply) {
   return number;
 }
 
-std::optional<SsipAddress> ParseSsipAddress(std::string_view text, std::string_view runtimeFolder,
-                                            std::string& error) {
+std::optional<SsipAddress> ParseSsipAddress(std::string_view text, std::string_view runtimeFolder, std::string& error) {
   SsipAddress address;
   address.path = std::string(runtimeFolder) + "/speech-dispatcher/speechd.sock";
   if (text.empty()) return address;

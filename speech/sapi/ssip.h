@@ -67,9 +67,9 @@ std::optional<uint64_t> SsipMessageNumber(const SsipReply& reply);
 // "inet_socket[:HOST[:PORT]]"), else its socket in the user's runtime folder.
 struct SsipAddress {
   enum class Kind { Unix, Inet } kind = Kind::Unix;
-  std::string path;                  // Unix
-  std::string host = "127.0.0.1";    // Inet
-  uint16_t port = 6560;              // Inet
+  std::string path;                // Unix
+  std::string host = "127.0.0.1";  // Inet
+  uint16_t port = 6560;            // Inet
 };
 // Nothing (with the reason) for an address that names no method this program speaks.
 std::optional<SsipAddress> ParseSsipAddress(std::string_view text, std::string_view runtimeFolder, std::string& error);

@@ -68,7 +68,9 @@ TEST_F(ProfileTest, ASettingsFileThatIsNoSettingsFileIsReadAsMissing) {
   std::filesystem::create_directories(shipped);
   std::ofstream(shipped + "/TAMIRE.INI") << "[VIDEO]\nCORLETRA=12\n";
   platform::SetDataRoot(shipped);
-  Write("TAMIRE.INI", std::string("\x7F" "ELF\x02\x01\x01\0\0\0[VIDEO]", 16));
+  Write("TAMIRE.INI", std::string("\x7F"
+                                  "ELF\x02\x01\x01\0\0\0[VIDEO]",
+                                  16));
   EXPECT_EQ(platform::SettingsFileProblem(dir_ + "/TAMIRE.INI"), "is not text");
   std::string path, reason;
   EXPECT_EQ(platform::PrepareSettingsFile("TAMIRE.INI", path, reason), platform::SettingsFile::Refused);

@@ -17,14 +17,13 @@
 #include "fake_daemon.h"
 
 int main(int argc, char** argv) {
-  const std::map<std::string, Manner> manners = {
-      {"silent", Manner::Silent},
-      {"garbage", Manner::Garbage},
-      {"garbage-when-spoken", Manner::GarbageWhenSpoken},
-      {"half-line", Manner::HalfLineThenLeaves},
-      {"leaves-mid-speech", Manner::LeavesMidSpeech},
-      {"never-ends", Manner::NeverEnds},
-      {"speaks", Manner::Speaks}};
+  const std::map<std::string, Manner> manners = {{"silent", Manner::Silent},
+                                                 {"garbage", Manner::Garbage},
+                                                 {"garbage-when-spoken", Manner::GarbageWhenSpoken},
+                                                 {"half-line", Manner::HalfLineThenLeaves},
+                                                 {"leaves-mid-speech", Manner::LeavesMidSpeech},
+                                                 {"never-ends", Manner::NeverEnds},
+                                                 {"speaks", Manner::Speaks}};
   if (argc < 4 || !manners.contains(argv[1])) {
     std::fprintf(stderr, "usage: fake_speechd MANNER SOCKET PROGRAM [ARGUMENT]...\n");
     return 2;
