@@ -42,8 +42,6 @@ class SsipReader {
   // The next complete reply, in order; nothing when none is complete yet.
   std::optional<SsipReply> Next();
   const std::string& Error() const { return error_; }
-  // The bytes of a reply not yet complete: a daemon that stops here has sent half a reply.
-  bool Partial() const { return !line_.empty() || !current_.lines.empty(); }
 
  private:
   bool TakeLine(std::string_view line);
