@@ -20,6 +20,7 @@
 #include "platform/braille.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 #if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 #include "platform/terminal_backend.h"
@@ -63,7 +64,11 @@ std::unique_ptr<platform::Backend> MakeBackend(const app::Options& options) {
   app::ConsoleKind kind = options.console;
   if (kind == app::ConsoleKind::Headless) {
     auto backend = std::make_unique<platform::HeadlessBackend>();
-    backend->SetScript(options.script);
+    if (!options.keysPath.empty()) {
+      auto reader = platform::KeyScriptReader::Open(options.keysPath, error);
+      if (!reader) Fail("cannot read the key script '" + options.keysPath + "': " + error);
+      backend->SetScript(std::move(reader));
+    }
     return backend;
   }
 #if defined(__EMSCRIPTEN__)
@@ -104,6 +109,10 @@ void PrepareSettings() {
       std::fprintf(stderr, "quelvar: cannot write the settings (%s); using the default settings in %s\n",
                    reason.c_str(), path.c_str());
       break;
+    case platform::SettingsFile::Refused:
+      std::fprintf(stderr, "quelvar: the settings file %s, so it counts as missing; using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
     case platform::SettingsFile::NoDefault:
       std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
                    platform::DataRoot().c_str());
@@ -125,7 +134,50 @@ void ReportMissingSound(const platform::Backend& backend) {
     line += " speech-dispatcher plays through its own audio: --speech=speech-dispatcher may still speak.";
   }
 #endif
-  platform::TellUser(line);
+  // Started from the desktop, the player reads this in a message box, in Portuguese.
+  platform::TellPlayer(line,
+                       "Nenhum dispositivo de som pôde ser aberto, e o jogo continua sem som: "
+                       "as falas aparecem só na tela.\n\nVerifique se o Windows tem uma saída de "
+                       "som ativada e inicie o jogo de novo.");
+}
+
+platform::OutputFile gScreenDump;
+
+// Every output file is created before the game starts, so that a path that cannot be
+// written ends the program at once instead of a whole game being played for nothing. A
+// write that fails later is told once, and the run ends with status 1.
+void OpenOutputFiles(const app::Options& options) {
+  std::string reason;
+  const auto check = [&reason](bool created, std::string_view what, const std::string& path) {
+    if (!created) Fail("cannot create " + std::string(what) + " '" + path + "': " + reason);
+  };
+  if (!options.transcriptPath.empty()) {
+    check(console::OpenTranscript(options.transcriptPath, &reason), "the transcript", options.transcriptPath);
+  }
+  if (!options.speechLogPath.empty()) {
+    check(speech::OpenSpeechLog(options.speechLogPath, &reason), "the speech log", options.speechLogPath);
+  }
+  if (!options.phoLogPath.empty()) {
+    check(mbrola_front::OpenPhoLog(options.phoLogPath, &reason), "the phoneme log", options.phoLogPath);
+  }
+  if (!options.screenDumpPath.empty()) {
+    check(gScreenDump.Create(options.screenDumpPath, "the screen dump", &reason), "the screen dump",
+          options.screenDumpPath);
+  }
+  if (!options.audioOutPath.empty()) {
+    check(platform::StartAudioCapture(options.audioOutPath, &reason), "the audio file", options.audioOutPath);
+  }
+  if (!options.brailleLogPath.empty()) {
+    check(console::OpenBrailleLog(options.brailleLogPath, &reason), "the Braille log", options.brailleLogPath);
+  }
+  // The last of the steps at the end, after everything that may still write.
+  platform::AddExitStep([] {
+    gScreenDump.Close();
+    console::CloseBrailleLog();
+    console::CloseTranscript();
+    speech::CloseSpeechLog();
+    mbrola_front::ClosePhoLog();
+  });
 }
 
 int Run(int argc, char** argv) {
@@ -149,28 +201,7 @@ int Run(int argc, char** argv) {
   // asked for the built-in voice alone.
   if (options.speechEngine != 0) speech::SetStartFallbackEngine(4);
   if (options.speechSilent) speech::SilenceSpeechForRun();
-  if (!options.transcriptPath.empty() && !console::OpenTranscript(options.transcriptPath)) {
-    Fail("cannot create the transcript file '" + options.transcriptPath + "'");
-  }
-  if (!options.speechLogPath.empty() && !speech::OpenSpeechLog(options.speechLogPath)) {
-    Fail("cannot create the speech log '" + options.speechLogPath + "'");
-  }
-  if (!options.phoLogPath.empty() && !mbrola_front::OpenPhoLog(options.phoLogPath)) {
-    Fail("cannot create the phoneme log '" + options.phoLogPath + "'");
-  }
-  // Every output file is created before the game starts, so that a path that cannot be
-  // written ends the program at once instead of a whole game being played for nothing.
-  std::FILE* screenDump = nullptr;
-  if (!options.screenDumpPath.empty()) {
-    screenDump = text::OpenFile(options.screenDumpPath, "wb");
-    if (!screenDump) Fail("cannot create the screen dump '" + options.screenDumpPath + "'");
-  }
-  if (!options.audioOutPath.empty() && !platform::StartAudioCapture(options.audioOutPath)) {
-    Fail("cannot create the audio file '" + options.audioOutPath + "'");
-  }
-  if (!options.brailleLogPath.empty() && !console::OpenBrailleLog(options.brailleLogPath)) {
-    Fail("cannot create the Braille log '" + options.brailleLogPath + "'");
-  }
+  OpenOutputFiles(options);
   platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
   // A silent run has nothing to say about sound.
@@ -183,15 +214,8 @@ int Run(int argc, char** argv) {
   platform::SetBrailleDisplay(platform::ConnectBrailleDisplay(braille));
   console::InitConsole(text::Utf8ToCp1252(programPath));
   app::ConnectSpeech();
-  if (screenDump) {
-    platform::AddExitStep([file = screenDump, path = options.screenDumpPath] {
-      const std::string text = console::ScreenText();
-      const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-      if (std::fclose(file) != 0 || !written) {
-        std::fprintf(stderr, "quelvar: the screen dump '%s' could not be written\n", path.c_str());
-      }
-    });
-  }
+  // The screen as the game left it, before the console goes.
+  if (gScreenDump.IsOpen()) platform::AddExitStep([] { gScreenDump.Write(console::ScreenText()); });
   game::RunGame();
 }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/headless.h"
 #include "text/files.h"
 
 namespace app {
@@ -101,15 +102,18 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
     }
   }
   if (!options.keysPath.empty()) {
-    text::FileRefusal refusal = text::FileRefusal::None;
-    const auto content = text::ReadWholeFile(options.keysPath, text::DataFileLimit, &refusal);
-    if (!content) {
-      error = "cannot read the key script '" + options.keysPath + "': it " + text::RefusalText(refusal);
+    // Read through once here, so that a bad key name is found before the game starts; the
+    // game reads it again as it plays it.
+    std::string refusal;
+    const auto reader = platform::KeyScriptReader::Open(options.keysPath, refusal);
+    if (!reader) {
+      error = "cannot read the key script '" + options.keysPath + "': " + refusal;
       return false;
     }
-    std::string scriptError;
-    if (!platform::ParseKeyScript(*content, options.script, scriptError)) {
-      error = "key script '" + options.keysPath + "': " + scriptError;
+    while (reader->Next()) {
+    }
+    if (!reader->Error().empty()) {
+      error = "key script '" + options.keysPath + "': " + reader->Error();
       return false;
     }
     if (options.console == ConsoleKind::Automatic) options.console = ConsoleKind::Headless;
@@ -137,7 +141,11 @@ std::string HelpText() {
          "  --audio-out=FILE    write everything played to one WAV file (headless)\n"
          "  --pho-log=FILE      write every phoneme line handed to the MBROLA library\n"
          "  --config-dir=DIR    the folder holding TAMIRE.INI (instead of\n"
+#ifdef _WIN32
+         "                      %TAMIRE_WINDIR% or %APPDATA%\\tamire); a first run writes\n"
+#else
          "                      $TAMIRE_WINDIR or ~/.config/tamire); a first run writes\n"
+#endif
          "                      the default settings there\n"
          "  --speech=ENGINE     the voice for this run, TAMIRE.INI left as it is: builtin,\n"
          "                      espeak, speech-dispatcher, mbrola, or none: nothing is\n"

@@ -3,10 +3,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "platform/braille.h"
-#include "platform/headless.h"
 
 namespace app {
 
@@ -19,7 +17,6 @@ struct Options {
   // --braille: a BrlAPI display. Automatic: the window and terminal connect when a server
   // answers, headless runs only when asked (On).
   std::optional<platform::BrailleUse> braille;
-  std::vector<platform::ScriptItem> script;  // read from keysPath
   // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
   std::optional<int> speechEngine;
   bool speechSilent = false;  // --speech=none

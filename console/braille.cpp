@@ -1,24 +1,18 @@
 #include "console/braille.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
 #include <optional>
 
 #include "console/console_internal.h"
 #include "console/screen.h"
+#include "platform/output_file.h"
 #include "text/cp1252.h"
-#include "text/files.h"
 
 namespace console {
 namespace {
 
 using platform::BrailleCells;
 using platform::BrailleCommand;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // The part of the screen the display shows, and what it showed last.
 struct BrailleView {
@@ -31,9 +25,7 @@ struct BrailleView {
   std::optional<BrailleCells> shown;
   int shownRow = -1, shownFirst = -1;
   ScreenPlace lastRoute;
-  std::unique_ptr<std::FILE, FileCloser> log;
-  std::string logPath;
-  bool logFailed = false;
+  platform::OutputFile log;
 };
 
 BrailleView gView;
@@ -42,7 +34,7 @@ int DisplayWidth() {
   if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay()) {
     if (const int cells = display->Cells(); cells > 0) return cells;
   }
-  return gView.log ? LoggedBrailleCells : 0;
+  return gView.log.IsOpen() ? LoggedBrailleCells : 0;
 }
 
 // The first column of the display's window that holds this column.
@@ -90,14 +82,6 @@ std::string LogLine(const BrailleView& view, const BrailleCells& cells) {
   return line;
 }
 
-void WriteLog(const std::string& line) {
-  if (!gView.log || gView.logFailed) return;
-  if (std::fwrite(line.data(), 1, line.size(), gView.log.get()) != line.size() || std::fflush(gView.log.get()) != 0) {
-    gView.logFailed = true;
-    std::fprintf(stderr, "quelvar: the Braille log '%s' could not be written\n", gView.logPath.c_str());
-  }
-}
-
 // A row newly written shows from its start, so that it is read from its start. While the
 // console waits for a key (the editor, the review) the display also keeps the cursor in
 // view.
@@ -138,12 +122,11 @@ void Pan(int direction) {
 
 }  // namespace
 
-bool OpenBrailleLog(const std::string& path) {
-  gView.log.reset(text::OpenFile(path, "wb"));
-  gView.logPath = path;
-  gView.logFailed = false;
-  return gView.log != nullptr;
+bool OpenBrailleLog(const std::string& path, std::string* reason) {
+  return gView.log.Create(path, "the Braille log", reason);
 }
+
+void CloseBrailleLog() { gView.log.Close(); }
 
 void RefreshBraille() {
   const int width = DisplayWidth();
@@ -160,7 +143,7 @@ void RefreshBraille() {
   if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay(); display && display->Cells() == width) {
     display->Show(cells);
   }
-  WriteLog(LogLine(view, cells));
+  if (view.log.Good()) view.log.Write(LogLine(view, cells));
   view.shown = cells;
   view.shownRow = view.row;
   view.shownFirst = view.first;

@@ -18,8 +18,10 @@ namespace console {
 inline constexpr int LoggedBrailleCells = 40;
 
 // --braille-log: every update of the display as one line (UTF-8): the row and columns
-// shown, the cursor's cell, the marked cells and the cells' text.
-bool OpenBrailleLog(const std::string& path);
+// shown, the cursor's cell, the marked cells and the cells' text. False, with the reason
+// when asked for, when the file cannot be created.
+bool OpenBrailleLog(const std::string& path, std::string* reason = nullptr);
+void CloseBrailleLog();
 
 // Shows on the display (and in the log) whatever changed since the last time. The key
 // queue calls it whenever it looks for keys, so every written line shows as it is written.

@@ -13,8 +13,10 @@ namespace console {
 // step. The window itself comes up on first use.
 void InitConsole(std::string_view programPath);
 
-// --transcript: what the player reads, UTF-8 with CR dropped.
-bool OpenTranscript(const std::string& path);
+// --transcript: what the player reads, UTF-8 with CR dropped. False with the reason when
+// the file cannot be created; a write that fails later is told once (platform::OutputFile).
+bool OpenTranscript(const std::string& path, std::string* reason = nullptr);
+void CloseTranscript();
 // The 25 rows as UTF-8, each ended by '\n', trailing blanks kept (--screen-dump).
 std::string ScreenText();
 

@@ -13,6 +13,7 @@
 #include "console/keyboard.h"
 #include "platform/backend.h"
 #include "platform/files.h"
+#include "platform/output_file.h"
 #include "text/cp1252.h"
 #include "text/files.h"
 
@@ -44,10 +45,6 @@ constexpr std::array<Rgb, 16> ConsolePalette = {{
     {255, 255, 255},
 }};
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 struct Settings {
   std::array<uint8_t, 16> colourMap{};
   bool fixedColours = false;
@@ -71,7 +68,7 @@ struct ConsoleState {
   WaveDoneProc waveDone = nullptr;
   bool waveDoneEnabled = false;
   std::string caption;
-  std::unique_ptr<std::FILE, FileCloser> transcript;
+  platform::OutputFile transcript;
 };
 
 ConsoleState gConsole;
@@ -507,21 +504,20 @@ void SetWaveDoneHandler(WaveDoneProc handler, bool enabled) {
 
 // ---- transcript and screen dump ----
 
-bool OpenTranscript(const std::string& path) {
-  gConsole.transcript.reset(text::OpenFile(path, "wb"));
-  return gConsole.transcript != nullptr;
+bool OpenTranscript(const std::string& path, std::string* reason) {
+  return gConsole.transcript.Create(path, "the transcript", reason);
 }
 
+void CloseTranscript() { gConsole.transcript.Close(); }
+
 void TranscriptAppend(std::string_view text) {
-  if (!gConsole.transcript) return;
+  if (!gConsole.transcript.Good()) return;
   std::string bytes;
   bytes.reserve(text.size());
   for (const char c : text) {
     if (c != '\r') bytes += c;
   }
-  const std::string utf8 = text::Cp1252ToUtf8(bytes);
-  std::fwrite(utf8.data(), 1, utf8.size(), gConsole.transcript.get());
-  std::fflush(gConsole.transcript.get());
+  gConsole.transcript.Write(text::Cp1252ToUtf8(bytes));
 }
 
 std::string ScreenText() {

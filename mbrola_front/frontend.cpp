@@ -13,6 +13,7 @@
 #include "mbrola_front/prosody.h"
 #include "mbrola_front/text_codec.h"
 #include "platform/files.h"
+#include "platform/output_file.h"
 #include "platform/registry.h"
 #include "platform/win.h"
 #include "speech/front.h"
@@ -61,7 +62,7 @@ State& S() {
   return state;
 }
 
-File gPhoLog;
+platform::OutputFile gPhoLog;
 
 void SetLastError(std::string_view text) { S().lastError = std::string(text.substr(0, LastErrorLimit)); }
 
@@ -91,10 +92,8 @@ std::string ExistingOrAsGiven(const std::string& path) { return platform::FindPa
 std::string Translated(const std::string& path) { return ExistingOrAsGiven(platform::TranslateWindowsPath(path)); }
 
 void LogPhoLine(std::string_view line) {
-  if (!gPhoLog) return;
-  const std::string text = text::Cp1252ToUtf8(line) + "\n";
-  std::fwrite(text.data(), 1, text.size(), gPhoLog.get());
-  std::fflush(gPhoLog.get());
+  if (!gPhoLog.Good()) return;
+  gPhoLog.Write(text::Cp1252ToUtf8(line) + "\n");
 }
 
 // Hands the samples gathered in the play buffer to wave playback.
@@ -370,12 +369,11 @@ double FrontEndDurationFactor() { return S().durationFactor; }
 bool FrontEndFileMode() { return S().fileMode; }
 const std::string& LastErrorText() { return S().lastError; }
 
-bool OpenPhoLog(const std::string& path) {
-  gPhoLog.reset(text::OpenFile(path, "wb"));
-  return gPhoLog != nullptr;
+bool OpenPhoLog(const std::string& path, std::string* reason) {
+  return gPhoLog.Create(path, "the phoneme log", reason);
 }
 
-void ClosePhoLog() { gPhoLog.reset(); }
+void ClosePhoLog() { gPhoLog.Close(); }
 
 void ShowConsoleMessage(std::string_view title, std::string_view text) {
   (void)title;  // the console has no caption per message; the text says what it is about

@@ -58,8 +58,9 @@ bool FrontEndFileMode();
 const std::string& LastErrorText();
 
 // --pho-log: every line handed to the library is also written to this file, UTF-8, one a
-// line. False when the file cannot be created.
-bool OpenPhoLog(const std::string& path);
+// line. False with the reason when the file cannot be created; a write that fails later is
+// told once (platform::OutputFile).
+bool OpenPhoLog(const std::string& path, std::string* reason = nullptr);
 void ClosePhoLog();
 
 // The prosody loader's messages, the way a message box appears on this console: written,

@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@ namespace {
 std::string gWindowsDirectory;
 std::string gDataRoot;
 std::string gProfileFallbackFolder;
+bool gSettingsRefused = false;  // the Windows directory's settings file is no settings file
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -37,6 +39,15 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && blank(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// The line at pos, without its line end; pos moves past it.
+std::string_view LineAt(std::string_view text, std::size_t& pos) {
+  const std::size_t start = pos;
+  const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
+  const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
+  pos = end + 1;
+  return text.substr(start, end - start);
 }
 
 // A UTF-8 path as the file system library takes it (wide on Windows).
@@ -163,13 +174,40 @@ std::string ProfileFilePath(std::string_view fileName) {
                     fileName.find(':') == std::string_view::npos;
   if (!bare) return TranslateWindowsPath(fileName);
   std::string path = text::JoinPath(WindowsDirectory(), fileName);
-  if (!gProfileFallbackFolder.empty() && !FindPathIgnoringCase(path)) {
+  if (!gProfileFallbackFolder.empty() && (gSettingsRefused || !FindPathIgnoringCase(path))) {
     return text::JoinPath(gProfileFallbackFolder, fileName);
   }
   return path;
 }
 
-void SetProfileFallbackFolder(std::string folder) { gProfileFallbackFolder = StripTrailingSlashes(std::move(folder)); }
+void SetProfileFallbackFolder(std::string folder) {
+  gProfileFallbackFolder = StripTrailingSlashes(std::move(folder));
+  gSettingsRefused = false;
+}
+
+std::string SettingsFileProblem(const std::string& path) {
+  std::error_code error;
+  const auto link = std::filesystem::symlink_status(FileSystemPath(path), error);
+  if (!error && std::filesystem::is_symlink(link) && !std::filesystem::exists(StatusOf(path))) {
+    return "is a link that leads to no file (nowhere, or round in a loop)";
+  }
+  text::FileRefusal refusal = text::FileRefusal::None;
+  const auto content = text::ReadWholeFile(path, text::DataFileLimit, &refusal);
+  if (!content) return text::RefusalText(refusal);
+  if (content->empty()) return "is empty";
+  // Text holds no control characters but line ends, tabs and the old end-of-file mark.
+  const bool text = std::none_of(content->begin(), content->end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n' && byte != 0x1A;
+  });
+  if (!text) return "is not text";
+  const std::string lines = text::DataTextToCp1252(*content);  // as the reader sees it: no byte order mark
+  std::size_t pos = 0;
+  while (pos < lines.size()) {
+    if (Trim(LineAt(lines, pos)).starts_with('[')) return "";
+  }
+  return "has no [section]";
+}
 
 namespace {
 
@@ -197,11 +235,19 @@ bool MakeFolders(const std::string& folder, std::string& reason) {
 SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason) {
   const std::string folder = WindowsDirectory();
   const std::string wanted = text::JoinPath(folder, fileName);
+  const std::string shipped = text::JoinPath(DataRoot(), fileName);
   if (const auto existing = FindPathIgnoringCase(wanted)) {
     path = *existing;
-    return SettingsFile::Present;
+    const std::string problem = SettingsFileProblem(*existing);
+    if (problem.empty()) return SettingsFile::Present;
+    // Not a settings file at all: as if there were none, but never replaced.
+    reason = *existing + " " + problem;
+    if (!FileExists(shipped)) return SettingsFile::NoDefault;
+    SetProfileFallbackFolder(DataRoot());
+    gSettingsRefused = true;
+    path = shipped;
+    return SettingsFile::Refused;
   }
-  const std::string shipped = text::JoinPath(DataRoot(), fileName);
   const auto content = text::ReadWholeFile(shipped);
   if (!content) {
     path = wanted;
@@ -240,14 +286,6 @@ constexpr std::size_t KeptProfiles = 2;
 constexpr std::size_t KeptAnswers = 4096;
 std::mutex gProfileMutex;
 std::deque<ProfileFile> gProfiles;
-
-std::string_view LineAt(std::string_view text, std::size_t& pos) {
-  const std::size_t start = pos;
-  const void* found = std::memchr(text.data() + start, '\n', text.size() - start);
-  const std::size_t end = found ? static_cast<std::size_t>(static_cast<const char*>(found) - text.data()) : text.size();
-  pos = end + 1;
-  return text.substr(start, end - start);
-}
 
 void IndexProfile(ProfileFile& file) {
   const std::string_view text = file.text;

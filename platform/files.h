@@ -37,13 +37,18 @@ bool DirectoryExists(const std::string& path);  // after the case-insensitive lo
 // from Windows form.
 std::string ProfileFilePath(std::string_view fileName);
 void SetProfileFallbackFolder(std::string folder);
+// Why a settings file cannot be read as one (English, after its name: "is a folder, not a
+// file"); empty when it can.
+std::string SettingsFileProblem(const std::string& path);
 
 // The first run: when the Windows directory holds no settings file of this name (in any
 // letter case), the shipped one from the data root is copied there. An existing file is
 // never replaced. When the copy cannot be written, profile calls read the shipped file in
-// place (SetProfileFallbackFolder). 'path' gets the file now in use, 'reason' why a write
-// failed.
-enum class SettingsFile { Present, Written, ReadInPlace, NoDefault };
+// place (SetProfileFallbackFolder); so they do when the file there is no settings file at
+// all (Refused: a folder, a FIFO or device, a link to nothing, too large, not text, no
+// [section]). 'path' gets the file now in use, 'reason' why a write failed or which file
+// was refused and why.
+enum class SettingsFile { Present, Written, ReadInPlace, Refused, NoDefault };
 SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason);
 
 // GetPrivateProfileString: the value of key in section (both matched without regard to

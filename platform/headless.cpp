@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "text/cp1252.h"
+#include "text/files.h"
 
 namespace platform {
 namespace {
@@ -143,74 +144,169 @@ bool ParseToken(std::string_view token, ScriptItem& item, std::string& error) {
   return false;
 }
 
+constexpr std::size_t ScriptChunkBytes = 64 * 1024;
+// The longest key name looked for between '<' and '>'.
+constexpr std::size_t MostKeyNameBytes = 256;
+
+ScriptItem EnterKey() {
+  ScriptItem item;
+  item.key.virtualKey = VK_RETURN;
+  item.key.character = 13;
+  return item;
+}
+
 }  // namespace
 
-bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::string& error) {
-  std::size_t pos = 0;
-  int lineNumber = 0;
-  while (pos < utf8.size()) {
-    std::size_t end = utf8.find('\n', pos);
-    if (end == std::string_view::npos) end = utf8.size();
-    std::string_view line = utf8.substr(pos, end - pos);
-    pos = end + 1;
-    ++lineNumber;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.rfind("##", 0) == 0) continue;
-    bool enter = true;
-    constexpr std::string_view NoEnter = "<NoEnter>";
-    if (line.size() >= NoEnter.size() && line.substr(line.size() - NoEnter.size()) == NoEnter) {
-      enter = false;
-      line.remove_suffix(NoEnter.size());
-    }
-    std::size_t i = 0;
-    while (i < line.size()) {
-      if (line[i] == '<') {
-        const std::size_t close = line.find('>', i + 1);
-        if (close == std::string_view::npos) {
-          error = "line " + std::to_string(lineNumber) + ": '<' without '>' (write <lt> for a '<')";
-          return false;
-        }
-        ScriptItem item;
-        if (!ParseToken(line.substr(i + 1, close - i - 1), item, error)) {
-          error = "line " + std::to_string(lineNumber) + ": " + error;
-          return false;
-        }
-        items.push_back(item);
-        i = close + 1;
-        continue;
-      }
-      // The typed characters up to the next key name.
-      const std::size_t run = std::min(line.find('<', i), line.size());
-      for (const char c : text::Utf8ToCp1252(line.substr(i, run - i))) {
-        items.push_back(TypedCharacter(static_cast<uint8_t>(c)));
-      }
-      i = run;
-    }
-    if (enter) {
-      ScriptItem item;
-      item.key.virtualKey = VK_RETURN;
-      item.key.character = 13;
-      items.push_back(item);
+std::unique_ptr<KeyScriptReader> KeyScriptReader::Open(const std::string& path, std::string& error) {
+  text::FileRefusal refusal = text::FileRefusal::None;
+  std::FILE* file = text::OpenDataFile(path, text::DataFileLimit, &refusal);
+  if (!file) {
+    error = "it " + text::RefusalText(refusal);
+    return nullptr;
+  }
+  std::unique_ptr<KeyScriptReader> reader(new KeyScriptReader());
+  reader->file_ = file;
+  return reader;
+}
+
+KeyScriptReader::~KeyScriptReader() {
+  if (file_) std::fclose(file_);
+}
+
+std::size_t KeyScriptReader::Ahead(std::size_t n) {
+  while (file_ && text_.size() - position_ < n) {
+    window_.erase(0, position_);
+    position_ = 0;
+    // A file that grows while it is read is still read no further than the limit.
+    const std::size_t wanted = static_cast<std::size_t>(std::min<uint64_t>(
+        ScriptChunkBytes, text::DataFileLimit - std::min<uint64_t>(fileBytes_, text::DataFileLimit)));
+    const std::size_t before = window_.size();
+    window_.resize(before + wanted);
+    const std::size_t got = wanted == 0 ? 0 : std::fread(window_.data() + before, 1, wanted, file_);
+    window_.resize(before + got);
+    fileBytes_ += got;
+    text_ = window_;
+    if (got == 0) {
+      std::fclose(file_);
+      file_ = nullptr;
     }
   }
-  return true;
+  return std::min(n, text_.size() - position_);
+}
+
+bool KeyScriptReader::LineEndsAt(std::size_t offset) {
+  const std::size_t ahead = Ahead(offset + 2);
+  if (ahead <= offset) return true;
+  if (At(offset) == '\n') return true;
+  return At(offset) == '\r' && (ahead == offset + 1 || At(offset + 1) == '\n');
+}
+
+void KeyScriptReader::SkipLine() {
+  while (Ahead(1) > 0) {
+    if (At(0) == '\n') {
+      ++position_;
+      return;
+    }
+    ++position_;
+  }
+}
+
+std::optional<ScriptItem> KeyScriptReader::Fail(const std::string& message) {
+  error_ = "line " + std::to_string(lineNumber_) + ": " + message;
+  return std::nullopt;
+}
+
+std::optional<ScriptItem> KeyScriptReader::Next() {
+  while (error_.empty()) {
+    if (atLineStart_) {
+      if (Ahead(2) == 0) return std::nullopt;
+      ++lineNumber_;
+      atLineStart_ = false;
+      noEnter_ = false;
+      if (Ahead(2) == 2 && At(0) == '#' && At(1) == '#') {
+        SkipLine();
+        atLineStart_ = true;
+        continue;
+      }
+    }
+    if (LineEndsAt(0)) {
+      // "\r\n", "\n", a last "\r", or nothing at the end of the script.
+      if (Ahead(1) > 0) position_ += At(0) == '\r' && Ahead(2) == 2 ? 2 : 1;
+      atLineStart_ = true;
+      if (noEnter_) continue;
+      return EnterKey();
+    }
+    if (At(0) == '<') {
+      const std::size_t ahead = Ahead(MostKeyNameBytes + 2);
+      std::size_t close = 0;
+      for (std::size_t i = 1; i < ahead && At(i) != '\n'; ++i) {
+        if (At(i) == '>') {
+          close = i;
+          break;
+        }
+      }
+      if (close == 0) return Fail("'<' without '>' (write <lt> for a '<')");
+      const std::string token(text_.substr(position_ + 1, close - 1));
+      position_ += close + 1;
+      // Only at the end of its line does <NoEnter> keep the Enter back.
+      if (token == "NoEnter" && LineEndsAt(0)) {
+        noEnter_ = true;
+        continue;
+      }
+      ScriptItem item;
+      std::string why;
+      if (!ParseToken(token, item, why)) return Fail(why);
+      return item;
+    }
+    // A typed character. A line end or '<' is no part of a UTF-8 sequence, so decoding
+    // stops before them by itself; bytes that are not UTF-8 are typed as they are.
+    const std::size_t ahead = Ahead(4);
+    const text::Utf8Character character = text::DecodeUtf8At(text_.substr(position_, ahead), 0);
+    if (character.length == 0) return TypedCharacter(static_cast<uint8_t>(text_[position_++]));
+    position_ += character.length;
+    // A character without a key of its own is dropped.
+    if (const auto byte = text::CodePointToCp1252(character.codePoint)) return TypedCharacter(*byte);
+  }
+  return std::nullopt;
+}
+
+bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::string& error) {
+  KeyScriptReader reader(utf8);
+  while (const auto item = reader.Next()) items.push_back(*item);
+  error = reader.Error();
+  return error.empty();
 }
 
 HeadlessBackend::HeadlessBackend() : cells_(static_cast<std::size_t>(Columns * Rows)) {}
 
 void HeadlessBackend::SetScript(std::vector<ScriptItem> items) {
-  script_ = std::move(items);
-  next_ = 0;
+  auto script = std::make_shared<std::vector<ScriptItem>>(std::move(items));
+  nextItem_ = [script, at = std::size_t{0}]() mutable -> std::optional<ScriptItem> {
+    if (at >= script->size()) return std::nullopt;
+    return (*script)[at++];
+  };
+  Advance();
+  ScheduleAfterWaits();
+}
+
+void HeadlessBackend::SetScript(std::unique_ptr<KeyScriptReader> reader) {
+  std::shared_ptr<KeyScriptReader> shared = std::move(reader);
+  nextItem_ = [shared]() -> std::optional<ScriptItem> {
+    if (!shared) return std::nullopt;
+    auto item = shared->Next();
+    if (!item && !shared->Error().empty()) TellUser("quelvar: the key script ends here: " + shared->Error());
+    return item;
+  };
+  Advance();
   ScheduleAfterWaits();
 }
 
 void HeadlessBackend::DeliverNext() {
-  const ScriptItem& item = script_[next_];
-  if (item.braille)
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(*item.braille), item.brailleArgument);
+  if (next_->braille)
+    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(*next_->braille), next_->brailleArgument);
   else
-    PostKeyEvent(item.key, true);
-  ++next_;
+    PostKeyEvent(next_->key, true);
+  Advance();
   ScheduleAfterWaits();
 }
 
@@ -219,12 +315,12 @@ void HeadlessBackend::DeliverNext() {
 void HeadlessBackend::ScheduleAfterWaits() {
   uint64_t waitMs = 0;
   bool waited = false;
-  while (next_ < script_.size() && script_[next_].isWait) {
-    waitMs += script_[next_].waitMs;
+  while (next_ && next_->isWait) {
+    waitMs += next_->waitMs;
     waited = true;
-    ++next_;
+    Advance();
   }
-  if (!waited || next_ >= script_.size()) return;
+  if (!waited || !next_) return;
   keyScheduled_ = true;
   ScheduleCallback(nowMs_ + waitMs, [this] {
     keyScheduled_ = false;
@@ -252,7 +348,7 @@ void HeadlessBackend::WaitEvents(int timeoutMs) {
     return;
   }
   if (keyScheduled_) return;
-  if (next_ < script_.size()) {
+  if (next_) {
     DeliverNext();
     return;
   }

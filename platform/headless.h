@@ -4,7 +4,11 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,7 +28,47 @@ struct ScriptItem {
   intptr_t brailleArgument = 0;
 };
 
-// Parses a UTF-8 key script (see --keys); false and a message for a bad key name.
+// Reads a UTF-8 key script (see --keys) a key at a time, from a file or from text, so that
+// what it holds at once does not grow with the script: a window of the file, never a line
+// or the whole script.
+class KeyScriptReader {
+ public:
+  // Over text the caller keeps while the reader is used.
+  explicit KeyScriptReader(std::string_view utf8) : text_(utf8) {}
+  // Over a file of at most text::DataFileLimit bytes; nothing (with the reason) when it is
+  // not such a file.
+  static std::unique_ptr<KeyScriptReader> Open(const std::string& path, std::string& error);
+  KeyScriptReader(const KeyScriptReader&) = delete;
+  KeyScriptReader& operator=(const KeyScriptReader&) = delete;
+  ~KeyScriptReader();
+
+  // The next step; nothing at the end of the script, or at a bad key name (Error() then
+  // says which and where).
+  std::optional<ScriptItem> Next();
+  const std::string& Error() const { return error_; }
+
+ private:
+  KeyScriptReader() = default;
+  // At least n bytes ahead of the read position unless the script ends sooner.
+  std::size_t Ahead(std::size_t n);
+  char At(std::size_t offset) const { return text_[position_ + offset]; }
+  // The script's line ends here: "\n", "\r\n" or the end, with a lone "\r" before the end.
+  bool LineEndsAt(std::size_t offset);
+  void SkipLine();
+  std::optional<ScriptItem> Fail(const std::string& message);
+
+  std::string_view text_;  // what is held of the script
+  std::string window_;     // a file's bytes read and not yet taken
+  std::FILE* file_ = nullptr;
+  uint64_t fileBytes_ = 0;  // read from the file so far
+  std::size_t position_ = 0;
+  int lineNumber_ = 0;
+  bool atLineStart_ = true;
+  bool noEnter_ = false;  // the line ended in <NoEnter>
+  std::string error_;
+};
+
+// Parses a whole UTF-8 key script; false and a message for a bad key name.
 bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::string& error);
 
 struct LoopEvent {
@@ -38,7 +82,10 @@ class HeadlessBackend : public Backend {
   const char* Name() const override { return "headless"; }
 
   void SetScript(std::vector<ScriptItem> items);
-  bool ScriptFinished() const { return next_ >= script_.size(); }
+  // A script read as it is played. A bad key name found on the way ends it, with a line on
+  // standard error.
+  void SetScript(std::unique_ptr<KeyScriptReader> reader);
+  bool ScriptFinished() const { return !next_; }
   void SetWorkArea(Rect area) { workArea_ = area; }
   void SetFocus(bool focus) { focus_ = focus; }
   // Tests play a console that never sees a key released, as a terminal is.
@@ -98,9 +145,10 @@ class HeadlessBackend : public Backend {
  private:
   void DeliverNext();
   void ScheduleAfterWaits();
+  void Advance() { next_ = nextItem_ ? nextItem_() : std::nullopt; }
 
-  std::vector<ScriptItem> script_;
-  std::size_t next_ = 0;
+  std::function<std::optional<ScriptItem>()> nextItem_;
+  std::optional<ScriptItem> next_;  // the script's next step, read ahead
   int closeRequests_ = 0;
   bool keyScheduled_ = false;
   uint64_t nowMs_ = 0;

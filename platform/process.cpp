@@ -58,10 +58,10 @@ void ConnectStandardStreams() {
   gStandardErrorSeen = false;
 }
 
-void ShowUserLine(const std::string& line, bool failure) {
+void ShowUserLine(const std::string& line, bool failure, const std::string& boxText) {
   std::fprintf(stderr, "%s\n", line.c_str());
   if (gStandardErrorSeen) return;
-  ::MessageBoxW(nullptr, text::WideFileName(line).c_str(), L"Ilha de Quelvar",
+  ::MessageBoxW(nullptr, text::WideFileName(boxText.empty() ? line : boxText).c_str(), L"Ilha de Quelvar",
                 MB_OK | (failure ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
@@ -86,7 +86,7 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
 
 void ConnectStandardStreams() {}
 
-void ShowUserLine(const std::string& line, bool) { std::fprintf(stderr, "%s\n", line.c_str()); }
+void ShowUserLine(const std::string& line, bool, const std::string&) { std::fprintf(stderr, "%s\n", line.c_str()); }
 
 #ifdef __EMSCRIPTEN__
 // A web page, or Node running the same program: no executable file of its own, and the
@@ -146,6 +146,8 @@ bool RegisterLinkedLibrary(std::string_view baseName, std::span<const LinkedSymb
 #endif
 }
 
-void ReportFailure(const std::string& line) { ShowUserLine("quelvar: " + line, true); }
+void ReportFailure(const std::string& line) {
+  ShowUserLine("quelvar: " + line, true, "O jogo Ilha de Quelvar não pôde continuar.\n\n" + line);
+}
 
 }  // namespace platform

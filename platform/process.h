@@ -25,9 +25,11 @@ std::optional<std::string> EnvironmentVariable(const char* name);
 void ConnectStandardStreams();
 // A line for the user (UTF-8) on standard error; on Windows, when the program was started
 // from the desktop and has no standard error, in a message box, which screen readers read
-// out. A failure shows as an error there.
-void ShowUserLine(const std::string& line, bool failure = false);
-// A failure that ends the program: "quelvar: " and the line, shown as above.
+// out: boxText there (the player's Portuguese) when given, else the line. A failure shows
+// as an error there.
+void ShowUserLine(const std::string& line, bool failure = false, const std::string& boxText = {});
+// A failure that ends the program: "quelvar: " and the line, shown as above, the box saying
+// in Portuguese that the game could not go on.
 void ReportFailure(const std::string& line);
 
 // Where nothing is loaded at run time (a web page), the libraries the program would load

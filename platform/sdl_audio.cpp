@@ -1,6 +1,7 @@
 #include "platform/audio_device.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
 
@@ -50,12 +51,27 @@ void FillFromMixer(void* user, Uint8* stream, int length) {
                      std::span<int16_t>(reinterpret_cast<int16_t*>(stream), static_cast<std::size_t>(length) / 2));
 }
 
+void SayNothing(const char*, int, const char*, int, const char*, ...) {}
+
+// Without a sound card ALSA writes a dozen lines of its own on stderr while SDL tries it;
+// the program's one line says better what happened. The library SDL loads is loaded here
+// first, and told to keep its errors to itself.
+void QuietAlsa() {
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+  if (!alsa) return;
+  using ErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+  const auto setHandler = reinterpret_cast<int (*)(ErrorHandler)>(dlsym(alsa, "snd_lib_error_set_handler"));
+  if (setHandler) setHandler(SayNothing);
+  // Never unloaded: SDL uses the same library, with this handler, from here on.
+}
+
 }  // namespace
 
 AudioMixer* SharedAudioMixer() {
   if (gDevice.tried) return gDevice.mixer.get();
   gDevice.tried = true;
   gFailure.clear();
+  QuietAlsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Failed();
   // The callback only starts once the device is unpaused, so the mixer can be made for the
   // rate asked for and made again when the device settles on another one.

@@ -9,6 +9,7 @@
 #include "platform/audio_device.h"
 #include "platform/backend.h"
 #include "platform/files.h"
+#include "platform/output_file.h"
 #include "text/files.h"
 #include "text/wave.h"
 
@@ -41,7 +42,7 @@ void ReadFrame(const WaveFormat& format, const uint8_t* at, int32_t& left, int32
 // program runs.
 constexpr int KernelTableSize = 4096;
 constexpr double Pi = 3.14159265358979323846;
-// The most a WAV file's 32-bit sizes can describe; sound beyond it is not written.
+// The most a WAV file's 32-bit sizes can describe; sound beyond it fails the file.
 constexpr uint64_t CaptureDataLimit = 0xFFFFFFF0u - text::WaveHeaderSize;
 
 // One stretch written at one rate, converted to CaptureRate by windowed-sinc resampling:
@@ -124,17 +125,17 @@ struct Capture {
   std::mutex mutex;
   bool active = false;
   bool stepRegistered = false;
-  std::string path;
-  std::FILE* file = nullptr;
+  OutputFile file;
   uint64_t dataBytes = 0;  // sample bytes in the file
-  bool writeFailed = false;
   std::deque<CaptureRun> runs;
   uint64_t endUs = 0;  // when the last sound written ends
 };
 Capture gCapture;
 
+bool WriteCaptureHeader(bool first);
+
 void WriteCaptured(const std::vector<int16_t>& samples) {
-  if (!gCapture.file || samples.empty()) return;
+  if (!gCapture.file.Good() || samples.empty()) return;
   const uint64_t room = (CaptureDataLimit - std::min(CaptureDataLimit, gCapture.dataBytes)) / 2;
   const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(room, samples.size()));
   std::vector<uint8_t> bytes(count * 2);
@@ -142,8 +143,12 @@ void WriteCaptured(const std::vector<int16_t>& samples) {
     const auto v = static_cast<uint16_t>(samples[i]);
     bytes[2 * i] = static_cast<uint8_t>(v), bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
   }
-  if (std::fwrite(bytes.data(), 1, bytes.size(), gCapture.file) != bytes.size()) gCapture.writeFailed = true;
-  gCapture.dataBytes += bytes.size();
+  if (gCapture.file.Write(bytes)) gCapture.dataBytes += bytes.size();
+  if (count < samples.size()) {
+    // The file stays a whole WAV file of what it could hold.
+    WriteCaptureHeader(false);
+    gCapture.file.Fail("a WAV file holds at most 4 GiB of sound, and the rest is not written");
+  }
 }
 
 // How many samples of each run, counted from the back, have not been heard yet.
@@ -221,12 +226,13 @@ void CaptureReset() {
   }
 }
 
-bool WriteCaptureHeader() {
+// The header with the sizes written so far, at the start of the file. A FIFO or a terminal
+// keeps the header it got first.
+bool WriteCaptureHeader(bool first) {
   uint8_t header[text::WaveHeaderSize];
   text::WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(gCapture.dataBytes));
-  if (std::fseek(gCapture.file, 0, SEEK_SET) != 0) return false;
-  const bool ok = std::fwrite(header, 1, sizeof header, gCapture.file) == sizeof header;
-  return std::fseek(gCapture.file, 0, SEEK_END) == 0 && ok;
+  if (first) return gCapture.file.Write(std::span<const uint8_t>(header));
+  return !gCapture.file.Seekable() || gCapture.file.WriteAt(0, header);
 }
 
 // ---- the null device ----
@@ -531,36 +537,30 @@ std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, 
 
 // ---- capture ----
 
-bool StartAudioCapture(const std::string& path) {
+bool StartAudioCapture(const std::string& path, std::string* reason) {
   {
     std::lock_guard lock(gCapture.mutex);
-    if (gCapture.file) std::fclose(gCapture.file);
-    gCapture.file = path.empty() ? nullptr : text::OpenFile(path, "w+b");
-    gCapture.active = gCapture.file != nullptr;
-    gCapture.path = path;
+    gCapture.active = false;
     gCapture.runs.clear();
     gCapture.endUs = 0;
     gCapture.dataBytes = 0;
-    gCapture.writeFailed = false;
-    if (!gCapture.active) return false;
+    if (!gCapture.file.Create(path, "the audio file", reason)) return false;
+    gCapture.active = true;
     // A file holding only the header until the end, when its sizes are filled in.
-    if (!WriteCaptureHeader()) gCapture.writeFailed = true;
+    WriteCaptureHeader(true);
     if (gCapture.stepRegistered) return true;
     gCapture.stepRegistered = true;
   }
-  AddExitStep([] {
-    if (!WriteAudioCapture()) std::fprintf(stderr, "quelvar: the audio file could not be written in full\n");
-  });
+  AddExitStep([] { WriteAudioCapture(); });
   return true;
 }
 
 std::vector<int16_t> CapturedAudio() {
   std::lock_guard lock(gCapture.mutex);
   std::vector<int16_t> samples;
-  if (!gCapture.file) return samples;
+  if (!gCapture.file.IsOpen()) return samples;
   // What the file holds so far, then what is still held back, as the end would write it.
-  std::fflush(gCapture.file);
-  if (const auto bytes = text::ReadWholeFile(gCapture.path, static_cast<std::size_t>(-1));
+  if (const auto bytes = text::ReadWholeFile(gCapture.file.Path(), static_cast<std::size_t>(-1));
       bytes && bytes->size() >= text::WaveHeaderSize) {
     const std::size_t count = std::min<std::size_t>((bytes->size() - text::WaveHeaderSize) / 2, gCapture.dataBytes / 2);
     samples.reserve(count);
@@ -577,10 +577,10 @@ std::vector<int16_t> CapturedAudio() {
 
 bool WriteAudioCapture() {
   std::lock_guard lock(gCapture.mutex);
-  if (!gCapture.active || !gCapture.file) return false;
+  if (!gCapture.active || !gCapture.file.IsOpen()) return false;
   FlushCapture(true);
-  const bool ok = WriteCaptureHeader() && std::fflush(gCapture.file) == 0;
-  return ok && !gCapture.writeFailed;
+  WriteCaptureHeader(false);
+  return gCapture.file.Good();
 }
 
 // ---- tests ----

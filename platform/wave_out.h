@@ -90,13 +90,14 @@ std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, 
 // ---- capture of everything written (--audio-out) ----
 inline constexpr uint32_t CaptureRate = 22050;  // 16-bit mono
 // Starts capturing into a new file at path: sound is written to it as it is heard, and its
-// sizes are filled in when the program ends. False (and no capture) when the file cannot
-// be created.
-bool StartAudioCapture(const std::string& path);
+// sizes are filled in when the program ends. False (and no capture) with the reason when
+// the file cannot be created. A failed write, or sound past the 4 GiB a WAV file can hold,
+// is told once and fails the run (platform::OutputFile).
+bool StartAudioCapture(const std::string& path, std::string* reason = nullptr);
 // What was captured so far, at CaptureRate: what was heard, since a reset drops what
 // had not played yet.
 std::vector<int16_t> CapturedAudio();
-// Writes the capture file now; false when it cannot be written.
+// Writes all of the capture and its sizes now; false when the file could not be written.
 bool WriteAudioCapture();
 
 // ---- what tests look at (the null device) ----

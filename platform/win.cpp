@@ -10,6 +10,7 @@
 
 #include "platform/backend.h"
 #include "platform/braille.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -479,8 +480,9 @@ LocalTime GetLocalTime() { return gBackend->Now(); }
 
 void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
 
-void TellUser(const std::string& line) {
-  ShowUserLine(line);
+void TellUser(const std::string& line) { TellPlayer(line, {}); }
+void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
+  ShowUserLine(line, failure, portuguese);
   gToldUser.push_back(line);
 }
 void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }
@@ -496,6 +498,8 @@ void ExitProgram(int exitCode) {
     PresentIfDrawn(true);
     gExiting = false;
   }
+  // An output file that could not be written in full fails the run, however it ended.
+  if (exitCode == 0 && OutputFailed()) exitCode = 1;
   if (gExitHook) {
     gExitHook(exitCode);
   }

@@ -216,6 +216,10 @@ void AddExitStep(std::function<void()> step);
 // A line for the user on standard error (English, UTF-8): written now and, when the terminal
 // console had the screen, written again once the terminal is given back, where it stays.
 void TellUser(const std::string& line);
+// The same for a line the player must learn of on Windows too: started from the desktop,
+// where standard error is not seen, the Portuguese text (UTF-8) shows in a message box, as
+// an error when it tells of a failure that ends the program.
+void TellPlayer(const std::string& line, const std::string& portuguese, bool failure = false);
 // Tests replace the final process exit (for example with a throw).
 void SetProcessExitHook(std::function<void(int)> hook);
 

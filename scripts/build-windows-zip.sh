@@ -26,20 +26,6 @@ find "$stage/som" \( -name .voicedata-stamp -o -name '.chunk*' \) -delete
 cp -rL "$top/data/front" "$stage/front"
 cp "$top/data/mbrola/br4.voice" "$stage/mbrola/"
 # Notepad and the prompt read it as UTF-8 with Windows line ends.
-printf '%s\r\n' \
-  "Ilha de Quelvar para Windows" \
-  "" \
-  "Descompacte a pasta em qualquer lugar e execute quelvar.exe, com dois cliques ou num" \
-  "prompt de comando. O jogo abre a sua própria janela e fala pela placa de som; o leitor" \
-  "de tela acompanha o cursor. Alt+F4 fecha o jogo." \
-  "" \
-  "Na primeira execução, as configurações padrão são gravadas em" \
-  "%APPDATA%\\tamire\\TAMIRE.INI; edite esse arquivo para mudar a voz, o sintetizador," \
-  "a fonte ou as cores. Com TIPOSAPI=5 o jogo fala com as vozes SAPI 5 do Windows; sem uma" \
-  "voz que fale, fala a voz própria do jogo." \
-  "" \
-  "Para jogar sem janela, com um roteiro de teclas (um comando por linha):" \
-  "quelvar.exe --console=headless --keys=ARQUIVO" \
-  >"$stage/LEIA-ME.txt"
+sed 's/$/\r/' "$top/dist/LEIA-ME.txt" >"$stage/LEIA-ME.txt"
 (cd "$top/build-win64" && zip -qr "$name.zip" "$name")
 echo "$top/build-win64/$name.zip"

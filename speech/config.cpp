@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "platform/files.h"
@@ -53,9 +54,26 @@ const char* EngineName(int kind) {
   switch (kind) {
     case 3: return "the MBROLA voice";
     case 5:
+#ifdef _WIN32
+    case 54: return "the SAPI 5 voice";
+    default: return "the SAPI 4 voice";
+#else
     case 54: return "speech-dispatcher";
     default: return "espeak-ng";
+#endif
   }
+}
+
+// The engines whose failed start was told: once a run, not at every change of rate (which
+// starts speech again).
+std::set<int> gEnginesToldNotStarted;
+
+void TellEngineNotStarted(int kind) {
+  if (!gEnginesToldNotStarted.insert(kind).second) return;
+  platform::TellPlayer(
+      "quelvar: " + std::string(EngineName(kind)) + " could not be started; the built-in voice speaks instead",
+      "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(kind) +
+          ") não pôde falar; o jogo fala com a sua própria voz.");
 }
 
 // How to make the built-in voice: in a build tree the data root is its data folder.
@@ -64,21 +82,69 @@ std::string VoiceBuildHint() {
   const std::size_t slash = root.find_last_of(text::PathSeparators);
   if (slash != std::string::npos && root.substr(slash + 1) == "data" &&
       platform::FileExists(root.substr(0, slash) + "/CMakeCache.txt")) {
-    return "Build it with: cmake --build " + root.substr(0, slash) + " --target voicedata (./play.sh does it)";
+    return " Build it with: cmake --build " + root.substr(0, slash) + " --target voicedata (./play.sh does it)";
   }
-  return "Reinstall the game's data to have it back.";
+  return " Reinstall the game's data to have it back.";
+}
+
+SpeechDataProblem gProblem;   // why the last LoadSpeechData failed
+bool gDamageHandled = false;  // the sound file's damage was told (since LoadSpeechData)
+
+// The translator's file that failed to load, and why.
+SpeechDataProblem TranslatorFileProblem(const std::string& path, std::string_view what) {
+  text::FileRefusal refusal = text::FileRefusal::None;
+  if (std::FILE* file = text::OpenDataFile(path, text::DataFileLimit, &refusal)) {
+    std::fclose(file);
+    return {path, "could not be read as the translator's " + std::string(what), {}};
+  }
+  return {path, text::RefusalText(refusal), {}};
+}
+
+// The failure in English, with what helps: the setting to check when one chose the place,
+// building or reinstalling when the installed data is what failed, else only the place.
+std::string ProblemText(const SpeechDataProblem& problem) {
+  std::string line = text::NativePath(problem.place) + " " + problem.reason + ".";
+  const std::string root = platform::DataRoot() + "/";
+  if (!problem.setting.empty()) {
+    line += " Check " + problem.setting + " in " + text::NativePath(platform::ProfileFilePath(SuiteIniName)) + ".";
+  } else if (problem.place.compare(0, root.size(), root) == 0) {
+    line += VoiceBuildHint();
+  }
+  return line;
+}
+
+// Speaks the start-up failure through espeak-ng when the built-in voice cannot: a player who
+// cannot see the screen must hear why the game does not start.
+bool OpenEngineForFailure() {
+  if (State().engineActive) return true;
+  State().engineActive = EngineOpen(0, 0, 0, 4, "");
+  State().engineType = 4;
+  return State().engineActive;
 }
 
 // The start-up failure: what failed and where it was looked for, then Enter, then the end.
-[[noreturn]] void ShowStartFailure(int code, const std::string& place) {
-  CurrentHost().WriteLine("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
-  CurrentHost().WriteLine("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
+[[noreturn]] void ShowStartFailure(int code, const SpeechDataProblem& problem) {
+  const bool spoken = OpenEngineForFailure();
+  const auto say = [spoken](const std::string& line) {
+    if (spoken) {
+      SpeakWriteLine(line);
+    } else {
+      CurrentHost().WriteLine(line);
+    }
+  };
+  say("Erro de inicializa\xE7\xE3o: " + std::to_string(code));
+  say("Banco de dados de voz: " + CurrentDiphoneSettings().databaseName);
+  const std::string place = text::NativePath(problem.place);
   const std::size_t slash = place.find_last_of(text::PathSeparators);
   const std::string file = slash == std::string::npos ? place : place.substr(slash + 1);
   const std::string folder = slash == std::string::npos ? "." : place.substr(0, slash + 1);
-  CurrentHost().WriteLine("Arquivo: " + text::Utf8ToCp1252(file));
-  CurrentHost().WriteLine("Pasta: " + text::Utf8ToCp1252(folder));
-  platform::TellUser("quelvar: cannot load the built-in voice: " + place);
+  if (!file.empty()) say("Arquivo: " + text::Utf8ToCp1252(file));
+  say("Pasta: " + text::Utf8ToCp1252(folder));
+  if (!problem.setting.empty()) say("Verifique " + problem.setting + " em " + std::string(SuiteIniName) + ".");
+  // Started from the desktop on Windows, the player reads why in a message box.
+  std::string box = "O jogo não pôde carregar a sua voz.\n\nArquivo: " + file + "\nPasta: " + folder;
+  if (!problem.setting.empty()) box += "\n\nVerifique " + problem.setting + " em " + std::string(SuiteIniName) + ".";
+  platform::TellPlayer("quelvar: cannot load the built-in voice: " + ProblemText(problem), box, true);
   CurrentHost().ReadEchoedLine();
   // The player has read the message; a script starting the program learns of the
   // failure from the exit status.
@@ -144,24 +210,38 @@ EngineSettings ReadEngineSettings() {
 int CurrentSpeechRate() { return State().rate; }
 
 int LoadSpeechData() {
-  if (!OpenDiphoneDatabase()) return 1;
+  gProblem = {};
+  gDamageHandled = false;
+  if (!OpenDiphoneDatabase(&gProblem)) return 1;
   const std::string& folder = DiphoneFolder();
-  if (!LoadTranslatorRules(ExistingOrAsGiven(folder + "regras.rgr"))) return 2;
-  if (!LoadTranslatorExceptions(ExistingOrAsGiven(folder + "portug.exc"))) return 2;
+  const std::string rules = ExistingOrAsGiven(folder + "regras.rgr");
+  if (!LoadTranslatorRules(rules)) {
+    gProblem = TranslatorFileProblem(rules, "rules");
+    return 2;
+  }
+  const std::string exceptions = ExistingOrAsGiven(folder + "portug.exc");
+  if (!LoadTranslatorExceptions(exceptions)) {
+    gProblem = TranslatorFileProblem(exceptions, "exceptions");
+    return 2;
+  }
   AllocateDiphoneBuffer();
   return 0;
 }
 
-std::string SpeechDataPlace(int code) {
-  if (code == 2) {
-    const std::string& folder = DiphoneFolder();
-    const std::string rules = ExistingOrAsGiven(folder + "regras.rgr");
-    return platform::FileExists(rules) ? ExistingOrAsGiven(folder + "portug.exc") : rules;
+const SpeechDataProblem& SpeechDataFailure() { return gProblem; }
+
+void HandleDamagedVoice() {
+  if (gDamageHandled || !DiphoneSoundDamaged()) return;
+  gDamageHandled = true;
+  const int kind = State().startFallbackEngine;
+  if (kind != 0 && !State().engineActive) {
+    State().engineActive = EngineOpen(0, 0, 0, kind, "");
+    State().engineType = kind;
   }
-  std::string folder = platform::TranslateWindowsPath(
-      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRDIFONES", "c:\\lorben\\som\\difones", 81)));
-  if (!folder.empty() && !text::EndsWithSeparator(folder)) folder += '/';
-  return ExistingOrAsGiven(folder + CurrentDiphoneSettings().databaseName + ".IND");
+  platform::TellUser("quelvar: the voice file " + text::NativePath(DiphoneSoundPath()) +
+                     " was cut short or rewritten while the game ran; " +
+                     (State().engineActive ? std::string(EngineName(State().engineType)) + " speaks from now on"
+                                           : std::string("the built-in voice is silent until the game starts again")));
 }
 
 void FreeSpeechData() {
@@ -184,17 +264,17 @@ void StartSpeech(int rate, const std::string& soundFolder) {
   }
 
   const int code = LoadSpeechData();
-  std::string place;
   if (code != 0) {
-    place = SpeechDataPlace(code);
     FreeSpeechData();
-    if (State().startFallbackEngine == 0) ShowStartFailure(code, place);
+    if (State().startFallbackEngine == 0) ShowStartFailure(code, gProblem);
   }
 
   const EngineSettings engine = ReadEngineSettings();
   if (engine.wanted) {
     State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
     State().engineType = engine.kind;
+    // The game goes on with its own voice; the player learns why the chosen one is silent.
+    if (!State().engineActive && code == 0) TellEngineNotStarted(engine.kind);
   }
   if (code != 0) {
     // Without the built-in voice an engine has to speak: the fallback when the configured
@@ -203,9 +283,9 @@ void StartSpeech(int rate, const std::string& soundFolder) {
       State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, State().startFallbackEngine, "");
       State().engineType = State().startFallbackEngine;
     }
-    if (!State().engineActive) ShowStartFailure(code, place);
-    platform::TellUser("quelvar: the built-in voice could not be loaded (" + place + "); speaking through " +
-                       EngineName(State().engineType) + " instead. " + VoiceBuildHint());
+    if (!State().engineActive) ShowStartFailure(code, gProblem);
+    platform::TellUser("quelvar: the built-in voice could not be loaded, so " +
+                       std::string(EngineName(State().engineType)) + " speaks instead: " + ProblemText(gProblem));
   }
   // The console's own notices (a terminal too small, no Braille keyboard there) are spoken
   // from now on.

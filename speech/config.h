@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "speech/diphone.h"
+
 namespace speech {
 
 // rate 1..5, or 0 to take VELOCIDADE from the configuration. When the built-in speech data
@@ -15,8 +17,8 @@ void EndSpeech();
 
 // 0 loaded; 1 the diphone database (folders, index or sound file); 2 the translator's files.
 int LoadSpeechData();
-// The file (or folder) LoadSpeechData's code points at, for the player to find it.
-std::string SpeechDataPlace(int code);
+// What made the last LoadSpeechData fail: the file, folder or setting, and why.
+const SpeechDataProblem& SpeechDataFailure();
 
 // The engine for this run, instead of SAPI and TIPOSAPI of the configuration (nothing:
 // as configured; 0: built-in speech only).
@@ -28,6 +30,10 @@ void SetStartFallbackEngine(int kind);
 // --speech=none: a silent run, for a player who reads Braille or whose own screen reader
 // reads the console. No voice data is loaded and no engine opened.
 void SilenceSpeechForRun();
+// After the built-in voice spoke: when its sound file was cut short or rewritten under the
+// game, the start's fallback engine speaks from then on (or the voice stays silent), and
+// one line on standard error says so.
+void HandleDamagedVoice();
 // Releases whatever LoadSpeechData loaded; harmless when nothing was.
 void FreeSpeechData();
 

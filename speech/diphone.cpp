@@ -27,10 +27,12 @@ constexpr uint8_t SilenceLevel = 128;
 
 struct Database {
   std::vector<text::DiphoneRecord> index;
-  // The whole sound file, mapped once: a unit is copied out of it without a system call.
-  std::optional<text::MappedFile> soundFile;
-  const uint8_t* sound = nullptr;
-  std::size_t soundSize = 0;
+  // The sound file stays open and each unit is read from it: the samples (28 MB for a
+  // database) are never held in memory, and a file cut short under the game gives short
+  // reads, never a fault.
+  std::optional<text::RandomAccessFile> soundFile;
+  std::string soundPath;
+  bool soundDamaged = false;
   std::string folder;
 };
 
@@ -103,10 +105,11 @@ bool AppendUnit(std::string_view name, bool stressed, double factor) {
   kept = std::clamp<int64_t>(kept, 0, length);
   const auto wanted = static_cast<std::size_t>(static_cast<double>(kept) * std::clamp(factor, 0.0, 1.0));
   const std::size_t room = MakeRoom(wanted);
-  // The index was checked against the file's size when the database was opened.
+  // The index was checked against the file's size when the database was opened: a short
+  // read means the file has changed since, and the unit is silent.
   const std::size_t got =
-      std::min<std::size_t>(room, gDatabase.soundSize - std::min<std::size_t>(record->offset, gDatabase.soundSize));
-  if (got > 0) std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, gDatabase.sound + record->offset, got);
+      gDatabase.soundFile->ReadAt(record->offset, gSynthesis.buffer.data() + gSynthesis.write, room);
+  if (got < room) gDatabase.soundDamaged = true;
   gSynthesis.write += got;
   return true;
 }
@@ -263,44 +266,99 @@ const text::DiphoneRecord* FindDiphoneUnit(std::span<const text::DiphoneRecord> 
   return nullptr;
 }
 
-bool OpenDiphoneDatabase() {
-  CloseDiphoneDatabase();
-  const std::string letters =
-      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRLETRAS", "c:\\lorben\\som\\letras\\", 81));
-  const std::string diphones =
-      WithFolderSeparator(ReadWindowsDirectorySetting("TRADUTOR", "DIRDIFONES", "c:\\lorben\\som\\difones", 81));
-  const auto lettersFolder = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(letters));
-  auto folder = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(diphones));
-  if (!lettersFolder || !platform::DirectoryExists(*lettersFolder)) return false;
-  if (!folder || !platform::DirectoryExists(*folder)) return false;
-  if (!text::EndsWithSeparator(*folder)) *folder += '/';
-  if (gSettings.databaseName.empty()) return false;
+namespace {
 
-  const auto indexPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".IND");
-  const auto soundPath = platform::FindPathIgnoringCase(*folder + gSettings.databaseName + ".DIF");
-  if (!indexPath || !soundPath) return false;
-  const auto indexBytes = text::ReadWholeFile(*indexPath);
-  if (!indexBytes) return false;
+// Why a folder named by a setting cannot be used.
+std::string FolderReason(const std::string& path) {
+  return platform::FindPathIgnoringCase(path) ? "is not a folder" : "does not exist";
+}
+
+// The folder a Windows-directory setting names, ending in '/'; nothing (and the problem)
+// when it is not a folder. 'setting' gets the key when the player's value chose it.
+std::optional<std::string> SettingFolder(std::string_view key, std::string_view defaultValue, std::string& setting,
+                                         SpeechDataProblem& problem) {
+  const std::string value = ReadWindowsDirectorySetting("TRADUTOR", key, defaultValue, 81);
+  setting = value == defaultValue ? "" : std::string(key);
+  const std::string path = platform::TranslateWindowsPath(WithFolderSeparator(value));
+  auto folder = platform::FindPathIgnoringCase(path);
+  if (!folder || !platform::DirectoryExists(*folder)) {
+    problem = {path, FolderReason(path), setting};
+    return std::nullopt;
+  }
+  if (!text::EndsWithSeparator(*folder)) *folder += '/';
+  return folder;
+}
+
+bool NamesAUnit(const std::vector<text::DiphoneRecord>& records) {
+  return std::any_of(records.begin(), records.end(), [](const text::DiphoneRecord& r) { return !r.name.empty(); });
+}
+
+bool TryOpenDiphoneDatabase(SpeechDataProblem& problem) {
+  std::string setting;
+  if (!SettingFolder("DIRLETRAS", "c:\\lorben\\som\\letras\\", setting, problem)) return false;
+  const auto folder = SettingFolder("DIRDIFONES", "c:\\lorben\\som\\difones", setting, problem);
+  if (!folder) return false;
+  const std::string rateKey = "DIFONES" + std::to_string(State().rate);
+  if (gSettings.databaseName.empty()) {
+    problem = {*folder, "has no database: " + rateKey + " in [SINTETIZADOR] names none", rateKey};
+    return false;
+  }
+
+  const std::string indexGiven = *folder + gSettings.databaseName + ".IND";
+  const std::string soundGiven = *folder + gSettings.databaseName + ".DIF";
+  const std::string indexPath = platform::FindPathIgnoringCase(indexGiven).value_or(indexGiven);
+  const std::string soundPath = platform::FindPathIgnoringCase(soundGiven).value_or(soundGiven);
+  text::FileRefusal refusal = text::FileRefusal::None;
+  const auto indexBytes = text::ReadWholeFile(indexPath, text::DataFileLimit, &refusal);
+  if (!indexBytes) {
+    // Missing from a folder the player chose: that setting is what to look at.
+    problem = {indexPath, text::RefusalText(refusal), refusal == text::FileRefusal::Missing ? setting : ""};
+    return false;
+  }
   std::vector<text::DiphoneRecord> index;
   if (!text::ParseDiphoneIndex(std::span(reinterpret_cast<const uint8_t*>(indexBytes->data()), indexBytes->size()),
                                index)) {
+    problem = {indexPath, "is not a diphone index (its names are too long or out of order)", {}};
     return false;
   }
-  std::optional<text::MappedFile> sound = text::MappedFile::Open(*soundPath);
-  if (!sound || !ValidIndex(index, sound->Size())) return false;
+  // An index that names nothing would make every unit a noise burst.
+  if (index.empty() || !NamesAUnit(index)) {
+    problem = {indexPath, index.empty() ? "is empty" : "names no units", {}};
+    return false;
+  }
+  std::optional<text::RandomAccessFile> sound = text::RandomAccessFile::Open(soundPath, &refusal);
+  if (!sound) {
+    problem = {soundPath, text::RefusalText(refusal), refusal == text::FileRefusal::Missing ? setting : ""};
+    return false;
+  }
+  if (!ValidIndex(index, sound->Size())) {
+    problem = {soundPath, "is shorter than its index " + indexPath + " says", {}};
+    return false;
+  }
   gDatabase.index = std::move(index);
-  gDatabase.sound = sound->Data();
-  gDatabase.soundSize = sound->Size();
   gDatabase.soundFile = std::move(sound);
+  gDatabase.soundPath = soundPath;
   gDatabase.folder = *folder;
   return true;
 }
 
-void CloseDiphoneDatabase() {
-  gDatabase = Database{};  // unmaps the sound file
+}  // namespace
+
+bool OpenDiphoneDatabase(SpeechDataProblem* problem) {
+  CloseDiphoneDatabase();
+  SpeechDataProblem found;
+  const bool opened = TryOpenDiphoneDatabase(found);
+  if (!opened && problem) *problem = std::move(found);
+  return opened;
 }
 
+void CloseDiphoneDatabase() { gDatabase = Database{}; }
+
 bool DiphoneDatabaseOpen() { return gDatabase.soundFile.has_value(); }
+
+bool DiphoneSoundDamaged() { return gDatabase.soundDamaged; }
+
+const std::string& DiphoneSoundPath() { return gDatabase.soundPath; }
 
 const std::string& DiphoneFolder() { return gDatabase.folder; }
 

@@ -35,13 +35,25 @@ const DiphoneSettings& CurrentDiphoneSettings();
 // Nothing found: nullptr.
 const text::DiphoneRecord* FindDiphoneUnit(std::span<const text::DiphoneRecord> records, std::string_view name);
 
+// What kept the built-in voice's data from loading, for the player to find and mend it.
+struct SpeechDataProblem {
+  std::string place;    // the file or folder at fault (this system's form)
+  std::string reason;   // English, after the place: "does not exist", "is empty", ...
+  std::string setting;  // the TAMIRE.INI key that chose the place, when it is not the default
+};
+
 // Checks the folders DIRLETRAS and DIRDIFONES (read from TAMIRE.INI in the Windows
 // directory), reads the index of the configured database whole and keeps its sound file
-// open. False on any failure, including an index that is malformed or points past the end
-// of the sound file; nothing stays open then.
-bool OpenDiphoneDatabase();
+// open. False on any failure, including an index that is malformed, empty, names no unit
+// or points past the end of the sound file; nothing stays open then, and *problem says
+// what failed.
+bool OpenDiphoneDatabase(SpeechDataProblem* problem = nullptr);
 void CloseDiphoneDatabase();
 bool DiphoneDatabaseOpen();
+// The sound file (.DIF) gave fewer samples than its index promised: it was cut short or
+// rewritten while the game ran. Its units are silent from then on. The path is the file's.
+bool DiphoneSoundDamaged();
+const std::string& DiphoneSoundPath();
 // The diphone folder found by the last OpenDiphoneDatabase (Linux form, ending in '/').
 const std::string& DiphoneFolder();
 

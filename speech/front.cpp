@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/win.h"
+#include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
@@ -186,6 +187,7 @@ void SpeakText(std::string_view text) {
     if (!State().engineActive) SpeakBuiltIn(text);
   } else {
     SpeakBuiltIn(text);
+    HandleDamagedVoice();
   }
 }
 

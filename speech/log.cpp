@@ -1,35 +1,27 @@
 #include "speech/log.h"
 
-#include <cstdio>
-#include <memory>
-
+#include "platform/output_file.h"
 #include "text/cp1252.h"
-#include "text/files.h"
 
 namespace speech {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-std::unique_ptr<std::FILE, FileCloser> gLog;
+platform::OutputFile gLog;
 
 }  // namespace
 
-bool OpenSpeechLog(const std::string& path) {
-  gLog.reset(text::OpenFile(path, "wb"));
-  return gLog != nullptr;
-}
+bool OpenSpeechLog(const std::string& path, std::string* reason) { return gLog.Create(path, "the speech log", reason); }
+
+void CloseSpeechLog() { gLog.Close(); }
 
 void LogSpokenText(std::string_view cp1252) {
-  if (!gLog) return;
+  if (!gLog.Good()) return;
   std::string line = text::Cp1252ToUtf8(cp1252);
   for (char& c : line) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), gLog.get());
-  std::fflush(gLog.get());
+  gLog.Write(line);
 }
 
 }  // namespace speech

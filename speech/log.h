@@ -6,8 +6,10 @@
 
 namespace speech {
 
-// False when the file cannot be created.
-bool OpenSpeechLog(const std::string& path);
+// False with the reason when the file cannot be created; a write that fails later is told
+// once (platform::OutputFile).
+bool OpenSpeechLog(const std::string& path, std::string* reason = nullptr);
+void CloseSpeechLog();
 void LogSpokenText(std::string_view cp1252);
 
 }  // namespace speech

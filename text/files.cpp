@@ -5,9 +5,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
-#include <windows.h>
 #else
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -16,7 +14,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 
 #include "text/cp1252.h"
 
@@ -230,13 +227,14 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
   return content;
 }
 
-std::FILE* OpenDataFile(const std::string& path, std::size_t limit) {
+std::FILE* OpenDataFile(const std::string& path, std::size_t limit, FileRefusal* refusal) {
   FileRefusal why = FileRefusal::None;
   int64_t size = 0;
   FileDescriptor fd = OpenChecked(path, limit, why, size);
-  if (!fd.IsOpen()) return nullptr;
-  std::FILE* file = StreamOver(fd.Get());
+  std::FILE* file = fd.IsOpen() ? StreamOver(fd.Get()) : nullptr;
   if (file) fd.Release();  // the stream owns it now
+  if (fd.IsOpen()) why = FileRefusal::Unreadable;
+  if (refusal) *refusal = why;
   return file;
 }
 
@@ -289,63 +287,33 @@ bool WriteNewFile(const std::string& path, std::string_view content, std::string
   return written;
 }
 
-MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
-  if (this != &other) {
-    Reset();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-  }
-  return *this;
+std::optional<RandomAccessFile> RandomAccessFile::Open(const std::string& path, FileRefusal* refusal) {
+  FileRefusal why = FileRefusal::None;
+  int64_t size = 0;
+  RandomAccessFile file;
+  file.fd_ = OpenChecked(path, static_cast<std::size_t>(-1), why, size);
+  if (refusal) *refusal = why;
+  if (!file.fd_.IsOpen()) return std::nullopt;
+  file.size_ = static_cast<uint64_t>(size);
+  return file;
 }
 
+std::size_t RandomAccessFile::ReadAt(uint64_t offset, uint8_t* into, std::size_t n) const {
+  std::size_t got = 0;
+  while (got < n) {
 #ifdef _WIN32
-std::optional<MappedFile> MappedFile::Open(const std::string& path) {
-  const HANDLE file = ::CreateFileW(WideFileName(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  LARGE_INTEGER size{};
-  MappedFile mapped;
-  bool ok = ::GetFileType(file) == FILE_TYPE_DISK && ::GetFileSizeEx(file, &size) && size.QuadPart >= 0;
-  if (ok && size.QuadPart > 0) {
-    const HANDLE mapping = ::CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    const void* view = mapping ? ::MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
-    if (mapping) ::CloseHandle(mapping);  // the view keeps the mapping
-    ok = view != nullptr;
-    mapped.data_ = static_cast<const uint8_t*>(view);
-    mapped.size_ = ok ? static_cast<std::size_t>(size.QuadPart) : 0;
-  }
-  ::CloseHandle(file);
-  if (!ok) return std::nullopt;
-  return mapped;
-}
-
-void MappedFile::Reset() {
-  if (data_) ::UnmapViewOfFile(data_);
-  data_ = nullptr;
-  size_ = 0;
-}
+    const long read = ::_lseeki64(fd_.Get(), static_cast<__int64>(offset + got), SEEK_SET) < 0
+                          ? -1
+                          : ReadSome(fd_.Get(), reinterpret_cast<char*>(into + got), n - got);
 #else
-std::optional<MappedFile> MappedFile::Open(const std::string& path) {
-  const FileDescriptor fd = OpenRegularFile(path);
-  if (!fd.IsOpen()) return std::nullopt;
-  FileInfo info;
-  if (!Describe(fd.Get(), info) || !info.regular || info.size < 0) return std::nullopt;
-  MappedFile mapped;
-  if (info.size > 0) {
-    void* view = ::mmap(nullptr, static_cast<std::size_t>(info.size), PROT_READ, MAP_PRIVATE, fd.Get(), 0);
-    if (view == MAP_FAILED) return std::nullopt;
-    mapped.data_ = static_cast<const uint8_t*>(view);
-    mapped.size_ = static_cast<std::size_t>(info.size);
-  }
-  return mapped;  // the mapping outlives the descriptor
-}
-
-void MappedFile::Reset() {
-  if (data_) ::munmap(const_cast<uint8_t*>(data_), size_);
-  data_ = nullptr;
-  size_ = 0;
-}
+    const long read = static_cast<long>(::pread(fd_.Get(), into + got, n - got, static_cast<off_t>(offset + got)));
 #endif
+    if (read < 0 && errno == EINTR) continue;
+    if (read <= 0) break;
+    got += static_cast<std::size_t>(read);
+  }
+  return got;
+}
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
 #ifdef _WIN32

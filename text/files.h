@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 namespace text {
 
@@ -29,8 +28,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t li
                                          FileRefusal* refusal = nullptr);
 
 // A stream over a regular file of at most limit bytes, for readers that walk a file (wave
-// files); nullptr otherwise. The caller closes it with fclose.
-std::FILE* OpenDataFile(const std::string& path, std::size_t limit = DataFileLimit);
+// files, key scripts); nullptr otherwise, with the reason in *refusal when asked for. The
+// caller closes it with fclose.
+std::FILE* OpenDataFile(const std::string& path, std::size_t limit = DataFileLimit, FileRefusal* refusal = nullptr);
 
 // Owns an open file descriptor and closes it once.
 class FileDescriptor {
@@ -74,29 +74,33 @@ inline std::string JoinPath(std::string_view folder, std::string_view name) {
   return path.append(name);
 }
 
+// A path as this system's user reads it: on Windows with '\\' alone, whatever joined it.
+inline std::string NativePath(std::string path) {
+  if (PathSeparators.size() > 1) {
+    for (char& c : path) c = c == '/' ? PathSeparators.back() : c;
+  }
+  return path;
+}
+
 // fopen with a UTF-8 path on every system (Windows' own fopen takes the ANSI code page).
 std::FILE* OpenFile(const std::string& path, const char* mode);
 
-// A regular file mapped read-only in one piece (the diphone samples), unmapped when
-// dropped. An empty file maps to no bytes.
-class MappedFile {
+// A regular file kept open for reads at any place (the diphone samples): nothing of it is
+// held in memory. A file cut short, replaced or removed while it is open never faults the
+// program; a read past its end only gives fewer bytes.
+class RandomAccessFile {
  public:
-  MappedFile() = default;
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
-  MappedFile(MappedFile&& other) noexcept { *this = std::move(other); }
-  MappedFile& operator=(MappedFile&& other) noexcept;
-  ~MappedFile() { Reset(); }
-
-  // Nothing when path is not a regular file or cannot be mapped.
-  static std::optional<MappedFile> Open(const std::string& path);
-  const uint8_t* Data() const { return data_; }
-  std::size_t Size() const { return size_; }
-  void Reset();
+  // Nothing when path is not a regular file, with the reason in *refusal when asked for.
+  static std::optional<RandomAccessFile> Open(const std::string& path, FileRefusal* refusal = nullptr);
+  // The size the file had when it was opened.
+  uint64_t Size() const { return size_; }
+  // Reads up to n bytes from offset into 'into'; how many were read (0 at the end or on an
+  // error).
+  std::size_t ReadAt(uint64_t offset, uint8_t* into, std::size_t n) const;
 
  private:
-  const uint8_t* data_ = nullptr;
-  std::size_t size_ = 0;
+  FileDescriptor fd_;
+  uint64_t size_ = 0;
 };
 
 // Writes content as path without ever replacing a file there: written whole under a
@@ -125,7 +129,7 @@ inline constexpr int64_t FileStampTickNs = 50'000'000;
 #endif
 
 // A read-only descriptor of a regular file, with no size limit (the diphone samples are
-// mapped in place); not open otherwise.
+// read in place); not open otherwise.
 FileDescriptor OpenRegularFile(const std::string& path);
 
 }  // namespace text

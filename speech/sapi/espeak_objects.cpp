@@ -1,5 +1,6 @@
 #include "speech/sapi/espeak_objects.h"
 
+#include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
@@ -45,11 +46,17 @@ bool StartEspeak() {
   std::lock_guard lock(gEspeakMutex);
   if (!gInitializeTried) {
     gInitializeTried = true;
+    // espeak-ng's data is checked as it loads: data it cannot load means no engine (its
+    // older entry point would go on with it half loaded and say so on stderr).
+    espeak_ng_InitializePath(nullptr);
+    espeak_ng_ERROR_CONTEXT context = nullptr;
+    const espeak_ng_STATUS loaded = espeak_ng_Initialize(&context);
+    espeak_ng_ClearErrorContext(&context);
     // Sound is handed over every 10 ms of speech: the first of a text plays that much sooner
     // than with espeak-ng's usual buffers, and the samples are the same.
-    const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, SynthBufferMs, nullptr, espeakINITIALIZE_DONT_EXIT);
-    if (rate > 0) {
-      gSampleRate = rate;
+    if (loaded == ENS_OK && espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, SynthBufferMs, nullptr) == ENS_OK &&
+        espeak_ng_GetSampleRate() > 0) {
+      gSampleRate = espeak_ng_GetSampleRate();
       espeak_SetSynthCallback(SynthCallback);
     }
   }

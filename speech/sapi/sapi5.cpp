@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <optional>
+#include <string>
 
 #include "platform/win.h"
 #include "speech/cues.h"
@@ -112,15 +112,19 @@ class Sapi5Adapter {
         return;
       }
     }
-    Fail();
-    std::fprintf(stderr, "quelvar: the speech engine does not answer; the built-in voice speaks from now on\n");
-    State().engineActive = false;
+    GiveUp("does not answer");
   }
 
   bool Busy() {
     if (!voice_ || !speakDoneEvent_) return false;
     if (speakDoneEvent_->Wait(std::chrono::milliseconds(20))) return false;
-    if (busyUntil_ != Clock::time_point{} && Clock::now() >= busyUntil_) return false;
+    if (busyUntil_ != Clock::time_point{} && Clock::now() >= busyUntil_) {
+      // An engine that never reports the end of speech would make every line wait this
+      // long: it is as good as one that does not answer.
+      voice_->Speak(u" ", sapi::SpeakPurgeBeforeSpeak);
+      GiveUp("never reported the end of its speech");
+      return false;
+    }
     platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage, 0, 0);
     return true;
   }
@@ -146,6 +150,13 @@ class Sapi5Adapter {
   }
 
  private:
+  // The engine failed for good: the built-in voice speaks from now on, which one line says.
+  void GiveUp(const std::string& why) {
+    Fail();
+    platform::TellUser("quelvar: the speech engine " + why + "; the built-in voice speaks from now on");
+    State().engineActive = false;
+  }
+
   // An open that went wrong part way: nothing of it stays.
   bool Fail() {
     if (fileStream_) fileStream_->Close();

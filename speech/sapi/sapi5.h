@@ -27,12 +27,11 @@ void Sapi54Speak(std::string_view text);
 bool Sapi54Busy();
 bool Sapi54Stop();
 
-// The objects each adapter creates; by default those of the installed engine (kind 5 with
-// libspeechd linked in, kind 54 with libspeechd loaded at run time). An empty set puts
-// those back.
+// The objects each adapter creates; by default those of the installed engine (on Linux
+// speech-dispatcher, on Windows the system's voices). An empty set puts those back.
 void SetSapi5Objects(sapi::Sapi5Objects objects);
 void SetSapi54Objects(sapi::Sapi5Objects objects);
-// The installed engine's objects: linked at build time, or (kind 54) loaded when first used.
+// The installed engine's objects, for kind 5 or (lateBound) kind 54.
 sapi::Sapi5Objects InstalledSapi5Objects(bool lateBound);
 
 }  // namespace speech

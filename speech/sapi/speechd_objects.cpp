@@ -1,19 +1,21 @@
 #include "speech/sapi/speechd_objects.h"
 
-#include <dlfcn.h>
+#include <fcntl.h>
+#include <netdb.h>
 #include <poll.h>
 #include <signal.h>
-#include <speech-dispatcher/libspeechd.h>
-#include <sys/eventfd.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <cstdlib>
+#include <cstring>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -22,122 +24,261 @@
 #include <thread>
 #include <vector>
 
+#include "platform/process.h"
 #include "speech/sapi/sapi5.h"
+#include "speech/sapi/ssip.h"
 #include "text/cp1252.h"
+
+extern char** environ;
 
 namespace speech::sapi {
 namespace {
 
-// The libspeechd entry points the voice uses.
-struct SpeechdApi {
-  decltype(&spd_open2) open2 = nullptr;
-  decltype(&spd_close) close = nullptr;
-  decltype(&spd_say) say = nullptr;
-  decltype(&spd_cancel) cancel = nullptr;
-  decltype(&spd_set_notification_on) setNotificationOn = nullptr;
-  decltype(&spd_list_synthesis_voices) listSynthesisVoices = nullptr;
-  decltype(&free_spd_voices) freeVoices = nullptr;
-  decltype(&spd_set_synthesis_voice) setSynthesisVoice = nullptr;
-  decltype(&spd_set_voice_rate) setVoiceRate = nullptr;
-};
+// speech-dispatcher is spoken to in SSIP over its socket by this file alone: no library of
+// its own runs in the program (libspeechd ends the process on a reply it cannot read). A
+// thread per connection reads what the daemon sends; the program's thread waits for each
+// reply a bounded time. A daemon that answers garbage, half a line, nothing, or goes away
+// is lost: the voice says nothing more, and the adapter falls back to the built-in voice.
 
-const SpeechdApi& LinkedApi() {
-  static const SpeechdApi api{&spd_open2,
-                              &spd_close,
-                              &spd_say,
-                              &spd_cancel,
-                              &spd_set_notification_on,
-                              &spd_list_synthesis_voices,
-                              &free_spd_voices,
-                              &spd_set_synthesis_voice,
-                              &spd_set_voice_rate};
-  return api;
-}
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
 
-// The library loaded at run time, once; nothing when it or an entry point is missing.
-const SpeechdApi* LoadedApi() {
-  static const std::optional<SpeechdApi> api = []() -> std::optional<SpeechdApi> {
-    void* library = dlopen("libspeechd.so.2", RTLD_NOW | RTLD_LOCAL);
-    if (!library) return std::nullopt;
-    SpeechdApi loaded;
-    bool complete = true;
-    const auto find = [&](auto& entry, const char* name) {
-      entry = reinterpret_cast<std::remove_reference_t<decltype(entry)>>(dlsym(library, name));
-      complete = complete && entry != nullptr;
-    };
-    find(loaded.open2, "spd_open2");
-    find(loaded.close, "spd_close");
-    find(loaded.say, "spd_say");
-    find(loaded.cancel, "spd_cancel");
-    find(loaded.setNotificationOn, "spd_set_notification_on");
-    find(loaded.listSynthesisVoices, "spd_list_synthesis_voices");
-    find(loaded.freeVoices, "free_spd_voices");
-    find(loaded.setSynthesisVoice, "spd_set_synthesis_voice");
-    find(loaded.setVoiceRate, "spd_set_voice_rate");
-    // The library stays loaded: its thread may outlive any one voice's close.
-    if (!complete) return std::nullopt;
-    return loaded;
-  }();
-  return api ? &*api : nullptr;
-}
+constexpr milliseconds ConnectLimit(2500);  // connecting and the greeting
+constexpr milliseconds SpawnLimit(5000);    // starting the daemon, when none listens
+constexpr milliseconds CallLimit(1000);     // any later request
+// The voice list: a daemon can take seconds to send its thousands of voices (1.3 s here
+// with espeak-ng's), so it gets longer than other calls.
+constexpr milliseconds VoiceListLimit(6000);
 
-// ---- calls that cannot hang the program ----
-// libspeechd waits for the daemon's answer without a limit, and a daemon that accepted the
-// connection but never answers would keep the program waiting for ever. So each call runs
-// on a thread of its own while the program waits for it a bounded time; a call that does
-// not end in time is left to end on its own, and its connection is given up.
+// One connection to speech-dispatcher.
+class SsipConnection {
+ public:
+  using EventHandler = std::function<void(int code, uint64_t message)>;
+  using LossHandler = std::function<void()>;
 
-constexpr auto OpenLimit = std::chrono::milliseconds(2500);  // connecting and greeting
-constexpr auto CallLimit = std::chrono::milliseconds(1000);  // any later request
-// The voice list: a daemon that has answered the greeting can take seconds to send its
-// thousands of voices (1.3 s here with espeak-ng's), so it gets longer than other calls.
-constexpr auto VoiceListLimit = std::chrono::milliseconds(6000);
+  SsipConnection(int socket, EventHandler onEvent, LossHandler onLoss)
+      : socket_(socket), onEvent_(std::move(onEvent)), onLoss_(std::move(onLoss)) {
+    reader_ = std::thread([this] { Read(); });
+  }
+  SsipConnection(const SsipConnection&) = delete;
+  SsipConnection& operator=(const SsipConnection&) = delete;
 
-// Connections given up while a call on them may still be under way: never closed (the
-// call would use freed memory), and kept here so that they count as still in use.
-// Like everything a late call or libspeechd's own thread may touch, they are never
-// destroyed: such a thread can still be running while the program ends.
-std::mutex& gAbandonedMutex = *new std::mutex;
-std::vector<SPDConnection*>& gAbandoned = *new std::vector<SPDConnection*>;
+  ~SsipConnection() {
+    if (!Lost()) {
+      // A polite goodbye, not waited for.
+      constexpr std::string_view Quit = "QUIT\r\n";
+      [[maybe_unused]] const ssize_t sent = ::send(socket_, Quit.data(), Quit.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+    ::shutdown(socket_, SHUT_RDWR);  // ends the reading thread
+    reader_.join();
+    ::close(socket_);
+  }
 
-template <typename Result>
-struct PendingCall {
-  std::mutex mutex;
-  std::condition_variable ended;
-  bool done = false;
-  bool givenUp = false;
-  Result result{};
-};
+  // Sends a command (lines ended by CR LF) and waits for its reply within limit. Nothing
+  // when the daemon is lost, now or before.
+  std::optional<SsipReply> Request(std::string_view command, milliseconds limit) {
+    const Clock::time_point deadline = Clock::now() + limit;
+    std::unique_lock lock(mutex_);
+    if (lost_) return std::nullopt;
+    replies_.clear();
+    lock.unlock();
+    if (!SendAll(command, deadline)) {
+      Lose();
+      return std::nullopt;
+    }
+    lock.lock();
+    if (!replied_.wait_until(lock, deadline, [this] { return lost_ || !replies_.empty(); })) {
+      lock.unlock();
+      Lose();
+      return std::nullopt;
+    }
+    if (replies_.empty()) return std::nullopt;
+    SsipReply reply = std::move(replies_.front());
+    replies_.pop_front();
+    return reply;
+  }
 
-// Runs call within limit; nothing when it did not end in time. A call that ends after it
-// was given up hands its result to late (on its own thread).
-template <typename Result>
-std::optional<Result> WithinLimit(std::chrono::milliseconds limit, std::function<Result()> call,
-                                  std::function<void(Result)> late = {}) {
-  auto pending = std::make_shared<PendingCall<Result>>();
-  try {
-    std::thread([pending, call = std::move(call), late = std::move(late)] {
-      Result result = call();
-      std::unique_lock lock(pending->mutex);
-      if (pending->givenUp) {
-        lock.unlock();
-        if (late) late(result);
+  bool Lost() {
+    std::lock_guard lock(mutex_);
+    return lost_;
+  }
+
+ private:
+  bool SendAll(std::string_view bytes, Clock::time_point deadline) {
+    while (!bytes.empty()) {
+      const ssize_t sent = ::send(socket_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      if (sent > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+        continue;
+      }
+      if (sent < 0 && errno == EINTR) continue;
+      if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+        pollfd writable{socket_, POLLOUT, 0};
+        if (left > 0 && ::poll(&writable, 1, static_cast<int>(left)) >= 0) continue;
+      }
+      return false;
+    }
+    return true;
+  }
+
+  // The reading thread: replies to the waiting request, events to the voice.
+  void Read() {
+    SsipReader reader;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t got = ::recv(socket_, buffer, sizeof buffer, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) {  // gone, in the middle of a reply or not
+        Lose();
         return;
       }
-      pending->result = result;
-      pending->done = true;
-      pending->ended.notify_all();
-    }).detach();
-  } catch (const std::system_error&) {
-    return std::nullopt;  // no thread to be had: as good as no answer
+      const bool readable = reader.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+      while (auto reply = reader.Next()) {
+        if (reply->IsEvent()) {
+          if (const auto message = SsipMessageNumber(*reply)) onEvent_(reply->code, *message);
+          continue;
+        }
+        std::lock_guard lock(mutex_);
+        replies_.push_back(std::move(*reply));
+        replied_.notify_all();
+      }
+      if (!readable) {  // garbage, a line without end, a reply without end
+        Lose();
+        return;
+      }
+    }
   }
-  std::unique_lock lock(pending->mutex);
-  if (!pending->ended.wait_for(lock, limit, [&] { return pending->done; })) {
-    pending->givenUp = true;
-    return std::nullopt;
+
+  // The daemon cannot be talked to any more; a reply it sent in full before still counts.
+  void Lose() {
+    {
+      std::lock_guard lock(mutex_);
+      if (lost_) return;
+      lost_ = true;
+      replied_.notify_all();
+    }
+    ::shutdown(socket_, SHUT_RDWR);
+    onLoss_();
   }
-  return pending->result;
+
+  const int socket_;
+  EventHandler onEvent_;
+  LossHandler onLoss_;
+  std::thread reader_;
+  std::mutex mutex_;  // guards what follows
+  std::condition_variable replied_;
+  std::deque<SsipReply> replies_;
+  bool lost_ = false;
+};
+
+// ---- reaching the daemon ----
+
+// The connected socket, made blocking for its reading thread (sends never wait: they are
+// made with MSG_DONTWAIT); -1 for none.
+int Connected(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
+
+// A socket connected to the address within the deadline; -1 otherwise.
+int ConnectSocket(const SsipAddress& address, Clock::time_point deadline) {
+  std::vector<std::pair<sockaddr_storage, socklen_t>> targets;
+  if (address.kind == SsipAddress::Kind::Unix) {
+    sockaddr_un unix{};
+    unix.sun_family = AF_UNIX;
+    if (address.path.size() >= sizeof unix.sun_path) return -1;
+    std::memcpy(unix.sun_path, address.path.c_str(), address.path.size() + 1);
+    sockaddr_storage storage{};
+    std::memcpy(&storage, &unix, sizeof unix);
+    targets.emplace_back(storage, static_cast<socklen_t>(sizeof unix));
+  } else {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(address.host.c_str(), std::to_string(address.port).c_str(), &hints, &found) != 0) return -1;
+    for (addrinfo* at = found; at; at = at->ai_next) {
+      sockaddr_storage storage{};
+      std::memcpy(&storage, at->ai_addr, at->ai_addrlen);
+      targets.emplace_back(storage, at->ai_addrlen);
+    }
+    ::freeaddrinfo(found);
+  }
+  for (const auto& [storage, length] : targets) {
+    const int fd = ::socket(storage.ss_family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) continue;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&storage), length) == 0) return Connected(fd);
+    if (errno == EINPROGRESS) {
+      const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+      pollfd writable{fd, POLLOUT, 0};
+      int error = 0;
+      socklen_t size = sizeof error;
+      if (left > 0 && ::poll(&writable, 1, static_cast<int>(left)) == 1 &&
+          ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0) {
+        return Connected(fd);
+      }
+    }
+    ::close(fd);
+  }
+  return -1;
+}
+
+// Starts speech-dispatcher on the socket, as its clients are asked to when none listens
+// there: "speech-dispatcher --spawn" ($SPEECHD_CMD names another program) returns once the
+// daemon is up, or fails when one runs already or the user switched autospawn off.
+bool SpawnDaemon(const SsipAddress& address, Clock::time_point deadline) {
+  if (address.kind != SsipAddress::Kind::Unix) return false;
+  const std::string program = platform::EnvironmentVariable("SPEECHD_CMD").value_or("/usr/bin/speech-dispatcher");
+  if (::access(program.c_str(), X_OK) != 0) return false;
+  std::vector<std::string> words = {program,       "--spawn",       "--communication-method",
+                                    "unix_socket", "--socket-path", address.path};
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  for (const int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+  pid_t child = 0;
+  const int failed = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) return false;
+  int status = 0;
+  for (;;) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (done < 0 && errno != EINTR) return false;
+    if (Clock::now() >= deadline) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      return false;
+    }
+    std::this_thread::sleep_for(milliseconds(20));
+  }
+}
+
+// Connects to the user's speech-dispatcher, starting it when it is not there yet.
+int ConnectToDaemon() {
+  std::string error;
+  const std::string runtime = platform::EnvironmentVariable("XDG_RUNTIME_DIR")
+                                  .value_or(platform::EnvironmentVariable("HOME").value_or("/tmp") + "/.cache");
+  const auto address = ParseSsipAddress(platform::EnvironmentVariable("SPEECHD_ADDRESS").value_or(""), runtime, error);
+  if (!address) return -1;
+  if (const int fd = ConnectSocket(*address, Clock::now() + ConnectLimit); fd >= 0) return fd;
+  const Clock::time_point deadline = Clock::now() + SpawnLimit;
+  if (!SpawnDaemon(*address, deadline)) return -1;
+  // The daemon may still be getting ready to take connections.
+  for (;;) {
+    if (const int fd = ConnectSocket(*address, deadline); fd >= 0) return fd;
+    if (Clock::now() >= deadline) return -1;
+    std::this_thread::sleep_for(milliseconds(100));
+  }
+}
+
+// ---- the automation objects ----
 
 std::string ToUtf8(std::u16string_view text) {
   std::string utf8;
@@ -147,6 +288,13 @@ std::string ToUtf8(std::u16string_view text) {
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return text;
+}
+
+// A word of a command: no line end can break out of it.
+std::string OneLine(std::string text) {
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   return text;
 }
 
@@ -175,91 +323,41 @@ class SpeechdTokens final : public ISpeechObjectTokens {
   std::vector<std::shared_ptr<SpeechdToken>> tokens_;
 };
 
+// speech-dispatcher plays on its own sound device and cannot write a file: the voice
+// refuses the stream, so an open with an output file fails.
 class SpeechdFileStream final : public ISpeechFileStream {
  public:
-  ~SpeechdFileStream() override { Close(); }
-  HResult Open(std::u16string_view fileName, int32_t, bool) override {
-    Close();
-    file_ = std::fopen(ToUtf8(fileName).c_str(), "wb");
-    return file_ ? HrOk : HrFail;
-  }
-  HResult Close() override {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
-    return HrOk;
-  }
-
- private:
-  std::FILE* file_ = nullptr;
+  HResult Open(std::u16string_view, int32_t, bool) override { return HrOk; }
+  HResult Close() override { return HrOk; }
 };
-
-class SpeechdVoice;
-// Never destroyed, as the abandoned connections above: libspeechd's thread may still
-// report an end while the program ends.
-std::mutex& gVoicesMutex = *new std::mutex;  // guards gVoices and every voice's message bookkeeping
-std::set<SpeechdVoice*>& gVoices = *new std::set<SpeechdVoice*>;
-
-void OnNotification(size_t messageId, size_t clientId, SPDNotificationType type);
 
 class SpeechdVoice final : public ISpeechVoice {
  public:
-  SpeechdVoice(const SpeechdApi& api, SPDConnection* connection) : api_(api), connection_(connection) {
-    {
-      std::lock_guard lock(gVoicesMutex);
-      gVoices.insert(this);
-    }
-    WatchConnection();
+  // Takes the connected socket; Greeted() tells whether the daemon took the greeting.
+  explicit SpeechdVoice(int socket)
+      : connection_(std::make_unique<SsipConnection>(
+            socket, [this](int code, uint64_t message) { OnEvent(code, message); }, [this] { OnLoss(); })) {}
+
+  bool Greeted() {
+    return Succeeded("SET SELF CLIENT_NAME quelvar:quelvar:main\r\n") &&
+           Succeeded("SET SELF NOTIFICATION END on\r\n") && Succeeded("SET SELF NOTIFICATION CANCEL on\r\n");
   }
 
-  ~SpeechdVoice() override {
-    if (watcher_.joinable()) {
-      const uint64_t one = 1;
-      [[maybe_unused]] const ssize_t written = write(stopWatching_, &one, sizeof one);
-      watcher_.join();
-    }
-    if (stopWatching_ >= 0) close(stopWatching_);
-    {
-      std::lock_guard lock(gVoicesMutex);
-      gVoices.erase(this);
-    }
-    if (givenUp_) {
-      std::lock_guard lock(gAbandonedMutex);
-      gAbandoned.push_back(connection_);
-      return;
-    }
-    api_.close(connection_);
-  }
-
-  // Whether the daemon stopped answering or went away: the voice says nothing any more.
-  bool Gone() {
-    std::lock_guard lock(gVoicesMutex);
-    return givenUp_ || lost_;
-  }
-
-  HResult SetEventInterests(int32_t interests) override {
-    eventInterests_ = interests;
-    return HrOk;
-  }
+  HResult SetEventInterests(int32_t) override { return HrOk; }
 
   HResult GetVoices(std::u16string_view, std::u16string_view, std::shared_ptr<ISpeechObjectTokens>& tokens) override {
+    const auto reply = connection_->Request("LIST SYNTHESIS_VOICES\r\n", VoiceListLimit);
+    if (!reply || !reply->Succeeded()) return HrFail;
     std::vector<std::shared_ptr<SpeechdToken>> list;
-    const SpeechdApi& api = api_;
-    SPDConnection* connection = connection_;
-    const auto answered = Call<std::vector<std::pair<std::string, std::string>>>(
-        [&api, connection] {
-          std::vector<std::pair<std::string, std::string>> found;
-          if (SPDVoice** voices = api.listSynthesisVoices(connection)) {
-            for (SPDVoice** voice = voices; *voice; ++voice) {
-              if ((*voice)->name) found.emplace_back((*voice)->name, (*voice)->language ? (*voice)->language : "");
-            }
-            api.freeVoices(voices);
-          }
-          return found;
-        },
-        VoiceListLimit);
-    if (!answered) return HrFail;
-    for (const auto& [name, language] : *answered)
+    for (const std::string& line : reply->lines) {
+      // name TAB language TAB variant
+      const std::size_t tab = line.find('\t');
+      const std::string name = line.substr(0, tab);
+      if (name.empty()) continue;
+      const std::string language =
+          tab == std::string::npos ? std::string() : line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1);
       list.push_back(std::make_shared<SpeechdToken>(name, Lower(language)));
+    }
     const auto rank = [](const std::shared_ptr<SpeechdToken>& token) {
       if (token->Language() == "pt-br") return 0;
       if (token->Language().rfind("pt", 0) == 0) return 1;
@@ -273,22 +371,13 @@ class SpeechdVoice final : public ISpeechVoice {
   HResult SetVoice(std::shared_ptr<ISpeechObjectToken> token) override {
     const auto* ours = dynamic_cast<SpeechdToken*>(token.get());
     if (!ours) return HrInvalidArgument;
-    const SpeechdApi& api = api_;
-    SPDConnection* connection = connection_;
-    const auto answer =
-        Call<int>([&api, connection, name = ours->Name()] { return api.setSynthesisVoice(connection, name.c_str()); });
-    return answer == 0 ? HrOk : HrFail;
+    return Succeeded("SET SELF SYNTHESIS_VOICE " + OneLine(ours->Name()) + "\r\n") ? HrOk : HrFail;
   }
 
   HResult SetRate(int32_t rate) override {
-    const SpeechdApi& api = api_;
-    SPDConnection* connection = connection_;
-    const auto answer =
-        Call<int>([&api, connection, rate] { return api.setVoiceRate(connection, SpeechdRateFor(rate)); });
-    return answer == 0 ? HrOk : HrFail;
+    return Succeeded("SET SELF RATE " + std::to_string(SpeechdRateFor(rate)) + "\r\n") ? HrOk : HrFail;
   }
 
-  // speech-dispatcher plays on its own sound device and cannot write a file.
   HResult SetAudioOutputStream(std::shared_ptr<ISpeechFileStream>) override { return HrNotImplemented; }
 
   HResult SpeakCompleteEvent(WaitHandle*& handle) override {
@@ -299,40 +388,39 @@ class SpeechdVoice final : public ISpeechVoice {
   HResult Speak(std::u16string_view text, int32_t flags, uint32_t* streamNumber) override {
     if (flags & SpeakPurgeBeforeSpeak) {
       {
-        std::lock_guard lock(gVoicesMutex);
+        std::lock_guard lock(mutex_);
         outstanding_.clear();
         finishedEarly_.clear();
       }
-      const SpeechdApi& api = api_;
-      SPDConnection* connection = connection_;
-      Call<int>([&api, connection] { return api.cancel(connection); });
+      Succeeded("CANCEL SELF\r\n");
     }
     const std::string utf8 = ToUtf8(text);
     if (utf8.find_first_not_of(" \t\r\n") == std::string::npos) {
       // Nothing to say: the voice is done as soon as what it had is.
-      std::lock_guard lock(gVoicesMutex);
+      std::lock_guard lock(mutex_);
       SetWhenIdle();
-      return HrOk;
+      return connection_->Lost() ? HrFail : HrOk;
     }
     {
-      std::lock_guard lock(gVoicesMutex);
+      std::lock_guard lock(mutex_);
       ++speaking_;
       speakDone_.Reset();
     }
-    const SpeechdApi& api = api_;
-    SPDConnection* connection = connection_;
-    const int messageId =
-        Call<int>([&api, connection, utf8] { return api.say(connection, SPD_TEXT, utf8.c_str()); }).value_or(-1);
-    {
-      std::lock_guard lock(gVoicesMutex);
-      --speaking_;
-      if (messageId >= 0 && !finishedEarly_.erase(static_cast<size_t>(messageId))) {
-        outstanding_.insert(static_cast<size_t>(messageId));
+    std::optional<uint64_t> message;
+    const auto ready = connection_->Request("SPEAK\r\n", CallLimit);
+    if (ready && ready->code == 230) {
+      if (const auto queued = connection_->Request(SsipSpeakData(utf8), CallLimit); queued && queued->Succeeded()) {
+        message = SsipMessageNumber(*queued);
       }
+    }
+    {
+      std::lock_guard lock(mutex_);
+      --speaking_;
+      if (message && !finishedEarly_.erase(*message)) outstanding_.insert(*message);
       SetWhenIdle();
     }
-    if (messageId < 0) return HrFail;
-    if (streamNumber) *streamNumber = static_cast<uint32_t>(messageId);
+    if (!message) return HrFail;
+    if (streamNumber) *streamNumber = static_cast<uint32_t>(*message);
     if (!(flags & SpeakAsync)) speakDone_.Wait(std::chrono::minutes(1));
     return HrOk;
   }
@@ -347,153 +435,65 @@ class SpeechdVoice final : public ISpeechVoice {
     return HrInvalidArgument;
   }
 
-  // With gVoicesMutex held: speech-dispatcher went away. No end will come for what it had,
-  // so that speech is over; later texts fail to be said.
-  void Lost() {
-    lost_ = true;
+ private:
+  bool Succeeded(const std::string& command) {
+    const auto reply = connection_->Request(command, CallLimit);
+    return reply && reply->Succeeded();
+  }
+
+  // On the connection's thread: a message ended or was cancelled.
+  void OnEvent(int code, uint64_t message) {
+    if (code != SsipEventEnd && code != SsipEventCancel) return;
+    std::lock_guard lock(mutex_);
+    if (!outstanding_.erase(message) && speaking_ > 0) finishedEarly_.insert(message);
+    SetWhenIdle();
+  }
+
+  // On the connection's thread: the daemon is lost. No end will come for what it had, so
+  // that speech is over; later texts fail to be said.
+  void OnLoss() {
+    std::lock_guard lock(mutex_);
     outstanding_.clear();
     finishedEarly_.clear();
-    SetWhenIdle();
+    speakDone_.Set();
   }
 
-  // On libspeechd's thread, with gVoicesMutex held: a message ended or was cancelled.
-  void Finished(size_t messageId) {
-    if (!outstanding_.erase(messageId) && speaking_ > 0) finishedEarly_.insert(messageId);
-    SetWhenIdle();
-  }
-
-  bool Connected() {
-    connection_->callback_end = OnNotification;
-    connection_->callback_cancel = OnNotification;
-    const SpeechdApi& api = api_;
-    SPDConnection* connection = connection_;
-    const auto answer = Call<int>([&api, connection] {
-      return api.setNotificationOn(connection, SPD_END) == 0 && api.setNotificationOn(connection, SPD_CANCEL) == 0 ? 0
-                                                                                                                   : -1;
-    });
-    return answer == 0;
-  }
-
- private:
-  // One request to the daemon, bounded in time; nothing when the voice is gone or the
-  // daemon did not answer in time, after which the connection is given up: shut, so that
-  // libspeechd's own thread and the call left waiting see its end.
-  template <typename Result>
-  std::optional<Result> Call(std::function<Result()> call, std::chrono::milliseconds limit = CallLimit) {
-    if (Gone()) return std::nullopt;
-    auto answer = WithinLimit<Result>(limit, std::move(call));
-    if (!answer) {
-      std::lock_guard lock(gVoicesMutex);
-      givenUp_ = true;
-      ::shutdown(connection_->socket, SHUT_RDWR);
-      Lost();
-    }
-    return answer;
-  }
-
-  // libspeechd gives no news when the daemon goes: a thread of ours waits on a copy of the
-  // connection's socket (its descriptor is in libspeechd's public struct) for the daemon's
-  // end of it to close.
-  void WatchConnection() {
-    const int socket = dup(connection_->socket);
-    stopWatching_ = eventfd(0, EFD_CLOEXEC);
-    if (socket < 0 || stopWatching_ < 0) {
-      if (socket >= 0) close(socket);
-      return;
-    }
-    watcher_ = std::thread([this, socket] {
-      pollfd watched[2] = {{socket, POLLRDHUP, 0}, {stopWatching_, POLLIN, 0}};
-      for (;;) {
-        if (poll(watched, 2, -1) < 0) continue;
-        if (watched[1].revents) break;
-        if (watched[0].revents & (POLLRDHUP | POLLHUP | POLLERR | POLLNVAL)) {
-          std::lock_guard lock(gVoicesMutex);
-          Lost();
-          break;
-        }
-      }
-      close(socket);
-    });
-  }
-
-  // With gVoicesMutex held.
+  // With mutex_ held.
   void SetWhenIdle() {
     if (outstanding_.empty() && speaking_ == 0) speakDone_.Set();
   }
 
-  const SpeechdApi& api_;
-  SPDConnection* const connection_;
-  int32_t eventInterests_ = 0;
   WaitHandle speakDone_;
-  // Guarded by gVoicesMutex: messages said and not yet ended; messages whose end came
-  // before spd_say returned their number; calls to spd_say under way.
-  std::set<size_t> outstanding_, finishedEarly_;
+  std::mutex mutex_;  // guards the message bookkeeping
+  // Messages said and not yet ended; messages whose end came before their SPEAK's reply
+  // was taken; SPEAKs under way.
+  std::set<uint64_t> outstanding_, finishedEarly_;
   int speaking_ = 0;
-  std::thread watcher_;
-  int stopWatching_ = -1;  // an eventfd: written when the voice goes
-  bool givenUp_ = false;   // guarded by gVoicesMutex: a call did not end in time
-  bool lost_ = false;      // guarded by gVoicesMutex: the daemon went away
+  // Last, so that it goes first: its thread touches the bookkeeping above.
+  std::unique_ptr<SsipConnection> connection_;
 };
 
-void OnNotification(size_t messageId, size_t, SPDNotificationType) {
-  std::lock_guard lock(gVoicesMutex);
-  for (SpeechdVoice* voice : gVoices) voice->Finished(messageId);
-}
-
-std::shared_ptr<ISpeechVoice> CreateVoice(const SpeechdApi* api) {
-  if (!api) return nullptr;
-  // A daemon that goes away must not take the program with it: a write to its socket
-  // then fails instead of raising SIGPIPE.
-  struct sigaction current {};
-  if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) signal(SIGPIPE, SIG_IGN);
-  const auto opened = WithinLimit<SPDConnection*>(
-      OpenLimit,
-      [api] {
-        char* error = nullptr;
-        SPDConnection* connection = api->open2("quelvar", "main", "quelvar", SPD_MODE_THREADED, nullptr, 1, &error);
-        std::free(error);
-        return connection;
-      },
-      [](SPDConnection* late) {
-        // Answered after all, too late: nobody uses this connection.
-        if (!late) return;
-        std::lock_guard lock(gAbandonedMutex);
-        gAbandoned.push_back(late);
-      });
-  SPDConnection* connection = opened.value_or(nullptr);
-  if (!connection) return nullptr;
-  auto voice = std::make_shared<SpeechdVoice>(*api, connection);
-  if (!voice->Connected()) return nullptr;
+std::shared_ptr<ISpeechVoice> CreateVoice() {
+  const int socket = ConnectToDaemon();
+  if (socket < 0) return nullptr;
+  auto voice = std::make_shared<SpeechdVoice>(socket);
+  if (!voice->Greeted()) return nullptr;
   return voice;
-}
-
-Sapi5Objects ObjectsOver(const SpeechdApi* (*api)()) {
-  Sapi5Objects objects;
-  objects.CreateSpVoice = [api] { return CreateVoice(api()); };
-  objects.CreateSpFileStream = [] { return std::make_shared<SpeechdFileStream>(); };
-  return objects;
 }
 
 }  // namespace
 
 int SpeechdRateFor(int32_t rate) { return std::clamp(rate, -10, 10) * 10; }
 
-Sapi5Objects SpeechdLinkedObjects() {
-  return ObjectsOver([]() -> const SpeechdApi* { return &LinkedApi(); });
+Sapi5Objects SpeechdObjects() {
+  Sapi5Objects objects;
+  objects.CreateSpVoice = [] { return CreateVoice(); };
+  objects.CreateSpFileStream = [] { return std::make_shared<SpeechdFileStream>(); };
+  return objects;
 }
-Sapi5Objects SpeechdLoadedObjects() { return ObjectsOver(LoadedApi); }
 
 }  // namespace speech::sapi
 
 namespace speech {
-sapi::Sapi5Objects InstalledSapi5Objects(bool lateBound) {
-  return lateBound ? sapi::SpeechdLoadedObjects() : sapi::SpeechdLinkedObjects();
-}
+sapi::Sapi5Objects InstalledSapi5Objects(bool) { return sapi::SpeechdObjects(); }
 }  // namespace speech
-
-#if defined(__SANITIZE_ADDRESS__)
-// libspeechd keeps what it allocated when a connection fails half-way (no daemon, one that
-// never answers, one that hangs up), and its frames cannot be followed past the C library's
-// formatting: the leak checker is told that these are not ours.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libspeechd.so\nleak:__vasprintf_internal\n"; }
-#endif

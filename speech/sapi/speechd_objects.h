@@ -1,9 +1,9 @@
 #pragma once
-// The speech automation objects over speech-dispatcher (libspeechd): the voice speaks
-// asynchronously on the user's speech-dispatcher, its voices are the output module's
-// voices with the Portuguese ones first, and its speak-complete handle is set by the end
-// and cancel notifications. Two bindings: libspeechd linked in, or loaded at run time
-// ("libspeechd.so.2") with its entry points looked up by name.
+// The speech automation objects over speech-dispatcher, spoken to in SSIP on its socket:
+// the voice speaks asynchronously on the user's speech-dispatcher (started when none runs),
+// its voices are the output module's voices with the Portuguese ones first, and its
+// speak-complete handle is set by the end and cancel events. Kinds 5 and 54 both use them;
+// they differ only in how the adapter sets the voice.
 
 #include <cstdint>
 
@@ -11,8 +11,7 @@
 
 namespace speech::sapi {
 
-Sapi5Objects SpeechdLinkedObjects();
-Sapi5Objects SpeechdLoadedObjects();
+Sapi5Objects SpeechdObjects();
 
 // The voice's rate (-10..10) on speech-dispatcher's scale (-100..100).
 int SpeechdRateFor(int32_t rate);

@@ -1,19 +1,19 @@
 // The SAPI 5 adapters over speech-dispatcher daemons that misbehave: none at all, one that
-// accepts the connection and never answers, one that goes away in the middle of speech.
-// The daemons are our own small stand-ins speaking just enough of the SSIP protocol, so the
-// tests run in every build, the sanitizers' included.
+// never answers, one that answers garbage or half a line, one that goes away in the middle
+// of speech, one that never reports the end of speech. The daemons are our own small
+// stand-ins speaking just enough of SSIP, so the tests run in every build, the sanitizers'
+// included. Whatever a daemon does, the program goes on: the open fails, or the built-in
+// voice takes over with one line on stderr.
 
 #include <stdlib.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstring>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
-#include <thread>
 
+#include "fake_daemon.h"
 #include "sapi_fixture.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
@@ -22,121 +22,28 @@
 
 namespace {
 
-enum class Manner {
-  Silent,          // accepts and never answers
-  LeavesMidSpeech  // answers until a text comes, then closes the connection
-};
-
-// A daemon on a socket of its own, serving connections one after another on a thread.
-class FakeDaemon {
- public:
-  FakeDaemon(const std::string& path, Manner manner, int connections) : path_(path), manner_(manner) {
-    listener_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ::unlink(path.c_str());
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 4) != 0) {
-      ADD_FAILURE() << "cannot listen on " << path;
-      return;
-    }
-    thread_ = std::thread([this, connections] {
-      for (int served = 0; served < connections && !stopping_; ++served) {
-        const int client = ::accept(listener_, nullptr, nullptr);
-        if (client < 0) break;
-        Serve(client);
-      }
-    });
-  }
-
-  ~FakeDaemon() {
-    stopping_ = true;
-    ::shutdown(listener_, SHUT_RDWR);
-    for (const int client : held_) ::shutdown(client, SHUT_RDWR);
-    if (thread_.joinable()) thread_.join();
-    for (const int client : held_) ::close(client);
-    ::close(listener_);
-    ::unlink(path_.c_str());
-  }
-
-  int Texts() const { return texts_; }
-
- private:
-  void Send(int client, const std::string& text) {
-    [[maybe_unused]] const ssize_t sent = ::send(client, text.data(), text.size(), MSG_NOSIGNAL);
-  }
-
-  void Serve(int client) {
-    if (manner_ == Manner::Silent) {
-      // Reads everything, answers nothing, lets go only when the test ends.
-      held_.push_back(client);
-      char buffer[512];
-      while (!stopping_ && ::recv(client, buffer, sizeof buffer, 0) > 0) {
-      }
-      return;
-    }
-    std::string pending;
-    bool inText = false;
-    char buffer[512];
-    for (;;) {
-      const ssize_t got = ::recv(client, buffer, sizeof buffer, 0);
-      if (got <= 0) break;
-      pending.append(buffer, static_cast<std::size_t>(got));
-      std::size_t end = 0;
-      while ((end = pending.find("\r\n")) != std::string::npos) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 2);
-        if (std::getenv("FAKE_SPEECHD_TRACE")) std::fprintf(stderr, "fake daemon: %s\n", line.c_str());
-        if (inText) {
-          if (line != ".") continue;
-          inText = false;
-          ++texts_;
-          Send(client, "225-" + std::to_string(texts_) + "\r\n225 OK MESSAGE QUEUED\r\n");
-          Send(client, "701-" + std::to_string(texts_) + "\r\n701-1\r\n701 BEGIN\r\n");
-          ::close(client);  // and gone, in the middle of speaking
-          return;
-        }
-        for (char& c : line) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-        if (line == "SPEAK") {
-          inText = true;
-          Send(client, "230 OK RECEIVING DATA\r\n");
-        } else if (line.rfind("LIST SYNTHESIS_VOICES", 0) == 0) {
-          Send(client, "249-Falante\tpt-BR\tnone\r\n249 OK VOICE LIST SENT\r\n");
-        } else if (line.rfind("SET SELF CLIENT_NAME", 0) == 0) {
-          Send(client, "208 OK CLIENT NAME SET\r\n");
-        } else if (line.rfind("HISTORY GET CLIENT_ID", 0) == 0) {
-          Send(client, "245-1\r\n245 OK CLIENT ID SENT\r\n");
-        } else if (line == "QUIT") {
-          Send(client, "231 HAPPY HACKING\r\n");
-        } else {
-          Send(client, "200 OK\r\n");
-        }
-      }
-    }
-    ::close(client);
-  }
-
-  std::string path_;
-  Manner manner_;
-  int listener_ = -1;
-  std::thread thread_;
-  std::atomic<bool> stopping_{false};
-  std::atomic<int> texts_{0};
-  std::vector<int> held_;
-};
-
 class SpeechdFakeTest : public SapiTest {
  protected:
   void SetUp() override {
     SapiTest::SetUp();
     socket_ = dir_ + "/speechd.sock";
     ::setenv("SPEECHD_ADDRESS", ("unix_socket:" + socket_).c_str(), 1);
+    // No real daemon is started in place of the fake ones.
+    ::setenv("SPEECHD_CMD", "/nonexistent/speech-dispatcher", 1);
   }
   void TearDown() override {
     speech::Sapi5Close();
     speech::Sapi54Close();
     ::unsetenv("SPEECHD_ADDRESS");
+    ::unsetenv("SPEECHD_CMD");
     SapiTest::TearDown();
+  }
+  // Speaks a line with the engine as the program would, and says what stderr got.
+  std::string SpeakAndTell(const std::string& line) {
+    testing::internal::CaptureStderr();
+    speech::Sapi5Speak(line);
+    EXPECT_TRUE(PumpUntil([] { return !speech::Sapi5Busy(); }, 30000)) << "busy for ever";
+    return testing::internal::GetCapturedStderr();
   }
   std::string socket_;
 };
@@ -147,13 +54,54 @@ TEST_F(SpeechdFakeTest, NoDaemonAtAllFailsTheOpen) {
   EXPECT_FALSE(speech::Sapi5Busy());
 }
 
+// With no daemon there, speech-dispatcher is started on the socket, as its clients are
+// asked to do ($SPEECHD_CMD names the program).
+TEST_F(SpeechdFakeTest, NoDaemonAtAllStartsOneOnTheSocket) {
+  const std::string program = dir_ + "/spawn.sh", called = dir_ + "/called";
+  std::ofstream(program) << "#!/bin/sh\necho \"$@\" > " << called << "\nexit 1\n";
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  ::setenv("SPEECHD_CMD", program.c_str(), 1);
+  EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
+  std::ifstream said(called);
+  std::string arguments;
+  std::getline(said, arguments);
+  EXPECT_EQ(arguments, "--spawn --communication-method unix_socket --socket-path " + socket_);
+}
+
 // The open gives up within its bound and the program goes on; nothing is left waiting.
 TEST_F(SpeechdFakeTest, ADaemonThatNeverAnswersFailsTheOpenInsteadOfHanging) {
   FakeDaemon daemon(socket_, Manner::Silent, 2);
+  ASSERT_TRUE(daemon.Listening());
+  const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
   EXPECT_FALSE(speech::Sapi54Open(1, 0, ""));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   EXPECT_FALSE(speech::Sapi5Busy());
   speech::Sapi5Stop();
+}
+
+// Garbage or half a reply where a reply should be: the open fails; the program does not end.
+TEST_F(SpeechdFakeTest, GarbageOrHalfALineFailsTheOpen) {
+  {
+    FakeDaemon daemon(socket_, Manner::Garbage, 1);
+    EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
+  }
+  FakeDaemon daemon(socket_, Manner::HalfLineThenLeaves, 1);
+  EXPECT_FALSE(speech::Sapi54Open(1, 0, ""));
+  EXPECT_FALSE(speech::Sapi54Busy());
+}
+
+// Garbage in answer to a text: the engine is tried once more, and then the built-in voice
+// speaks, which one line on stderr says.
+TEST_F(SpeechdFakeTest, GarbageInTheMiddleOfTheGameLeavesTheBuiltInVoice) {
+  FakeDaemon daemon(socket_, Manner::GarbageWhenSpoken, 2);
+  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  speech::State().engineActive = true;
+  const std::string said = SpeakAndTell("Bom dia, marujo.");
+  EXPECT_FALSE(speech::State().engineActive);
+  EXPECT_NE(said.find("built-in voice"), std::string::npos) << said;
+  EXPECT_EQ(said.find("quelvar:"), said.rfind("quelvar:")) << said;
+  EXPECT_EQ(daemon.Texts(), 2);
 }
 
 // Lost in the middle of speech, the engine is started again once; with no daemon left the
@@ -167,9 +115,7 @@ TEST_F(SpeechdFakeTest, ADaemonGoneMidSpeechLeavesTheBuiltInVoice) {
   EXPECT_EQ(daemon->Texts(), 1);
   daemon.reset();
 
-  testing::internal::CaptureStderr();
-  speech::Sapi5Speak("Terra \xE0 vista!");
-  const std::string said = testing::internal::GetCapturedStderr();
+  const std::string said = SpeakAndTell("Terra \xE0 vista!");
   EXPECT_FALSE(speech::State().engineActive);
   EXPECT_NE(said.find("built-in voice"), std::string::npos) << said;
   EXPECT_FALSE(speech::Sapi5Busy());
@@ -186,6 +132,32 @@ TEST_F(SpeechdFakeTest, ADaemonBackAfterLeavingIsSpokenToAgain) {
   speech::Sapi54Speak("Boa noite.");
   EXPECT_TRUE(speech::State().engineActive);
   EXPECT_EQ(daemon->Texts(), 2);
+}
+
+// A daemon that says every text is done keeps speaking; the end of speech is heard.
+TEST_F(SpeechdFakeTest, ADaemonThatReportsTheEndIsBusyOnlyUntilThen) {
+  FakeDaemon daemon(socket_, Manner::Speaks, 1);
+  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  speech::State().engineActive = true;
+  for (const char* line : {"Bom dia.", ".Ponto no come\xE7o\r\n.\r\nE o fim."}) {
+    EXPECT_EQ(SpeakAndTell(line), "");
+    EXPECT_TRUE(speech::State().engineActive);
+  }
+  EXPECT_EQ(daemon.Texts(), 2);
+}
+
+// Text taken, end never reported: the first line that runs into its bound counts as a
+// failure, as a silent daemon does; the built-in voice speaks from then on.
+TEST_F(SpeechdFakeTest, ADaemonThatNeverReportsTheEndIsGivenUpAfterOneLine) {
+  FakeDaemon daemon(socket_, Manner::NeverEnds, 1);
+  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  speech::State().engineActive = true;
+  const auto start = std::chrono::steady_clock::now();
+  const std::string said = SpeakAndTell("Oi.");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_NE(said.find("never reported the end"), std::string::npos) << said;
+  EXPECT_FALSE(speech::State().engineActive);
+  EXPECT_FALSE(speech::Sapi5Busy());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "speech/state.h"
 #include "speech/wave.h"
 #include "speech_fixture.h"
+#include "text/files.h"
 
 namespace {
 
@@ -150,9 +151,23 @@ TEST_F(ConfigTest, LoadSpeechDataCodes) {
   speech::FreeSpeechData();
   std::filesystem::remove(diphoneDir_ + "/portug.exc");
   EXPECT_EQ(speech::LoadSpeechData(), 2);
+  EXPECT_EQ(speech::SpeechDataFailure().place, diphoneDir_ + "/portug.exc");
+  EXPECT_EQ(speech::SpeechDataFailure().reason, "does not exist");
   speech::FreeSpeechData();
   std::filesystem::remove_all(lettersDir_);
   EXPECT_EQ(speech::LoadSpeechData(), 1);
+}
+
+// The rule file too large to read is named as itself, not as the exceptions after it.
+TEST_F(ConfigTest, ATranslatorFileOverTheLimitIsNamedWithItsReason) {
+  WriteIni(FixtureIni());
+  speech::SetDiphoneSettings({"FIX", 0, 0, 0});
+  Install(diphoneDir_, "FIX");
+  std::filesystem::resize_file(diphoneDir_ + "/regras.rgr", text::DataFileLimit + 1);
+  EXPECT_EQ(speech::LoadSpeechData(), 2);
+  EXPECT_EQ(speech::SpeechDataFailure().place, diphoneDir_ + "/regras.rgr");
+  EXPECT_EQ(speech::SpeechDataFailure().reason, "is larger than 64 MiB");
+  speech::FreeSpeechData();
 }
 
 TEST_F(ConfigTest, StartFailureWritesTheCodeAndDatabaseWaitsForEnterAndEnds) {

@@ -247,4 +247,61 @@ TEST_F(DiphoneTest, BadDatabasesAreNotOpened) {
   EXPECT_FALSE(speech::DiphoneDatabaseOpen());
 }
 
+// Each failure names the file at fault: the index or the samples, and why.
+TEST_F(DiphoneTest, AFailedOpenNamesTheFileAndWhy) {
+  WriteIni(FixtureIni());
+  speech::SetDiphoneSettings({"FIX", 0, 0, 0});
+  speech::SpeechDataProblem problem;
+  const auto failure = [&problem] {
+    problem = {};
+    EXPECT_FALSE(speech::OpenDiphoneDatabase(&problem));
+    return problem.place.substr(problem.place.find_last_of('/') + 1) + " " + problem.reason;
+  };
+  EXPECT_EQ(failure(), "FIX.IND does not exist");
+
+  WriteDatabase("FIX", {{"$A", Samples(100, 20)}});
+  WriteFile(diphoneDir_ + "/FIX.DIF", std::string(50, '\x80'));
+  EXPECT_EQ(failure(), "FIX.DIF is shorter than its index " + diphoneDir_ + "/FIX.IND says");
+  std::filesystem::remove(diphoneDir_ + "/FIX.DIF");
+  EXPECT_EQ(failure(), "FIX.DIF does not exist");
+
+  // An index with nothing in it, or naming no unit, would make every unit a noise burst.
+  WriteDatabase("FIX", {{"$A", Samples(100, 20)}});
+  WriteFile(diphoneDir_ + "/FIX.IND", "");
+  EXPECT_EQ(failure(), "FIX.IND is empty");
+  WriteFile(diphoneDir_ + "/FIX.IND", std::string(30, '\0'));
+  EXPECT_EQ(failure(), "FIX.IND names no units");
+  EXPECT_TRUE(problem.setting.empty());
+
+  // A folder setting that names no folder is the setting's fault, not the data's.
+  WriteIni("[TRADUTOR]\nDIRLETRAS=-1\nDIRDIFONES=" + diphoneDir_ + "\n");
+  failure();
+  EXPECT_EQ(problem.place + " " + problem.reason, "-1/ does not exist");
+  EXPECT_EQ(problem.setting, "DIRLETRAS");
+}
+
+// The samples file cut short while the game runs (a rebuild, an upgrade): the units it no
+// longer holds are silent, the program goes on, and one line tells of it.
+TEST_F(DiphoneTest, ASoundFileCutShortUnderTheGameLeavesItsUnitsSilent) {
+  OpenFixture({{"$A", Samples(3000, 20)}, {"$T", Samples(3000, 30)}});
+  speech::AllocateDiphoneBuffer();
+  speech::SpeakPhonetic("a t");
+  EXPECT_GT(CountOf(Joined(PlayedBlocks()), 30), 2900u);
+  EXPECT_FALSE(speech::DiphoneSoundDamaged());
+
+  std::filesystem::resize_file(diphoneDir_ + "/FIX.DIF", 0);
+  ClearPlayed();
+  speech::SpeakPhonetic("a t a t");
+  EXPECT_EQ(CountOf(Joined(PlayedBlocks()), 20) + CountOf(Joined(PlayedBlocks()), 30), 0u);
+  EXPECT_TRUE(speech::DiphoneSoundDamaged());
+
+  testing::internal::CaptureStderr();
+  speech::HandleDamagedVoice();
+  speech::HandleDamagedVoice();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("FIX.DIF was cut short"), std::string::npos) << said;
+  EXPECT_EQ(said.find("quelvar:"), said.rfind("quelvar:")) << said;
+  speech::FreeDiphoneBuffer();
+}
+
 }  // namespace

@@ -94,19 +94,37 @@ TEST_F(FilesTest, AStampChangesWithTheFileAndIsNothingForAMissingOne) {
   std::fclose(open);
 }
 
-TEST_F(FilesTest, AMappedFileHoldsTheBytesAndOnlyRegularFilesMap) {
-  const auto mapped = text::MappedFile::Open(Write("m.dif", std::string("\x80\x81\x00\x7F", 4)));
-  ASSERT_TRUE(mapped);
-  ASSERT_EQ(mapped->Size(), 4u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(mapped->Data()), 4), std::string("\x80\x81\x00\x7F", 4));
-  const auto empty = text::MappedFile::Open(Write("e.dif", ""));
-  ASSERT_TRUE(empty);
-  EXPECT_EQ(empty->Size(), 0u);
-  EXPECT_FALSE(text::MappedFile::Open(dir_ + "/absent"));
-  EXPECT_FALSE(text::MappedFile::Open(dir_));
+TEST_F(FilesTest, ARandomAccessFileReadsInPlaceAndOnlyRegularFilesOpen) {
+  const auto file = text::RandomAccessFile::Open(Write("m.dif", std::string("\x80\x81\x00\x7F", 4)));
+  ASSERT_TRUE(file);
+  ASSERT_EQ(file->Size(), 4u);
+  uint8_t bytes[4] = {};
+  EXPECT_EQ(file->ReadAt(1, bytes, 3), 3u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 3), std::string("\x81\x00\x7F", 3));
+  EXPECT_EQ(file->ReadAt(3, bytes, 4), 1u);  // past the end: fewer bytes
+  EXPECT_EQ(file->ReadAt(9, bytes, 4), 0u);
+  text::FileRefusal refusal = text::FileRefusal::None;
+  EXPECT_FALSE(text::RandomAccessFile::Open(dir_ + "/absent", &refusal));
+  EXPECT_EQ(refusal, text::FileRefusal::Missing);
+  EXPECT_FALSE(text::RandomAccessFile::Open(dir_, &refusal));
+  EXPECT_EQ(refusal, text::FileRefusal::Folder);
   const std::string fifo = dir_ + "/fifo";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_FALSE(text::MappedFile::Open(fifo));  // no writer: would block if opened
+  EXPECT_FALSE(text::RandomAccessFile::Open(fifo));  // no writer: would block if opened
+}
+
+// Cut short, or removed, under a reader: reads give fewer bytes, or the old ones, and
+// never fault.
+TEST_F(FilesTest, ARandomAccessFileCutShortOrRemovedGivesShortReads) {
+  const std::string path = Write("cut.dif", std::string(8192, 'x'));
+  const auto file = text::RandomAccessFile::Open(path);
+  ASSERT_TRUE(file);
+  ASSERT_EQ(::truncate(path.c_str(), 100), 0);
+  uint8_t bytes[256];
+  EXPECT_EQ(file->ReadAt(50, bytes, sizeof bytes), 50u);
+  EXPECT_EQ(file->ReadAt(4096, bytes, sizeof bytes), 0u);
+  ASSERT_EQ(::unlink(path.c_str()), 0);
+  EXPECT_EQ(file->ReadAt(0, bytes, 10), 10u);
 }
 
 TEST_F(FilesTest, ANewFileNeverReplacesOneThatIsThere) {

@@ -1,7 +1,9 @@
 // The builder's output depends on its inputs only: not on how many jobs render it, not on
-// the run; it stays inside its output folder and inside its size budget.
+// the run; it stays inside its output folder and inside its size budget, and replaces an
+// earlier build's files whole.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -86,6 +88,31 @@ TEST_F(RepeatableBuild, OneJobAndTwoJobsGiveTheSameBytesAndNothingOutsideTheOutp
   }
   // espeak-ng is given no sound output, so no sound server leaves its folders behind.
   EXPECT_TRUE(fs::is_empty(root_ / "home")) << "something was written into HOME or the runtime folder";
+}
+
+// A rebuild over an earlier voice puts each file in place whole, by a rename: a game that
+// has a file open keeps reading the old one, and a game starting meanwhile finds the old
+// file or the new, never one half written. So every file is a new one afterwards.
+TEST_F(RepeatableBuild, ARebuildPutsEveryFileInPlaceWhole) {
+  const std::string units = "--units=\"" + (root_ / "units.txt").string() + "\" --rates=3 --jobs=1";
+  Build("voice", units);
+  const auto inodes = [this] {
+    std::map<std::string, ino_t> found;
+    for (const char* name : {"som/difones/DIFONES3.DIF", "som/difones/regras.rgr", "som/letras/_65.wav"}) {
+      struct stat status {};
+      EXPECT_EQ(::stat((root_ / "voice" / name).c_str(), &status), 0) << name;
+      found[name] = status.st_ino;
+    }
+    return found;
+  };
+  const auto before = inodes();
+  std::ifstream reader(root_ / "voice/som/difones/DIFONES3.DIF", std::ios::binary);
+  const std::string opened = Files("voice").at("som/difones/DIFONES3.DIF");
+  Build("voice", units);
+  const auto after = inodes();
+  for (const auto& [name, inode] : before) EXPECT_NE(inode, after.at(name)) << name << " was written in place";
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(reader), {}) == opened);
+  for (const auto& [name, bytes] : Files("voice")) EXPECT_EQ(name.find(".new-"), std::string::npos) << name;
 }
 
 TEST_F(RepeatableBuild, TheBudgetCutsOnlyWordListUnitsAndIsKept) {

@@ -51,6 +51,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -265,10 +266,34 @@ std::vector<uint8_t> DialTone(int low, int high) {
   return voicedata::ToUnsigned8(samples, 1.0f);
 }
 
+// Written whole under a new name, then renamed into place: a game running meanwhile keeps
+// reading the file it opened, and one starting meanwhile finds the old file or the new one,
+// never half of one.
+bool WriteFile(const fs::path& path, std::string_view bytes) {
+  fs::path temporary = path;
+  temporary += ".new-" + std::to_string(getpid());
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      fs::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code error;
+  fs::rename(temporary, path, error);
+  if (error) fs::remove(temporary, error);
+  return !error;
+}
 bool WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
+  return WriteFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+// A copy of a source file, put in place as WriteFile does.
+bool CopyFile(const fs::path& from, const fs::path& to) {
+  const auto bytes = text::ReadWholeFile(from.string());
+  return bytes && WriteFile(to, *bytes);
 }
 
 bool BuildLetters(const fs::path& folder, float gain) {
@@ -589,9 +614,9 @@ int main(int argc, char** argv) {
     const std::string name = entry.path().filename().string();
     if (name.starts_with("DIFONES") || name.starts_with(".chunk")) fs::remove(entry.path(), error);
   }
-  fs::copy_file(rulesFile, diphoneFolder / "regras.rgr", fs::copy_options::overwrite_existing, error);
-  fs::copy_file(exceptionsFile, diphoneFolder / "portug.exc", fs::copy_options::overwrite_existing, error);
-  if (error) return Fail("cannot copy the translator's files into " + diphoneFolder.string());
+  if (!CopyFile(rulesFile, diphoneFolder / "regras.rgr") || !CopyFile(exceptionsFile, diphoneFolder / "portug.exc")) {
+    return Fail("cannot copy the translator's files into " + diphoneFolder.string());
+  }
 
   ProcessPool pool(jobs);
   const auto chunk = static_cast<std::size_t>(chunkSize);
