@@ -40,10 +40,6 @@ std::deque<std::string> gNotices;    // guarded by gQueueMutex
 std::vector<std::string> gToldUser;  // written again after the terminal is given back
 WindowState gWindow;
 CaretState gCaret;
-// The modifiers of the last keyboard message taken from the queue (or Braille display key,
-// which has none): GetKeyState answers from them, as Windows answers with the key state of
-// the last message retrieved.
-uint32_t gKeyModifiers = 0;
 std::multimap<uint64_t, std::function<void()>> gTimers;
 std::map<Hwnd, WindowProc> gMessageWindows;
 Hwnd gNextMessageWindow = 2;
@@ -140,7 +136,7 @@ std::optional<std::string> Backend::ClipboardGet() { return clipboard_; }
 void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   {
     std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({hwnd, message, wParam, lParam, 0});
+    gQueue.push_back({hwnd, message, wParam, lParam});
   }
   WakeBackend();
 }
@@ -161,7 +157,7 @@ bool PeekMessage(Message& message, Hwnd filter) {
     }
   }
   if (PaintPending() && (filter == 0 || filter == ConsoleWindowHandle)) {
-    message = {ConsoleWindowHandle, WM_PAINT, 0, 0, 0};
+    message = {ConsoleWindowHandle, WM_PAINT, 0, 0};
     return true;
   }
   PresentIfDrawn(false);
@@ -175,17 +171,13 @@ intptr_t DispatchMessage(const Message& message) {
     return it->second(message.hwnd, message.message, message.wParam, message.lParam);
   }
   if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
-  // A Braille display's key is pressed with no modifier of the keyboard's.
-  if ((message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) || message.message == WM_APP_BRAILLE) {
-    gKeyModifiers = message.modifiers;
-  }
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
                                        : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
   return result;
 }
 
 intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return DispatchMessage({hwnd, message, wParam, lParam, gKeyModifiers});
+  return DispatchMessage({hwnd, message, wParam, lParam});
 }
 
 void WaitMessage() {
@@ -222,14 +214,6 @@ void EndBackgroundWork() {
 }
 bool BackgroundWorkPending() { return gBackgroundWork.load() > 0; }
 
-int16_t GetKeyState(int virtualKey) {
-  uint32_t bit = 0;
-  if (virtualKey == VK_SHIFT) bit = ModShift;
-  if (virtualKey == VK_CONTROL) bit = ModCtrl;
-  if (virtualKey == VK_MENU) bit = ModAlt;
-  return (gKeyModifiers & bit) ? static_cast<int16_t>(0x8000) : 0;
-}
-
 // ---- keys from the backends ----
 
 std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers) {
@@ -259,11 +243,10 @@ void PostKeyDown(const KeyEvent& key) {
   const bool system = (alt && !ctrl) || (key.virtualKey == VK_F10 && !ctrl);
   {
     std::lock_guard lock(gQueueMutex);
+    const intptr_t lParam = KeyMessageParam(key.modifiers);
     gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
-                      alt ? (1 << 29) : 0, key.modifiers});
-    if (key.character) {
-      gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, 0, key.modifiers});
-    }
+                      lParam});
+    if (key.character) gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, lParam});
   }
   WakeBackend();
 }
@@ -273,16 +256,15 @@ void PostKeyUp(int virtualKey, uint32_t modifiers) {
   {
     std::lock_guard lock(gQueueMutex);
     gQueue.push_back(
-        {ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
+        {ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), KeyMessageParam(modifiers)});
   }
   WakeBackend();
 }
 
 void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers) {
-  const bool alt = modifiers & ModAlt;
   {
     std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({ConsoleWindowHandle, message, wParam, alt ? (1 << 29) : 0, modifiers});
+    gQueue.push_back({ConsoleWindowHandle, message, wParam, KeyMessageParam(modifiers)});
   }
   WakeBackend();
 }
@@ -339,11 +321,11 @@ void SetWindowProc(Hwnd hwnd, WindowProc proc) {
   if (hwnd == ConsoleWindowHandle) gWindow.proc = proc;
 }
 
-intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) {
+intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SYSKEYDOWN:
-      if (wParam == VK_F1 + 3 && (gKeyModifiers & ModAlt)) PostMessage(hwnd, WM_CLOSE);
+      if (wParam == VK_F1 + 3 && (KeyModifiers(lParam) & ModAlt)) PostMessage(hwnd, WM_CLOSE);
       return 0;
     case WM_PAINT:
       BeginPaint(hwnd);

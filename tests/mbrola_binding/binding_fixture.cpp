@@ -54,7 +54,7 @@ void BindingTest::TearDown() {
   speech::State().engineKind = 4;
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();
-  console::ResetConsoleForTests();
+  StopHeadlessConsole();
   platform::ClearNullWaveOutLog();
   platform::SetMbrolaVoiceFolder("");
   if (fake_ != nullptr) ::dlclose(fake_);
