@@ -96,9 +96,10 @@ TEST_F(Editor, ShiftSelectsAndShiftDeleteRemovesTheSelection) {
 // Keys typed while the program was busy are edited as each was typed, whatever the keys
 // behind them hold down.
 TEST_F(Editor, KeysTypedAheadKeepTheirOwnModifiers) {
-  // End selects nothing, so the Delete after End and Shift+End removes a blank, not the text.
+  // End selects nothing, so the Shift+Delete after End and Shift+End removes a blank, not
+  // the text.
   TypeAhead("<Home><End><Shift+End>");
-  EXPECT_EQ(EditWith("<Del><Enter>", "abc"), "abc");
+  EXPECT_EQ(EditWith("<Shift+Del><Enter>", "abc"), "abc");
   EXPECT_EQ(TakeRequests(), (Requests{"file _DEL", "char 32"}));
   // Right sounds its character; Alt+Right after it names its letter.
   TypeAhead("<Right><Alt+Right>");
