@@ -53,20 +53,25 @@ void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t, const void*, 
 // async-signal-safe calls are made there.
 constexpr char SuspendRequest = 'S', ResumeRequest = 'C';
 constexpr int SuspendWaitMs = 300;
-int gSignalWakeFd = -1, gSignalAnswerFd = -1;
+// The connection's pipes as the terminal's signal handler reaches them: one display at a
+// time, for the process's signals.
+struct SignalPipes {
+  int wake = -1, answer = -1;
+};
+SignalPipes gSignalPipes;
 
 void LeaveForSignal(int signal) {
-  if (signal != SIGTSTP || gSignalWakeFd < 0) return;
-  [[maybe_unused]] const ssize_t sent = write(gSignalWakeFd, &SuspendRequest, 1);
-  pollfd answer{gSignalAnswerFd, POLLIN, 0};
+  if (signal != SIGTSTP || gSignalPipes.wake < 0) return;
+  [[maybe_unused]] const ssize_t sent = write(gSignalPipes.wake, &SuspendRequest, 1);
+  pollfd answer{gSignalPipes.answer, POLLIN, 0};
   if (poll(&answer, 1, SuspendWaitMs) > 0) {
     char byte = 0;
-    [[maybe_unused]] const ssize_t got = read(gSignalAnswerFd, &byte, 1);
+    [[maybe_unused]] const ssize_t got = read(gSignalPipes.answer, &byte, 1);
   }
 }
 
 void ResumeAfterSignal() {
-  if (gSignalWakeFd >= 0) [[maybe_unused]] const ssize_t sent = write(gSignalWakeFd, &ResumeRequest, 1);
+  if (gSignalPipes.wake >= 0) [[maybe_unused]] const ssize_t sent = write(gSignalPipes.wake, &ResumeRequest, 1);
 }
 
 std::string BrlapiErrorText() {
@@ -329,7 +334,7 @@ class BrlapiDisplay final : public BrailleDisplay {
 
   ~BrlapiDisplay() override {
     if (!thread_.joinable()) return;
-    gSignalWakeFd = gSignalAnswerFd = -1;
+    gSignalPipes.wake = gSignalPipes.answer = -1;
     connection_->stopping = true;
     connection_->Wake();
     std::unique_lock lock(connection_->mutex);
@@ -366,8 +371,8 @@ class BrlapiDisplay final : public BrailleDisplay {
       connection_->xWindow = xWindow;
     }
     if (thread_.joinable()) return;
-    gSignalWakeFd = connection_->wakePipe[1];
-    gSignalAnswerFd = connection_->answerPipe[0];
+    gSignalPipes.wake = connection_->wakePipe[1];
+    gSignalPipes.answer = connection_->answerPipe[0];
     AddTerminalSignalSteps(LeaveForSignal, ResumeAfterSignal);
     // The thread takes no signals: they stay the program's (the terminal's handlers), and
     // a write to a server that went away fails instead of raising SIGPIPE.
