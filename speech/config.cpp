@@ -16,7 +16,6 @@
 #include "speech/host.h"
 #include "speech/settings.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "speech/wave.h"
 #include "text/case.h"
 #include "text/cp1252.h"
@@ -209,18 +208,23 @@ EngineSettings ReadEngineSettings() {
 
 int CurrentSpeechRate() { return State().rate; }
 
+translator::Translator& BuiltInTranslator() {
+  static translator::Translator loaded;
+  return loaded;
+}
+
 int LoadSpeechData() {
   gProblem = {};
   gDamageHandled = false;
   if (!OpenDiphoneDatabase(&gProblem)) return 1;
   const std::string& folder = DiphoneFolder();
   const std::string rules = ExistingOrAsGiven(folder + "regras.rgr");
-  if (!LoadTranslatorRules(rules)) {
+  if (!translator::LoadTranslatorRules(BuiltInTranslator(), rules)) {
     gProblem = TranslatorFileProblem(rules, "rules");
     return 2;
   }
   const std::string exceptions = ExistingOrAsGiven(folder + "portug.exc");
-  if (!LoadTranslatorExceptions(exceptions)) {
+  if (!translator::LoadTranslatorExceptions(BuiltInTranslator(), exceptions)) {
     gProblem = TranslatorFileProblem(exceptions, "exceptions");
     return 2;
   }
@@ -246,7 +250,7 @@ void HandleDamagedVoice() {
 
 void FreeSpeechData() {
   FreeDiphoneBuffer();
-  FreeTranslatorRules();
+  translator::FreeTranslatorRules(BuiltInTranslator());
   CloseDiphoneDatabase();
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "speech/diphone.h"
+#include "translator/translator.h"
 
 namespace speech {
 
@@ -36,6 +37,9 @@ void SilenceSpeechForRun();
 void HandleDamagedVoice();
 // Releases whatever LoadSpeechData loaded; harmless when nothing was.
 void FreeSpeechData();
+// The translator of built-in speech: LoadSpeechData loads its rules and exceptions from the
+// diphone folder, FreeSpeechData frees its rules.
+translator::Translator& BuiltInTranslator();
 
 // Opens a web address, a program or a document (at most 255 characters) in the current
 // directory, with the program configured for its extension (PROG.<ext> in section TAMIRE).

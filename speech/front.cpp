@@ -11,8 +11,8 @@
 #include "speech/log.h"
 #include "speech/numbers.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "text/case.h"
+#include "translator/translator.h"
 
 namespace speech {
 
@@ -111,7 +111,7 @@ void SpeakBuiltIn(std::string_view text) {
       if (text::UpperText(run) == "WWW") {
         SpellText(run);
       } else {
-        SpeakPhonetic(TranslateText(run.substr(0, TranslatorRunMaximum)));
+        SpeakPhonetic(translator::TranslateText(BuiltInTranslator(), run.substr(0, TranslatorRunMaximum)));
       }
       // A hyphen between two words is silent.
       if (at + 1 < work.size() && work[at] == '-' && IsLetter(work[at + 1])) ++at;

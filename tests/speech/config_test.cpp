@@ -170,6 +170,18 @@ TEST_F(ConfigTest, ATranslatorFileOverTheLimitIsNamedWithItsReason) {
   speech::FreeSpeechData();
 }
 
+TEST_F(ConfigTest, BuiltInTranslatorComesFromTheDiphoneFolderAndGoesWithTheData) {
+  WriteIni(FixtureIni());
+  speech::SetDiphoneSettings({"FIX", 0, 0, 0});
+  Install(diphoneDir_, "FIX");
+  WriteFile(diphoneDir_ + "/regras.rgr", "(A)=a\n(B)=b\n");
+  WriteFile(diphoneDir_ + "/portug.exc", "ab=ba\n");
+  ASSERT_EQ(speech::LoadSpeechData(), 0);
+  EXPECT_EQ(translator::TranslateText(speech::BuiltInTranslator(), "ab"), "[b/a]");
+  speech::FreeSpeechData();
+  EXPECT_TRUE(speech::BuiltInTranslator().buckets['A' - 32].empty());
+}
+
 TEST_F(ConfigTest, StartFailureWritesTheCodeAndDatabaseWaitsForEnterAndEnds) {
   WriteIni("[TRADUTOR]\nDIRLETRAS=" + lettersDir_ + "\nDIRDIFONES=" + diphoneDir_ +
            "\n[SINTETIZADOR]\nDIFONES3=NADA\n");

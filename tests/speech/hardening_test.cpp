@@ -19,7 +19,6 @@
 #include "speech/front.h"
 #include "speech/settings.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "speech_fixture.h"
 #include "text/files.h"
 

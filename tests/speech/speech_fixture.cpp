@@ -16,7 +16,6 @@
 #include "speech/engine.h"
 #include "speech/front.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "speech/wave.h"
 #include "text/diphone_index.h"
 #include "text/wave.h"

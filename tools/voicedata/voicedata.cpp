@@ -23,7 +23,6 @@
 // next, so units are rendered in fixed chunks of --chunk units (128), each in a fresh
 // process, and --jobs only says how many of those run at once.
 
-#include "speech/translator.h"
 #include "text/cp1252.h"
 #include "text/diphone_index.h"
 #include "text/files.h"
@@ -32,6 +31,7 @@
 #include "tools/voicedata/letters.h"
 #include "tools/voicedata/render.h"
 #include "tools/voicedata/units.h"
+#include "translator/translator.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,9 +91,9 @@ struct UnitCounts {
 
 // The game's texts: every unit they look up, and for a name too long to be a unit the
 // pieces the synthesizer splits it into.
-void CollectNeeded(const speech::Translator& translator, const std::string& cp1252, UnitCounts& units) {
+void CollectNeeded(const translator::Translator& translator, const std::string& cp1252, UnitCounts& units) {
   for (const std::string& run : voicedata::WordRuns(cp1252)) {
-    voicedata::ForEachUnitLookup(speech::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
+    voicedata::ForEachUnitLookup(translator::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
       voicedata::ForEachFallbackName(u.spelled, LongestName, [&](const std::string& name) { units.Need(name); });
     });
   }
@@ -102,9 +102,9 @@ void CollectNeeded(const speech::Translator& translator, const std::string& cp12
 // One line of the word list. A unit found directly saves its whole look-up; a piece that
 // a missing unit splits into saves part of one. A piece of one or two characters that
 // were missing would be a noise burst, so every such piece is kept.
-void CollectWords(const speech::Translator& translator, const std::string& cp1252, UnitCounts& units) {
+void CollectWords(const translator::Translator& translator, const std::string& cp1252, UnitCounts& units) {
   for (const std::string& run : voicedata::WordRuns(cp1252)) {
-    voicedata::ForEachUnitLookup(speech::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
+    voicedata::ForEachUnitLookup(translator::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
       ++units.wordLookups;
       ++units.lookups[u.key];
       if (u.spelled.size() <= LongestName) {
@@ -530,10 +530,11 @@ int main(int argc, char** argv) {
     return Fail("--rates takes digits 1 to 5");
   }
 
-  speech::Translator translator;
+  translator::Translator translator;
   const fs::path rulesFile = sourceData / "regras.rgr", exceptionsFile = sourceData / "portug.exc";
-  if (!speech::LoadTranslatorRules(translator, rulesFile.string())) return Fail("cannot read " + rulesFile.string());
-  if (!speech::LoadTranslatorExceptions(translator, exceptionsFile.string())) {
+  if (!translator::LoadTranslatorRules(translator, rulesFile.string()))
+    return Fail("cannot read " + rulesFile.string());
+  if (!translator::LoadTranslatorExceptions(translator, exceptionsFile.string())) {
     return Fail("cannot read " + exceptionsFile.string());
   }
 
