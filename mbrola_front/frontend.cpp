@@ -432,7 +432,7 @@ speech::EngineAdapter MbrolaEngineAdapter() {
   return adapter;
 }
 
-void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineSlot::Mbrola, MbrolaEngineAdapter()); }
+void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineKind::Mbrola, MbrolaEngineAdapter()); }
 
 void ResetFrontEndForTests() {
   FrontEndClose();

@@ -174,7 +174,7 @@ void WaitSpeech() {
 void StopSpeech() {
   WaveStop();
   State().stopRequested = true;
-  if (State().engineActive && (EngineBusy(0) || State().engineType == 3)) EngineStop();
+  if (State().engineActive && (EngineBusy(0) || State().engineType == EngineKind::Mbrola)) EngineStop();
   platform::PostMessage(platform::ConsoleWindowHandle, SpeechWakeMessage);
 }
 

@@ -51,7 +51,7 @@ void BindingTest::SetUp() {
 
 void BindingTest::TearDown() {
   mbrola_front::ResetFrontEndForTests();
-  speech::State().engineKind = 4;
+  speech::State().engineKind = speech::EngineKind::Sapi4;
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();
   console::ResetConsoleForTests();

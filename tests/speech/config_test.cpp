@@ -116,15 +116,15 @@ TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
     return gEngineWorks;
   };
   engine.close = [] { ++gCloses; };
-  speech::SetEngineAdapter(speech::EngineSlot::Sapi4, engine);
-  speech::SetEngineAdapter(speech::EngineSlot::Sapi5, engine);
+  speech::SetEngineAdapter(speech::EngineKind::Sapi4, engine);
+  speech::SetEngineAdapter(speech::EngineKind::Sapi5, engine);
   Install(diphoneDir_, "FIX");
 
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=4\n"));
   speech::StartSpeech(0, "");
   EXPECT_EQ(gOpenedRate, 15);
   EXPECT_TRUE(speech::State().engineActive);
-  EXPECT_EQ(speech::State().engineType, 4);
+  EXPECT_EQ(speech::State().engineType, speech::EngineKind::Sapi4);
   speech::EndSpeech();
   EXPECT_FALSE(speech::State().engineActive);
   EXPECT_EQ(gCloses, 1);
@@ -132,7 +132,14 @@ TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=5\n"));
   speech::StartSpeech(0, "");
   EXPECT_EQ(gOpenedRate, 0);
-  EXPECT_EQ(speech::State().engineType, 5);
+  EXPECT_EQ(speech::State().engineType, speech::EngineKind::Sapi5);
+  speech::EndSpeech();
+
+  // TIPOSAPI 0 is the SAPI 4 engine too, but only 4 itself keeps the rate.
+  WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=0\n"));
+  speech::StartSpeech(0, "");
+  EXPECT_EQ(gOpenedRate, 0);
+  EXPECT_EQ(speech::State().engineType, speech::EngineKind::Sapi4);
   speech::EndSpeech();
 
   gEngineWorks = false;  // a failed open leaves built-in speech, silently

@@ -43,9 +43,9 @@ void SpeechTest::SetUp() {
 void SpeechTest::TearDown() {
   speech::FreeSpeechData();
   speech::State().Reset();
-  for (auto slot : {speech::EngineSlot::Mbrola, speech::EngineSlot::Sapi5, speech::EngineSlot::Sapi5LateBound,
-                    speech::EngineSlot::Sapi4}) {
-    speech::SetEngineAdapter(slot, {});
+  for (auto kind : {speech::EngineKind::Mbrola, speech::EngineKind::Sapi5, speech::EngineKind::Sapi5LateBound,
+                    speech::EngineKind::Sapi4}) {
+    speech::SetEngineAdapter(kind, {});
   }
   host_.Stop();
   std::filesystem::remove_all(root_);
