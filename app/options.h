@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/braille.h"
-#include "speech/engine.h"
+#include "speech/engine_kind.h"
 
 namespace app {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "speech/diphone.h"
-#include "speech/engine.h"
+#include "speech/engine_kind.h"
 #include "translator/translator.h"
 
 namespace speech {

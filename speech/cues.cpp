@@ -10,7 +10,6 @@
 #include "platform/files.h"
 #include "platform/win.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/host.h"
 #include "speech/state.h"
 #include "speech/wave.h"
@@ -163,6 +162,10 @@ bool SpeechBusy() {
   }
   if (State().engineActive) return WaveBusy() || EngineBusy(0);
   return WaveBusy();
+}
+
+void WaitUntilSilent() {
+  while (SpeechBusy()) platform::WaitMessage();
 }
 
 void WaitSpeech() {

@@ -2,22 +2,17 @@
 // The speech engine dispatch: one set of five operations forwarded to the engine kind
 // chosen by the configuration.
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "speech/engine_kind.h"
 
 namespace speech {
 
 // The private message an engine posts to the console window so that message waits poll again.
 inline constexpr uint32_t EngineWakeMessage = 0xBA4;
 
-// The engines. TAMIRE.INI names them by number (TIPOSAPI of section SERVFALA): 3 the MBROLA
-// front end, 5 SAPI 5, 54 its late-bound twin, and any other number SAPI 4 (4 by
-// convention). On Linux SAPI 4 is espeak-ng and SAPI 5 speech-dispatcher; in a web page
-// SAPI 5 speaks with the browser's voices.
-enum class EngineKind { Mbrola, Sapi5, Sapi5LateBound, Sapi4 };
-inline constexpr std::size_t EngineKindCount = 4;
 // The kind a TIPOSAPI number selects, and the number that selects a kind.
 EngineKind EngineKindFromSetting(int number);
 int EngineKindSetting(EngineKind kind);

@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "platform/win.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
@@ -161,10 +160,6 @@ void SpeakBuiltIn(std::string_view text) {
 }
 
 }  // namespace
-
-void WaitUntilSilent() {
-  while (SpeechBusy()) platform::WaitMessage();
-}
 
 void SpeakWrite(std::string_view text) {
   CurrentHost().Write(text);

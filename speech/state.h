@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "speech/engine.h"
+#include "speech/engine_kind.h"
 
 namespace speech {
 

@@ -15,6 +15,7 @@
 #include "platform/headless.h"
 #include "platform/wave_out.h"
 #include "speech/config.h"
+#include "speech/cues.h"
 #include "speech/front.h"
 #include "speech/state.h"
 #include "text/cp1252.h"
