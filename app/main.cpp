@@ -14,7 +14,7 @@
 #include "console/console.h"
 #include "console/screen.h"
 #include "game/game.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/audio_device.h"
 #include "platform/backend.h"
 #include "platform/braille.h"

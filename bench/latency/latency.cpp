@@ -43,7 +43,7 @@
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 
 namespace {

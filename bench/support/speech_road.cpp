@@ -16,7 +16,7 @@
 #include "platform/wave_out.h"
 #include "speech/config.h"
 #include "speech/cues.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "text/cp1252.h"
 

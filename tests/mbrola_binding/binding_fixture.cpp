@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "console/console.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"

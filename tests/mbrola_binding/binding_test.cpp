@@ -11,7 +11,7 @@
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "mbrola_front/binding.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/wave_out.h"

@@ -7,7 +7,7 @@
 
 #include "speech/config.h"
 #include "speech/diphone.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech_fixture.h"
 #include "text/diphone_index.h"
 #include "translator/translator.h"

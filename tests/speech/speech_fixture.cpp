@@ -14,7 +14,7 @@
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "speech/wave.h"
 #include "text/diphone_index.h"

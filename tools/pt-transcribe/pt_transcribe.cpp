@@ -11,7 +11,7 @@
 #include "speech/numbers.h"
 #endif
 #ifdef QUELVAR_HAS_MBROLA_FRONT
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #endif
 
 #include <unistd.h>

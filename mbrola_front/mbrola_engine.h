@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "speech/engine.h"
 
 namespace mbrola_front {

@@ -11,9 +11,9 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/log.h"
 #include "speech/numbers.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "speech_fixture.h"
 

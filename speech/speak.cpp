@@ -1,4 +1,4 @@
-#include "speech/front.h"
+#include "speech/speak.h"
 
 #include <string>
 
