@@ -69,17 +69,12 @@ void SpeechTest::WriteTaggedRecording(const std::string& name, uint8_t tag, std:
   tags_[tag] = name;
 }
 
-void SpeechTest::WriteDatabase(const std::string& name, std::vector<FixtureUnit> units) {
-  std::sort(units.begin(), units.end());
-  std::vector<text::DiphoneRecord> records;
-  std::string sound;
-  for (const auto& [unit, samples] : units) {
-    records.push_back({unit, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(sound.size())});
-    sound.append(samples.begin(), samples.end());
-  }
-  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  WriteFile(diphoneDir_ + "/" + name + ".IND", std::string(index.begin(), index.end()));
-  WriteFile(diphoneDir_ + "/" + name + ".DIF", sound);
+void SpeechTest::WriteDatabase(const std::string& name, const std::vector<FixtureUnit>& units) {
+  std::vector<text::DiphoneUnit> layout;
+  for (const auto& [unit, samples] : units) layout.push_back({unit, samples});
+  const text::DiphoneDatabaseImages database = text::LayOutDiphoneDatabase(layout);
+  WriteFile(diphoneDir_ + "/" + name + ".IND", std::string(database.index.begin(), database.index.end()));
+  WriteFile(diphoneDir_ + "/" + name + ".DIF", std::string(database.samples.begin(), database.samples.end()));
 }
 
 std::string SpeechTest::FixtureIni(const std::string& extra) const {

@@ -676,22 +676,15 @@ int main(int argc, char** argv) {
     if (full) break;
   }
 
-  // The databases: records in key order, samples in the same order.
-  std::vector<std::size_t> order(kept.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(),
-            [&ranked](std::size_t a, std::size_t b) { return ranked[a].key < ranked[b].key; });
+  // The databases, one a rate.
   for (std::size_t r = 0; r < rates.size(); ++r) {
-    std::vector<text::DiphoneRecord> records;
-    std::vector<uint8_t> sound;
-    for (const std::size_t u : order) {
-      const auto& samples = kept[u][r];
-      records.push_back({ranked[u].key, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(sound.size())});
-      sound.insert(sound.end(), samples.begin(), samples.end());
-    }
-    const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
+    std::vector<text::DiphoneUnit> rateUnits;
+    rateUnits.reserve(kept.size());
+    for (std::size_t u = 0; u < kept.size(); ++u) rateUnits.push_back({ranked[u].key, kept[u][r]});
+    const text::DiphoneDatabaseImages database = text::LayOutDiphoneDatabase(rateUnits);
     const std::string base = std::string("DIFONES") + rates[r];
-    if (!WriteFile(diphoneFolder / (base + ".IND"), index) || !WriteFile(diphoneFolder / (base + ".DIF"), sound)) {
+    if (!WriteFile(diphoneFolder / (base + ".IND"), database.index) ||
+        !WriteFile(diphoneFolder / (base + ".DIF"), database.samples)) {
       return Fail("cannot write the database " + base);
     }
   }
