@@ -434,17 +434,4 @@ speech::EngineAdapter MbrolaEngineAdapter() {
 
 void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineKind::Mbrola, MbrolaEngineAdapter()); }
 
-void ResetFrontEndForTests() {
-  FrontEndClose();
-  State& s = S();
-  s.located = false;
-  s.location = {};
-  s.pitchFactor = s.durationFactor = 1.0;
-  s.outputName.clear();
-  s.lastError.clear();
-  s.stopped = false;
-  ClosePhoLog();
-  SetFrontEndMessageSink(nullptr);
-}
-
 }  // namespace mbrola_front

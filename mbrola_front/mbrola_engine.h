@@ -77,7 +77,4 @@ speech::EngineAdapter MbrolaEngineAdapter();
 // Enters the front end into the engine dispatch as EngineKind::Mbrola.
 void RegisterMbrolaEngine();
 
-// Back to the state at program start (closes whatever is open).
-void ResetFrontEndForTests();
-
 }  // namespace mbrola_front

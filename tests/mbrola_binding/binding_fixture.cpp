@@ -46,11 +46,13 @@ void BindingTest::SetUp() {
   fake_ = ::dlopen(FAKE_MBROLA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(fake_, nullptr) << ::dlerror();
   FakeControl<void (*)()>(fake_, "fake_Reset")();
-  mbrola_front::ResetFrontEndForTests();
 }
 
 void BindingTest::TearDown() {
-  mbrola_front::ResetFrontEndForTests();
+  // What a test opened is closed, and what it set is put back as the program starts.
+  mbrola_front::FrontEndClose();
+  mbrola_front::FrontEndSetOutputFile("");
+  mbrola_front::FrontEndSetFactors(1.0, 1.0);
   speech::State().engineKind = speech::EngineKind::Sapi4;
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();

@@ -309,6 +309,7 @@ TEST_F(BindingLoadTest, TheOutputFileReceivesEverySampleAndItsHeaderAtClose) {
 
 TEST_F(BindingLoadTest, TheDispatchOpensKindThreeWithItsFactorsAndWakesTheWindow) {
   WriteIni("[ORLENTTS]\nMBROLA_LIB=" FAKE_MBROLA_LIBRARY "\n");
+  LocateFrontEndFiles();  // found once, before the first open
   ConfigureFake(4000, 16000);
   ASSERT_TRUE(speech::EngineOpen(7, 10, 11, speech::EngineKind::Mbrola, ""));
   EXPECT_DOUBLE_EQ(FrontEndPitchFactor(), 2.0);
