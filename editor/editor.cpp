@@ -12,8 +12,8 @@
 #include "platform/win.h"
 #include "speech/config.h"
 #include "speech/cues.h"
-#include "speech/front.h"
 #include "speech/numbers.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 
 // The line editor. The field keeps exactly maxLen characters while it is edited (blanks

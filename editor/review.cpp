@@ -8,7 +8,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "speech/cues.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 
 namespace editor {
