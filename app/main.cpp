@@ -14,7 +14,7 @@
 #include "console/console.h"
 #include "console/screen.h"
 #include "game/game.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/audio_device.h"
 #include "platform/backend.h"
 #include "platform/braille.h"
@@ -196,10 +196,11 @@ int Run(int argc, char** argv) {
   const std::string programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
   ChooseDataRoot(programPath);
   PrepareSettings();
-  speech::ChooseEngineForRun(options.speechEngine);
+  if (options.speechBuiltIn) speech::ChooseBuiltInSpeechForRun();
+  if (options.speechEngine) speech::ChooseEngineForRun(*options.speechEngine);
   // Without its built-in voice data the game speaks through espeak-ng, unless this run
   // asked for the built-in voice alone.
-  if (options.speechEngine != 0) speech::SetStartFallbackEngine(4);
+  if (!options.speechBuiltIn) speech::SetStartFallbackEngine(speech::EngineKind::Sapi4);
   if (options.speechSilent) speech::SilenceSpeechForRun();
   OpenOutputFiles(options);
   platform::KeepNullWaveOutLog(false);

@@ -69,16 +69,19 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       continue;
     }
     if (name == "--speech") {
+      // The last --speech counts.
+      options.speechBuiltIn = options.speechSilent = false;
+      options.speechEngine.reset();
       if (value == "builtin")
-        options.speechEngine = 0;
+        options.speechBuiltIn = true;
       else if (value == "espeak")
-        options.speechEngine = 4;
+        options.speechEngine = speech::EngineKind::Sapi4;
       else if (value == "speech-dispatcher")
-        options.speechEngine = 5;
+        options.speechEngine = speech::EngineKind::Sapi5;
       else if (value == "mbrola")
-        options.speechEngine = 3;
+        options.speechEngine = speech::EngineKind::Mbrola;
       else if (value == "none") {
-        options.speechEngine = 0;
+        options.speechBuiltIn = true;
         options.speechSilent = true;
       } else {
         error = "--speech must be builtin, espeak, speech-dispatcher, mbrola or none, not '" + value + "'";

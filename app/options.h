@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/braille.h"
+#include "speech/engine_kind.h"
 
 namespace app {
 
@@ -17,9 +18,10 @@ struct Options {
   // --braille: a BrlAPI display. Automatic: the window and terminal connect when a server
   // answers, headless runs only when asked (On).
   std::optional<platform::BrailleUse> braille;
-  // --speech: the engine kind for this run (0 built-in speech only); nothing: as configured.
-  std::optional<int> speechEngine;
-  bool speechSilent = false;  // --speech=none
+  // --speech: this run's voice: built-in speech alone, or an engine; neither: as configured.
+  bool speechBuiltIn = false;
+  std::optional<speech::EngineKind> speechEngine;
+  bool speechSilent = false;  // --speech=none (and built-in speech alone)
   bool help = false;
   bool version = false;
 };

@@ -2,7 +2,7 @@
 
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "speech/host.h"
 #include "speech/sapi/engines.h"
 

@@ -5,8 +5,8 @@
 
 namespace app {
 
-// Installs the console as speech's host and registers the MBROLA front end (kind 3) and
-// the engine adapters (SAPI 5 kinds 5 and 54, SAPI 4 the rest). Call before speech starts.
+// Installs the console as speech's host and registers the MBROLA front end and the SAPI 4
+// and SAPI 5 engine adapters into the dispatch. Call before speech starts.
 void ConnectSpeech();
 
 }  // namespace app

@@ -29,17 +29,20 @@ void WriteBuzzDatabase(const std::string& folder, const std::string& name, std::
   for (const char* extra : extras) names.emplace_back(extra);
   std::sort(names.begin(), names.end());
   names.erase(std::unique(names.begin(), names.end()), names.end());
-  std::vector<text::DiphoneRecord> records;
-  std::string sound;
+  std::vector<std::vector<uint8_t>> samples(names.size());
+  std::vector<text::DiphoneUnit> units;
   for (std::size_t u = 0; u < names.size(); ++u) {
     const uint16_t length = names[u].size() == 2 ? 900 : 1400;
-    records.push_back({names[u], length, static_cast<uint32_t>(sound.size())});
-    for (uint16_t i = 0; i < length; ++i) sound += static_cast<char>(sample(u, i));
+    for (uint16_t i = 0; i < length; ++i) samples[u].push_back(static_cast<uint8_t>(sample(u, i)));
+    units.push_back({names[u], samples[u]});
   }
-  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  std::ofstream(folder + "/" + name + ".IND", std::ios::binary)
-      .write(reinterpret_cast<const char*>(index.data()), static_cast<std::streamsize>(index.size()));
-  std::ofstream(folder + "/" + name + ".DIF", std::ios::binary) << sound;
+  const text::DiphoneDatabaseImages database = text::LayOutDiphoneDatabase(units);
+  const auto write = [&](const char* extension, const std::vector<uint8_t>& bytes) {
+    std::ofstream(folder + "/" + name + extension, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  };
+  write(".IND", database.index);
+  write(".DIF", database.samples);
 }
 
 }  // namespace bench

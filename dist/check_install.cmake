@@ -42,7 +42,7 @@ if(NOT transcript MATCHES "Ilha de Quelvar" OR NOT speech MATCHES "O Ninho da")
   message(FATAL_ERROR "the installed program did not tell the story:\n${transcript}")
 endif()
 
-# The MBROLA front end (engine kind 3) finds our library beside the program.
+# The MBROLA front end (TIPOSAPI=3) finds our library beside the program.
 file(READ ${run}/config/TAMIRE.INI settings)
 string(REGEX REPLACE "SAPI=[^\n]*" "SAPI=S" settings "${settings}")
 string(REGEX REPLACE "TIPOSAPI=[^\n]*" "TIPOSAPI=3" settings "${settings}")

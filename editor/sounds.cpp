@@ -3,8 +3,8 @@
 
 #include "speech/config.h"
 #include "speech/cues.h"
-#include "speech/front.h"
 #include "speech/numbers.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 
 namespace editor {

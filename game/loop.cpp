@@ -15,7 +15,7 @@
 #include "game/story.h"
 #include "speech/config.h"
 #include "speech/cues.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "text/case.h"
 

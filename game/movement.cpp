@@ -235,8 +235,8 @@ void DoMove(Game& game) {
   }
   const std::size_t direction = rest.size() == 1 ? DirectionLetters.find(rest.front()) : std::string_view::npos;
   if (direction != std::string_view::npos) {
-    const int next = world.exits[world.room][direction];
-    if (next == 0) {
+    const Room next = world.exits[world.room][static_cast<Direction>(direction)];
+    if (next == NoWay) {
       SayLine("Impossível ir nesta direção. "_text);
       return;
     }

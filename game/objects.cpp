@@ -88,8 +88,8 @@ void OpenDoor(World& world) {
     SayLine("Não existe nenhuma porta aqui."_text);
   } else if (world.room == Cabin && !world.flags.cabinDoorOpen) {
     SayLine("A porta se abre mostrando uma passagem para o leste."_text);
-    world.exits[Cabin][East] = CorridorNorth;
-    world.exits[CorridorNorth][West] = Cabin;
+    world.exits[Cabin].east = CorridorNorth;
+    world.exits[CorridorNorth].west = Cabin;
     world.flags.cabinDoorOpen = true;
   } else if (world.room == Cabin) {
     SayLine("A porta já está aberta."_text);
@@ -108,8 +108,8 @@ void UnlockGrating(World& world, std::string_view tool) {
   } else {
     SayLine("A grade está agora destrancada e aberta!"_text);
     SayLine("A grade revela uma passagem descendente."_text);
-    world.exits[BatCave][Down] = SecretCave;
-    world.exits[SecretCave][Up] = BatCave;
+    world.exits[BatCave].down = SecretCave;
+    world.exits[SecretCave].up = BatCave;
     world.flags.gratingUnlocked = true;
   }
 }

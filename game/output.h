@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "console/screen.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 
 namespace game {
 

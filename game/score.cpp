@@ -119,10 +119,10 @@ bool AskRestart(Game& game) {
     return false;
   }
   std::array<Exits, RoomCount + 1>& exits = game.world.exits;
-  exits[Cabin][East] = 0;
-  exits[CorridorNorth][West] = 0;
-  exits[BatCave][Down] = 0;
-  exits[SecretCave][Up] = 0;
+  exits[Cabin].east = NoWay;
+  exits[CorridorNorth].west = NoWay;
+  exits[BatCave].down = NoWay;
+  exits[SecretCave].up = NoWay;
   console::ClearScreen();
   return true;
 }

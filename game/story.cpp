@@ -313,7 +313,7 @@ void CaptainArrives(Game& game) {
   }
   SayLines(Landing);
   world.place[Captain] = CaptainsQuarters;
-  world.exits[StarboardEast][South] = ShallowCove;
+  world.exits[StarboardEast].south = ShallowCove;
   world.flags.arrivedAtIsland = true;
   world.place[Bag] = Carried;
 }

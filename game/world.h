@@ -13,9 +13,10 @@ namespace game {
 inline constexpr int RoomCount = 45;
 inline constexpr int ObjectCount = 14;
 
-// The rooms, by their number in the tables below (the exits tables keep the numbers).
+// The rooms, by their number in the tables below.
 enum Room : int {
-  Cliff = 1,
+  NoWay = 0,  // where an exit that leads nowhere goes
+  Cliff,
   RainforestLoop,
   Rainforest,
   SmallPath,
@@ -88,7 +89,28 @@ enum Object : int {
 enum Direction : int { North, South, East, West, Up, Down };
 inline constexpr std::string_view DirectionLetters = "NSEWUD";
 
-using Exits = std::array<uint8_t, 6>;  // room numbers, 0 = no way
+// Where each way out of a room leads.
+struct Exits {
+  Room north = NoWay, south = NoWay, east = NoWay, west = NoWay, up = NoWay, down = NoWay;
+
+ private:
+  template <typename Self>
+  static constexpr auto& Way(Self& exits, Direction way) {
+    switch (way) {
+      case North: return exits.north;
+      case South: return exits.south;
+      case East: return exits.east;
+      case West: return exits.west;
+      case Up: return exits.up;
+      case Down: break;
+    }
+    return exits.down;
+  }
+
+ public:
+  constexpr Room& operator[](Direction way) { return Way(*this, way); }
+  constexpr Room operator[](Direction way) const { return Way(*this, way); }
+};
 
 struct RoomInfo {
   std::string_view name;  // the status line; some names end with a blank
@@ -105,51 +127,78 @@ struct ObjectInfo {
 // Indexed by room number; entry 0 is unused.
 inline constexpr std::array<RoomInfo, RoomCount + 1> Rooms = {{
     {},
-    {"Precipício alto"_text, {0, 0, 0, 0, 0, 6}},
-    {"Floresta tropical"_text, {2, 2, 3, 2, 0, 0}},
-    {"Floresta tropical"_text, {2, 3, 4, 0, 6, 0}},
-    {"Caminho pequeno"_text, {0, 0, 0, 3, 8, 0}},
-    {"Floresta espessa "_text, {0, 5, 10, 9, 0, 0}},
-    {"Precipício próximo "_text, {0, 0, 12, 11, 1, 3}},
-    {"Rocha"_text, {0, 17, 0, 0, 0, 0}},
-    {"Em cima de uma árvore"_text, {0, 0, 0, 0, 0, 4}},
-    {"Floresta espessa"_text, {5, 10, 13, 9, 0, 0}},
-    {"Floresta espessa"_text, {5, 19, 10, 9, 0, 0}},
-    {"Enseada interior"_text, {6, 15, 12, 0, 0, 0}},
-    {"Prado "_text, {6, 16, 0, 11, 0, 0}},
-    {"Floresta espessa "_text, {9, 0, 0, 18, 0, 0}},
-    {"Pântano "_text, {0, 19, 14, 20, 0, 0}},
-    {"Areia movediça "_text, {0, 0, 0, 0, 0, 0}},
-    {"Caminho da praia "_text, {12, 0, 17, 15, 0, 0}},
-    {"Praia com areia"_text, {7, 22, 18, 16, 0, 0}},
-    {"Pântano "_text, {13, 0, 0, 17, 0, 0}},
-    {"Pântano "_text, {14, 18, 19, 10, 0, 0}},
-    {"Caverna escura"_text, {0, 0, 21, 14, 0, 0}},
-    {"Caverna de morcegos"_text, {0, 0, 0, 20, 0, 0}},
-    {"Enseada rasa"_text, {17, 39, 43, 43, 43, 43}},
-    {"Caverna secreta"_text, {0, 0, 0, 0, 21, 0}},
-    {"Timão"_text, {0, 0, 29, 28, 0, 0}},
-    {"Camarote do capitão"_text, {0, 29, 0, 0, 0, 0}},
-    {"Sua cabine"_text, {0, 0, 0, 0, 0, 0}},
-    {"Corredor"_text, {0, 31, 0, 0, 0, 0}},
-    {"Tombadilho de Abordagem"_text, {24, 32, 29, 0, 0, 0}},
-    {"Tombadilho de abordagem"_text, {0, 33, 24, 28, 0, 0}},
-    {"Cabine da tripulação"_text, {0, 0, 31, 0, 0, 0}},
-    {"Corredor"_text, {27, 37, 0, 30, 33, 0}},
-    {"Tombadilho do meio"_text, {28, 38, 33, 0, 0, 0}},
-    {"Tombadilho do meio"_text, {29, 39, 0, 32, 0, 31}},
-    {"Vigia da gávea"_text, {0, 0, 0, 0, 0, 32}},
-    {"Vigia da gávea"_text, {0, 0, 0, 0, 0, 33}},
-    {"Refeitório"_text, {0, 40, 37, 0, 0, 0}},
-    {"Corredor"_text, {31, 41, 0, 36, 39, 0}},
-    {"Tombadilho de estibordo"_text, {32, 42, 39, 0, 0, 0}},
-    {"Tombadilho de estibordo"_text, {33, 0, 0, 38, 0, 37}},
-    {"Galera"_text, {36, 0, 0, 0, 0, 0}},
-    {"Corredor"_text, {37, 0, 0, 0, 0, 0}},
-    {"Biblioteca do navio"_text, {38, 0, 0, 0, 0, 0}},
-    {"Debaixo d'água"_text, {0, 0, 0, 0, 0, 0}},
-    {"Parte superior da baía"_text, {0, 0, 11, 0, 0, 45}},
-    {"Parte inferior da baía"_text, {0, 0, 0, 0, 44, 0}},
+    {"Precipício alto"_text, {.down = Room::BelowCliff}},
+    {"Floresta tropical"_text,
+     {.north = Room::RainforestLoop,
+      .south = Room::RainforestLoop,
+      .east = Room::Rainforest,
+      .west = Room::RainforestLoop}},
+    {"Floresta tropical"_text,
+     {.north = Room::RainforestLoop, .south = Room::Rainforest, .east = Room::SmallPath, .up = Room::BelowCliff}},
+    {"Caminho pequeno"_text, {.west = Room::Rainforest, .up = Room::Tree}},
+    {"Floresta espessa "_text,
+     {.south = Room::ThickForestEdge, .east = Room::ThickForestSouth, .west = Room::ThickForestWest}},
+    {"Precipício próximo "_text,
+     {.east = Room::Meadow, .west = Room::InnerCove, .up = Room::Cliff, .down = Room::Rainforest}},
+    {"Rocha"_text, {.south = Room::Beach}},
+    {"Em cima de uma árvore"_text, {.down = Room::SmallPath}},
+    {"Floresta espessa"_text,
+     {.north = Room::ThickForestEdge,
+      .south = Room::ThickForestSouth,
+      .east = Room::ThickForestEast,
+      .west = Room::ThickForestWest}},
+    {"Floresta espessa"_text,
+     {.north = Room::ThickForestEdge,
+      .south = Room::SwampSouth,
+      .east = Room::ThickForestSouth,
+      .west = Room::ThickForestWest}},
+    {"Enseada interior"_text, {.north = Room::BelowCliff, .south = Room::Quicksand, .east = Room::Meadow}},
+    {"Prado "_text, {.north = Room::BelowCliff, .south = Room::BeachPath, .west = Room::InnerCove}},
+    {"Floresta espessa "_text, {.north = Room::ThickForestWest, .west = Room::SwampEast}},
+    {"Pântano "_text, {.south = Room::SwampSouth, .east = Room::SwampNorth, .west = Room::DarkCave}},
+    {"Areia movediça "_text, {}},
+    {"Caminho da praia "_text, {.north = Room::Meadow, .east = Room::Beach, .west = Room::Quicksand}},
+    {"Praia com areia"_text,
+     {.north = Room::Rock, .south = Room::ShallowCove, .east = Room::SwampEast, .west = Room::BeachPath}},
+    {"Pântano "_text, {.north = Room::ThickForestEast, .west = Room::Beach}},
+    {"Pântano "_text,
+     {.north = Room::SwampNorth, .south = Room::SwampEast, .east = Room::SwampSouth, .west = Room::ThickForestSouth}},
+    {"Caverna escura"_text, {.east = Room::BatCave, .west = Room::SwampNorth}},
+    {"Caverna de morcegos"_text, {.west = Room::DarkCave}},
+    {"Enseada rasa"_text,
+     {.north = Room::Beach,
+      .south = Room::StarboardEast,
+      .east = Room::Underwater,
+      .west = Room::Underwater,
+      .up = Room::Underwater,
+      .down = Room::Underwater}},
+    {"Caverna secreta"_text, {.up = Room::BatCave}},
+    {"Timão"_text, {.east = Room::PortDeckEast, .west = Room::PortDeckWest}},
+    {"Camarote do capitão"_text, {.south = Room::PortDeckEast}},
+    {"Sua cabine"_text, {}},
+    {"Corredor"_text, {.south = Room::Corridor}},
+    {"Tombadilho de Abordagem"_text, {.north = Room::Helm, .south = Room::MidDeckWest, .east = Room::PortDeckEast}},
+    {"Tombadilho de abordagem"_text, {.south = Room::MidDeckEast, .east = Room::Helm, .west = Room::PortDeckWest}},
+    {"Cabine da tripulação"_text, {.east = Room::Corridor}},
+    {"Corredor"_text,
+     {.north = Room::CorridorNorth, .south = Room::CorridorMiddle, .west = Room::CrewCabin, .up = Room::MidDeckEast}},
+    {"Tombadilho do meio"_text, {.north = Room::PortDeckWest, .south = Room::StarboardWest, .east = Room::MidDeckEast}},
+    {"Tombadilho do meio"_text,
+     {.north = Room::PortDeckEast, .south = Room::StarboardEast, .west = Room::MidDeckWest, .down = Room::Corridor}},
+    {"Vigia da gávea"_text, {.down = Room::MidDeckWest}},
+    {"Vigia da gávea"_text, {.down = Room::MidDeckEast}},
+    {"Refeitório"_text, {.south = Room::Galley, .east = Room::CorridorMiddle}},
+    {"Corredor"_text,
+     {.north = Room::Corridor, .south = Room::CorridorSouth, .west = Room::MessHall, .up = Room::StarboardEast}},
+    {"Tombadilho de estibordo"_text, {.north = Room::MidDeckWest, .south = Room::Library, .east = Room::StarboardEast}},
+    {"Tombadilho de estibordo"_text,
+     {.north = Room::MidDeckEast, .west = Room::StarboardWest, .down = Room::CorridorMiddle}},
+    {"Galera"_text, {.north = Room::MessHall}},
+    {"Corredor"_text, {.north = Room::CorridorMiddle}},
+    {"Biblioteca do navio"_text, {.north = Room::StarboardWest}},
+    {"Debaixo d'água"_text, {}},
+    {"Parte superior da baía"_text, {.east = Room::InnerCove, .down = Room::BayBottom}},
+    {"Parte inferior da baía"_text, {.up = Room::BayTop}},
 }};
 
 // Indexed by object number; entry 0 is unused.

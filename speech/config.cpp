@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -12,11 +13,10 @@
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/host.h"
 #include "speech/settings.h"
+#include "speech/speak.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "speech/wave.h"
 #include "text/case.h"
 #include "text/cp1252.h"
@@ -50,29 +50,34 @@ std::string CurrentDirectory() {
 
 bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
 
-const char* EngineName(int kind) {
+const char* EngineName(EngineKind kind) {
   switch (kind) {
-    case 3: return "the MBROLA voice";
-    case 5:
+    case EngineKind::Mbrola: return "the MBROLA voice";
 #ifdef _WIN32
-    case 54: return "the SAPI 5 voice";
-    default: return "the SAPI 4 voice";
-#else
-    case 54: return "speech-dispatcher";
-    default: return "espeak-ng";
-#endif
+    case EngineKind::Sapi5:
+    case EngineKind::Sapi5LateBound: return "the SAPI 5 voice";
+    case EngineKind::Sapi4: break;
   }
+  return "the SAPI 4 voice";
+#else
+    case EngineKind::Sapi5:
+    case EngineKind::Sapi5LateBound: return "speech-dispatcher";
+    case EngineKind::Sapi4: break;
+  }
+  return "espeak-ng";
+#endif
 }
 
 // The engines whose failed start was told: once a run, not at every change of rate (which
 // starts speech again).
-std::set<int> gEnginesToldNotStarted;
+std::set<EngineKind> gEnginesToldNotStarted;
 
-void TellEngineNotStarted(int kind) {
+// 'setting' is the TIPOSAPI number that chose the engine, as the player wrote it.
+void TellEngineNotStarted(EngineKind kind, int setting) {
   if (!gEnginesToldNotStarted.insert(kind).second) return;
   platform::TellPlayer(
       "quelvar: " + std::string(EngineName(kind)) + " could not be started; the built-in voice speaks instead",
-      "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(kind) +
+      "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
           ") não pôde falar; o jogo fala com a sua própria voz.");
 }
 
@@ -117,8 +122,8 @@ std::string ProblemText(const SpeechDataProblem& problem) {
 // cannot see the screen must hear why the game does not start.
 bool OpenEngineForFailure() {
   if (State().engineActive) return true;
-  State().engineActive = EngineOpen(0, 0, 0, 4, "");
-  State().engineType = 4;
+  State().engineActive = EngineOpen(0, 0, 0, EngineKind::Sapi4, "");
+  State().engineType = EngineKind::Sapi4;
   return State().engineActive;
 }
 
@@ -175,39 +180,59 @@ void ApplySynthesizerSettings(int rate) {
   State().pauseAfterColon = BoundedSetting(SynthesizerSetting("PAUSADOISPONTOS", rate), 200, 0, MostPauseMs);
 }
 
-void ChooseEngineForRun(std::optional<int> kind) { State().engineForRun = kind; }
+void ChooseBuiltInSpeechForRun() {
+  State().builtInForRun = true;
+  State().engineForRun.reset();
+}
 
-void SetStartFallbackEngine(int kind) { State().startFallbackEngine = kind; }
+void ChooseEngineForRun(EngineKind kind) {
+  State().builtInForRun = false;
+  State().engineForRun = kind;
+}
+
+void SetStartFallbackEngine(EngineKind kind) { State().startFallbackEngine = kind; }
 
 void SilenceSpeechForRun() { State().silent = true; }
 
 EngineSettings ReadEngineSettings() {
   EngineSettings engine;
-  engine.wanted = State().engineForRun ? *State().engineForRun != 0 : SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
+  if (State().builtInForRun) return engine;
+  engine.wanted = State().engineForRun || SettingIsOn(ReadSuiteSetting("TRADUTOR", "SAPI"));
   if (!engine.wanted) return engine;
   // A voice number below 1 is the first voice, as 0 is.
   engine.voice = BoundedSetting(ReadSuiteSetting("SERVFALA", "VOZ"), 0, 0, MostVoice);
   engine.rate = BoundedSetting(ReadSuiteSetting("SERVFALA", "VELOCIDADE"), 0, -MostEngineValue, MostEngineValue);
   engine.pitch = BoundedSetting(ReadSuiteSetting("SERVFALA", "TOM"), 0, -MostEngineValue, MostEngineValue);
-  engine.kind = State().engineForRun ? *State().engineForRun : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
-  if (engine.kind != 4 && engine.rate > 10) engine.rate = 0;
-  if (engine.kind == 3) {
-    // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
-    // stay positive and within reason: at most about 1.5 times as slow, 4 times as high.
-    engine.rate = std::max(engine.rate, -10);
-    engine.pitch = std::clamp(engine.pitch, -10, 33);
-  } else if (engine.kind != 5 && engine.kind != 54) {
-    // The SAPI 4 engine takes words per minute and a pitch in Hz: never below 0 (its
-    // default), and the pitch fits its 16 bits.
-    engine.rate = std::max(engine.rate, 0);
-    engine.pitch = std::max(engine.pitch, 0);
-  } else {
-    engine.rate = std::max(engine.rate, -10);
+  engine.setting = State().engineForRun ? EngineKindSetting(*State().engineForRun)
+                                        : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
+  engine.kind = EngineKindFromSetting(engine.setting);
+  // Only TIPOSAPI 4 itself keeps a rate above 10 (the SAPI 4 engine's words per minute).
+  if (engine.setting != 4 && engine.rate > 10) engine.rate = 0;
+  switch (engine.kind) {
+    case EngineKind::Mbrola:
+      // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
+      // stay positive and within reason: at most about 1.5 times as slow, 4 times as high.
+      engine.rate = std::max(engine.rate, -10);
+      engine.pitch = std::clamp(engine.pitch, -10, 33);
+      break;
+    case EngineKind::Sapi4:
+      // The SAPI 4 engine takes words per minute and a pitch in Hz: never below 0 (its
+      // default), and the pitch fits its 16 bits.
+      engine.rate = std::max(engine.rate, 0);
+      engine.pitch = std::max(engine.pitch, 0);
+      break;
+    case EngineKind::Sapi5:
+    case EngineKind::Sapi5LateBound: engine.rate = std::max(engine.rate, -10); break;
   }
   return engine;
 }
 
 int CurrentSpeechRate() { return State().rate; }
+
+translator::Translator& BuiltInTranslator() {
+  static translator::Translator loaded;
+  return loaded;
+}
 
 int LoadSpeechData() {
   gProblem = {};
@@ -215,12 +240,12 @@ int LoadSpeechData() {
   if (!OpenDiphoneDatabase(&gProblem)) return 1;
   const std::string& folder = DiphoneFolder();
   const std::string rules = ExistingOrAsGiven(folder + "regras.rgr");
-  if (!LoadTranslatorRules(rules)) {
+  if (!translator::LoadTranslatorRules(BuiltInTranslator(), rules)) {
     gProblem = TranslatorFileProblem(rules, "rules");
     return 2;
   }
   const std::string exceptions = ExistingOrAsGiven(folder + "portug.exc");
-  if (!LoadTranslatorExceptions(exceptions)) {
+  if (!translator::LoadTranslatorExceptions(BuiltInTranslator(), exceptions)) {
     gProblem = TranslatorFileProblem(exceptions, "exceptions");
     return 2;
   }
@@ -233,10 +258,10 @@ const SpeechDataProblem& SpeechDataFailure() { return gProblem; }
 void HandleDamagedVoice() {
   if (gDamageHandled || !DiphoneSoundDamaged()) return;
   gDamageHandled = true;
-  const int kind = State().startFallbackEngine;
-  if (kind != 0 && !State().engineActive) {
-    State().engineActive = EngineOpen(0, 0, 0, kind, "");
-    State().engineType = kind;
+  const std::optional<EngineKind> fallback = State().startFallbackEngine;
+  if (fallback && !State().engineActive) {
+    State().engineActive = EngineOpen(0, 0, 0, *fallback, "");
+    State().engineType = *fallback;
   }
   platform::TellUser("quelvar: the voice file " + text::NativePath(DiphoneSoundPath()) +
                      " was cut short or rewritten while the game ran; " +
@@ -246,7 +271,7 @@ void HandleDamagedVoice() {
 
 void FreeSpeechData() {
   FreeDiphoneBuffer();
-  FreeTranslatorRules();
+  translator::FreeTranslatorRules(BuiltInTranslator());
   CloseDiphoneDatabase();
 }
 
@@ -266,7 +291,7 @@ void StartSpeech(int rate, const std::string& soundFolder) {
   const int code = LoadSpeechData();
   if (code != 0) {
     FreeSpeechData();
-    if (State().startFallbackEngine == 0) ShowStartFailure(code, gProblem);
+    if (!State().startFallbackEngine) ShowStartFailure(code, gProblem);
   }
 
   const EngineSettings engine = ReadEngineSettings();
@@ -274,14 +299,14 @@ void StartSpeech(int rate, const std::string& soundFolder) {
     State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, engine.kind, "");
     State().engineType = engine.kind;
     // The game goes on with its own voice; the player learns why the chosen one is silent.
-    if (!State().engineActive && code == 0) TellEngineNotStarted(engine.kind);
+    if (!State().engineActive && code == 0) TellEngineNotStarted(engine.kind, engine.setting);
   }
   if (code != 0) {
     // Without the built-in voice an engine has to speak: the fallback when the configured
     // one did not open.
     if (!State().engineActive) {
-      State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, State().startFallbackEngine, "");
-      State().engineType = State().startFallbackEngine;
+      State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, *State().startFallbackEngine, "");
+      State().engineType = *State().startFallbackEngine;
     }
     if (!State().engineActive) ShowStartFailure(code, gProblem);
     platform::TellUser("quelvar: the built-in voice could not be loaded, so " +

@@ -2,11 +2,12 @@
 // Speech configuration and start-up: the speech settings of TAMIRE.INI, the built-in speech
 // data, the external engine, and opening documents and web addresses.
 
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "speech/diphone.h"
+#include "speech/engine_kind.h"
+#include "translator/translator.h"
 
 namespace speech {
 
@@ -20,13 +21,14 @@ int LoadSpeechData();
 // What made the last LoadSpeechData fail: the file, folder or setting, and why.
 const SpeechDataProblem& SpeechDataFailure();
 
-// The engine for this run, instead of SAPI and TIPOSAPI of the configuration (nothing:
-// as configured; 0: built-in speech only).
-void ChooseEngineForRun(std::optional<int> kind);
-// The engine kind that speaks when the built-in speech data cannot be loaded, instead of
-// the start-up failure (0: none). The program sets espeak-ng's; a run that chose built-in
-// speech keeps the failure.
-void SetStartFallbackEngine(int kind);
+// This run's voice, instead of SAPI and TIPOSAPI of the configuration: built-in speech
+// alone, or an engine. Without either call the configuration chooses.
+void ChooseBuiltInSpeechForRun();
+void ChooseEngineForRun(EngineKind kind);
+// The engine that speaks when the built-in speech data cannot be loaded, instead of the
+// start-up failure (none unless set). The program sets espeak-ng's; a run that chose
+// built-in speech keeps the failure.
+void SetStartFallbackEngine(EngineKind kind);
 // --speech=none: a silent run, for a player who reads Braille or whose own screen reader
 // reads the console. No voice data is loaded and no engine opened.
 void SilenceSpeechForRun();
@@ -36,6 +38,9 @@ void SilenceSpeechForRun();
 void HandleDamagedVoice();
 // Releases whatever LoadSpeechData loaded; harmless when nothing was.
 void FreeSpeechData();
+// The translator of built-in speech: LoadSpeechData loads its rules and exceptions from the
+// diphone folder, FreeSpeechData frees its rules.
+translator::Translator& BuiltInTranslator();
 
 // Opens a web address, a program or a document (at most 255 characters) in the current
 // directory, with the program configured for its extension (PROG.<ext> in section TAMIRE).
@@ -51,7 +56,9 @@ int SpeechRateFor(int requested);
 void ApplySynthesizerSettings(int rate);
 struct EngineSettings {
   bool wanted = false;  // SAPI in TRADUTOR is on
-  int voice = 0, rate = 0, pitch = 0, kind = 0;
+  int voice = 0, rate = 0, pitch = 0;
+  int setting = 0;  // TIPOSAPI, or the number of the engine chosen for the run
+  EngineKind kind = EngineKind::Sapi4;
 };
 EngineSettings ReadEngineSettings();
 // The rate StartSpeech last used (3 before the first start).

@@ -10,7 +10,6 @@
 #include "platform/files.h"
 #include "platform/win.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/host.h"
 #include "speech/state.h"
 #include "speech/wave.h"
@@ -165,6 +164,10 @@ bool SpeechBusy() {
   return WaveBusy();
 }
 
+void WaitUntilSilent() {
+  while (SpeechBusy()) platform::WaitMessage();
+}
+
 void WaitSpeech() {
   if (!State().waitBeforeSound) return;
   WaitUntilSilent();
@@ -174,7 +177,7 @@ void WaitSpeech() {
 void StopSpeech() {
   WaveStop();
   State().stopRequested = true;
-  if (State().engineActive && (EngineBusy(0) || State().engineType == 3)) EngineStop();
+  if (State().engineActive && (EngineBusy(0) || State().engineType == EngineKind::Mbrola)) EngineStop();
   platform::PostMessage(platform::ConsoleWindowHandle, SpeechWakeMessage);
 }
 

@@ -28,6 +28,9 @@ void PlayClick();
 void PlayTone();
 // True while a recorded sound or engine speech plays; a waiting key stops all and answers false.
 bool SpeechBusy();
+// Waits, letting window messages through, until no sound or engine speech is playing or a
+// key silenced it.
+void WaitUntilSilent();
 // When State().waitBeforeSound is set: waits until SpeechBusy is false, then clears the flag.
 void WaitSpeech();
 // Silences wave playback and the engine, sets State().stopRequested, wakes any message wait.

@@ -10,38 +10,47 @@ namespace speech {
 
 namespace {
 
-// The engines by slot, as the program registered them; an entry without 'open' is an
+// The engines by kind, as the program registered them; an entry without 'open' is an
 // engine not there.
-std::array<EngineAdapter, 4> gEngines;
+std::array<EngineAdapter, EngineKindCount> gEngines;
 
-const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(EngineSlotFor(State().engineKind))]; }
+const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(State().engineKind)]; }
 
 // The MBROLA front end speaks through wave playback: wake any wait for window messages so
 // that it polls again.
 void WakeAfterMbrola() {
-  if (EngineSlotFor(State().engineKind) == EngineSlot::Mbrola)
-    platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
+  if (State().engineKind == EngineKind::Mbrola) platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
 }
 
 }  // namespace
 
-EngineSlot EngineSlotFor(int kind) {
-  switch (kind) {
-    case 3: return EngineSlot::Mbrola;
-    case 5: return EngineSlot::Sapi5;
-    case 54: return EngineSlot::Sapi5LateBound;
-    default: return EngineSlot::Sapi4;
+EngineKind EngineKindFromSetting(int number) {
+  switch (number) {
+    case 3: return EngineKind::Mbrola;
+    case 5: return EngineKind::Sapi5;
+    case 54: return EngineKind::Sapi5LateBound;
+    default: return EngineKind::Sapi4;
   }
 }
 
-void SetEngineAdapter(EngineSlot slot, const EngineAdapter& adapter) {
-  gEngines[static_cast<std::size_t>(slot)] = adapter;
+int EngineKindSetting(EngineKind kind) {
+  switch (kind) {
+    case EngineKind::Mbrola: return 3;
+    case EngineKind::Sapi5: return 5;
+    case EngineKind::Sapi5LateBound: return 54;
+    case EngineKind::Sapi4: break;
+  }
+  return 4;
+}
+
+void SetEngineAdapter(EngineKind kind, const EngineAdapter& adapter) {
+  gEngines[static_cast<std::size_t>(kind)] = adapter;
 }
 
 double MbrolaPitchFactor(int pitch) { return (pitch + 11) / 11.0; }
 double MbrolaDurationFactor(int rate) { return 0.8 - rate / 15.0; }
 
-bool EngineOpen(int voice, int rate, int pitch, int kind, const std::string& outputFile) {
+bool EngineOpen(int voice, int rate, int pitch, EngineKind kind, const std::string& outputFile) {
   State().engineKind = kind;
   const EngineAdapter& engine = Current();
   if (!engine.open) return false;

@@ -1,19 +1,25 @@
 #pragma once
 // The speech engine dispatch: one set of five operations forwarded to the engine kind
-// chosen by the configuration (MBROLA front end 3, SAPI 5 kinds 5 and 54, SAPI 4 any other).
+// chosen by the configuration.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "speech/engine_kind.h"
 
 namespace speech {
 
 // The private message an engine posts to the console window so that message waits poll again.
 inline constexpr uint32_t EngineWakeMessage = 0xBA4;
 
+// The kind a TIPOSAPI number selects, and the number that selects a kind.
+EngineKind EngineKindFromSetting(int number);
+int EngineKindSetting(EngineKind kind);
+
 // Opens the engine of this kind (voice number, rate, pitch, output file: empty is the sound
 // device) and, on success, waits until it is idle. False: the engine is not usable.
-bool EngineOpen(int voice, int rate, int pitch, int kind, const std::string& outputFile);
+bool EngineOpen(int voice, int rate, int pitch, EngineKind kind, const std::string& outputFile);
 // Closes the engine of the current kind.
 void EngineClose();
 // Hands the whole text (Windows-1252) to the engine, which speaks it in the background.
@@ -25,9 +31,6 @@ bool EngineBusy(int mode);
 void EngineStop();
 
 // ---- where the engines plug in ----
-enum class EngineSlot { Mbrola, Sapi5, Sapi5LateBound, Sapi4 };
-EngineSlot EngineSlotFor(int kind);  // 3, 5, 54; everything else is SAPI 4
-
 // One engine's five operations; an empty open means the engine is not available.
 struct EngineAdapter {
   bool (*open)(int voice, int rate, int pitch, const std::string& outputFile) = nullptr;
@@ -36,8 +39,8 @@ struct EngineAdapter {
   bool (*busy)(int mode) = nullptr;
   void (*stop)() = nullptr;
 };
-// Enters (or with an empty adapter removes) the engine for a slot.
-void SetEngineAdapter(EngineSlot slot, const EngineAdapter& adapter);
+// Enters (or with an empty adapter removes) the engine of a kind.
+void SetEngineAdapter(EngineKind kind, const EngineAdapter& adapter);
 
 // The MBROLA front end's factors from the configured rate and pitch.
 double MbrolaPitchFactor(int pitch);    // (pitch + 11) / 11

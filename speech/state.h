@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "speech/engine_kind.h"
+
 namespace speech {
 
 // The built-in voice's rate when the settings give none within 1..5.
@@ -13,11 +15,13 @@ inline constexpr int DefaultRate = 3;
 
 struct SpeechState {
   // ---- engines ----
-  int engineKind = 4;               // the kind given to the last EngineOpen
-  bool engineActive = false;        // an external engine is open (StartSpeech / EndSpeech)
-  int engineType = 4;               // the engine kind last opened; 3 is the MBROLA front end
-  std::optional<int> engineForRun;  // --speech: the engine of this run, over the settings
-  int startFallbackEngine = 0;      // speaks when the built-in voice cannot load; 0: none
+  EngineKind engineKind = EngineKind::Sapi4;  // the kind given to the last EngineOpen
+  bool engineActive = false;                  // an external engine is open (StartSpeech / EndSpeech)
+  EngineKind engineType = EngineKind::Sapi4;  // the engine kind StartSpeech last opened
+  // --speech: this run's voice, over the settings: built-in speech alone, or an engine.
+  bool builtInForRun = false;
+  std::optional<EngineKind> engineForRun;
+  std::optional<EngineKind> startFallbackEngine;  // speaks when the built-in voice cannot load
   // --speech=none: nothing is spoken or played and nothing waits for sound; the speech
   // log still records what would have been said.
   bool silent = false;

@@ -1,6 +1,8 @@
 #include "text/diphone_index.h"
 
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 namespace text {
 namespace {
@@ -55,6 +57,25 @@ std::vector<uint8_t> DiphoneIndexImage(std::span<const DiphoneRecord> records) {
     PutLittleEndian(image, record.offset, 4);
   }
   return image;
+}
+
+DiphoneDatabaseImages LayOutDiphoneDatabase(std::span<const DiphoneUnit> units) {
+  std::vector<std::size_t> order(units.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&units](std::size_t a, std::size_t b) { return units[a].name < units[b].name; });
+  DiphoneDatabaseImages images;
+  std::vector<DiphoneRecord> records;
+  records.reserve(units.size());
+  for (const std::size_t u : order) {
+    const std::span<const uint8_t> samples =
+        units[u].samples.first(std::min<std::size_t>(units[u].samples.size(), std::numeric_limits<uint16_t>::max()));
+    records.push_back(
+        {units[u].name, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(images.samples.size())});
+    images.samples.insert(images.samples.end(), samples.begin(), samples.end());
+  }
+  images.index = DiphoneIndexImage(records);
+  return images;
 }
 
 }  // namespace text

@@ -33,4 +33,21 @@ bool ParseDiphoneIndex(std::span<const uint8_t> bytes, std::vector<DiphoneRecord
 // than 8 bytes is cut to 8.
 std::vector<uint8_t> DiphoneIndexImage(std::span<const DiphoneRecord> records);
 
+// One unit of a database to be written: its name and its samples.
+struct DiphoneUnit {
+  std::string name;
+  std::span<const uint8_t> samples;
+};
+
+// The two files of a diphone database.
+struct DiphoneDatabaseImages {
+  std::vector<uint8_t> index;    // name.IND
+  std::vector<uint8_t> samples;  // name.DIF
+};
+
+// Lays units out as a database: their records sorted by name as the index must be (units
+// of one name keep their order), each unit's samples after those of the one before it. A
+// unit longer than a record can say (65535 samples) keeps its first 65535.
+DiphoneDatabaseImages LayOutDiphoneDatabase(std::span<const DiphoneUnit> units);
+
 }  // namespace text

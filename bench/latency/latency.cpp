@@ -24,6 +24,7 @@
 #include <fstream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -41,7 +42,8 @@
 #include "platform/win.h"
 #include "speech/config.h"
 #include "speech/cues.h"
-#include "speech/front.h"
+#include "speech/engine.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 
 namespace {
@@ -90,11 +92,13 @@ void WriteBuiltInVoice() {
   std::filesystem::copy_file(std::string(QUELVAR_SOURCE_DATA_DIR) + "/portug.exc", gFolder + "/portug.exc");
 }
 
-void WriteConfiguration(int kind) {
+// No engine: the built-in voice.
+void WriteConfiguration(std::optional<speech::EngineKind> engine) {
   std::ofstream ini(gFolder + "/TAMIRE.INI", std::ios::binary | std::ios::trunc);
   ini << "[TRADUTOR]\nVELOCIDADE=3\nDIRLETRAS=" << gFolder << "/letras\nDIRDIFONES=" << gFolder
-      << "\nSAPI=" << (kind == 0 ? "N" : "S") << "\n[SINTETIZADOR]\nDIFONES3=LAT\nCORTEFON3=0\nSOBRAFON3=900\n"
-      << "INTERPAL3=0\n[SERVFALA]\nVOZ=0\nVELOCIDADE=0\nTOM=0\nTIPOSAPI=" << kind << "\n";
+      << "\nSAPI=" << (engine ? "S" : "N") << "\n[SINTETIZADOR]\nDIFONES3=LAT\nCORTEFON3=0\nSOBRAFON3=900\n"
+      << "INTERPAL3=0\n[SERVFALA]\nVOZ=0\nVELOCIDADE=0\nTOM=0\nTIPOSAPI="
+      << speech::EngineKindSetting(engine.value_or(speech::EngineKind::Sapi4)) << "\n";
 }
 
 // ---- timing ----
@@ -153,10 +157,10 @@ std::string LongText() {
   return text;
 }
 
-void Measure(const char* name, int kind, int trials, platform::AudioMixer& mixer) {
-  WriteConfiguration(kind);
+void Measure(const char* name, std::optional<speech::EngineKind> engine, int trials, platform::AudioMixer& mixer) {
+  WriteConfiguration(engine);
   speech::StartSpeech(3, "");
-  if (kind != 0 && !speech::State().engineActive) {
+  if (engine && !speech::State().engineActive) {
     std::printf("%s: the engine does not start; not timed\n", name);
     speech::EndSpeech();
     return;
@@ -265,9 +269,9 @@ int main(int argc, char** argv) {
   const auto wanted = [&](const char* name) {
     return ("," + engines + ",").find(std::string(",") + name + ",") != std::string::npos;
   };
-  if (wanted("builtin")) Measure("builtin", 0, trials, *mixer);
-  if (wanted("espeak")) Measure("espeak", 4, trials, *mixer);
-  if (wanted("mbrola")) Measure("mbrola", 3, trials, *mixer);
+  if (wanted("builtin")) Measure("builtin", std::nullopt, trials, *mixer);
+  if (wanted("espeak")) Measure("espeak", speech::EngineKind::Sapi4, trials, *mixer);
+  if (wanted("mbrola")) Measure("mbrola", speech::EngineKind::Mbrola, trials, *mixer);
   const platform::AudioDeviceCounts counts = platform::SharedAudioCounts();
   std::printf(
       "device: %llu callbacks, %llu late (over two buffers after the one before), %llu gaps in wave-out "

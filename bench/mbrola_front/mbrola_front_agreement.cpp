@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "text/cp1252.h"
 
 namespace {

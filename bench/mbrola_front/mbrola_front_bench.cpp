@@ -19,7 +19,7 @@
 
 #include "bench/support/reference.h"
 #include "bench/support/speech_road.h"
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "text/cp1252.h"
 
 namespace {

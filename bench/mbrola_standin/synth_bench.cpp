@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/support/reference.h"
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "mbrola_standin/mbrola.h"
 #include "text/cp1252.h"
 

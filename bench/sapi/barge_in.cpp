@@ -1,11 +1,11 @@
-// Barge-in over the installed engines: a long description is handed to the engine (kind 4
-// espeak-ng, kind 5 speech-dispatcher), the program waits for it as the game does, and
+// Barge-in over the installed engines: a long description is handed to the engine (SAPI 4:
+// espeak-ng, SAPI 5: speech-dispatcher), the program waits for it as the game does, and
 // another thread posts a key at a random moment. Reported: the median and the maximum time
-// from the posted key until the engine was told to be silent (kind 4: its audio reset,
-// which empties our device at once; kind 5: the purge request to speech-dispatcher) and
-// until the program's wait returned. These are times inside the program, not what is
-// heard: bench/latency times the sound at the device. Real time, SDL's dummy audio driver.
-// Kind 5 needs a reachable speech-dispatcher (SPEECHD_ADDRESS); without one it is skipped.
+// from the posted key until the engine was told to be silent (espeak-ng: its audio reset,
+// which empties our device at once; speech-dispatcher: the purge request) and until the
+// program's wait returned. These are times inside the program, not what is heard:
+// bench/latency times the sound at the device. Real time, SDL's dummy audio driver.
+// speech-dispatcher must be reachable (SPEECHD_ADDRESS); without it that run is skipped.
 
 #include <random>
 #include <string>
@@ -26,18 +26,19 @@ using bench::Clock;
 Clock::time_point gStopCalled;
 speech::EngineAdapter gWrapped;
 
-void BargeIn(benchmark::State& state, int kind) {
+void BargeIn(benchmark::State& state, speech::EngineKind kind) {
   if (!bench::StartRealTimeConsole(state)) return;
   // The installed adapter, with its stop timed.
-  gWrapped = kind == 4 ? speech::Sapi4Engine() : speech::Sapi5Engine();
+  gWrapped = kind == speech::EngineKind::Sapi4 ? speech::Sapi4Engine() : speech::Sapi5Engine();
   speech::EngineAdapter timed = gWrapped;
   timed.stop = [] {
     gStopCalled = Clock::now();
     gWrapped.stop();
   };
-  speech::SetEngineAdapter(speech::EngineSlotFor(kind), timed);
+  speech::SetEngineAdapter(kind, timed);
   if (!speech::EngineOpen(1, 0, 0, kind, "")) {
-    state.SkipWithError(kind == 4 ? "espeak-ng cannot start" : "no speech-dispatcher to connect to");
+    state.SkipWithError(kind == speech::EngineKind::Sapi4 ? "espeak-ng cannot start"
+                                                          : "no speech-dispatcher to connect to");
     return;
   }
   speech::State().engineActive = true;
@@ -74,11 +75,12 @@ void BargeIn(benchmark::State& state, int kind) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::RegisterBenchmark("BargeIn/kind4", [](benchmark::State& s) { BargeIn(s, 4); })
+  benchmark::RegisterBenchmark("BargeIn/espeak-ng", [](benchmark::State& s) { BargeIn(s, speech::EngineKind::Sapi4); })
       ->UseManualTime()
       ->Iterations(20)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("BargeIn/kind5", [](benchmark::State& s) { BargeIn(s, 5); })
+  benchmark::RegisterBenchmark("BargeIn/speech-dispatcher",
+                               [](benchmark::State& s) { BargeIn(s, speech::EngineKind::Sapi5); })
       ->UseManualTime()
       ->Iterations(10)
       ->Unit(benchmark::kMillisecond);

@@ -15,7 +15,8 @@
 #include "platform/headless.h"
 #include "platform/wave_out.h"
 #include "speech/config.h"
-#include "speech/front.h"
+#include "speech/cues.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "text/cp1252.h"
 
@@ -36,12 +37,15 @@ bool StartSpeechRoad(Road road, const std::string& dataRoot) {
   platform::SetBackend(std::make_unique<platform::HeadlessBackend>());
   console::InitConsole("bench");
   app::ConnectSpeech();
-  const int kind = road == Road::Mbrola ? 3 : 0;
-  speech::ChooseEngineForRun(kind);
-  // The MBROLA road needs no built-in voice: without one, it speaks all the same.
-  speech::SetStartFallbackEngine(kind);
+  if (road == Road::Mbrola) {
+    speech::ChooseEngineForRun(speech::EngineKind::Mbrola);
+    // The MBROLA road needs no built-in voice: without one, it speaks all the same.
+    speech::SetStartFallbackEngine(speech::EngineKind::Mbrola);
+  } else {
+    speech::ChooseBuiltInSpeechForRun();
+  }
   speech::StartSpeech(0, "");
-  return road == Road::Mbrola ? speech::State().engineActive && speech::State().engineType == 3
+  return road == Road::Mbrola ? speech::State().engineActive && speech::State().engineType == speech::EngineKind::Mbrola
                               : !speech::State().engineActive;
 }
 

@@ -12,22 +12,22 @@
 #include <vector>
 
 #include "bench/support/reference.h"
-#include "speech/translator.h"
 #include "text/cp1252.h"
+#include "translator/translator.h"
 
 namespace {
 
-bool LoadTranslator(speech::Translator& translator) {
-  return speech::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr") &&
-         speech::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc");
+bool LoadTranslator(translator::Translator& translator) {
+  return translator::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr") &&
+         translator::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc");
 }
 
 // The words converted as built-in speech receives them (Windows-1252), then translated;
 // the characters of the transcriptions.
-std::size_t TranslateAll(const speech::Translator& translator, const std::vector<std::string>& utf8Words) {
+std::size_t TranslateAll(const translator::Translator& translator, const std::vector<std::string>& utf8Words) {
   std::size_t characters = 0;
   for (const std::string& word : utf8Words) {
-    characters += speech::TranslateText(translator, text::DataTextToCp1252(word)).size();
+    characters += translator::TranslateText(translator, text::DataTextToCp1252(word)).size();
   }
   return characters;
 }
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   bench::Options options{.words = QUELVAR_WORD_LIST};
   if (!bench::ParseOptions(argc, argv, options, "usage: translator_bench [--words=FILE] [--runs=N]")) return 2;
   if (options.child == "phonemes") return bench::EspeakPhonemesAsChild(options.childFile);
-  speech::Translator translator;
+  translator::Translator translator;
   if (!LoadTranslator(translator)) {
     std::fprintf(stderr, "translator_bench: cannot read the shipped rules\n");
     return 1;

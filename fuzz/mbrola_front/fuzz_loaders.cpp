@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "mbrola_front/text_codec.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Any bytes as an exception file, then the words of the file itself looked up.
-#include "speech/translator.h"
+#include "translator/translator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -7,9 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  speech::Translator translator;
-  speech::LoadTranslatorRulesFromText(translator, "(A)=a\n(S)#=z\n(S)=s\n(M)=m\n");
-  speech::LoadTranslatorExceptionsFromText(translator, bytes);
-  (void)speech::TranslateText(translator, bytes.substr(0, 512));
+  translator::Translator translator;
+  translator::LoadTranslatorRulesFromText(translator, "(A)=a\n(S)#=z\n(S)=s\n(M)=m\n");
+  translator::LoadTranslatorExceptionsFromText(translator, bytes);
+  (void)translator::TranslateText(translator, bytes.substr(0, 512));
   return 0;
 }

@@ -1,5 +1,5 @@
 // Any bytes as a rule file, then as text to translate with what was loaded.
-#include "speech/translator.h"
+#include "translator/translator.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -7,9 +7,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  speech::Translator translator;
-  speech::LoadTranslatorRulesFromText(translator, bytes);
-  (void)speech::TranslateText(translator, bytes.substr(0, 512));
-  (void)speech::TranslateText(translator, "casa maria rainha d'\xE1gua show sp caf\xE9 mal mar");
+  translator::Translator translator;
+  translator::LoadTranslatorRulesFromText(translator, bytes);
+  (void)translator::TranslateText(translator, bytes.substr(0, 512));
+  (void)translator::TranslateText(translator, "casa maria rainha d'\xE1gua show sp caf\xE9 mal mar");
   return 0;
 }

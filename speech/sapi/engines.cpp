@@ -23,9 +23,9 @@ EngineAdapter Sapi54Engine() {
 }
 
 void RegisterSapiEngines() {
-  SetEngineAdapter(EngineSlot::Sapi5, Sapi5Engine());
-  SetEngineAdapter(EngineSlot::Sapi5LateBound, Sapi54Engine());
-  SetEngineAdapter(EngineSlot::Sapi4, Sapi4Engine());
+  SetEngineAdapter(EngineKind::Sapi5, Sapi5Engine());
+  SetEngineAdapter(EngineKind::Sapi5LateBound, Sapi54Engine());
+  SetEngineAdapter(EngineKind::Sapi4, Sapi4Engine());
 }
 
 }  // namespace speech

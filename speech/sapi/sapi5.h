@@ -1,7 +1,8 @@
 #pragma once
 // The SAPI 5 adapters: the engine dispatch's five operations over a speech voice
-// (speech/sapi/sapi5_objects.h). Kind 5 sets the voice and the output stream through the
-// voice's own properties; kind 54, its late-bound twin, through properties set by name.
+// (speech/sapi/sapi5_objects.h). EngineKind::Sapi5 sets the voice and the output stream
+// through the voice's own properties; its late-bound twin (EngineKind::Sapi5LateBound)
+// through properties set by name.
 
 #include <string>
 #include <string_view>
@@ -31,7 +32,7 @@ bool Sapi54Stop();
 // speech-dispatcher, on Windows the system's voices). An empty set puts those back.
 void SetSapi5Objects(sapi::Sapi5Objects objects);
 void SetSapi54Objects(sapi::Sapi5Objects objects);
-// The installed engine's objects, for kind 5 or (lateBound) kind 54.
+// The installed engine's objects, for EngineKind::Sapi5 or (lateBound) its late-bound twin.
 sapi::Sapi5Objects InstalledSapi5Objects(bool lateBound);
 
 }  // namespace speech

@@ -1,5 +1,5 @@
 // The installed engines on Windows. SAPI 5 objects over the system's voices (COM); there
-// is no SDK to build a SAPI 4 client against, so kind 4 finds no engine. A voice that
+// is no SDK to build a SAPI 4 client against, so EngineKind::Sapi4 finds no engine. A voice that
 // cannot speak (Wine's answers E_NOTIMPL) is not created, so the adapter's open fails and
 // the built-in voice speaks.
 

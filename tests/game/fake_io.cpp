@@ -10,7 +10,7 @@
 #include "editor/editor.h"
 #include "speech/config.h"
 #include "speech/cues.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 
 namespace fake {
 

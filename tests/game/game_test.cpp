@@ -113,7 +113,9 @@ TEST(Parser, VerbTableIsTriedInOrderWithEachWordOnce) {
 
 TEST(World, TablesHoldTheirFixedShape) {
   for (int room = 1; room <= RoomCount; ++room) {
-    for (const uint8_t exit : Rooms[room].exits) EXPECT_LE(exit, RoomCount) << room;
+    for (const Direction way : {North, South, East, West, Up, Down}) {
+      EXPECT_LE(Rooms[room].exits[way], RoomCount) << room;
+    }
     EXPECT_FALSE(Rooms[room].name.empty());
     const RoomText& text = RoomTexts()[static_cast<std::size_t>(room)];
     EXPECT_TRUE(!text.lines.empty() || text.event != RoomEvent::None) << room;
@@ -126,9 +128,19 @@ TEST(World, TablesHoldTheirFixedShape) {
   }
 }
 
+TEST(World, ExitsAreTakenByDirectionInTheOrderOfTheLetters) {
+  Exits exits;
+  for (const Direction way : {North, South, East, West, Up, Down})
+    exits[way] = static_cast<Room>(Cliff + static_cast<int>(way));
+  const std::array<Room, 6> named = {exits.north, exits.south, exits.east, exits.west, exits.up, exits.down};
+  for (std::size_t way = 0; way < named.size(); ++way) {
+    EXPECT_EQ(named[way], Cliff + static_cast<int>(way)) << DirectionLetters[way];
+  }
+}
+
 TEST_F(GameTest, NewGameKeepsExitsAndBriefModeButResetsTheRest) {
   World& world = game.world;
-  world.exits[Cabin][East] = CorridorNorth;
+  world.exits[Cabin].east = CorridorNorth;
   world.briefMode = true;
   world.flags.drawerOpen = true;
   world.place[Pickaxe] = Carried;
@@ -138,7 +150,7 @@ TEST_F(GameTest, NewGameKeepsExitsAndBriefModeButResetsTheRest) {
   world.longitudeGiven = 29;
   world.gameOver = true;
   ResetWorld(world);
-  EXPECT_EQ(world.exits[Cabin][East], CorridorNorth);
+  EXPECT_EQ(world.exits[Cabin].east, CorridorNorth);
   EXPECT_TRUE(world.briefMode);
   EXPECT_FALSE(world.flags.drawerOpen);
   EXPECT_EQ(world.place[Pickaxe], CrowsNestEast);
@@ -200,7 +212,7 @@ TEST_F(GameTest, FollowUpAnswersAreUpperCasedAndStrippedButNotTrimmed) {
   fake::TheIo().lines = {"com a picareta", " picareta"};
   Command("destrancar grade");
   EXPECT_TRUE(game.world.flags.gratingUnlocked);
-  EXPECT_EQ(game.world.exits[BatCave][Down], SecretCave);
+  EXPECT_EQ(game.world.exits[BatCave].down, SecretCave);
   Command("destrancar grade");
   EXPECT_EQ(Said(),
             "Com o que?\nA grade está agora destrancada e aberta!\n"

@@ -8,7 +8,7 @@
 #include <sstream>
 
 #include "console/console.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/backend.h"
 #include "platform/files.h"
 #include "platform/headless.h"
@@ -46,12 +46,14 @@ void BindingTest::SetUp() {
   fake_ = ::dlopen(FAKE_MBROLA_LIBRARY, RTLD_NOW | RTLD_LOCAL);
   ASSERT_NE(fake_, nullptr) << ::dlerror();
   FakeControl<void (*)()>(fake_, "fake_Reset")();
-  mbrola_front::ResetFrontEndForTests();
 }
 
 void BindingTest::TearDown() {
-  mbrola_front::ResetFrontEndForTests();
-  speech::State().engineKind = 4;
+  // What a test opened is closed, and what it set is put back as the program starts.
+  mbrola_front::FrontEndClose();
+  mbrola_front::FrontEndSetOutputFile("");
+  mbrola_front::FrontEndSetFactors(1.0, 1.0);
+  speech::State().engineKind = speech::EngineKind::Sapi4;
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();
   StopHeadlessConsole();

@@ -11,7 +11,7 @@
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "mbrola_front/binding.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/wave_out.h"
@@ -309,8 +309,9 @@ TEST_F(BindingLoadTest, TheOutputFileReceivesEverySampleAndItsHeaderAtClose) {
 
 TEST_F(BindingLoadTest, TheDispatchOpensKindThreeWithItsFactorsAndWakesTheWindow) {
   WriteIni("[ORLENTTS]\nMBROLA_LIB=" FAKE_MBROLA_LIBRARY "\n");
+  LocateFrontEndFiles();  // found once, before the first open
   ConfigureFake(4000, 16000);
-  ASSERT_TRUE(speech::EngineOpen(7, 10, 11, 3, ""));
+  ASSERT_TRUE(speech::EngineOpen(7, 10, 11, speech::EngineKind::Mbrola, ""));
   EXPECT_DOUBLE_EQ(FrontEndPitchFactor(), 2.0);
   EXPECT_NEAR(FrontEndDurationFactor(), 0.8 - 10 / 15.0, 1e-12);
   platform::Message message;
@@ -328,7 +329,7 @@ TEST_F(BindingLoadTest, TheDispatchOpensKindThreeWithItsFactorsAndWakesTheWindow
 
   // A failed open still takes the factors.
   FailFakeInit(1);
-  EXPECT_FALSE(speech::EngineOpen(0, 0, 0, 3, ""));
+  EXPECT_FALSE(speech::EngineOpen(0, 0, 0, speech::EngineKind::Mbrola, ""));
   EXPECT_DOUBLE_EQ(FrontEndPitchFactor(), 1.0);
   EXPECT_DOUBLE_EQ(FrontEndDurationFactor(), 0.8);
 }

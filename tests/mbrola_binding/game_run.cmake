@@ -1,4 +1,4 @@
-# Runs the program headless with engine kind 3 (the MBROLA front end) and checks that the
+# Runs the program headless with TIPOSAPI=3 (the MBROLA front end) and checks that the
 # story was spoken through it: the phoneme log holds the words, and sound was made.
 #   -DPROGRAM=quelvar -DDATA=<source data folder> -DWORK=folder
 file(REMOVE_RECURSE "${WORK}")

@@ -12,7 +12,7 @@
 
 #include "binding_fixture.h"
 #include "console/keyboard.h"
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
 #include "speech/wave.h"

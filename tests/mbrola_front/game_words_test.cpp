@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "../translator/game_words.h"
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "mbrola_front/text_codec.h"
 #include "text/cp1252.h"
 

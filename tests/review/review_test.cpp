@@ -93,7 +93,7 @@ class ReviewTest : public ::testing::Test {
 
   void TearDown() override {
     speech::State().Reset();
-    speech::SetEngineAdapter(speech::EngineSlot::Sapi4, {});
+    speech::SetEngineAdapter(speech::EngineKind::Sapi4, {});
     speech::OpenSpeechLog("/dev/null");
     StopHeadlessConsole();
     std::filesystem::remove_all(folder_);
@@ -291,8 +291,8 @@ TEST_F(ReviewTest, WithAnEngineOpenWholeRowsAreHandedOver) {
   fake.open = [](int, int, int, const std::string&) { return true; };
   fake.speak = [](std::string_view text) { engineTexts.emplace_back(text); };
   fake.busy = [](int) { return false; };
-  speech::SetEngineAdapter(speech::EngineSlot::Sapi4, fake);
-  ASSERT_TRUE(speech::EngineOpen(1, 0, 0, 4, ""));
+  speech::SetEngineAdapter(speech::EngineKind::Sapi4, fake);
+  ASSERT_TRUE(speech::EngineOpen(1, 0, 0, speech::EngineKind::Sapi4, ""));
   speech::State().engineActive = true;
   engineTexts.clear();
   Put(23, 1, "um navio ao longe");

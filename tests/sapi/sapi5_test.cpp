@@ -1,4 +1,4 @@
-// The SAPI 5 adapters (kind 5 and its late-bound twin 54) against a fake voice: choosing
+// The SAPI 5 adapters (EngineKind::Sapi5 and its late-bound twin) against a fake voice: choosing
 // the voice and rate, speaking, the busy poll with its wake-up message, stopping, closing.
 
 #include <memory>
@@ -263,18 +263,18 @@ TEST_F(Sapi5Test, TheLateBoundTwinSetsVoiceAndStreamByName) {
   EXPECT_EQ(gWorld.spoken[0], u" ");
 }
 
-TEST_F(Sapi5Test, TheDispatchSendsKinds5And54ToTheirAdapters) {
-  ASSERT_TRUE(speech::EngineOpen(1, 0, 0, 54, ""));
+TEST_F(Sapi5Test, TheDispatchSendsBothSapi5KindsToTheirAdapters) {
+  ASSERT_TRUE(speech::EngineOpen(1, 0, 0, speech::EngineKind::Sapi5LateBound, ""));
   EXPECT_TRUE(Logged("by name Voice voz 1"));
   speech::EngineSpeak("um");
   EXPECT_EQ(gWorld.spoken.size(), 1u);
   speech::EngineClose();
   gLog.clear();
-  ASSERT_TRUE(speech::EngineOpen(1, 0, 0, 5, ""));
+  ASSERT_TRUE(speech::EngineOpen(1, 0, 0, speech::EngineKind::Sapi5, ""));
   EXPECT_TRUE(Logged("Voice voz 1"));
   speech::EngineClose();
   gVoice = nullptr;
-  speech::State().engineKind = 4;
+  speech::State().engineKind = speech::EngineKind::Sapi4;
 }
 
 }  // namespace

@@ -38,12 +38,12 @@ class EngineTest : public SoundTest {
   }
   void TearDown() override {
     RemoveEngines();
-    State().engineKind = 4;
+    State().engineKind = EngineKind::Sapi4;
     SoundTest::TearDown();
   }
   static void RemoveEngines() {
-    for (auto slot : {EngineSlot::Mbrola, EngineSlot::Sapi5, EngineSlot::Sapi5LateBound, EngineSlot::Sapi4}) {
-      SetEngineAdapter(slot, {});
+    for (auto kind : {EngineKind::Mbrola, EngineKind::Sapi5, EngineKind::Sapi5LateBound, EngineKind::Sapi4}) {
+      SetEngineAdapter(kind, {});
     }
   }
   static bool WakeWaiting() {
@@ -54,15 +54,18 @@ class EngineTest : public SoundTest {
   }
 };
 
-TEST_F(EngineTest, KindsChooseTheirSlots) {
-  for (int kind : {0, 1, 2, 4, 7}) EXPECT_EQ(EngineSlotFor(kind), EngineSlot::Sapi4) << kind;
-  EXPECT_EQ(EngineSlotFor(3), EngineSlot::Mbrola);
-  EXPECT_EQ(EngineSlotFor(5), EngineSlot::Sapi5);
-  EXPECT_EQ(EngineSlotFor(54), EngineSlot::Sapi5LateBound);
+TEST_F(EngineTest, SettingNumbersChooseTheirKinds) {
+  for (int number : {0, 1, 2, 4, 7, -3}) EXPECT_EQ(EngineKindFromSetting(number), EngineKind::Sapi4) << number;
+  EXPECT_EQ(EngineKindFromSetting(3), EngineKind::Mbrola);
+  EXPECT_EQ(EngineKindFromSetting(5), EngineKind::Sapi5);
+  EXPECT_EQ(EngineKindFromSetting(54), EngineKind::Sapi5LateBound);
+  for (auto kind : {EngineKind::Mbrola, EngineKind::Sapi5, EngineKind::Sapi5LateBound, EngineKind::Sapi4}) {
+    EXPECT_EQ(EngineKindFromSetting(EngineKindSetting(kind)), kind);
+  }
 }
 
 TEST_F(EngineTest, WithoutAnEngineEveryOpenFails) {
-  for (int kind : {3, 4, 5, 54}) {
+  for (auto kind : {EngineKind::Mbrola, EngineKind::Sapi4, EngineKind::Sapi5, EngineKind::Sapi5LateBound}) {
     EXPECT_FALSE(EngineOpen(1, 0, 0, kind, ""));
     EXPECT_EQ(State().engineKind, kind);
   }
@@ -73,10 +76,10 @@ TEST_F(EngineTest, WithoutAnEngineEveryOpenFails) {
 }
 
 TEST_F(EngineTest, OpenWaitsUntilTheEngineIsIdle) {
-  SetEngineAdapter(EngineSlot::Sapi5, FakeEngine::Adapter());
+  SetEngineAdapter(EngineKind::Sapi5, FakeEngine::Adapter());
   FakeEngine::busyPolls = 4;
   const uint64_t start = platform::NowMs();
-  EXPECT_TRUE(EngineOpen(2, 7, 0, 5, ""));
+  EXPECT_TRUE(EngineOpen(2, 7, 0, EngineKind::Sapi5, ""));
   EXPECT_EQ(FakeEngine::lastRate, 7);
   EXPECT_EQ(FakeEngine::busyPolls, 0);
   EXPECT_EQ(platform::NowMs() - start, 200u);  // four pauses of 50 ms
@@ -84,12 +87,12 @@ TEST_F(EngineTest, OpenWaitsUntilTheEngineIsIdle) {
   EXPECT_EQ(FakeEngine::spoken, "ol\xE1");
   EXPECT_FALSE(WakeWaiting());  // only the MBROLA front end's glue posts it
   // Another kind goes elsewhere.
-  EXPECT_FALSE(EngineOpen(1, 0, 0, 4, ""));
+  EXPECT_FALSE(EngineOpen(1, 0, 0, EngineKind::Sapi4, ""));
 }
 
 TEST_F(EngineTest, MbrolaGlueWakesTheWindowAndComputesItsFactors) {
-  SetEngineAdapter(EngineSlot::Mbrola, FakeEngine::Adapter());
-  ASSERT_TRUE(EngineOpen(1, 0, 0, 3, ""));
+  SetEngineAdapter(EngineKind::Mbrola, FakeEngine::Adapter());
+  ASSERT_TRUE(EngineOpen(1, 0, 0, EngineKind::Mbrola, ""));
   WakeWaiting();
   EngineSpeak("x");
   EXPECT_TRUE(WakeWaiting());

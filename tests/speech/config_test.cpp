@@ -9,8 +9,8 @@
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/settings.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "speech/wave.h"
 #include "speech_fixture.h"
@@ -116,15 +116,15 @@ TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
     return gEngineWorks;
   };
   engine.close = [] { ++gCloses; };
-  speech::SetEngineAdapter(speech::EngineSlot::Sapi4, engine);
-  speech::SetEngineAdapter(speech::EngineSlot::Sapi5, engine);
+  speech::SetEngineAdapter(speech::EngineKind::Sapi4, engine);
+  speech::SetEngineAdapter(speech::EngineKind::Sapi5, engine);
   Install(diphoneDir_, "FIX");
 
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=4\n"));
   speech::StartSpeech(0, "");
   EXPECT_EQ(gOpenedRate, 15);
   EXPECT_TRUE(speech::State().engineActive);
-  EXPECT_EQ(speech::State().engineType, 4);
+  EXPECT_EQ(speech::State().engineType, speech::EngineKind::Sapi4);
   speech::EndSpeech();
   EXPECT_FALSE(speech::State().engineActive);
   EXPECT_EQ(gCloses, 1);
@@ -132,7 +132,14 @@ TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=5\n"));
   speech::StartSpeech(0, "");
   EXPECT_EQ(gOpenedRate, 0);
-  EXPECT_EQ(speech::State().engineType, 5);
+  EXPECT_EQ(speech::State().engineType, speech::EngineKind::Sapi5);
+  speech::EndSpeech();
+
+  // TIPOSAPI 0 is the SAPI 4 engine too, but only 4 itself keeps the rate.
+  WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=0\n"));
+  speech::StartSpeech(0, "");
+  EXPECT_EQ(gOpenedRate, 0);
+  EXPECT_EQ(speech::State().engineType, speech::EngineKind::Sapi4);
   speech::EndSpeech();
 
   gEngineWorks = false;  // a failed open leaves built-in speech, silently
@@ -168,6 +175,18 @@ TEST_F(ConfigTest, ATranslatorFileOverTheLimitIsNamedWithItsReason) {
   EXPECT_EQ(speech::SpeechDataFailure().place, diphoneDir_ + "/regras.rgr");
   EXPECT_EQ(speech::SpeechDataFailure().reason, "is larger than 64 MiB");
   speech::FreeSpeechData();
+}
+
+TEST_F(ConfigTest, BuiltInTranslatorComesFromTheDiphoneFolderAndGoesWithTheData) {
+  WriteIni(FixtureIni());
+  speech::SetDiphoneSettings({"FIX", 0, 0, 0});
+  Install(diphoneDir_, "FIX");
+  WriteFile(diphoneDir_ + "/regras.rgr", "(A)=a\n(B)=b\n");
+  WriteFile(diphoneDir_ + "/portug.exc", "ab=ba\n");
+  ASSERT_EQ(speech::LoadSpeechData(), 0);
+  EXPECT_EQ(translator::TranslateText(speech::BuiltInTranslator(), "ab"), "[b/a]");
+  speech::FreeSpeechData();
+  EXPECT_TRUE(speech::BuiltInTranslator().buckets['A' - 32].empty());
 }
 
 TEST_F(ConfigTest, StartFailureWritesTheCodeAndDatabaseWaitsForEnterAndEnds) {

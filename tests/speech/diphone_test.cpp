@@ -7,10 +7,10 @@
 
 #include "speech/config.h"
 #include "speech/diphone.h"
-#include "speech/front.h"
-#include "speech/translator.h"
+#include "speech/speak.h"
 #include "speech_fixture.h"
 #include "text/diphone_index.h"
+#include "translator/translator.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ TEST_F(DiphoneTest, BuiltInSpeechSaysTheWordsOfAPhraseTogether) {
                {"$S", Samples(100, 24)}},
               {"FIX", 0, 0, 300});
   WriteFile(diphoneDir_ + "/fix.rgr", "(A)=a\n(B)=b\n(P)=p\n(S)=s\n");
-  ASSERT_TRUE(speech::LoadTranslatorRules(diphoneDir_ + "/fix.rgr"));
+  ASSERT_TRUE(translator::LoadTranslatorRules(speech::BuiltInTranslator(), diphoneDir_ + "/fix.rgr"));
   const auto spoken = [this](std::string_view text) {
     ClearPlayed();
     speech::SpeakText(text);

@@ -16,10 +16,9 @@
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/settings.h"
+#include "speech/speak.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "speech_fixture.h"
 #include "text/files.h"
 
@@ -87,12 +86,12 @@ TEST_F(HardeningTest, EngineKeysAtEveryExtremeStayInRangeForEachKind) {
         EXPECT_LE(engine.rate, 65535);
         EXPECT_GE(engine.pitch, -65535);
         EXPECT_LE(engine.pitch, 65535);
-        if (engine.kind == 3) {
+        if (engine.kind == speech::EngineKind::Mbrola) {
           // The front end's factors stay positive.
           EXPECT_GT(speech::MbrolaDurationFactor(engine.rate), 0.0);
           EXPECT_GT(speech::MbrolaPitchFactor(engine.pitch), 0.0);
           EXPECT_LE(speech::MbrolaPitchFactor(engine.pitch), 4.0);
-        } else if (engine.kind == 5 || engine.kind == 54) {
+        } else if (engine.kind == speech::EngineKind::Sapi5 || engine.kind == speech::EngineKind::Sapi5LateBound) {
           EXPECT_GE(engine.rate, -10);
           EXPECT_LE(engine.rate, 10);
         } else {

@@ -14,9 +14,8 @@
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"
-#include "speech/front.h"
+#include "speech/speak.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "speech/wave.h"
 #include "text/diphone_index.h"
 #include "text/wave.h"
@@ -44,9 +43,9 @@ void SpeechTest::SetUp() {
 void SpeechTest::TearDown() {
   speech::FreeSpeechData();
   speech::State().Reset();
-  for (auto slot : {speech::EngineSlot::Mbrola, speech::EngineSlot::Sapi5, speech::EngineSlot::Sapi5LateBound,
-                    speech::EngineSlot::Sapi4}) {
-    speech::SetEngineAdapter(slot, {});
+  for (auto kind : {speech::EngineKind::Mbrola, speech::EngineKind::Sapi5, speech::EngineKind::Sapi5LateBound,
+                    speech::EngineKind::Sapi4}) {
+    speech::SetEngineAdapter(kind, {});
   }
   host_.Stop();
   std::filesystem::remove_all(root_);
@@ -70,17 +69,12 @@ void SpeechTest::WriteTaggedRecording(const std::string& name, uint8_t tag, std:
   tags_[tag] = name;
 }
 
-void SpeechTest::WriteDatabase(const std::string& name, std::vector<FixtureUnit> units) {
-  std::sort(units.begin(), units.end());
-  std::vector<text::DiphoneRecord> records;
-  std::string sound;
-  for (const auto& [unit, samples] : units) {
-    records.push_back({unit, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(sound.size())});
-    sound.append(samples.begin(), samples.end());
-  }
-  const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
-  WriteFile(diphoneDir_ + "/" + name + ".IND", std::string(index.begin(), index.end()));
-  WriteFile(diphoneDir_ + "/" + name + ".DIF", sound);
+void SpeechTest::WriteDatabase(const std::string& name, const std::vector<FixtureUnit>& units) {
+  std::vector<text::DiphoneUnit> layout;
+  for (const auto& [unit, samples] : units) layout.push_back({unit, samples});
+  const text::DiphoneDatabaseImages database = text::LayOutDiphoneDatabase(layout);
+  WriteFile(diphoneDir_ + "/" + name + ".IND", std::string(database.index.begin(), database.index.end()));
+  WriteFile(diphoneDir_ + "/" + name + ".DIF", std::string(database.samples.begin(), database.samples.end()));
 }
 
 std::string SpeechTest::FixtureIni(const std::string& extra) const {

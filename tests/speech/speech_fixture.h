@@ -29,7 +29,7 @@ class SpeechTest : public ::testing::Test {
   // A recording of 'length' samples of one value, remembered as that sound's tag.
   void WriteTaggedRecording(const std::string& name, uint8_t tag, std::size_t length = 200);
   // name.IND and name.DIF in the diphone folder, sorted as the index must be.
-  void WriteDatabase(const std::string& name, std::vector<FixtureUnit> units);
+  void WriteDatabase(const std::string& name, const std::vector<FixtureUnit>& units);
   // An INI naming the fixture folders and database for rate 3 (extra lines appended).
   std::string FixtureIni(const std::string& extra = "") const;
 

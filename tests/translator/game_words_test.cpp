@@ -1,8 +1,8 @@
 // Every word of the game's texts through the built-in translator, against the judged list;
 // and the list must hold every word the game can write.
 
-#include "speech/translator.h"
 #include "text/cp1252.h"
+#include "translator/translator.h"
 
 #include <gtest/gtest.h>
 
@@ -31,13 +31,13 @@ std::string ToUtf8(std::string_view cp1252) {
 }
 
 TEST(GameWords, TranslatorSaysEveryJudgedWordAsJudged) {
-  speech::Translator translator;
-  ASSERT_TRUE(speech::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr"));
-  ASSERT_TRUE(speech::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc"));
+  translator::Translator translator;
+  ASSERT_TRUE(translator::LoadTranslatorRules(translator, QUELVAR_SOURCE_DATA_DIR "/regras.rgr"));
+  ASSERT_TRUE(translator::LoadTranslatorExceptions(translator, QUELVAR_SOURCE_DATA_DIR "/portug.exc"));
   const auto judged = game_words::ReadJudgedWords(QUELVAR_GAME_WORDS);
   ASSERT_GT(judged.size(), 500u);
   for (const auto& entry : judged) {
-    const std::string said = ToUtf8(speech::TranslateText(translator, text::DataTextToCp1252(entry.word)));
+    const std::string said = ToUtf8(translator::TranslateText(translator, text::DataTextToCp1252(entry.word)));
     EXPECT_EQ(said, entry.translator) << entry.word;
   }
 }

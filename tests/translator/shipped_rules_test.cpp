@@ -1,7 +1,7 @@
 // The shipped rule and exception files on words whose transcription we know.
 
-#include "speech/translator.h"
 #include "text/cp1252.h"
+#include "translator/translator.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +16,17 @@ namespace {
 class ShippedRulesTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_TRUE(speech::LoadTranslatorRules(translator_, QUELVAR_SOURCE_DATA_DIR "/regras.rgr"));
-    ASSERT_TRUE(speech::LoadTranslatorExceptions(translator_, QUELVAR_SOURCE_DATA_DIR "/portug.exc"));
+    ASSERT_TRUE(translator::LoadTranslatorRules(translator_, QUELVAR_SOURCE_DATA_DIR "/regras.rgr"));
+    ASSERT_TRUE(translator::LoadTranslatorExceptions(translator_, QUELVAR_SOURCE_DATA_DIR "/portug.exc"));
   }
   // Words are written in UTF-8 here, as the data files are.
   static std::string Say(const std::string& utf8) {
-    return speech::TranslateText(translator_, text::DataTextToCp1252(utf8));
+    return translator::TranslateText(translator_, text::DataTextToCp1252(utf8));
   }
   static void ExpectAll(const std::vector<std::pair<const char*, const char*>>& cases) {
     for (const auto& [word, expected] : cases) EXPECT_EQ(Say(word), expected) << word;
   }
-  static inline speech::Translator translator_;
+  static inline translator::Translator translator_;
 };
 
 TEST_F(ShippedRulesTest, DigraphsAndConsonantContexts) {
@@ -179,10 +179,10 @@ TEST_F(ShippedRulesTest, PhraseRulesStopAtPunctuationDigitsAndSpelledWords) {
   });
   // Built-in speech hands the translator runs of words only, so the joins are the same
   // there; the words on their own are unchanged.
-  std::vector<speech::TranslatedWord> words = speech::TranslateWords(translator_, "os amigos");
+  std::vector<translator::TranslatedWord> words = translator::TranslateWords(translator_, "os amigos");
   ASSERT_EQ(words.size(), 2u);
   EXPECT_EQ(words[0].transcription, "[u/s]");
-  speech::ApplyPhraseRules(words);
+  translator::ApplyPhraseRules(words);
   EXPECT_EQ(words[0].transcription, "[u/z]");
   EXPECT_TRUE(words[0].joinsNext);
   EXPECT_FALSE(words[1].joinsNext);
@@ -217,10 +217,10 @@ TEST_F(ShippedRulesTest, EveryRuleFitsItsFields) {
     const std::string rule = line.substr(0, line.find('|'));
     const std::size_t open = rule.find('('), close = rule.find(')'), equals = rule.find('=', close);
     if (open == std::string::npos || close == std::string::npos || equals == std::string::npos) continue;
-    EXPECT_LE(open, speech::MaxRuleContextLength) << line;
-    EXPECT_LE(close - open - 1, speech::MaxRuleMatchLength) << line;
-    EXPECT_LE(equals - close - 1, speech::MaxRuleContextLength) << line;
-    EXPECT_LE(rule.size() - equals - 1, speech::MaxRuleOutputLength) << line;
+    EXPECT_LE(open, translator::MaxRuleContextLength) << line;
+    EXPECT_LE(close - open - 1, translator::MaxRuleMatchLength) << line;
+    EXPECT_LE(equals - close - 1, translator::MaxRuleContextLength) << line;
+    EXPECT_LE(rule.size() - equals - 1, translator::MaxRuleOutputLength) << line;
   }
 }
 
@@ -234,9 +234,9 @@ TEST_F(ShippedRulesTest, EveryLetterAndAccentedVowelHasARule) {
   for (char vowel : std::string("aeiou")) {
     for (char mark : std::string("'^~`\"")) {
       const std::string word = std::string("t") + vowel + mark + "t";
-      speech::TranslatorWord w;
+      translator::TranslatorWord w;
       w.letters = word;
-      const std::string transcription = speech::TranslateWordByRules(translator_, w);
+      const std::string transcription = translator::TranslateWordByRules(translator_, w);
       EXPECT_EQ(transcription.find('_'), std::string::npos) << word << ": " << transcription;
     }
   }

@@ -1,4 +1,4 @@
-#include "speech/translator.h"
+#include "translator/translator.h"
 #include "text/cp1252.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +10,8 @@
 
 namespace {
 
-using speech::Translator;
-using speech::TranslatorWord;
+using translator::Translator;
+using translator::TranslatorWord;
 
 // Each test writes the rule and exception files it needs into its own folder.
 class TranslatorTest : public ::testing::Test {
@@ -35,23 +35,23 @@ class TranslatorTest : public ::testing::Test {
 
   static Translator WithRules(const std::string& rules) {
     Translator translator;
-    speech::LoadTranslatorRulesFromText(translator, rules + VowelRules);
+    translator::LoadTranslatorRulesFromText(translator, rules + VowelRules);
     return translator;
   }
 
   static std::string Rules(const Translator& translator, const std::string& letters) {
     TranslatorWord word;
     word.letters = letters;
-    return speech::TranslateWordByRules(translator, word);
+    return translator::TranslateWordByRules(translator, word);
   }
 
   static std::string Stressed(const std::string& letters, int vowels = -1) {
     TranslatorWord word;
     word.letters = letters;
     word.vowelCount = 0;
-    for (char c : letters) word.vowelCount += speech::IsTranslatorVowel(c) ? 1 : 0;
+    for (char c : letters) word.vowelCount += translator::IsTranslatorVowel(c) ? 1 : 0;
     if (vowels >= 0) word.vowelCount = vowels;
-    speech::MarkStress(word);
+    translator::MarkStress(word);
     return word.letters;
   }
 
@@ -61,7 +61,7 @@ class TranslatorTest : public ::testing::Test {
 // --- Character mapping -------------------------------------------------------------
 
 TEST_F(TranslatorTest, AccentedLettersMapInBothCodePages) {
-  using speech::MapTranslatorText;
+  using translator::MapTranslatorText;
   // Windows-1252 positions.
   EXPECT_EQ(MapTranslatorText("caf\xE9"), "cafe'");
   EXPECT_EQ(MapTranslatorText("m\xE3o"), "ma~o");
@@ -93,14 +93,14 @@ TEST_F(TranslatorTest, AccentedLettersMapInBothCodePages) {
 }
 
 TEST_F(TranslatorTest, ControlAndUnmappedCodesBecomeCodeOneBetweenBlanks) {
-  using speech::MapTranslatorText;
+  using translator::MapTranslatorText;
   EXPECT_EQ(MapTranslatorText("a\tb"), "a \x01 b");
   EXPECT_EQ(MapTranslatorText(std::string("a\0b", 3)), "a \x01 b");
   EXPECT_EQ(MapTranslatorText("\xA9\xFF\x9B"), " \x01  \x01  \x01 ");
 }
 
 TEST_F(TranslatorTest, WAndYBesideLettersBecomeVowels) {
-  using speech::MapTranslatorText;
+  using translator::MapTranslatorText;
   EXPECT_EQ(MapTranslatorText("show"), "shou");
   EXPECT_EQ(MapTranslatorText("Wagner"), "uagner");
   EXPECT_EQ(MapTranslatorText("yoga"), "ioga");
@@ -110,7 +110,7 @@ TEST_F(TranslatorTest, WAndYBesideLettersBecomeVowels) {
 }
 
 TEST_F(TranslatorTest, ApostropheAfterDIsDropped) {
-  using speech::MapTranslatorText;
+  using translator::MapTranslatorText;
   EXPECT_EQ(MapTranslatorText("d'\xE1gua"), "da'gua");
   EXPECT_EQ(MapTranslatorText("D'Ajuda"), "DAjuda");
   EXPECT_EQ(MapTranslatorText("l'a"), "l'a");
@@ -119,27 +119,27 @@ TEST_F(TranslatorTest, ApostropheAfterDIsDropped) {
 // --- Reading words -----------------------------------------------------------------
 
 TEST_F(TranslatorTest, WordsAreLowerCasedAndCountTheirVowels) {
-  const std::string text = speech::MapTranslatorText("  CAF\xC9, mar");
+  const std::string text = translator::MapTranslatorText("  CAF\xC9, mar");
   std::size_t position = 0;
   TranslatorWord word;
-  ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
+  ASSERT_TRUE(translator::NextTranslatorWord(text, position, word));
   EXPECT_EQ(word.letters, "cafe'");
   EXPECT_EQ(word.vowelCount, 2);
   EXPECT_TRUE(word.hasAccentMark);
-  ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
+  ASSERT_TRUE(translator::NextTranslatorWord(text, position, word));
   EXPECT_EQ(word.letters, ",");
   EXPECT_EQ(word.vowelCount, 0);
-  ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
+  ASSERT_TRUE(translator::NextTranslatorWord(text, position, word));
   EXPECT_EQ(word.letters, "mar");
   EXPECT_FALSE(word.hasAccentMark);
-  EXPECT_FALSE(speech::NextTranslatorWord(text, position, word));
+  EXPECT_FALSE(translator::NextTranslatorWord(text, position, word));
 }
 
 TEST_F(TranslatorTest, DiaeresisIsNotAnAccentMark) {
   const std::string text = "lingu\"ica";
   std::size_t position = 0;
   TranslatorWord word;
-  ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
+  ASSERT_TRUE(translator::NextTranslatorWord(text, position, word));
   EXPECT_EQ(word.letters, "lingu\"ica");
   EXPECT_FALSE(word.hasAccentMark);
 }
@@ -148,9 +148,9 @@ TEST_F(TranslatorTest, OverlongWordIsCutButStaysOneWord) {
   const std::string text = std::string(300, 'b') + "a c";
   std::size_t position = 0;
   TranslatorWord word;
-  ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
-  EXPECT_EQ(word.letters.size(), speech::MaxTranslatorWordLength);
-  ASSERT_TRUE(speech::NextTranslatorWord(text, position, word));
+  ASSERT_TRUE(translator::NextTranslatorWord(text, position, word));
+  EXPECT_EQ(word.letters.size(), translator::MaxTranslatorWordLength);
+  ASSERT_TRUE(translator::NextTranslatorWord(text, position, word));
   EXPECT_EQ(word.letters, "c");
 }
 
@@ -206,7 +206,7 @@ TEST_F(TranslatorTest, AccentedAndVowellessWordsGetNoStress) {
   word.letters = "cafe'";
   word.vowelCount = 2;
   word.hasAccentMark = true;
-  speech::MarkStress(word);
+  translator::MarkStress(word);
   EXPECT_EQ(word.letters, "cafe'");
   EXPECT_EQ(Stressed("sp"), "sp");
   EXPECT_EQ(Stressed("sol"), "sOl");
@@ -217,13 +217,13 @@ TEST_F(TranslatorTest, AccentedAndVowellessWordsGetNoStress) {
 
 TEST_F(TranslatorTest, ExceptionsReplaceWordsAndPeelFinalSAndM) {
   Translator translator;
-  ASSERT_TRUE(speech::LoadTranslatorExceptions(translator, WriteFile("e.exc",
-                                                                     "zebra=zEbra\n"
-                                                                     "case=keis|an English loan\n"
-                                                                     "\n"
-                                                                     "fala=FALA\n"
-                                                                     "no equals sign here\n"
-                                                                     "t\xC3\xA1xi=tacsi\n")));
+  ASSERT_TRUE(translator::LoadTranslatorExceptions(translator, WriteFile("e.exc",
+                                                                         "zebra=zEbra\n"
+                                                                         "case=keis|an English loan\n"
+                                                                         "\n"
+                                                                         "fala=FALA\n"
+                                                                         "no equals sign here\n"
+                                                                         "t\xC3\xA1xi=tacsi\n")));
   ASSERT_EQ(translator.exceptions.size(), 4u);
   EXPECT_TRUE(std::is_sorted(translator.exceptions.begin(), translator.exceptions.end(),
                              [](const auto& a, const auto& b) { return a.key < b.key; }));
@@ -233,7 +233,7 @@ TEST_F(TranslatorTest, ExceptionsReplaceWordsAndPeelFinalSAndM) {
     word.letters = letters;
     word.vowelCount = 7;
     word.hasAccentMark = true;
-    speech::ApplyTranslatorExceptions(translator, word);
+    translator::ApplyTranslatorExceptions(translator, word);
     EXPECT_EQ(word.vowelCount, 7);
     EXPECT_TRUE(word.hasAccentMark);
     return word.letters;
@@ -252,38 +252,38 @@ TEST_F(TranslatorTest, ExceptionTableStopsAt15000Entries) {
   std::string contents;
   for (int i = 0; i < 15010; ++i) contents += "w" + std::to_string(100000 + i) + "=x\n";
   Translator translator;
-  ASSERT_TRUE(speech::LoadTranslatorExceptions(translator, WriteFile("big.exc", contents)));
-  EXPECT_EQ(translator.exceptions.size(), speech::MaxTranslatorExceptions);
+  ASSERT_TRUE(translator::LoadTranslatorExceptions(translator, WriteFile("big.exc", contents)));
+  EXPECT_EQ(translator.exceptions.size(), translator::MaxTranslatorExceptions);
 }
 
 TEST_F(TranslatorTest, OnlyThe255FirstCharactersOfAnExceptionLineCount) {
   Translator translator;
   const std::string longValue(300, 'a');
-  speech::LoadTranslatorExceptionsFromText(translator, "casa=" + longValue + "\n");
+  translator::LoadTranslatorExceptionsFromText(translator, "casa=" + longValue + "\n");
   ASSERT_EQ(translator.exceptions.size(), 1u);
   EXPECT_EQ(translator.exceptions[0].value.size(), 250u);
 }
 
 TEST_F(TranslatorTest, UnreadableFilesAreReported) {
   Translator translator;
-  EXPECT_FALSE(speech::LoadTranslatorRules(translator, (folder_ / "none.rgr").string()));
-  EXPECT_FALSE(speech::LoadTranslatorExceptions(translator, (folder_ / "none.exc").string()));
+  EXPECT_FALSE(translator::LoadTranslatorRules(translator, (folder_ / "none.rgr").string()));
+  EXPECT_FALSE(translator::LoadTranslatorExceptions(translator, (folder_ / "none.exc").string()));
 }
 
 // --- Rule loading ------------------------------------------------------------------
 
 TEST_F(TranslatorTest, RulesGoToTheBucketOfTheirFirstLetterInFileOrder) {
   Translator translator;
-  ASSERT_TRUE(speech::LoadTranslatorRules(translator, WriteFile("r.rgr",
-                                                                "| a comment line without a rule\n"
-                                                                "(ch)=x|lower-case match is written in upper case\n"
-                                                                "(C)+=s\r\n"
-                                                                "(C)=k\n"
-                                                                "(LONGMATCH)LONGCONTEXT=abcdefghijklmnop\n"
-                                                                "LONGLEFT(L)=l\n"
-                                                                "(~A)=never\n"
-                                                                "()=empty\n"
-                                                                "(C=broken\n")));
+  ASSERT_TRUE(translator::LoadTranslatorRules(translator, WriteFile("r.rgr",
+                                                                    "| a comment line without a rule\n"
+                                                                    "(ch)=x|lower-case match is written in upper case\n"
+                                                                    "(C)+=s\r\n"
+                                                                    "(C)=k\n"
+                                                                    "(LONGMATCH)LONGCONTEXT=abcdefghijklmnop\n"
+                                                                    "LONGLEFT(L)=l\n"
+                                                                    "(~A)=never\n"
+                                                                    "()=empty\n"
+                                                                    "(C=broken\n")));
   const auto& c = translator.buckets['C' - 32];
   ASSERT_EQ(c.size(), 3u);
   EXPECT_EQ(c[0].match, "CH");
@@ -311,26 +311,26 @@ TEST_F(TranslatorTest, RulesOfOneLetterKeepFileOrderWhenNotWrittenTogether) {
 
 TEST_F(TranslatorTest, LoadingRulesEmptiesTheExceptionsAndFreeEmptiesTheBuckets) {
   Translator translator;
-  speech::LoadTranslatorExceptionsFromText(translator, "a=b\n");
+  translator::LoadTranslatorExceptionsFromText(translator, "a=b\n");
   ASSERT_EQ(translator.exceptions.size(), 1u);
-  ASSERT_TRUE(speech::LoadTranslatorRules(translator, WriteFile("r.rgr", "(A)=a\n")));
+  ASSERT_TRUE(translator::LoadTranslatorRules(translator, WriteFile("r.rgr", "(A)=a\n")));
   EXPECT_TRUE(translator.exceptions.empty());
   EXPECT_EQ(translator.buckets['A' - 32].size(), 1u);
-  speech::FreeTranslatorRules(translator);
+  translator::FreeTranslatorRules(translator);
   EXPECT_TRUE(translator.buckets['A' - 32].empty());
-  EXPECT_FALSE(speech::LoadTranslatorRules(translator, (folder_ / "none").string()));
+  EXPECT_FALSE(translator::LoadTranslatorRules(translator, (folder_ / "none").string()));
 }
 
 TEST_F(TranslatorTest, Utf8DataFilesAreReadAsWindows1252) {
   // A byte-order mark does not become the first rule's left context, and a character
   // without a Windows-1252 byte is dropped from the output.
-  speech::Translator translator;
-  speech::LoadTranslatorRulesFromText(translator, "\xEF\xBB\xBF(A)=a\xC3\xA7\xE2\x98\x83\n");
+  translator::Translator translator;
+  translator::LoadTranslatorRulesFromText(translator, "\xEF\xBB\xBF(A)=a\xC3\xA7\xE2\x98\x83\n");
   ASSERT_EQ(translator.buckets['A' - 32].size(), 1u);
   EXPECT_EQ(translator.buckets['A' - 32][0].left, "");
   EXPECT_EQ(translator.buckets['A' - 32][0].output, "a\xE7");
   // Not UTF-8: already Windows-1252.
-  speech::LoadTranslatorRulesFromText(translator, "(A)=\xE7\xE3\n");
+  translator::LoadTranslatorRulesFromText(translator, "(A)=\xE7\xE3\n");
   ASSERT_EQ(translator.buckets['A' - 32].size(), 1u);
   EXPECT_EQ(translator.buckets['A' - 32][0].output, "\xE7\xE3");
 }
@@ -420,39 +420,31 @@ TEST_F(TranslatorTest, LetterWithoutRuleIsPlayedAsItsOwnSound) {
   const Translator translator = WithRules("");
   EXPECT_EQ(Rules(translator, "k"), "[ /_K]");
   EXPECT_EQ(Rules(translator, "Ok"), "[O/ /_K]");
-  EXPECT_EQ(speech::TranslateText(translator, "~"), "[ /_~]");
+  EXPECT_EQ(translator::TranslateText(translator, "~"), "[ /_~]");
 }
 
 // --- Whole text --------------------------------------------------------------------
 
 TEST_F(TranslatorTest, ConsonantOnlyAndCodeOneWordsAreSpelled) {
   const Translator translator = WithRules("(S)=s\n(P)=p\n");
-  EXPECT_EQ(speech::TranslateText(translator, "sp"), "[ /_s][ /_p]");
-  EXPECT_EQ(speech::TranslateText(translator, "a\tb"), "[a][ /_\x01][ /_b]");
-  EXPECT_EQ(speech::TranslateText(translator, "Ok."), "[o/ /_K][ /_.]");
+  EXPECT_EQ(translator::TranslateText(translator, "sp"), "[ /_s][ /_p]");
+  EXPECT_EQ(translator::TranslateText(translator, "a\tb"), "[a][ /_\x01][ /_b]");
+  EXPECT_EQ(translator::TranslateText(translator, "Ok."), "[o/ /_K][ /_.]");
 }
 
 TEST_F(TranslatorTest, TranslateTextRunsEveryStep) {
   Translator translator;
-  ASSERT_TRUE(speech::LoadTranslatorRules(
+  ASSERT_TRUE(translator::LoadTranslatorRules(
       translator, WriteFile("r.rgr",
                             "(A')=A\n(A)=a\n(E')=E\n(E)%=i\n(E)=e\n(O)%=u\n(O)=o\n(U)=u\n(I)=i\n"
                             "(C)=k\n(F)=f\n(D)=d\n(G)=g\n(SH)=x\n(S)=s\n(K)=k\n")));
-  ASSERT_TRUE(speech::LoadTranslatorExceptions(translator, WriteFile("e.exc", "case=keis\n")));
-  EXPECT_EQ(speech::TranslateText(translator, "caf\xE9"), "[k/a/f/E]");
-  EXPECT_EQ(speech::TranslateText(translator, "d'\xE1gua"), "[d/A/g/u/a]");
-  EXPECT_EQ(speech::TranslateText(translator, "show"), "[x/O/u]");
-  EXPECT_EQ(speech::TranslateText(translator, "cases"), "[k/E/i/s/s]");
-  EXPECT_EQ(speech::TranslateText(translator, ""), "");
-  EXPECT_EQ(speech::TranslateText(translator, "   "), "");
-}
-
-TEST_F(TranslatorTest, DefaultTranslatorServesTheModuleCalls) {
-  ASSERT_TRUE(speech::LoadTranslatorRules(WriteFile("r.rgr", "(A)=a\n(B)=b\n")));
-  ASSERT_TRUE(speech::LoadTranslatorExceptions(WriteFile("e.exc", "ab=ba\n")));
-  EXPECT_EQ(speech::TranslateText("ab"), "[b/a]");
-  speech::FreeTranslatorRules();
-  EXPECT_TRUE(speech::DefaultTranslator().buckets['A' - 32].empty());
+  ASSERT_TRUE(translator::LoadTranslatorExceptions(translator, WriteFile("e.exc", "case=keis\n")));
+  EXPECT_EQ(translator::TranslateText(translator, "caf\xE9"), "[k/a/f/E]");
+  EXPECT_EQ(translator::TranslateText(translator, "d'\xE1gua"), "[d/A/g/u/a]");
+  EXPECT_EQ(translator::TranslateText(translator, "show"), "[x/O/u]");
+  EXPECT_EQ(translator::TranslateText(translator, "cases"), "[k/E/i/s/s]");
+  EXPECT_EQ(translator::TranslateText(translator, ""), "");
+  EXPECT_EQ(translator::TranslateText(translator, "   "), "");
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 // The units the shipped rules make the synthesizer ask for, against the units every build
 // of the voice holds (the builder's --list-units): every text of the game and a large word list.
 
-#include "speech/translator.h"
 #include "text/cp1252.h"
 #include "tools/game_texts.h"
 #include "tools/voicedata/units.h"
+#include "translator/translator.h"
 
 #include <gtest/gtest.h>
 
@@ -53,8 +53,8 @@ class Coverage : public ::testing::Test {
     GTEST_SKIP() << "the voice-data builder is not built here (no espeak-ng)";
 #else
     const std::string dataDir = std::string(QUELVAR_SOURCE_DIR) + "/data/";
-    ASSERT_TRUE(speech::LoadTranslatorRules(translator_, dataDir + "regras.rgr"));
-    ASSERT_TRUE(speech::LoadTranslatorExceptions(translator_, dataDir + "portug.exc"));
+    ASSERT_TRUE(translator::LoadTranslatorRules(translator_, dataDir + "regras.rgr"));
+    ASSERT_TRUE(translator::LoadTranslatorExceptions(translator_, dataDir + "portug.exc"));
     std::ifstream list(QUELVAR_UNIT_LIST);
     for (std::string line; std::getline(list, line);) units_.insert(line);
     ASSERT_GT(units_.size(), 500u);
@@ -87,7 +87,7 @@ class Coverage : public ::testing::Test {
 
   void Count(const std::string& text, Tally& tally) const {
     for (const std::string& run : voicedata::WordRuns(text)) {
-      voicedata::ForEachUnitLookup(speech::TranslateText(translator_, run), [&](const voicedata::UnitLookup& u) {
+      voicedata::ForEachUnitLookup(translator::TranslateText(translator_, run), [&](const voicedata::UnitLookup& u) {
         ++tally.lookups;
         if (u.key.size() <= 8) ++tally.storable;
         if (units_.contains(u.key)) {
@@ -100,7 +100,7 @@ class Coverage : public ::testing::Test {
     }
   }
 
-  speech::Translator translator_;
+  translator::Translator translator_;
   std::set<std::string> units_;
 };
 

@@ -4,11 +4,11 @@
 // same stressed syllable, and the commonest differences. sentences_tuning.txt beside this
 // file is the prose the rules are tuned on; sentences_heldout.txt is kept for checking.
 
-#include "speech/translator.h"
 #include "text/case.h"
 #include "text/cp1252.h"
 #include "text/files.h"
 #include "tools/voicedata/units.h"
+#include "translator/translator.h"
 
 #include <espeak-ng/speak_lib.h>
 
@@ -456,7 +456,7 @@ bool IsSibilant(const Phones& phones, bool last) {
 }
 
 // The words of each sentence in context (see --sentences).
-std::vector<Comparison> SentenceComparisons(const speech::Translator& translator, std::istream& list,
+std::vector<Comparison> SentenceComparisons(const translator::Translator& translator, std::istream& list,
                                             std::size_t& leftOut) {
   std::vector<Comparison> comparisons;
   for (std::string line; std::getline(list, line);) {
@@ -468,10 +468,10 @@ std::vector<Comparison> SentenceComparisons(const speech::Translator& translator
     const std::string cp1252 = text::DataTextToCp1252(line);
     const std::vector<std::string> spelled = LineWords(cp1252);
     if (spelled.empty()) continue;
-    std::vector<speech::TranslatedWord> ours;
+    std::vector<translator::TranslatedWord> ours;
     for (const std::string& run : voicedata::WordRuns(cp1252)) {
-      std::vector<speech::TranslatedWord> words = speech::TranslateWords(translator, run);
-      speech::ApplyPhraseRules(words);
+      std::vector<translator::TranslatedWord> words = translator::TranslateWords(translator, run);
+      translator::ApplyPhraseRules(words);
       for (auto& word : words) {
         if (word.byRules) ours.push_back(std::move(word));
       }
@@ -496,7 +496,7 @@ std::vector<Comparison> SentenceComparisons(const speech::Translator& translator
 }
 
 // A sample of the word list, each word alone.
-std::vector<Comparison> WordComparisons(const speech::Translator& translator, std::istream& list,
+std::vector<Comparison> WordComparisons(const translator::Translator& translator, std::istream& list,
                                         const Options& options) {
   std::vector<std::string> plain;
   for (std::string line; std::getline(list, line);) {
@@ -513,7 +513,7 @@ std::vector<Comparison> WordComparisons(const speech::Translator& translator, st
   for (const std::string& word : plain) {
     const void* input = word.c_str();
     const char* theirs = espeak_TextToPhonemes(&input, espeakCHARS_UTF8, 0);
-    comparisons.push_back({word, FromOurs(speech::TranslateText(translator, text::DataTextToCp1252(word))),
+    comparisons.push_back({word, FromOurs(translator::TranslateText(translator, text::DataTextToCp1252(word))),
                            FromEspeak(theirs ? theirs : "")});
   }
   return comparisons;
@@ -525,9 +525,9 @@ int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) return 2;
 
-  speech::Translator translator;
-  if (!speech::LoadTranslatorRules(translator, options.rules) ||
-      !speech::LoadTranslatorExceptions(translator, options.exceptions)) {
+  translator::Translator translator;
+  if (!translator::LoadTranslatorRules(translator, options.rules) ||
+      !translator::LoadTranslatorExceptions(translator, options.exceptions)) {
     std::cerr << "cannot read " << options.rules << " or " << options.exceptions << "\n";
     return 1;
   }

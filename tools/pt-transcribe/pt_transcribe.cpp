@@ -5,13 +5,13 @@
 //
 //   pt-transcribe --translator|--mbrola|--numbers [--data-dir=DIR]
 
-#include "speech/translator.h"
 #include "text/cp1252.h"
+#include "translator/translator.h"
 #ifdef QUELVAR_HAS_NUMBERS
 #include "speech/numbers.h"
 #endif
 #ifdef QUELVAR_HAS_MBROLA_FRONT
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #endif
 
 #include <unistd.h>
@@ -71,14 +71,14 @@ int RunTranslator(const std::filesystem::path& folder) {
   if (!std::filesystem::is_regular_file(exceptions, error)) {
     return Fail("cannot find the exception file '" + exceptions + "'");
   }
-  speech::Translator translator;
-  if (!speech::LoadTranslatorRules(translator, rules)) return Fail("cannot read the rule file '" + rules + "'");
-  if (!speech::LoadTranslatorExceptions(translator, exceptions)) {
+  translator::Translator translator;
+  if (!translator::LoadTranslatorRules(translator, rules)) return Fail("cannot read the rule file '" + rules + "'");
+  if (!translator::LoadTranslatorExceptions(translator, exceptions)) {
     return Fail("cannot read the exception file '" + exceptions + "'");
   }
   for (std::string line; std::getline(std::cin, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::cout << text::Cp1252ToUtf8(speech::TranslateText(translator, LineToWindows1252(line))) << '\n';
+    std::cout << text::Cp1252ToUtf8(translator::TranslateText(translator, LineToWindows1252(line))) << '\n';
   }
   return 0;
 }

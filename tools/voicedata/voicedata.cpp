@@ -23,7 +23,6 @@
 // next, so units are rendered in fixed chunks of --chunk units (128), each in a fresh
 // process, and --jobs only says how many of those run at once.
 
-#include "speech/translator.h"
 #include "text/cp1252.h"
 #include "text/diphone_index.h"
 #include "text/files.h"
@@ -32,6 +31,7 @@
 #include "tools/voicedata/letters.h"
 #include "tools/voicedata/render.h"
 #include "tools/voicedata/units.h"
+#include "translator/translator.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -91,9 +91,9 @@ struct UnitCounts {
 
 // The game's texts: every unit they look up, and for a name too long to be a unit the
 // pieces the synthesizer splits it into.
-void CollectNeeded(const speech::Translator& translator, const std::string& cp1252, UnitCounts& units) {
+void CollectNeeded(const translator::Translator& translator, const std::string& cp1252, UnitCounts& units) {
   for (const std::string& run : voicedata::WordRuns(cp1252)) {
-    voicedata::ForEachUnitLookup(speech::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
+    voicedata::ForEachUnitLookup(translator::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
       voicedata::ForEachFallbackName(u.spelled, LongestName, [&](const std::string& name) { units.Need(name); });
     });
   }
@@ -102,9 +102,9 @@ void CollectNeeded(const speech::Translator& translator, const std::string& cp12
 // One line of the word list. A unit found directly saves its whole look-up; a piece that
 // a missing unit splits into saves part of one. A piece of one or two characters that
 // were missing would be a noise burst, so every such piece is kept.
-void CollectWords(const speech::Translator& translator, const std::string& cp1252, UnitCounts& units) {
+void CollectWords(const translator::Translator& translator, const std::string& cp1252, UnitCounts& units) {
   for (const std::string& run : voicedata::WordRuns(cp1252)) {
-    voicedata::ForEachUnitLookup(speech::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
+    voicedata::ForEachUnitLookup(translator::TranslateText(translator, run), [&](const voicedata::UnitLookup& u) {
       ++units.wordLookups;
       ++units.lookups[u.key];
       if (u.spelled.size() <= LongestName) {
@@ -530,10 +530,11 @@ int main(int argc, char** argv) {
     return Fail("--rates takes digits 1 to 5");
   }
 
-  speech::Translator translator;
+  translator::Translator translator;
   const fs::path rulesFile = sourceData / "regras.rgr", exceptionsFile = sourceData / "portug.exc";
-  if (!speech::LoadTranslatorRules(translator, rulesFile.string())) return Fail("cannot read " + rulesFile.string());
-  if (!speech::LoadTranslatorExceptions(translator, exceptionsFile.string())) {
+  if (!translator::LoadTranslatorRules(translator, rulesFile.string()))
+    return Fail("cannot read " + rulesFile.string());
+  if (!translator::LoadTranslatorExceptions(translator, exceptionsFile.string())) {
     return Fail("cannot read " + exceptionsFile.string());
   }
 
@@ -675,22 +676,15 @@ int main(int argc, char** argv) {
     if (full) break;
   }
 
-  // The databases: records in key order, samples in the same order.
-  std::vector<std::size_t> order(kept.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(),
-            [&ranked](std::size_t a, std::size_t b) { return ranked[a].key < ranked[b].key; });
+  // The databases, one a rate.
   for (std::size_t r = 0; r < rates.size(); ++r) {
-    std::vector<text::DiphoneRecord> records;
-    std::vector<uint8_t> sound;
-    for (const std::size_t u : order) {
-      const auto& samples = kept[u][r];
-      records.push_back({ranked[u].key, static_cast<uint16_t>(samples.size()), static_cast<uint32_t>(sound.size())});
-      sound.insert(sound.end(), samples.begin(), samples.end());
-    }
-    const std::vector<uint8_t> index = text::DiphoneIndexImage(records);
+    std::vector<text::DiphoneUnit> rateUnits;
+    rateUnits.reserve(kept.size());
+    for (std::size_t u = 0; u < kept.size(); ++u) rateUnits.push_back({ranked[u].key, kept[u][r]});
+    const text::DiphoneDatabaseImages database = text::LayOutDiphoneDatabase(rateUnits);
     const std::string base = std::string("DIFONES") + rates[r];
-    if (!WriteFile(diphoneFolder / (base + ".IND"), index) || !WriteFile(diphoneFolder / (base + ".DIF"), sound)) {
+    if (!WriteFile(diphoneFolder / (base + ".IND"), database.index) ||
+        !WriteFile(diphoneFolder / (base + ".DIF"), database.samples)) {
       return Fail("cannot write the database " + base);
     }
   }

@@ -1,5 +1,5 @@
 // The Portuguese front end's pipeline from text to MBROLA phoneme lines.
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 
 #include "mbrola_front/text_codec.h"
 #include "text/cp1252.h"

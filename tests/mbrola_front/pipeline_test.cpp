@@ -1,5 +1,5 @@
 // The whole pipeline over the shipped data files, and the data files' consistency.
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 
 #include <gtest/gtest.h>
 

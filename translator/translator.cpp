@@ -1,4 +1,4 @@
-#include "speech/translator.h"
+#include "translator/translator.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include "text/cp1252.h"
 #include "text/files.h"
 
-namespace speech {
+namespace translator {
 
 namespace {
 
@@ -209,11 +209,6 @@ bool RuleApplies(const TranslatorRule& rule, std::string_view w, std::size_t pos
     if (UpperAscii(w[position + i]) != rule.match[i]) return false;
   }
   return MatchesLeft(rule.left, w, position) && MatchesRight(rule.right, w, position + rule.match.size());
-}
-
-Translator& DefaultInstance() {
-  static Translator translator;
-  return translator;
 }
 
 }  // namespace
@@ -517,16 +512,4 @@ std::string TranslateText(const Translator& translator, std::string_view text) {
   return JoinTranscriptions(words);
 }
 
-bool LoadTranslatorRules(const std::string& fileName) { return LoadTranslatorRules(DefaultInstance(), fileName); }
-
-bool LoadTranslatorExceptions(const std::string& fileName) {
-  return LoadTranslatorExceptions(DefaultInstance(), fileName);
-}
-
-void FreeTranslatorRules() { FreeTranslatorRules(DefaultInstance()); }
-
-std::string TranslateText(std::string_view text) { return TranslateText(DefaultInstance(), text); }
-
-const Translator& DefaultTranslator() { return DefaultInstance(); }
-
-}  // namespace speech
+}  // namespace translator

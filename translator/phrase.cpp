@@ -1,9 +1,9 @@
 // The translator's phrase rules: what changes where two words of one phrase meet.
 #include <cstddef>
 
-#include "speech/translator.h"
+#include "translator/translator.h"
 
-namespace speech {
+namespace translator {
 namespace {
 
 // A word's transcription without its brackets; empty when it has none.
@@ -78,4 +78,4 @@ std::string JoinTranscriptions(const std::vector<TranslatedWord>& words) {
   return result;
 }
 
-}  // namespace speech
+}  // namespace translator

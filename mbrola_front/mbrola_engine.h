@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "mbrola_front/front_end.h"
+#include "mbrola_front/pipeline.h"
 #include "speech/engine.h"
 
 namespace mbrola_front {
@@ -67,17 +67,14 @@ void ClosePhoLog();
 // spoken, and left when the user presses Enter.
 void ShowConsoleMessage(std::string_view title, std::string_view text);
 
-// The engine's five operations for the dispatch (engine kind 3).
+// The engine's five operations for the dispatch.
 bool MbrolaEngineOpen(int voice, int rate, int pitch, const std::string& outputFile);
 void MbrolaEngineClose();
 void MbrolaEngineSpeak(std::string_view text);
 bool MbrolaEngineBusy(int mode);
 void MbrolaEngineStop();
 speech::EngineAdapter MbrolaEngineAdapter();
-// Enters the front end into the engine dispatch as kind 3.
+// Enters the front end into the engine dispatch as EngineKind::Mbrola.
 void RegisterMbrolaEngine();
-
-// Back to the state at program start (closes whatever is open).
-void ResetFrontEndForTests();
 
 }  // namespace mbrola_front

@@ -11,9 +11,9 @@
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
-#include "speech/front.h"
 #include "speech/log.h"
 #include "speech/numbers.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "speech_fixture.h"
 
@@ -128,8 +128,8 @@ TEST_F(FrontTest, EngineRoadHandsOverTheWholeTextUnlessAKeyWaits) {
   speech::EngineAdapter engine;
   engine.open = [](int, int, int, const std::string&) { return true; };
   engine.speak = [](std::string_view text) { gEngineTexts.emplace_back(text); };
-  speech::SetEngineAdapter(speech::EngineSlot::Sapi4, engine);
-  ASSERT_TRUE(speech::EngineOpen(0, 0, 0, 4, ""));
+  speech::SetEngineAdapter(speech::EngineKind::Sapi4, engine);
+  ASSERT_TRUE(speech::EngineOpen(0, 0, 0, speech::EngineKind::Sapi4, ""));
   speech::State().engineActive = true;
   const std::string log = root_ + "/speech.log";
   ASSERT_TRUE(speech::OpenSpeechLog(log));

@@ -11,8 +11,4 @@ void SpeakWriteLine(std::string_view text);
 void SpeakWriteNumber(int32_t n);
 void SpeakText(std::string_view text);
 
-// Waits, letting window messages through, until no sound or engine speech is playing or a
-// key silenced it.
-void WaitUntilSilent();
-
 }  // namespace speech

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace speech {
+namespace translator {
 
 inline constexpr int TranslatorBucketCount = 64;  // first match characters 32 (blank) to 95 ("_")
 inline constexpr std::size_t MaxTranslatorExceptions = 15000;
@@ -38,8 +38,7 @@ struct TranslatorException {
   std::string value;
 };
 
-// The loaded rules and exceptions. A default instance backs the module-level calls;
-// tests and tools make their own.
+// The loaded rules and exceptions. Built-in speech keeps one; tests and tools make their own.
 struct Translator {
   // Bucket i holds the rules whose match starts with character 32 + i, in file order.
   std::array<std::vector<TranslatorRule>, TranslatorBucketCount> buckets;
@@ -85,13 +84,6 @@ void ApplyPhraseRules(std::vector<TranslatedWord>& words);
 // the two parted by a blank.
 std::string JoinTranscriptions(const std::vector<TranslatedWord>& words);
 
-// Module-level translator, loaded at speech start and used by built-in speech.
-[[nodiscard]] bool LoadTranslatorRules(const std::string& fileName);
-[[nodiscard]] bool LoadTranslatorExceptions(const std::string& fileName);
-void FreeTranslatorRules();
-std::string TranslateText(std::string_view text);
-const Translator& DefaultTranslator();
-
 // The steps of TranslateText, each on its own for tests and tools.
 
 // Accented letters to plain letters and marks, w/y beside letters to u/i, control and
@@ -107,4 +99,4 @@ bool IsSpelledWord(const TranslatorWord& word);
 std::string SpellWord(const TranslatorWord& word);
 std::string TranslateWordByRules(const Translator& translator, const TranslatorWord& word);
 
-}  // namespace speech
+}  // namespace translator

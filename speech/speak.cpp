@@ -1,8 +1,7 @@
-#include "speech/front.h"
+#include "speech/speak.h"
 
 #include <string>
 
-#include "platform/win.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
@@ -11,8 +10,8 @@
 #include "speech/log.h"
 #include "speech/numbers.h"
 #include "speech/state.h"
-#include "speech/translator.h"
 #include "text/case.h"
+#include "translator/translator.h"
 
 namespace speech {
 
@@ -111,7 +110,7 @@ void SpeakBuiltIn(std::string_view text) {
       if (text::UpperText(run) == "WWW") {
         SpellText(run);
       } else {
-        SpeakPhonetic(TranslateText(run.substr(0, TranslatorRunMaximum)));
+        SpeakPhonetic(translator::TranslateText(BuiltInTranslator(), run.substr(0, TranslatorRunMaximum)));
       }
       // A hyphen between two words is silent.
       if (at + 1 < work.size() && work[at] == '-' && IsLetter(work[at + 1])) ++at;
@@ -161,10 +160,6 @@ void SpeakBuiltIn(std::string_view text) {
 }
 
 }  // namespace
-
-void WaitUntilSilent() {
-  while (SpeechBusy()) platform::WaitMessage();
-}
 
 void SpeakWrite(std::string_view text) {
   CurrentHost().Write(text);

@@ -1,4 +1,4 @@
-#include "mbrola_front/frontend.h"
+#include "mbrola_front/mbrola_engine.h"
 
 #include <algorithm>
 #include <array>
@@ -16,9 +16,9 @@
 #include "platform/output_file.h"
 #include "platform/registry.h"
 #include "platform/win.h"
-#include "speech/front.h"
 #include "speech/host.h"
 #include "speech/settings.h"
+#include "speech/speak.h"
 #include "speech/state.h"
 #include "speech/wave.h"
 #include "text/cp1252.h"
@@ -432,19 +432,6 @@ speech::EngineAdapter MbrolaEngineAdapter() {
   return adapter;
 }
 
-void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineSlot::Mbrola, MbrolaEngineAdapter()); }
-
-void ResetFrontEndForTests() {
-  FrontEndClose();
-  State& s = S();
-  s.located = false;
-  s.location = {};
-  s.pitchFactor = s.durationFactor = 1.0;
-  s.outputName.clear();
-  s.lastError.clear();
-  s.stopped = false;
-  ClosePhoLog();
-  SetFrontEndMessageSink(nullptr);
-}
+void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineKind::Mbrola, MbrolaEngineAdapter()); }
 
 }  // namespace mbrola_front
