@@ -90,6 +90,25 @@ class Visit {
  public:
   explicit Visit(Sounds& sounds) : sounds_(sounds) {}
 
+  void Run() {
+    Tone();
+    position_ = {CursorRow(), CursorColumn()};
+    const Place entry = position_;
+    for (;;) {
+      MoveCursor(position_.column, position_.row);
+      const KeyPress key = WaitKeyPress();
+      if (key.code == keycode::Esc) break;
+      if (key.IsExtended())
+        ExtendedCommand(key);
+      else
+        KeyCommand(key.code);
+      KeepInRange();
+    }
+    Tone();
+    Tone();
+    MoveCursor(entry.column, entry.row);
+  }
+
  private:
   // Everything the review makes heard goes through the visit's sounds.
   void Tone() { sounds_.Tone(); }
@@ -510,27 +529,6 @@ class Visit {
     }
   }
 
- public:
-  void Run() {
-    Tone();
-    position_ = {CursorRow(), CursorColumn()};
-    const Place entry = position_;
-    for (;;) {
-      MoveCursor(position_.column, position_.row);
-      const KeyPress key = WaitKeyPress();
-      if (key.code == keycode::Esc) break;
-      if (key.IsExtended())
-        ExtendedCommand(key);
-      else
-        KeyCommand(key.code);
-      KeepInRange();
-    }
-    Tone();
-    Tone();
-    MoveCursor(entry.column, entry.row);
-  }
-
- private:
   Sounds& sounds_;
   Place position_;
 };
