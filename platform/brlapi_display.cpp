@@ -4,6 +4,7 @@
 // display's keys to the console window. The program's thread only leaves cells in a
 // mailbox, so a server that is slow or gone never holds up speech or keys.
 #include <brlapi.h>
+#include <brlapi_protocol.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -42,9 +43,13 @@ constexpr unsigned int MostCells = 256;
 // Set by the exception handler, on the connection's own thread (the only one that calls
 // the library).
 thread_local bool tConnectionBroken = false;
+// The server refused cells written just as the display changed size: it is still there,
+// so the connection is made again at once and learns the new size.
+thread_local bool tWriteRefused = false;
 
-void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t, const void*, size_t) {
+void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t type, const void*, size_t) {
   tConnectionBroken = true;  // the library closes the connection; the caller sees an error
+  if (type == BRLAPI_PACKET_WRITE) tWriteRefused = true;
 }
 
 // Stopping the game in its terminal (SIGTSTP) gives the display back to brltty with the
@@ -99,7 +104,8 @@ struct Connection {
   brlapi_handle_t* handle = nullptr;
   bool connected = false;
   bool failureTold = false;  // once a run: a server that comes and goes is not news
-
+  bool sizeChanged = false;  // brltty said so; the size is asked for next
+  std::chrono::steady_clock::time_point lastQuickReconnect{};
 
   Connection() : handleStorage(brlapi_getHandleSize()) {
     handle = reinterpret_cast<brlapi_handle_t*>(handleStorage.data());
@@ -133,6 +139,7 @@ struct Connection {
   // (the global parameter): the one a connection learnt when it began does not follow a
   // display swapped for another.
   bool ReadSize() {
+    sizeChanged = false;
     unsigned int columns = 0, rows = 0;
     brlapi_param_displaySize_t size{};
     if (brlapi__getParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, &size, sizeof size) ==
@@ -149,8 +156,17 @@ struct Connection {
     return true;
   }
 
+  // brltty tells of a display swapped for another at once, on the connection's thread
+  // inside the library's calls; the size is then asked for as usual, because the value
+  // this hands over is in the network's byte order on some versions of the library. The
+  // quiet check stays for servers that tell nothing.
+  static void OnDisplaySize(brlapi_param_t, brlapi_param_subparam_t, brlapi_param_flags_t, void* self, const void*,
+                            size_t) {
+    static_cast<Connection*>(self)->sizeChanged = true;
+  }
+
   bool Connect(std::string& reason) {
-    tConnectionBroken = false;
+    tConnectionBroken = tWriteRefused = false;
     brlapi_connectionSettings_t actual;
     if (brlapi__openConnection(handle, nullptr, &actual) < 0) {
       reason = "cannot connect to the BrlAPI server: " + BrlapiErrorText();
@@ -194,6 +210,7 @@ struct Connection {
     brlapi__acceptKeys(handle, brlapi_rangeType_command, blocks, std::size(blocks));
     brlapi__acceptKeys(handle, brlapi_rangeType_key, commands, std::size(commands));
     brlapi__acceptKeys(handle, brlapi_rangeType_type, typed, std::size(typed));
+    brlapi__watchParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, OnDisplaySize, this, nullptr, 0);
     if (tConnectionBroken) {
       reason = "the BrlAPI server refused the connection's set-up";
       cells = 0;
@@ -316,9 +333,15 @@ struct Connection {
       }
       // Quiet for a while: the display may have been swapped for one of another size.
       bool quiet = false;
-      if ((shown && !Write(*shown)) || !Wait(SizeCheckMs, quiet) || (quiet && !ReadSize())) {
+      if ((shown && !Write(*shown)) || !Wait(SizeCheckMs, quiet) || ((quiet || sizeChanged) && !ReadSize())) {
         Lost();
-        nextAttempt = std::chrono::steady_clock::now() + RetryInterval;
+        const auto now = std::chrono::steady_clock::now();
+        // Once a retry interval at most, so that a server refusing every write is not
+        // asked again and again.
+        const bool atOnce = tWriteRefused && now - lastQuickReconnect >= RetryInterval;
+        tWriteRefused = false;
+        if (atOnce) lastQuickReconnect = now;
+        nextAttempt = atOnce ? now : now + RetryInterval;
       }
     }
     Disconnect();

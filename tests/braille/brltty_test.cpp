@@ -226,6 +226,36 @@ class BrailleDisplayTest : public ::testing::Test {
     display_->Send(command);
     return display_->WaitForText(shown);
   }
+  // Types a command and waits until the game has answered it: its log shows the prompt
+  // again after the answer, and so does the display (the prompt alone shows even before
+  // the command is read).
+  bool Command(const std::string& line) {
+    const std::size_t before = LoggedLines().size();
+    terminal_.Send(line + "\r");
+    const auto end = Clock::now() + Patience;
+    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+      const auto lines = LoggedLines();
+      if (lines.size() > before + 1 && lines.back().find("|>") != std::string::npos) break;
+      if (Clock::now() > end) return false;
+    }
+    return display_->WaitForText(">");
+  }
+  std::vector<std::string> LoggedLines() const {
+    std::ifstream log(folder_ + "/braille.log");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(log, line);) lines.push_back(line);
+    return lines;
+  }
+  // Waits until the game's own log says it last showed this (brltty cuts what a program
+  // wrote to a display that shrank, before the program has learnt the new size).
+  bool WaitForLogged(const std::string& part) {
+    const auto end = Clock::now() + Patience;
+    for (; Clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+      const auto lines = LoggedLines();
+      if (!lines.empty() && lines.back().find(part) != std::string::npos) return true;
+    }
+    return false;
+  }
   // Nothing holds the display: switched off and on, it shows brltty's own screen and not
   // the game's prompt (brltty does not redraw when a program lets the display go).
   void ExpectDisplayGivenBack() {
@@ -242,9 +272,7 @@ class BrailleDisplayTest : public ::testing::Test {
   // What the game said, and the last it showed (for a failure's message).
   std::string Stderr() const {
     std::ifstream in(folder_ + "/game.err");
-    std::ifstream shown(folder_ + "/braille.log");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(shown, line);) lines.push_back(line);
+    const auto lines = LoggedLines();
     std::string text = std::string(std::istreambuf_iterator<char>(in), {}) + "\nlast shown:\n";
     for (std::size_t i = lines.size() > 5 ? lines.size() - 5 : 0; i < lines.size(); ++i) text += lines[i] + "\n";
     return text;
@@ -261,7 +289,7 @@ class BrailleDisplayTest : public ::testing::Test {
 TEST_F(BrailleDisplayTest, ShowsTheGameFollowsTheCursorAndTakesTheDisplaysKeys) {
   StartGame();
   // Typing shows at the prompt, with the cursor after the last letter.
-  ASSERT_TRUE(Type("nor", ">nor"));
+  ASSERT_TRUE(Type("nor", ">nor")) << Stderr();
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[4]) && !VirtualDisplay::HasDots78(cells[3]);
   })) << "the cursor is not on the fifth cell";
@@ -271,39 +299,39 @@ TEST_F(BrailleDisplayTest, ShowsTheGameFollowsTheCursorAndTakesTheDisplaysKeys) 
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[1]);
   })) << "the routing key did not move the cursor";
-  ASSERT_TRUE(Type("e", ">enor"));
+  ASSERT_TRUE(Type("e", ">enor")) << Stderr();
   // Dots typed on the display go through brltty's Portuguese table: dots 1 2 make "b".
   ASSERT_TRUE(Type("\x19", ">  ")) << "Ctrl+Y did not empty the line";
-  ASSERT_TRUE(Press("passdots 3", ">b"));
+  ASSERT_TRUE(Press("passdots 3", ">b")) << Stderr();
 
   // The room, accents and all: the rows above the prompt, then panning to column 80.
-  ASSERT_TRUE(Type("\x19olhar\r", ">  "));
-  ASSERT_TRUE(Press("lnup", "    "));  // the blank row above the prompt
-  ASSERT_TRUE(Press("lnup", "Uma porta de madeira grande está na pare"));
-  ASSERT_TRUE(Press("lnup", "As únicas mobílias são uma cama e um peq"));
-  ASSERT_TRUE(Press("lnup", "Você está em sua cabine, um quarto peque"));
-  ASSERT_TRUE(Press("fwinrt", "no com pouco mobiliário."));
+  ASSERT_TRUE(Type("\x19olhar\r", ">  ")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "    ")) << Stderr();  // the blank row above the prompt
+  ASSERT_TRUE(Press("lnup", "Uma porta de madeira grande está na pare")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "As únicas mobílias são uma cama e um peq")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "Você está em sua cabine, um quarto peque")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "no com pouco mobiliário.")) << Stderr();
   // The next key typed brings the display back to the prompt.
-  ASSERT_TRUE(Type("x", ">x"));
+  ASSERT_TRUE(Type("x", ">x")) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, ReviewRowsFollowTheReviewAndTheDisplayIsGivenBackAtTheEnd) {
   StartGame();
-  ASSERT_TRUE(Type("olhar\r", ">"));
+  ASSERT_TRUE(Command("olhar")) << Stderr();
   // Ctrl+Shift+F9 starts the review at the prompt (its entry tone throws away keys typed
   // ahead of it); each Up goes to the row above (a blank one first), and the display
   // follows.
   terminal_.Send("\x1b[20;6~");
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   terminal_.Send("\x1b[A");
-  ASSERT_TRUE(Type("\x1b[A", "Uma porta de madeira grande está na pare"));
-  ASSERT_TRUE(Type("\x1b[A", "As únicas mobílias são uma cama e um peq"));
+  ASSERT_TRUE(Type("\x1b[A", "Uma porta de madeira grande está na pare")) << Stderr();
+  ASSERT_TRUE(Type("\x1b[A", "As únicas mobílias são uma cama e um peq")) << Stderr();
   // A routing key sets the review column: the review goes on from there.
   display_->Send("route 6");
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[6]);
   }));
-  ASSERT_TRUE(Type("\x1b", ">"));
+  ASSERT_TRUE(Type("\x1b", ">")) << Stderr();
   // Leaving the game gives the display back to brltty.
   terminal_.Send("fim\r");
   terminal_.Send("n");
@@ -317,7 +345,7 @@ TEST_F(BrailleDisplayTest, StoppingTheGameGivesTheDisplayBackAndContinuingTakesI
   ExpectDisplayGivenBack();
   kill(game_->Program(), SIGCONT);
   ASSERT_TRUE(display_->WaitForText(">")) << Stderr();
-  ASSERT_TRUE(Type("olhar\r", ">"));
+  ASSERT_TRUE(Command("olhar")) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, TheDisplayComesBackAfterItWasAwayAndIsGivenBackOnSigterm) {
@@ -339,26 +367,27 @@ TEST_F(BrailleDisplayTest, AServerThatGoesAwayNeitherStopsTheGameNorKeepsItAway)
   // ...and shows itself again once brltty is back.
   StartBrltty();
   ASSERT_TRUE(display_->WaitForText(">")) << "the game did not come back to the display";
-  ASSERT_TRUE(Type("fim\r", "Você gostaria de começar de novo?"));
+  ASSERT_TRUE(Type("fim\r", "Você gostaria de começar de novo?")) << Stderr();
   terminal_.Send("n");
   EXPECT_EQ(game_->Wait(std::chrono::seconds(10)), 0) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
   StartGame();
-  ASSERT_TRUE(Type("olhar\r", ">"));
+  ASSERT_TRUE(Command("olhar")) << Stderr();
   // The display is swapped for one of 20 cells in the middle of the game.
   display_->Send("cells 20");
   ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
     return visual.size() == 20 && visual[0] == '>' && cells.size() == 20;
   })) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
-  ASSERT_TRUE(Press("lnup", "    "));
-  ASSERT_TRUE(Press("lnup", "Uma porta de madeira"));
-  ASSERT_TRUE(Press("fwinrt", " grande está na pare"));
-  ASSERT_TRUE(Press("fwinrt", "de a leste.   "));
-  ASSERT_TRUE(Press("fwinrt", "                    "));  // columns 61 to 80
-  ASSERT_TRUE(Press("fwinlt", "de a leste.   "));
-  ASSERT_TRUE(Press("fwinlt", " grande está na pare"));
+  ASSERT_TRUE(WaitForLogged("columns=1-20 ")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "    ")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "Uma porta de madeira")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", " grande está na pare")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "de a leste.   ")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "                    ")) << Stderr();  // columns 61 to 80
+  ASSERT_TRUE(Press("fwinlt", "de a leste.   ")) << Stderr();
+  ASSERT_TRUE(Press("fwinlt", " grande está na pare")) << Stderr();
 }
 
 }  // namespace
