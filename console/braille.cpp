@@ -24,7 +24,6 @@ struct BrailleView {
   int followedRow = -1, cursorX = -1, cursorY = -1;
   std::optional<BrailleCells> shown;
   int shownRow = -1, shownFirst = -1;
-  ScreenPlace lastRoute;
   platform::OutputFile log;
 };
 
@@ -55,7 +54,7 @@ BrailleCells Cells(const BrailleView& view) {
     if (codePoint >= 0x20 && !(codePoint >= 0x7F && codePoint < 0xA0)) cells.text[cell] = codePoint;
     cells.marked[cell] = (ScreenAttrAt(column + 1, view.row + 1) >> 4) == SelectionBackground;
   }
-  const int cursorX = detail::CursorX(), cursorY = detail::CursorY();
+  const int cursorX = detail::TheConsole().cursorX, cursorY = detail::TheConsole().cursorY;
   if (cursorY == view.row && cursorX >= view.first && cursorX < view.first + view.width) {
     cells.cursor = static_cast<std::size_t>(cursorX - view.first);
   }
@@ -86,7 +85,8 @@ std::string LogLine(const BrailleView& view, const BrailleCells& cells) {
 // console waits for a key (the editor, the review) the display also keeps the cursor in
 // view.
 void Follow(BrailleView& view) {
-  const int cursorX = detail::CursorX(), cursorY = detail::CursorY(), focus = detail::FocusRow();
+  const detail::Console& console = detail::TheConsole();
+  const int cursorX = console.cursorX, cursorY = console.cursorY, focus = console.focusRow;
   if (view.free && (cursorX != view.cursorX || cursorY != view.cursorY)) view.free = false;
   if (!view.free) {
     if (focus != view.followedRow || view.row != focus) view.first = 0;
@@ -130,7 +130,7 @@ void CloseBrailleLog() { gView.log.Close(); }
 
 void RefreshBraille() {
   const int width = DisplayWidth();
-  if (width <= 0 || detail::ConsoleWindow() == 0) return;
+  if (width <= 0 || detail::TheConsole().window == 0) return;
   BrailleView& view = gView;
   if (width != view.width) {
     view.width = width;
@@ -167,7 +167,7 @@ void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
       break;
     case BrailleCommand::Route:
       if (view.width > 0 && argument >= 0 && argument < view.width && view.first + argument < ScreenColumns) {
-        detail::QueueBrailleRoute(view.row + 1, view.first + static_cast<int>(argument) + 1);
+        detail::QueueBrailleRoute({view.row + 1, view.first + static_cast<int>(argument) + 1});
       }
       break;
     case BrailleCommand::Dots: detail::QueueTypedCharacter(detail::BrailleDotsCharacter(static_cast<uint8_t>(argument))); break;
@@ -179,8 +179,6 @@ void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
   RefreshBraille();
 }
 
-ScreenPlace LastBrailleRoute() { return gView.lastRoute; }
-
 namespace detail {
 
 void ResetBraille() {
@@ -189,12 +187,9 @@ void ResetBraille() {
   gView.free = false;
   gView.followedRow = gView.cursorX = gView.cursorY = -1;
   gView.shown.reset();
-  gView.lastRoute = {};
 }
 
 void BrailleKeyTyped() { gView.free = false; }
-
-void SetLastBrailleRoute(int row, int column) { gView.lastRoute = {row, column}; }
 
 }  // namespace detail
 

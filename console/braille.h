@@ -30,12 +30,6 @@ void RefreshBraille();
 // A command from the display (WM_APP_BRAILLE).
 void HandleBrailleCommand(platform::BrailleCommand command, intptr_t argument);
 
-// The place (1-based) of the routing key behind the last BrailleRoute code WaitKey gave.
-struct ScreenPlace {
-  int row = 0, column = 0;
-};
-ScreenPlace LastBrailleRoute();
-
 namespace detail {
 // The console's life: forget what was shown (a new window, tests).
 void ResetBraille();

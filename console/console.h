@@ -10,7 +10,8 @@
 namespace console {
 
 // Start-up: the caption (the program's path, at most 79 characters) and the end-of-program
-// step. The window itself comes up on first use.
+// step. The window itself comes up on first use. Called again, it starts the console anew:
+// the window is closed, the screen, colours, keys and Braille keyboard are as at start.
 void InitConsole(std::string_view programPath);
 
 // --transcript: what the player reads, UTF-8 with CR dropped. False with the reason when
@@ -20,8 +21,7 @@ void CloseTranscript();
 // The 25 rows as UTF-8, each ended by '\n', trailing blanks kept (--screen-dump).
 std::string ScreenText();
 
-// For tests.
-void ResetConsoleForTests();
+// The settings read when the window was created.
 const std::array<uint8_t, 16>& CurrentColourMap();
 bool FixedColours();
 int MagnifierFactor();

@@ -1,40 +1,79 @@
 #pragma once
-// What the console's screen and keyboard modules share inside the console: the window,
-// the cell metrics, the keyboard's part of the window procedure.
+// What the console's files share inside the console: the one console (its window, screen
+// buffers, cursor, colour and settings), the keyboard's part of the window procedure, and
+// the screen's painting.
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "console/screen.h"
 #include "platform/win.h"
 
 namespace console::detail {
 
-platform::Hwnd ConsoleWindow();  // 0 while there is none
 struct CellMetrics {
   int width = 1, height = 1, ascent = 0, overhang = 0;
 };
-const CellMetrics& Cells();
-// The cursor, 0-based.
-int CursorX();
-int CursorY();
-// The row (0-based) a Braille display follows: the last one written to or the cursor was
-// put on. A line end leaves it on the line just written.
-int FocusRow();
-int ConfiguredBrailleMode();
+
+// The console's settings from TAMIRE.INI (console/settings.cpp), as they stand before the
+// file is read: identity colours, no fixed colours, no slow scrolling, magnifier 2.
+struct Settings {
+  std::array<uint8_t, 16> colourMap{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  bool fixedColours = false;
+  bool blitScroll = false;
+  bool maximized = false;
+  int magnifierFactor = 2;
+  int brailleMode = 0;
+  uint8_t attribute = 0x0F;  // CORFUNDO x 16 + CORLETRA
+  platform::FontRequest font;
+};
+
+// The console: one window, one pair of screen buffers, one cursor. InitConsole makes it
+// anew; the window's creation message allocates the buffers.
+struct Console {
+  platform::Hwnd window = 0;  // 0 while there is none
+  std::vector<uint8_t> chars, attrs;
+  int cursorX = 0, cursorY = 0;  // 0-based
+  // The row a Braille display follows: the last one written to or the cursor was put on.
+  // A line end leaves it on the line just written.
+  int focusRow = 0;
+  uint8_t attribute = 0x0F;      // TextAttribute
+  int spanFrom = 0, spanTo = 0;  // the changed span of the cursor's row, end excluded
+  Settings settings;
+  CellMetrics cells;
+  bool magnifierActive = false;
+  platform::Size clientSize;
+  WaveDoneProc waveDone = nullptr;
+  bool waveDoneEnabled = false;
+  std::string caption;
+  bool endStepPending = false;  // the end-of-program step is registered and has not run
+};
+
+Console& TheConsole();
+
+// Reads the settings (console/settings.cpp).
+Settings LoadConsoleSettings();
+
+// The screen (console/screen.cpp): the palette colour of an attribute nibble, and the
+// painting the window's paint message asks for.
+platform::Rgb PaletteColour(int nibble);
+void PaintInvalid();
 
 // The keyboard's messages (characters, keys, focus); false when the message is not one.
 bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result);
 void SetBreakCheck(bool on);
 void DestroyCaretIfShown();
-void ResetKeyboard();  // for tests: an empty queue and Braille off
+void ResetKeyboard();  // an empty queue, Braille off: the keyboard of a console made anew
 bool WaitingForKey();  // WaitKey is waiting with the caret shown
 
 // Keys from a Braille display, queued as the same codes the keyboard makes.
 void QueueTypedCharacter(uint8_t character);  // Windows-1252
 void QueueVirtualKey(int virtualKey, bool ctrl);
-// A routing key: 0 and keycode::ext::BrailleRoute; the place is LastBrailleRoute's once
-// WaitKey has given the code.
-void QueueBrailleRoute(int row, int column);
-void SetLastBrailleRoute(int row, int column);
+// A routing key: 0 and keycode::ext::BrailleRoute, with the cell it points at.
+void QueueBrailleRoute(ScreenPlace place);
 // The character of six dots (bit 0 is dot 1) in the Braille keyboard's own table.
 uint8_t BrailleDotsCharacter(uint8_t dots);
+
 }  // namespace console::detail

@@ -31,8 +31,8 @@ inline constexpr uint8_t Ignored = 223;
 
 // Second codes of extended keys.
 namespace ext {
-// A routing key of a Braille display; console::LastBrailleRoute tells its place. (No key of
-// the keyboard makes this code.)
+// A routing key of a Braille display; its KeyPress tells the cell. (No key of the keyboard
+// makes this code.)
 inline constexpr uint8_t BrailleRoute = 1;
 inline constexpr uint8_t ShiftTab = 15;
 inline constexpr uint8_t AltQ = 16;  // Alt+Q, Alt+W and Alt+E: the prefix AltGr characters bring

@@ -53,9 +53,12 @@ constexpr std::array<uint8_t, 64> BrailleTable = {
 
 constexpr uint8_t NoCharacter = 254;
 
-struct KeyboardState {
-  std::array<uint8_t, KeyQueueSize> queue{};
-  int count = 0;
+// The keyboard of the console: the key queue, the Braille chord keyboard and its tone, and
+// the console's spoken notices.
+struct Keyboard {
+  std::deque<KeyPress> keys;
+  int codes = 0;                // codes in the queue: one for each key, two for an extended key
+  bool firstCodeGiven = false;  // WaitKey has given the first key's Extended code
   bool breakCheck = true;
   bool waiting = false;
   bool caretShown = false;
@@ -64,31 +67,25 @@ struct KeyboardState {
   uint8_t chord = 0, held = 0;
   bool capitalNext = false, capsLock = false, numberMode = false;
   std::vector<uint8_t> tone;
-  std::deque<ScreenPlace> routes;  // one for each BrailleRoute code in the queue
-  bool extendedGiven = false;      // WaitKey last gave the Extended code
+  NoticeSpeaker noticeSpeaker = nullptr;
+  std::vector<std::string> pendingNotices;  // said once a speaker is installed
 };
 
-KeyboardState gKeys;
-NoticeSpeaker gNoticeSpeaker = nullptr;
-std::vector<std::string> gPendingNotices;  // said once a speaker is installed
+Keyboard gKeyboard;
 
-bool QueueCode(uint8_t code) {
-  if (gKeys.count >= KeyQueueSize) return false;
-  gKeys.queue[static_cast<std::size_t>(gKeys.count++)] = code;
+int CodesOf(const KeyPress& key) { return key.IsExtended() ? 2 : 1; }
+
+// Queues a key when there is room for all its codes; a key without room is dropped.
+void QueueKey(const KeyPress& key) {
+  Keyboard& keyboard = gKeyboard;
+  if (keyboard.codes + CodesOf(key) > KeyQueueSize) return;
+  keyboard.keys.push_back(key);
+  keyboard.codes += CodesOf(key);
   detail::BrailleKeyTyped();
-  return true;
 }
 
-// The two codes of an extended key (both or neither).
-void QueueExtended(uint8_t second) {
-  if (gKeys.count > KeyQueueSize - 2) return;
-  QueueCode(keycode::Extended);
-  QueueCode(second);
-}
-
-bool CtrlHeld() { return GetKeyState(VK_CONTROL) < 0; }
-bool AltHeld() { return GetKeyState(VK_MENU) < 0; }
-bool ShiftHeld() { return GetKeyState(VK_SHIFT) < 0; }
+void QueueCode(uint8_t code, uint32_t modifiers) { QueueKey({code, 0, modifiers, {}}); }
+void QueueExtended(uint8_t second, uint32_t modifiers) { QueueKey({keycode::Extended, second, modifiers, {}}); }
 
 // The dot bit of a Braille key (F D S J K L and Space), 0 for any other key.
 uint8_t DotBit(int virtualKey) {
@@ -105,17 +102,18 @@ uint8_t DotBit(int virtualKey) {
 }
 
 void ShowCaretAtCursor() {
-  const auto& cells = detail::Cells();
-  CreateCaret(detail::ConsoleWindow(), cells.width, 2);
-  SetCaretPos(detail::CursorX() * cells.width, detail::CursorY() * cells.height + cells.ascent);
-  ShowCaret(detail::ConsoleWindow());
-  gKeys.caretShown = true;
+  const detail::Console& console = detail::TheConsole();
+  const auto& cells = console.cells;
+  CreateCaret(console.window, cells.width, 2);
+  SetCaretPos(console.cursorX * cells.width, console.cursorY * cells.height + cells.ascent);
+  ShowCaret(console.window);
+  gKeyboard.caretShown = true;
 }
 
 void HideCaret() {
-  if (!gKeys.caretShown) return;
+  if (!gKeyboard.caretShown) return;
   DestroyCaret();
-  gKeys.caretShown = false;
+  gKeyboard.caretShown = false;
 }
 
 void PlayModeTone(int frequencyHz) {
@@ -124,66 +122,64 @@ void PlayModeTone(int frequencyHz) {
   StopTone();
 }
 
-void OnCharacter(uint8_t ch) {
-  if (gKeys.brailleMode != 0 && (ch == ' ' || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'))) return;
-  if (gKeys.count >= KeyQueueSize) return;
+void OnCharacter(uint8_t ch, uint32_t modifiers) {
+  if (gKeyboard.brailleMode != 0 && (ch == ' ' || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'))) return;
+  const bool ctrl = modifiers & ModCtrl;
   if (ch == keycode::Backspace)
-    ch = CtrlHeld() ? keycode::CtrlBackspace : keycode::Backspace;
+    ch = ctrl ? keycode::CtrlBackspace : keycode::Backspace;
   else if (ch == keycode::Enter)
-    ch = CtrlHeld() ? keycode::CtrlEnter : keycode::Enter;
-  QueueCode(ch);
+    ch = ctrl ? keycode::CtrlEnter : keycode::Enter;
+  QueueCode(ch, modifiers);
 }
 
-void OnKeyDown(int virtualKey) {
-  if (gKeys.breakCheck && virtualKey == VK_CANCEL) {
+void OnKeyDown(int virtualKey, uint32_t modifiers) {
+  Keyboard& keyboard = gKeyboard;
+  if (keyboard.breakCheck && virtualKey == VK_CANCEL) {
     HideCaret();
     ExitProgram(255);
   }
-  const bool ctrl = CtrlHeld();
+  const bool ctrl = modifiers & ModCtrl, alt = modifiers & ModAlt, shift = modifiers & ModShift;
   // Ctrl+Shift stands beside Ctrl+Alt for the Braille switches: desktops keep Ctrl+Alt+Fn
   // for changing virtual terminals, so those chords may never arrive.
-  if (ctrl && (AltHeld() || ShiftHeld()) && (virtualKey == VK_F11 || virtualKey == VK_F12)) {
+  if (ctrl && (alt || shift) && (virtualKey == VK_F11 || virtualKey == VK_F12)) {
     if (!ReportsKeyReleases()) {
       SpeakNotice(BrailleUnavailableNotice);
       return;
     }
-    SetBrailleMode(virtualKey == VK_F12 ? 0 : gKeys.brailleMode + 1);
+    SetBrailleMode(virtualKey == VK_F12 ? 0 : keyboard.brailleMode + 1);
     return;
   }
-  if (AltHeld()) {
+  if (alt) {
     const bool digit = virtualKey >= '0' && virtualKey <= '9';
     const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
     if (digit || letter) {
-      if (gKeys.count <= KeyQueueSize - 2) {
-        QueueCode(keycode::Extended);
-        QueueCode(digit ? AltDigitCodes[static_cast<std::size_t>(virtualKey - '0')]
-                        : AltLetterCodes[static_cast<std::size_t>(virtualKey - 'A')]);
-      }
+      QueueExtended(digit ? AltDigitCodes[static_cast<std::size_t>(virtualKey - '0')]
+                          : AltLetterCodes[static_cast<std::size_t>(virtualKey - 'A')],
+                    modifiers);
       return;
     }
   }
-  if (!ctrl && gKeys.brailleMode != 0 && DotBit(virtualKey) != 0) {
-    gKeys.chord |= DotBit(virtualKey);
-    gKeys.held |= DotBit(virtualKey);
+  if (!ctrl && keyboard.brailleMode != 0 && DotBit(virtualKey) != 0) {
+    keyboard.chord |= DotBit(virtualKey);
+    keyboard.held |= DotBit(virtualKey);
     return;
   }
-  if (gKeys.count > KeyQueueSize - 2) return;
   for (const auto& key : ExtendedKeyTable) {
     if (key.virtualKey != virtualKey) continue;
-    QueueCode(keycode::Extended);
     if (ctrl)
-      QueueCode(key.ctrlCode);
-    else if (virtualKey == VK_INSERT && ShiftHeld())
-      QueueCode(ext::Paste);
+      QueueExtended(key.ctrlCode, modifiers);
+    else if (virtualKey == VK_INSERT && shift)
+      QueueExtended(ext::Paste, modifiers);
     else
-      QueueCode(key.code);
+      QueueExtended(key.code, modifiers);
     return;
   }
 }
 
 // Mode 2's capital and number signs applied to a chord's character.
 uint8_t ApplySigns(uint8_t ch) {
-  if (gKeys.numberMode) {
+  Keyboard& keyboard = gKeyboard;
+  if (keyboard.numberMode) {
     if (ch == '\'')
       ch = '.';
     else if (ch >= 'a' && ch <= 'i')
@@ -191,42 +187,58 @@ uint8_t ApplySigns(uint8_t ch) {
     else if (ch == 'j')
       ch = '0';
     else if (ch == '~')
-      gKeys.numberMode = false;
+      keyboard.numberMode = false;
   }
-  if ((gKeys.capitalNext || gKeys.capsLock) && ch >= 'a' && ch <= 'z') ch = static_cast<uint8_t>(ch - 32);
+  if ((keyboard.capitalNext || keyboard.capsLock) && ch >= 'a' && ch <= 'z') ch = static_cast<uint8_t>(ch - 32);
   if (ch == '#') {
-    gKeys.numberMode = true;
+    keyboard.numberMode = true;
     return NoCharacter;
   }
   if (ch == '{') {
-    if (gKeys.capitalNext) gKeys.capsLock = true;
-    gKeys.capitalNext = true;
+    if (keyboard.capitalNext) keyboard.capsLock = true;
+    keyboard.capitalNext = true;
     return NoCharacter;
   }
-  gKeys.capitalNext = false;
+  keyboard.capitalNext = false;
   return ch;
 }
 
-// False when the message goes to default processing.
-bool OnBrailleKeyUp(int virtualKey) {
+// False when the message goes to default processing. The chord's character takes the
+// modifiers of the key whose release completed it.
+bool OnBrailleKeyUp(int virtualKey, uint32_t modifiers) {
+  Keyboard& keyboard = gKeyboard;
   const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
-  if (CtrlHeld() || !(virtualKey == VK_SPACE || letter)) {
-    gKeys.numberMode = gKeys.capitalNext = gKeys.capsLock = false;
+  if ((modifiers & ModCtrl) || !(virtualKey == VK_SPACE || letter)) {
+    keyboard.numberMode = keyboard.capitalNext = keyboard.capsLock = false;
     return false;
   }
-  gKeys.held = static_cast<uint8_t>(gKeys.held & ~DotBit(virtualKey));
-  if (gKeys.held != 0) return true;
+  keyboard.held = static_cast<uint8_t>(keyboard.held & ~DotBit(virtualKey));
+  if (keyboard.held != 0) return true;
   uint8_t result = NoCharacter;
-  if (gKeys.chord >= 64) {
-    gKeys.capitalNext = gKeys.capsLock = gKeys.numberMode = false;
-    result = gKeys.chord == 64 ? ' ' : static_cast<uint8_t>(BrailleTable[gKeys.chord & 63] & 31);
+  if (keyboard.chord >= 64) {
+    keyboard.capitalNext = keyboard.capsLock = keyboard.numberMode = false;
+    result = keyboard.chord == 64 ? ' ' : static_cast<uint8_t>(BrailleTable[keyboard.chord & 63] & 31);
   } else {
-    result = BrailleTable[gKeys.chord];
-    if (gKeys.brailleMode == 2) result = ApplySigns(result);
+    result = BrailleTable[keyboard.chord];
+    if (keyboard.brailleMode == 2) result = ApplySigns(result);
   }
-  if (result != NoCharacter && gKeys.count <= KeyQueueSize - 1) QueueCode(result);
-  gKeys.chord = 0;
+  if (result != NoCharacter) QueueCode(result, modifiers);
+  keyboard.chord = 0;
   return true;
+}
+
+// Waits, with the caret shown, until the queue holds a key.
+void WaitForKey() {
+  Keyboard& keyboard = gKeyboard;
+  if (!keyboard.keys.empty()) return;
+  keyboard.waiting = true;
+  if (HasFocus(detail::TheConsole().window)) ShowCaretAtCursor();
+  RefreshBraille();  // what the wait is for shows before the program blocks
+  do {
+    WaitMessage();
+  } while (!KeyAvailable());
+  HideCaret();
+  keyboard.waiting = false;
 }
 
 }  // namespace
@@ -236,72 +248,70 @@ namespace detail {
 bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result) {
   result = 0;
   const int virtualKey = static_cast<int>(wParam);
+  const uint32_t modifiers = KeyModifiers(lParam);
   switch (message) {
-    case WM_CHAR: OnCharacter(static_cast<uint8_t>(wParam)); return true;
+    case WM_CHAR: OnCharacter(static_cast<uint8_t>(wParam), modifiers); return true;
     case WM_SYSKEYDOWN:
-      if (gKeys.breakCheck && virtualKey != VK_LEFT && virtualKey != VK_RIGHT) {
-        result = DefWindowProc(ConsoleWindow(), message, wParam, lParam);
+      if (gKeyboard.breakCheck && virtualKey != VK_LEFT && virtualKey != VK_RIGHT) {
+        result = DefWindowProc(TheConsole().window, message, wParam, lParam);
         return true;
       }
-      OnKeyDown(virtualKey);
+      OnKeyDown(virtualKey, modifiers);
       return true;
-    case WM_KEYDOWN: OnKeyDown(virtualKey); return true;
+    case WM_KEYDOWN: OnKeyDown(virtualKey, modifiers); return true;
     case WM_KEYUP:
     case WM_SYSKEYUP:
-      if (gKeys.brailleMode == 0 || !OnBrailleKeyUp(virtualKey)) {
-        result = DefWindowProc(ConsoleWindow(), message, wParam, lParam);
+      if (gKeyboard.brailleMode == 0 || !OnBrailleKeyUp(virtualKey, modifiers)) {
+        result = DefWindowProc(TheConsole().window, message, wParam, lParam);
       }
       return true;
     case WM_SETFOCUS:
-      if (gKeys.waiting) ShowCaretAtCursor();
+      if (gKeyboard.waiting) ShowCaretAtCursor();
       return true;
     case WM_KILLFOCUS:
-      if (gKeys.waiting) HideCaret();
+      if (gKeyboard.waiting) HideCaret();
       return true;
     case WM_APP_KEYRELEASES:
       // A terminal that answered late: the Braille keyboard can now start as configured.
-      if (gKeys.heldBackMode != 0 && gKeys.brailleMode == 0) SetBrailleMode(gKeys.heldBackMode);
-      gKeys.heldBackMode = 0;
+      if (gKeyboard.heldBackMode != 0 && gKeyboard.brailleMode == 0) SetBrailleMode(gKeyboard.heldBackMode);
+      gKeyboard.heldBackMode = 0;
       return true;
     default: return false;
   }
 }
 
-void SetBreakCheck(bool on) { gKeys.breakCheck = on; }
-bool WaitingForKey() { return gKeys.waiting; }
+void SetBreakCheck(bool on) { gKeyboard.breakCheck = on; }
+bool WaitingForKey() { return gKeyboard.waiting; }
 void DestroyCaretIfShown() { HideCaret(); }
 
 void ResetKeyboard() {
   StopTone();
-  gKeys = KeyboardState{};
+  gKeyboard = Keyboard{};
 }
 
 void QueueTypedCharacter(uint8_t character) {
   if (character == NoCharacter) return;
-  QueueCode(character);
+  QueueCode(character, 0);
 }
 
 void QueueVirtualKey(int virtualKey, bool ctrl) {
+  const uint32_t modifiers = ctrl ? uint32_t{ModCtrl} : 0u;
   switch (virtualKey) {
-    case VK_RETURN: QueueCode(ctrl ? keycode::CtrlEnter : keycode::Enter); return;
-    case VK_BACK: QueueCode(ctrl ? keycode::CtrlBackspace : keycode::Backspace); return;
-    case VK_TAB: QueueCode(keycode::Tab); return;
-    case VK_ESCAPE: QueueCode(keycode::Esc); return;
+    case VK_RETURN: QueueCode(ctrl ? keycode::CtrlEnter : keycode::Enter, modifiers); return;
+    case VK_BACK: QueueCode(ctrl ? keycode::CtrlBackspace : keycode::Backspace, modifiers); return;
+    case VK_TAB: QueueCode(keycode::Tab, modifiers); return;
+    case VK_ESCAPE: QueueCode(keycode::Esc, modifiers); return;
     default: break;
   }
   for (const auto& key : ExtendedKeyTable) {
     if (key.virtualKey == virtualKey) {
-      QueueExtended(ctrl ? key.ctrlCode : key.code);
+      QueueExtended(ctrl ? key.ctrlCode : key.code, modifiers);
       return;
     }
   }
 }
 
-void QueueBrailleRoute(int row, int column) {
-  if (gKeys.count > KeyQueueSize - 2) return;
-  QueueExtended(keycode::ext::BrailleRoute);
-  gKeys.routes.push_back({row, column});
-}
+void QueueBrailleRoute(ScreenPlace place) { QueueKey({keycode::Extended, keycode::ext::BrailleRoute, 0, place}); }
 
 uint8_t BrailleDotsCharacter(uint8_t dots) { return BrailleTable[dots & 63]; }
 
@@ -311,7 +321,7 @@ uint8_t BrailleDotsCharacter(uint8_t dots) { return BrailleTable[dots & 63]; }
 
 void PumpMessages(PumpScope scope) {
   Message message;
-  const Hwnd filter = scope == PumpScope::ConsoleWindow ? detail::ConsoleWindow() : 0;
+  const Hwnd filter = scope == PumpScope::ConsoleWindow ? detail::TheConsole().window : 0;
   if (scope == PumpScope::ConsoleWindow && filter == 0) return;
   while (PeekMessage(message, filter)) {
     if (message.message == WM_QUIT) {
@@ -327,29 +337,33 @@ bool KeyAvailable() {
   EnsureConsoleWindow();
   PumpMessages(PumpScope::AllWindows);
   RefreshBraille();
-  return gKeys.count > 0;
+  return !gKeyboard.keys.empty();
 }
 
 uint8_t WaitKey() {
-  if (gKeys.count == 0) {
-    gKeys.waiting = true;
-    if (HasFocus(detail::ConsoleWindow())) ShowCaretAtCursor();
-    RefreshBraille();  // what the wait is for shows before the program blocks
-    do {
-      WaitMessage();
-    } while (!KeyAvailable());
-    HideCaret();
-    gKeys.waiting = false;
+  WaitForKey();
+  Keyboard& keyboard = gKeyboard;
+  const KeyPress& key = keyboard.keys.front();
+  if (key.IsExtended() && !keyboard.firstCodeGiven) {
+    keyboard.firstCodeGiven = true;
+    --keyboard.codes;
+    return keycode::Extended;
   }
-  const uint8_t code = gKeys.queue[0];
-  std::copy(gKeys.queue.begin() + 1, gKeys.queue.begin() + gKeys.count, gKeys.queue.begin());
-  --gKeys.count;
-  if (gKeys.extendedGiven && code == keycode::ext::BrailleRoute && !gKeys.routes.empty()) {
-    detail::SetLastBrailleRoute(gKeys.routes.front().row, gKeys.routes.front().column);
-    gKeys.routes.pop_front();
+  return WaitKeyPress().code;
+}
+
+KeyPress WaitKeyPress() {
+  WaitForKey();
+  Keyboard& keyboard = gKeyboard;
+  KeyPress key = keyboard.keys.front();
+  keyboard.keys.pop_front();
+  if (keyboard.firstCodeGiven) {
+    keyboard.firstCodeGiven = false;
+    key.code = key.extended;
+    key.extended = 0;
   }
-  gKeys.extendedGiven = !gKeys.extendedGiven && code == keycode::Extended;
-  return code;
+  keyboard.codes -= CodesOf(key);
+  return key;
 }
 
 void Pause(uint16_t milliseconds) {
@@ -363,75 +377,77 @@ void Pause(uint16_t milliseconds) {
 // ---- Braille mode and its tones ----
 
 void SetBrailleMode(int mode) {
+  Keyboard& keyboard = gKeyboard;
   if (mode > 2) mode = 1;
-  const int previous = gKeys.brailleMode;
+  const int previous = keyboard.brailleMode;
   if (mode <= 0) {
     mode = 0;
-    gKeys.chord = gKeys.held = 0;
-    gKeys.capitalNext = gKeys.capsLock = gKeys.numberMode = false;
+    keyboard.chord = keyboard.held = 0;
+    keyboard.capitalNext = keyboard.capsLock = keyboard.numberMode = false;
     if (previous != 0) PlayModeTone(100);
   } else {
     PlayModeTone(800);
     PlayModeTone(mode == 1 ? 1600 : 400);
   }
-  gKeys.brailleMode = mode;
+  keyboard.brailleMode = mode;
 }
 
-int BrailleMode() { return gKeys.brailleMode; }
+int BrailleMode() { return gKeyboard.brailleMode; }
 
 void SetStartingBrailleMode(int mode) {
-  gKeys.heldBackMode = 0;
+  gKeyboard.heldBackMode = 0;
   if (!ReportsKeyReleases()) {
-    gKeys.heldBackMode = mode;
+    gKeyboard.heldBackMode = mode;
     mode = 0;
   }
   SetBrailleMode(mode);
 }
 
 void SetNoticeSpeaker(NoticeSpeaker speaker) {
-  gNoticeSpeaker = speaker;
+  gKeyboard.noticeSpeaker = speaker;
   if (!speaker) return;
   std::vector<std::string> waiting;
-  waiting.swap(gPendingNotices);
+  waiting.swap(gKeyboard.pendingNotices);
   for (const std::string& notice : waiting) speaker(notice);
 }
 
 void SpeakNotice(std::string_view cp1252) {
-  if (gNoticeSpeaker) {
-    gNoticeSpeaker(cp1252);
+  if (gKeyboard.noticeSpeaker) {
+    gKeyboard.noticeSpeaker(cp1252);
     return;
   }
   // Before speech can be heard a notice waits for it; a few are enough.
   constexpr std::size_t MostWaiting = 4;
-  if (gPendingNotices.size() < MostWaiting) gPendingNotices.emplace_back(cp1252);
+  if (gKeyboard.pendingNotices.size() < MostWaiting) gKeyboard.pendingNotices.emplace_back(cp1252);
 }
 
 void StartTone(int frequencyHz) {
   StopTone();
   if (frequencyHz <= 0) return;
   constexpr int Rate = 11025;
+  std::vector<uint8_t>& tone = gKeyboard.tone;
   const auto header = static_cast<int>(text::WaveHeaderSize);
   const int period = Rate / frequencyHz;
-  gKeys.tone.assign(text::WaveHeaderSize + Rate + 2, 0);
+  tone.assign(text::WaveHeaderSize + Rate + 2, 0);
   int k = 0;
   int start = 0;
   for (;; ++k) {
     start = static_cast<int>(static_cast<long long>(Rate) * k / frequencyHz);
     if (header + start > Rate - period) break;
-    uint8_t* samples = gKeys.tone.data() + header + start;
+    uint8_t* samples = tone.data() + header + start;
     std::fill_n(samples, period / 2, 96);
     std::fill_n(samples + period / 2, period - period / 2, 160);
   }
-  if (start > 0) gKeys.tone[static_cast<std::size_t>(header + start - 1)] = 128;
-  text::WriteWaveHeader(gKeys.tone, Rate, 8, 1, static_cast<uint32_t>(start));
-  gKeys.tone.resize(text::WaveHeaderSize + static_cast<std::size_t>(start));
-  PlayLoopingSound(gKeys.tone);
+  if (start > 0) tone[static_cast<std::size_t>(header + start - 1)] = 128;
+  text::WriteWaveHeader(tone, Rate, 8, 1, static_cast<uint32_t>(start));
+  tone.resize(text::WaveHeaderSize + static_cast<std::size_t>(start));
+  PlayLoopingSound(tone);
 }
 
 void StopTone() {
-  if (gKeys.tone.empty()) return;
+  if (gKeyboard.tone.empty()) return;
   if (HasBackend()) StopLoopingSound();
-  gKeys.tone.clear();
+  gKeyboard.tone.clear();
 }
 
 // ---- the standard-input line ----

@@ -18,8 +18,15 @@ inline constexpr int ScreenRows = platform::ConsoleRows;
 inline constexpr int SelectionBackground = 8;
 
 // The current colour byte: foreground in the low nibble, background in the high nibble.
-// Every character written and every cell cleared takes it. Callers may assign it directly.
-extern uint8_t TextAttribute;
+// Every character written and every cell cleared takes it.
+uint8_t TextAttribute();
+void SetTextAttribute(uint8_t attribute);
+
+// A cell of the screen, 1-based.
+struct ScreenPlace {
+  int row = 0, column = 0;
+  bool operator==(const ScreenPlace&) const = default;
+};
 
 void EnsureConsoleWindow();
 

@@ -4,16 +4,11 @@
 #include <climits>
 #include <vector>
 
-#include "console/braille.h"
 #include "console/key_codes.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "editor/review.h"
 #include "platform/win.h"
-#include "speech/config.h"
-#include "speech/cues.h"
-#include "speech/numbers.h"
-#include "speech/speak.h"
 #include "speech/state.h"
 
 // The line editor. The field keeps exactly maxLen characters while it is edited (blanks
@@ -30,78 +25,6 @@ namespace {
 
 constexpr int MaxFieldLength = 2048;
 constexpr uint8_t EndMark = 0;
-
-// ---- the speech services, behind one door that tests can watch ----
-
-std::function<void(std::string_view)> gObserver;
-EditorRequests gMode = EditorRequests::Made;
-uint32_t (*gModifierSource)() = nullptr;
-
-// Reports a request; true when it is to be made.
-bool Request(std::string_view what) {
-  if (gObserver) gObserver(what);
-  return gMode == EditorRequests::Made;
-}
-
-void Click() {
-  if (Request("click")) speech::PlayClick();
-}
-void Tone() {
-  if (Request("tone")) speech::PlayTone();
-}
-void CharSound(uint8_t code) {
-  if (Request("char " + std::to_string(code))) speech::PlayCharSound(code);
-}
-void SoundFile(const std::string& name) {
-  if (Request("file " + name)) speech::PlaySoundFile(name);
-}
-void Speak(const std::string& text) {
-  if (Request("speak " + text)) speech::SpeakText(text);
-}
-void Spell(const std::string& text) {
-  if (Request("spell " + text)) speech::SpellText(text);
-}
-void DialTones(const std::string& text) {
-  if (Request("dial " + text)) speech::PlayDialTones(text);
-}
-void Time() {
-  if (Request("time")) speech::SpeakTime();
-}
-void Date() {
-  if (Request("date")) speech::SpeakDate();
-}
-void Open(const std::string& word) {
-  if (Request("open " + word)) speech::OpenDocument(word);
-}
-void WaitForSilence() {
-  if (Request("wait")) speech::WaitUntilSilent();
-}
-void Review() {
-  if (Request("review")) ScreenReview();
-}
-// Any key silences speech; not reported, as every key does it.
-void Silence() {
-  if (gMode == EditorRequests::Made) speech::StopSpeech();
-}
-uint8_t ReadKeyAloud() {
-  const uint8_t key = gMode == EditorRequests::Made ? speech::ReadKeySpoken() : WaitKey();
-  if (gObserver) gObserver("key " + std::to_string(key));
-  return key;
-}
-void RestartSpeech(int rate) {
-  if (Request("end speech")) speech::EndSpeech();
-  // SoundFolder is read after EndSpeech, which leaves it alone: the folder stays the same.
-  if (Request("start speech " + std::to_string(rate))) speech::StartSpeech(rate, speech::State().soundFolder);
-}
-
-uint32_t HeldModifiers() {
-  if (gModifierSource) return gModifierSource();
-  uint32_t held = 0;
-  if (platform::GetKeyState(platform::VK_SHIFT) < 0) held |= platform::ModShift;
-  if (platform::GetKeyState(platform::VK_CONTROL) < 0) held |= platform::ModCtrl;
-  if (platform::GetKeyState(platform::VK_MENU) < 0) held |= platform::ModAlt;
-  return held;
-}
 
 // ---- character classes ----
 
@@ -129,6 +52,8 @@ std::string WithoutTrailingBlanks(std::string text) {
 // ---- one call's state ----
 
 struct Editor {
+  explicit Editor(Sounds& heard) : sounds(heard) {}
+  Sounds& sounds;
   std::string field;  // exactly maxLen characters; position p is field[p - 1]
   std::string entryText;
   int column = 1, row = 1, maxLen = 0, width = 0;
@@ -140,6 +65,7 @@ struct Editor {
   bool ended = false;
   uint8_t ExtendedKeyCode = 0;
   bool shift = false, alt = false;  // held with the key being handled
+  ScreenPlace route;                // where the routing key being handled points
 
   uint8_t At(int p) const {
     return p >= 1 && p <= maxLen ? static_cast<uint8_t>(field[static_cast<std::size_t>(p - 1)]) : ' ';
@@ -183,10 +109,10 @@ void Draw(const Editor& e) {
   if (from < to) {
     const auto a = static_cast<std::size_t>(from - e.first), b = static_cast<std::size_t>(to - e.first);
     WriteChars(std::string_view(shown).substr(0, a));
-    const uint8_t saved = TextAttribute;
+    const uint8_t saved = TextAttribute();
     SetBackgroundColour(SelectionBackground);
     WriteChars(std::string_view(shown).substr(a, b - a));
-    TextAttribute = saved;
+    SetTextAttribute(saved);
     WriteChars(std::string_view(shown).substr(b));
   } else {
     WriteChars(shown);
@@ -203,14 +129,14 @@ void RedrawVisible(const Editor& e) {
 
 void InsertChar(Editor& e, uint8_t ch) {
   if (e.pos > e.maxLen) {
-    Tone();
+    e.sounds.Tone();
     return;
   }
   e.field.insert(static_cast<std::size_t>(e.pos - 1), 1, static_cast<char>(ch));
   e.field.pop_back();
   // Echoed at the cursor when it stands inside the shown part; the next cycle redraws.
   if (e.pos - e.first < e.width) WriteCharacter(ch);
-  if (speech::State().echoTyping) CharSound(ch);
+  if (speech::State().echoTyping) e.sounds.CharSound(ch);
   ++e.pos;
 }
 
@@ -219,15 +145,15 @@ enum class DelSound { With, Without };
 void DeleteAt(Editor& e, DelSound sound) {
   // Past the end of the field there is nothing to remove.
   if (e.pos > e.maxLen) {
-    Tone();
+    e.sounds.Tone();
     return;
   }
   const uint8_t removed = e.At(e.pos);
   e.field.erase(static_cast<std::size_t>(e.pos - 1), 1);
   e.field.push_back(' ');
   RedrawVisible(e);
-  if (sound == DelSound::With) SoundFile("_DEL");
-  CharSound(removed);
+  if (sound == DelSound::With) e.sounds.SoundFile("_DEL");
+  e.sounds.CharSound(removed);
 }
 
 // Scans the field followed by a blank and an end mark.
@@ -245,10 +171,10 @@ void WordRight(Editor& e) {
   }
   if (p > e.maxLen + 1) {  // ran into the end mark: no further word
     e.pos = e.LastNonBlank() + 1;
-    Tone();
+    e.sounds.Tone();
   } else {
     e.pos = p;
-    Click();
+    e.sounds.Click();
   }
 }
 
@@ -265,10 +191,10 @@ void WordLeft(Editor& e) {
   }
   if (p + 1 < 1) {
     e.pos = 1;
-    Tone();
+    e.sounds.Tone();
   } else {
     e.pos = p + 1;
-    Click();
+    e.sounds.Click();
   }
 }
 
@@ -292,7 +218,7 @@ void SpeakNextWord(Editor& e) {
   const uint8_t c = AsciiUpper(at(p));
   std::string item;
   if (c == EndMark) {
-    Tone();
+    e.sounds.Tone();
     e.pos = start;
     return;
   }
@@ -300,7 +226,7 @@ void SpeakNextWord(Editor& e) {
     item += static_cast<char>(at(p++));
     while (IsDigit(at(p))) item += static_cast<char>(at(p++));
     e.pos = p;
-    Speak(item);
+    e.sounds.Speak(item);
   } else if ((c >= 'A' && c <= 'Z') || c >= 128) {
     bool unpronounceable = true;
     while (p <= e.maxLen && IsWordLetter(at(p))) {
@@ -309,12 +235,12 @@ void SpeakNextWord(Editor& e) {
     }
     e.pos = p;
     if (unpronounceable)
-      Spell(item);
+      e.sounds.Spell(item);
     else
-      Speak(item);
+      e.sounds.Speak(item);
   } else {
     e.pos = p + 1;
-    Spell(std::string(1, static_cast<char>(at(p))));
+    e.sounds.Spell(std::string(1, static_cast<char>(at(p))));
   }
 }
 
@@ -329,19 +255,19 @@ void OpenWordAtCursor(Editor& e) {
   while (!word.empty() && IsDocumentNoise(static_cast<uint8_t>(word.front()))) word.erase(0, 1);
   while (!word.empty() && IsDocumentNoise(static_cast<uint8_t>(word.back()))) word.pop_back();
   if (word.empty())
-    Tone();
+    e.sounds.Tone();
   else
-    Open(word);
+    e.sounds.OpenDocument(word);
 }
 
-void ChangeSpeechRate() {
-  SoundFile("_VELOC");
+void ChangeSpeechRate(Editor& e) {
+  e.sounds.SoundFile("_VELOC");
   // Each key typed ahead is heard; the last one counts.
   uint8_t k = 0;
   do {
-    k = ReadKeyAloud();
+    k = e.sounds.ReadKeySpoken();
   } while (KeyAvailable());
-  if (k != 27 && k != 13) RestartSpeech(k - '0');
+  if (k != 27 && k != 13) e.sounds.RestartSpeech(k - '0');
 }
 
 void Copy(const Editor& e) {
@@ -359,8 +285,8 @@ void Paste(Editor& e) {
   std::string pasted(buffer.data());
   pasted = pasted.substr(0, pasted.find_first_of("\r\n"));
   if (e.firstKey) {
-    Click();
-    Click();
+    e.sounds.Click();
+    e.sounds.Click();
     e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
   }
   if (e.SelectionStart >= 1) {
@@ -389,7 +315,7 @@ void DeleteKey(Editor& e) {
   e.SelectionStart = low;
   e.SelectionEnd = high;
   e.pos = low;
-  SoundFile("_DEL");
+  e.sounds.SoundFile("_DEL");
   for (int i = low; i < high; ++i) DeleteAt(e, DelSound::Without);
   e.SelectionEnd = e.SelectionStart;
 }
@@ -399,16 +325,16 @@ void DeleteKey(Editor& e) {
 void RouteTo(Editor& e, ScreenPlace place) {
   const int offset = place.column - e.column;
   if (place.row != e.row || offset < 0 || offset > e.width) {
-    Tone();
+    e.sounds.Tone();
     return;
   }
   e.pos = std::min(e.first + offset, e.maxLen + 1);
-  CharSound(e.At(e.pos));
+  e.sounds.CharSound(e.At(e.pos));
 }
 
 void ExtendedCommand(Editor& e) {
   switch (e.ExtendedKeyCode) {
-    case keycode::ext::BrailleRoute: RouteTo(e, LastBrailleRoute()); break;
+    case keycode::ext::BrailleRoute: RouteTo(e, e.route); break;
     case keycode::ext::F1:
       if (e.alt)
         e.End(keycode::ext::CtrlF11);
@@ -417,38 +343,38 @@ void ExtendedCommand(Editor& e) {
       break;
     case keycode::ext::F4:
       speech::State().echoTyping = !speech::State().echoTyping;
-      SoundFile(speech::State().echoTyping ? "_FALACI" : "_FALDLG");
+      e.sounds.SoundFile(speech::State().echoTyping ? "_FALACI" : "_FALDLG");
       break;
-    case keycode::ext::F8: Time(); break;
+    case keycode::ext::F8: e.sounds.SpeakTime(); break;
     case keycode::ext::F12: OpenWordAtCursor(e); break;
     case keycode::ext::Home: e.pos = 1; break;
     case keycode::ext::Left:
       if (e.pos > 1) {
         --e.pos;
-        CharSound(e.At(e.pos));
+        e.sounds.CharSound(e.At(e.pos));
       } else {
-        Tone();
+        e.sounds.Tone();
       }
       break;
     case keycode::ext::Right:
       if (e.pos > e.maxLen) {
-        Tone();
+        e.sounds.Tone();
         break;
       }
       if (e.alt && IsAsciiLetter(e.At(e.pos)))
-        SoundFile("_FON" + std::to_string(e.At(e.pos)));
+        e.sounds.SoundFile("_FON" + std::to_string(e.At(e.pos)));
       else
-        CharSound(e.At(e.pos));
+        e.sounds.CharSound(e.At(e.pos));
       ++e.pos;
       break;
     case keycode::ext::End: e.pos = e.LastNonBlank() + 1; break;
     case keycode::ext::Delete: DeleteKey(e); break;
-    case keycode::ext::CtrlF1: Speak(e.field); break;
-    case keycode::ext::CtrlF4: ChangeSpeechRate(); break;
-    case keycode::ext::CtrlF8: Date(); break;
+    case keycode::ext::CtrlF1: e.sounds.Speak(e.field); break;
+    case keycode::ext::CtrlF4: ChangeSpeechRate(e); break;
+    case keycode::ext::CtrlF8: e.sounds.SpeakDate(); break;
     case keycode::ext::CtrlF9:  // with Alt, or Shift where the desktop keeps Ctrl+Alt+F9
       if (e.alt || e.shift)
-        Review();
+        ScreenReview(e.sounds);
       else
         e.End(keycode::ext::CtrlF9);
       break;
@@ -471,8 +397,8 @@ void ExtendedCommand(Editor& e) {
 void Type(Editor& e, uint8_t key) {
   if (e.firstKey && e.pos <= e.LastNonBlank()) {
     // A first typed character replaces a proposed text.
-    Click();
-    Click();
+    e.sounds.Click();
+    e.sounds.Click();
     if (key >= keycode::Space) e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
   }
   if (key >= keycode::Space) InsertChar(e, key);
@@ -483,11 +409,11 @@ void KeyCommand(Editor& e, uint8_t key) {
     case keycode::CtrlC: Copy(e); break;
     case keycode::CtrlD:
       for (int p = e.pos; p <= e.maxLen; ++p) e.Set(p, ' ');
-      SoundFile("_APFCPO");
+      e.sounds.SoundFile("_APFCPO");
       break;
     case keycode::Backspace:
       if (e.pos == 1) {
-        Tone();
+        e.sounds.Tone();
       } else {
         --e.pos;
         DeleteAt(e, DelSound::With);
@@ -497,7 +423,7 @@ void KeyCommand(Editor& e, uint8_t key) {
     case keycode::CtrlEnter:
     case keycode::Enter:
     case keycode::Esc: e.End(key); break;
-    case keycode::CtrlK: Speak(std::to_string(e.pos)); break;
+    case keycode::CtrlK: e.sounds.Speak(std::to_string(e.pos)); break;
     case keycode::CtrlS:
       if (e.pos > 1) {
         const auto removed = static_cast<std::size_t>(std::min(e.pos - 1, e.maxLen));
@@ -505,58 +431,55 @@ void KeyCommand(Editor& e, uint8_t key) {
         e.field.append(removed, ' ');
       }
       e.pos = 1;
-      SoundFile("_APICPO");
+      e.sounds.SoundFile("_APICPO");
       break;
     case keycode::CtrlU:
       e.field = e.entryText;
       e.pos = 1;
-      Tone();
-      Tone();
-      Tone();
+      e.sounds.Tone();
+      e.sounds.Tone();
+      e.sounds.Tone();
       break;
     case keycode::CtrlV: Paste(e); break;
     case keycode::CtrlY:
       e.field.assign(static_cast<std::size_t>(e.maxLen), ' ');
-      SoundFile("_CPOAPA");
+      e.sounds.SoundFile("_CPOAPA");
       e.pos = 1;
       break;
     case keycode::CtrlBackslash:
-      for (const char c : e.field) DialTones(std::string(1, c));
+      for (const char c : e.field) e.sounds.DialTones(std::string(1, c));
       break;
     case keycode::CtrlBackspace: DeleteWord(e); break;
     case keycode::SpeakField:
-      WaitForSilence();
-      Speak(e.field);
+      e.sounds.WaitUntilSilent();
+      e.sounds.Speak(e.field);
       break;
     case keycode::Ignored: break;
     default: Type(e, key); break;
   }
 }
 
-// Reads one key as the editor handles it: a plain code, or 0 with ExtendedKeyCode set.
-// The Alt+Q, Alt+W and Alt+E combinations (the prefix that AltGr characters bring with
-// them) are passed over; when the key after them is itself extended, that key is handled.
+// Reads one key as the editor handles it: a plain code, or 0 with ExtendedKeyCode set,
+// with the modifiers it was typed with. The Alt+Q, Alt+W and Alt+E combinations (the prefix
+// that AltGr characters bring with them) are passed over; when the key after them is itself
+// extended, that key is handled.
 uint8_t ReadKey(Editor& e) {
-  uint8_t key = WaitKey();
-  if (key == keycode::Extended) {
-    e.ExtendedKeyCode = WaitKey();
-    while (e.ExtendedKeyCode >= keycode::ext::AltQ && e.ExtendedKeyCode <= keycode::ext::AltE) {
-      key = WaitKey();
-      if (key != keycode::Extended) break;
-      e.ExtendedKeyCode = WaitKey();
-    }
+  KeyPress key = WaitKeyPress();
+  while (key.IsExtended() && key.extended >= keycode::ext::AltQ && key.extended <= keycode::ext::AltE) {
+    key = WaitKeyPress();
   }
-  Silence();
-  const uint32_t held = HeldModifiers();
-  e.shift = held & platform::ModShift;
-  e.alt = held & platform::ModAlt;
-  return key;
+  if (key.IsExtended()) e.ExtendedKeyCode = key.extended;
+  e.sounds.Silence();
+  e.shift = key.modifiers & platform::ModShift;
+  e.alt = key.modifiers & platform::ModAlt;
+  e.route = key.place;
+  return key.code;
 }
 
 }  // namespace
 
-uint8_t EditLine(std::string& text, int column, int row, int maxLen, int width) {
-  Editor e;
+uint8_t EditLine(std::string& text, int column, int row, int maxLen, int width, Sounds& sounds) {
+  Editor e(sounds);
   e.column = std::clamp(column, 1, ScreenColumns);
   e.row = std::clamp(row, 1, ScreenRows);
   e.maxLen = std::clamp(maxLen, 0, MaxFieldLength);
@@ -598,14 +521,16 @@ uint8_t EditLine(std::string& text, int column, int row, int maxLen, int width) 
   return e.result;
 }
 
-uint8_t EditField(std::string& text, int column, int row, int maxLen) {
-  return EditLine(text, column, row, maxLen, 79 - column);
+uint8_t EditField(std::string& text, int column, int row, int maxLen, Sounds& sounds) {
+  return EditLine(text, column, row, maxLen, 79 - column, sounds);
 }
 
-void ReadLine(std::string& text) {
+void ReadLine(std::string& text) { ReadLine(text, SpeechSounds()); }
+
+void ReadLine(std::string& text, Sounds& sounds) {
   text.clear();
   const int column = CursorColumn(), row = CursorRow();
-  const uint8_t code = EditField(text, column, row, 255);
+  const uint8_t code = EditField(text, column, row, 255, sounds);
   if (code == keycode::Esc) {
     // Blanks over what the field showed; a longer text was never on the screen, and
     // blanking it all would run into the rows below.
@@ -619,9 +544,11 @@ void ReadLine(std::string& text) {
   WriteChars("\r\n");
 }
 
-void ReadNumber(int32_t& value) {
+void ReadNumber(int32_t& value) { ReadNumber(value, SpeechSounds()); }
+
+void ReadNumber(int32_t& value, Sounds& sounds) {
   std::string text;
-  EditField(text, CursorColumn(), CursorRow(), 255);
+  EditField(text, CursorColumn(), CursorRow(), 255, sounds);
   TranscriptAppend(text + "\n");
   WriteChars("\r\n");
   const auto firstChar = text.find_first_not_of(' ');
@@ -641,12 +568,5 @@ void ReadNumber(int32_t& value) {
   const bool valid = digits == text.size() && digits > i;
   value = static_cast<int32_t>(valid && negative ? -number : number);
 }
-
-void SetEditorObserverForTests(std::function<void(std::string_view)> observer, EditorRequests mode) {
-  gObserver = std::move(observer);
-  gMode = mode;
-}
-
-void SetKeyModifierSourceForTests(uint32_t (*source)()) { gModifierSource = source; }
 
 }  // namespace editor

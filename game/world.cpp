@@ -32,7 +32,7 @@ void ResetWorld(World& world) {
 }
 
 void SetTextColours(int foreground, int background) {
-  console::TextAttribute = static_cast<uint8_t>(foreground + 16 * background);
+  console::SetTextAttribute(static_cast<uint8_t>(foreground + 16 * background));
 }
 
 }  // namespace game

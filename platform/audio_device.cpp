@@ -6,11 +6,17 @@
 namespace platform {
 namespace {
 
-std::atomic<AudioCallbackObserver> gObserver{nullptr};
-std::atomic<uint64_t> gStreamedFrames{0};
-std::atomic<uint64_t> gCallbacks{0}, gLateCallbacks{0}, gUnderruns{0};
-int64_t gLastCallbackNs = 0;  // audio thread only
-int64_t gLateAfterNs = 0;     // set before the device starts
+// What the shared sound device's callbacks count, read by the benches and the program's
+// thread while the audio thread writes it.
+struct DeviceCounts {
+  std::atomic<AudioCallbackObserver> observer{nullptr};
+  std::atomic<uint64_t> streamedFrames{0};
+  std::atomic<uint64_t> callbacks{0}, lateCallbacks{0}, underruns{0};
+  int64_t lastCallbackNs = 0;  // audio thread only
+  int64_t lateAfterNs = 0;     // set before the device starts
+};
+
+DeviceCounts gCounts;
 
 int64_t SteadyNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -20,23 +26,23 @@ int64_t SteadyNs() {
 }  // namespace
 
 void StartDeviceCounts(int bufferFrames, int sampleRate) {
-  gCallbacks = 0, gLateCallbacks = 0, gUnderruns = 0;
-  gLastCallbackNs = 0;
-  gLateAfterNs = 2 * int64_t{1000000000} * bufferFrames / std::max(sampleRate, 1);
+  gCounts.callbacks = 0, gCounts.lateCallbacks = 0, gCounts.underruns = 0;
+  gCounts.lastCallbackNs = 0;
+  gCounts.lateAfterNs = 2 * int64_t{1000000000} * bufferFrames / std::max(sampleRate, 1);
 }
 
-bool FirstDeviceCallback() { return gLastCallbackNs == 0; }
+bool FirstDeviceCallback() { return gCounts.lastCallbackNs == 0; }
 
 void RenderDeviceBuffer(AudioMixer& mixer, std::span<int16_t> out) {
-  const AudioCallbackObserver observer = gObserver.load(std::memory_order_acquire);
+  const AudioCallbackObserver observer = gCounts.observer.load(std::memory_order_acquire);
   AudioCallbackReport report;
   report.startNs = SteadyNs();
-  if (gLastCallbackNs != 0 && report.startNs - gLastCallbackNs > gLateAfterNs) {
-    gLateCallbacks.fetch_add(1, std::memory_order_relaxed);
+  if (gCounts.lastCallbackNs != 0 && report.startNs - gCounts.lastCallbackNs > gCounts.lateAfterNs) {
+    gCounts.lateCallbacks.fetch_add(1, std::memory_order_relaxed);
   }
-  gLastCallbackNs = report.startNs;
-  gCallbacks.fetch_add(1, std::memory_order_relaxed);
-  const uint64_t streamedBefore = gStreamedFrames.load(std::memory_order_relaxed);
+  gCounts.lastCallbackNs = report.startNs;
+  gCounts.callbacks.fetch_add(1, std::memory_order_relaxed);
+  const uint64_t streamedBefore = gCounts.streamedFrames.load(std::memory_order_relaxed);
   mixer.Render(out);
   if (!observer) return;
   const auto channels = static_cast<std::size_t>(mixer.Channels());
@@ -49,19 +55,19 @@ void RenderDeviceBuffer(AudioMixer& mixer, std::span<int16_t> out) {
     if (report.firstSound < 0) report.firstSound = frame;
     report.lastSound = frame;
   }
-  report.streamed = gStreamedFrames.load(std::memory_order_relaxed) != streamedBefore;
+  report.streamed = gCounts.streamedFrames.load(std::memory_order_relaxed) != streamedBefore;
   observer(report);
 }
 
-void SetAudioCallbackObserver(AudioCallbackObserver observer) { gObserver.store(observer, std::memory_order_release); }
+void SetAudioCallbackObserver(AudioCallbackObserver observer) { gCounts.observer.store(observer, std::memory_order_release); }
 
-void NoteStreamedFrames(std::size_t frames) { gStreamedFrames.fetch_add(frames, std::memory_order_relaxed); }
+void NoteStreamedFrames(std::size_t frames) { gCounts.streamedFrames.fetch_add(frames, std::memory_order_relaxed); }
 
-void NoteStreamUnderrun() { gUnderruns.fetch_add(1, std::memory_order_relaxed); }
+void NoteStreamUnderrun() { gCounts.underruns.fetch_add(1, std::memory_order_relaxed); }
 
 AudioDeviceCounts SharedAudioCounts() {
-  return {gCallbacks.load(std::memory_order_relaxed), gLateCallbacks.load(std::memory_order_relaxed),
-          gUnderruns.load(std::memory_order_relaxed)};
+  return {gCounts.callbacks.load(std::memory_order_relaxed), gCounts.lateCallbacks.load(std::memory_order_relaxed),
+          gCounts.underruns.load(std::memory_order_relaxed)};
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/win.h"
 
@@ -74,6 +75,9 @@ class Backend {
   // The wave-out device for a format (platform/wave_out.h); error gets the result code.
   // The default plays in the clock's time without making sound.
   virtual std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error);
+  // Starts a program detached from this one, from the argument vector platform/shell.h
+  // made; false when it could not be started. The default starts it on the system.
+  virtual bool StartProgram(const std::vector<std::string>& command);
 
  private:
   std::optional<std::string> clipboard_;  // the in-process clipboard

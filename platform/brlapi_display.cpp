@@ -40,17 +40,13 @@ constexpr int SizeCheckMs = 2000;
 // Displays have up to 80 cells a row; a larger answer is not one.
 constexpr unsigned int MostCells = 256;
 
-// Set by the exception handler, on the connection's own thread (the only one that calls
-// the library).
-thread_local bool tConnectionBroken = false;
-// The server refused cells written just as the display changed size: it is still there,
+// What the server refused, set by the exception handler on the connection's own thread (the
+// only one that calls the library); the library then closes the connection and the caller
+// sees an error. Cells refused as the display changed size leave the server there,
 // so the connection is made again at once and learns the new size.
-thread_local bool tWriteRefused = false;
+thread_local std::optional<brlapi_packetType_t> tRefused;
 
-void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t type, const void*, size_t) {
-  tConnectionBroken = true;  // the library closes the connection; the caller sees an error
-  if (type == BRLAPI_PACKET_WRITE) tWriteRefused = true;
-}
+void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t type, const void*, size_t) { tRefused = type; }
 
 // Stopping the game in its terminal (SIGTSTP) gives the display back to brltty with the
 // terminal, and continuing takes it again. The terminal's signal handler asks the
@@ -58,20 +54,25 @@ void OnBrlapiException(brlapi_handle_t*, int, brlapi_packetType_t type, const vo
 // async-signal-safe calls are made there.
 constexpr char SuspendRequest = 'S', ResumeRequest = 'C';
 constexpr int SuspendWaitMs = 300;
-int gSignalWakeFd = -1, gSignalAnswerFd = -1;
+// The connection's pipes as the terminal's signal handler reaches them: one display at a
+// time, for the process's signals.
+struct SignalPipes {
+  int wake = -1, answer = -1;
+};
+SignalPipes gSignalPipes;
 
 void LeaveForSignal(int signal) {
-  if (signal != SIGTSTP || gSignalWakeFd < 0) return;
-  [[maybe_unused]] const ssize_t sent = write(gSignalWakeFd, &SuspendRequest, 1);
-  pollfd answer{gSignalAnswerFd, POLLIN, 0};
+  if (signal != SIGTSTP || gSignalPipes.wake < 0) return;
+  [[maybe_unused]] const ssize_t sent = write(gSignalPipes.wake, &SuspendRequest, 1);
+  pollfd answer{gSignalPipes.answer, POLLIN, 0};
   if (poll(&answer, 1, SuspendWaitMs) > 0) {
     char byte = 0;
-    [[maybe_unused]] const ssize_t got = read(gSignalAnswerFd, &byte, 1);
+    [[maybe_unused]] const ssize_t got = read(gSignalPipes.answer, &byte, 1);
   }
 }
 
 void ResumeAfterSignal() {
-  if (gSignalWakeFd >= 0) [[maybe_unused]] const ssize_t sent = write(gSignalWakeFd, &ResumeRequest, 1);
+  if (gSignalPipes.wake >= 0) [[maybe_unused]] const ssize_t sent = write(gSignalPipes.wake, &ResumeRequest, 1);
 }
 
 std::string BrlapiErrorText() {
@@ -161,7 +162,7 @@ struct Connection {
   }
 
   bool Connect(std::string& reason) {
-    tConnectionBroken = tWriteRefused = false;
+    tRefused.reset();
     brlapi_connectionSettings_t actual;
     if (brlapi__openConnection(handle, nullptr, &actual) < 0) {
       reason = "cannot connect to the BrlAPI server: " + BrlapiErrorText();
@@ -206,7 +207,7 @@ struct Connection {
     brlapi__acceptKeys(handle, brlapi_rangeType_key, commands, std::size(commands));
     brlapi__acceptKeys(handle, brlapi_rangeType_type, typed, std::size(typed));
     brlapi__watchParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, OnDisplaySize, this, nullptr, 0);
-    if (tConnectionBroken) {
+    if (tRefused) {
       reason = "the BrlAPI server refused the connection's set-up";
       cells = 0;
       brlapi__closeConnection(handle);
@@ -247,14 +248,14 @@ struct Connection {
     arguments.orMask = dots.data();
     arguments.cursor = shown.cursor && *shown.cursor < width ? static_cast<int>(*shown.cursor) + 1 : BRLAPI_CURSOR_OFF;
     arguments.charset = "UTF-8";
-    return brlapi__write(handle, &arguments) == 0 && !tConnectionBroken;
+    return brlapi__write(handle, &arguments) == 0 && !tRefused;
   }
 
   bool ReadKeys() {
     for (;;) {
       brlapi_keyCode_t code = 0;
       const int got = brlapi__readKeyWithTimeout(handle, 0, &code);
-      if (got == 0) return !tConnectionBroken;
+      if (got == 0) return !tRefused;
       if (got < 0) {
         if (brlapi_errno == BRLAPI_ERROR_LIBCERR && brlapi_libcerrno == EINTR) continue;
         return false;
@@ -333,8 +334,8 @@ struct Connection {
         const auto now = std::chrono::steady_clock::now();
         // Once a retry interval at most, so that a server refusing every write is not
         // asked again and again.
-        const bool atOnce = tWriteRefused && now - lastQuickReconnect >= RetryInterval;
-        tWriteRefused = false;
+        const bool atOnce = tRefused == BRLAPI_PACKET_WRITE && now - lastQuickReconnect >= RetryInterval;
+        tRefused.reset();
         if (atOnce) lastQuickReconnect = now;
         nextAttempt = atOnce ? now : now + RetryInterval;
       }
@@ -352,7 +353,7 @@ class BrlapiDisplay final : public BrailleDisplay {
 
   ~BrlapiDisplay() override {
     if (!thread_.joinable()) return;
-    gSignalWakeFd = gSignalAnswerFd = -1;
+    gSignalPipes.wake = gSignalPipes.answer = -1;
     connection_->stopping = true;
     connection_->Wake();
     std::unique_lock lock(connection_->mutex);
@@ -389,8 +390,8 @@ class BrlapiDisplay final : public BrailleDisplay {
       connection_->xWindow = xWindow;
     }
     if (thread_.joinable()) return;
-    gSignalWakeFd = connection_->wakePipe[1];
-    gSignalAnswerFd = connection_->answerPipe[0];
+    gSignalPipes.wake = connection_->wakePipe[1];
+    gSignalPipes.answer = connection_->answerPipe[0];
     AddTerminalSignalSteps(LeaveForSignal, ResumeAfterSignal);
     // The thread takes no signals: they stay the program's (the terminal's handlers), and
     // a write to a server that went away fails instead of raising SIGPIPE.

@@ -17,10 +17,17 @@
 namespace platform {
 namespace {
 
-std::string gWindowsDirectory;
-std::string gDataRoot;
-std::string gProfileFallbackFolder;
-bool gSettingsRefused = false;  // the Windows directory's settings file is no settings file
+// Where the program's files are: the folder standing for the Windows directory, the data
+// root that Windows paths of the install folder map to, and where settings go when the
+// Windows directory cannot hold them.
+struct Folders {
+  std::string windowsDirectory;
+  std::string dataRoot;
+  std::string profileFallback;
+  bool settingsRefused = false;  // the Windows directory's settings file is no settings file
+};
+
+Folders gFolders;
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -70,7 +77,7 @@ std::string StripTrailingSlashes(std::string path) {
 }  // namespace
 
 std::string WindowsDirectory() {
-  if (!gWindowsDirectory.empty()) return gWindowsDirectory;
+  if (!gFolders.windowsDirectory.empty()) return gFolders.windowsDirectory;
   if (const auto dir = EnvironmentVariable("TAMIRE_WINDIR")) return StripTrailingSlashes(*dir);
 #ifdef _WIN32
   if (const auto appData = EnvironmentVariable("APPDATA")) return StripTrailingSlashes(*appData) + "\\tamire";
@@ -79,10 +86,10 @@ std::string WindowsDirectory() {
   return EnvironmentVariable("HOME").value_or("/tmp") + "/.config/tamire";
 }
 
-void SetWindowsDirectory(std::string directory) { gWindowsDirectory = StripTrailingSlashes(std::move(directory)); }
+void SetWindowsDirectory(std::string directory) { gFolders.windowsDirectory = StripTrailingSlashes(std::move(directory)); }
 
 std::string DataRoot() {
-  if (!gDataRoot.empty()) return gDataRoot;
+  if (!gFolders.dataRoot.empty()) return gFolders.dataRoot;
   if (const auto dir = EnvironmentVariable("QUELVAR_DATA_DIR")) return StripTrailingSlashes(*dir);
 #ifdef QUELVAR_DEFAULT_DATA_ROOT
   return QUELVAR_DEFAULT_DATA_ROOT;
@@ -91,7 +98,7 @@ std::string DataRoot() {
 #endif
 }
 
-void SetDataRoot(std::string directory) { gDataRoot = StripTrailingSlashes(std::move(directory)); }
+void SetDataRoot(std::string directory) { gFolders.dataRoot = StripTrailingSlashes(std::move(directory)); }
 
 std::string TranslateWindowsPath(std::string_view path) {
   const bool hasDrive =
@@ -174,15 +181,15 @@ std::string ProfileFilePath(std::string_view fileName) {
                     fileName.find(':') == std::string_view::npos;
   if (!bare) return TranslateWindowsPath(fileName);
   std::string path = text::JoinPath(WindowsDirectory(), fileName);
-  if (!gProfileFallbackFolder.empty() && (gSettingsRefused || !FindPathIgnoringCase(path))) {
-    return text::JoinPath(gProfileFallbackFolder, fileName);
+  if (!gFolders.profileFallback.empty() && (gFolders.settingsRefused || !FindPathIgnoringCase(path))) {
+    return text::JoinPath(gFolders.profileFallback, fileName);
   }
   return path;
 }
 
 void SetProfileFallbackFolder(std::string folder) {
-  gProfileFallbackFolder = StripTrailingSlashes(std::move(folder));
-  gSettingsRefused = false;
+  gFolders.profileFallback = StripTrailingSlashes(std::move(folder));
+  gFolders.settingsRefused = false;
 }
 
 std::string SettingsFileProblem(const std::string& path) {
@@ -244,7 +251,7 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
     reason = *existing + " " + problem;
     if (!FileExists(shipped)) return SettingsFile::NoDefault;
     SetProfileFallbackFolder(DataRoot());
-    gSettingsRefused = true;
+    gFolders.settingsRefused = true;
     path = shipped;
     return SettingsFile::Refused;
   }
@@ -284,8 +291,13 @@ struct ProfileFile {
 
 constexpr std::size_t KeptProfiles = 2;
 constexpr std::size_t KeptAnswers = 4096;
-std::mutex gProfileMutex;
-std::deque<ProfileFile> gProfiles;
+// The settings files read last, kept while they do not change on disk; any thread.
+struct ProfileCache {
+  std::mutex mutex;
+  std::deque<ProfileFile> files;  // the one read last first
+};
+
+ProfileCache gProfileCache;
 
 void IndexProfile(ProfileFile& file) {
   const std::string_view text = file.text;
@@ -300,14 +312,14 @@ void IndexProfile(ProfileFile& file) {
 // The profile file at path as it is now on disk (read again only when it has changed).
 ProfileFile& CurrentProfile(const std::string& path) {
   const std::optional<text::FileStamp> stamp = text::StampOf(path);
-  for (auto it = gProfiles.begin(); it != gProfiles.end(); ++it) {
+  for (auto it = gProfileCache.files.begin(); it != gProfileCache.files.end(); ++it) {
     if (it->path != path) continue;
     if (it->settled && it->stamp == stamp) return *it;
-    gProfiles.erase(it);
+    gProfileCache.files.erase(it);
     break;
   }
-  if (gProfiles.size() >= KeptProfiles) gProfiles.pop_back();
-  ProfileFile& file = gProfiles.emplace_front();
+  if (gProfileCache.files.size() >= KeptProfiles) gProfileCache.files.pop_back();
+  ProfileFile& file = gProfileCache.files.emplace_front();
   file.path = path;
   // A file rewritten with the same size within one tick of the file times would look
   // unchanged: a file changed this shortly before it was read is read again next time.
@@ -365,7 +377,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
   };
   const auto path = FindPathIgnoringCase(ProfileFilePath(fileName));
   if (!path) return cut(defaultValue);
-  std::lock_guard lock(gProfileMutex);
+  std::lock_guard lock(gProfileCache.mutex);
   ProfileFile& file = CurrentProfile(*path);
   if (!file.present) return cut(defaultValue);
   std::string question = UpperAscii(section);
@@ -380,8 +392,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 }
 
 void ForgetProfileFiles() {
-  std::lock_guard lock(gProfileMutex);
-  gProfiles.clear();
+  std::lock_guard lock(gProfileCache.mutex);
+  gProfileCache.files.clear();
 }
 
 }  // namespace platform

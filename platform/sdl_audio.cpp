@@ -23,14 +23,14 @@ struct SharedDevice {
   SDL_AudioDeviceID id = 0;
   int bufferFrames = 0;
   std::unique_ptr<AudioMixer> mixer;
+  std::string failure;  // why it did not open
 };
 SharedDevice gDevice;
-std::string gFailure;
 
 // Records why the device did not open and gives nothing.
 AudioMixer* Failed() {
-  gFailure = SDL_GetError();
-  if (gFailure.empty()) gFailure = "no audio device";
+  gDevice.failure = SDL_GetError();
+  if (gDevice.failure.empty()) gDevice.failure = "no audio device";
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   return nullptr;
 }
@@ -70,7 +70,7 @@ void QuietAlsa() {
 AudioMixer* SharedAudioMixer() {
   if (gDevice.tried) return gDevice.mixer.get();
   gDevice.tried = true;
-  gFailure.clear();
+  gDevice.failure.clear();
   QuietAlsa();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Failed();
   // The callback only starts once the device is unpaused, so the mixer can be made for the
@@ -104,7 +104,7 @@ AudioMixer* SharedAudioMixer() {
   return gDevice.mixer.get();
 }
 
-const std::string& SharedAudioFailure() { return gFailure; }
+const std::string& SharedAudioFailure() { return gDevice.failure; }
 
 void CloseSharedAudio() {
   gDevice.tried = false;  // a later backend may open it again

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/backend.h"
 #include "platform/files.h"
 #include "text/cp1252.h"
 
@@ -23,8 +24,6 @@
 
 namespace platform {
 namespace {
-
-bool (*gStarter)(const std::vector<std::string>&) = nullptr;
 
 bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
 
@@ -208,10 +207,9 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
 bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search) {
   const auto command = ShellOpenCommand(program, parameter, search);
   if (!command) return false;
-  if (gStarter) return gStarter(*command);
-  return StartDetached(*command);
+  return HasBackend() ? CurrentBackend().StartProgram(*command) : StartDetached(*command);
 }
 
-void SetShellStarterForTests(bool (*starter)(const std::vector<std::string>& arguments)) { gStarter = starter; }
+bool Backend::StartProgram(const std::vector<std::string>& command) { return StartDetached(command); }
 
 }  // namespace platform

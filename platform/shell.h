@@ -26,8 +26,4 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
 // once; false when there was nothing to start or the process could not be created.
 bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search = ProgramSearch::FilesOnly);
 
-// Tests see the argument vectors instead of starting processes (an empty function restores
-// the real start).
-void SetShellStarterForTests(bool (*starter)(const std::vector<std::string>& arguments));
-
 }  // namespace platform

@@ -708,22 +708,31 @@ struct HeldTerminal {
   termios saved{}, raw{};
   bool modifyOtherKeys = false;
 };
-HeldTerminal gHeld;
-volatile sig_atomic_t gRawActive = 0;     // raw mode and the console's sequences are on
-volatile sig_atomic_t gFlagsPushed = 0;   // the keyboard protocol's flags are on the terminal's stack
-volatile sig_atomic_t gFlagsWanted = 0;   // and go back on when the terminal is taken again
-volatile sig_atomic_t gGivenForStop = 0;  // given back for SIGTSTP: SIGCONT takes it again
-volatile sig_atomic_t gResized = 0;
-volatile sig_atomic_t gTakenAgain = 0;  // the screen is to be drawn anew
-int gWakeWriteFd = -1;
 
 struct SignalSteps {
   TerminalLeaveStep leave = nullptr;
   TerminalResumeStep resume = nullptr;
 };
 constexpr int MostSignalSteps = 4;
-SignalSteps gSignalSteps[MostSignalSteps];
-volatile sig_atomic_t gSignalStepCount = 0;
+
+// What the signal handlers share with the program: the terminal held, what is on it now,
+// the steps others take on a signal, and the handlers there were before. Signals are the
+// process's, so this is too; a handler makes only async-signal-safe use of it.
+struct TerminalSignals {
+  HeldTerminal held;
+  volatile sig_atomic_t rawActive = 0;     // raw mode and the console's sequences are on
+  volatile sig_atomic_t flagsPushed = 0;   // the keyboard protocol's flags are on the terminal's stack
+  volatile sig_atomic_t flagsWanted = 0;   // and go back on when the terminal is taken again
+  volatile sig_atomic_t givenForStop = 0;  // given back for SIGTSTP: SIGCONT takes it again
+  volatile sig_atomic_t resized = 0;
+  volatile sig_atomic_t takenAgain = 0;  // the screen is to be drawn anew
+  int wakeWriteFd = -1;
+  SignalSteps steps[MostSignalSteps];
+  volatile sig_atomic_t stepCount = 0;
+  struct sigaction previousActions[NSIG];
+};
+
+TerminalSignals gSignals;
 
 void WriteAll(int fd, const char* bytes, std::size_t length) {
   while (length > 0) {
@@ -742,57 +751,56 @@ void WriteAll(int fd, const char (&text)[N]) {
 }
 
 void WakeProgram() {
-  if (gWakeWriteFd < 0) return;
+  if (gSignals.wakeWriteFd < 0) return;
   const char byte = 0;
-  ssize_t ignored = write(gWakeWriteFd, &byte, 1);
+  ssize_t ignored = write(gSignals.wakeWriteFd, &byte, 1);
   (void)ignored;
 }
 
 // The end of the program's way with the terminal, for good or until SIGCONT.
 void GiveTerminalBack() {
-  if (!gRawActive) return;
-  gRawActive = 0;
-  if (gFlagsPushed) {
-    gFlagsPushed = 0;
-    WriteAll(gHeld.outputFd, KeyboardFlagsPop);
+  if (!gSignals.rawActive) return;
+  gSignals.rawActive = 0;
+  if (gSignals.flagsPushed) {
+    gSignals.flagsPushed = 0;
+    WriteAll(gSignals.held.outputFd, KeyboardFlagsPop);
   }
-  WriteAll(gHeld.outputFd, RestoreSequence);
-  tcsetattr(gHeld.inputFd, TCSAFLUSH, &gHeld.saved);
+  WriteAll(gSignals.held.outputFd, RestoreSequence);
+  tcsetattr(gSignals.held.inputFd, TCSAFLUSH, &gSignals.held.saved);
 }
 
 void TakeTerminal() {
-  if (gRawActive || tcsetattr(gHeld.inputFd, TCSAFLUSH, &gHeld.raw) != 0) return;
-  gRawActive = 1;
-  WriteAll(gHeld.outputFd, SetupSequence);
-  if (gHeld.modifyOtherKeys) WriteAll(gHeld.outputFd, ModifyOtherKeysOn);
-  if (gFlagsWanted) {
-    gFlagsPushed = 1;
-    WriteAll(gHeld.outputFd, KeyboardFlagsPush);
+  if (gSignals.rawActive || tcsetattr(gSignals.held.inputFd, TCSAFLUSH, &gSignals.held.raw) != 0) return;
+  gSignals.rawActive = 1;
+  WriteAll(gSignals.held.outputFd, SetupSequence);
+  if (gSignals.held.modifyOtherKeys) WriteAll(gSignals.held.outputFd, ModifyOtherKeysOn);
+  if (gSignals.flagsWanted) {
+    gSignals.flagsPushed = 1;
+    WriteAll(gSignals.held.outputFd, KeyboardFlagsPush);
   }
 }
 
 void RunLeaveSteps(int signal) {
-  for (int i = 0; i < gSignalStepCount; ++i) {
-    if (gSignalSteps[i].leave) gSignalSteps[i].leave(signal);
+  for (int i = 0; i < gSignals.stepCount; ++i) {
+    if (gSignals.steps[i].leave) gSignals.steps[i].leave(signal);
   }
 }
 void RunResumeSteps() {
-  for (int i = 0; i < gSignalStepCount; ++i) {
-    if (gSignalSteps[i].resume) gSignalSteps[i].resume();
+  for (int i = 0; i < gSignals.stepCount; ++i) {
+    if (gSignals.steps[i].resume) gSignals.steps[i].resume();
   }
 }
 
 // A program continued in the background takes the terminal when it is brought to the front
 // (the shell's fg continues it again).
 bool InForeground() {
-  const pid_t group = tcgetpgrp(gHeld.inputFd);
+  const pid_t group = tcgetpgrp(gSignals.held.inputFd);
   return group < 0 || group == getpgrp();
 }
 
 constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int OtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
-struct sigaction gPreviousActions[NSIG];
 
 void Install(int signal, void (*handler)(int, siginfo_t*, void*), int flags) {
   struct sigaction action {};
@@ -822,22 +830,22 @@ void OnCrash(int signal, siginfo_t* info, void*) {
   // The handler there was before (a sanitizer's, or the default) takes it from here: a
   // fault comes back to it as the faulting instruction runs again; a signal sent by someone
   // (si_code 0 or below) is sent again.
-  sigaction(signal, &gPreviousActions[signal], nullptr);
+  sigaction(signal, &gSignals.previousActions[signal], nullptr);
   if (!info || info->si_code <= 0) raise(signal);
 }
 
 void ContinueAfterStop() {
   if (!InForeground()) return;
-  if (gGivenForStop) {
-    gGivenForStop = 0;
+  if (gSignals.givenForStop) {
+    gSignals.givenForStop = 0;
     TakeTerminal();
     RunResumeSteps();
-  } else if (gRawActive) {
+  } else if (gSignals.rawActive) {
     // Stopped by SIGSTOP, without a word: the shell may have set its own modes meanwhile.
-    tcsetattr(gHeld.inputFd, TCSANOW, &gHeld.raw);
+    tcsetattr(gSignals.held.inputFd, TCSANOW, &gSignals.held.raw);
   }
-  gTakenAgain = 1;
-  gResized = 1;  // the terminal may have changed size meanwhile
+  gSignals.takenAgain = 1;
+  gSignals.resized = 1;  // the terminal may have changed size meanwhile
   WakeProgram();
 }
 
@@ -849,9 +857,9 @@ void OnContinue(int, siginfo_t*, void*) {
 
 void OnStop(int, siginfo_t*, void*) {
   const int savedErrno = errno;
-  if (gRawActive) {
+  if (gSignals.rawActive) {
     GiveTerminalBack();
-    gGivenForStop = 1;
+    gSignals.givenForStop = 1;
   }
   RunLeaveSteps(SIGTSTP);
   // Stop as the default action does, then take the handler back. A process group that no
@@ -870,21 +878,21 @@ void OnStop(int, siginfo_t*, void*) {
 
 void OnResize(int, siginfo_t*, void*) {
   const int savedErrno = errno;
-  gResized = 1;
+  gSignals.resized = 1;
   WakeProgram();
   errno = savedErrno;
 }
 
 void InstallSignalHandlers() {
   for (const int signal : EndingSignals) {
-    sigaction(signal, nullptr, &gPreviousActions[signal]);
+    sigaction(signal, nullptr, &gSignals.previousActions[signal]);
     Install(signal, OnEndingSignal, 0);
   }
   for (const int signal : CrashSignals) {
-    sigaction(signal, nullptr, &gPreviousActions[signal]);
+    sigaction(signal, nullptr, &gSignals.previousActions[signal]);
     Install(signal, OnCrash, 0);
   }
-  for (const int signal : OtherSignals) sigaction(signal, nullptr, &gPreviousActions[signal]);
+  for (const int signal : OtherSignals) sigaction(signal, nullptr, &gSignals.previousActions[signal]);
   Install(SIGTSTP, OnStop, SA_RESTART);
   Install(SIGCONT, OnContinue, SA_RESTART);
   Install(SIGWINCH, OnResize, SA_RESTART);
@@ -893,7 +901,7 @@ void InstallSignalHandlers() {
 void RemoveSignalHandlers() {
   for (const auto& group :
        {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals), std::span<const int>(OtherSignals)}) {
-    for (const int signal : group) sigaction(signal, &gPreviousActions[signal], nullptr);
+    for (const int signal : group) sigaction(signal, &gSignals.previousActions[signal], nullptr);
   }
 }
 
@@ -908,7 +916,7 @@ class TerminalBackend : public RealTimeBackend {
   ~TerminalBackend() override {
     GiveTerminalBack();
     if (handlersInstalled_) RemoveSignalHandlers();
-    gWakeWriteFd = -1;
+    gSignals.wakeWriteFd = -1;
     for (const int fd : wakePipe_) {
       if (fd >= 0) close(fd);
     }
@@ -923,7 +931,7 @@ class TerminalBackend : public RealTimeBackend {
     // Sound first: audio libraries may complain on standard error, which then lands on the
     // user's own screen rather than inside the console's.
     OpenSound();
-    if (tcgetattr(inputFd_, &gHeld.saved) != 0) {
+    if (tcgetattr(inputFd_, &gSignals.held.saved) != 0) {
       error = std::string("cannot read the terminal settings: ") + std::strerror(errno);
       return false;
     }
@@ -932,16 +940,16 @@ class TerminalBackend : public RealTimeBackend {
       return false;
     }
     for (const int fd : wakePipe_) fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-    gWakeWriteFd = wakePipe_[1];
-    gHeld.inputFd = inputFd_;
-    gHeld.outputFd = outputFd_;
+    gSignals.wakeWriteFd = wakePipe_[1];
+    gSignals.held.inputFd = inputFd_;
+    gSignals.held.outputFd = outputFd_;
     // Nothing of an earlier console on another terminal (a test's) carries over.
-    gFlagsWanted = 0;
-    gFlagsPushed = 0;
-    gGivenForStop = 0;
+    gSignals.flagsWanted = 0;
+    gSignals.flagsPushed = 0;
+    gSignals.givenForStop = 0;
 
-    struct termios& raw = gHeld.raw;
-    raw = gHeld.saved;
+    struct termios& raw = gSignals.held.raw;
+    raw = gSignals.held.saved;
     raw.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INLCR | IGNCR | ISTRIP | IXON | INPCK | PARMRK);
     raw.c_oflag &= ~static_cast<tcflag_t>(OPOST);
     raw.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
@@ -952,14 +960,14 @@ class TerminalBackend : public RealTimeBackend {
     raw.c_cc[VTIME] = 0;
 
     const char* term = std::getenv("TERM");
-    gHeld.modifyOtherKeys =
+    gSignals.held.modifyOtherKeys =
         term && (std::strstr(term, "xterm") || std::strstr(term, "tmux") || std::strstr(term, "screen") ||
                  std::strstr(term, "kitty") || std::strstr(term, "foot"));
 
     InstallSignalHandlers();
     handlersInstalled_ = true;
     TakeTerminal();
-    if (!gRawActive) {
+    if (!gSignals.rawActive) {
       error = std::string("cannot put the terminal in raw mode: ") + std::strerror(errno);
       return false;
     }
@@ -978,13 +986,13 @@ class TerminalBackend : public RealTimeBackend {
   void PollEvents() override {
     ReadInput(0);
     FinishPendingEscape();
-    if (gTakenAgain) {
-      gTakenAgain = 0;
+    if (gSignals.takenAgain) {
+      gSignals.takenAgain = 0;
       SendTitle();
       fullRedraw_ = dirty_ = true;
     }
-    if (gResized) {
-      gResized = 0;
+    if (gSignals.resized) {
+      gSignals.resized = 0;
       QuerySize();
       fullRedraw_ = true;
       dirty_ = true;
@@ -1097,7 +1105,7 @@ class TerminalBackend : public RealTimeBackend {
     while (!bytes.empty()) {
       // Once the terminal is given back (an exit step, or a signal, even one taken while
       // this writes) nothing more is drawn: it would land on the user's own screen.
-      if (!gRawActive) return;
+      if (!gSignals.rawActive) return;
       const ssize_t written = write(outputFd_, bytes.data(), bytes.size());
       if (written < 0) {
         if (errno == EINTR || errno == EAGAIN) continue;
@@ -1126,8 +1134,8 @@ class TerminalBackend : public RealTimeBackend {
     switch (probe_) {
       case Probe::Asking:
         probe_ = Probe::Confirming;
-        gFlagsWanted = 1;
-        gFlagsPushed = 1;  // before the push: a signal now pops at worst one flag set too many
+        gSignals.flagsWanted = 1;
+        gSignals.flagsPushed = 1;  // before the push: a signal now pops at worst one flag set too many
         Write(std::string(KeyboardFlagsPush) + KeyboardFlagsQuery);
         releases_ = true;
         PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
@@ -1136,9 +1144,9 @@ class TerminalBackend : public RealTimeBackend {
         probe_ = Probe::Done;
         if ((flags & FlagsForReleases) != FlagsForReleases) {
           releases_ = false;
-          gFlagsWanted = 0;
+          gSignals.flagsWanted = 0;
           Write(KeyboardFlagsPop);
-          gFlagsPushed = 0;
+          gSignals.flagsPushed = 0;
         }
         break;
       case Probe::Done: break;  // an answer nobody asked for
@@ -1291,9 +1299,9 @@ std::unique_ptr<Backend> CreateTerminalBackend(std::string& error) {
 }
 
 bool AddTerminalSignalSteps(TerminalLeaveStep leave, TerminalResumeStep resume) {
-  if (gSignalStepCount >= MostSignalSteps) return false;
-  gSignalSteps[gSignalStepCount] = {leave, resume};
-  gSignalStepCount = gSignalStepCount + 1;  // after the steps are in place: a handler sees them whole
+  if (gSignals.stepCount >= MostSignalSteps) return false;
+  gSignals.steps[gSignals.stepCount] = {leave, resume};
+  gSignals.stepCount = gSignals.stepCount + 1;  // after the steps are in place: a handler sees them whole
   return true;
 }
 

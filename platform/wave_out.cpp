@@ -245,9 +245,14 @@ struct NullState {
   uint64_t generation = 0;
 };
 
-NullWaveLog gNullLog;
-bool gKeepNullLog = true;
-int gNullFailures = 0, gNullFailureCode = 0;
+// What tests see of the null devices, and the failures they ask of its opens.
+struct NullDevices {
+  NullWaveLog log;
+  bool keepLog = true;
+  int failures = 0, failureCode = 0;
+};
+
+NullDevices gNullDevices;
 
 class NullWaveOut final : public WaveOutDevice {
  public:
@@ -258,7 +263,7 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Write(WaveHeader& header) override {
     NullState& s = *state_;
-    if (gKeepNullLog) gNullLog.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
+    if (gNullDevices.keepLog) gNullDevices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
     header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
     s.queue.push_back(&header);
     const uint64_t bytesPerSecond = static_cast<uint64_t>(s.format.sampleRate) * s.format.BlockAlign();
@@ -279,7 +284,7 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Reset() override {
     NullState& s = *state_;
-    ++gNullLog.resets;
+    ++gNullDevices.log.resets;
     ++s.generation;
     while (!s.queue.empty()) {
       WaveHeader* block = s.queue.front();
@@ -290,7 +295,7 @@ class NullWaveOut final : public WaveOutDevice {
     return MMSYSERR_NOERROR;
   }
 
-  void Shutdown() override { ++gNullLog.closes; }
+  void Shutdown() override { ++gNullDevices.log.closes; }
   bool Queued() const override { return !state_->queue.empty(); }
 
  private:
@@ -453,9 +458,9 @@ class MixerWaveOut final : public WaveOutDevice {
 }  // namespace
 
 std::unique_ptr<WaveOutDevice> Backend::OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
-  if (gNullFailures > 0) {
-    --gNullFailures;
-    error = gNullFailureCode;
+  if (gNullDevices.failures > 0) {
+    --gNullDevices.failures;
+    error = gNullDevices.failureCode;
     return nullptr;
   }
   error = MMSYSERR_NOERROR;
@@ -517,7 +522,7 @@ int WaveOutClose(std::unique_ptr<WaveOutDevice>& device) {
 }
 
 std::unique_ptr<WaveOutDevice> OpenNullWaveOut(const WaveFormat& format, Hwnd notifyWindow) {
-  if (gKeepNullLog) gNullLog.opens.push_back(format);
+  if (gNullDevices.keepLog) gNullDevices.log.opens.push_back(format);
   return std::make_unique<NullWaveOut>(format, notifyWindow);
 }
 
@@ -585,21 +590,21 @@ bool WriteAudioCapture() {
 
 // ---- tests ----
 
-NullWaveLog& NullWaveOutLog() { return gNullLog; }
+NullWaveLog& NullWaveOutLog() { return gNullDevices.log; }
 void KeepNullWaveOutLog(bool keep) {
-  gKeepNullLog = keep;
+  gNullDevices.keepLog = keep;
   if (!keep) {
-    std::vector<NullWaveBlock>().swap(gNullLog.blocks);
-    std::vector<WaveFormat>().swap(gNullLog.opens);
+    std::vector<NullWaveBlock>().swap(gNullDevices.log.blocks);
+    std::vector<WaveFormat>().swap(gNullDevices.log.opens);
   }
 }
 void ClearNullWaveOutLog() {
-  gNullLog = {};
-  gNullFailures = 0;
+  gNullDevices.log = {};
+  gNullDevices.failures = 0;
 }
 void FailNullWaveOutOpens(int count, int code) {
-  gNullFailures = count;
-  gNullFailureCode = code;
+  gNullDevices.failures = count;
+  gNullDevices.failureCode = code;
 }
 
 }  // namespace platform

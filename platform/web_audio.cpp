@@ -29,10 +29,10 @@ struct SharedDevice {
   bool tried = false;
   int bufferFrames = 0;
   std::unique_ptr<AudioMixer> mixer;
+  std::string failure;  // why it did not open
   std::vector<int16_t> samples;  // the last stretch rendered for the page
 };
 SharedDevice gDevice;
-std::string gFailure;
 
 }  // namespace
 
@@ -41,17 +41,17 @@ AudioMixer* SharedAudioMixer() {
   gDevice.tried = true;
   const int rate = quelvar_web_audio_rate();
   if (rate <= 0) {
-    gFailure = "the page has no sound";
+    gDevice.failure = "the page has no sound";
     return nullptr;
   }
-  gFailure.clear();
+  gDevice.failure.clear();
   gDevice.bufferFrames = quelvar_web_audio_buffer_frames();
   gDevice.mixer = std::make_unique<AudioMixer>(rate, Channels);
   StartDeviceCounts(gDevice.bufferFrames, rate);
   return gDevice.mixer.get();
 }
 
-const std::string& SharedAudioFailure() { return gFailure; }
+const std::string& SharedAudioFailure() { return gDevice.failure; }
 
 void CloseSharedAudio() { gDevice = SharedDevice{}; }
 

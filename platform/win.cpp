@@ -16,42 +16,93 @@
 namespace platform {
 namespace {
 
-struct WindowState {
+// The installed backend. Written only by the program's thread, which also reads it freely;
+// other threads only wake it (WakeBackend), under the mutex, so that a wake never reaches a
+// backend being replaced or ended.
+struct InstalledBackend {
+  std::mutex mutex;
+  std::unique_ptr<Backend> backend;
+};
+
+// The program's message queue: the messages posted from any thread and the backends'
+// notices (both under the mutex), and, on the program's thread, the timers and the message
+// windows of engines.
+class MessageQueue {
+ public:
+  void Post(const Message& message) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back(message);
+  }
+  void Post(std::initializer_list<Message> messages) {
+    std::lock_guard lock(mutex_);
+    messages_.insert(messages_.end(), messages);
+  }
+  // The first message for the window (0: any window), taken out.
+  std::optional<Message> Take(Hwnd filter) {
+    std::lock_guard lock(mutex_);
+    for (auto it = messages_.begin(); it != messages_.end(); ++it) {
+      if (filter == 0 || it->hwnd == filter) {
+        const Message message = *it;
+        messages_.erase(it);
+        return message;
+      }
+    }
+    return std::nullopt;
+  }
+  bool Empty() {
+    std::lock_guard lock(mutex_);
+    return messages_.empty();
+  }
+  void AddNotice(std::string notice) {
+    std::lock_guard lock(mutex_);
+    notices_.push_back(std::move(notice));
+  }
+  std::optional<std::string> TakeNotice() {
+    std::lock_guard lock(mutex_);
+    if (notices_.empty()) return std::nullopt;
+    std::string notice = std::move(notices_.front());
+    notices_.pop_front();
+    return notice;
+  }
+
+  std::multimap<uint64_t, std::function<void()>> timers;
+  std::map<Hwnd, WindowProc> messageWindows;
+  Hwnd nextMessageWindow = 2;
+  std::atomic<int> backgroundWork{0};  // any thread
+
+ private:
+  std::mutex mutex_;
+  std::deque<Message> messages_;
+  std::deque<std::string> notices_;
+};
+
+// The program's one window as the platform keeps it: its procedure, title and invalid
+// region, the caret, and whether anything was drawn since the backend last showed it.
+struct AppWindow {
   bool exists = false;
   WindowProc proc = nullptr;
   std::string title;
   Rect invalid;
   bool eraseInvalid = false;
+  struct Caret {
+    bool created = false, visible = false;
+    int x = 0, y = 0, width = 0, height = 0;
+  } caret;
+  bool drawn = false;
 };
 
-struct CaretState {
-  bool created = false, visible = false;
-  int x = 0, y = 0, width = 0, height = 0;
+// The program's end: the steps run before it, in reverse order of registration.
+struct ProgramEnd {
+  std::vector<std::function<void()>> steps;
+  std::function<void(int)> hook;  // in place of the process's exit (tests)
+  bool exiting = false;
+  std::vector<std::string> toldUser;  // written again after the terminal is given back
 };
 
-// Written only by the main thread, which also reads it freely. Other threads only wake
-// it (WakeBackend), under gBackendMutex, so that a wake never reaches a backend being
-// replaced or ended.
-std::unique_ptr<Backend> gBackend;
-std::mutex gBackendMutex;
-std::mutex gQueueMutex;
-std::deque<Message> gQueue;          // guarded by gQueueMutex
-std::deque<std::string> gNotices;    // guarded by gQueueMutex
-std::vector<std::string> gToldUser;  // written again after the terminal is given back
-WindowState gWindow;
-CaretState gCaret;
-// The modifiers of the last keyboard message taken from the queue (or Braille display key,
-// which has none): GetKeyState answers from them, as Windows answers with the key state of
-// the last message retrieved.
-uint32_t gKeyModifiers = 0;
-std::multimap<uint64_t, std::function<void()>> gTimers;
-std::map<Hwnd, WindowProc> gMessageWindows;
-Hwnd gNextMessageWindow = 2;
-std::atomic<int> gBackgroundWork{0};
-std::vector<std::function<void()>> gExitSteps;
-std::function<void(int)> gExitHook;
-bool gExiting = false;
-bool gDrawn = false;
+InstalledBackend gInstalled;
+MessageQueue gMessages;
+AppWindow gWindow;
+ProgramEnd gEnd;
 
 Rect Union(const Rect& a, const Rect& b) {
   if (a.Empty()) return b;
@@ -61,73 +112,59 @@ Rect Union(const Rect& a, const Rect& b) {
 
 // Any thread: makes a backend waiting for events look at the queue.
 void WakeBackend() {
-  std::lock_guard lock(gBackendMutex);
-  if (gBackend) gBackend->Wake();
+  std::lock_guard lock(gInstalled.mutex);
+  if (gInstalled.backend) gInstalled.backend->Wake();
 }
 
 void FireDueTimers() {
-  if (gTimers.empty() || !gBackend) return;
-  const uint64_t now = gBackend->NowMs();
-  while (!gTimers.empty() && gTimers.begin()->first <= now) {
-    auto fn = std::move(gTimers.begin()->second);
-    gTimers.erase(gTimers.begin());
+  auto& timers = gMessages.timers;
+  if (timers.empty() || !gInstalled.backend) return;
+  const uint64_t now = gInstalled.backend->NowMs();
+  while (!timers.empty() && timers.begin()->first <= now) {
+    auto fn = std::move(timers.begin()->second);
+    timers.erase(timers.begin());
     fn();
+  }
+}
+
+bool PaintPending() { return gWindow.exists && !gWindow.invalid.Empty(); }
+
+void ShowCaretNow() {
+  const auto& caret = gWindow.caret;
+  if (gInstalled.backend) {
+    gInstalled.backend->Caret(caret.created && caret.visible, caret.x, caret.y, caret.width, caret.height);
+  }
+}
+
+void PresentIfDrawn(bool urgent) {
+  if (gWindow.drawn && gInstalled.backend) {
+    gInstalled.backend->Present(urgent);
+    if (urgent) gWindow.drawn = false;
   }
 }
 
 }  // namespace
 
 void PostNotice(std::string cp1252) {
-  {
-    std::lock_guard lock(gQueueMutex);
-    gNotices.push_back(std::move(cp1252));
-  }
+  gMessages.AddNotice(std::move(cp1252));
   PostMessage(ConsoleWindowHandle, WM_APP_NOTICE);
 }
 
-std::optional<std::string> TakeNotice() {
-  std::lock_guard lock(gQueueMutex);
-  if (gNotices.empty()) return std::nullopt;
-  std::string notice = std::move(gNotices.front());
-  gNotices.pop_front();
-  return notice;
-}
-
-namespace {
-
-bool QueueEmpty() {
-  std::lock_guard lock(gQueueMutex);
-  return gQueue.empty();
-}
-
-bool PaintPending() { return gWindow.exists && !gWindow.invalid.Empty(); }
-
-void ShowCaretNow() {
-  if (gBackend) gBackend->Caret(gCaret.created && gCaret.visible, gCaret.x, gCaret.y, gCaret.width, gCaret.height);
-}
-
-void PresentIfDrawn(bool urgent) {
-  if (gDrawn && gBackend) {
-    gBackend->Present(urgent);
-    if (urgent) gDrawn = false;
-  }
-}
-
-}  // namespace
+std::optional<std::string> TakeNotice() { return gMessages.TakeNotice(); }
 
 // ---- backend ownership ----
 
 void SetBackend(std::unique_ptr<Backend> backend) {
   std::unique_ptr<Backend> previous;
   {
-    std::lock_guard lock(gBackendMutex);
-    previous = std::exchange(gBackend, std::move(backend));
+    std::lock_guard lock(gInstalled.mutex);
+    previous = std::exchange(gInstalled.backend, std::move(backend));
   }
   // Ended outside the lock: its own threads may still post messages while it stops them.
   previous.reset();
 }
-Backend& CurrentBackend() { return *gBackend; }
-bool HasBackend() { return gBackend != nullptr; }
+Backend& CurrentBackend() { return *gInstalled.backend; }
+bool HasBackend() { return gInstalled.backend != nullptr; }
 
 bool Backend::ClipboardSet(std::string_view cp1252) {
   clipboard_ = std::string(cp1252);
@@ -138,10 +175,7 @@ std::optional<std::string> Backend::ClipboardGet() { return clipboard_; }
 // ---- messages ----
 
 void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  {
-    std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({hwnd, message, wParam, lParam, 0});
-  }
+  gMessages.Post({hwnd, message, wParam, lParam});
   WakeBackend();
 }
 
@@ -149,19 +183,13 @@ void PostQuitMessage(int exitCode) { PostMessage(0, WM_QUIT, static_cast<uintptr
 
 bool PeekMessage(Message& message, Hwnd filter) {
   FireDueTimers();
-  if (gBackend) gBackend->PollEvents();
-  {
-    std::lock_guard lock(gQueueMutex);
-    for (auto it = gQueue.begin(); it != gQueue.end(); ++it) {
-      if (filter == 0 || it->hwnd == filter) {
-        message = *it;
-        gQueue.erase(it);
-        return true;
-      }
-    }
+  if (gInstalled.backend) gInstalled.backend->PollEvents();
+  if (const auto taken = gMessages.Take(filter)) {
+    message = *taken;
+    return true;
   }
   if (PaintPending() && (filter == 0 || filter == ConsoleWindowHandle)) {
-    message = {ConsoleWindowHandle, WM_PAINT, 0, 0, 0};
+    message = {ConsoleWindowHandle, WM_PAINT, 0, 0};
     return true;
   }
   PresentIfDrawn(false);
@@ -171,64 +199,53 @@ bool PeekMessage(Message& message, Hwnd filter) {
 void TranslateMessage(const Message&) {}
 
 intptr_t DispatchMessage(const Message& message) {
-  if (const auto it = gMessageWindows.find(message.hwnd); it != gMessageWindows.end()) {
+  if (const auto it = gMessages.messageWindows.find(message.hwnd); it != gMessages.messageWindows.end()) {
     return it->second(message.hwnd, message.message, message.wParam, message.lParam);
   }
   if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
-  // A Braille display's key is pressed with no modifier of the keyboard's.
-  if ((message.message >= WM_KEYDOWN && message.message <= WM_SYSCHAR) || message.message == WM_APP_BRAILLE) {
-    gKeyModifiers = message.modifiers;
-  }
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
                                        : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
   return result;
 }
 
 intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return DispatchMessage({hwnd, message, wParam, lParam, gKeyModifiers});
+  return DispatchMessage({hwnd, message, wParam, lParam});
 }
 
 void WaitMessage() {
   for (;;) {
     FireDueTimers();
-    if (!QueueEmpty() || PaintPending()) return;
-    gBackend->PollEvents();
-    if (!QueueEmpty()) return;
+    if (!gMessages.Empty() || PaintPending()) return;
+    Backend& backend = *gInstalled.backend;
+    backend.PollEvents();
+    if (!gMessages.Empty()) return;
     PresentIfDrawn(true);
     int timeout = -1;
-    if (!gTimers.empty()) {
-      const uint64_t now = gBackend->NowMs();
-      const uint64_t due = gTimers.begin()->first;
+    if (!gMessages.timers.empty()) {
+      const uint64_t now = backend.NowMs();
+      const uint64_t due = gMessages.timers.begin()->first;
       timeout = due <= now ? 0 : static_cast<int>(std::min<uint64_t>(due - now, 1000000));
     }
-    gBackend->WaitEvents(timeout);
+    backend.WaitEvents(timeout);
   }
 }
 
-void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gTimers.emplace(dueMs, std::move(fn)); }
+void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gMessages.timers.emplace(dueMs, std::move(fn)); }
 
 Hwnd CreateMessageWindow(WindowProc proc) {
-  const Hwnd hwnd = gNextMessageWindow++;
-  gMessageWindows[hwnd] = proc;
+  const Hwnd hwnd = gMessages.nextMessageWindow++;
+  gMessages.messageWindows[hwnd] = proc;
   return hwnd;
 }
 
-void DestroyMessageWindow(Hwnd hwnd) { gMessageWindows.erase(hwnd); }
+void DestroyMessageWindow(Hwnd hwnd) { gMessages.messageWindows.erase(hwnd); }
 
-void BeginBackgroundWork() { ++gBackgroundWork; }
+void BeginBackgroundWork() { ++gMessages.backgroundWork; }
 void EndBackgroundWork() {
-  --gBackgroundWork;
+  --gMessages.backgroundWork;
   WakeBackend();
 }
-bool BackgroundWorkPending() { return gBackgroundWork.load() > 0; }
-
-int16_t GetKeyState(int virtualKey) {
-  uint32_t bit = 0;
-  if (virtualKey == VK_SHIFT) bit = ModShift;
-  if (virtualKey == VK_CONTROL) bit = ModCtrl;
-  if (virtualKey == VK_MENU) bit = ModAlt;
-  return (gKeyModifiers & bit) ? static_cast<int16_t>(0x8000) : 0;
-}
+bool BackgroundWorkPending() { return gMessages.backgroundWork.load() > 0; }
 
 // ---- keys from the backends ----
 
@@ -257,33 +274,26 @@ void PostKeyDown(const KeyEvent& key) {
   const bool alt = key.modifiers & ModAlt;
   const bool ctrl = key.modifiers & ModCtrl;
   const bool system = (alt && !ctrl) || (key.virtualKey == VK_F10 && !ctrl);
-  {
-    std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
-                      alt ? (1 << 29) : 0, key.modifiers});
-    if (key.character) {
-      gQueue.push_back({ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, 0, key.modifiers});
-    }
+  const intptr_t lParam = KeyMessageParam(key.modifiers);
+  const Message down{ConsoleWindowHandle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
+                     lParam};
+  if (key.character) {
+    gMessages.Post({down, {ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, lParam}});
+  } else {
+    gMessages.Post(down);
   }
   WakeBackend();
 }
 
 void PostKeyUp(int virtualKey, uint32_t modifiers) {
   const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
-  {
-    std::lock_guard lock(gQueueMutex);
-    gQueue.push_back(
-        {ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), 0, modifiers});
-  }
+  gMessages.Post(
+      {ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), KeyMessageParam(modifiers)});
   WakeBackend();
 }
 
 void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers) {
-  const bool alt = modifiers & ModAlt;
-  {
-    std::lock_guard lock(gQueueMutex);
-    gQueue.push_back({ConsoleWindowHandle, message, wParam, alt ? (1 << 29) : 0, modifiers});
-  }
+  gMessages.Post({ConsoleWindowHandle, message, wParam, KeyMessageParam(modifiers)});
   WakeBackend();
 }
 
@@ -296,9 +306,10 @@ void PostKeyEvent(const KeyEvent& key, bool release) {
 
 Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
   if (gWindow.exists) return ConsoleWindowHandle;
-  gWindow = WindowState{};
   gWindow.proc = proc;
   gWindow.title = std::string(title);
+  gWindow.invalid = Rect{};
+  gWindow.eraseInvalid = false;
   MinMaxInfo limits{};
   gWindow.exists = true;  // the procedure may be called from here on
   SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
@@ -306,12 +317,12 @@ Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
     outerSize.width = std::min(outerSize.width, limits.maxTrackSize.width);
     outerSize.height = std::min(outerSize.height, limits.maxTrackSize.height);
   }
-  if (!gBackend->OpenWindow(title, outerSize)) {
+  if (!gInstalled.backend->OpenWindow(title, outerSize)) {
     gWindow.exists = false;
     return 0;
   }
   SendMessage(ConsoleWindowHandle, WM_CREATE, 0, 0);
-  if (gBackend->HasFocus()) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
+  if (gInstalled.backend->HasFocus()) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
   return ConsoleWindowHandle;
 }
 
@@ -321,7 +332,7 @@ void ShowWindow(Hwnd hwnd, bool maximized) {
     // A maximized console is as large as its text: the procedure's limits say how large.
     MinMaxInfo limits{};
     SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
-    gBackend->Maximize(limits.maxSize);
+    gInstalled.backend->Maximize(limits.maxSize);
   }
   InvalidateRect(hwnd, nullptr, true);
 }
@@ -329,21 +340,21 @@ void ShowWindow(Hwnd hwnd, bool maximized) {
 void DestroyWindow(Hwnd hwnd) {
   if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
   SendMessage(ConsoleWindowHandle, WM_DESTROY, 0, 0);
-  gBackend->CloseWindow();
+  gInstalled.backend->CloseWindow();
   gWindow.exists = false;
   gWindow.proc = nullptr;
-  gCaret = CaretState{};
+  gWindow.caret = AppWindow::Caret{};
 }
 
 void SetWindowProc(Hwnd hwnd, WindowProc proc) {
   if (hwnd == ConsoleWindowHandle) gWindow.proc = proc;
 }
 
-intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t) {
+intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   switch (message) {
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
     case WM_SYSKEYDOWN:
-      if (wParam == VK_F1 + 3 && (gKeyModifiers & ModAlt)) PostMessage(hwnd, WM_CLOSE);
+      if (wParam == VK_F1 + 3 && (KeyModifiers(lParam) & ModAlt)) PostMessage(hwnd, WM_CLOSE);
       return 0;
     case WM_PAINT:
       BeginPaint(hwnd);
@@ -358,19 +369,19 @@ bool IsWindow(Hwnd hwnd) { return hwnd == ConsoleWindowHandle && gWindow.exists;
 void SetWindowText(Hwnd hwnd, std::string_view cp1252) {
   if (hwnd != ConsoleWindowHandle) return;
   gWindow.title = std::string(cp1252);
-  if (gWindow.exists) gBackend->SetTitle(cp1252);
+  if (gWindow.exists) gInstalled.backend->SetTitle(cp1252);
 }
 
 std::string GetWindowText(Hwnd hwnd) { return hwnd == ConsoleWindowHandle ? gWindow.title : std::string(); }
 // The window's close command is never taken away here, so there is nothing to give back.
 void EnableCloseCommand(Hwnd) {}
-bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gBackend->IsActive(); }
-bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gBackend->HasFocus(); }
-Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gBackend->WindowRect() : Rect{}; }
-Rect GetWorkArea() { return gBackend->WorkArea(); }
-Size GetScreenSize() { return gBackend->ScreenSize(); }
-SystemMetrics GetSystemMetrics() { return gBackend->Metrics(); }
-void MessageBeep() { gBackend->Beep(); }
+bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gInstalled.backend->IsActive(); }
+bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gInstalled.backend->HasFocus(); }
+Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gInstalled.backend->WindowRect() : Rect{}; }
+Rect GetWorkArea() { return gInstalled.backend->WorkArea(); }
+Size GetScreenSize() { return gInstalled.backend->ScreenSize(); }
+SystemMetrics GetSystemMetrics() { return gInstalled.backend->Metrics(); }
+void MessageBeep() { gInstalled.backend->Beep(); }
 
 // ---- painting ----
 
@@ -388,125 +399,125 @@ void UpdateWindow(Hwnd hwnd) {
 Rect BeginPaint(Hwnd hwnd) {
   if (!IsWindow(hwnd)) return {};
   const Rect invalid = gWindow.invalid;
-  if (gWindow.eraseInvalid) gBackend->Fill(invalid, Rgb{});
+  if (gWindow.eraseInvalid) gInstalled.backend->Fill(invalid, Rgb{});
   gWindow.invalid = Rect{};
   gWindow.eraseInvalid = false;
-  gDrawn = true;
+  gWindow.drawn = true;
   return invalid;
 }
 
 // Painting leaves no state to end: BeginPaint has validated the window already.
 void EndPaint(Hwnd) {}
 
-bool CreateConsoleFont(const FontRequest& request) { return gBackend->CreateFont(request); }
-void DeleteConsoleFont() { gBackend->DeleteFont(); }
-FontMetrics GetFontMetrics() { return gBackend->MeasureFont(); }
+bool CreateConsoleFont(const FontRequest& request) { return gInstalled.backend->CreateFont(request); }
+void DeleteConsoleFont() { gInstalled.backend->DeleteFont(); }
+FontMetrics GetFontMetrics() { return gInstalled.backend->MeasureFont(); }
 
 void TextOut(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) {
   if (!gWindow.exists) return;
-  gBackend->DrawText(x, y, cp1252, foreground, background);
-  gDrawn = true;
+  gInstalled.backend->DrawText(x, y, cp1252, foreground, background);
+  gWindow.drawn = true;
 }
 
 void FillRect(const Rect& rect, Rgb colour) {
   if (!gWindow.exists) return;
-  gBackend->Fill(rect, colour);
-  gDrawn = true;
+  gInstalled.backend->Fill(rect, colour);
+  gWindow.drawn = true;
 }
 
 void CopyClientRect(const Rect& source, int destX, int destY) {
   if (!gWindow.exists) return;
-  gBackend->Copy(source, destX, destY);
-  gDrawn = true;
+  gInstalled.backend->Copy(source, destX, destY);
+  gWindow.drawn = true;
 }
 
-void SnapshotClient(Size size) { gBackend->Snapshot(size); }
+void SnapshotClient(Size size) { gInstalled.backend->Snapshot(size); }
 void StretchSnapshot(const Rect& source, const Rect& dest) {
-  gBackend->Stretch(source, dest);
-  gDrawn = true;
+  gInstalled.backend->Stretch(source, dest);
+  gWindow.drawn = true;
 }
-void FreeSnapshot() { gBackend->FreeSnapshot(); }
-bool CanMagnify() { return gBackend->CanMagnify(); }
-bool ReportsKeyReleases() { return gBackend->ReportsKeyReleases(); }
+void FreeSnapshot() { gInstalled.backend->FreeSnapshot(); }
+bool CanMagnify() { return gInstalled.backend->CanMagnify(); }
+bool ReportsKeyReleases() { return gInstalled.backend->ReportsKeyReleases(); }
 
 void NoteWrittenText(std::string_view cp1252) {
-  if (gBackend) gBackend->WrittenText(cp1252);
+  if (gInstalled.backend) gInstalled.backend->WrittenText(cp1252);
 }
 
 // ---- caret ----
 
 void CreateCaret(Hwnd hwnd, int width, int height) {
   if (!IsWindow(hwnd)) return;
-  gCaret = CaretState{true, false, gCaret.x, gCaret.y, width, height};
+  gWindow.caret = AppWindow::Caret{true, false, gWindow.caret.x, gWindow.caret.y, width, height};
   ShowCaretNow();
 }
 void SetCaretPos(int x, int y) {
-  gCaret.x = x;
-  gCaret.y = y;
-  if (gCaret.created) ShowCaretNow();
+  gWindow.caret.x = x;
+  gWindow.caret.y = y;
+  if (gWindow.caret.created) ShowCaretNow();
 }
 void ShowCaret(Hwnd hwnd) {
-  if (!IsWindow(hwnd) || !gCaret.created) return;
-  gCaret.visible = true;
+  if (!IsWindow(hwnd) || !gWindow.caret.created) return;
+  gWindow.caret.visible = true;
   ShowCaretNow();
 }
 void DestroyCaret() {
-  if (!gCaret.created) return;
-  gCaret.created = gCaret.visible = false;
+  if (!gWindow.caret.created) return;
+  gWindow.caret.created = gWindow.caret.visible = false;
   ShowCaretNow();
 }
 
 // ---- clipboard ----
 
 bool ClipboardAvailable() { return HasBackend(); }
-bool ClipboardSetText(std::string_view cp1252) { return gBackend->ClipboardSet(cp1252); }
-std::optional<std::string> ClipboardGetText() { return gBackend->ClipboardGet(); }
+bool ClipboardSetText(std::string_view cp1252) { return gInstalled.backend->ClipboardSet(cp1252); }
+std::optional<std::string> ClipboardGetText() { return gInstalled.backend->ClipboardGet(); }
 
 // ---- looping sound ----
 
-void PlayLoopingSound(std::span<const uint8_t> waveImage) { gBackend->PlayLoop(waveImage); }
-void StopLoopingSound() { gBackend->StopLoop(); }
+void PlayLoopingSound(std::span<const uint8_t> waveImage) { gInstalled.backend->PlayLoop(waveImage); }
+void StopLoopingSound() { gInstalled.backend->StopLoop(); }
 
 // ---- time ----
 
-uint64_t NowMs() { return gBackend->NowMs(); }
+uint64_t NowMs() { return gInstalled.backend->NowMs(); }
 void Sleep(uint32_t milliseconds) {
   PresentIfDrawn(true);
-  gBackend->Sleep(milliseconds);
+  gInstalled.backend->Sleep(milliseconds);
 }
-LocalTime GetLocalTime() { return gBackend->Now(); }
+LocalTime GetLocalTime() { return gInstalled.backend->Now(); }
 
 // ---- the program's end ----
 
-void AddExitStep(std::function<void()> step) { gExitSteps.push_back(std::move(step)); }
+void AddExitStep(std::function<void()> step) { gEnd.steps.push_back(std::move(step)); }
 
 void TellUser(const std::string& line) { TellPlayer(line, {}); }
 void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
   ShowUserLine(line, failure, portuguese);
-  gToldUser.push_back(line);
+  gEnd.toldUser.push_back(line);
 }
-void SetProcessExitHook(std::function<void(int)> hook) { gExitHook = std::move(hook); }
+void SetProcessExitHook(std::function<void(int)> hook) { gEnd.hook = std::move(hook); }
 
 void ExitProgram(int exitCode) {
-  if (!gExiting) {
-    gExiting = true;
-    while (!gExitSteps.empty()) {
-      auto step = std::move(gExitSteps.back());
-      gExitSteps.pop_back();
+  if (!gEnd.exiting) {
+    gEnd.exiting = true;
+    while (!gEnd.steps.empty()) {
+      auto step = std::move(gEnd.steps.back());
+      gEnd.steps.pop_back();
       step();
     }
     PresentIfDrawn(true);
-    gExiting = false;
+    gEnd.exiting = false;
   }
   // An output file that could not be written in full fails the run, however it ended.
   if (exitCode == 0 && OutputFailed()) exitCode = 1;
-  if (gExitHook) {
-    gExitHook(exitCode);
+  if (gEnd.hook) {
+    gEnd.hook(exitCode);
   }
-  const bool hadTerminal = gBackend && std::string_view(gBackend->Name()) == "terminal";
+  const bool hadTerminal = gInstalled.backend && std::string_view(gInstalled.backend->Name()) == "terminal";
   SetBackend(nullptr);
   if (hadTerminal) {
-    for (const std::string& line : gToldUser) std::fprintf(stderr, "%s\n", line.c_str());
+    for (const std::string& line : gEnd.toldUser) std::fprintf(stderr, "%s\n", line.c_str());
   }
   std::exit(exitCode);
 }

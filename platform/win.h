@@ -66,9 +66,19 @@ enum : int {
   VK_F12 = 0x7B,
 };
 
-// Modifier bits carried with each keyboard message; GetKeyState answers from the bits of
-// the message being dispatched, as Windows answers from the state at the message's time.
+// Which of Shift, Ctrl and Alt were held when a key went down.
 enum : uint32_t { ModShift = 1, ModCtrl = 2, ModAlt = 4 };
+// A keyboard message's lParam carries the modifiers of its key: Alt in bit 29, as Windows'
+// context code has it, Shift and Ctrl in bits 25 and 26. So a key typed ahead keeps its own
+// modifiers, whatever is held when it is handled.
+constexpr intptr_t KeyMessageParam(uint32_t modifiers) {
+  return ((modifiers & ModAlt) ? intptr_t{1} << 29 : 0) | ((modifiers & ModShift) ? intptr_t{1} << 25 : 0) |
+         ((modifiers & ModCtrl) ? intptr_t{1} << 26 : 0);
+}
+constexpr uint32_t KeyModifiers(intptr_t lParam) {
+  return ((lParam >> 29) & 1 ? ModAlt : 0u) | ((lParam >> 25) & 1 ? ModShift : 0u) |
+         ((lParam >> 26) & 1 ? ModCtrl : 0u);
+}
 
 using Hwnd = uint32_t;  // 0 is no window
 // The one window the program has, the console's; engines' message windows come after it.
@@ -83,7 +93,6 @@ struct Message {
   uint32_t message = 0;
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
-  uint32_t modifiers = 0;
 };
 
 struct Rect {
@@ -142,7 +151,6 @@ void DestroyMessageWindow(Hwnd hwnd);
 void BeginBackgroundWork();  // any thread
 void EndBackgroundWork();    // any thread; wakes the program's message wait
 bool BackgroundWorkPending();
-int16_t GetKeyState(int virtualKey);  // high bit set while down
 
 // ---- the window ----
 Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize);

@@ -31,11 +31,11 @@ struct SharedDevice {
   std::array<WAVEHDR, Buffers> headers{};
   std::array<std::vector<int16_t>, Buffers> samples;
   std::unique_ptr<AudioMixer> mixer;
+  std::string failure;  // why it did not open
   std::atomic<bool> stopping{false};
   std::thread feeder;
 };
 SharedDevice gDevice;
-std::string gFailure;
 
 void Feed() {
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
@@ -53,7 +53,7 @@ void Feed() {
 
 AudioMixer* Failed(MMRESULT result) {
   std::array<char, MAXERRORLENGTH> text{};
-  gFailure = waveOutGetErrorTextA(result, text.data(), static_cast<UINT>(text.size())) == MMSYSERR_NOERROR
+  gDevice.failure = waveOutGetErrorTextA(result, text.data(), static_cast<UINT>(text.size())) == MMSYSERR_NOERROR
                  ? std::string(text.data())
                  : "wave-out error " + std::to_string(result);
   CloseHandle(gDevice.bufferDone);
@@ -66,7 +66,7 @@ AudioMixer* Failed(MMRESULT result) {
 AudioMixer* SharedAudioMixer() {
   if (gDevice.tried) return gDevice.mixer.get();
   gDevice.tried = true;
-  gFailure.clear();
+  gDevice.failure.clear();
   gDevice.bufferDone = CreateEventA(nullptr, FALSE, FALSE, nullptr);
   WAVEFORMATEX format{};
   format.wFormatTag = WAVE_FORMAT_PCM;
@@ -94,7 +94,7 @@ AudioMixer* SharedAudioMixer() {
   return gDevice.mixer.get();
 }
 
-const std::string& SharedAudioFailure() { return gFailure; }
+const std::string& SharedAudioFailure() { return gDevice.failure; }
 
 void CloseSharedAudio() {
   gDevice.tried = false;

@@ -26,7 +26,7 @@ void Prepare(std::unique_ptr<platform::Backend> backend) {
   char pattern[] = "/tmp/quelvar-bench-XXXXXX";
   if (const char* dir = ::mkdtemp(pattern)) platform::SetWindowsDirectory(dir);
   platform::SetBackend(std::move(backend));
-  console::ResetConsoleForTests();
+  console::InitConsole("quelvar-bench");
   console::EnsureConsoleWindow();
 }
 

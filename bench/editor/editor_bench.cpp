@@ -26,7 +26,7 @@ platform::HeadlessBackend* Prepare() {
   auto* headless = backend.get();
   platform::SetBackend(std::move(backend));
   platform::SetProcessExitHook([](int) { std::abort(); });
-  console::ResetConsoleForTests();
+  console::InitConsole("quelvar-bench");
   console::EnsureConsoleWindow();
   speech::State().echoTyping = true;
   return headless;

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   }
   platform::ForgetProfileFiles();
   // A new window each time, so that the settings are read again.
-  console::ResetConsoleForTests();
+  console::InitConsole("quelvar-fuzz");
   console::EnsureConsoleWindow();
   console::WriteLine("Ilha de Quelvar");
   if (console::ScreenCharAt(1, 1) != 'I') std::abort();

@@ -19,7 +19,7 @@ void ConsoleTest::SetUp() {
 }
 
 void ConsoleTest::TearDown() {
-  console::ResetConsoleForTests();
+  StopHeadlessConsole();
   std::filesystem::remove_all(configDir_);
 }
 

@@ -2,9 +2,11 @@
 
 #include <vector>
 
+#include "console/braille.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "console_fixture.h"
+#include "platform/braille.h"
 #include "platform/win.h"
 
 using namespace console;
@@ -93,6 +95,31 @@ TEST_F(KeyboardTest, AFullQueueDropsKeysByTheirSize) {
   codes = DrainQueue();
   ASSERT_EQ(codes.size(), 64u);
   EXPECT_EQ(codes[63], 72);
+}
+
+// A key keeps the modifiers it went down with, and a routing key its cell, however many keys
+// wait behind it; what WaitKey leaves of an extended key comes whole as its second code.
+TEST_F(KeyboardTest, QueuedKeysKeepTheirOwnModifiersAndPlaces) {
+  ASSERT_TRUE(OpenBrailleLog(configDir_ + "/braille"));  // a display's width, for its routing keys
+  Press(VK_RIGHT);
+  Press(VK_RIGHT, ModCtrl);
+  Press(VK_END);
+  Press(VK_END, ModShift);
+  Press('A', ModShift, 'A');
+  for (const intptr_t cell : {3, 7}) {
+    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Route), cell);
+  }
+  KeyAvailable();
+  CloseBrailleLog();
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{0, 77, 0, {}}));
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{0, 116, ModCtrl, {}}));
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{0, 79, 0, {}}));
+  EXPECT_EQ(WaitKey(), 0);
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{79, 0, ModShift, {}}));
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{'A', 0, ModShift, {}}));
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{0, keycode::ext::BrailleRoute, 0, {1, 4}}));
+  EXPECT_EQ(WaitKeyPress(), (KeyPress{0, keycode::ext::BrailleRoute, 0, {1, 8}}));
+  EXPECT_FALSE(KeyAvailable());
 }
 
 class BrailleTest : public KeyboardTest {

@@ -39,7 +39,7 @@ TEST_F(ScreenTest, LineFeedOnTheLastRowScrollsAndBlanksTheBottomRowInTheCurrentA
   WriteChars("top");
   MoveCursor(1, 25);
   WriteChars("bottom");
-  TextAttribute = 0x4E;
+  SetTextAttribute(0x4E);
   WriteChars("\n");
   EXPECT_EQ(RowText(24).substr(0, 6), "bottom");
   EXPECT_EQ(RowText(1).substr(0, 3), "   ");
@@ -84,9 +84,9 @@ TEST_F(ScreenTest, CarriageReturnInOneWriteRepaintsTheWholeChangedSpan) {
 TEST_F(ScreenTest, PaintingDrawsOneRunPerAttribute) {
   EnsureConsoleWindow();
   const int before = Backend().DrawCalls();
-  TextAttribute = 0x0F;
+  SetTextAttribute(0x0F);
   WriteChars("ab");
-  TextAttribute = 0x1E;
+  SetTextAttribute(0x1E);
   MoveCursor(1, 1);
   WriteChars("a");
   // The second write repaints one cell; a full repaint of row 1 draws three runs.
@@ -110,7 +110,7 @@ TEST_F(ScreenTest, MoveCursorClampsToTheScreen) {
 
 TEST_F(ScreenTest, ClearScreenAndClearToLineEndUseTheCurrentAttribute) {
   WriteChars("hello world");
-  TextAttribute = 0x20;
+  SetTextAttribute(0x20);
   MoveCursor(6, 1);
   ClearToLineEnd();
   EXPECT_EQ(RowText(1).substr(0, 6), "hello ");
@@ -126,19 +126,19 @@ TEST_F(ScreenTest, ClearScreenAndClearToLineEndUseTheCurrentAttribute) {
 
 TEST_F(ScreenTest, SetBackgroundColourKeepsTheForeground) {
   EnsureConsoleWindow();
-  TextAttribute = 0x0E;
+  SetTextAttribute(0x0E);
   SetBackgroundColour(8);
-  EXPECT_EQ(TextAttribute, 0x8E);
+  EXPECT_EQ(TextAttribute(), 0x8E);
 }
 
 TEST_F(ScreenTest, FixedColoursIgnoreSetBackgroundColourButNotAssignment) {
   WriteIni("[VIDEO]\nCORESFIXAS=SIM\n");
   EnsureConsoleWindow();
-  const uint8_t before = TextAttribute;
+  const uint8_t before = TextAttribute();
   SetBackgroundColour(8);
-  EXPECT_EQ(TextAttribute, before);
-  TextAttribute = 0x17;
-  EXPECT_EQ(TextAttribute, 0x17);
+  EXPECT_EQ(TextAttribute(), before);
+  SetTextAttribute(0x17);
+  EXPECT_EQ(TextAttribute(), 0x17);
 }
 
 TEST_F(ScreenTest, PasteIntoAFourByteBufferTakesThreeCharacters) {

@@ -24,7 +24,7 @@ std::array<uint8_t, 16> Identity() {
 
 TEST_F(SettingsTest, WithoutAFileTheDefaultsApply) {
   EnsureConsoleWindow();
-  EXPECT_EQ(TextAttribute, 0x0F);
+  EXPECT_EQ(TextAttribute(), 0x0F);
   EXPECT_EQ(CurrentColourMap(), Identity());
   EXPECT_FALSE(FixedColours());
   EXPECT_EQ(MagnifierFactor(), 2);
@@ -43,7 +43,7 @@ TEST_F(SettingsTest, ColourMapTakesEntriesUntilTheFirstInvalidOne) {
   expected[0] = 4;
   expected[1] = 2;
   EXPECT_EQ(CurrentColourMap(), expected);
-  TextAttribute = 0x10;  // foreground nibble 0 -> red, background nibble 1 -> green
+  SetTextAttribute(0x10);  // foreground nibble 0 -> red, background nibble 1 -> green
   WriteChars("r");
   EXPECT_EQ(Backend().CellAt(0, 0).foreground, (platform::Rgb{255, 0, 0}));
   EXPECT_EQ(Backend().CellAt(0, 0).background, (platform::Rgb{0, 255, 0}));
@@ -60,7 +60,7 @@ TEST_F(SettingsTest, ColourMapStopsAtANonNumber) {
 TEST_F(SettingsTest, AColourMapEntryOfSixteenOrMoreDrawsBlack) {
   WriteIni("[VIDEO]\nTABCORES=0,1,2,3,4,5,6,7,8,9,10,11,12,13,14,16\n");
   EnsureConsoleWindow();
-  TextAttribute = 0x1F;
+  SetTextAttribute(0x1F);
   WriteChars("k");
   EXPECT_EQ(Backend().CellAt(0, 0).foreground, (platform::Rgb{0, 0, 0}));
 }
@@ -68,7 +68,7 @@ TEST_F(SettingsTest, AColourMapEntryOfSixteenOrMoreDrawsBlack) {
 TEST_F(SettingsTest, AnEmptyForegroundKeepsLightGreyWhileAMissingOneGivesWhite) {
   WriteIni("[VIDEO]\nCORLETRA=\nCORFUNDO=1\n");
   EnsureConsoleWindow();
-  EXPECT_EQ(TextAttribute, 0x17);
+  EXPECT_EQ(TextAttribute(), 0x17);
 }
 
 TEST_F(SettingsTest, TheFontSizeFollowsTheWorkArea) {
@@ -114,7 +114,7 @@ TEST_F(SettingsTest, GarbageValuesFallBackToDefaults) {
       "[VIDEO]\nTABCORES=,,,\nCORFUNDO=azul\nCORLETRA=\x01\x02\nAMPLIF=0\nLARGURALETRA=-7x\n"
       "ALTURALETRA=99999999999999999999\nPESOLETRA=pesado\n[BRAILLE]\nMODO=\xFF\n");
   EnsureConsoleWindow();
-  EXPECT_EQ(TextAttribute, 0x0F);
+  EXPECT_EQ(TextAttribute(), 0x0F);
   EXPECT_EQ(CurrentColourMap(), Identity());
   EXPECT_EQ(Backend().LastFontRequest().width, 13);
   EXPECT_EQ(Backend().LastFontRequest().height, 28);
@@ -130,13 +130,13 @@ TEST_F(SettingsTest, BinaryFilesHugeLinesAndMissingSectionsDoNotHurt) {
   content.push_back('\0');
   WriteIni(content);
   EnsureConsoleWindow();
-  EXPECT_EQ(TextAttribute, 0x0F);
+  EXPECT_EQ(TextAttribute(), 0x0F);
 }
 
 TEST_F(SettingsTest, AnUnreadableConfigurationFolderGivesTheDefaults) {
   platform::SetWindowsDirectory("/nonexistent/quelvar/folder");
   EnsureConsoleWindow();
-  EXPECT_EQ(TextAttribute, 0x0F);
+  EXPECT_EQ(TextAttribute(), 0x0F);
 }
 
 }  // namespace

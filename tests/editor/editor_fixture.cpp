@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "console/console.h"
+#include "console/keyboard.h"
 #include "console/screen.h"
-#include "editor/editor.h"
 #include "platform/files.h"
 #include "platform/win.h"
 #include "speech/cues.h"
@@ -15,20 +15,27 @@ namespace {
 
 TypistBackend* gTypist = nullptr;
 
-uint32_t TypistModifiers() { return gTypist ? gTypist->lastModifiers : 0; }
-
 }  // namespace
 
 void TypistBackend::WaitEvents(int timeoutMs) {
-  if (timeoutMs >= 0 || keys.empty()) {
+  if (timeoutMs >= 0 || strokes.empty()) {
     HeadlessBackend::WaitEvents(timeoutMs);
     return;
   }
   if (beforeKey) beforeKey();
-  const platform::KeyEvent key = keys.front();
-  keys.pop_front();
-  lastModifiers = key.modifiers;
-  platform::PostKeyEvent(key, true);
+  for (const platform::KeyEvent& key : strokes.front()) platform::PostKeyEvent(key, true);
+  strokes.pop_front();
+}
+
+bool TypistBackend::StartProgram(const std::vector<std::string>& command) {
+  started.push_back(command);
+  return true;
+}
+
+uint8_t RecordedSounds::ReadKeySpoken() {
+  const uint8_t key = console::WaitKey();
+  requests.push_back("key " + std::to_string(key));
+  return key;
 }
 
 void EditorTest::SetUp() {
@@ -40,27 +47,34 @@ void EditorTest::SetUp() {
   StartHeadlessConsole(std::move(backend));
   console::EnsureConsoleWindow();
   speech::State().Reset();
-  editor::SetEditorObserverForTests([this](std::string_view r) { requests_.emplace_back(r); },
-                                    editor::EditorRequests::RecordedOnly);
-  editor::SetKeyModifierSourceForTests(TypistModifiers);
 }
 
 void EditorTest::TearDown() {
-  editor::SetEditorObserverForTests(nullptr);
-  editor::SetKeyModifierSourceForTests(nullptr);
-  console::ResetConsoleForTests();
+  StopHeadlessConsole();
   speech::State().Reset();
   std::filesystem::remove_all(configDir_);
 }
 
-void EditorTest::Type(const std::string& script) {
+namespace {
+
+std::vector<platform::KeyEvent> Keys(const std::string& script) {
   std::vector<platform::ScriptItem> items;
   std::string error;
-  ASSERT_TRUE(platform::ParseKeyScript(script + "<NoEnter>", items, error)) << error;
+  EXPECT_TRUE(platform::ParseKeyScript(script + "<NoEnter>", items, error)) << error;
+  std::vector<platform::KeyEvent> keys;
   for (const auto& item : items) {
-    if (!item.isWait) Backend().keys.push_back(item.key);
+    if (!item.isWait) keys.push_back(item.key);
   }
+  return keys;
 }
+
+}  // namespace
+
+void EditorTest::Type(const std::string& script) {
+  for (const platform::KeyEvent& key : Keys(script)) Backend().strokes.push_back({key});
+}
+
+void EditorTest::TypeAhead(const std::string& script) { Backend().strokes.push_back(Keys(script)); }
 
 TypistBackend& EditorTest::Backend() { return *gTypist; }
 
@@ -74,6 +88,6 @@ std::string EditorTest::Row(int row) {
 
 std::vector<std::string> EditorTest::TakeRequests() {
   std::vector<std::string> taken;
-  taken.swap(requests_);
+  taken.swap(sounds_.requests);
   return taken;
 }

@@ -6,7 +6,6 @@
 #include "console/screen.h"
 #include "editor/editor.h"
 #include "editor_fixture.h"
-#include "platform/shell.h"
 #include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/state.h"
@@ -19,7 +18,7 @@ class Editor : public EditorTest {
  protected:
   // Edits text on row 5 from column 1, 20 characters, all shown.
   uint8_t Edit(std::string& text, int maxLen = 20, int width = 20, int column = 1, int row = 5) {
-    return editor::EditLine(text, column, row, maxLen, width);
+    return editor::EditLine(text, column, row, maxLen, width, sounds_);
   }
   std::string EditWith(const std::string& keys, std::string text, int maxLen = 20) {
     Type(keys);
@@ -34,7 +33,7 @@ TEST_F(Editor, ReadLineGivesTheTypedTextOrBlanksItOnEsc) {
   console::WriteChars(">");
   Type("abc<Enter>");
   std::string text = "old";
-  editor::ReadLine(text);
+  editor::ReadLine(text, sounds_);
   EXPECT_EQ(text, "abc");
   EXPECT_EQ(Row(10).substr(0, 5), ">abc ");
   EXPECT_EQ(console::CursorRow(), 11);
@@ -43,7 +42,7 @@ TEST_F(Editor, ReadLineGivesTheTypedTextOrBlanksItOnEsc) {
 
   console::WriteChars(">");
   Type("abc<Esc>");
-  editor::ReadLine(text);
+  editor::ReadLine(text, sounds_);
   EXPECT_EQ(text, "");
   EXPECT_EQ(Row(11).substr(0, 5), ">    ");
   EXPECT_EQ(console::CursorRow(), 12);
@@ -55,7 +54,7 @@ TEST_F(Editor, EscAfterALongLineBlanksOnlyItsOwnRow) {
   console::MoveCursor(1, 10);
   Type(std::string(100, 'x') + "<Esc>");
   std::string text;
-  editor::ReadLine(text);
+  editor::ReadLine(text, sounds_);
   EXPECT_EQ(text, "");
   EXPECT_EQ(Row(10), std::string(80, ' '));
   EXPECT_EQ(Row(11).substr(0, 6), "marker");
@@ -92,6 +91,28 @@ TEST_F(Editor, ShiftSelectsAndShiftDeleteRemovesTheSelection) {
   EXPECT_EQ(TakeRequests().back(), "char 99");
   // A selection made leftwards is the same selection.
   EXPECT_EQ(EditWith("<End><Shift+Left><Shift+Left><Shift+Del><Enter>", "abcdef"), "abcd");
+}
+
+// Keys typed while the program was busy are edited as each was typed, whatever the keys
+// behind them hold down.
+TEST_F(Editor, KeysTypedAheadKeepTheirOwnModifiers) {
+  // End selects nothing, so the Shift+Delete after End and Shift+End removes a blank, not
+  // the text.
+  TypeAhead("<Home><End><Shift+End>");
+  EXPECT_EQ(EditWith("<Shift+Del><Enter>", "abc"), "abc");
+  EXPECT_EQ(TakeRequests(), (Requests{"file _DEL", "char 32"}));
+  // Right sounds its character; Alt+Right after it names its letter.
+  TypeAhead("<Right><Alt+Right>");
+  EXPECT_EQ(EditWith("<Enter>", "ab"), "ab");
+  EXPECT_EQ(TakeRequests(), (Requests{"char 97", "file _FON98"}));
+  // Right moves one character, Ctrl+Right after it to the next word.
+  TypeAhead("<Right><Ctrl+Right>");
+  EXPECT_EQ(EditWith("X<Enter>", "ab cd"), "ab Xcd");
+  EXPECT_EQ(TakeRequests(), (Requests{"char 97", "click", "char 88"}));
+  // Shift+Right selects; the Right after it drops the selection, so Shift+Delete removes
+  // the one character at the cursor.
+  TypeAhead("<Shift+Right><Right><Shift+Del>");
+  EXPECT_EQ(EditWith("<Enter>", "abc"), "ab");
 }
 
 TEST_F(Editor, CopyTakesTheLineWithItsEndOrTheSelection) {
@@ -143,7 +164,7 @@ TEST_F(Editor, HighlightOfAScrolledFieldStartsAtItsFirstColumn) {
   EXPECT_EQ(rows[1].substr(0, 15), "....qrstuvwxyz ");
   EXPECT_EQ(attributes, (std::vector<uint8_t>{0x0F, 0x0F, 0x0F, 0x0F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F, 0x8F,
                                               0x8F, 0x8F, 0x0F, 0x0F}));
-  EXPECT_EQ(console::TextAttribute, 0x0F);
+  EXPECT_EQ(console::TextAttribute(), 0x0F);
   EXPECT_EQ(Row(5).substr(0, 15), "....abcdefghij ");
 }
 
@@ -176,11 +197,13 @@ TEST_F(Editor, KeysWithoutACommandEndEditingWithTheirCode) {
     EXPECT_EQ(text, "ab");
   }
   // Ctrl+Alt+digit does nothing; Ctrl+Alt+F9, and Ctrl+Shift+F9 where the desktop keeps
-  // Ctrl+Alt+Fn, visit the screen review and editing goes on.
-  Type("<Ctrl+Alt+5><Ctrl+Alt+F9><Ctrl+Shift+F9><Enter>");
+  // Ctrl+Alt+Fn, visit the screen review (a tone in, Esc and two tones out, through the same
+  // sounds) and editing goes on.
+  Type("<Ctrl+Alt+5><Ctrl+Alt+F9><Esc><Ctrl+Shift+F9><Esc>x<Enter>");
   std::string text = "ab";
   EXPECT_EQ(Edit(text), 13);
-  EXPECT_EQ(TakeRequests(), (Requests{"review", "review"}));
+  EXPECT_EQ(text, "xab");
+  EXPECT_EQ(TakeRequests(), (Requests{"tone", "tone", "tone", "tone", "tone", "tone", "char 120"}));
 }
 
 TEST_F(Editor, AltGrPrefixIsPassedOver) {
@@ -274,44 +297,40 @@ TEST_F(Editor, FieldLimits) {
 TEST_F(Editor, ReadNumberTakesTheDigitsBeforeAnyJunk) {
   int32_t value = 99;
   Type(" 12 <Enter>");
-  editor::ReadNumber(value);
+  editor::ReadNumber(value, sounds_);
   EXPECT_EQ(value, 12);
   Type("<Enter>");
-  editor::ReadNumber(value);
+  editor::ReadNumber(value, sounds_);
   EXPECT_EQ(value, 12);
   Type("7x<Enter>");
-  editor::ReadNumber(value);
+  editor::ReadNumber(value, sounds_);
   EXPECT_EQ(value, 7);
   Type("-8<Enter>");
-  editor::ReadNumber(value);
+  editor::ReadNumber(value, sounds_);
   EXPECT_EQ(value, -8);
 }
 
-// End to end through the document opener: a word never reaches a shell.
-std::vector<std::vector<std::string>> gStarted;
-bool RecordStart(const std::vector<std::string>& arguments) {
-  gStarted.push_back(arguments);
-  return true;
-}
-
+// End to end through the speech services' document opener: a word never reaches a shell.
 TEST_F(Editor, F12NeverRunsAShell) {
-  editor::SetEditorObserverForTests(nullptr, editor::EditorRequests::Made);
-  platform::SetShellStarterForTests(RecordStart);
-  gStarted.clear();
+  const auto openWord = [](std::string text) {
+    editor::EditLine(text, 1, 5, 200, 79, editor::SpeechSounds());
+  };
   const std::string victim = configDir_ + "/pwned";
-  EditWith("<F12><Enter>", "a;touch${IFS}" + victim, 200);
-  EditWith("<F12><Enter>", "$(touch " + victim + ")", 200);
-  EXPECT_TRUE(gStarted.empty());
+  Type("<F12><Enter>");
+  openWord("a;touch${IFS}" + victim);
+  Type("<F12><Enter>");
+  openWord("$(touch " + victim + ")");
+  EXPECT_TRUE(Backend().started.empty());
   EXPECT_FALSE(std::filesystem::exists(victim));
 
   // A document goes, as one argument, to the program configured for its extension.
   std::ofstream(configDir_ + "/TAMIRE.INI") << "[TAMIRE]\r\nPROG.TXT=cat\r\n";
   const std::string document = configDir_ + "/notas.txt";
   std::ofstream(document) << "x";
-  EditWith("<F12><Enter>", "<" + document + ">", 200);
-  platform::SetShellStarterForTests(nullptr);
-  ASSERT_EQ(gStarted.size(), 1u);
-  EXPECT_EQ(gStarted[0].back(), document);
+  Type("<F12><Enter>");
+  openWord("<" + document + ">");
+  ASSERT_EQ(Backend().started.size(), 1u);
+  EXPECT_EQ(Backend().started[0].back(), document);
 }
 
 }  // namespace

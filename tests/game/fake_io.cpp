@@ -25,7 +25,8 @@ void Reset() { TheIo() = Io{}; }
 
 namespace console {
 
-uint8_t TextAttribute = 7;
+uint8_t TextAttribute() { return fake::TheIo().attribute; }
+void SetTextAttribute(uint8_t attribute) { fake::TheIo().attribute = attribute; }
 
 void Write(std::string_view text) { fake::TheIo().written += text; }
 void WriteLine(std::string_view text) {

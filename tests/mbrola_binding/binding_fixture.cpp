@@ -56,7 +56,7 @@ void BindingTest::TearDown() {
   speech::State().engineKind = speech::EngineKind::Sapi4;
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();
-  console::ResetConsoleForTests();
+  StopHeadlessConsole();
   platform::ClearNullWaveOutLog();
   platform::SetMbrolaVoiceFolder("");
   if (fake_ != nullptr) ::dlclose(fake_);

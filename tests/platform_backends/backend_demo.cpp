@@ -39,9 +39,11 @@ std::string Describe(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_MOUSEMOVE: name = "MOUSEMOVE"; break;
     default: break;
   }
+  const bool key = message >= WM_KEYDOWN && message <= WM_SYSCHAR;
+  const uint32_t modifiers = key ? KeyModifiers(lParam) : 0;
   std::snprintf(text, sizeof text, "%s w=%lu l=%ld%s%s%s", name, static_cast<unsigned long>(wParam),
-                static_cast<long>(lParam), GetKeyState(VK_CONTROL) < 0 ? " Ctrl" : "",
-                GetKeyState(VK_MENU) < 0 ? " Alt" : "", GetKeyState(VK_SHIFT) < 0 ? " Shift" : "");
+                static_cast<long>(lParam), (modifiers & ModCtrl) ? " Ctrl" : "", (modifiers & ModAlt) ? " Alt" : "",
+                (modifiers & ModShift) ? " Shift" : "");
   return text;
 }
 

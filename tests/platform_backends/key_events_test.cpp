@@ -138,9 +138,10 @@ std::string Describe(const Message& message) {
     default: return "";
   }
   text += " " + std::to_string(message.wParam);
-  if (message.modifiers & ModCtrl) text += " Ctrl";
-  if (message.modifiers & ModAlt) text += " Alt";
-  if (message.modifiers & ModShift) text += " Shift";
+  const uint32_t modifiers = KeyModifiers(message.lParam);
+  if (modifiers & ModCtrl) text += " Ctrl";
+  if (modifiers & ModAlt) text += " Alt";
+  if (modifiers & ModShift) text += " Shift";
   return text;
 }
 

@@ -33,6 +33,21 @@ std::string Chord(std::string_view keys) {
   return reports;
 }
 const std::string Enter = "\x1b[13u\x1b[13;1:3u";
+// Text typed key by key, each pressed and let go.
+std::string Typed(std::string_view text) {
+  std::string reports;
+  for (const char c : text) {
+    const std::string code = std::to_string(static_cast<unsigned char>(c));
+    reports += "\x1b[" + code + ";;" + code + "u\x1b[" + code + ";1:3u";
+  }
+  return reports;
+}
+// A key reported as CSI 1;modifiers letter (arrows, Home, End), pressed and let go.
+std::string Cursor(char letter, int modifiers = 1) {
+  const std::string held = std::to_string(modifiers);
+  return "\x1b[1;" + held + letter + "\x1b[1;" + held + ":3" + letter;
+}
+
 const std::string CtrlShiftF11 = "\x1b[57442u\x1b[57441;5u\x1b[23;6~\x1b[23;6:3~\x1b[57441;6:3u\x1b[57442;5:3u";
 
 class GameInTerminal : public ::testing::Test {
@@ -72,6 +87,20 @@ class GameInTerminal : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ADD_FAILURE() << "no prompt after '" << text << "'; the story so far:\n" << ReadFile(folder_ + "/transcript.txt");
+    return false;
+  }
+
+  // Waits until the program, after 'from' in its output, waits for a key with the caret
+  // shown; false when that does not come within a minute.
+  bool WaitForCaret(std::size_t from) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (std::chrono::steady_clock::now() < until) {
+      const std::string output = terminal_->Output();
+      const std::size_t shown = output.rfind("\x1b[?25h"), hidden = output.rfind("\x1b[?25l");
+      if (shown != std::string::npos && shown >= from && (hidden == std::string::npos || shown > hidden)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ADD_FAILURE() << "the program never waited for a key again";
     return false;
   }
 
@@ -141,6 +170,61 @@ TEST_F(GameInTerminal, APlainTerminalSaysTheBrailleKeyboardCannotWorkAndTypesAft
   EXPECT_EQ(job_->Wait(), 0);
   EXPECT_NE(ReadFile(folder_ + "/transcript.txt").find(">fim\n"), std::string::npos);
   EXPECT_EQ(terminal_->Output().find(FlagsPush), std::string::npos);
+}
+
+// Keys typed while the game speaks are edited as each was typed: a Right before a Ctrl+Right
+// moves one character, an End before a Shift+End selects nothing, whatever is held by the
+// time the line editor comes to them. Had End been taken for Shift+End, "cd" would be
+// selected and the Shift+Delete after them would remove it.
+class KeysTypedAhead : public GameInTerminal {
+ protected:
+  // Plays "olhar" and sends the first of the strokes while the room is described again,
+  // each of the others once the editor has taken the keys before it; the line is "ab Xcd"
+  // if every key was edited as typed.
+  void Play(TerminalKind kind, const std::vector<std::string>& strokes, const std::string& enter) {
+    Start(kind);
+    ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+    const std::string description = "Voc\xc3\xaa est\xc3\xa1 em sua cabine";
+    const auto described = [&] {
+      const std::string spoken = ReadFile(folder_ + "/speech.txt");
+      const std::size_t first = spoken.find(description);
+      return first != std::string::npos && spoken.find(description, first + 1) != std::string::npos;
+    };
+    terminal_->Send(TypedOn(kind, "olhar") + enter);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!described() && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(described());
+    for (std::size_t stroke = 0; stroke < strokes.size(); ++stroke) {
+      const std::size_t sent = terminal_->Output().size();
+      terminal_->Send(strokes[stroke]);  // all at once, as a quick typist's keys arrive
+      if (stroke + 1 < strokes.size()) {
+        ASSERT_TRUE(WaitForCaret(sent));
+      }
+    }
+    ASSERT_TRUE(WaitForPrompt(">ab Xcd\n"));
+    terminal_->Send(TypedOn(kind, "fim") + enter);
+    ASSERT_TRUE(WaitForPrompt("de novo?"));
+    terminal_->Send(TypedOn(kind, "n") + enter);
+    EXPECT_EQ(job_->Wait(), 0);
+  }
+  // Text as the terminal sends it: plain bytes, or each key pressed and let go.
+  static std::string TypedOn(TerminalKind kind, std::string_view text) {
+    return kind == TerminalKind::Plain ? std::string(text) : Typed(text);
+  }
+};
+
+TEST_F(KeysTypedAhead, InATerminalThatReportsReleasesWithShiftStillHeld) {
+  const std::string ShiftDown = "\x1b[57441;2u", ShiftUp = "\x1b[57441;2:3u";
+  const std::string CtrlRight = "\x1b[57442;5u" + Cursor('C', 5) + "\x1b[57442;5:3u";
+  Play(TerminalKind::Protocol,
+       {Typed("ab cd") + Cursor('H') + Cursor('C') + CtrlRight + Typed("X") + Cursor('F') + ShiftDown + Cursor('F', 2),
+        "\x1b[3;2~\x1b[3;2:3~", ShiftUp + Enter},
+       Enter);
+}
+
+TEST_F(KeysTypedAhead, InATerminalThatReportsNoReleases) {
+  Play(TerminalKind::Plain, {"ab cd\x1b[H\x1b[C\x1b[1;5CX\x1b[F\x1b[1;2F", "\x1b[3;2~", "\r"}, "\r");
 }
 
 class GameEndedBySignal : public GameInTerminal, public ::testing::WithParamInterface<int> {};

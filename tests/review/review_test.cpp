@@ -27,6 +27,56 @@ namespace {
 
 std::vector<std::string> engineTexts;
 
+// The speech services' sounds, each told first as "tone", "click", "char(x)", "sound(name)",
+// "spell(text)" or "speak(text)".
+class HeardSounds final : public editor::Sounds {
+ public:
+  std::vector<std::string> heard;
+
+  void Click() override {
+    Tell("click", {});
+    speech_.Click();
+  }
+  void Tone() override {
+    Tell("tone", {});
+    speech_.Tone();
+  }
+  void CharSound(uint8_t code) override {
+    const char ch = static_cast<char>(code);
+    Tell("char", std::string_view(&ch, 1));
+    speech_.CharSound(code);
+  }
+  void SoundFile(std::string_view name) override {
+    Tell("sound", name);
+    speech_.SoundFile(name);
+  }
+  void Speak(std::string_view text) override {
+    Tell("speak", text);
+    speech_.Speak(text);
+  }
+  void Spell(std::string_view text) override {
+    Tell("spell", text);
+    speech_.Spell(text);
+  }
+  void DialTones(std::string_view text) override { speech_.DialTones(text); }
+  void SpeakTime() override { speech_.SpeakTime(); }
+  void SpeakDate() override { speech_.SpeakDate(); }
+  void OpenDocument(std::string_view word) override { speech_.OpenDocument(word); }
+  void WaitUntilSilent() override { speech_.WaitUntilSilent(); }
+  bool Busy() override { return speech_.Busy(); }
+  void Silence() override { speech_.Silence(); }
+  uint8_t ReadKeySpoken() override { return speech_.ReadKeySpoken(); }
+  void RestartSpeech(int rate) override { speech_.RestartSpeech(rate); }
+
+ private:
+  void Tell(std::string_view sound, std::string_view detail) {
+    std::string event(sound);
+    if (!detail.empty()) event += "(" + std::string(detail) + ")";
+    heard.push_back(event);
+  }
+  editor::Sounds& speech_ = editor::SpeechSounds();
+};
+
 class ReviewTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -37,32 +87,24 @@ class ReviewTest : public ::testing::Test {
     platform::SetDataRoot(folder_);
     StartHeadlessConsole();
     speech::State().Reset();
-    editor::ResetReviewForTests();
     console::EnsureConsoleWindow();
     ASSERT_TRUE(speech::OpenSpeechLog(folder_ + "/speech"));
-    editor::SetReviewSoundObserver([this](editor::ReviewSound sound, std::string_view detail) {
-      static const char* const Names[] = {"tone", "click", "char", "sound", "spell", "speak"};
-      std::string event = Names[static_cast<int>(sound)];
-      if (!detail.empty()) event += "(" + std::string(detail) + ")";
-      heard_.push_back(event);
-    });
   }
 
   void TearDown() override {
-    editor::SetReviewSoundObserver({});
     speech::State().Reset();
     speech::SetEngineAdapter(speech::EngineKind::Sapi4, {});
     speech::OpenSpeechLog("/dev/null");
-    console::ResetConsoleForTests();
+    StopHeadlessConsole();
     std::filesystem::remove_all(folder_);
   }
 
   // Writes text at a 1-based place in a colour.
   static void Put(int row, int column, const std::string& text, uint8_t attribute = 0x0F) {
-    console::TextAttribute = attribute;
+    console::SetTextAttribute(attribute);
     console::MoveCursor(column, row);
     console::WriteChars(text);
-    console::TextAttribute = 0x0F;
+    console::SetTextAttribute(0x0F);
   }
 
   // Runs one visit from (column, row) with the keys of a script line; the script must end
@@ -73,14 +115,15 @@ class ReviewTest : public ::testing::Test {
     EXPECT_TRUE(platform::ParseKeyScript(keys + "<NoEnter>", items, error)) << error;
     static_cast<platform::HeadlessBackend&>(platform::CurrentBackend()).SetScript(std::move(items));
     console::MoveCursor(column, row);
-    heard_.clear();
-    editor::ScreenReview();
-    EXPECT_GE(heard_.size(), 3u);
-    EXPECT_EQ(heard_.front(), "tone");
-    EXPECT_EQ(heard_[heard_.size() - 1], "tone");
-    EXPECT_EQ(heard_[heard_.size() - 2], "tone");
+    sounds_.heard.clear();
+    editor::ScreenReview(sounds_);
+    const std::vector<std::string>& heard = sounds_.heard;
+    EXPECT_GE(heard.size(), 3u);
+    EXPECT_EQ(heard.front(), "tone");
+    EXPECT_EQ(heard[heard.size() - 1], "tone");
+    EXPECT_EQ(heard[heard.size() - 2], "tone");
     std::string joined;
-    for (std::size_t i = 1; i + 2 < heard_.size(); ++i) joined += (joined.empty() ? "" : " ") + heard_[i];
+    for (std::size_t i = 1; i + 2 < heard.size(); ++i) joined += (joined.empty() ? "" : " ") + heard[i];
     return joined;
   }
 
@@ -92,7 +135,7 @@ class ReviewTest : public ::testing::Test {
   }
 
   std::string folder_;
-  std::vector<std::string> heard_;
+  HeardSounds sounds_;
 };
 
 std::string RowOf(int row) {
@@ -278,7 +321,7 @@ TEST_F(ReviewTest, CtrlCCopiesTheWholeScreenAndReadingChangesNothing) {
   std::size_t i = 0;
   for (int row = 1; row <= 25; ++row)
     for (int column = 1; column <= 80; ++column) EXPECT_EQ(console::ScreenAttrAt(column, row), attributes[i++]);
-  EXPECT_EQ(console::TextAttribute, 0x0F);
+  EXPECT_EQ(console::TextAttribute(), 0x0F);
 
   std::vector<char> buffer(4096, 'x');
   console::PasteFromClipboard(buffer.data(), buffer.size());

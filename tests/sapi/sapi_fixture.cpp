@@ -22,7 +22,7 @@ void SapiTest::SetUp() {
 }
 
 void SapiTest::TearDown() {
-  console::ResetConsoleForTests();
+  StopHeadlessConsole();
   platform::ClearNullWaveOutLog();
   std::filesystem::remove_all(dir_);
 }

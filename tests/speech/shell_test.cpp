@@ -7,11 +7,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/headless.h"
 #include "platform/shell.h"
 #include "speech/config.h"
 #include "speech_fixture.h"
@@ -19,6 +21,15 @@
 namespace {
 
 std::vector<std::vector<std::string>> gStarted;
+
+// Records the programs it is asked to start instead of starting them.
+class StartRecorder : public platform::HeadlessBackend {
+ public:
+  bool StartProgram(const std::vector<std::string>& command) override {
+    gStarted.push_back(command);
+    return true;
+  }
+};
 
 class ShellTest : public SpeechTest {
  protected:
@@ -32,13 +43,9 @@ class ShellTest : public SpeechTest {
     ::setenv("PATH", (bin_ + ":/usr/bin:/bin").c_str(), 1);
     std::filesystem::current_path(startDir_);
     gStarted.clear();
-    platform::SetShellStarterForTests([](const std::vector<std::string>& arguments) {
-      gStarted.push_back(arguments);
-      return true;
-    });
+    platform::SetBackend(std::make_unique<StartRecorder>());
   }
   void TearDown() override {
-    platform::SetShellStarterForTests(nullptr);
     ::setenv("PATH", oldPath_.c_str(), 1);
     std::filesystem::current_path(oldDir_);
     SpeechTest::TearDown();
@@ -105,7 +112,7 @@ TEST_F(ShellTest, TypedWordStartingWithAHyphenIsAFileNotAnOption) {
 }
 
 TEST_F(ShellTest, RealStartPassesTheTextUntouched) {
-  platform::SetShellStarterForTests(nullptr);
+  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());  // one that starts programs
   const std::string out = root_ + "/argument";
   Executable(bin_ + "/grava", "#!/bin/sh\nprintf '%s' \"$1\" > " + out + "\n");
   WriteIni("[TAMIRE]\nPROG.TXT=grava\n");

@@ -9,8 +9,9 @@
 void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend) {
   platform::SetBackend(backend ? std::move(backend) : std::make_unique<platform::HeadlessBackend>());
   platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
-  console::ResetConsoleForTests();
   console::InitConsole("quelvar");
   app::ConnectSpeech();
   platform::ClearNullWaveOutLog();
 }
+
+void StopHeadlessConsole() { console::InitConsole("quelvar"); }

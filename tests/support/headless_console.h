@@ -12,3 +12,5 @@
 // into ProgramExit, starts the console afresh and clears the null wave device's log. The
 // Windows directory and any other folders are set by the caller beforehand.
 void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend = nullptr);
+// Closes the console's window, leaving a console as at start for whatever runs next.
+void StopHeadlessConsole();
