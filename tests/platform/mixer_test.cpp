@@ -1,14 +1,23 @@
 // The mixer wave-out device: blocks come out of the mixer with the same samples, converted,
 // and each block is reported done once its last sample has been mixed.
 
+#include <gtest/gtest.h>
+
+#include <memory>
+
 #include "platform/audio_device.h"
+#include "platform/headless.h"
 #include "platform/wave_out.h"
 #include "platform/win.h"
-#include "sound_fixture.h"
 
 namespace {
 
-using MixerTest = SoundTest;
+// The done messages go through the headless backend's queue.
+class MixerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::SetBackend(std::make_unique<platform::HeadlessBackend>()); }
+  void TearDown() override { platform::SetBackend(nullptr); }
+};
 
 int DoneMessages() {
   int done = 0;
