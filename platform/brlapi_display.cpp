@@ -35,8 +35,10 @@ constexpr auto RetryInterval = std::chrono::seconds(3);
 // How long the program's end waits for the connection's thread; one stuck connecting to a
 // remote server that does not answer is left behind (the process ends anyway).
 constexpr auto StopWait = std::chrono::milliseconds(500);
-// How often a quiet connection asks for the display's size.
-constexpr int SizeCheckMs = 2000;
+// How often a quiet connection asks for the display's size, so that a display swapped for
+// one of another size is drawn anew at once. (brltty could tell of it itself, but the
+// library keeps each such watch past a connection the server dropped.)
+constexpr int SizeCheckMs = 500;
 // Displays have up to 80 cells a row; a larger answer is not one.
 constexpr unsigned int MostCells = 256;
 
@@ -100,7 +102,6 @@ struct Connection {
   brlapi_handle_t* handle = nullptr;
   bool connected = false;
   bool failureTold = false;  // once a run: a server that comes and goes is not news
-  bool sizeChanged = false;  // brltty said so; the size is asked for next
   std::chrono::steady_clock::time_point lastQuickReconnect{};
 
   Connection() : handleStorage(brlapi_getHandleSize()) {
@@ -135,7 +136,6 @@ struct Connection {
   // (the global parameter): the one a connection learnt when it began does not follow a
   // display swapped for another.
   bool ReadSize() {
-    sizeChanged = false;
     unsigned int columns = 0, rows = 0;
     brlapi_param_displaySize_t size{};
     if (brlapi__getParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, &size, sizeof size) ==
@@ -150,15 +150,6 @@ struct Connection {
       PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
     }
     return true;
-  }
-
-  // brltty tells of a display swapped for another at once, on the connection's thread
-  // inside the library's calls; the size is then asked for as usual, because the value
-  // this hands over is in the network's byte order on some versions of the library. The
-  // quiet check stays for servers that tell nothing.
-  static void OnDisplaySize(brlapi_param_t, brlapi_param_subparam_t, brlapi_param_flags_t, void* self, const void*,
-                            size_t) {
-    static_cast<Connection*>(self)->sizeChanged = true;
   }
 
   bool Connect(std::string& reason) {
@@ -206,7 +197,6 @@ struct Connection {
     brlapi__acceptKeys(handle, brlapi_rangeType_command, blocks, std::size(blocks));
     brlapi__acceptKeys(handle, brlapi_rangeType_key, commands, std::size(commands));
     brlapi__acceptKeys(handle, brlapi_rangeType_type, typed, std::size(typed));
-    brlapi__watchParameter(handle, BRLAPI_PARAM_DISPLAY_SIZE, 0, BRLAPI_PARAMF_GLOBAL, OnDisplaySize, this, nullptr, 0);
     if (tRefused) {
       reason = "the BrlAPI server refused the connection's set-up";
       cells = 0;
@@ -329,7 +319,7 @@ struct Connection {
       }
       // Quiet for a while: the display may have been swapped for one of another size.
       bool quiet = false;
-      if ((shown && !Write(*shown)) || !Wait(SizeCheckMs, quiet) || ((quiet || sizeChanged) && !ReadSize())) {
+      if ((shown && !Write(*shown)) || !Wait(SizeCheckMs, quiet) || (quiet && !ReadSize())) {
         Lost();
         const auto now = std::chrono::steady_clock::now();
         // Once a retry interval at most, so that a server refusing every write is not
