@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the game for the web (scripts/build-web.sh), plays every game key script with the
 # Node build beside the Linux build on the same test voice (each run's transcript, speech
-# log, screen dump and captured audio must be byte-identical), then drives the page in
-# Debian's headless Chromium with the browser tests of tests/web (Playwright and axe-core,
-# installed from the lock file).
+# log, Braille log, screen dump and captured audio must be byte-identical:
+# scripts/compare-runs.sh), then drives the page in Debian's headless Chromium with the
+# browser tests of tests/web (Playwright and axe-core, installed from the lock file).
 #   scripts/web-check.sh LINUX-BUILD
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -18,15 +18,7 @@ echo "web-check: built in $((SECONDS - started)) s"
 "$top/scripts/capture-runs.sh" "$linux" "$web/runs-linux"
 QUELVAR_RUN="node --no-experimental-fetch $web/node/quelvar.js" "$top/scripts/capture-runs.sh" "$linux" "$web/runs-node"
 failed=0
-for run in "$web"/runs-linux/*/; do
-  name=$(basename "$run")
-  for file in transcript speech screen audio.wav status; do
-    if [[ -e "$run/$file" || -e "$web/runs-node/$name/$file" ]] && ! cmp -s "$run/$file" "$web/runs-node/$name/$file"; then
-      echo "web-check: $name: $file differs between Linux and Node" >&2
-      failed=1
-    fi
-  done
-done
+"$top/scripts/compare-runs.sh" "$web/runs-linux" "$web/runs-node" Node || failed=1
 ((failed == 0)) && echo "web-check: $(ls "$web/runs-linux" | wc -l) runs byte-identical under Node"
 
 (cd "$top/tests/web" && npm ci --no-audit --no-fund --loglevel=error)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the Windows program with mingw-w64, runs the suites that need no Linux
 # backend under Wine, and plays every game key script with it beside the Linux build on
-# the same test voice: each run's transcript, speech log, screen dump and captured audio
+# the same test voice: each run's transcript, speech log, Braille log, screen dump and audio
 # must be byte-identical to Linux's. Plays the game in its GDI window on an X display of
 # its own, reading the window's pixels back. Also checks that our MBROLA library exports
 # its 23 entry points and nothing else.
@@ -53,16 +53,7 @@ ctest --test-dir "$windows" --output-on-failure
 "$top/scripts/capture-runs.sh" "$linux" "$windows/runs-linux"
 QUELVAR_RUN="wine $windows/app/quelvar.exe" "$top/scripts/capture-runs.sh" "$linux" "$windows/runs-windows"
 failed=0
-for run in "$windows"/runs-linux/*/; do
-  name=$(basename "$run")
-  for file in transcript speech screen audio.wav status; do
-    if [[ -e "$run/$file" || -e "$windows/runs-windows/$name/$file" ]] &&
-      ! cmp -s "$run/$file" "$windows/runs-windows/$name/$file"; then
-      echo "windows-check: $name: $file differs between Linux and Windows" >&2
-      failed=1
-    fi
-  done
-done
+"$top/scripts/compare-runs.sh" "$windows/runs-linux" "$windows/runs-windows" Windows || failed=1
 # Plays tour.keys with the Windows program on the test voice, with the settings in
 # FOLDER/config; the options after FOLDER say what to keep.
 play_tour() {
