@@ -3,6 +3,7 @@
 # The run uses a silent voice of its own (no recorded sounds, a diphone database whose one
 # unit no transcription names, and the shipped translator files), so what is spoken is
 # exactly the texts handed to speech.
+include("${CMAKE_CURRENT_LIST_DIR}/../support/expect_same_file.cmake")
 get_filename_component(name "${KEYS}" NAME_WE)
 set(out "${WORK}/${name}")
 file(REMOVE_RECURSE "${out}")
@@ -26,8 +27,4 @@ execute_process(
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${name}: the program ended with ${status}")
 endif()
-execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${EXPECTED}" "${out}/speech" RESULT_VARIABLE different)
-if(different)
-  execute_process(COMMAND diff -u "${EXPECTED}" "${out}/speech" OUTPUT_VARIABLE changes)
-  message(FATAL_ERROR "${name}: the speech log differs from ${EXPECTED}\n${changes}")
-endif()
+expect_same_file("${EXPECTED}" "${out}/speech" "${name}: the speech log differs from ${EXPECTED}")

@@ -3,6 +3,7 @@
 # name.transcript must match the transcript byte for byte; name.speech, when it exists,
 # must match the speech log (what was spoken, as opposed to only written), and
 # name.braille the Braille display's log.
+include("${CMAKE_CURRENT_LIST_DIR}/../support/expect_same_file.cmake")
 get_filename_component(name "${KEYS}" NAME_WE)
 get_filename_component(folder "${KEYS}" DIRECTORY)
 set(out "${WORK}/${name}")
@@ -20,12 +21,7 @@ if(NOT status EQUAL 0)
 endif()
 
 function(compare expected actual)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${expected}" "${actual}"
-                  RESULT_VARIABLE different)
-  if(different)
-    execute_process(COMMAND diff -u "${expected}" "${actual}" OUTPUT_VARIABLE changes)
-    message(FATAL_ERROR "${name}: ${actual} differs from ${expected}\n${changes}")
-  endif()
+  expect_same_file("${expected}" "${actual}" "${name}: ${actual} differs from ${expected}")
 endfunction()
 
 compare("${folder}/${name}.transcript" "${out}/transcript")

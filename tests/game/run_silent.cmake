@@ -2,6 +2,7 @@
 # same speech log), nothing is played, and no voice data is needed: the run is given a
 # data folder without the voice, where a spoken run would stop at its start-up error.
 #   -DPROGRAM=quelvar -DKEYS=full_game.keys -DWORK=folder -DDATA=test voice folder
+include("${CMAKE_CURRENT_LIST_DIR}/../support/expect_same_file.cmake")
 get_filename_component(name "${KEYS}" NAME_WE)
 get_filename_component(folder "${KEYS}" DIRECTORY)
 file(REMOVE_RECURSE "${WORK}")
@@ -16,12 +17,7 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "the silent run ended with ${status}: ${errors}")
 endif()
 foreach(kind transcript speech)
-  execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files "${folder}/${name}.${kind}" "${WORK}/${kind}"
-                  RESULT_VARIABLE different)
-  if(different)
-    execute_process(COMMAND diff -u "${folder}/${name}.${kind}" "${WORK}/${kind}" OUTPUT_VARIABLE changes)
-    message(FATAL_ERROR "the silent run's ${kind} differs from the spoken one\n${changes}")
-  endif()
+  expect_same_file("${folder}/${name}.${kind}" "${WORK}/${kind}" "the silent run's ${kind} differs from the spoken one")
 endforeach()
 file(SIZE "${WORK}/audio.wav" size)
 if(NOT size EQUAL 44)
