@@ -3,6 +3,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "mbrola_front/mbrola_engine.h"
+#include "platform/win.h"
 #include "speech/host.h"
 #include "speech/sapi/engines.h"
 
@@ -17,12 +18,19 @@ class ConsoleHost final : public speech::Host {
   uint8_t WaitKey() override { return console::WaitKey(); }
   void Pause(uint16_t milliseconds) override { console::Pause(milliseconds); }
   void PumpMessages() override { console::PumpMessages(); }
+  void WaitMessage() override { platform::WaitMessage(); }
+  void WaitMessageFor(uint32_t milliseconds) override {
+    platform::ScheduleCallback(platform::NowMs() + milliseconds, [] {});
+    platform::WaitMessage();
+  }
+  void Wake() override { platform::PostMessage(platform::ConsoleWindowHandle, SpeechWakeMessage); }
   void Write(std::string_view cp1252) override { console::Write(cp1252); }
   void WriteLine(std::string_view cp1252 = {}) override { console::WriteLine(cp1252); }
   std::string ReadEchoedLine() override { return console::ReadEchoedLine(); }
-  void RouteWaveCompletions(speech::WaveDoneProc done) override {
+  platform::Hwnd RouteWaveCompletions(speech::WaveDoneProc done) override {
     console::EnsureConsoleWindow();
     console::SetWaveDoneHandler(done, true);
+    return platform::ConsoleWindowHandle;
   }
   void SetNoticeSpeaker(speech::NoticeSpeaker speaker) override { console::SetNoticeSpeaker(speaker); }
 

@@ -19,7 +19,6 @@
 #include "speech/host.h"
 #include "speech/settings.h"
 #include "speech/speak.h"
-#include "speech/state.h"
 #include "speech/wave.h"
 #include "text/cp1252.h"
 #include "text/files.h"
@@ -52,8 +51,8 @@ struct State {
   std::string lastError;
   FrontEndData data;
   std::array<short, ReadBufferSamples> readBuffer{};
-  // The header, then up to two half-second blocks of samples.
-  std::array<uint8_t, text::WaveHeaderSize + 2 * PlayBlockBytes> playBuffer{};
+  // Up to two half-second blocks of samples.
+  std::array<uint8_t, 2 * PlayBlockBytes> playBuffer{};
   bool stopped = false;  // speech was stopped (a key) since the last reply began
 };
 
@@ -66,7 +65,7 @@ platform::OutputFile gPhoLog;
 
 void SetLastError(std::string_view text) { S().lastError = std::string(text.substr(0, LastErrorLimit)); }
 
-void PostWake() { platform::PostMessage(platform::ConsoleWindowHandle, speech::EngineWakeMessage); }
+void PostWake() { speech::CurrentHost().Wake(); }
 
 // The registered database's file, or nothing.
 std::optional<std::string> RegisteredDatabase(std::string_view name) {
@@ -96,11 +95,11 @@ void LogPhoLine(std::string_view line) {
   gPhoLog.Write(text::Cp1252ToUtf8(line) + "\n");
 }
 
-// Hands the samples gathered in the play buffer to wave playback.
+// Hands the samples gathered in the play buffer to wave playback. MBROLA's samples play at
+// their own rate and uncut.
 void HandOver(std::size_t bytes) {
-  State& s = S();
-  text::WriteWaveHeader(s.playBuffer, MbrolaSampleRate, 16, 1, static_cast<uint32_t>(bytes));
-  speech::PlayWaveBuffer(std::span<const uint8_t>(s.playBuffer.data(), text::WaveHeaderSize + bytes));
+  const speech::Sound sound{std::span<const uint8_t>(S().playBuffer.data(), bytes), {MbrolaSampleRate, 16, 1}};
+  speech::PlayPcm(sound, speech::PlaybackOptions{.fast = false, .cut = false});
 }
 
 // How much of a reply's leading silence (the boundary pause before its first phoneme)
@@ -281,12 +280,6 @@ bool FrontEndSpeak(std::string_view text) {
   const MbrolaEntryPoints& mbr = Mbrola();
   const std::vector<std::string> lines = TextToPhoLines(s.data, text, {s.durationFactor, s.pitchFactor});
 
-  // MBROLA's samples play at their own rate and uncut.
-  const bool fast = speech::State().fastPlayback;
-  const bool cut = speech::State().cutSpeech;
-  speech::State().fastPlayback = false;
-  speech::State().cutSpeech = false;
-
   mbr.reset_MBR();
   std::size_t leaveOut = s.fileMode ? 0 : LeadingSilenceToLeaveOut();
   std::size_t pos = 0;
@@ -296,7 +289,7 @@ bool FrontEndSpeak(std::string_view text) {
   // the end of the reply is padded as it would be then, so the samples heard are the same.
   bool started = false;
   std::size_t halfSecondPos = 0;
-  uint8_t* const data = s.playBuffer.data() + text::WaveHeaderSize;
+  uint8_t* const data = s.playBuffer.data();
   std::string line;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const bool last = i + 1 == lines.size();
@@ -344,9 +337,6 @@ bool FrontEndSpeak(std::string_view text) {
     pos += padding;
   }
   if (!s.fileMode && pos > 0) HandOver(pos);
-
-  speech::State().fastPlayback = fast;
-  speech::State().cutSpeech = cut;
   return result;
 }
 

@@ -8,7 +8,6 @@
 #include <unordered_map>
 
 #include "platform/files.h"
-#include "platform/win.h"
 #include "speech/engine.h"
 #include "speech/host.h"
 #include "speech/state.h"
@@ -21,7 +20,8 @@ namespace speech {
 
 namespace {
 
-constexpr std::size_t HeaderBytes = text::WaveHeaderSize;
+// The click and the tone: 8-bit mono at 11025 Hz.
+constexpr platform::WaveFormat CueFormat{11025, 8, 1};
 
 // The click: a short burst of noise above the silence level, then silence.
 const std::array<uint8_t, 256>& ClickSamples() {
@@ -34,8 +34,8 @@ const std::array<uint8_t, 256>& ClickSamples() {
   return samples;
 }
 
-void PlayImageAndWait(std::span<const uint8_t> image) {
-  PlayWaveBuffer(image);
+void PlayAndWait(const Sound& sound, PlaybackOptions options) {
+  PlayPcm(sound, options);
   WaitUntilSilent();
 }
 
@@ -88,11 +88,11 @@ std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path
   return kept.bytes;
 }
 
-int PlayRecordedFile(const std::string& path) {
+int PlayRecordedFile(const std::string& path, PlaybackOptions options) {
   if (KeyStops()) return 0;
   bool tooLarge = false;
   const auto kept = RecordedFile(path, tooLarge);
-  if (tooLarge) return PlayWaveFile(path);
+  if (tooLarge) return PlayWaveFile(path, options);
   if (!kept) return -1;
   // Read as PlayWaveFile reads the file: the same checks, the same blocks, the same result.
   const std::vector<uint8_t>& file = *kept;
@@ -108,8 +108,9 @@ int PlayRecordedFile(const std::string& path) {
       [&](uint32_t n) {
         at += n;  // past the end is found by the next read
         return true;
-      });
-  while (WaveBusy()) platform::WaitMessage();
+      },
+      options);
+  while (WaveBusy()) CurrentHost().WaitMessage();
   return result;
 }
 
@@ -133,14 +134,9 @@ void PlaySoundFile(std::string_view name) {
 
 void PlayClick() {
   WaitSpeech();
-  const bool cut = State().cutSpeech;
-  State().cutSpeech = false;
-  std::array<uint8_t, HeaderBytes + 256> image{};
-  text::WriteWaveHeader(image, 11025, 8, 1, 256);
-  const auto& samples = ClickSamples();
-  std::copy(samples.begin(), samples.end(), image.begin() + HeaderBytes);
-  PlayImageAndWait(image);
-  State().cutSpeech = cut;
+  PlaybackOptions options = ConfiguredPlayback();
+  options.cut = false;
+  PlayAndWait({ClickSamples(), CueFormat}, options);
 }
 
 void PlayTone() {
@@ -148,11 +144,10 @@ void PlayTone() {
   // Keys typed ahead are thrown away, so that they cannot cut the tone short.
   while (CurrentHost().KeyAvailable()) CurrentHost().WaitKey();
   static constexpr uint8_t Pattern[8] = {128, 112, 96, 80, 64, 80, 96, 112};
-  std::array<uint8_t, HeaderBytes + 512> image{};
-  text::WriteWaveHeader(image, 11025, 8, 1, 512);
-  for (std::size_t i = 0; i < 512; ++i) image[HeaderBytes + i] = Pattern[i % 8];
-  image.back() = 128;
-  PlayImageAndWait(image);
+  std::array<uint8_t, 512> samples{};
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = Pattern[i % 8];
+  samples.back() = 128;
+  PlayAndWait({samples, CueFormat}, ConfiguredPlayback());
 }
 
 bool SpeechBusy() {
@@ -165,7 +160,7 @@ bool SpeechBusy() {
 }
 
 void WaitUntilSilent() {
-  while (SpeechBusy()) platform::WaitMessage();
+  while (SpeechBusy()) CurrentHost().WaitMessage();
 }
 
 void WaitSpeech() {
@@ -178,7 +173,7 @@ void StopSpeech() {
   WaveStop();
   State().stopRequested = true;
   if (State().engineActive && (EngineBusy(0) || State().engineType == EngineKind::Mbrola)) EngineStop();
-  platform::PostMessage(platform::ConsoleWindowHandle, SpeechWakeMessage);
+  CurrentHost().Wake();
 }
 
 uint8_t ReadKeySpoken() {
@@ -190,25 +185,25 @@ uint8_t ReadKeySpoken() {
 
 void PlayDialTones(std::string_view text) {
   if (State().silent) return;  // nothing to hear, so nothing to wait for
-  const bool fast = State().fastPlayback;
-  State().fastPlayback = false;
+  // The tones keep their pitch.
+  PlaybackOptions options = ConfiguredPlayback();
+  options.fast = false;
   for (const char c : text::UpperText(text)) {
     // A waiting key ends the dialling, pauses and all.
     if (CurrentHost().KeyAvailable()) break;
     if (c == '#' || c == '*' || (c >= '0' && c <= '9')) {
-      PlayRecordedFile(State().lettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav");
+      PlayRecordedFile(State().lettersFolder + "dtmf_" + (c == '*' ? 'X' : c) + ".wav", options);
       WaitUntilSilent();
       CurrentHost().Pause(100);
     } else if (c == ',') {
       CurrentHost().Pause(1000);
     }
   }
-  State().fastPlayback = fast;
 }
 
-void PlaySoundBuffer(std::span<const uint8_t> image) {
+void PlaySoundBuffer(const Sound& sound) {
   WaitSpeech();
-  PlayImageAndWait(image);
+  PlayAndWait(sound, ConfiguredPlayback());
 }
 
 }  // namespace speech

@@ -10,10 +10,9 @@
 #include <string_view>
 #include <vector>
 
-namespace speech {
+#include "speech/wave.h"
 
-// The private message posted to the console window so that a wait for messages wakes up.
-inline constexpr uint32_t SpeechWakeMessage = 0x463;
+namespace speech {
 
 // Plays each character's sound in turn; stops before the next one once a key is waiting.
 void SpellText(std::string_view text);
@@ -33,15 +32,15 @@ bool SpeechBusy();
 void WaitUntilSilent();
 // When State().waitBeforeSound is set: waits until SpeechBusy is false, then clears the flag.
 void WaitSpeech();
-// Silences wave playback and the engine, sets State().stopRequested, wakes any message wait.
+// Silences wave playback and the engine, sets State().stopRequested, wakes the host's wait.
 // The waiting key stays queued.
 void StopSpeech();
 // Waits for and takes the next key, silences speech and plays the key's sound.
 uint8_t ReadKeySpoken();
 // Telephone dial tones for '0'..'9', '#', '*' (dtmf_X); ',' pauses a second.
 void PlayDialTones(std::string_view text);
-// Waits for engine speech, plays an in-memory wave image and waits until it has ended.
-void PlaySoundBuffer(std::span<const uint8_t> image);
+// Waits for engine speech, plays a sound as the settings play it and waits until it has ended.
+void PlaySoundBuffer(const Sound& sound);
 
 // ---- recordings kept after their first use ----
 // The bytes of a recorded sound file (a path in Windows or Linux form, found without regard
@@ -50,6 +49,6 @@ void PlaySoundBuffer(std::span<const uint8_t> image);
 // larger than is worth keeping ('tooLarge' then says so and the caller reads the file).
 std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path, bool& tooLarge);
 // PlayWaveFile from the kept copy: the same blocks, the same stops and the same result.
-int PlayRecordedFile(const std::string& path);
+int PlayRecordedFile(const std::string& path, PlaybackOptions options = ConfiguredPlayback());
 
 }  // namespace speech

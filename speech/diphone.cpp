@@ -10,9 +10,9 @@
 #include <optional>
 
 #include "platform/files.h"
-#include "platform/win.h"
 #include "speech/cues.h"
 #include "speech/diphone_token.h"
+#include "speech/host.h"
 #include "speech/settings.h"
 #include "speech/state.h"
 #include "text/files.h"
@@ -39,7 +39,7 @@ struct Database {
 // What one SpeakPhonetic call works with.
 struct Synthesis {
   std::vector<uint8_t> buffer;  // DiphoneBufferSize when allocated
-  std::size_t write = DiphoneWaveHeaderSize;
+  std::size_t write = 0;
   bool stressed = false;
   uint32_t noiseSeed = 0x1234567u;
 };
@@ -58,11 +58,9 @@ bool EndsWith(std::string_view s, std::string_view end) {
 
 void Flush() {
   Synthesis& s = gSynthesis;
-  if (s.write <= DiphoneWaveHeaderSize) return;
-  const auto samples = static_cast<uint32_t>(s.write - DiphoneWaveHeaderSize);
-  text::WriteWaveHeader(s.buffer, DiphoneSampleRate, 8, 1, samples);
-  PlaySoundBuffer(std::span<const uint8_t>(s.buffer.data(), s.write));
-  s.write = DiphoneWaveHeaderSize;
+  if (s.write == 0) return;
+  PlaySoundBuffer({std::span<const uint8_t>(s.buffer.data(), s.write), {DiphoneSampleRate, 8, 1}});
+  s.write = 0;
 }
 
 // Flushes when n more samples would reach the end of the buffer. Returns how many of the
@@ -70,7 +68,7 @@ void Flush() {
 std::size_t MakeRoom(std::size_t n) {
   if (gSynthesis.write + n >= DiphoneBufferSize) {
     Flush();
-    while (SpeechBusy()) platform::WaitMessage();
+    while (SpeechBusy()) CurrentHost().WaitMessage();
   }
   return std::min(n, DiphoneBufferSize - gSynthesis.write);
 }
@@ -368,7 +366,7 @@ void FreeDiphoneBuffer() { std::vector<uint8_t>().swap(gSynthesis.buffer); }
 
 void SpeakPhonetic(std::string_view transcription) {
   if (gSynthesis.buffer.size() != DiphoneBufferSize) return;
-  gSynthesis.write = DiphoneWaveHeaderSize;
+  gSynthesis.write = 0;
   gSynthesis.stressed = false;
   std::size_t position = 0;
   while (position < transcription.size()) {

@@ -16,8 +16,8 @@
 namespace speech {
 
 inline constexpr std::size_t DiphoneNameMaximum = 8;
-inline constexpr std::size_t DiphoneBufferSize = 64000;  // header + samples of one piece
-inline constexpr std::size_t DiphoneWaveHeaderSize = text::WaveHeaderSize;
+// The samples of one piece of speech: a piece is played when the next unit would fill this.
+inline constexpr std::size_t DiphoneBufferSize = 64000 - text::WaveHeaderSize;
 inline constexpr uint32_t DiphoneSampleRate = 11025;
 
 // Per-rate settings of the synthesizer (section SINTETIZADOR, keys ending in the rate).

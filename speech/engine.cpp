@@ -2,7 +2,6 @@
 
 #include <array>
 
-#include "platform/win.h"
 #include "speech/host.h"
 #include "speech/state.h"
 
@@ -16,10 +15,10 @@ std::array<EngineAdapter, EngineKindCount> gEngines;
 
 const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(State().engineKind)]; }
 
-// The MBROLA front end speaks through wave playback: wake any wait for window messages so
-// that it polls again.
+// The MBROLA front end speaks through wave playback: wake the host's wait so that it polls
+// again.
 void WakeAfterMbrola() {
-  if (State().engineKind == EngineKind::Mbrola) platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage);
+  if (State().engineKind == EngineKind::Mbrola) CurrentHost().Wake();
 }
 
 }  // namespace

@@ -10,9 +10,6 @@
 
 namespace speech {
 
-// The private message an engine posts to the console window so that message waits poll again.
-inline constexpr uint32_t EngineWakeMessage = 0xBA4;
-
 // The kind a TIPOSAPI number selects, and the number that selects a kind.
 EngineKind EngineKindFromSetting(int number);
 int EngineKindSetting(EngineKind kind);

@@ -12,10 +12,16 @@ class QuietHost final : public Host {
   uint8_t WaitKey() override { return 0; }
   void Pause(uint16_t milliseconds) override { platform::Sleep(milliseconds); }
   void PumpMessages() override {}
+  void WaitMessage() override { platform::WaitMessage(); }
+  void WaitMessageFor(uint32_t milliseconds) override {
+    platform::ScheduleCallback(platform::NowMs() + milliseconds, [] {});
+    platform::WaitMessage();
+  }
+  void Wake() override {}
   void Write(std::string_view) override {}
   void WriteLine(std::string_view = {}) override {}
   std::string ReadEchoedLine() override { return {}; }
-  void RouteWaveCompletions(WaveDoneProc) override {}
+  platform::Hwnd RouteWaveCompletions(WaveDoneProc) override { return platform::ConsoleWindowHandle; }
   void SetNoticeSpeaker(NoticeSpeaker) override {}
 
  protected:

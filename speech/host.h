@@ -1,12 +1,15 @@
 #pragma once
 // What speech needs from the program around it: the key queue (a key silences speech),
-// pauses and message pumping that keep the window answering, the few lines speech writes
-// itself, and the window that wave-device completions reach. The console is the host of
-// the program (app/speech_wiring.h installs it); tests install a small fake.
+// pauses, waits and message pumping that keep the window answering, waking a wait, the few
+// lines speech writes itself, and the window that wave-device completions reach. Speech
+// knows the program only through this. The console is the host of the program
+// (app/speech_wiring.h installs it); tests install a small fake.
 
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "platform/win.h"
 
 namespace speech {
 
@@ -24,6 +27,12 @@ class Host {
   // Sleeps, then dispatches the messages that arrived meanwhile.
   virtual void Pause(uint16_t milliseconds) = 0;
   virtual void PumpMessages() = 0;
+  // Waits until a message arrives for the program (a key, a finished block, a wake-up),
+  // without dispatching it; WaitMessageFor waits at most 'milliseconds'.
+  virtual void WaitMessage() = 0;
+  virtual void WaitMessageFor(uint32_t milliseconds) = 0;
+  // Ends a wait in WaitMessage at once, so that whoever waits looks again.
+  virtual void Wake() = 0;
 
   virtual void Write(std::string_view cp1252) = 0;
   virtual void WriteLine(std::string_view cp1252 = {}) = 0;
@@ -33,9 +42,9 @@ class Host {
   // the program ends with exitCode.
   [[noreturn]] void Close(int exitCode);
 
-  // Makes sure the window completions are posted to (platform::ConsoleWindowHandle) exists
-  // and hands its wave-device completions to 'done'.
-  virtual void RouteWaveCompletions(WaveDoneProc done) = 0;
+  // Makes sure the window that wave devices report to exists, hands its completions to
+  // 'done', and answers that window.
+  virtual platform::Hwnd RouteWaveCompletions(WaveDoneProc done) = 0;
   // The host's notices are spoken with 'speaker' from now on; nullptr: no longer spoken.
   virtual void SetNoticeSpeaker(NoticeSpeaker speaker) = 0;
 

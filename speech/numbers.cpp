@@ -68,16 +68,16 @@ std::string WordFileName(std::string word) {
   return ("_" + word).substr(0, 8);
 }
 
-// Collects 8-bit 11025 Hz samples behind a wave header and plays them as one sound.
+// Collects 8-bit 11025 Hz samples and plays them as one sound.
 class WordSound {
  public:
-  WordSound() : image_(HeaderBytes + MaxSamples) {}
+  WordSound() : samples_(MaxSamples) {}
 
   void Append(std::FILE* file, std::size_t samples) {
     while (samples > 0) {
       if (count_ > 0 && count_ + samples > MaxSamples) Play();
       const std::size_t take = std::min(samples, MaxSamples - count_);
-      const std::size_t got = std::fread(image_.data() + HeaderBytes + count_, 1, take, file);
+      const std::size_t got = std::fread(samples_.data() + count_, 1, take, file);
       count_ += got;
       if (got < take) return;
       samples -= take;
@@ -87,13 +87,12 @@ class WordSound {
 
   void Play() {
     if (count_ == 0) return;
-    text::WriteWaveHeader(image_, 11025, 8, 1, static_cast<uint32_t>(count_));
-    PlaySoundBuffer(std::span<const uint8_t>(image_.data(), HeaderBytes + count_));
+    PlaySoundBuffer({std::span<const uint8_t>(samples_.data(), count_), {11025, 8, 1}});
     count_ = 0;
   }
 
  private:
-  std::vector<uint8_t> image_;
+  std::vector<uint8_t> samples_;
   std::size_t count_ = 0;
 };
 

@@ -49,8 +49,7 @@ bool KeyStops() { return State().keyStopsPlayback && CurrentHost().KeyAvailable(
 
 // Waits up to 'milliseconds' for a window message, so that a key ends the wait at once.
 void WaitBriefly(uint32_t milliseconds) {
-  platform::ScheduleCallback(platform::NowMs() + milliseconds, [] {});
-  platform::WaitMessage();
+  CurrentHost().WaitMessageFor(milliseconds);
   CurrentHost().PumpMessages();
 }
 
@@ -84,7 +83,7 @@ int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
   Playback& s = ThePlayback();
   const platform::WaveFormat wanted{rate, bits, channels};
   if (!(wanted == s.format)) {
-    while (WaveBusy()) platform::WaitMessage();
+    while (WaveBusy()) CurrentHost().WaitMessage();
     s.format = wanted;
   }
   if (s.device) return platform::MMSYSERR_NOERROR;
@@ -93,10 +92,10 @@ int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
     return true;
   }();
   (void)closesAtExit;
-  CurrentHost().RouteWaveCompletions(BlockDone);
+  const platform::Hwnd window = CurrentHost().RouteWaveCompletions(BlockDone);
   int result = platform::MMSYSERR_NOERROR;
   for (int attempt = 1; attempt <= 100; ++attempt) {
-    result = platform::WaveOutOpen(s.device, s.format, platform::ConsoleWindowHandle);
+    result = platform::WaveOutOpen(s.device, s.format, window);
     if (result != platform::MMSYSERR_ALLOCATED || attempt == 100) break;
     CurrentHost().Pause(100);
   }
@@ -142,11 +141,17 @@ void QueueBlock(const uint8_t* data, std::size_t n) {
 
 }  // namespace
 
-int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
+PlaybackOptions ConfiguredPlayback() { return {State().fastPlayback, State().cutSpeech}; }
+
+int PlayPcm(const Sound& sound, PlaybackOptions options) {
+  const std::span<const uint8_t> data = sound.samples;
+  int rate = static_cast<int>(sound.format.sampleRate);
+  const int bits = sound.format.bitsPerSample;
+  const int channels = sound.format.channels;
   if (rate <= 0 || bits <= 0 || channels <= 0) return platform::WAVERR_BADFORMAT;
   if (State().silent) return 0;  // a silent run opens no device
-  if (State().fastPlayback) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
-  const bool cut = State().cutSpeech && channels == 1;
+  if (options.fast) rate = static_cast<int>(static_cast<int64_t>(rate) * 3 / 2);
+  const bool cut = options.cut && channels == 1;
   const int deviceBits = cut && bits == 16 ? 8 : bits;
   if (const int result =
           OpenDevice(static_cast<uint32_t>(rate), static_cast<uint16_t>(deviceBits), static_cast<uint16_t>(channels));
@@ -179,19 +184,11 @@ int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels) {
   return 0;
 }
 
-void PlayWaveBuffer(std::span<const uint8_t> image) {
-  const auto wave = text::ParseWaveImage(image);
-  if (!wave) return;
-  PlayPcm(wave->data, static_cast<int>(wave->format.sampleRate), wave->format.bitsPerSample, wave->format.channels);
-}
-
-int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip) {
+int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip, PlaybackOptions options) {
   uint8_t* buffer = ThePlayback().readBuffer.data();
   const auto header = text::ReadWaveHeader([&](uint8_t* into, std::size_t n) { return readInto(into, n) == n; }, skip);
   if (!header) return -1;
-  const uint16_t channels = header->format.channels;
-  const uint32_t rate = header->format.sampleRate;
-  const uint16_t bits = header->format.bitsPerSample;
+  const platform::WaveFormat format{header->format.sampleRate, header->format.bitsPerSample, header->format.channels};
 
   int result = 0;
   uint32_t remaining = header->dataLength;
@@ -207,7 +204,7 @@ int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip) {
       result = -1;
       break;
     }
-    result = PlayPcm({buffer, got}, static_cast<int>(rate), bits, channels);
+    result = PlayPcm({{buffer, got}, format}, options);
     if (result != 0) break;
     if (got < block) {
       result = -1;  // the file ends before its data chunk does
@@ -219,7 +216,7 @@ int QueueWaveData(const WaveRead& readInto, const WaveSkip& skip) {
   return result;
 }
 
-int PlayWaveFile(const std::string& path) {
+int PlayWaveFile(const std::string& path, PlaybackOptions options) {
   if (KeyStops()) return 0;
   const std::string translated = platform::TranslateWindowsPath(path);
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
@@ -228,9 +225,9 @@ int PlayWaveFile(const std::string& path) {
   const int result = QueueWaveData(
       [&file](uint8_t* into, std::size_t n) { return std::fread(into, 1, n, file.get()); },
       // Seeking past the end succeeds, so a body longer than the file is found by the next read.
-      [&file](uint32_t n) { return n == 0 || std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; });
+      [&file](uint32_t n) { return n == 0 || std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; }, options);
   file.reset();
-  while (WaveBusy()) platform::WaitMessage();
+  while (WaveBusy()) CurrentHost().WaitMessage();
   return result;
 }
 

@@ -8,15 +8,33 @@
 #include <span>
 #include <string>
 
+#include "platform/wave_out.h"
+
 namespace speech {
 
 inline constexpr std::size_t WaveBlockSize = 65534;  // one ring block
 inline constexpr int WaveRingBlocks = 4;
 
+// A sound in memory: its samples (8-bit unsigned or 16-bit signed little-endian, channels
+// interleaved) and their format.
+struct Sound {
+  std::span<const uint8_t> samples;
+  platform::WaveFormat format;
+};
+
+// How a sound is played: faster (the device runs at 1.5 x the sample rate) and cut (mono
+// sound is time-compressed before it is queued).
+struct PlaybackOptions {
+  bool fast = false;
+  bool cut = false;
+};
+// The options the settings chose (RAPIDINHO, CORTAFALA).
+PlaybackOptions ConfiguredPlayback();
+
 // Plays a .wav file (Windows or Linux form) to its end or until a key stops it, and
 // returns when the device has finished: 0 played or stopped; -1 the file is missing or
 // malformed; otherwise the device's open error code.
-int PlayWaveFile(const std::string& path);
+int PlayWaveFile(const std::string& path, PlaybackOptions options = ConfiguredPlayback());
 // The reading of PlayWaveFile, over any source: 'read' copies up to n next bytes into
 // 'into' and says how many it copied; 'skip' passes over n bytes (a skip past the end is
 // found by the next read). Queues the data chunk in ring blocks until a key stops it and
@@ -24,15 +42,12 @@ int PlayWaveFile(const std::string& path);
 // memory are played through it too.
 using WaveRead = std::function<std::size_t(uint8_t* into, std::size_t n)>;
 using WaveSkip = std::function<bool(uint32_t n)>;
-int QueueWaveData(const WaveRead& read, const WaveSkip& skip);
-// Queues an in-memory wave image and returns once its last block is queued. An image
-// without "RIFF", "fmt " and "data" (or cut short) plays nothing.
-void PlayWaveBuffer(std::span<const uint8_t> image);
-// Queues raw PCM bytes (8-bit unsigned or 16-bit signed); returns 0 or the device's open
-// error code. Each block is copied into the ring, so the caller's data is free again once
-// this returns (and is never modified).
-int PlayPcm(std::span<const uint8_t> data, int rate, int bits, int channels);
-// Dispatches pending messages; stops playback when a key waits (with State().keyStopsPlayback) or
+int QueueWaveData(const WaveRead& read, const WaveSkip& skip, PlaybackOptions options);
+// Queues a sound and returns once its last block is queued: 0, or the device's open error
+// code. Each block is copied into the ring, so the caller's samples are free again once
+// this returns (and are never modified).
+int PlayPcm(const Sound& sound, PlaybackOptions options = ConfiguredPlayback());
+// Dispatches pending messages; stops playback when a key waits (with keyStopsPlayback) or
 // nothing is queued; answers whether blocks are still queued.
 bool WaveBusy();
 // Resets the device if blocks are queued, lets the completions run and closes it.

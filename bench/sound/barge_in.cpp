@@ -28,7 +28,7 @@ void BargeIn(benchmark::State& state) {
     const auto delay = std::chrono::milliseconds(20 + random() % 80);
     Clock::time_point posted;
     std::thread presser = bench::PressKeyAfter(delay, posted);
-    speech::PlayPcm(sound, 22050, 8, 1);
+    speech::PlayPcm({sound, {22050, 8, 1}});
     const auto stopped = Clock::now();
     presser.join();
     const double ms = bench::MsBetween(posted, stopped);

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "fuzz/scratch.h"
-#include "speech/state.h"
 #include "speech/wave.h"
+#include "text/wave.h"
 
 namespace {
 
@@ -28,10 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
   }
-  speech::State().cutSpeech = size > 0 && (data[size - 1] & 1);
-  speech::State().fastPlayback = size > 0 && (data[size - 1] & 2);
-  if (speech::PlayWaveFile(path) < -1) std::abort();
-  speech::PlayWaveBuffer({data, size});
+  const speech::PlaybackOptions options{.fast = size > 0 && (data[size - 1] & 2) != 0,
+                                        .cut = size > 0 && (data[size - 1] & 1) != 0};
+  if (speech::PlayWaveFile(path, options) < -1) std::abort();
+  if (const auto wave = text::ParseWaveImage({data, size})) {
+    speech::PlayPcm({wave->data, {wave->format.sampleRate, wave->format.bitsPerSample, wave->format.channels}},
+                    options);
+  }
   speech::WaveStop();
   return 0;
 }

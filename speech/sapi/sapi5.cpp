@@ -125,7 +125,7 @@ class Sapi5Adapter {
       GiveUp("never reported the end of its speech");
       return false;
     }
-    platform::PostMessage(platform::ConsoleWindowHandle, EngineWakeMessage, 0, 0);
+    CurrentHost().Wake();
     return true;
   }
 

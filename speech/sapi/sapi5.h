@@ -17,7 +17,7 @@ bool Sapi5Open(int voice, int rate, const std::string& outputFile);
 void Sapi5Close();
 // Speaks a text (Windows-1252) in the background; an empty text speaks a blank.
 void Sapi5Speak(std::string_view text);
-// True while the voice still speaks (asked for 20 ms); then the console window gets 0xBA4.
+// True while the voice still speaks (asked for 20 ms); then the host is woken.
 bool Sapi5Busy();
 // Drops queued speech; true when the request failed.
 bool Sapi5Stop();

@@ -46,12 +46,13 @@ class EngineTest : public SoundTest {
       SetEngineAdapter(kind, {});
     }
   }
-  static bool WakeWaiting() {
-    platform::Message message;
-    bool woken = false;
-    while (platform::PeekMessage(message)) woken = woken || message.message == EngineWakeMessage;
+  // Whether speech woke the host since the last question.
+  bool WakeWaiting() {
+    const bool woken = host_.Wakes() > wakes_;
+    wakes_ = host_.Wakes();
     return woken;
   }
+  int wakes_ = 0;
 };
 
 TEST_F(EngineTest, SettingNumbersChooseTheirKinds) {

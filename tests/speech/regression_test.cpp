@@ -47,7 +47,7 @@ TEST_F(RegressionTest, EachStoredInputHasItsKnownAnswer) {
 
     platform::ClearNullWaveOutLog();
     const std::string bytes = text::ReadWholeFile(entry.path().string()).value_or("");
-    speech::PlayWaveBuffer({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    PlayWaveImage({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     speech::WaveStop();
     EXPECT_EQ(BytesPlayed() > 0, answer->second.heard) << name << " from memory";
   }

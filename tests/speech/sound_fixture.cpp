@@ -12,6 +12,12 @@
 #include "speech/wave.h"
 #include "text/wave.h"
 
+void PlayWaveImage(std::span<const uint8_t> image) {
+  const auto wave = text::ParseWaveImage(image);
+  if (!wave) return;
+  speech::PlayPcm({wave->data, {wave->format.sampleRate, wave->format.bitsPerSample, wave->format.channels}});
+}
+
 std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, const std::vector<uint8_t>& data) {
   return text::WaveImage(data, rate, bits, channels);
 }

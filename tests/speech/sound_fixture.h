@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,10 @@ class SoundTest : public ::testing::Test {
   std::string dir_;
   std::map<uint8_t, std::string> words_;
 };
+
+// Plays a wave file's image from memory, as a file read whole: an image that is not a
+// wave file plays nothing, one cut short what it holds.
+void PlayWaveImage(std::span<const uint8_t> image);
 
 // A wave image in memory: header and data.
 std::vector<uint8_t> WaveImage(uint32_t rate, uint16_t bits, uint16_t channels, const std::vector<uint8_t>& data);

@@ -109,9 +109,9 @@ TEST_F(WaveTest, WithoutKeyStopsPlaybackAKeyDoesNotInterrupt) {
 
 TEST_F(WaveTest, FastPlaybackRaisesTheRateAndAFormatChangeDrainsTheDevice) {
   State().fastPlayback = true;
-  PlayWaveBuffer(WaveImage(11025, 8, 1, Ramp(16537)));  // one second at the faster rate
+  PlayWaveImage(WaveImage(11025, 8, 1, Ramp(16537)));  // one second at the faster rate
   State().fastPlayback = false;
-  PlayWaveBuffer(WaveImage(11025, 8, 1, Ramp(500)));
+  PlayWaveImage(WaveImage(11025, 8, 1, Ramp(500)));
   const auto& log = platform::NullWaveOutLog();
   ASSERT_EQ(log.opens.size(), 2u);
   EXPECT_EQ(log.opens[0].sampleRate, 16537u);
@@ -123,8 +123,8 @@ TEST_F(WaveTest, FastPlaybackRaisesTheRateAndAFormatChangeDrainsTheDevice) {
 }
 
 TEST_F(WaveTest, SameFormatKeepsTheDeviceOpenBetweenSounds) {
-  PlayWaveBuffer(WaveImage(11025, 8, 1, Ramp(500)));
-  PlayWaveBuffer(WaveImage(11025, 8, 1, Ramp(500)));
+  PlayWaveImage(WaveImage(11025, 8, 1, Ramp(500)));
+  PlayWaveImage(WaveImage(11025, 8, 1, Ramp(500)));
   EXPECT_EQ(platform::NullWaveOutLog().opens.size(), 1u);
   while (WaveBusy()) platform::WaitMessage();
   EXPECT_EQ(platform::NullWaveOutLog().closes, 1);
@@ -158,7 +158,7 @@ TEST_F(WaveTest, CutSpeechLeavesTheCallersDataAlone) {
   State().cutSpeech = true;
   const auto tone = Tone16(5000, 100, 11025);
   auto copy = tone;
-  EXPECT_EQ(PlayPcm(copy, 11025, 16, 1), 0);
+  EXPECT_EQ(PlayPcm({copy, {11025, 16, 1}}), 0);
   EXPECT_EQ(copy, tone);
   while (WaveBusy()) platform::WaitMessage();
 }
@@ -183,7 +183,7 @@ TEST_F(WaveTest, CompressBlockKeepsPeakToPeakStretches) {
 TEST_F(WaveTest, DeviceInUseIsRetriedThenReported) {
   platform::FailNullWaveOutOpens(3, platform::MMSYSERR_ALLOCATED);
   const uint64_t start = platform::NowMs();
-  EXPECT_EQ(PlayPcm(Ramp(300), 11025, 8, 1), 0);
+  EXPECT_EQ(PlayPcm({Ramp(300), {11025, 8, 1}}), 0);
   EXPECT_GE(platform::NowMs() - start, 300u);
   EXPECT_EQ(Blocks().size(), 1u);
   while (WaveBusy()) platform::WaitMessage();
@@ -245,7 +245,7 @@ TEST_F(WaveTest, FilesAreFoundWithoutRegardToCaseAndChunksAreSkipped) {
   EXPECT_EQ(Blocks()[0].bytes[0], 20);
 
   platform::ClearNullWaveOutLog();
-  PlayWaveBuffer(image);
+  PlayWaveImage(image);
   ASSERT_EQ(Blocks().size(), 1u);
   EXPECT_EQ(Blocks()[0].bytes[0], 20);
   while (WaveBusy()) platform::WaitMessage();
@@ -253,17 +253,17 @@ TEST_F(WaveTest, FilesAreFoundWithoutRegardToCaseAndChunksAreSkipped) {
 
 TEST_F(WaveTest, BrokenImagesPlayNothingOrOnlyWhatTheyHold) {
   const auto good = WaveImage(11025, 8, 1, Ramp(300));
-  PlayWaveBuffer({good.begin(), good.begin() + 30});
+  PlayWaveImage({good.begin(), good.begin() + 30});
   auto noData = good;
   std::copy_n("LIST", 4, noData.begin() + 36);
-  PlayWaveBuffer(noData);
+  PlayWaveImage(noData);
   auto hugeFormat = good;
   hugeFormat[19] = 0x7F;
-  PlayWaveBuffer(hugeFormat);
+  PlayWaveImage(hugeFormat);
   EXPECT_TRUE(Blocks().empty());
   auto claimsMore = good;
   claimsMore[43] = 0x01;  // 16 MB claimed, 300 bytes there
-  PlayWaveBuffer(claimsMore);
+  PlayWaveImage(claimsMore);
   EXPECT_EQ(BytesPlayed(), 300u);
   while (WaveBusy()) platform::WaitMessage();
 }
@@ -277,10 +277,10 @@ TEST_F(WaveTest, CaptureHoldsWhatWasQueuedInOrderAtOneRate) {
     const auto v = static_cast<int16_t>(100 * static_cast<int>(i) - 10000);
     first[2 * i] = static_cast<uint8_t>(v & 0xFF), first[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
   }
-  EXPECT_EQ(PlayPcm(first, platform::CaptureRate, 16, 1), 0);
+  EXPECT_EQ(PlayPcm({first, {platform::CaptureRate, 16, 1}}), 0);
   // 8-bit at half the rate: twice the samples, interpolated.
   const std::vector<uint8_t> second(300, 192);
-  EXPECT_EQ(PlayPcm(second, platform::CaptureRate / 2, 8, 1), 0);
+  EXPECT_EQ(PlayPcm({second, {platform::CaptureRate / 2, 8, 1}}), 0);
   while (WaveBusy()) platform::WaitMessage();
 
   const auto captured = platform::CapturedAudio();
@@ -314,7 +314,7 @@ double Level(const std::vector<int16_t>& samples, std::size_t from, std::size_t 
 TEST_F(WaveTest, CaptureOfOtherRatesHasNoImagesOrAliases) {
   platform::StartAudioCapture(dir_ + "/capture.wav");
   // 3 kHz at 11025 Hz: a linear upsampling would leave an image at 8025 Hz.
-  EXPECT_EQ(PlayPcm(Tone16(11025, 3000, 11025), 11025, 16, 1), 0);
+  EXPECT_EQ(PlayPcm({Tone16(11025, 3000, 11025), {11025, 16, 1}}), 0);
   while (WaveBusy()) platform::WaitMessage();
   auto captured = platform::CapturedAudio();
   ASSERT_NEAR(static_cast<double>(captured.size()), 22050, 2);
@@ -324,7 +324,7 @@ TEST_F(WaveTest, CaptureOfOtherRatesHasNoImagesOrAliases) {
 
   // 14 kHz at 44100 Hz is above what 22050 Hz holds: it must go, not fold to 8050 Hz.
   platform::StartAudioCapture(dir_ + "/capture.wav");
-  EXPECT_EQ(PlayPcm(Tone16(44100, 14000, 44100), 44100, 16, 1), 0);
+  EXPECT_EQ(PlayPcm({Tone16(44100, 14000, 44100), {44100, 16, 1}}), 0);
   while (WaveBusy()) platform::WaitMessage();
   captured = platform::CapturedAudio();
   EXPECT_LT(Level(captured, 4410, 13230, 8050, 22050), 12);
@@ -335,7 +335,7 @@ TEST_F(WaveTest, CaptureKeepsOnlyWhatPlayedBeforeAKey) {
   // Four seconds of tone; a key comes after one second.
   const uint64_t start = platform::NowMs();
   platform::ScheduleCallback(start + 1000, [this] { PressKey('x'); });
-  EXPECT_EQ(PlayPcm(Tone16(4 * 22050, 440, 22050), 22050, 16, 1), 0);
+  EXPECT_EQ(PlayPcm({Tone16(4 * 22050, 440, 22050), {22050, 16, 1}}), 0);
   while (WaveBusy()) platform::WaitMessage();
   const auto heard = static_cast<double>(platform::NowMs() - start) / 1000;
   EXPECT_NEAR(static_cast<double>(platform::CapturedAudio().size()) / 22050, heard, 0.01);

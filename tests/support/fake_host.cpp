@@ -87,6 +87,18 @@ void FakeHost::PumpMessages() {
   while (platform::PeekMessage(message)) platform::DispatchMessage(message);
 }
 
+void FakeHost::WaitMessage() { platform::WaitMessage(); }
+
+void FakeHost::WaitMessageFor(uint32_t milliseconds) {
+  platform::ScheduleCallback(platform::NowMs() + milliseconds, [] {});
+  platform::WaitMessage();
+}
+
+void FakeHost::Wake() {
+  ++wakes_;
+  platform::PostMessage(platform::ConsoleWindowHandle, 0);
+}
+
 std::string FakeHost::ReadEchoedLine() {
   std::string line;
   for (uint8_t key = WaitKey(); key != 13; key = WaitKey()) line += static_cast<char>(key);
@@ -94,9 +106,10 @@ std::string FakeHost::ReadEchoedLine() {
   return line;
 }
 
-void FakeHost::RouteWaveCompletions(speech::WaveDoneProc done) {
+platform::Hwnd FakeHost::RouteWaveCompletions(speech::WaveDoneProc done) {
   if (window_ == 0) window_ = platform::CreateAppWindow(WindowProc, "speech test", {640, 400});
   gWaveDone = done;
+  return platform::ConsoleWindowHandle;
 }
 
 void FakeHost::CloseWindow(int) { Stop(); }

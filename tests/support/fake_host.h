@@ -24,18 +24,23 @@ class FakeHost final : public speech::Host {
   void Type(std::string_view keys, uint64_t afterMs = 0);
   const std::string& Written() const { return written_; }
   int KeyPolls() const { return keyPolls_; }
+  // How often speech woke the host's wait.
+  int Wakes() const { return wakes_; }
 
   bool KeyAvailable() override;
   uint8_t WaitKey() override;
   void Pause(uint16_t milliseconds) override;
   void PumpMessages() override;
+  void WaitMessage() override;
+  void WaitMessageFor(uint32_t milliseconds) override;
+  void Wake() override;
   void Write(std::string_view cp1252) override { written_ += cp1252; }
   void WriteLine(std::string_view cp1252 = {}) override {
     written_ += cp1252;
     written_ += '\n';
   }
   std::string ReadEchoedLine() override;
-  void RouteWaveCompletions(speech::WaveDoneProc done) override;
+  platform::Hwnd RouteWaveCompletions(speech::WaveDoneProc done) override;
   void SetNoticeSpeaker(speech::NoticeSpeaker speaker) override { noticeSpeaker_ = speaker; }
 
  protected:
@@ -48,6 +53,7 @@ class FakeHost final : public speech::Host {
   std::deque<uint8_t> keys_;
   std::string written_;
   int keyPolls_ = 0;
+  int wakes_ = 0;
   uint32_t window_ = 0;
   speech::NoticeSpeaker noticeSpeaker_ = nullptr;
 };

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "app/speech_wiring.h"
 #include "binding_fixture.h"
 #include "console/console.h"
 #include "console/keyboard.h"
@@ -319,7 +320,7 @@ TEST_F(BindingLoadTest, TheDispatchOpensKindThreeWithItsFactorsAndWakesTheWindow
   }
   speech::EngineSpeak("a");
   bool woken = false;
-  while (platform::PeekMessage(message)) woken = woken || message.message == speech::EngineWakeMessage;
+  while (platform::PeekMessage(message)) woken = woken || message.message == app::SpeechWakeMessage;
   EXPECT_TRUE(woken);
   EXPECT_EQ(BytesPlayed(), 8000u);
   speech::EngineClose();  // waits for the sound to end

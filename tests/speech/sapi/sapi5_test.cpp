@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/speech_wiring.h"
 #include "platform/win.h"
 #include "sapi_fixture.h"
 #include "speech/cues.h"
@@ -216,11 +217,11 @@ TEST_F(Sapi5Test, BusyPostsTheWakeMessageEachTimeTheVoiceStillSpeaks) {
   gVoice->done.Reset();
   for (int i = 0; i < 3; ++i) {
     EXPECT_TRUE(speech::Sapi5Busy());
-    EXPECT_TRUE(TakePosted(speech::EngineWakeMessage)) << i;
+    EXPECT_TRUE(TakePosted(app::SpeechWakeMessage)) << i;
   }
   gVoice->done.Set();
   EXPECT_FALSE(speech::Sapi5Busy());
-  EXPECT_FALSE(TakePosted(speech::EngineWakeMessage));
+  EXPECT_FALSE(TakePosted(app::SpeechWakeMessage));
 }
 
 TEST_F(Sapi5Test, StopPurgesWithABlankAndReportsAFailedRequest) {

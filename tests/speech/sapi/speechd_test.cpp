@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "app/speech_wiring.h"
 #include "sapi_fixture.h"
 #include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
@@ -77,7 +78,7 @@ TEST_F(SpeechdTest, KindFiveSpeaksAndReportsBusyWithTheWakeMessage) {
   if (!speech::Sapi5Open(1, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
   speech::Sapi5Speak("Bom dia, marujo. A ilha fica a oeste.");
   ASSERT_TRUE(speech::Sapi5Busy());
-  EXPECT_TRUE(TakePosted(speech::EngineWakeMessage));
+  EXPECT_TRUE(TakePosted(app::SpeechWakeMessage));
   const int polls = WaitWhileBusy(speech::Sapi5Busy);
   EXPECT_LT(polls, 1000) << "the end notification never came";
   EXPECT_FALSE(speech::Sapi5Busy());
