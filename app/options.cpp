@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "speech/engine.h"
 #include "text/files.h"
 
 namespace app {
@@ -24,6 +25,17 @@ constexpr PathOption PathOptions[] = {
     {"--braille-log", &Options::brailleLogPath},
     {"--config-dir", &Options::configDir},
 };
+
+// The engines' --speech names, as a list: "espeak, speech-dispatcher, mbrola".
+std::string SpeechEngineOptions() {
+  std::string list;
+  for (const speech::EngineDescription& engine : speech::EngineDescriptions()) {
+    if (engine.option.empty()) continue;
+    if (!list.empty()) list += ", ";
+    list += engine.option;
+  }
+  return list;
+}
 
 }  // namespace
 
@@ -72,20 +84,17 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error) {
       // The last --speech counts.
       options.speechBuiltIn = options.speechSilent = false;
       options.speechEngine.reset();
-      if (value == "builtin")
+      if (value == "builtin") {
         options.speechBuiltIn = true;
-      else if (value == "espeak")
-        options.speechEngine = speech::EngineKind::Sapi4;
-      else if (value == "speech-dispatcher")
-        options.speechEngine = speech::EngineKind::Sapi5;
-      else if (value == "mbrola")
-        options.speechEngine = speech::EngineKind::Mbrola;
-      else if (value == "none") {
+      } else if (value == "none") {
         options.speechBuiltIn = true;
         options.speechSilent = true;
       } else {
-        error = "--speech must be builtin, espeak, speech-dispatcher, mbrola or none, not '" + value + "'";
-        return false;
+        options.speechEngine = speech::EngineKindFromOption(value);
+        if (!options.speechEngine) {
+          error = "--speech must be builtin, " + SpeechEngineOptions() + " or none, not '" + value + "'";
+          return false;
+        }
       }
       continue;
     }

@@ -377,7 +377,7 @@ void ShowConsoleMessage(std::string_view title, std::string_view text) {
   speech::WaveStop();
 }
 
-bool MbrolaEngineOpen(int /*voice*/, int rate, int pitch, const std::string& outputFile) {
+bool MbrolaEngine::Open(int /*voice*/, int rate, int pitch, const std::string& outputFile) {
   const FrontEndLocation& where = FrontEndLocated();
   FrontEndSetOutputFile(outputFile);
   const bool opened = FrontEndOpen(where.database, where.files.rules, where.files.exceptions, where.files.abbreviations,
@@ -386,42 +386,32 @@ bool MbrolaEngineOpen(int /*voice*/, int rate, int pitch, const std::string& out
   return opened;
 }
 
-void MbrolaEngineClose() {
-  while (MbrolaEngineBusy(0)) speech::CurrentHost().Pause(500);
-  MbrolaEngineStop();
+void MbrolaEngine::Close() {
+  while (Busy(0)) speech::CurrentHost().Pause(500);
+  Stop();
   FrontEndClose();
 }
 
-void MbrolaEngineSpeak(std::string_view text) {
+void MbrolaEngine::Speak(std::string_view text) {
   FrontEndSpeak(text);
   PostWake();
 }
 
-bool MbrolaEngineBusy(int /*mode*/) {
+bool MbrolaEngine::Busy(int /*mode*/) {
   bool busy = FrontEndBusy();
   if (speech::CurrentHost().KeyAvailable()) {
-    MbrolaEngineStop();
+    Stop();
     busy = false;
   }
   PostWake();
   return busy;
 }
 
-void MbrolaEngineStop() {
+void MbrolaEngine::Stop() {
   FrontEndStop();
   PostWake();
 }
 
-speech::EngineAdapter MbrolaEngineAdapter() {
-  speech::EngineAdapter adapter;
-  adapter.open = MbrolaEngineOpen;
-  adapter.close = MbrolaEngineClose;
-  adapter.speak = MbrolaEngineSpeak;
-  adapter.busy = MbrolaEngineBusy;
-  adapter.stop = MbrolaEngineStop;
-  return adapter;
-}
-
-void RegisterMbrolaEngine() { speech::SetEngineAdapter(speech::EngineKind::Mbrola, MbrolaEngineAdapter()); }
+void RegisterMbrolaEngine() { speech::SetEngine(speech::EngineKind::Mbrola, std::make_unique<MbrolaEngine>()); }
 
 }  // namespace mbrola_front

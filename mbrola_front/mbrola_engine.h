@@ -67,14 +67,21 @@ void ClosePhoLog();
 // spoken, and left when the user presses Enter.
 void ShowConsoleMessage(std::string_view title, std::string_view text);
 
-// The engine's five operations for the dispatch.
-bool MbrolaEngineOpen(int voice, int rate, int pitch, const std::string& outputFile);
-void MbrolaEngineClose();
-void MbrolaEngineSpeak(std::string_view text);
-bool MbrolaEngineBusy(int mode);
-void MbrolaEngineStop();
-speech::EngineAdapter MbrolaEngineAdapter();
-// Enters the front end into the engine dispatch as EngineKind::Mbrola.
+// The front end as speech's engine of kind EngineKind::Mbrola. It speaks through wave
+// playback; after each operation the host is woken to look at playback again.
+class MbrolaEngine final : public speech::Engine {
+ public:
+  // The voice number is not used; rate and pitch become the front end's factors.
+  bool Open(int voice, int rate, int pitch, const std::string& outputFile) override;
+  // Waits until the sound has ended, then closes.
+  void Close() override;
+  void Speak(std::string_view text) override;
+  // A waiting key stops the engine and answers false.
+  bool Busy(int mode) override;
+  void Stop() override;
+};
+
+// Enters the front end into speech as EngineKind::Mbrola.
 void RegisterMbrolaEngine();
 
 }  // namespace mbrola_front

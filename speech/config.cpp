@@ -50,23 +50,7 @@ std::string CurrentDirectory() {
 
 bool StartsWith(std::string_view text, std::string_view start) { return text.substr(0, start.size()) == start; }
 
-const char* EngineName(EngineKind kind) {
-  switch (kind) {
-    case EngineKind::Mbrola: return "the MBROLA voice";
-#ifdef _WIN32
-    case EngineKind::Sapi5:
-    case EngineKind::Sapi5LateBound: return "the SAPI 5 voice";
-    case EngineKind::Sapi4: break;
-  }
-  return "the SAPI 4 voice";
-#else
-    case EngineKind::Sapi5:
-    case EngineKind::Sapi5LateBound: return "speech-dispatcher";
-    case EngineKind::Sapi4: break;
-  }
-  return "espeak-ng";
-#endif
-}
+std::string EngineName(EngineKind kind) { return std::string(DescriptionOf(kind).name); }
 
 // The engines whose failed start was told: once a run, not at every change of rate (which
 // starts speech again).
@@ -75,10 +59,9 @@ std::set<EngineKind> gEnginesToldNotStarted;
 // 'setting' is the TIPOSAPI number that chose the engine, as the player wrote it.
 void TellEngineNotStarted(EngineKind kind, int setting) {
   if (!gEnginesToldNotStarted.insert(kind).second) return;
-  platform::TellPlayer(
-      "quelvar: " + std::string(EngineName(kind)) + " could not be started; the built-in voice speaks instead",
-      "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
-          ") não pôde falar; o jogo fala com a sua própria voz.");
+  platform::TellPlayer("quelvar: " + EngineName(kind) + " could not be started; the built-in voice speaks instead",
+                       "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
+                           ") não pôde falar; o jogo fala com a sua própria voz.");
 }
 
 // How to make the built-in voice: in a build tree the data root is its data folder.
@@ -206,24 +189,11 @@ EngineSettings ReadEngineSettings() {
   engine.setting = State().engineForRun ? EngineKindSetting(*State().engineForRun)
                                         : IntegerOr(ReadSuiteSetting("SERVFALA", "TIPOSAPI"), 0);
   engine.kind = EngineKindFromSetting(engine.setting);
-  // Only TIPOSAPI 4 itself keeps a rate above 10 (the SAPI 4 engine's words per minute).
-  if (engine.setting != 4 && engine.rate > 10) engine.rate = 0;
-  switch (engine.kind) {
-    case EngineKind::Mbrola:
-      // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
-      // stay positive and within reason: at most about 1.5 times as slow, 4 times as high.
-      engine.rate = std::max(engine.rate, -10);
-      engine.pitch = std::clamp(engine.pitch, -10, 33);
-      break;
-    case EngineKind::Sapi4:
-      // The SAPI 4 engine takes words per minute and a pitch in Hz: never below 0 (its
-      // default), and the pitch fits its 16 bits.
-      engine.rate = std::max(engine.rate, 0);
-      engine.pitch = std::max(engine.pitch, 0);
-      break;
-    case EngineKind::Sapi5:
-    case EngineKind::Sapi5LateBound: engine.rate = std::max(engine.rate, -10); break;
-  }
+  const EngineDescription& described = DescriptionOf(engine.kind);
+  const bool ownNumber = engine.setting == described.setting;
+  if (!(ownNumber && described.rateInWordsPerMinute) && engine.rate > 10) engine.rate = 0;
+  engine.rate = std::clamp(engine.rate, described.lowestRate, described.highestRate);
+  engine.pitch = std::clamp(engine.pitch, described.lowestPitch, described.highestPitch);
   return engine;
 }
 
@@ -265,7 +235,7 @@ void HandleDamagedVoice() {
   }
   platform::TellUser("quelvar: the voice file " + text::NativePath(DiphoneSoundPath()) +
                      " was cut short or rewritten while the game ran; " +
-                     (State().engineActive ? std::string(EngineName(State().engineType)) + " speaks from now on"
+                     (State().engineActive ? EngineName(State().engineType) + " speaks from now on"
                                            : std::string("the built-in voice is silent until the game starts again")));
 }
 
@@ -309,8 +279,8 @@ void StartSpeech(int rate, const std::string& soundFolder) {
       State().engineType = *State().startFallbackEngine;
     }
     if (!State().engineActive) ShowStartFailure(code, gProblem);
-    platform::TellUser("quelvar: the built-in voice could not be loaded, so " +
-                       std::string(EngineName(State().engineType)) + " speaks instead: " + ProblemText(gProblem));
+    platform::TellUser("quelvar: the built-in voice could not be loaded, so " + EngineName(State().engineType) +
+                       " speaks instead: " + ProblemText(gProblem));
   }
   // The console's own notices (a terminal too small, no Braille keyboard there) are spoken
   // from now on.

@@ -172,7 +172,9 @@ void WaitSpeech() {
 void StopSpeech() {
   WaveStop();
   State().stopRequested = true;
-  if (State().engineActive && (EngineBusy(0) || State().engineType == EngineKind::Mbrola)) EngineStop();
+  if (State().engineActive && (EngineBusy(0) || DescriptionOf(State().engineType).soundThroughWavePlayback)) {
+    EngineStop();
+  }
   CurrentHost().Wake();
 }
 

@@ -1,7 +1,10 @@
 #include "speech/engine.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
+#include "platform/win.h"
 #include "speech/host.h"
 #include "speech/state.h"
 
@@ -9,41 +12,78 @@ namespace speech {
 
 namespace {
 
-// The engines by kind, as the program registered them; an entry without 'open' is an
-// engine not there.
-std::array<EngineAdapter, EngineKindCount> gEngines;
+// Values of SERVFALA beyond these were cut to them as they were read.
+constexpr int MostEngineValue = 65535;
 
-const EngineAdapter& Current() { return gEngines[static_cast<std::size_t>(State().engineKind)]; }
+// The engines, in the order the command line lists them. On Linux SAPI 4 is espeak-ng and
+// SAPI 5 speech-dispatcher; in a web page SAPI 5 speaks with the browser's voices.
+constexpr std::array<EngineDescription, EngineKindCount> Descriptions{{
+#ifdef _WIN32
+    {EngineKind::Sapi4, 4, "espeak", "the SAPI 4 voice", 0, MostEngineValue, 0, MostEngineValue, true, false},
+    {EngineKind::Sapi5, 5, "speech-dispatcher", "the SAPI 5 voice", -10, MostEngineValue, -MostEngineValue,
+     MostEngineValue, false, false},
+    {EngineKind::Sapi5LateBound, 54, "", "the SAPI 5 voice", -10, MostEngineValue, -MostEngineValue, MostEngineValue,
+     false, false},
+#else
+    {EngineKind::Sapi4, 4, "espeak", "espeak-ng", 0, MostEngineValue, 0, MostEngineValue, true, false},
+    {EngineKind::Sapi5, 5, "speech-dispatcher", "speech-dispatcher", -10, MostEngineValue, -MostEngineValue,
+     MostEngineValue, false, false},
+    {EngineKind::Sapi5LateBound, 54, "", "speech-dispatcher", -10, MostEngineValue, -MostEngineValue, MostEngineValue,
+     false, false},
+#endif
+    // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
+    // stay positive and within reason: at most about 1.5 times as slow, 4 times as high.
+    {EngineKind::Mbrola, 3, "mbrola", "the MBROLA voice", -10, MostEngineValue, -10, 33, false, true},
+}};
 
-// The MBROLA front end speaks through wave playback: wake the host's wait so that it polls
-// again.
-void WakeAfterMbrola() {
-  if (State().engineKind == EngineKind::Mbrola) CurrentHost().Wake();
+Engines& Entered() { return TheSpeech().engines; }
+
+Engine* Current() { return EngineOf(State().engineKind); }
+
+// An engine whose sound is wave playback's: wake the host's wait so that it polls again.
+void WakeAfterWavePlayback() {
+  if (DescriptionOf(State().engineKind).soundThroughWavePlayback) CurrentHost().Wake();
 }
 
 }  // namespace
 
+const EngineDescription& DescriptionOf(EngineKind kind) {
+  return *std::find_if(Descriptions.begin(), Descriptions.end(),
+                       [kind](const EngineDescription& d) { return d.kind == kind; });
+}
+
+std::span<const EngineDescription> EngineDescriptions() { return Descriptions; }
+
 EngineKind EngineKindFromSetting(int number) {
-  switch (number) {
-    case 3: return EngineKind::Mbrola;
-    case 5: return EngineKind::Sapi5;
-    case 54: return EngineKind::Sapi5LateBound;
-    default: return EngineKind::Sapi4;
+  for (const EngineDescription& d : Descriptions) {
+    if (d.setting == number) return d.kind;
   }
+  return EngineKind::Sapi4;
 }
 
-int EngineKindSetting(EngineKind kind) {
-  switch (kind) {
-    case EngineKind::Mbrola: return 3;
-    case EngineKind::Sapi5: return 5;
-    case EngineKind::Sapi5LateBound: return 54;
-    case EngineKind::Sapi4: break;
+int EngineKindSetting(EngineKind kind) { return DescriptionOf(kind).setting; }
+
+std::optional<EngineKind> EngineKindFromOption(std::string_view name) {
+  for (const EngineDescription& d : Descriptions) {
+    if (!d.option.empty() && d.option == name) return d.kind;
   }
-  return 4;
+  return std::nullopt;
 }
 
-void SetEngineAdapter(EngineKind kind, const EngineAdapter& adapter) {
-  gEngines[static_cast<std::size_t>(kind)] = adapter;
+void SetEngine(EngineKind kind, std::unique_ptr<Engine> engine) {
+  auto& slot = Entered().byKind[static_cast<std::size_t>(kind)];
+  // One replaced stays: it may be open still, and is closed when the program ends.
+  if (slot) Entered().replaced.push_back(std::move(slot));
+  slot = std::move(engine);
+}
+
+Engine* EngineOf(EngineKind kind) { return Entered().byKind[static_cast<std::size_t>(kind)].get(); }
+
+void CloseAtExit(Engine& engine) {
+  std::vector<Engine*>& closing = Entered().closedAtExit;
+  if (std::find(closing.begin(), closing.end(), &engine) != closing.end()) return;
+  closing.push_back(&engine);
+  platform::AddExitStep([&engine] { engine.Close(); });
 }
 
 double MbrolaPitchFactor(int pitch) { return (pitch + 11) / 11.0; }
@@ -51,9 +91,9 @@ double MbrolaDurationFactor(int rate) { return 0.8 - rate / 15.0; }
 
 bool EngineOpen(int voice, int rate, int pitch, EngineKind kind, const std::string& outputFile) {
   State().engineKind = kind;
-  const EngineAdapter& engine = Current();
-  if (!engine.open) return false;
-  const bool opened = engine.open(voice, rate, pitch, outputFile);
+  Engine* engine = Current();
+  if (!engine) return false;
+  const bool opened = engine->Open(voice, rate, pitch, outputFile);
   if (opened) {
     while (EngineBusy(1)) CurrentHost().Pause(50);
   }
@@ -61,25 +101,25 @@ bool EngineOpen(int voice, int rate, int pitch, EngineKind kind, const std::stri
 }
 
 void EngineClose() {
-  if (const EngineAdapter& engine = Current(); engine.close) engine.close();
+  if (Engine* engine = Current()) engine->Close();
 }
 
 void EngineSpeak(std::string_view text) {
-  if (const EngineAdapter& engine = Current(); engine.speak) engine.speak(text);
-  WakeAfterMbrola();
+  if (Engine* engine = Current()) engine->Speak(text);
+  WakeAfterWavePlayback();
 }
 
 bool EngineBusy(int mode) {
   CurrentHost().PumpMessages();
-  const EngineAdapter& engine = Current();
-  const bool busy = engine.busy && engine.busy(mode);
-  WakeAfterMbrola();
+  Engine* engine = Current();
+  const bool busy = engine && engine->Busy(mode);
+  WakeAfterWavePlayback();
   return busy;
 }
 
 void EngineStop() {
-  if (const EngineAdapter& engine = Current(); engine.stop) engine.stop();
-  WakeAfterMbrola();
+  if (Engine* engine = Current()) engine->Stop();
+  WakeAfterWavePlayback();
 }
 
 }  // namespace speech

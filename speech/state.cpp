@@ -20,9 +20,11 @@ SpeechState::SpeechState() : startFolder(WorkingFolder()) {}
 
 void SpeechState::Reset() { *this = SpeechState{}; }
 
-SpeechState& State() {
-  static SpeechState state;
-  return state;
+Speech& TheSpeech() {
+  static Speech speech;
+  return speech;
 }
+
+SpeechState& State() { return TheSpeech().settings; }
 
 }  // namespace speech

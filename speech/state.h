@@ -1,11 +1,15 @@
 #pragma once
-// What the speech files share: the engine in use, the sound folders, the switches the
-// program and its settings turn, and the choices read at start. One instance, reset to
-// the start of the program in one call.
+// Everything speech keeps between calls, held by one owner: the switches the program and
+// its settings turn, the engines entered, ... One instance for the program; its settings go
+// back to the start of the program in one call.
 
+#include <array>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "speech/engine.h"
 #include "speech/engine_kind.h"
 
 namespace speech {
@@ -51,6 +55,22 @@ struct SpeechState {
   void Reset();
 };
 
+// The engines entered, by kind; those replaced since (kept: one may still be open); and
+// those closed when the program ends.
+struct Engines {
+  std::array<std::unique_ptr<Engine>, EngineKindCount> byKind;
+  std::vector<std::unique_ptr<Engine>> replaced;
+  std::vector<Engine*> closedAtExit;
+};
+
+// The owner of speech's state.
+struct Speech {
+  SpeechState settings;
+  Engines engines;
+};
+
+Speech& TheSpeech();
+// The settings and switches: TheSpeech().settings.
 SpeechState& State();
 
 }  // namespace speech

@@ -7,35 +7,55 @@
 // bench/latency times the sound at the device. Real time, SDL's dummy audio driver.
 // speech-dispatcher must be reachable (SPEECHD_ADDRESS); without it that run is skipped.
 
+#include <memory>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "bench/barge_in_support.h"
 #include "console/keyboard.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
-#include "speech/sapi/engines.h"
+#include "speech/sapi/sapi4.h"
+#include "speech/sapi/sapi5.h"
 #include "speech/state.h"
 
 namespace {
 
 using bench::Clock;
 
-// Every engine stop is timed here: the dispatch's stop entry is wrapped.
+// Every engine stop is timed here: the engine is wrapped.
 Clock::time_point gStopCalled;
-speech::EngineAdapter gWrapped;
+
+class TimedStop final : public speech::Engine {
+ public:
+  explicit TimedStop(std::unique_ptr<speech::Engine> engine) : engine_(std::move(engine)) {}
+  bool Open(int voice, int rate, int pitch, const std::string& file) override {
+    return engine_->Open(voice, rate, pitch, file);
+  }
+  void Close() override { engine_->Close(); }
+  void Speak(std::string_view text) override { engine_->Speak(text); }
+  bool Busy(int mode) override { return engine_->Busy(mode); }
+  void Stop() override {
+    gStopCalled = Clock::now();
+    engine_->Stop();
+  }
+
+ private:
+  std::unique_ptr<speech::Engine> engine_;
+};
 
 void BargeIn(benchmark::State& state, speech::EngineKind kind) {
   if (!bench::StartRealTimeConsole(state)) return;
-  // The installed adapter, with its stop timed.
-  gWrapped = kind == speech::EngineKind::Sapi4 ? speech::Sapi4Engine() : speech::Sapi5Engine();
-  speech::EngineAdapter timed = gWrapped;
-  timed.stop = [] {
-    gStopCalled = Clock::now();
-    gWrapped.stop();
-  };
-  speech::SetEngineAdapter(kind, timed);
+  // The installed engine, with its stop timed.
+  std::unique_ptr<speech::Engine> engine;
+  if (kind == speech::EngineKind::Sapi4) {
+    engine = std::make_unique<speech::Sapi4Engine>();
+  } else {
+    engine = std::make_unique<speech::Sapi5Engine>(speech::Sapi5Engine::Binding::Early);
+  }
+  speech::SetEngine(kind, std::make_unique<TimedStop>(std::move(engine)));
   if (!speech::EngineOpen(1, 0, 0, kind, "")) {
     state.SkipWithError(kind == speech::EngineKind::Sapi4 ? "espeak-ng cannot start"
                                                           : "no speech-dispatcher to connect to");

@@ -16,28 +16,6 @@ using sapi::Failed;
 
 constexpr std::size_t TextBufferSize = 64000;  // characters, besides the terminator
 
-struct Sapi4State {
-  std::shared_ptr<sapi::IAudioMultiMediaDevice> multimediaDest;
-  std::shared_ptr<sapi::IAudioFile> fileDest;
-  std::shared_ptr<sapi::ITTSEnum> enumerator;
-  std::optional<sapi::TtsModeInfo> mode;
-  std::shared_ptr<sapi::ITTSCentral> engine;
-  std::shared_ptr<TTSNotifySink> notifySink;
-  uint32_t notifyKey = 0;
-  std::shared_ptr<TTSBufNotifySink> bufSink;
-};
-
-Sapi4State gSapi4;
-bool AudioPlaying = false;  // between the engine's audio start and audio stop
-int PendingTexts = 0;       // texts whose speaking started and has not ended; never below 0
-
-std::optional<sapi::Sapi4Objects> gObjects;
-
-const sapi::Sapi4Objects& Objects() {
-  if (!gObjects) gObjects = InstalledSapi4Objects();
-  return *gObjects;
-}
-
 // Puts the process's current directory back when the open ends, however it ends.
 class CurrentDirectoryKeeper {
  public:
@@ -67,143 +45,155 @@ std::string_view Trimmed(std::string_view text) {
   return text;
 }
 
-void DropEngineObjects() {
-  gSapi4.multimediaDest.reset();
-  gSapi4.fileDest.reset();
-  gSapi4.enumerator.reset();
-  gSapi4.mode.reset();
-  gSapi4.engine.reset();
-}
+class TTSNotifySink final : public sapi::ITTSNotifySink {
+ public:
+  explicit TTSNotifySink(std::shared_ptr<Sapi4Engine::Activity> activity) : activity_(std::move(activity)) {}
+  sapi::HResult AttribChanged(uint32_t) override { return sapi::HrOk; }
+  sapi::HResult AudioStart(uint64_t) override {
+    activity_->audioPlaying = true;
+    return sapi::HrOk;
+  }
+  sapi::HResult AudioStop(uint64_t) override {
+    activity_->audioPlaying = false;
+    return sapi::HrOk;
+  }
+  sapi::HResult Visual(uint64_t) override { return sapi::HrOk; }
+
+ private:
+  std::shared_ptr<Sapi4Engine::Activity> activity_;
+};
+
+class TTSBufNotifySink final : public sapi::ITTSBufNotifySink {
+ public:
+  explicit TTSBufNotifySink(std::shared_ptr<Sapi4Engine::Activity> activity) : activity_(std::move(activity)) {}
+  sapi::HResult TextDataDone(uint64_t, uint32_t) override {
+    if (--activity_->pendingTexts < 0) activity_->pendingTexts = 0;
+    return sapi::HrOk;
+  }
+  sapi::HResult TextDataStarted(uint64_t) override {
+    ++activity_->pendingTexts;
+    return sapi::HrOk;
+  }
+  sapi::HResult BookMark(uint64_t, uint32_t) override { return sapi::HrOk; }
+  sapi::HResult WordPosition(uint64_t, uint32_t) override { return sapi::HrOk; }
+
+ private:
+  std::shared_ptr<Sapi4Engine::Activity> activity_;
+};
 
 }  // namespace
 
-void SetSapi4Objects(sapi::Sapi4Objects objects) { gObjects = std::move(objects); }
+const sapi::Sapi4Objects& Sapi4Engine::Objects() {
+  if (!objects_) objects_ = InstalledSapi4Objects();
+  return *objects_;
+}
 
-bool Sapi4Open(int voice, int speed, int pitch, const std::string& outputFile) {
+void Sapi4Engine::SetObjects(sapi::Sapi4Objects objects) { objects_ = std::move(objects); }
+
+void Sapi4Engine::DropEngineObjects() {
+  multimediaDest_.reset();
+  fileDest_.reset();
+  enumerator_.reset();
+  mode_.reset();
+  engine_.reset();
+}
+
+bool Sapi4Engine::Open(int voice, int speed, int pitch, const std::string& outputFile) {
   const CurrentDirectoryKeeper directory;
   if (voice == 0) voice = 1;
 
   std::shared_ptr<sapi::IAudioDest> destination;
   if (!outputFile.empty()) {
-    gSapi4.fileDest = Objects().CreateAudioDestFile ? Objects().CreateAudioDestFile() : nullptr;
-    if (!gSapi4.fileDest) return false;
-    if (gSapi4.fileDest->Set(ToUtf16(outputFile), 1) != sapi::HrOk) {
-      gSapi4.fileDest.reset();
+    fileDest_ = Objects().CreateAudioDestFile ? Objects().CreateAudioDestFile() : nullptr;
+    if (!fileDest_) return false;
+    if (fileDest_->Set(ToUtf16(outputFile), 1) != sapi::HrOk) {
+      fileDest_.reset();
       return false;
     }
-    destination = gSapi4.fileDest;
+    destination = fileDest_;
   } else {
-    gSapi4.multimediaDest = Objects().CreateMMAudioDest ? Objects().CreateMMAudioDest() : nullptr;
-    if (!gSapi4.multimediaDest) return false;
-    destination = gSapi4.multimediaDest;
+    multimediaDest_ = Objects().CreateMMAudioDest ? Objects().CreateMMAudioDest() : nullptr;
+    if (!multimediaDest_) return false;
+    destination = multimediaDest_;
   }
 
   bool selected = false;
-  gSapi4.enumerator = Objects().CreateTTSEnumerator ? Objects().CreateTTSEnumerator() : nullptr;
-  if (gSapi4.enumerator && !Failed(gSapi4.enumerator->Reset())) {
-    gSapi4.mode.emplace();
+  enumerator_ = Objects().CreateTTSEnumerator ? Objects().CreateTTSEnumerator() : nullptr;
+  if (enumerator_ && !Failed(enumerator_->Reset())) {
+    mode_.emplace();
     bool enumerated = true;
     for (int i = 0; i < voice && enumerated; ++i) {
-      enumerated = !Failed(gSapi4.enumerator->Next(1, &*gSapi4.mode, nullptr));
+      enumerated = !Failed(enumerator_->Next(1, &*mode_, nullptr));
     }
-    selected = enumerated && !Failed(gSapi4.enumerator->Select(gSapi4.mode->gModeID, gSapi4.engine, destination)) &&
-               gSapi4.engine;
+    selected = enumerated && !Failed(enumerator_->Select(mode_->gModeID, engine_, destination)) && engine_;
   }
   if (!selected) {
     DropEngineObjects();
     return false;
   }
 
-  gSapi4.bufSink = std::make_shared<TTSBufNotifySink>();
-  gSapi4.notifySink = std::make_shared<TTSNotifySink>();
-  if (Failed(gSapi4.engine->Register(gSapi4.notifySink, sapi::IidTtsNotifySink, gSapi4.notifyKey))) {
-    gSapi4.notifyKey = 0;
+  bufSink_ = std::make_shared<TTSBufNotifySink>(activity_);
+  notifySink_ = std::make_shared<TTSNotifySink>(activity_);
+  if (Failed(engine_->Register(notifySink_, sapi::IidTtsNotifySink, notifyKey_))) {
+    notifyKey_ = 0;
   }
 
   // The engine's worker must be gone before the program's statics are.
-  static bool exitStepAdded = false;
-  if (!exitStepAdded) {
-    exitStepAdded = true;
-    platform::AddExitStep(Sapi4Close);
-  }
+  CloseAtExit(*this);
 
-  if (sapi::ITTSAttributes* attributes = gSapi4.engine->QueryAttributes()) {
+  if (sapi::ITTSAttributes* attributes = engine_->QueryAttributes()) {
     if (speed != 0) attributes->SpeedSet(static_cast<uint32_t>(speed));
     if (pitch != 0) attributes->PitchSet(static_cast<uint16_t>(pitch));
   }
   return true;
 }
 
-void Sapi4Speak(std::string_view text) {
+void Sapi4Engine::Speak(std::string_view text) {
   text = Trimmed(text);
   if (text.empty()) return;
   std::string buffer(text.substr(0, TextBufferSize));
   if (buffer.size() == 1 && buffer[0] >= '0' && buffer[0] <= '9') buffer += '.';
-  if (!gSapi4.engine) return;
+  if (!engine_) return;
   if (State().keyStopsPlayback && CurrentHost().KeyAvailable()) return;
   buffer += '\0';
-  if (PendingTexts > 0) CurrentHost().Pause(20);
+  if (activity_->pendingTexts > 0) CurrentHost().Pause(20);
   // The engine may have been closed by a message handled during the pause.
-  if (!gSapi4.engine) return;
-  if (Failed(gSapi4.engine->TextData(sapi::CharacterSet::Text, 0, buffer, gSapi4.bufSink, sapi::IidTtsBufNotifySink))) {
-    Sapi4Stop();
+  if (!engine_) return;
+  if (Failed(engine_->TextData(sapi::CharacterSet::Text, 0, buffer, bufSink_, sapi::IidTtsBufNotifySink))) {
+    Stop();
   }
 }
 
-bool Sapi4Busy(bool textOnly) { return textOnly ? PendingTexts > 0 : PendingTexts > 0 || AudioPlaying; }
+bool Sapi4Engine::Busy(int mode) {
+  return mode == 1 ? activity_->pendingTexts > 0 : activity_->pendingTexts > 0 || activity_->audioPlaying;
+}
 
-void Sapi4Stop() {
+void Sapi4Engine::Stop() {
   // Texts handed over whose sound has not started yet are silenced too: otherwise a key
   // pressed just after a text was queued would not stop it.
-  if ((AudioPlaying || PendingTexts > 0) && gSapi4.engine) {
+  if ((activity_->audioPlaying || activity_->pendingTexts > 0) && engine_) {
     CurrentHost().Pause(50);
-    if (gSapi4.engine) gSapi4.engine->AudioReset();
+    if (engine_) engine_->AudioReset();
     CurrentHost().Pause(150);
   }
-  AudioPlaying = false;
-  PendingTexts = 0;
+  *activity_ = {};
 }
 
-void Sapi4Close() {
-  if (gSapi4.fileDest) {
-    gSapi4.fileDest->Flush();
-    gSapi4.fileDest.reset();
+void Sapi4Engine::Close() {
+  if (fileDest_) {
+    fileDest_->Flush();
+    fileDest_.reset();
   }
-  gSapi4.multimediaDest.reset();
-  gSapi4.enumerator.reset();
-  gSapi4.mode.reset();
-  gSapi4.bufSink.reset();
-  if (gSapi4.notifySink) {
-    if (gSapi4.engine) gSapi4.engine->UnRegister(gSapi4.notifyKey);
-    gSapi4.notifySink.reset();
+  multimediaDest_.reset();
+  enumerator_.reset();
+  mode_.reset();
+  bufSink_.reset();
+  if (notifySink_) {
+    if (engine_) engine_->UnRegister(notifyKey_);
+    notifySink_.reset();
   }
-  gSapi4.engine.reset();
-  AudioPlaying = false;
-  PendingTexts = 0;
+  engine_.reset();
+  *activity_ = {};
 }
-
-// ---- the sinks ----
-
-sapi::HResult TTSNotifySink::AttribChanged(uint32_t) { return sapi::HrOk; }
-sapi::HResult TTSNotifySink::AudioStart(uint64_t) {
-  AudioPlaying = true;
-  return sapi::HrOk;
-}
-sapi::HResult TTSNotifySink::AudioStop(uint64_t) {
-  AudioPlaying = false;
-  return sapi::HrOk;
-}
-sapi::HResult TTSNotifySink::Visual(uint64_t) { return sapi::HrOk; }
-
-sapi::HResult TTSBufNotifySink::TextDataDone(uint64_t, uint32_t) {
-  if (--PendingTexts < 0) PendingTexts = 0;
-  return sapi::HrOk;
-}
-sapi::HResult TTSBufNotifySink::TextDataStarted(uint64_t) {
-  ++PendingTexts;
-  return sapi::HrOk;
-}
-sapi::HResult TTSBufNotifySink::BookMark(uint64_t, uint32_t) { return sapi::HrOk; }
-sapi::HResult TTSBufNotifySink::WordPosition(uint64_t, uint32_t) { return sapi::HrOk; }
 
 }  // namespace speech

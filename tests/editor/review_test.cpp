@@ -93,7 +93,7 @@ class ReviewTest : public ::testing::Test {
 
   void TearDown() override {
     speech::State().Reset();
-    speech::SetEngineAdapter(speech::EngineKind::Sapi4, {});
+    speech::SetEngine(speech::EngineKind::Sapi4, nullptr);
     speech::OpenSpeechLog("/dev/null");
     StopHeadlessConsole();
     std::filesystem::remove_all(folder_);
@@ -287,11 +287,15 @@ TEST_F(ReviewTest, ACellLeftInTheLastColumnDoesNotStallReading) {
 }
 
 TEST_F(ReviewTest, WithAnEngineOpenWholeRowsAreHandedOver) {
-  speech::EngineAdapter fake;
-  fake.open = [](int, int, int, const std::string&) { return true; };
-  fake.speak = [](std::string_view text) { engineTexts.emplace_back(text); };
-  fake.busy = [](int) { return false; };
-  speech::SetEngineAdapter(speech::EngineKind::Sapi4, fake);
+  // An engine that takes every text at once.
+  struct TakingEngine final : speech::Engine {
+    bool Open(int, int, int, const std::string&) override { return true; }
+    void Close() override {}
+    void Speak(std::string_view text) override { engineTexts.emplace_back(text); }
+    bool Busy(int) override { return false; }
+    void Stop() override {}
+  };
+  speech::SetEngine(speech::EngineKind::Sapi4, std::make_unique<TakingEngine>());
   ASSERT_TRUE(speech::EngineOpen(1, 0, 0, speech::EngineKind::Sapi4, ""));
   speech::State().engineActive = true;
   engineTexts.clear();

@@ -2,6 +2,7 @@
 // engine keys, loading the built-in data and start-up failures.
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/files.h"
@@ -110,14 +111,19 @@ bool gEngineWorks = true;
 int gCloses = 0;
 
 TEST_F(ConfigTest, EngineRateAboveTenIsKeptOnlyForKindFour) {
-  speech::EngineAdapter engine;
-  engine.open = [](int, int rate, int, const std::string&) {
-    gOpenedRate = rate;
-    return gEngineWorks;
+  // An engine that takes note of its rate and its closes.
+  struct NotingEngine final : speech::Engine {
+    bool Open(int, int rate, int, const std::string&) override {
+      gOpenedRate = rate;
+      return gEngineWorks;
+    }
+    void Close() override { ++gCloses; }
+    void Speak(std::string_view) override {}
+    bool Busy(int) override { return false; }
+    void Stop() override {}
   };
-  engine.close = [] { ++gCloses; };
-  speech::SetEngineAdapter(speech::EngineKind::Sapi4, engine);
-  speech::SetEngineAdapter(speech::EngineKind::Sapi5, engine);
+  speech::SetEngine(speech::EngineKind::Sapi4, std::make_unique<NotingEngine>());
+  speech::SetEngine(speech::EngineKind::Sapi5, std::make_unique<NotingEngine>());
   Install(diphoneDir_, "FIX");
 
   WriteIni(FixtureIni("[TRADUTOR]\nSAPI=Sim\n[SERVFALA]\nVELOCIDADE=15\nTIPOSAPI=4\n"));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -125,10 +126,15 @@ TEST_F(FrontTest, SpeakWriteNumberWritesAndSpeaks) {
 std::vector<std::string> gEngineTexts;
 
 TEST_F(FrontTest, EngineRoadHandsOverTheWholeTextUnlessAKeyWaits) {
-  speech::EngineAdapter engine;
-  engine.open = [](int, int, int, const std::string&) { return true; };
-  engine.speak = [](std::string_view text) { gEngineTexts.emplace_back(text); };
-  speech::SetEngineAdapter(speech::EngineKind::Sapi4, engine);
+  // An engine that keeps what it is handed.
+  struct KeepingEngine final : speech::Engine {
+    bool Open(int, int, int, const std::string&) override { return true; }
+    void Close() override {}
+    void Speak(std::string_view text) override { gEngineTexts.emplace_back(text); }
+    bool Busy(int) override { return false; }
+    void Stop() override {}
+  };
+  speech::SetEngine(speech::EngineKind::Sapi4, std::make_unique<KeepingEngine>());
   ASSERT_TRUE(speech::EngineOpen(0, 0, 0, speech::EngineKind::Sapi4, ""));
   speech::State().engineActive = true;
   const std::string log = root_ + "/speech.log";

@@ -45,7 +45,7 @@ void SpeechTest::TearDown() {
   speech::State().Reset();
   for (auto kind : {speech::EngineKind::Mbrola, speech::EngineKind::Sapi5, speech::EngineKind::Sapi5LateBound,
                     speech::EngineKind::Sapi4}) {
-    speech::SetEngineAdapter(kind, {});
+    speech::SetEngine(kind, nullptr);
   }
   host_.Stop();
   std::filesystem::remove_all(root_);

@@ -16,8 +16,6 @@
 
 namespace {
 
-using speech::Sapi4Busy;
-
 class EspeakTest : public SapiTest {
  protected:
   void SetUp() override {
@@ -25,14 +23,14 @@ class EspeakTest : public SapiTest {
     if (speech::sapi::EspeakModes().empty()) GTEST_SKIP() << "espeak-ng cannot start (no data)";
   }
   void TearDown() override {
-    speech::Sapi4Stop();
-    speech::Sapi4Close();
+    Sapi4Stop();
+    Sapi4Close();
     SapiTest::TearDown();
   }
   // Speaks and lets the program wait until the engine is idle; the seconds of sound written.
   double SpeakAndWait(std::string_view text) {
     const std::size_t first = platform::NullWaveOutLog().blocks.size();
-    speech::Sapi4Speak(text);
+    Sapi4Speak(text);
     EXPECT_TRUE(PumpUntil(Sapi4Idle));
     double seconds = 0;
     const auto& blocks = platform::NullWaveOutLog().blocks;
@@ -54,11 +52,11 @@ TEST_F(EspeakTest, TheVoicesStartWithBrazilianPortugueseAndHaveDistinctModes) {
 }
 
 TEST_F(EspeakTest, ATextIsSpokenOnTheWaveDeviceAndTheCountersFollowIt) {
-  ASSERT_TRUE(speech::Sapi4Open(1, 0, 0, ""));
+  ASSERT_TRUE(Sapi4Open(1, 0, 0, ""));
   {
     // Busy from the moment the text is handed over, before any sound was made.
     const auto held = speech::sapi::HoldEspeak();
-    speech::Sapi4Speak("Voc\xEA est\xE1 no conv\xE9s do navio.");
+    Sapi4Speak("Voc\xEA est\xE1 no conv\xE9s do navio.");
     console::PumpMessages();
     EXPECT_TRUE(Sapi4Busy(true));
     EXPECT_TRUE(platform::NullWaveOutLog().blocks.empty());
@@ -84,34 +82,33 @@ TEST_F(EspeakTest, ATextIsSpokenOnTheWaveDeviceAndTheCountersFollowIt) {
 }
 
 TEST_F(EspeakTest, ALoneDigitAndBlankTexts) {
-  ASSERT_TRUE(speech::Sapi4Open(1, 0, 0, ""));
+  ASSERT_TRUE(Sapi4Open(1, 0, 0, ""));
   EXPECT_GT(SpeakAndWait("7"), 0.2);
   EXPECT_EQ(SpeakAndWait("   "), 0.0);
 }
 
 TEST_F(EspeakTest, AFasterSpeedGivesShorterSpeech) {
   const std::string text = "A ilha fica a oeste, al\xE9m do recife de coral.";
-  ASSERT_TRUE(speech::Sapi4Open(1, 100, 0, ""));
+  ASSERT_TRUE(Sapi4Open(1, 100, 0, ""));
   const double slow = SpeakAndWait(text);
-  speech::Sapi4Close();
-  ASSERT_TRUE(speech::Sapi4Open(1, 400, 0, ""));
+  Sapi4Close();
+  ASSERT_TRUE(Sapi4Open(1, 400, 0, ""));
   const double fast = SpeakAndWait(text);
   EXPECT_LT(fast * 2, slow);
 }
 
 TEST_F(EspeakTest, AKeyWaitingQueuesNothingAndAKeyDuringSpeechSilencesIt) {
-  ASSERT_TRUE(speech::Sapi4Open(1, 0, 0, ""));
+  ASSERT_TRUE(Sapi4Open(1, 0, 0, ""));
   PressKey('a');
-  speech::Sapi4Speak("Bom dia");
+  Sapi4Speak("Bom dia");
   EXPECT_FALSE(platform::BackgroundWorkPending());
   EXPECT_FALSE(Sapi4Busy(false));
   while (console::KeyAvailable()) console::WaitKey();
 
-  speech::Sapi4Speak(std::string(40, 'a') +
-                     " Uma descri\xE7\xE3o longa do navio, do mar, do c\xE9u e da ilha distante.");
+  Sapi4Speak(std::string(40, 'a') + " Uma descri\xE7\xE3o longa do navio, do mar, do c\xE9u e da ilha distante.");
   ASSERT_TRUE(PumpUntil([] { return Sapi4Busy(false) && !platform::BackgroundWorkPending(); }));
   const int resetsBefore = platform::NullWaveOutLog().resets;
-  speech::Sapi4Stop();
+  Sapi4Stop();
   EXPECT_GT(platform::NullWaveOutLog().resets, resetsBefore);
   EXPECT_FALSE(Sapi4Busy(false));
   // Nothing of the silenced text plays on later.
@@ -124,10 +121,10 @@ TEST_F(EspeakTest, AKeyWaitingQueuesNothingAndAKeyDuringSpeechSilencesIt) {
 
 TEST_F(EspeakTest, AFileDestinationGetsAWaveFile) {
   const std::string path = dir_ + "/fala.wav";
-  ASSERT_TRUE(speech::Sapi4Open(1, 0, 0, path));
-  speech::Sapi4Speak("Terra \xE0 vista!");
+  ASSERT_TRUE(Sapi4Open(1, 0, 0, path));
+  Sapi4Speak("Terra \xE0 vista!");
   ASSERT_TRUE(PumpUntil(Sapi4Idle));
-  speech::Sapi4Close();
+  Sapi4Close();
   std::ifstream file(path, std::ios::binary);
   const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
   ASSERT_GT(bytes.size(), 44u + 22050u);

@@ -16,11 +16,6 @@
 namespace {
 
 using namespace speech::sapi;
-using speech::Sapi4Busy;
-using speech::Sapi4Close;
-using speech::Sapi4Open;
-using speech::Sapi4Speak;
-using speech::Sapi4Stop;
 
 std::vector<std::string> gLog;
 
@@ -130,11 +125,11 @@ class Sapi4Test : public SapiTest {
       if (!gWorld.createEnumerator) return nullptr;
       return std::make_shared<FakeEnum>();
     };
-    speech::SetSapi4Objects(objects);
+    Sapi4().SetObjects(objects);
   }
   void TearDown() override {
     Sapi4Close();
-    speech::SetSapi4Objects(speech::InstalledSapi4Objects());
+    Sapi4().SetObjects(speech::InstalledSapi4Objects());
     SapiTest::TearDown();
   }
   int Count(const std::string& entry) { return static_cast<int>(std::count(gLog.begin(), gLog.end(), entry)); }

@@ -131,22 +131,22 @@ class Sapi5Test : public SapiTest {
     gLog.clear();
     gWorld = VoiceWorld{};
     gVoice = nullptr;
-    speech::SetSapi5Objects(FakeObjects());
-    speech::SetSapi54Objects(FakeObjects());
+    Sapi5().SetObjects(FakeObjects());
+    Sapi54().SetObjects(FakeObjects());
   }
   void TearDown() override {
     if (gVoice) gVoice->done.Set();
-    speech::Sapi5Close();
-    speech::Sapi54Close();
-    speech::SetSapi5Objects(speech::sapi::Sapi5Objects{});
-    speech::SetSapi54Objects(speech::sapi::Sapi5Objects{});
+    Sapi5Close();
+    Sapi54Close();
+    Sapi5().SetObjects(speech::sapi::Sapi5Objects{});
+    Sapi54().SetObjects(speech::sapi::Sapi5Objects{});
     SapiTest::TearDown();
   }
   bool Logged(const std::string& entry) { return std::find(gLog.begin(), gLog.end(), entry) != gLog.end(); }
 };
 
 TEST_F(Sapi5Test, TheVoiceNumberPicksTheTokenAndTheRateIsSet) {
-  ASSERT_TRUE(speech::Sapi5Open(2, 4, ""));
+  ASSERT_TRUE(Sapi5Open(2, 4, ""));
   const std::vector<std::string> expected{"EventInterests 33790", "Item 1", "Voice voz 2", "Rate 4"};
   EXPECT_EQ(gLog, expected);
 }
@@ -154,31 +154,31 @@ TEST_F(Sapi5Test, TheVoiceNumberPicksTheTokenAndTheRateIsSet) {
 TEST_F(Sapi5Test, VoiceZeroOrPastTheCountOpensVoiceOneAtRateZero) {
   for (const int voice : {0, 4, -1}) {
     gLog.clear();
-    ASSERT_TRUE(speech::Sapi5Open(voice, 7, "")) << voice;
+    ASSERT_TRUE(Sapi5Open(voice, 7, "")) << voice;
     EXPECT_TRUE(Logged("Voice voz 1")) << voice;
     EXPECT_TRUE(Logged("Rate 0")) << voice;
     gVoice->done.Set();
-    speech::Sapi5Close();
+    Sapi5Close();
   }
   gLog.clear();
-  ASSERT_TRUE(speech::Sapi5Open(3, 7, ""));
+  ASSERT_TRUE(Sapi5Open(3, 7, ""));
   EXPECT_TRUE(Logged("Voice voz 3"));
   EXPECT_TRUE(Logged("Rate 7"));
 }
 
 TEST_F(Sapi5Test, NoVoiceInstalledFailsAndReleasesTheVoice) {
   gWorld.voices = 0;
-  EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
+  EXPECT_FALSE(Sapi5Open(1, 0, ""));
   EXPECT_TRUE(Logged("voice released"));
-  speech::Sapi5Speak("nada");
+  Sapi5Speak("nada");
   EXPECT_TRUE(gWorld.spoken.empty());
-  EXPECT_FALSE(speech::Sapi5Busy());
+  EXPECT_FALSE(Sapi5Busy());
 }
 
 TEST_F(Sapi5Test, TextsAreSpokenAsynchronouslyAndAnEmptyTextSpeaksABlank) {
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
-  speech::Sapi5Speak("Ol\xE1");
-  speech::Sapi5Speak("");
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
+  Sapi5Speak("Ol\xE1");
+  Sapi5Speak("");
   ASSERT_EQ(gWorld.spoken.size(), 2u);
   EXPECT_EQ(gWorld.spoken[0], u"Ol\u00E1");
   EXPECT_EQ(gWorld.spoken[1], u" ");
@@ -186,7 +186,7 @@ TEST_F(Sapi5Test, TextsAreSpokenAsynchronouslyAndAnEmptyTextSpeaksABlank) {
   EXPECT_EQ(gWorld.flags[1], 17);
   EXPECT_EQ(Backend().Beeps(), 0);
   gWorld.failSpeak = true;
-  speech::Sapi5Speak("falha");
+  Sapi5Speak("falha");
   EXPECT_EQ(Backend().Beeps(), 1);
 }
 
@@ -194,9 +194,9 @@ TEST_F(Sapi5Test, TextsAreSpokenAsynchronouslyAndAnEmptyTextSpeaksABlank) {
 // the built-in voice takes over, and the text that found no engine is not lost.
 TEST_F(Sapi5Test, AFailedSpeakReopensOnceThenLeavesSpeechToTheBuiltInVoice) {
   speech::State().engineActive = true;
-  ASSERT_TRUE(speech::Sapi5Open(2, 3, ""));
+  ASSERT_TRUE(Sapi5Open(2, 3, ""));
   gWorld.failingSpeaks = 1;
-  speech::Sapi5Speak("de novo");
+  Sapi5Speak("de novo");
   EXPECT_EQ(gWorld.created, 2);
   EXPECT_TRUE(Logged("Item 1"));  // the same voice again
   EXPECT_TRUE(speech::State().engineActive);
@@ -204,41 +204,41 @@ TEST_F(Sapi5Test, AFailedSpeakReopensOnceThenLeavesSpeechToTheBuiltInVoice) {
   EXPECT_EQ(gWorld.spoken[1], u"de novo");
 
   gWorld.failSpeak = true;
-  speech::Sapi5Speak("perdida");
+  Sapi5Speak("perdida");
   EXPECT_EQ(gWorld.created, 2) << "started again only once";
   EXPECT_FALSE(speech::State().engineActive);
-  EXPECT_FALSE(speech::Sapi5Busy());
-  speech::Sapi5Speak("depois");
+  EXPECT_FALSE(Sapi5Busy());
+  Sapi5Speak("depois");
   EXPECT_EQ(gWorld.spoken.size(), 3u);
 }
 
 TEST_F(Sapi5Test, BusyPostsTheWakeMessageEachTimeTheVoiceStillSpeaks) {
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
   gVoice->done.Reset();
   for (int i = 0; i < 3; ++i) {
-    EXPECT_TRUE(speech::Sapi5Busy());
+    EXPECT_TRUE(Sapi5Busy());
     EXPECT_TRUE(TakePosted(app::SpeechWakeMessage)) << i;
   }
   gVoice->done.Set();
-  EXPECT_FALSE(speech::Sapi5Busy());
+  EXPECT_FALSE(Sapi5Busy());
   EXPECT_FALSE(TakePosted(app::SpeechWakeMessage));
 }
 
 TEST_F(Sapi5Test, StopPurgesWithABlankAndReportsAFailedRequest) {
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
   const uint64_t start = platform::NowMs();
-  EXPECT_FALSE(speech::Sapi5Stop());
+  EXPECT_FALSE(Sapi5Stop());
   EXPECT_EQ(platform::NowMs(), start + 50);
   ASSERT_EQ(gWorld.spoken.size(), 1u);
   EXPECT_EQ(gWorld.spoken[0], u" ");
   EXPECT_EQ(gWorld.flags[0], 2);
   gWorld.failSpeak = true;
-  EXPECT_TRUE(speech::Sapi5Stop());
+  EXPECT_TRUE(Sapi5Stop());
   EXPECT_EQ(Backend().Beeps(), 0);
 }
 
 TEST_F(Sapi5Test, CloseWaitsForTheVoiceThenClosesTheStreamAndReleasesTheVoice) {
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, "fala.wav"));
+  ASSERT_TRUE(Sapi5Open(1, 0, "fala.wav"));
   EXPECT_TRUE(Logged("Open fala.wav 3 1"));
   EXPECT_TRUE(Logged("AudioOutputStream"));
   gLog.clear();
@@ -246,7 +246,7 @@ TEST_F(Sapi5Test, CloseWaitsForTheVoiceThenClosesTheStreamAndReleasesTheVoice) {
   // The voice ends while the adapter waits.
   platform::ScheduleCallback(platform::NowMs() + 700, [] { gVoice->done.Set(); });
   const uint64_t start = platform::NowMs();
-  speech::Sapi5Close();
+  Sapi5Close();
   EXPECT_GE(platform::NowMs(), start + 900);
   const std::vector<std::string> expected{"Close stream", "voice released"};
   EXPECT_EQ(gLog, expected);
@@ -254,12 +254,12 @@ TEST_F(Sapi5Test, CloseWaitsForTheVoiceThenClosesTheStreamAndReleasesTheVoice) {
 }
 
 TEST_F(Sapi5Test, TheLateBoundTwinSetsVoiceAndStreamByName) {
-  ASSERT_TRUE(speech::Sapi54Open(2, 3, "fala.wav"));
+  ASSERT_TRUE(Sapi54Open(2, 3, "fala.wav"));
   EXPECT_TRUE(Logged("by name Voice voz 2"));
   EXPECT_TRUE(Logged("by name AudioOutputStream"));
   EXPECT_FALSE(Logged("Voice voz 2"));
   EXPECT_FALSE(Logged("AudioOutputStream"));
-  speech::Sapi54Speak("");
+  Sapi54Speak("");
   ASSERT_EQ(gWorld.spoken.size(), 1u);
   EXPECT_EQ(gWorld.spoken[0], u" ");
 }

@@ -13,6 +13,12 @@
 #include "speech/state.h"
 #include "speech/wave.h"
 
+speech::Sapi4Engine& Sapi4() { return static_cast<speech::Sapi4Engine&>(*speech::EngineOf(speech::EngineKind::Sapi4)); }
+speech::Sapi5Engine& Sapi5() { return static_cast<speech::Sapi5Engine&>(*speech::EngineOf(speech::EngineKind::Sapi5)); }
+speech::Sapi5Engine& Sapi54() {
+  return static_cast<speech::Sapi5Engine&>(*speech::EngineOf(speech::EngineKind::Sapi5LateBound));
+}
+
 void SapiTest::SetUp() {
   dir_ = MakeTestFolder("sapi");
   ASSERT_FALSE(dir_.empty());
@@ -65,5 +71,5 @@ bool PumpOnce() {
 bool Sapi4Idle() {
   const bool workDone = !platform::BackgroundWorkPending();
   console::PumpMessages();
-  return workDone && !speech::Sapi4Busy(false);
+  return workDone && !Sapi4Busy(false);
 }

@@ -32,8 +32,8 @@ class SpeechdFakeTest : public SapiTest {
     ::setenv("SPEECHD_CMD", "/nonexistent/speech-dispatcher", 1);
   }
   void TearDown() override {
-    speech::Sapi5Close();
-    speech::Sapi54Close();
+    Sapi5Close();
+    Sapi54Close();
     ::unsetenv("SPEECHD_ADDRESS");
     ::unsetenv("SPEECHD_CMD");
     SapiTest::TearDown();
@@ -41,17 +41,17 @@ class SpeechdFakeTest : public SapiTest {
   // Speaks a line with the engine as the program would, and says what stderr got.
   std::string SpeakAndTell(const std::string& line) {
     testing::internal::CaptureStderr();
-    speech::Sapi5Speak(line);
-    EXPECT_TRUE(PumpUntil([] { return !speech::Sapi5Busy(); }, 30000)) << "busy for ever";
+    Sapi5Speak(line);
+    EXPECT_TRUE(PumpUntil([] { return !Sapi5Busy(); }, 30000)) << "busy for ever";
     return testing::internal::GetCapturedStderr();
   }
   std::string socket_;
 };
 
 TEST_F(SpeechdFakeTest, NoDaemonAtAllFailsTheOpen) {
-  EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
-  EXPECT_FALSE(speech::Sapi54Open(1, 0, ""));
-  EXPECT_FALSE(speech::Sapi5Busy());
+  EXPECT_FALSE(Sapi5Open(1, 0, ""));
+  EXPECT_FALSE(Sapi54Open(1, 0, ""));
+  EXPECT_FALSE(Sapi5Busy());
 }
 
 // With no daemon there, speech-dispatcher is started on the socket, as its clients are
@@ -61,7 +61,7 @@ TEST_F(SpeechdFakeTest, NoDaemonAtAllStartsOneOnTheSocket) {
   std::ofstream(program) << "#!/bin/sh\necho \"$@\" > " << called << "\nexit 1\n";
   std::filesystem::permissions(program, std::filesystem::perms::owner_all);
   ::setenv("SPEECHD_CMD", program.c_str(), 1);
-  EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
+  EXPECT_FALSE(Sapi5Open(1, 0, ""));
   std::ifstream said(called);
   std::string arguments;
   std::getline(said, arguments);
@@ -73,29 +73,29 @@ TEST_F(SpeechdFakeTest, ADaemonThatNeverAnswersFailsTheOpenInsteadOfHanging) {
   FakeDaemon daemon(socket_, Manner::Silent, 2);
   ASSERT_TRUE(daemon.Listening());
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
-  EXPECT_FALSE(speech::Sapi54Open(1, 0, ""));
+  EXPECT_FALSE(Sapi5Open(1, 0, ""));
+  EXPECT_FALSE(Sapi54Open(1, 0, ""));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  EXPECT_FALSE(speech::Sapi5Busy());
-  speech::Sapi5Stop();
+  EXPECT_FALSE(Sapi5Busy());
+  Sapi5Stop();
 }
 
 // Garbage or half a reply where a reply should be: the open fails; the program does not end.
 TEST_F(SpeechdFakeTest, GarbageOrHalfALineFailsTheOpen) {
   {
     FakeDaemon daemon(socket_, Manner::Garbage, 1);
-    EXPECT_FALSE(speech::Sapi5Open(1, 0, ""));
+    EXPECT_FALSE(Sapi5Open(1, 0, ""));
   }
   FakeDaemon daemon(socket_, Manner::HalfLineThenLeaves, 1);
-  EXPECT_FALSE(speech::Sapi54Open(1, 0, ""));
-  EXPECT_FALSE(speech::Sapi54Busy());
+  EXPECT_FALSE(Sapi54Open(1, 0, ""));
+  EXPECT_FALSE(Sapi54Busy());
 }
 
 // Garbage in answer to a text: the engine is tried once more, and then the built-in voice
 // speaks, which one line on stderr says.
 TEST_F(SpeechdFakeTest, GarbageInTheMiddleOfTheGameLeavesTheBuiltInVoice) {
   FakeDaemon daemon(socket_, Manner::GarbageWhenSpoken, 2);
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
   speech::State().engineActive = true;
   const std::string said = SpeakAndTell("Bom dia, marujo.");
   EXPECT_FALSE(speech::State().engineActive);
@@ -108,28 +108,28 @@ TEST_F(SpeechdFakeTest, GarbageInTheMiddleOfTheGameLeavesTheBuiltInVoice) {
 // built-in voice takes over, which one line on stderr says.
 TEST_F(SpeechdFakeTest, ADaemonGoneMidSpeechLeavesTheBuiltInVoice) {
   auto daemon = std::make_unique<FakeDaemon>(socket_, Manner::LeavesMidSpeech, 1);
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
   speech::State().engineActive = true;
-  speech::Sapi5Speak("Bom dia, marujo.");
-  EXPECT_TRUE(PumpUntil([] { return !speech::Sapi5Busy(); })) << "busy for ever with no one to end the speech";
+  Sapi5Speak("Bom dia, marujo.");
+  EXPECT_TRUE(PumpUntil([] { return !Sapi5Busy(); })) << "busy for ever with no one to end the speech";
   EXPECT_EQ(daemon->Texts(), 1);
   daemon.reset();
 
   const std::string said = SpeakAndTell("Terra \xE0 vista!");
   EXPECT_FALSE(speech::State().engineActive);
   EXPECT_NE(said.find("built-in voice"), std::string::npos) << said;
-  EXPECT_FALSE(speech::Sapi5Busy());
-  speech::Sapi5Stop();
+  EXPECT_FALSE(Sapi5Busy());
+  Sapi5Stop();
 }
 
 // A daemon that comes back is spoken to again.
 TEST_F(SpeechdFakeTest, ADaemonBackAfterLeavingIsSpokenToAgain) {
   auto daemon = std::make_unique<FakeDaemon>(socket_, Manner::LeavesMidSpeech, 2);
-  ASSERT_TRUE(speech::Sapi54Open(1, 0, ""));
+  ASSERT_TRUE(Sapi54Open(1, 0, ""));
   speech::State().engineActive = true;
-  speech::Sapi54Speak("Bom dia.");
-  EXPECT_TRUE(PumpUntil([] { return !speech::Sapi54Busy(); }));
-  speech::Sapi54Speak("Boa noite.");
+  Sapi54Speak("Bom dia.");
+  EXPECT_TRUE(PumpUntil([] { return !Sapi54Busy(); }));
+  Sapi54Speak("Boa noite.");
   EXPECT_TRUE(speech::State().engineActive);
   EXPECT_EQ(daemon->Texts(), 2);
 }
@@ -137,7 +137,7 @@ TEST_F(SpeechdFakeTest, ADaemonBackAfterLeavingIsSpokenToAgain) {
 // A daemon that says every text is done keeps speaking; the end of speech is heard.
 TEST_F(SpeechdFakeTest, ADaemonThatReportsTheEndIsBusyOnlyUntilThen) {
   FakeDaemon daemon(socket_, Manner::Speaks, 1);
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
   speech::State().engineActive = true;
   for (const char* line : {"Bom dia.", ".Ponto no come\xE7o\r\n.\r\nE o fim."}) {
     EXPECT_EQ(SpeakAndTell(line), "");
@@ -150,14 +150,14 @@ TEST_F(SpeechdFakeTest, ADaemonThatReportsTheEndIsBusyOnlyUntilThen) {
 // failure, as a silent daemon does; the built-in voice speaks from then on.
 TEST_F(SpeechdFakeTest, ADaemonThatNeverReportsTheEndIsGivenUpAfterOneLine) {
   FakeDaemon daemon(socket_, Manner::NeverEnds, 1);
-  ASSERT_TRUE(speech::Sapi5Open(1, 0, ""));
+  ASSERT_TRUE(Sapi5Open(1, 0, ""));
   speech::State().engineActive = true;
   const auto start = std::chrono::steady_clock::now();
   const std::string said = SpeakAndTell("Oi.");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
   EXPECT_NE(said.find("never reported the end"), std::string::npos) << said;
   EXPECT_FALSE(speech::State().engineActive);
-  EXPECT_FALSE(speech::Sapi5Busy());
+  EXPECT_FALSE(Sapi5Busy());
 }
 
 }  // namespace

@@ -58,8 +58,8 @@ class SpeechdTest : public SapiTest {
   }
 
   void TearDown() override {
-    speech::Sapi5Close();
-    speech::Sapi54Close();
+    Sapi5Close();
+    Sapi54Close();
     SapiTest::TearDown();
   }
 
@@ -75,61 +75,61 @@ int WaitWhileBusy(bool (*busy)(), int limitPolls = 1000) {
 }
 
 TEST_F(SpeechdTest, KindFiveSpeaksAndReportsBusyWithTheWakeMessage) {
-  if (!speech::Sapi5Open(1, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
-  speech::Sapi5Speak("Bom dia, marujo. A ilha fica a oeste.");
-  ASSERT_TRUE(speech::Sapi5Busy());
+  if (!Sapi5Open(1, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
+  Sapi5Speak("Bom dia, marujo. A ilha fica a oeste.");
+  ASSERT_TRUE(Sapi5Busy());
   EXPECT_TRUE(TakePosted(app::SpeechWakeMessage));
-  const int polls = WaitWhileBusy(speech::Sapi5Busy);
+  const int polls = WaitWhileBusy(Sapi5Busy);
   EXPECT_LT(polls, 1000) << "the end notification never came";
-  EXPECT_FALSE(speech::Sapi5Busy());
+  EXPECT_FALSE(Sapi5Busy());
 }
 
 TEST_F(SpeechdTest, StopPurgesLongSpeechAtOnce) {
-  if (!speech::Sapi5Open(0, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
+  if (!Sapi5Open(0, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
   std::string text;
   for (int i = 0; i < 20; ++i) text += "Uma descri\xE7\xE3o longa do navio e do mar. ";
-  speech::Sapi5Speak(text);
-  speech::Sapi5Speak(text);
-  ASSERT_TRUE(speech::Sapi5Busy());
-  EXPECT_FALSE(speech::Sapi5Stop());
-  EXPECT_LT(WaitWhileBusy(speech::Sapi5Busy), 50);
+  Sapi5Speak(text);
+  Sapi5Speak(text);
+  ASSERT_TRUE(Sapi5Busy());
+  EXPECT_FALSE(Sapi5Stop());
+  EXPECT_LT(WaitWhileBusy(Sapi5Busy), 50);
 }
 
 TEST_F(SpeechdTest, TheLateBoundTwinSpeaks) {
-  if (!speech::Sapi54Open(99, 5, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
-  speech::Sapi54Speak("");
+  if (!Sapi54Open(99, 5, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
+  Sapi54Speak("");
   // Long enough that its end cannot come before the first look, even with no sound card.
-  speech::Sapi54Speak("Terra \xE0 vista! O navio chega \xE0 ilha de Quelvar ao p\xF4r do sol, com a mar\xE9 alta.");
-  EXPECT_TRUE(speech::Sapi54Busy());
-  EXPECT_LT(WaitWhileBusy(speech::Sapi54Busy), 1000);
+  Sapi54Speak("Terra \xE0 vista! O navio chega \xE0 ilha de Quelvar ao p\xF4r do sol, com a mar\xE9 alta.");
+  EXPECT_TRUE(Sapi54Busy());
+  EXPECT_LT(WaitWhileBusy(Sapi54Busy), 1000);
 }
 
 TEST_F(SpeechdTest, ALostSpeechDispatcherEndsTheSpeechAndNotTheProgram) {
-  if (!speech::Sapi5Open(0, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
+  if (!Sapi5Open(0, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
   std::string text;
   for (int i = 0; i < 20; ++i) text += "Uma descri\xE7\xE3o longa do navio e do mar. ";
-  speech::Sapi5Speak(text);
-  ASSERT_TRUE(speech::Sapi5Busy());
+  Sapi5Speak(text);
+  ASSERT_TRUE(Sapi5Busy());
   kill(daemon_, SIGKILL);
   waitpid(daemon_, nullptr, 0);
   daemon_ = -1;
-  EXPECT_LT(WaitWhileBusy(speech::Sapi5Busy, 500), 500) << "busy for ever with no one to end the speech";
+  EXPECT_LT(WaitWhileBusy(Sapi5Busy, 500), 500) << "busy for ever with no one to end the speech";
   // Later texts and a key find nobody to speak to; the program goes on.
-  speech::Sapi5Speak("Terra \xE0 vista!");
-  EXPECT_LT(WaitWhileBusy(speech::Sapi5Busy, 500), 500);
-  speech::Sapi5Stop();
-  EXPECT_FALSE(speech::Sapi5Busy());
-  speech::Sapi5Close();
+  Sapi5Speak("Terra \xE0 vista!");
+  EXPECT_LT(WaitWhileBusy(Sapi5Busy, 500), 500);
+  Sapi5Stop();
+  EXPECT_FALSE(Sapi5Busy());
+  Sapi5Close();
   // A new daemon for the tests that follow in this process.
   TearDownTestSuite();
   SetUpTestSuite();
 }
 
 TEST_F(SpeechdTest, AFileOutputIsRefusedAndLeavesNothingOpen) {
-  if (!speech::Sapi5Open(1, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
-  speech::Sapi5Close();
-  EXPECT_FALSE(speech::Sapi5Open(1, 0, dir_ + "/fala.wav"));
-  EXPECT_FALSE(speech::Sapi5Busy());
+  if (!Sapi5Open(1, 0, "")) GTEST_SKIP() << "no speech-dispatcher to connect to, or no voice";
+  Sapi5Close();
+  EXPECT_FALSE(Sapi5Open(1, 0, dir_ + "/fala.wav"));
+  EXPECT_FALSE(Sapi5Busy());
 }
 
 }  // namespace
