@@ -52,13 +52,11 @@ bool StartsWith(std::string_view text, std::string_view start) { return text.sub
 
 std::string EngineName(EngineKind kind) { return std::string(DescriptionOf(kind).name); }
 
-// The engines whose failed start was told: once a run, not at every change of rate (which
-// starts speech again).
-std::set<EngineKind> gEnginesToldNotStarted;
+SpeechStart& Start() { return TheSpeech().start; }
 
 // 'setting' is the TIPOSAPI number that chose the engine, as the player wrote it.
 void TellEngineNotStarted(EngineKind kind, int setting) {
-  if (!gEnginesToldNotStarted.insert(kind).second) return;
+  if (!Start().enginesToldNotStarted.insert(kind).second) return;
   platform::TellPlayer("quelvar: " + EngineName(kind) + " could not be started; the built-in voice speaks instead",
                        "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
                            ") não pôde falar; o jogo fala com a sua própria voz.");
@@ -74,9 +72,6 @@ std::string VoiceBuildHint() {
   }
   return " Reinstall the game's data to have it back.";
 }
-
-SpeechDataProblem gProblem;   // why the last LoadSpeechData failed
-bool gDamageHandled = false;  // the sound file's damage was told (since LoadSpeechData)
 
 // The translator's file that failed to load, and why.
 SpeechDataProblem TranslatorFileProblem(const std::string& path, std::string_view what) {
@@ -199,35 +194,32 @@ EngineSettings ReadEngineSettings() {
 
 int CurrentSpeechRate() { return State().rate; }
 
-translator::Translator& BuiltInTranslator() {
-  static translator::Translator loaded;
-  return loaded;
-}
+translator::Translator& BuiltInTranslator() { return Start().translator; }
 
 int LoadSpeechData() {
-  gProblem = {};
-  gDamageHandled = false;
-  if (!OpenDiphoneDatabase(&gProblem)) return 1;
+  Start().problem = {};
+  Start().damageHandled = false;
+  if (!OpenDiphoneDatabase(&Start().problem)) return 1;
   const std::string& folder = DiphoneFolder();
   const std::string rules = ExistingOrAsGiven(folder + "regras.rgr");
   if (!translator::LoadTranslatorRules(BuiltInTranslator(), rules)) {
-    gProblem = TranslatorFileProblem(rules, "rules");
+    Start().problem = TranslatorFileProblem(rules, "rules");
     return 2;
   }
   const std::string exceptions = ExistingOrAsGiven(folder + "portug.exc");
   if (!translator::LoadTranslatorExceptions(BuiltInTranslator(), exceptions)) {
-    gProblem = TranslatorFileProblem(exceptions, "exceptions");
+    Start().problem = TranslatorFileProblem(exceptions, "exceptions");
     return 2;
   }
   AllocateDiphoneBuffer();
   return 0;
 }
 
-const SpeechDataProblem& SpeechDataFailure() { return gProblem; }
+const SpeechDataProblem& SpeechDataFailure() { return Start().problem; }
 
 void HandleDamagedVoice() {
-  if (gDamageHandled || !DiphoneSoundDamaged()) return;
-  gDamageHandled = true;
+  if (Start().damageHandled || !DiphoneSoundDamaged()) return;
+  Start().damageHandled = true;
   const std::optional<EngineKind> fallback = State().startFallbackEngine;
   if (fallback && !State().engineActive) {
     State().engineActive = EngineOpen(0, 0, 0, *fallback, "");
@@ -261,7 +253,7 @@ void StartSpeech(int rate, const std::string& soundFolder) {
   const int code = LoadSpeechData();
   if (code != 0) {
     FreeSpeechData();
-    if (!State().startFallbackEngine) ShowStartFailure(code, gProblem);
+    if (!State().startFallbackEngine) ShowStartFailure(code, Start().problem);
   }
 
   const EngineSettings engine = ReadEngineSettings();
@@ -278,9 +270,9 @@ void StartSpeech(int rate, const std::string& soundFolder) {
       State().engineActive = EngineOpen(engine.voice, engine.rate, engine.pitch, *State().startFallbackEngine, "");
       State().engineType = *State().startFallbackEngine;
     }
-    if (!State().engineActive) ShowStartFailure(code, gProblem);
+    if (!State().engineActive) ShowStartFailure(code, Start().problem);
     platform::TellUser("quelvar: the built-in voice could not be loaded, so " + EngineName(State().engineType) +
-                       " speaks instead: " + ProblemText(gProblem));
+                       " speaks instead: " + ProblemText(Start().problem));
   }
   // The console's own notices (a terminal too small, no Braille keyboard there) are spoken
   // from now on.

@@ -2,6 +2,7 @@
 // Speech configuration and start-up: the speech settings of TAMIRE.INI, the built-in speech
 // data, the external engine, and opening documents and web addresses.
 
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,17 @@
 #include "translator/translator.h"
 
 namespace speech {
+
+// What the start of speech keeps (speech's owner holds it, speech/state.h): the built-in
+// voice's translator, why its data last failed to load, whether damage to its sound file
+// was told, and the engines whose failed start was told (once a run, not at every change
+// of rate, which starts speech again).
+struct SpeechStart {
+  translator::Translator translator;
+  SpeechDataProblem problem;
+  bool damageHandled = false;
+  std::set<EngineKind> enginesToldNotStarted;
+};
 
 // rate 1..5, or 0 to take VELOCIDADE from the configuration. When the built-in speech data
 // cannot be loaded, writes the failure, waits for Enter and ends the program.

@@ -42,25 +42,18 @@ void PlayAndWait(const Sound& sound, PlaybackOptions options) {
 // ---- kept recordings ----
 
 // Recordings are small (a letter, a word); a larger file is read from disk each time.
-constexpr std::size_t KeptFileLimit = 4 << 20;
-
-struct KeptFile {
-  std::string found;  // the file read; empty when there was none
-  text::FileStamp stamp;
-  std::shared_ptr<const std::vector<uint8_t>> bytes;
-};
-std::unordered_map<std::string, KeptFile> gKept;  // by the Linux path asked for
+constexpr std::size_t KeptRecordingLimit = 4 << 20;
 
 // Reads the file into 'kept'; false when it is too large to keep.
-bool ReadKept(const std::string& translated, KeptFile& kept) {
-  kept = KeptFile{};
+bool ReadKept(const std::string& translated, KeptRecording& kept) {
+  kept = KeptRecording{};
   const std::string found = platform::FindPathIgnoringCase(translated).value_or(translated);
   // Only a regular file is opened: a FIFO or a device in its place would block.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);
   if (!file) return true;
   const std::optional<text::FileStamp> stamp = text::StampOf(file.get());
   if (!stamp || !stamp->regular) return true;
-  if (static_cast<uint64_t>(stamp->size) > KeptFileLimit) return false;
+  if (static_cast<uint64_t>(stamp->size) > KeptRecordingLimit) return false;
   auto bytes = std::make_shared<std::vector<uint8_t>>(static_cast<std::size_t>(stamp->size));
   bytes->resize(std::fread(bytes->data(), 1, bytes->size(), file.get()));
   kept.found = found;
@@ -76,16 +69,17 @@ bool KeyStops() { return State().keyStopsPlayback && CurrentHost().KeyAvailable(
 std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path, bool& tooLarge) {
   tooLarge = false;
   const std::string translated = platform::TranslateWindowsPath(path);
-  auto [entry, added] = gKept.try_emplace(translated);
-  KeptFile& kept = entry->second;
-  const std::optional<text::FileStamp> now = text::StampOf(kept.found.empty() ? translated : kept.found);
-  const bool current = !added && (kept.found.empty() ? !now : now && *now == kept.stamp);
-  if (!current && !ReadKept(translated, kept)) {
-    gKept.erase(entry);
+  KeptRecordings& kept = TheSpeech().recordings;
+  auto [entry, added] = kept.try_emplace(translated);
+  KeptRecording& recording = entry->second;
+  const std::optional<text::FileStamp> now = text::StampOf(recording.found.empty() ? translated : recording.found);
+  const bool current = !added && (recording.found.empty() ? !now : now && *now == recording.stamp);
+  if (!current && !ReadKept(translated, recording)) {
+    kept.erase(entry);
     tooLarge = true;
     return nullptr;
   }
-  return kept.bytes;
+  return recording.bytes;
 }
 
 int PlayRecordedFile(const std::string& path, PlaybackOptions options) {

@@ -8,9 +8,11 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "speech/wave.h"
+#include "text/files.h"
 
 namespace speech {
 
@@ -43,6 +45,14 @@ void PlayDialTones(std::string_view text);
 void PlaySoundBuffer(const Sound& sound);
 
 // ---- recordings kept after their first use ----
+struct KeptRecording {
+  std::string found;  // the file read; empty when there was none
+  text::FileStamp stamp;
+  std::shared_ptr<const std::vector<uint8_t>> bytes;
+};
+// The recordings kept, by the Linux path asked for (speech's owner holds them, speech/state.h).
+using KeptRecordings = std::unordered_map<std::string, KeptRecording>;
+
 // The bytes of a recorded sound file (a path in Windows or Linux form, found without regard
 // to case), read once and kept; every later use costs one look at the file's status, and a
 // file that changed is read again. Nothing when the file cannot be read, or when it is

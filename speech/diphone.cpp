@@ -25,28 +25,7 @@ constexpr std::size_t SilenceBlock = 100;
 constexpr std::size_t NoiseSamples = 300;
 constexpr uint8_t SilenceLevel = 128;
 
-struct Database {
-  std::vector<text::DiphoneRecord> index;
-  // The sound file stays open and each unit is read from it: the samples (28 MB for a
-  // database) are never held in memory, and a file cut short under the game gives short
-  // reads, never a fault.
-  std::optional<text::RandomAccessFile> soundFile;
-  std::string soundPath;
-  bool soundDamaged = false;
-  std::string folder;
-};
-
-// What one SpeakPhonetic call works with.
-struct Synthesis {
-  std::vector<uint8_t> buffer;  // DiphoneBufferSize when allocated
-  std::size_t write = 0;
-  bool stressed = false;
-  uint32_t noiseSeed = 0x1234567u;
-};
-
-DiphoneSettings gSettings;
-Database gDatabase;
-Synthesis gSynthesis;
+DiphoneVoice& Voice() { return TheSpeech().voice; }
 
 bool IsStressedVowel(char c) { return std::strchr("AEIOU", c) != nullptr && c != 0; }
 
@@ -57,7 +36,7 @@ bool EndsWith(std::string_view s, std::string_view end) {
 // ---- the output buffer ----
 
 void Flush() {
-  Synthesis& s = gSynthesis;
+  DiphoneVoice& s = Voice();
   if (s.write == 0) return;
   PlaySoundBuffer({std::span<const uint8_t>(s.buffer.data(), s.write), {DiphoneSampleRate, 8, 1}});
   s.write = 0;
@@ -66,38 +45,41 @@ void Flush() {
 // Flushes when n more samples would reach the end of the buffer. Returns how many of the
 // n samples fit (all of them unless a single piece is longer than the whole buffer).
 std::size_t MakeRoom(std::size_t n) {
-  if (gSynthesis.write + n >= DiphoneBufferSize) {
+  if (Voice().write + n >= DiphoneBufferSize) {
     Flush();
     while (SpeechBusy()) CurrentHost().WaitMessage();
   }
-  return std::min(n, DiphoneBufferSize - gSynthesis.write);
+  return std::min(n, DiphoneBufferSize - Voice().write);
 }
 
 void AppendSilence(std::size_t n) {
+  DiphoneVoice& voice = Voice();
   for (std::size_t block = 0; block < n / SilenceBlock; ++block) {
     const std::size_t room = MakeRoom(SilenceBlock);
-    std::memset(gSynthesis.buffer.data() + gSynthesis.write, SilenceLevel, room);
-    gSynthesis.write += room;
+    std::memset(voice.buffer.data() + voice.write, SilenceLevel, room);
+    voice.write += room;
   }
 }
 
 void AppendNoise() {
+  DiphoneVoice& voice = Voice();
   const std::size_t room = MakeRoom(NoiseSamples);
   for (std::size_t i = 0; i < room; ++i) {
-    gSynthesis.noiseSeed = gSynthesis.noiseSeed * 1103515245u + 12345u;
-    gSynthesis.buffer[gSynthesis.write++] = static_cast<uint8_t>(88 + (gSynthesis.noiseSeed >> 16) % 80);
+    voice.noiseSeed = voice.noiseSeed * 1103515245u + 12345u;
+    voice.buffer[voice.write++] = static_cast<uint8_t>(88 + (voice.noiseSeed >> 16) % 80);
   }
 }
 
 bool AppendUnit(std::string_view name, bool stressed, double factor) {
-  const text::DiphoneRecord* record = FindDiphoneUnit(gDatabase.index, name);
-  if (!record || !gDatabase.soundFile) return false;
+  DiphoneVoice& voice = Voice();
+  const text::DiphoneRecord* record = FindDiphoneUnit(voice.index, name);
+  if (!record || !voice.soundFile) return false;
   // In 64 bits: no cut or minimum the settings can hold overflows here.
   const int64_t length = std::max<int64_t>(record->lengthSamples, 0);
   int64_t kept = length;
   if (!stressed && name.size() >= 3) {
-    kept = length - gSettings.unitCutSamples;
-    if (kept < gSettings.unitMinimumSamples) kept = std::min<int64_t>(length, gSettings.unitMinimumSamples);
+    kept = length - voice.settings.unitCutSamples;
+    if (kept < voice.settings.unitMinimumSamples) kept = std::min<int64_t>(length, voice.settings.unitMinimumSamples);
   }
   // A negative cut or minimum from the configuration must not reach into the next unit.
   kept = std::clamp<int64_t>(kept, 0, length);
@@ -105,10 +87,9 @@ bool AppendUnit(std::string_view name, bool stressed, double factor) {
   const std::size_t room = MakeRoom(wanted);
   // The index was checked against the file's size when the database was opened: a short
   // read means the file has changed since, and the unit is silent.
-  const std::size_t got =
-      gDatabase.soundFile->ReadAt(record->offset, gSynthesis.buffer.data() + gSynthesis.write, room);
-  if (got < room) gDatabase.soundDamaged = true;
-  gSynthesis.write += got;
+  const std::size_t got = voice.soundFile->ReadAt(record->offset, voice.buffer.data() + voice.write, room);
+  if (got < room) voice.soundDamaged = true;
+  voice.write += got;
   return true;
 }
 
@@ -118,6 +99,7 @@ struct FileCloser {
 
 // AppendRecording for a file too large to keep: read from the file itself.
 bool AppendRecordingFromFile(std::string_view name) {
+  DiphoneVoice& voice = Voice();
   const std::string windowsPath = State().lettersFolder + std::string(name) + ".wav";
   const auto path = platform::FindPathIgnoringCase(platform::TranslateWindowsPath(windowsPath));
   if (!path) return false;
@@ -128,9 +110,9 @@ bool AppendRecordingFromFile(std::string_view name) {
                            [&file](uint32_t n) { return std::fseek(file.get(), static_cast<long>(n), SEEK_CUR) == 0; });
   if (!header || header->dataLength == 0) return false;
   const std::size_t room = MakeRoom(header->dataLength);
-  const std::size_t got = std::fread(gSynthesis.buffer.data() + gSynthesis.write, 1, room, file.get());
+  const std::size_t got = std::fread(voice.buffer.data() + voice.write, 1, room, file.get());
   if (got == 0) return false;
-  gSynthesis.write += got;
+  voice.write += got;
   return true;
 }
 
@@ -138,6 +120,7 @@ bool AppendRecordingFromFile(std::string_view name) {
 // recording); false when the file is missing, not a wave file or has no samples. The
 // recording is read once and kept.
 bool AppendRecording(std::string_view name) {
+  DiphoneVoice& voice = Voice();
   bool tooLarge = false;
   const auto kept = RecordedFile(State().lettersFolder + std::string(name) + ".wav", tooLarge);
   if (tooLarge) return AppendRecordingFromFile(name);
@@ -147,8 +130,8 @@ bool AppendRecording(std::string_view name) {
   const std::size_t room = MakeRoom(wave->dataLength);
   const std::size_t got = std::min(room, wave->data.size());
   if (got == 0) return false;
-  std::memcpy(gSynthesis.buffer.data() + gSynthesis.write, wave->data.data(), got);
-  gSynthesis.write += got;
+  std::memcpy(voice.buffer.data() + voice.write, wave->data.data(), got);
+  voice.write += got;
   return true;
 }
 
@@ -183,6 +166,7 @@ void SpeakUnit(const std::string& name, bool stressed, double factor) {
 }
 
 void SpeakSyllable(std::string_view part, double factor) {
+  DiphoneVoice& voice = Voice();
   std::string name = "$";
   bool stressedHere = false;
   if (!part.empty() && part.front() == '_') {
@@ -195,22 +179,22 @@ void SpeakSyllable(std::string_view part, double factor) {
   } else {
     for (const char ch : part) {
       if (IsStressedVowel(ch)) {
-        gSynthesis.stressed = true;
+        voice.stressed = true;
         stressedHere = true;
       }
       if (ch == '^') {
-        SpeakUnit(name + "CIRC", gSynthesis.stressed, factor);
+        SpeakUnit(name + "CIRC", voice.stressed, factor);
         name = "$";
       } else if (ch == '~') {
-        SpeakUnit(name + "TIL", gSynthesis.stressed, factor);
+        SpeakUnit(name + "TIL", voice.stressed, factor);
         name = "$";
       } else {
         name += ch;
       }
     }
   }
-  if (name != "$") SpeakUnit(name, gSynthesis.stressed, factor);
-  if (stressedHere) gSynthesis.stressed = false;
+  if (name != "$") SpeakUnit(name, voice.stressed, factor);
+  if (stressedHere) voice.stressed = false;
 }
 
 void SpeakSegment(std::string_view s, double factor) {
@@ -226,11 +210,12 @@ bool ValidIndex(const std::vector<text::DiphoneRecord>& records, uint64_t soundS
 }  // namespace
 
 void SetDiphoneSettings(const DiphoneSettings& settings) {
-  gSettings = settings;
-  if (gSettings.databaseName.size() > DiphoneNameMaximum) gSettings.databaseName.resize(DiphoneNameMaximum);
+  DiphoneVoice& voice = Voice();
+  voice.settings = settings;
+  if (voice.settings.databaseName.size() > DiphoneNameMaximum) voice.settings.databaseName.resize(DiphoneNameMaximum);
 }
 
-const DiphoneSettings& CurrentDiphoneSettings() { return gSettings; }
+const DiphoneSettings& CurrentDiphoneSettings() { return Voice().settings; }
 
 namespace {
 
@@ -292,18 +277,19 @@ bool NamesAUnit(const std::vector<text::DiphoneRecord>& records) {
 }
 
 bool TryOpenDiphoneDatabase(SpeechDataProblem& problem) {
+  DiphoneVoice& voice = Voice();
   std::string setting;
   if (!SettingFolder("DIRLETRAS", "c:\\lorben\\som\\letras\\", setting, problem)) return false;
   const auto folder = SettingFolder("DIRDIFONES", "c:\\lorben\\som\\difones", setting, problem);
   if (!folder) return false;
   const std::string rateKey = "DIFONES" + std::to_string(State().rate);
-  if (gSettings.databaseName.empty()) {
+  if (voice.settings.databaseName.empty()) {
     problem = {*folder, "has no database: " + rateKey + " in [SINTETIZADOR] names none", rateKey};
     return false;
   }
 
-  const std::string indexGiven = *folder + gSettings.databaseName + ".IND";
-  const std::string soundGiven = *folder + gSettings.databaseName + ".DIF";
+  const std::string indexGiven = *folder + voice.settings.databaseName + ".IND";
+  const std::string soundGiven = *folder + voice.settings.databaseName + ".DIF";
   const std::string indexPath = platform::FindPathIgnoringCase(indexGiven).value_or(indexGiven);
   const std::string soundPath = platform::FindPathIgnoringCase(soundGiven).value_or(soundGiven);
   text::FileRefusal refusal = text::FileRefusal::None;
@@ -333,10 +319,10 @@ bool TryOpenDiphoneDatabase(SpeechDataProblem& problem) {
     problem = {soundPath, "is shorter than its index " + indexPath + " says", {}};
     return false;
   }
-  gDatabase.index = std::move(index);
-  gDatabase.soundFile = std::move(sound);
-  gDatabase.soundPath = soundPath;
-  gDatabase.folder = *folder;
+  voice.index = std::move(index);
+  voice.soundFile = std::move(sound);
+  voice.soundPath = soundPath;
+  voice.folder = *folder;
   return true;
 }
 
@@ -350,31 +336,39 @@ bool OpenDiphoneDatabase(SpeechDataProblem* problem) {
   return opened;
 }
 
-void CloseDiphoneDatabase() { gDatabase = Database{}; }
+void CloseDiphoneDatabase() {
+  DiphoneVoice& voice = Voice();
+  voice.index.clear();
+  voice.soundFile.reset();
+  voice.soundPath.clear();
+  voice.soundDamaged = false;
+  voice.folder.clear();
+}
 
-bool DiphoneDatabaseOpen() { return gDatabase.soundFile.has_value(); }
+bool DiphoneDatabaseOpen() { return Voice().soundFile.has_value(); }
 
-bool DiphoneSoundDamaged() { return gDatabase.soundDamaged; }
+bool DiphoneSoundDamaged() { return Voice().soundDamaged; }
 
-const std::string& DiphoneSoundPath() { return gDatabase.soundPath; }
+const std::string& DiphoneSoundPath() { return Voice().soundPath; }
 
-const std::string& DiphoneFolder() { return gDatabase.folder; }
+const std::string& DiphoneFolder() { return Voice().folder; }
 
-void AllocateDiphoneBuffer() { gSynthesis.buffer.assign(DiphoneBufferSize, SilenceLevel); }
+void AllocateDiphoneBuffer() { Voice().buffer.assign(DiphoneBufferSize, SilenceLevel); }
 
-void FreeDiphoneBuffer() { std::vector<uint8_t>().swap(gSynthesis.buffer); }
+void FreeDiphoneBuffer() { std::vector<uint8_t>().swap(Voice().buffer); }
 
 void SpeakPhonetic(std::string_view transcription) {
-  if (gSynthesis.buffer.size() != DiphoneBufferSize) return;
-  gSynthesis.write = 0;
-  gSynthesis.stressed = false;
+  DiphoneVoice& voice = Voice();
+  if (voice.buffer.size() != DiphoneBufferSize) return;
+  voice.write = 0;
+  voice.stressed = false;
   std::size_t position = 0;
   while (position < transcription.size()) {
-    const DiphoneToken token = NextDiphoneToken(transcription, position, gSynthesis.stressed);
+    const DiphoneToken token = NextDiphoneToken(transcription, position, voice.stressed);
     AppendSilence(token.silenceSamples);
     SpeakSegment(token.text, 1.0);
     if (position < transcription.size() && token.ending != ' ') {
-      AppendSilence(static_cast<std::size_t>(std::max(0, gSettings.tokenGapSamples)));
+      AppendSilence(static_cast<std::size_t>(std::max(0, voice.settings.tokenGapSamples)));
     }
   }
   Flush();

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 
 #include "speech/diphone_token.h"
 #include "text/diphone_index.h"
+#include "text/files.h"
 #include "text/wave.h"
 
 namespace speech {
@@ -27,6 +29,26 @@ struct DiphoneSettings {
   int32_t unitMinimumSamples = 0;         // SOBRAFON: least an unstressed unit keeps
   int32_t tokenGapSamples = 100;          // INTERPAL: silence after a token not ended by a space
 };
+
+// What the synthesizer keeps (speech's owner holds it, speech/state.h): its settings, the
+// database it reads units from, and the piece of speech being joined.
+struct DiphoneVoice {
+  DiphoneSettings settings;
+  std::vector<text::DiphoneRecord> index;
+  // The sound file stays open and each unit is read from it: the samples (28 MB for a
+  // database) are never held in memory, and a file cut short under the game gives short
+  // reads, never a fault.
+  std::optional<text::RandomAccessFile> soundFile;
+  std::string soundPath;
+  bool soundDamaged = false;
+  std::string folder;
+  // What one SpeakPhonetic call works with.
+  std::vector<uint8_t> buffer;  // DiphoneBufferSize when allocated
+  std::size_t write = 0;
+  bool stressed = false;
+  uint32_t noiseSeed = 0x1234567u;
+};
+
 void SetDiphoneSettings(const DiphoneSettings& settings);
 const DiphoneSettings& CurrentDiphoneSettings();
 

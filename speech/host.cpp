@@ -1,6 +1,9 @@
 #include "speech/host.h"
 
+#include <memory>
+
 #include "platform/win.h"
+#include "speech/state.h"
 
 namespace speech {
 
@@ -28,9 +31,6 @@ class QuietHost final : public Host {
   void CloseWindow(int) override {}
 };
 
-QuietHost gQuietHost;
-Host* gHost = &gQuietHost;
-
 }  // namespace
 
 void Host::Close(int exitCode) {
@@ -38,10 +38,15 @@ void Host::Close(int exitCode) {
   platform::ExitProgram(exitCode);
 }
 
-void InstallHost(Host& host) { gHost = &host; }
+void InstallHost(Host& host) { TheSpeech().host = &host; }
 
-void UninstallHost() { gHost = &gQuietHost; }
+void UninstallHost() { TheSpeech().host = nullptr; }
 
-Host& CurrentHost() { return *gHost; }
+Host& CurrentHost() {
+  Speech& speech = TheSpeech();
+  if (speech.host) return *speech.host;
+  if (!speech.quietHost) speech.quietHost = std::make_unique<QuietHost>();
+  return *speech.quietHost;
+}
 
 }  // namespace speech

@@ -18,13 +18,4 @@ std::string WorkingFolder() {
 
 SpeechState::SpeechState() : startFolder(WorkingFolder()) {}
 
-void SpeechState::Reset() { *this = SpeechState{}; }
-
-Speech& TheSpeech() {
-  static Speech speech;
-  return speech;
-}
-
-SpeechState& State() { return TheSpeech().settings; }
-
 }  // namespace speech

@@ -1,7 +1,8 @@
 #pragma once
-// Everything speech keeps between calls, held by one owner: the switches the program and
-// its settings turn, the engines entered, ... One instance for the program; its settings go
-// back to the start of the program in one call.
+// Everything speech keeps between calls, held by one owner: the settings and switches the
+// program and TAMIRE.INI turn, the engines entered, the host, wave playback, the built-in
+// voice's database and translator, the kept recordings and the speech log. One instance for
+// the program (TheSpeech); ResetSpeech puts it back as the program starts.
 
 #include <array>
 #include <memory>
@@ -9,8 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/output_file.h"
+#include "speech/config.h"
+#include "speech/cues.h"
+#include "speech/diphone.h"
 #include "speech/engine.h"
 #include "speech/engine_kind.h"
+#include "speech/host.h"
+#include "speech/wave.h"
 
 namespace speech {
 
@@ -51,8 +58,6 @@ struct SpeechState {
   bool cutSpeech = false;        // mono sound is time-compressed before it is queued
 
   SpeechState();
-  // Back to the state at program start.
-  void Reset();
 };
 
 // The engines entered, by kind; those replaced since (kept: one may still be open); and
@@ -66,11 +71,25 @@ struct Engines {
 // The owner of speech's state.
 struct Speech {
   SpeechState settings;
+  SpeechStart start;          // speech/config.h
+  DiphoneVoice voice;         // speech/diphone.h
+  KeptRecordings recordings;  // speech/cues.h
+  Playback playback;          // speech/wave.h
+  platform::OutputFile log;   // speech/log.h
+  // The program joins these: the host installed (none: a quiet one stands in) and the engines.
+  Host* host = nullptr;
+  std::unique_ptr<Host> quietHost;
   Engines engines;
 };
 
 Speech& TheSpeech();
 // The settings and switches: TheSpeech().settings.
 SpeechState& State();
+
+// Back to the program's start: the settings and switches, the built-in voice (its data
+// freed), the start's record and the kept recordings. What the program joined stays (the
+// host installed, the engines entered), and so do an open sound device and speech log,
+// which their own calls close.
+void ResetSpeech();
 
 }  // namespace speech

@@ -20,30 +20,7 @@ namespace {
 
 constexpr std::size_t MinimumBlock = 256;
 
-struct Ring {
-  std::array<std::vector<uint8_t>, WaveRingBlocks> blocks;
-  std::array<platform::WaveHeader, WaveRingBlocks> headers;
-  std::array<bool, WaveRingBlocks> locked{};
-  Ring() {
-    for (auto& block : blocks) block.resize(WaveBlockSize);
-  }
-};
-
-struct Playback {
-  std::unique_ptr<platform::WaveOutDevice> device;
-  platform::WaveFormat format;
-  Ring ring;
-  int position = 0;  // 1..4 once a block was queued
-  int queued = 0;
-  uint64_t lastEndMs = 0;  // when the queue last ran empty
-  std::vector<uint8_t> readBuffer = std::vector<uint8_t>(WaveBlockSize);
-  std::vector<uint8_t> cutBuffer = std::vector<uint8_t>(WaveBlockSize);
-};
-
-Playback& ThePlayback() {
-  static Playback playback;
-  return playback;
-}
+Playback& ThePlayback() { return TheSpeech().playback; }
 
 bool KeyStops() { return State().keyStopsPlayback && CurrentHost().KeyAvailable(); }
 
@@ -69,13 +46,13 @@ void BlockDone(uintptr_t, intptr_t lParam) {
   auto* header = reinterpret_cast<platform::WaveHeader*>(lParam);
   if (!header) return;
   const auto slot = static_cast<std::size_t>(header->user) - 1;
-  if (slot >= s.ring.headers.size() || header != &s.ring.headers[slot]) return;  // not one of ours
+  if (slot >= s.headers.size() || header != &s.headers[slot]) return;  // not one of ours
   if (const int result = platform::WaveOutUnprepareHeader(s.device.get(), *header);
       result != platform::MMSYSERR_NOERROR) {
     if (const char* message = UnprepareMessage(result)) CurrentHost().Write(message);
     CurrentHost().ReadEchoedLine();
   }
-  s.ring.locked[slot] = false;
+  s.locked[slot] = false;
   if (s.queued > 0 && --s.queued == 0) s.lastEndMs = platform::NowMs();
 }
 
@@ -87,11 +64,10 @@ int OpenDevice(uint32_t rate, uint16_t bits, uint16_t channels) {
     s.format = wanted;
   }
   if (s.device) return platform::MMSYSERR_NOERROR;
-  static const bool closesAtExit = [] {
+  if (!s.closesAtExit) {
+    s.closesAtExit = true;
     platform::AddExitStep(CloseWaveOutput);
-    return true;
-  }();
-  (void)closesAtExit;
+  }
   const platform::Hwnd window = CurrentHost().RouteWaveCompletions(BlockDone);
   int result = platform::MMSYSERR_NOERROR;
   for (int attempt = 1; attempt <= 100; ++attempt) {
@@ -114,27 +90,27 @@ void QueueBlock(const uint8_t* data, std::size_t n) {
 
   s.position = s.position % WaveRingBlocks + 1;
   const auto slot = static_cast<std::size_t>(s.position - 1);
-  uint8_t* block = s.ring.blocks[slot].data();
-  s.ring.locked[slot] = true;
+  uint8_t* block = s.blocks[slot].data();
+  s.locked[slot] = true;
   const bool mono8 = s.format.bitsPerSample == 8 && s.format.channels == 1;
   if (n < MinimumBlock) std::memset(block + n, s.format.bitsPerSample == 8 ? 128 : 0, MinimumBlock - n);
   std::memcpy(block, data, n);
   if (mono8 && n != WaveBlockSize) block[n - 1] = 128;  // every block ends on the silence level
 
-  platform::WaveHeader& header = s.ring.headers[slot];
+  platform::WaveHeader& header = s.headers[slot];
   header = {};
   header.data = block;
   header.bufferLength = static_cast<uint32_t>(std::max(n, MinimumBlock));
   header.user = static_cast<uintptr_t>(s.position);
   if (platform::WaveOutPrepareHeader(s.device.get(), header) != platform::MMSYSERR_NOERROR) {
-    s.ring.locked[slot] = false;
+    s.locked[slot] = false;
     return;
   }
   ++s.queued;
   if (platform::WaveOutWrite(s.device.get(), header) != platform::MMSYSERR_NOERROR) {
     // Never reported done: take it back at once.
     platform::WaveOutUnprepareHeader(s.device.get(), header);
-    s.ring.locked[slot] = false;
+    s.locked[slot] = false;
     --s.queued;
   }
 }
@@ -290,7 +266,7 @@ void CloseWaveOutput() {
   }
   s.device.reset();
   s.queued = 0;
-  s.ring.locked = {};
+  s.locked = {};
 }
 
 int WaveQueuedBlocks() { return ThePlayback().queued; }

@@ -2,11 +2,14 @@
 // Wave playback: PCM sound to the wave-out device through a ring of four blocks, stopped
 // by a waiting key, with the faster-playback and speech-cutting options.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/wave_out.h"
 
@@ -30,6 +33,24 @@ struct PlaybackOptions {
 };
 // The options the settings chose (RAPIDINHO, CORTAFALA).
 PlaybackOptions ConfiguredPlayback();
+
+// What wave playback keeps between calls (speech's owner holds it, speech/state.h): the
+// device, the ring of blocks queued on it and the buffers sound passes through.
+struct Playback {
+  std::unique_ptr<platform::WaveOutDevice> device;
+  platform::WaveFormat format;
+  std::array<std::vector<uint8_t>, WaveRingBlocks> blocks{
+      std::vector<uint8_t>(WaveBlockSize), std::vector<uint8_t>(WaveBlockSize), std::vector<uint8_t>(WaveBlockSize),
+      std::vector<uint8_t>(WaveBlockSize)};
+  std::array<platform::WaveHeader, WaveRingBlocks> headers;
+  std::array<bool, WaveRingBlocks> locked{};
+  int position = 0;  // 1..4 once a block was queued
+  int queued = 0;
+  uint64_t lastEndMs = 0;  // when the queue last ran empty
+  std::vector<uint8_t> readBuffer = std::vector<uint8_t>(WaveBlockSize);
+  std::vector<uint8_t> cutBuffer = std::vector<uint8_t>(WaveBlockSize);
+  bool closesAtExit = false;  // the device is closed when the program ends
+};
 
 // Plays a .wav file (Windows or Linux form) to its end or until a key stops it, and
 // returns when the device has finished: 0 played or stopped; -1 the file is missing or

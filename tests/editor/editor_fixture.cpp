@@ -46,12 +46,12 @@ void EditorTest::SetUp() {
   gTypist = backend.get();
   StartHeadlessConsole(std::move(backend));
   console::EnsureConsoleWindow();
-  speech::State().Reset();
+  speech::ResetSpeech();
 }
 
 void EditorTest::TearDown() {
   StopHeadlessConsole();
-  speech::State().Reset();
+  speech::ResetSpeech();
   std::filesystem::remove_all(configDir_);
 }
 

@@ -86,13 +86,13 @@ class ReviewTest : public ::testing::Test {
     // No installed voice: what is heard, and when, must not depend on one being built.
     platform::SetDataRoot(folder_);
     StartHeadlessConsole();
-    speech::State().Reset();
+    speech::ResetSpeech();
     console::EnsureConsoleWindow();
     ASSERT_TRUE(speech::OpenSpeechLog(folder_ + "/speech"));
   }
 
   void TearDown() override {
-    speech::State().Reset();
+    speech::ResetSpeech();
     speech::SetEngine(speech::EngineKind::Sapi4, nullptr);
     speech::OpenSpeechLog("/dev/null");
     StopHeadlessConsole();

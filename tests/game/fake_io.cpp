@@ -11,6 +11,7 @@
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/speak.h"
+#include "speech/state.h"
 
 namespace fake {
 
@@ -101,5 +102,9 @@ void StartSpeech(int, const std::string&) {}
 void EndSpeech() {}
 void PlayClick() {}
 void PlayTone() {}
+SpeechState& State() {
+  static SpeechState settings;
+  return settings;
+}
 
 }  // namespace speech

@@ -27,7 +27,7 @@ void SoundTest::SetUp() {
   ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
   host_.Start();
-  speech::State().Reset();
+  speech::ResetSpeech();
   speech::State().lettersFolder = dir_ + "/";
   speech::State().soundFolder = dir_ + "/";
 }

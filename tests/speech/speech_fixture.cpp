@@ -32,7 +32,7 @@ void SpeechTest::SetUp() {
   platform::SetDataRoot(root_ + "/data");
   host_.Start();
 
-  speech::State().Reset();
+  speech::ResetSpeech();
   speech::State().startFolder = startDir_;
   speech::State().lettersFolder = lettersDir_ + "/";
   speech::State().punctuationNames = false;
@@ -42,7 +42,7 @@ void SpeechTest::SetUp() {
 
 void SpeechTest::TearDown() {
   speech::FreeSpeechData();
-  speech::State().Reset();
+  speech::ResetSpeech();
   for (auto kind : {speech::EngineKind::Mbrola, speech::EngineKind::Sapi5, speech::EngineKind::Sapi5LateBound,
                     speech::EngineKind::Sapi4}) {
     speech::SetEngine(kind, nullptr);

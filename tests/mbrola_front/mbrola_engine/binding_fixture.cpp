@@ -40,7 +40,7 @@ void BindingTest::SetUp() {
   platform::SetDataRoot(QUELVAR_SOURCE_DATA);
   platform::SetMbrolaVoiceFolder(root_ + "/voices");
   StartHeadlessConsole();
-  speech::State().Reset();
+  speech::ResetSpeech();
   speech::State().startFolder = root_;
   // Held open by the test as well, so that the record of calls outlives the binding's unload.
   fake_ = ::dlopen(FAKE_MBROLA_LIBRARY, RTLD_NOW | RTLD_LOCAL);

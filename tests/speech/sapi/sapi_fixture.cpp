@@ -24,7 +24,7 @@ void SapiTest::SetUp() {
   ASSERT_FALSE(dir_.empty());
   platform::SetWindowsDirectory(dir_);
   StartHeadlessConsole();
-  speech::State().Reset();
+  speech::ResetSpeech();
 }
 
 void SapiTest::TearDown() {
