@@ -1,5 +1,7 @@
 #include "app/speech_wiring.h"
 
+#include <memory>
+
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "mbrola_front/mbrola_engine.h"
@@ -41,8 +43,7 @@ class ConsoleHost final : public speech::Host {
 }  // namespace
 
 void ConnectSpeech() {
-  static ConsoleHost host;
-  speech::InstallHost(host);
+  speech::InstallHost(std::make_unique<ConsoleHost>());
   mbrola_front::RegisterMbrolaEngine();
   speech::RegisterSapiEngines();
 }

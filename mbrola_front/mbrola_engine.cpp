@@ -40,6 +40,8 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
+// What the front end keeps between calls, the phoneme log with it: one for the program, as
+// the MBROLA library it drives is one.
 struct State {
   bool located = false;
   FrontEndLocation location;
@@ -54,14 +56,13 @@ struct State {
   // Up to two half-second blocks of samples.
   std::array<uint8_t, 2 * PlayBlockBytes> playBuffer{};
   bool stopped = false;  // speech was stopped (a key) since the last reply began
+  platform::OutputFile phoLog;
 };
 
 State& S() {
   static State state;
   return state;
 }
-
-platform::OutputFile gPhoLog;
 
 void SetLastError(std::string_view text) { S().lastError = std::string(text.substr(0, LastErrorLimit)); }
 
@@ -91,8 +92,8 @@ std::string ExistingOrAsGiven(const std::string& path) { return platform::FindPa
 std::string Translated(const std::string& path) { return ExistingOrAsGiven(platform::TranslateWindowsPath(path)); }
 
 void LogPhoLine(std::string_view line) {
-  if (!gPhoLog.Good()) return;
-  gPhoLog.Write(text::Cp1252ToUtf8(line) + "\n");
+  if (!S().phoLog.Good()) return;
+  S().phoLog.Write(text::Cp1252ToUtf8(line) + "\n");
 }
 
 // Hands the samples gathered in the play buffer to wave playback. MBROLA's samples play at
@@ -360,10 +361,10 @@ bool FrontEndFileMode() { return S().fileMode; }
 const std::string& LastErrorText() { return S().lastError; }
 
 bool OpenPhoLog(const std::string& path, std::string* reason) {
-  return gPhoLog.Create(path, "the phoneme log", reason);
+  return S().phoLog.Create(path, "the phoneme log", reason);
 }
 
-void ClosePhoLog() { gPhoLog.Close(); }
+void ClosePhoLog() { S().phoLog.Close(); }
 
 void ShowConsoleMessage(std::string_view title, std::string_view text) {
   (void)title;  // the console has no caption per message; the text says what it is about

@@ -40,6 +40,11 @@ void Host::Close(int exitCode) {
 
 void InstallHost(Host& host) { TheSpeech().host = &host; }
 
+void InstallHost(std::unique_ptr<Host> host) {
+  TheSpeech().host = host.get();
+  TheSpeech().ownHost = std::move(host);
+}
+
 void UninstallHost() { TheSpeech().host = nullptr; }
 
 Host& CurrentHost() {

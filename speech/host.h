@@ -6,6 +6,7 @@
 // (app/speech_wiring.h installs it); tests install a small fake.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,8 @@ class Host {
 // quiet host stands in: no keys, pauses only sleep, writing goes nowhere, closing ends
 // the program.
 void InstallHost(Host& host);
+// The same, with speech keeping the host from now on (the program's own).
+void InstallHost(std::unique_ptr<Host> host);
 void UninstallHost();  // back to the quiet host
 Host& CurrentHost();
 

@@ -78,6 +78,7 @@ struct Speech {
   platform::OutputFile log;   // speech/log.h
   // The program joins these: the host installed (none: a quiet one stands in) and the engines.
   Host* host = nullptr;
+  std::unique_ptr<Host> ownHost;  // the host, when speech keeps it
   std::unique_ptr<Host> quietHost;
   Engines engines;
 };

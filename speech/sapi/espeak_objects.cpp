@@ -29,23 +29,35 @@ constexpr Guid EspeakEngineId{0x6E5E1A9B, 0x2C4D, 0x4F01, {'e', 's', 'p', 'e', '
 
 // ---- espeak-ng itself: global state, one caller at a time ----
 
-std::mutex gEspeakMutex;          // held around every espeak-ng call
-std::atomic<int> gSampleRate{0};  // set once; 0: espeak-ng could not start
-bool gInitializeTried = false;
-std::string gVoiceSet;  // the voice espeak-ng has now
-
 class EspeakCentral;
-// The engine whose text espeak-ng is synthesizing, and the generation of that text.
-std::atomic<EspeakCentral*> gSynthesizing{nullptr};
+
+// espeak-ng keeps one state for the whole process; this is what we keep beside it, in one
+// place.
+struct EspeakLibrary {
+  std::mutex mutex;                // held around every espeak-ng call
+  std::atomic<int> sampleRate{0};  // set once; 0: espeak-ng could not start
+  bool initializeTried = false;
+  std::string voiceSet;  // the voice espeak-ng has now
+  // The engine whose text espeak-ng is synthesizing (its callback has no other way to it).
+  std::atomic<EspeakCentral*> synthesizing{nullptr};
+  // The engines by their message windows (a window procedure has no other way to them);
+  // program thread only.
+  std::map<platform::Hwnd, EspeakCentral*> engineWindows;
+};
+
+EspeakLibrary& Espeak() {
+  static EspeakLibrary library;
+  return library;
+}
 
 int SynthCallback(short* samples, int count, espeak_EVENT* events);
 
 constexpr int SynthBufferMs = 10;
 
 bool StartEspeak() {
-  std::lock_guard lock(gEspeakMutex);
-  if (!gInitializeTried) {
-    gInitializeTried = true;
+  std::lock_guard lock(Espeak().mutex);
+  if (!Espeak().initializeTried) {
+    Espeak().initializeTried = true;
     // espeak-ng's data is checked as it loads: data it cannot load means no engine (its
     // older entry point would go on with it half loaded and say so on stderr).
     espeak_ng_InitializePath(nullptr);
@@ -56,11 +68,11 @@ bool StartEspeak() {
     // than with espeak-ng's usual buffers, and the samples are the same.
     if (loaded == ENS_OK && espeak_ng_InitializeOutput(ENOUTPUT_MODE_SYNCHRONOUS, SynthBufferMs, nullptr) == ENS_OK &&
         espeak_ng_GetSampleRate() > 0) {
-      gSampleRate = espeak_ng_GetSampleRate();
+      Espeak().sampleRate = espeak_ng_GetSampleRate();
       espeak_SetSynthCallback(SynthCallback);
     }
   }
-  return gSampleRate > 0;
+  return Espeak().sampleRate > 0;
 }
 
 std::string Lower(std::string text) {
@@ -83,7 +95,7 @@ Guid ModeIdFor(std::string_view identifier) {
 std::vector<TtsModeInfo> ListModes() {
   std::vector<TtsModeInfo> modes;
   if (!StartEspeak()) return modes;
-  std::lock_guard lock(gEspeakMutex);
+  std::lock_guard lock(Espeak().mutex);
   const espeak_VOICE** voices = espeak_ListVoices(nullptr);
   for (; voices && *voices; ++voices) {
     const espeak_VOICE& voice = **voices;
@@ -257,9 +269,6 @@ AudioTarget* TargetOf(IAudioDest* destination) { return dynamic_cast<AudioTarget
 
 // ---- the engine ----
 
-class EspeakCentral;
-std::map<platform::Hwnd, EspeakCentral*> gEngineWindows;  // program thread only
-
 intptr_t EngineWindowProc(platform::Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 class EspeakAttributes final : public ITTSAttributes {
@@ -281,7 +290,7 @@ class EspeakCentral final : public ITTSCentral {
   EspeakCentral(std::string voice, std::shared_ptr<IAudioDest> destination)
       : voice_(std::move(voice)), destination_(std::move(destination)), target_(TargetOf(destination_.get())) {
     window_ = platform::CreateMessageWindow(EngineWindowProc);
-    gEngineWindows[window_] = this;
+    Espeak().engineWindows[window_] = this;
     target_->Attach(window_, [this] { CheckAudioStop(); });
     worker_ = std::thread([this] { Run(); });
   }
@@ -299,7 +308,7 @@ class EspeakCentral final : public ITTSCentral {
     wake_.notify_all();
     worker_.join();
     target_->Detach();
-    gEngineWindows.erase(window_);
+    Espeak().engineWindows.erase(window_);
     platform::DestroyMessageWindow(window_);
   }
 
@@ -375,7 +384,7 @@ class EspeakCentral final : public ITTSCentral {
           if (event.sink) event.sink->TextDataStarted(platform::NowMs());
           break;
         case Event::Audio:
-          target_->Write(event.samples, gSampleRate);
+          target_->Write(event.samples, Espeak().sampleRate);
           if (!audioActive_) {
             audioActive_ = true;
             ForEachNotifySink([](ITTSNotifySink& sink) { sink.AudioStart(platform::NowMs()); });
@@ -427,18 +436,18 @@ class EspeakCentral final : public ITTSCentral {
   }
 
   void Synthesize(const std::string& utf8) {
-    std::lock_guard espeak(gEspeakMutex);
-    if (gVoiceSet != voice_) {
+    std::lock_guard espeak(Espeak().mutex);
+    if (Espeak().voiceSet != voice_) {
       if (espeak_SetVoiceByName(voice_.c_str()) != EE_OK) return;
-      gVoiceSet = voice_;
+      Espeak().voiceSet = voice_;
     }
     espeak_SetParameter(espeakRATE, attributes_.rate, 0);
     espeak_SetParameter(espeakPITCH, attributes_.pitch, 0);
-    gSynthesizing = this;
+    Espeak().synthesizing = this;
     // With the pause at the end of the text, as espeak-ng speaks a text by itself.
     espeak_Synth(utf8.c_str(), utf8.size() + 1, 0, POS_CHARACTER, 0, espeakCHARS_UTF8 | espeakENDPAUSE, nullptr,
                  nullptr);
-    gSynthesizing = nullptr;
+    Espeak().synthesizing = nullptr;
   }
 
   void CheckAudioStop() {
@@ -478,14 +487,14 @@ class EspeakCentral final : public ITTSCentral {
 };
 
 int SynthCallback(short* samples, int count, espeak_EVENT*) {
-  EspeakCentral* engine = gSynthesizing;
+  EspeakCentral* engine = Espeak().synthesizing;
   if (!engine) return 1;
   return engine->Deliver(samples, count) ? 0 : 1;
 }
 
 intptr_t EngineWindowProc(platform::Hwnd hwnd, uint32_t message, uintptr_t, intptr_t lParam) {
-  const auto it = gEngineWindows.find(hwnd);
-  if (it == gEngineWindows.end()) return 0;
+  const auto it = Espeak().engineWindows.find(hwnd);
+  if (it == Espeak().engineWindows.end()) return 0;
   if (message == EngineNewsMessage) it->second->HandleNews();
   if (message == platform::MM_WOM_DONE) it->second->BlockDone(reinterpret_cast<platform::WaveHeader*>(lParam));
   return 0;
@@ -526,7 +535,7 @@ class EspeakEnum final : public ITTSEnum {
 
 std::vector<TtsModeInfo> EspeakModes() { return ListModes(); }
 
-std::unique_lock<std::mutex> HoldEspeak() { return std::unique_lock(gEspeakMutex); }
+std::unique_lock<std::mutex> HoldEspeak() { return std::unique_lock(Espeak().mutex); }
 
 int EspeakRateForSpeed(uint32_t wordsPerMinute) {
   return static_cast<int>(std::clamp<uint32_t>(wordsPerMinute, espeakRATE_MINIMUM, espeakRATE_MAXIMUM));
