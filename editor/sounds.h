@@ -37,7 +37,7 @@ class Sounds {
   virtual void RestartSpeech(int rate) = 0;
 };
 
-// The speech services' sounds (speech/cues.h, speech/front.h).
+// The speech services' sounds (speech/cues.h, speech/speak.h).
 Sounds& SpeechSounds();
 
 }  // namespace editor
