@@ -40,9 +40,10 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// What the front end keeps between calls, the phoneme log with it: one for the program, as
-// the MBROLA library it drives is one.
-struct State {
+}  // namespace
+
+// What the engine keeps between calls.
+struct MbrolaEngine::State {
   bool located = false;
   FrontEndLocation location;
   double pitchFactor = 1.0;
@@ -56,15 +57,19 @@ struct State {
   // Up to two half-second blocks of samples.
   std::array<uint8_t, 2 * PlayBlockBytes> playBuffer{};
   bool stopped = false;  // speech was stopped (a key) since the last reply began
-  platform::OutputFile phoLog;
 };
 
-State& S() {
-  static State state;
-  return state;
+namespace {
+
+using State = MbrolaEngine::State;
+
+// The phoneme log is the program's, as the speech log is: opened before any engine is.
+platform::OutputFile& PhoLog() {
+  static platform::OutputFile log;
+  return log;
 }
 
-void SetLastError(std::string_view text) { S().lastError = std::string(text.substr(0, LastErrorLimit)); }
+void SetLastError(State& s, std::string_view text) { s.lastError = std::string(text.substr(0, LastErrorLimit)); }
 
 void PostWake() { speech::CurrentHost().Wake(); }
 
@@ -92,14 +97,14 @@ std::string ExistingOrAsGiven(const std::string& path) { return platform::FindPa
 std::string Translated(const std::string& path) { return ExistingOrAsGiven(platform::TranslateWindowsPath(path)); }
 
 void LogPhoLine(std::string_view line) {
-  if (!S().phoLog.Good()) return;
-  S().phoLog.Write(text::Cp1252ToUtf8(line) + "\n");
+  if (!PhoLog().Good()) return;
+  PhoLog().Write(text::Cp1252ToUtf8(line) + "\n");
 }
 
 // Hands the samples gathered in the play buffer to wave playback. MBROLA's samples play at
 // their own rate and uncut.
-void HandOver(std::size_t bytes) {
-  const speech::Sound sound{std::span<const uint8_t>(S().playBuffer.data(), bytes), {MbrolaSampleRate, 16, 1}};
+void HandOver(State& s, std::size_t bytes) {
+  const speech::Sound sound{std::span<const uint8_t>(s.playBuffer.data(), bytes), {MbrolaSampleRate, 16, 1}};
   speech::PlayPcm(sound, speech::PlaybackOptions{.fast = false, .cut = false});
 }
 
@@ -108,8 +113,8 @@ void HandOver(std::size_t bytes) {
 // has played yet or speech was stopped since (the player pressed a key: the answer comes
 // at once); otherwise as much of it as the quiet since the last sound has already lasted,
 // so that a reply that follows another keeps the whole pause between them.
-std::size_t LeadingSilenceToLeaveOut() {
-  const bool stopped = std::exchange(S().stopped, false);
+std::size_t LeadingSilenceToLeaveOut(State& s) {
+  const bool stopped = std::exchange(s.stopped, false);
   if (speech::WaveQueuedBlocks() > 0) return 0;
   const uint64_t lastEnd = speech::WaveLastEndMs();
   if (stopped || lastEnd == 0) return std::numeric_limits<std::size_t>::max();
@@ -128,9 +133,9 @@ std::span<const uint8_t> WithoutLeadingSilence(std::span<const uint8_t> samples,
 }
 
 // Reads what MBROLA has ready; 0 (and the error cleared) when the read fails.
-std::size_t ReadSamples(bool& result) {
+std::size_t ReadSamples(State& s, bool& result) {
   const MbrolaEntryPoints& mbr = Mbrola();
-  const int samples = mbr.read_MBR(S().readBuffer.data(), ReadBufferSamples);
+  const int samples = mbr.read_MBR(s.readBuffer.data(), ReadBufferSamples);
   if (samples < 0) {
     if (mbr.lastError_MBR() != 0) {
       mbr.reset_MBR();
@@ -152,8 +157,7 @@ bool FinishOutputFile(const std::string& path) {
          std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
 }
 
-void CloseOutputFile() {
-  State& s = S();
+void CloseOutputFile(State& s) {
   if (!s.fileMode) return;
   s.output.reset();
   FinishOutputFile(platform::TranslateWindowsPath(s.outputName));
@@ -167,8 +171,12 @@ void CloseMbrola() {
 
 }  // namespace
 
-const FrontEndLocation& LocateFrontEndFiles() {
-  State& s = S();
+MbrolaEngine::MbrolaEngine() : s_(std::make_unique<State>()) {}
+
+MbrolaEngine::~MbrolaEngine() = default;
+
+const FrontEndLocation& MbrolaEngine::LocateFiles() {
+  State& s = *s_;
   std::string database = speech::ReadSuiteSetting("ORLENTTS", "MBROLA_DB");
   std::string folder = speech::ReadSuiteSetting("ORLENTTS", "DIR");
   std::string base = speech::ReadSuiteSetting("ORLENTTS", "BASE");
@@ -191,9 +199,9 @@ const FrontEndLocation& LocateFrontEndFiles() {
   return s.location;
 }
 
-const FrontEndLocation& FrontEndLocated() {
-  if (!S().located) LocateFrontEndFiles();
-  return S().location;
+const FrontEndLocation& MbrolaEngine::Located() {
+  if (!s_->located) LocateFiles();
+  return s_->location;
 }
 
 std::vector<uint8_t> MakeWaveHeader(uint32_t dataSize) {
@@ -202,14 +210,15 @@ std::vector<uint8_t> MakeWaveHeader(uint32_t dataSize) {
   return header;
 }
 
-bool FrontEndOpen(const std::string& databaseName, const std::string& rules, const std::string& exceptions,
-                  const std::string& abbreviations, const std::string& prosody, const std::string& diphones) {
-  State& s = S();
+bool MbrolaEngine::OpenFrontEnd(const std::string& databaseName, const std::string& rules,
+                                const std::string& exceptions, const std::string& abbreviations,
+                                const std::string& prosody, const std::string& diphones) {
+  State& s = *s_;
   s.lastError.clear();
   // Opening again: the earlier output file is finished and the earlier voice closed first.
-  CloseOutputFile();
+  CloseOutputFile(s);
   CloseMbrola();
-  if (!LoadMbrolaLibrary(FrontEndLocated().library)) return false;
+  if (!LoadMbrolaLibrary(Located().library)) return false;
   const MbrolaEntryPoints& mbr = Mbrola();
 
   std::string database = databaseName.empty() ? "br4" : databaseName;
@@ -243,7 +252,7 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
       Translated(abbreviations.empty() ? "portug.abr" : abbreviations),
       Translated(prosody.empty() ? "portug.pro" : prosody), Translated(diphones.empty() ? "portug.dfn" : diphones)};
   if (const FrontEndLoadError error = LoadFrontEndData(files, s.data); error != FrontEndLoadError::None) {
-    SetLastError(FrontEndLoadErrorText(error));
+    SetLastError(s, FrontEndLoadErrorText(error));
     s.data = {};
     CloseMbrola();
     return false;
@@ -257,7 +266,7 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
   const std::vector<uint8_t> header = MakeWaveHeader(0);
   if (!output || std::fwrite(header.data(), 1, header.size(), output.get()) != header.size() ||
       std::fflush(output.get()) != 0) {
-    SetLastError(text::Utf8ToCp1252("Arquivo de saída não pode ser criado"));
+    SetLastError(s, text::Utf8ToCp1252("Arquivo de saída não pode ser criado"));
     s.data = {};
     CloseMbrola();
     return false;
@@ -267,14 +276,14 @@ bool FrontEndOpen(const std::string& databaseName, const std::string& rules, con
   return true;
 }
 
-void FrontEndClose() {
-  CloseOutputFile();
-  S().data = {};
+void MbrolaEngine::CloseFrontEnd() {
+  CloseOutputFile(*s_);
+  s_->data = {};
   CloseMbrola();
 }
 
-bool FrontEndSpeak(std::string_view text) {
-  State& s = S();
+bool MbrolaEngine::SpeakFrontEnd(std::string_view text) {
+  State& s = *s_;
   bool result = true;
   if (TrimText(text).empty()) return true;
   if (!MbrolaLibraryLoaded()) return false;
@@ -282,7 +291,7 @@ bool FrontEndSpeak(std::string_view text) {
   const std::vector<std::string> lines = TextToPhoLines(s.data, text, {s.durationFactor, s.pitchFactor});
 
   mbr.reset_MBR();
-  std::size_t leaveOut = s.fileMode ? 0 : LeadingSilenceToLeaveOut();
+  std::size_t leaveOut = s.fileMode ? 0 : LeadingSilenceToLeaveOut(s);
   std::size_t pos = 0;
   // The first samples are handed over as soon as a short block is ready, so that playback
   // starts while the rest of the reply is synthesized; after that, blocks of half a second.
@@ -303,7 +312,7 @@ bool FrontEndSpeak(std::string_view text) {
       result = false;
     }
     if (last) mbr.flush_MBR();
-    for (std::size_t read = ReadSamples(result); read > 0; read = ReadSamples(result)) {
+    for (std::size_t read = ReadSamples(s, result); read > 0; read = ReadSamples(s, result)) {
       const auto* samples = reinterpret_cast<const uint8_t*>(s.readBuffer.data());
       if (leaveOut > 0) {
         const std::span<const uint8_t> kept = WithoutLeadingSilence({samples, read}, leaveOut);
@@ -319,13 +328,13 @@ bool FrontEndSpeak(std::string_view text) {
       if (halfSecondPos + n >= PlayBlockBytes && halfSecondPos > 0) halfSecondPos = 0;
       halfSecondPos += n;
       if (pos + n >= PlayBlockBytes && pos > 0) {
-        HandOver(pos);
+        HandOver(s, pos);
         pos = 0;
       }
       std::copy(samples, samples + n, data + pos);
       pos += n;
       if (!started && pos >= FirstBlockBytes) {
-        HandOver(pos);
+        HandOver(s, pos);
         pos = 0;
       }
       started = started || pos == 0;
@@ -337,34 +346,34 @@ bool FrontEndSpeak(std::string_view text) {
     std::fill(data + pos, data + pos + padding, uint8_t{0});
     pos += padding;
   }
-  if (!s.fileMode && pos > 0) HandOver(pos);
+  if (!s.fileMode && pos > 0) HandOver(s, pos);
   return result;
 }
 
-bool FrontEndBusy() { return !S().fileMode && speech::WaveBusy(); }
+bool MbrolaEngine::FrontEndBusy() { return !s_->fileMode && speech::WaveBusy(); }
 
-void FrontEndStop() {
-  S().stopped = true;
-  if (!S().fileMode) speech::WaveStop();
+void MbrolaEngine::StopFrontEnd() {
+  s_->stopped = true;
+  if (!s_->fileMode) speech::WaveStop();
 }
 
-void FrontEndSetOutputFile(const std::string& name) { S().outputName = name; }
+void MbrolaEngine::SetOutputFile(const std::string& name) { s_->outputName = name; }
 
-void FrontEndSetFactors(double pitchFactor, double durationFactor) {
-  S().pitchFactor = pitchFactor;
-  S().durationFactor = durationFactor;
+void MbrolaEngine::SetFactors(double pitchFactor, double durationFactor) {
+  s_->pitchFactor = pitchFactor;
+  s_->durationFactor = durationFactor;
 }
 
-double FrontEndPitchFactor() { return S().pitchFactor; }
-double FrontEndDurationFactor() { return S().durationFactor; }
-bool FrontEndFileMode() { return S().fileMode; }
-const std::string& LastErrorText() { return S().lastError; }
+double MbrolaEngine::PitchFactor() const { return s_->pitchFactor; }
+double MbrolaEngine::DurationFactor() const { return s_->durationFactor; }
+bool MbrolaEngine::FileMode() const { return s_->fileMode; }
+const std::string& MbrolaEngine::LastErrorText() const { return s_->lastError; }
 
 bool OpenPhoLog(const std::string& path, std::string* reason) {
-  return S().phoLog.Create(path, "the phoneme log", reason);
+  return PhoLog().Create(path, "the phoneme log", reason);
 }
 
-void ClosePhoLog() { S().phoLog.Close(); }
+void ClosePhoLog() { PhoLog().Close(); }
 
 void ShowConsoleMessage(std::string_view title, std::string_view text) {
   (void)title;  // the console has no caption per message; the text says what it is about
@@ -379,22 +388,22 @@ void ShowConsoleMessage(std::string_view title, std::string_view text) {
 }
 
 bool MbrolaEngine::Open(int /*voice*/, int rate, int pitch, const std::string& outputFile) {
-  const FrontEndLocation& where = FrontEndLocated();
-  FrontEndSetOutputFile(outputFile);
-  const bool opened = FrontEndOpen(where.database, where.files.rules, where.files.exceptions, where.files.abbreviations,
+  const FrontEndLocation& where = Located();
+  SetOutputFile(outputFile);
+  const bool opened = OpenFrontEnd(where.database, where.files.rules, where.files.exceptions, where.files.abbreviations,
                                    where.files.prosody, where.files.diphones);
-  FrontEndSetFactors(speech::MbrolaPitchFactor(pitch), speech::MbrolaDurationFactor(rate));
+  SetFactors(speech::MbrolaPitchFactor(pitch), speech::MbrolaDurationFactor(rate));
   return opened;
 }
 
 void MbrolaEngine::Close() {
   while (Busy(0)) speech::CurrentHost().Pause(500);
   Stop();
-  FrontEndClose();
+  CloseFrontEnd();
 }
 
 void MbrolaEngine::Speak(std::string_view text) {
-  FrontEndSpeak(text);
+  SpeakFrontEnd(text);
   PostWake();
 }
 
@@ -409,7 +418,7 @@ bool MbrolaEngine::Busy(int /*mode*/) {
 }
 
 void MbrolaEngine::Stop() {
-  FrontEndStop();
+  StopFrontEnd();
   PostWake();
 }
 

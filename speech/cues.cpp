@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <random>
-#include <unordered_map>
 
 #include "platform/files.h"
 #include "speech/engine.h"
@@ -14,7 +12,6 @@
 #include "speech/wave.h"
 #include "text/case.h"
 #include "text/files.h"
-#include "text/wave.h"
 
 namespace speech {
 

@@ -31,6 +31,10 @@ Function FakeControl(void* handle, const char* name) {
 
 }  // namespace
 
+mbrola_front::MbrolaEngine& Front() {
+  return static_cast<mbrola_front::MbrolaEngine&>(*speech::EngineOf(speech::EngineKind::Mbrola));
+}
+
 void BindingTest::SetUp() {
   root_ = MakeTestFolder("binding");
   ASSERT_FALSE(root_.empty());
@@ -50,9 +54,9 @@ void BindingTest::SetUp() {
 
 void BindingTest::TearDown() {
   // What a test opened is closed, and what it set is put back as the program starts.
-  mbrola_front::FrontEndClose();
-  mbrola_front::FrontEndSetOutputFile("");
-  mbrola_front::FrontEndSetFactors(1.0, 1.0);
+  FrontEndClose();
+  FrontEndSetOutputFile("");
+  FrontEndSetFactors(1.0, 1.0);
   speech::State().engineKind = speech::EngineKind::Sapi4;
   speech::State().keyStopsPlayback = false;
   speech::WaveStop();
@@ -72,9 +76,9 @@ void BindingTest::WriteIni(const std::string& content) { WriteFile(windows_ + "/
 
 bool BindingTest::Open(const std::string& library, const std::string& extra) {
   WriteIni("[ORLENTTS]\nMBROLA_LIB=" + library + "\n" + extra);
-  const auto& where = mbrola_front::LocateFrontEndFiles();
-  return mbrola_front::FrontEndOpen(where.database, where.files.rules, where.files.exceptions,
-                                    where.files.abbreviations, where.files.prosody, where.files.diphones);
+  const auto& where = LocateFrontEndFiles();
+  return FrontEndOpen(where.database, where.files.rules, where.files.exceptions, where.files.abbreviations,
+                      where.files.prosody, where.files.diphones);
 }
 
 std::string BindingTest::CopyOfFrontEndFiles(const std::string& without) {

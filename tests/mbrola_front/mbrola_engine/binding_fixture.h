@@ -7,8 +7,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
 #include "headless_console.h"
+#include "mbrola_front/mbrola_engine.h"
 
 class BindingTest : public ::testing::Test {
  protected:
@@ -39,3 +42,21 @@ class BindingTest : public ::testing::Test {
   std::string root_, windows_;
   void* fake_ = nullptr;
 };
+
+// The front end the headless console entered into speech, and its operations by name.
+mbrola_front::MbrolaEngine& Front();
+inline const mbrola_front::FrontEndLocation& LocateFrontEndFiles() { return Front().LocateFiles(); }
+inline bool FrontEndOpen(const std::string& database, const std::string& rules, const std::string& exceptions,
+                         const std::string& abbreviations, const std::string& prosody, const std::string& diphones) {
+  return Front().OpenFrontEnd(database, rules, exceptions, abbreviations, prosody, diphones);
+}
+inline void FrontEndClose() { Front().CloseFrontEnd(); }
+inline bool FrontEndSpeak(std::string_view text) { return Front().SpeakFrontEnd(text); }
+inline bool FrontEndBusy() { return Front().FrontEndBusy(); }
+inline void FrontEndStop() { Front().StopFrontEnd(); }
+inline void FrontEndSetOutputFile(const std::string& name) { Front().SetOutputFile(name); }
+inline void FrontEndSetFactors(double pitch, double duration) { Front().SetFactors(pitch, duration); }
+inline double FrontEndPitchFactor() { return Front().PitchFactor(); }
+inline double FrontEndDurationFactor() { return Front().DurationFactor(); }
+inline bool FrontEndFileMode() { return Front().FileMode(); }
+inline const std::string& LastErrorText() { return Front().LastErrorText(); }

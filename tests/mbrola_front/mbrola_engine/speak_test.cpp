@@ -163,14 +163,14 @@ TEST_F(SpeakTest, TheLeadingPauseIsPlayedOnlyWhereItPartsReplies) {
   EXPECT_NEAR(speakAndPlay(), lead - 100, 5);
   console::Pause(static_cast<uint16_t>(lead));
   EXPECT_EQ(speakAndPlay(), 0.0);
-  MbrolaEngine().Stop();  // a key stopped speech: the answer comes at once
+  Front().Stop();  // a key stopped speech: the answer comes at once
   EXPECT_EQ(speakAndPlay(), 0.0);
 }
 
 TEST_F(SpeakTest, AKeyPressedMidSentenceStopsIt) {
   ASSERT_TRUE(Open("mbrola.dll"));
   ASSERT_TRUE(FrontEndSpeak(Sentence));
-  while (MbrolaEngine().Busy(0)) console::Pause(50);
+  while (Front().Busy(0)) console::Pause(50);
   const std::size_t whole = BytesPlayed();
   ASSERT_GT(whole, 5u * 32000);  // several seconds
 
@@ -180,7 +180,7 @@ TEST_F(SpeakTest, AKeyPressedMidSentenceStopsIt) {
   FrontEndSpeak(Sentence);
   EXPECT_LT(BytesPlayed(), whole / 2);
   EXPECT_GE(platform::NullWaveOutLog().resets, 1);
-  EXPECT_FALSE(MbrolaEngine().Busy(0));
+  EXPECT_FALSE(Front().Busy(0));
   EXPECT_EQ(speech::WaveQueuedBlocks(), 0);
   ASSERT_TRUE(console::KeyAvailable());  // the key is left for the reader
   EXPECT_EQ(console::WaitKey(), 'q');
@@ -189,10 +189,10 @@ TEST_F(SpeakTest, AKeyPressedMidSentenceStopsIt) {
 TEST_F(SpeakTest, BusyAnswersWhileSoundPlaysAndAWaitingKeyStopsIt) {
   ASSERT_TRUE(Open("mbrola.dll"));
   ASSERT_TRUE(FrontEndSpeak("Uma porta de madeira grande."));
-  EXPECT_TRUE(MbrolaEngine().Busy(1));
+  EXPECT_TRUE(Front().Busy(1));
   EXPECT_GT(speech::WaveQueuedBlocks(), 0);
   PressKey('z', 'Z');
-  EXPECT_FALSE(MbrolaEngine().Busy(1));
+  EXPECT_FALSE(Front().Busy(1));
   EXPECT_EQ(speech::WaveQueuedBlocks(), 0);
   EXPECT_TRUE(console::KeyAvailable());
 }
