@@ -53,6 +53,7 @@ struct MbrolaEngine::State {
   File output;
   std::string lastError;
   FrontEndData data;
+  PhoLineState phoState;  // what the pipeline carries from one text to the next
   std::array<short, ReadBufferSamples> readBuffer{};
   // Up to two half-second blocks of samples.
   std::array<uint8_t, 2 * PlayBlockBytes> playBuffer{};
@@ -288,7 +289,7 @@ bool MbrolaEngine::SpeakFrontEnd(std::string_view text) {
   if (TrimText(text).empty()) return true;
   if (!MbrolaLibraryLoaded()) return false;
   const MbrolaEntryPoints& mbr = Mbrola();
-  const std::vector<std::string> lines = TextToPhoLines(s.data, text, {s.durationFactor, s.pitchFactor});
+  const std::vector<std::string> lines = TextToPhoLines(s.data, s.phoState, text, {s.durationFactor, s.pitchFactor});
 
   mbr.reset_MBR();
   std::size_t leaveOut = s.fileMode ? 0 : LeadingSilenceToLeaveOut(s);

@@ -6,12 +6,6 @@
 #include "text/files.h"
 
 namespace mbrola_front {
-namespace {
-
-PhoLineState processState;
-
-}  // namespace
-
 FrontEndFiles FrontEndFilesIn(std::string_view folder, std::string_view base) {
   std::string prefix(folder);
   if (!prefix.empty() && !text::EndsWithSeparator(prefix)) prefix += '/';
@@ -61,10 +55,6 @@ std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& 
     lines.push_back(std::move(pho[i]));
   }
   return lines;
-}
-
-std::vector<std::string> TextToPhoLines(const FrontEndData& data, std::string_view cp1252Text, SpeechFactors factors) {
-  return TextToPhoLines(data, processState, cp1252Text, factors);
 }
 
 }  // namespace mbrola_front

@@ -44,8 +44,4 @@ struct SpeechFactors {
 // their line ends; empty lines are left out except a final one. A blank text gives none.
 std::vector<std::string> TextToPhoLines(const FrontEndData& data, PhoLineState& state, std::string_view cp1252Text,
                                         SpeechFactors factors = {});
-// The same with the process's own output state.
-std::vector<std::string> TextToPhoLines(const FrontEndData& data, std::string_view cp1252Text,
-                                        SpeechFactors factors = {});
-
 }  // namespace mbrola_front
