@@ -247,12 +247,12 @@ bool MbrolaEngine::OpenFrontEnd(const std::string& databaseName, const std::stri
   mbr.setNoError_MBR(1);
 
   s.data = {};
-  SetFrontEndMessageSink(ShowConsoleMessage);
   const FrontEndFiles files{
       Translated(rules.empty() ? "portug.nrl" : rules), Translated(exceptions.empty() ? "portug.exc" : exceptions),
       Translated(abbreviations.empty() ? "portug.abr" : abbreviations),
       Translated(prosody.empty() ? "portug.pro" : prosody), Translated(diphones.empty() ? "portug.dfn" : diphones)};
-  if (const FrontEndLoadError error = LoadFrontEndData(files, s.data); error != FrontEndLoadError::None) {
+  if (const FrontEndLoadError error = LoadFrontEndData(files, s.data, ShowConsoleMessage);
+      error != FrontEndLoadError::None) {
     SetLastError(s, FrontEndLoadErrorText(error));
     s.data = {};
     CloseMbrola();

@@ -13,7 +13,7 @@ FrontEndFiles FrontEndFilesIn(std::string_view folder, std::string_view base) {
   return {prefix + ".nrl", prefix + ".exc", prefix + ".abr", prefix + ".pro", prefix + ".dfn"};
 }
 
-FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& data) {
+FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& data, FrontEndMessageSink messages) {
   data.exceptions.entries.clear();
   if (!LoadRules(files.rules, data.rules) || !LoadExceptions(files.exceptions, data.exceptions)) {
     return FrontEndLoadError::Rules;
@@ -21,7 +21,7 @@ FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& dat
   if (!LoadAbbreviations(files.abbreviations, data.abbreviations)) {
     return FrontEndLoadError::Abbreviations;
   }
-  if (!LoadProsody(files.prosody, data.prosody) || !LoadDiphoneList(files.diphones, data.diphones)) {
+  if (!LoadProsody(files.prosody, data.prosody, messages) || !LoadDiphoneList(files.diphones, data.diphones)) {
     return FrontEndLoadError::Prosody;
   }
   return FrontEndLoadError::None;

@@ -30,8 +30,9 @@ FrontEndFiles FrontEndFilesIn(std::string_view folder, std::string_view base = "
 enum class FrontEndLoadError { None, Rules, Abbreviations, Prosody };
 
 // Loads rules, exceptions, abbreviations, prosody and the diphone list, in that order,
-// stopping at the first failure.
-[[nodiscard]] FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& data);
+// stopping at the first failure. The prosody loader's messages go to 'messages'.
+[[nodiscard]] FrontEndLoadError LoadFrontEndData(const FrontEndFiles& files, FrontEndData& data,
+                                                 FrontEndMessageSink messages = WriteFrontEndMessage);
 // The Portuguese failure text of a load error (Windows-1252), empty for None.
 std::string FrontEndLoadErrorText(FrontEndLoadError error);
 

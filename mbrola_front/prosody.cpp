@@ -15,13 +15,6 @@
 namespace mbrola_front {
 namespace {
 
-void WriteToStderr(std::string_view title, std::string_view text) {
-  const std::string line = text::Cp1252ToUtf8(title) + ": " + text::Cp1252ToUtf8(text) + "\n";
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-FrontEndMessageSink messageSink = WriteToStderr;
-
 std::string W(std::string_view utf8) { return text::Utf8ToCp1252(utf8); }
 
 constexpr char Diaeresis = '\xA8';
@@ -60,19 +53,20 @@ std::string ClassOf(std::string_view line) { return line.size() >= 3 ? std::stri
 
 }  // namespace
 
-void SetFrontEndMessageSink(FrontEndMessageSink sink) { messageSink = sink != nullptr ? sink : WriteToStderr; }
-
-void ShowFrontEndMessage(std::string_view title, std::string_view text) { messageSink(title, text); }
+void WriteFrontEndMessage(std::string_view title, std::string_view text) {
+  const std::string line = text::Cp1252ToUtf8(title) + ": " + text::Cp1252ToUtf8(text) + "\n";
+  std::fwrite(line.data(), 1, line.size(), stderr);
+}
 
 void SortKeys(ProsodyTables& tables) {
   std::sort(tables.keys.begin(), tables.keys.end(), [](const TChave& a, const TChave& b) { return a.key < b.key; });
 }
 
-bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tables) {
+bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tables, FrontEndMessageSink messages) {
   tables = ProsodyTables{};
   const std::string title = W("Prosódia");
   auto fail = [&](const std::string& text) {
-    ShowFrontEndMessage(title, text);
+    messages(title, text);
     return false;
   };
 
@@ -89,7 +83,7 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
     if (value && *value >= 0) {
       entry.durationMs = static_cast<int>(*value);
     } else {
-      ShowFrontEndMessage(title, W("Configuração da prosódia: fonema errado: ") + std::string(line));
+      messages(title, W("Configuração da prosódia: fonema errado: ") + std::string(line));
       entry.durationMs = 100;
     }
     if (tables.durations.size() < ProsodyTables::MaxDurations) tables.durations.push_back(entry);
@@ -152,14 +146,14 @@ bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tabl
   return true;
 }
 
-bool LoadProsody(const std::string& path, ProsodyTables& tables) {
+bool LoadProsody(const std::string& path, ProsodyTables& tables, FrontEndMessageSink messages) {
   tables = ProsodyTables{};
   const auto lines = ReadDataFileLines(path);
   if (!lines) {
-    ShowFrontEndMessage(W("Prosódia"), W("Configuração da prosódia não foi achada"));
+    messages(W("Prosódia"), W("Configuração da prosódia não foi achada"));
     return false;
   }
-  return LoadProsodyLines(*lines, tables);
+  return LoadProsodyLines(*lines, tables, messages);
 }
 
 bool DiphoneList::Contains(std::string_view pair) const {

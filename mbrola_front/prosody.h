@@ -9,10 +9,10 @@
 
 namespace mbrola_front {
 
-// Where the prosody loader's messages go; by default the text is written to stderr.
+// Where the prosody loader's messages go (title and text, Windows-1252).
 using FrontEndMessageSink = void (*)(std::string_view title, std::string_view text);
-void SetFrontEndMessageSink(FrontEndMessageSink sink);  // nullptr restores the default
-void ShowFrontEndMessage(std::string_view title, std::string_view text);
+// The loaders' sink unless the caller gives one: a line on standard error.
+void WriteFrontEndMessage(std::string_view title, std::string_view text);
 
 struct DurationEntry {
   std::string name;  // at most 2 characters, case kept
@@ -52,8 +52,10 @@ struct PhoLineState {
   std::string currentPhoneme;
 };
 
-[[nodiscard]] bool LoadProsody(const std::string& path, ProsodyTables& tables);
-[[nodiscard]] bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tables);
+[[nodiscard]] bool LoadProsody(const std::string& path, ProsodyTables& tables,
+                               FrontEndMessageSink messages = WriteFrontEndMessage);
+[[nodiscard]] bool LoadProsodyLines(const std::vector<std::string>& lines, ProsodyTables& tables,
+                                    FrontEndMessageSink messages = WriteFrontEndMessage);
 void SortKeys(ProsodyTables& tables);
 std::string KeyOfWord(const ProsodyTables& tables, std::string_view word);
 

@@ -18,7 +18,6 @@ const char SampleText[] = "Ol\xE1, Sr. Silva! 3\xBA caf\xE9 na rua 25... AS \xC1
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   using namespace mbrola_front;
-  SetFrontEndMessageSink(Quiet);
   const auto lines = SplitDataLines(std::string_view(reinterpret_cast<const char*>(bytes), size));
   FrontEndData data;
   LoadRuleLines({"(A)=a", "(S)%=s2", "(S)=s", "(L)=l", "(O)=o"}, data.rules);
@@ -30,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 #elif defined(FUZZ_EXCEPTIONS)
   LoadExceptionLines(lines, data.exceptions);
 #elif defined(FUZZ_PROSODY)
-  if (!LoadProsodyLines(lines, data.prosody)) return 0;
+  if (!LoadProsodyLines(lines, data.prosody, Quiet)) return 0;
 #elif defined(FUZZ_DIPHONES)
   LoadDiphoneLines(lines, data.diphones);
 #endif

@@ -19,19 +19,17 @@ class Prosody : public ::testing::Test {
  protected:
   void SetUp() override {
     messages.clear();
-    SetFrontEndMessageSink(Capture);
     Lines pairs;
     for (const char* a : {"_", "a", "b", "s", "x"}) {
       for (const char* b : {"_", "a", "b", "s", "x"}) pairs.push_back(std::string(a) + " " + b);
     }
     LoadDiphoneLines(pairs, diphones);
   }
-  void TearDown() override { SetFrontEndMessageSink(nullptr); }
 
   bool Load(const Lines& utf8Lines) {
     Lines lines;
     for (const auto& line : utf8Lines) lines.push_back(W(line));
-    return LoadProsodyLines(lines, tables);
+    return LoadProsodyLines(lines, tables, Capture);
   }
   Lines Build(const Lines& phonemes, double durationFactor = 1.0) {
     return BuildPhoLines(tables, diphones, phonemes, durationFactor, 1.0, state);
@@ -81,7 +79,7 @@ TEST_F(Prosody, MessagesForMalformedFiles) {
   EXPECT_FALSE(Load({"[DURAÇÃO]", "[CHAVES]", "[PROSÓDIA]", "|XX| 555"}));
   EXPECT_FALSE(Load({"[DURAÇÃO]", "[CHAVES]", "[PROSÓDIA]", "HERTZ=alto"}));
   EXPECT_FALSE(Load({"[DURAÇÃO]", "[CHAVES]", "[PROSÓDIA]", "TABHERTZ=1,2,3"}));
-  EXPECT_FALSE(LoadProsody("/nonexistent/portug.pro", tables));
+  EXPECT_FALSE(LoadProsody("/nonexistent/portug.pro", tables, Capture));
   const Lines expected = {"Duração dos difones errada ou ausente",
                           "Configuração da prosódia: fonema errado: a 90",
                           "Prosódia: palavras chaves ausentes",
