@@ -10,8 +10,8 @@ namespace app {
 // What speech posts to the console window to end a wait for messages.
 inline constexpr uint32_t SpeechWakeMessage = 0xBA4;
 
-// Installs the console as speech's host and registers the MBROLA front end and the SAPI 4
-// and SAPI 5 engine adapters into the dispatch. Call before speech starts.
+// Gives speech a console host to keep and enters the engine objects (the MBROLA front end,
+// SAPI 4 and the two SAPI 5 kinds). Call before speech starts.
 void ConnectSpeech();
 
 }  // namespace app

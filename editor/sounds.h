@@ -17,7 +17,7 @@ class Sounds {
   virtual void Click() = 0;
   // The attention tone; it also throws away the keys typed ahead.
   virtual void Tone() = 0;
-  virtual void CharSound(uint8_t code) = 0;       // the character's recorded sound
+  virtual void CharSound(uint8_t code) = 0;           // the character's recorded sound
   virtual void SoundFile(std::string_view name) = 0;  // a named recorded sound ("_DEL")
   virtual void Speak(std::string_view text) = 0;
   virtual void Spell(std::string_view text) = 0;

@@ -1,5 +1,5 @@
 #pragma once
-// The engine adapters' tests: a headless console with the null wave device, program exits
+// The SAPI engines' tests: a headless console with the null wave device, program exits
 // turned into exceptions, and fake engine objects that log every call.
 
 #include <gtest/gtest.h>
