@@ -113,6 +113,14 @@ void PrepareSettings() {
       std::fprintf(stderr, "quelvar: the settings file %s, so it counts as missing; using the default settings in %s\n",
                    reason.c_str(), path.c_str());
       break;
+    case platform::SettingsFile::Untrusted:
+      std::fprintf(stderr, "quelvar: %s, so its settings are not used; using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
+    case platform::SettingsFile::NoFolder:
+      std::fprintf(stderr, "quelvar: no folder for the settings (%s); using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
     case platform::SettingsFile::NoDefault:
       std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
                    platform::DataRoot().c_str());

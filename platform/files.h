@@ -14,7 +14,9 @@ namespace platform {
 using text::PathSeparators;
 
 // The folder that stands for the Windows directory: set by --config-dir, else
-// $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire, else ~/.config/tamire. No trailing '/'.
+// $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire (when that is an absolute path), else
+// ~/.config/tamire (HomeFolder: $HOME, else the password database). No trailing '/'; empty
+// when the player has no home folder.
 std::string WindowsDirectory();
 void SetWindowsDirectory(std::string directory);
 
@@ -46,9 +48,11 @@ std::string SettingsFileProblem(const std::string& path);
 // never replaced. When the copy cannot be written, profile calls read the shipped file in
 // place (SetProfileFallbackFolder); so they do when the file there is no settings file at
 // all (Refused: a folder, a FIFO or device, a link to nothing, too large, not text, no
-// [section]). 'path' gets the file now in use, 'reason' why a write failed or which file
-// was refused and why.
-enum class SettingsFile { Present, Written, ReadInPlace, Refused, NoDefault };
+// [section]). A folder or file that others could write (WritableByOthers), and a player
+// without a home folder, have the shipped file read in place too, and nothing of that
+// folder is read (Untrusted, NoFolder). 'path' gets the file now in use, 'reason' why a
+// write failed or which file was refused and why.
+enum class SettingsFile { Present, Written, ReadInPlace, Refused, Untrusted, NoFolder, NoDefault };
 SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason);
 
 // GetPrivateProfileString: the value of key in section (both matched without regard to
