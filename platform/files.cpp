@@ -184,6 +184,45 @@ bool DirectoryExists(const std::string& path) {
   return found && std::filesystem::is_directory(StatusOf(*found));
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(FileSystemPath(a), FileSystemPath(b), error) && !error;
+}
+
+bool SameOutputFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const auto status = std::filesystem::status(FileSystemPath(a), error);
+  if (std::filesystem::exists(status)) return std::filesystem::is_regular_file(status) && SameFile(a, b);
+  const auto place = [&error](const std::string& path) {
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(FileSystemPath(path), error), error);
+  };
+  const auto placeA = place(a);
+  const auto placeB = place(b);
+  return !error && placeA == placeB;
+}
+
+bool InsideDataRoot(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path place =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(FileSystemPath(path), error), error);
+  if (error) return false;
+  const auto inside = [&place](const std::filesystem::path& folder) {
+    std::error_code failed;
+    const std::filesystem::path root = std::filesystem::canonical(folder, failed);
+    if (failed) return false;
+    const auto [rootEnd, placeEnd] = std::mismatch(root.begin(), root.end(), place.begin(), place.end());
+    return rootEnd == root.end();
+  };
+  const std::filesystem::path root = FileSystemPath(DataRoot());
+  if (inside(root)) return true;
+  // A data root may link to folders elsewhere (a build tree's front-end data).
+  for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+    std::error_code failed;
+    if (entry.is_symlink(failed) && entry.is_directory(failed) && inside(entry.path())) return true;
+  }
+  return false;
+}
+
 std::string ProfileFilePath(std::string_view fileName) {
   const bool bare = fileName.find('/') == std::string_view::npos && fileName.find('\\') == std::string_view::npos &&
                     fileName.find(':') == std::string_view::npos;

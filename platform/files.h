@@ -34,6 +34,15 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path);
 bool FileExists(const std::string& path);       // after the case-insensitive look-up
 bool DirectoryExists(const std::string& path);  // after the case-insensitive look-up
 
+// Whether two paths name one existing file (the same device and inode, through links).
+bool SameFile(const std::string& a, const std::string& b);
+// Whether two outputs would write one file: one existing regular file, or one path yet to
+// be made. A device or FIFO (/dev/null) takes any number of outputs.
+bool SameOutputFile(const std::string& a, const std::string& b);
+// Whether path (which need not exist yet) is inside the data root, through links: inside its
+// folder or a folder it links to.
+bool InsideDataRoot(const std::string& path);
+
 // The file a profile call reads: a bare name lives in the Windows directory (or, when it is
 // not there and a fallback folder is set, in that folder); any other name is translated
 // from Windows form.

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <span>
+#include <vector>
 
 #include "platform/audio_device.h"
 #include "platform/real_time.h"
@@ -766,6 +767,7 @@ struct TerminalSignals {
   SignalSteps steps[MostSignalSteps];
   volatile sig_atomic_t stepCount = 0;
   struct sigaction previousActions[NSIG];
+  std::vector<int> moreEnding;  // the signals beyond EndingSignals handled as they are (program thread only)
 };
 
 TerminalSignals gSignals;
@@ -835,8 +837,13 @@ bool InForeground() {
 }
 
 constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 constexpr int OtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
+// Every other signal whose default ends the program: it gives the terminal back too, but
+// only where it would end the program (one that is ignored, by the program or by whoever
+// started it, such as SIGXFSZ or SIGPIPE, stays ignored). The real-time signals follow.
+constexpr int MoreEndingSignals[] = {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+                                     SIGXFSZ, SIGPIPE, SIGIO,   SIGPWR,    SIGSTKFLT};
 
 void Install(int signal, void (*handler)(int, siginfo_t*, void*), int flags) {
   struct sigaction action {};
@@ -919,8 +926,25 @@ void OnResize(int, siginfo_t*, void*) {
   errno = savedErrno;
 }
 
+// The ending signals that are the default's to handle now, beyond EndingSignals.
+std::vector<int> DefaultEndingSignals() {
+  std::vector<int> signals(std::begin(MoreEndingSignals), std::end(MoreEndingSignals));
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+  std::erase_if(signals, [](int signal) {
+    struct sigaction current {};
+    return sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) ||
+           current.sa_handler != SIG_DFL;
+  });
+  return signals;
+}
+
 void InstallSignalHandlers() {
   for (const int signal : EndingSignals) {
+    sigaction(signal, nullptr, &gSignals.previousActions[signal]);
+    Install(signal, OnEndingSignal, 0);
+  }
+  gSignals.moreEnding = DefaultEndingSignals();
+  for (const int signal : gSignals.moreEnding) {
     sigaction(signal, nullptr, &gSignals.previousActions[signal]);
     Install(signal, OnEndingSignal, 0);
   }
@@ -935,8 +959,8 @@ void InstallSignalHandlers() {
 }
 
 void RemoveSignalHandlers() {
-  for (const auto& group :
-       {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals), std::span<const int>(OtherSignals)}) {
+  for (const auto& group : {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals),
+                            std::span<const int>(OtherSignals), std::span<const int>(gSignals.moreEnding)}) {
     for (const int signal : group) sigaction(signal, &gSignals.previousActions[signal], nullptr);
   }
 }
