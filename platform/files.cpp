@@ -184,6 +184,12 @@ bool DirectoryExists(const std::string& path) {
   return found && std::filesystem::is_directory(StatusOf(*found));
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return std::filesystem::equivalent(FileSystemPath(a), FileSystemPath(b), error) && !error;
@@ -228,7 +234,9 @@ std::string ProfileFilePath(std::string_view fileName) {
                     fileName.find(':') == std::string_view::npos;
   if (!bare) return TranslateWindowsPath(fileName);
   const std::string folder = WindowsDirectory();
-  if (folder.empty()) return text::JoinPath(gFolders.profileFallback.empty() ? DataRoot() : gFolders.profileFallback, fileName);
+  if (folder.empty()) {
+    return text::JoinPath(gFolders.profileFallback.empty() ? DataRoot() : gFolders.profileFallback, fileName);
+  }
   std::string path = text::JoinPath(folder, fileName);
   if (!gFolders.profileFallback.empty() && (gFolders.settingsRefused || !FindPathIgnoringCase(path))) {
     return text::JoinPath(gFolders.profileFallback, fileName);
@@ -386,9 +394,7 @@ void IndexProfile(ProfileFile& file) {
 // Settings that someone else could have written, the file or the folder it is in, are no
 // settings of the player's: they read as missing.
 bool PlantedByOthers(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  return !WritableByOthers(path).empty() || !WritableByOthers(folder).empty();
+  return !WritableByOthers(path).empty() || !WritableByOthers(FolderOf(path)).empty();
 }
 
 // The profile file at path as it is now on disk (read again only when it has changed).

@@ -34,6 +34,9 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path);
 bool FileExists(const std::string& path);       // after the case-insensitive look-up
 bool DirectoryExists(const std::string& path);  // after the case-insensitive look-up
 
+// The folder a path is in: "." for a bare name, "/" for a name at the root.
+std::string FolderOf(const std::string& path);
+
 // Whether two paths name one existing file (the same device and inode, through links).
 bool SameFile(const std::string& a, const std::string& b);
 // Whether two outputs would write one file: one existing regular file, or one path yet to

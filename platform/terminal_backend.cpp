@@ -842,7 +842,7 @@ constexpr int OtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
 // Every other signal whose default ends the program: it gives the terminal back too, but
 // only where it would end the program (one that is ignored, by the program or by whoever
 // started it, such as SIGXFSZ or SIGPIPE, stays ignored). The real-time signals follow.
-constexpr int MoreEndingSignals[] = {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU,
+constexpr int MoreEndingSignals[] = {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,  SIGXCPU,
                                      SIGXFSZ, SIGPIPE, SIGIO,   SIGPWR,    SIGSTKFLT};
 
 void Install(int signal, void (*handler)(int, siginfo_t*, void*), int flags) {
@@ -966,7 +966,7 @@ void RemoveSignalHandlers() {
 }
 
 constexpr int EscapeTimeoutMs = 50;
-constexpr int MostReadsAtOnce = 16;  // 64 KiB of input between two looks at the game
+constexpr int MostReadsAtOnce = 16;          // 64 KiB of input between two looks at the game
 constexpr int KeyboardProtocolWaitMs = 200;  // a terminal that answers nothing costs no more
 constexpr uint64_t FrameMs = 16;             // presents that need not be at once: at most about 60 a second
 
@@ -1286,7 +1286,9 @@ class TerminalBackend : public RealTimeBackend {
         const uint64_t now = NowMs();
         // A sequence too long to be a key that the terminal left unended for the ESC
         // timeout is over: what comes now is new input.
-        if (decodeState_.skippingSequence && now >= lastInputMs_ + EscapeTimeoutMs) decodeState_.skippingSequence = false;
+        if (decodeState_.skippingSequence && now >= lastInputMs_ + EscapeTimeoutMs) {
+          decodeState_.skippingSequence = false;
+        }
         lastInputMs_ = now;
         if (pending_.empty()) pendingSinceMs_ = now;
         pending_.append(buffer, static_cast<std::size_t>(got));

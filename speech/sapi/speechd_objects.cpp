@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/process.h"
 #include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
@@ -315,8 +316,7 @@ int ConnectToDaemon() {
     // it is not spoken to, and no daemon is started there.
     std::string folder = address->path;
     for (int level = 0; level < 2; ++level) {
-      const std::size_t slash = folder.find_last_of('/');
-      folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+      folder = platform::FolderOf(folder);
       if (const std::string why = platform::WritableByOthers(folder); !why.empty()) {
         NoteEngineOpenFailure("was not spoken to: the folder of its socket, " + folder + ", " + why);
         return -1;

@@ -58,8 +58,9 @@ TEST(MessageQueue, AFloodOfKeysKeepsABoundedQueueAndEveryOtherMessage) {
 
 TEST(MessageQueue, AKeyHeldDownThroughAFloodIsStillLetGo) {
   TakeAll();
-  PostKeyDown({'F', 0, std::nullopt});  // a Braille dot key, held
-  for (int i = 0; i < 2000; ++i) PostKeyDown({'F', 0, std::nullopt});  // its repeats
+  // A Braille dot key held down, its repeats, and other keys typed meanwhile.
+  PostKeyDown({'F', 0, std::nullopt});
+  for (int i = 0; i < 2000; ++i) PostKeyDown({'F', 0, std::nullopt});
   for (int i = 0; i < 2000; ++i) PostKeyEvent({'J', 0, 'j'}, true);
   PostKeyUp('F', 0);
   const std::vector<Message> taken = TakeAll();
