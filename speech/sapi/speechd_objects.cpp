@@ -312,15 +312,14 @@ int ConnectToDaemon() {
       NoteEngineOpenFailure("has no socket folder of this user's (no XDG_RUNTIME_DIR and no home folder)");
       return -1;
     }
-    // A socket in a folder that others can write (or the folder above it) may be anyone's:
-    // it is not spoken to, and no daemon is started there.
-    std::string folder = address->path;
-    for (int level = 0; level < 2; ++level) {
-      folder = platform::FolderOf(folder);
-      if (const std::string why = platform::WritableByOthers(folder); !why.empty()) {
-        NoteEngineOpenFailure("was not spoken to: the folder of its socket, " + folder + ", " + why);
-        return -1;
-      }
+    // A socket in a folder that others can write (or, while the daemon has not made its
+    // folder yet, the folder it will be made in) may be anyone's: it is not spoken to, and
+    // no daemon is started there.
+    std::string folder = platform::FolderOf(address->path);
+    if (!platform::DirectoryExists(folder)) folder = platform::FolderOf(folder);
+    if (const std::string why = platform::WritableByOthers(folder); !why.empty()) {
+      NoteEngineOpenFailure("was not spoken to: the folder of its socket, " + folder + ", " + why);
+      return -1;
     }
   }
   if (const int fd = ConnectSocket(*address, Clock::now() + ConnectLimit); fd >= 0) return fd;
