@@ -4,12 +4,14 @@
 #include <windows.h>
 
 #include <shellapi.h>  // needs windows.h first
-#elif !defined(__EMSCRIPTEN__)
-#include <dlfcn.h>
+#else
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifndef __EMSCRIPTEN__
+#include <dlfcn.h>
+#endif
 #endif
 
 #include <cstdio>
