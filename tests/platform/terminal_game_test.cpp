@@ -106,6 +106,20 @@ class GameInTerminal : public ::testing::Test {
     return false;
   }
 
+  // Types "olhar" and waits for it in the story, then ends the game as a player does: "fim",
+  // and "n" to the question that follows.
+  void LookThenEnd() {
+    terminal_->Send("olhar\r");
+    ASSERT_TRUE(WaitForPrompt(">olhar\n"));
+    EndGame();
+  }
+  void EndGame() {
+    terminal_->Send("fim\r");
+    ASSERT_TRUE(WaitForPrompt("de novo?"));
+    terminal_->Send("n\r");
+    EXPECT_EQ(job_->Wait(), 0);
+  }
+
   // SIGTSTP gives the terminal back as the end does; SIGCONT takes it again and draws the
   // whole screen anew.
   void StopAndContinue(std::size_t from, bool protocol) {
@@ -276,10 +290,7 @@ class Flood : public GameInTerminal {
       std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
     ASSERT_GT(ReadFile(folder_ + "/transcript.txt").size(), before) << "no answer after the flood";
-    terminal_->Send("fim\r");
-    ASSERT_TRUE(WaitForPrompt("de novo?"));
-    terminal_->Send("n\r");
-    EXPECT_EQ(job_->Wait(), 0);
+    EndGame();
   }
 };
 
@@ -304,12 +315,7 @@ TEST_F(Flood, EscapeSequencesOfAnyLengthTypeNothing) {
   terminal_->Send(thousand + "~");
   terminal_->Send("\x1b[" + std::string(5000, '7'));  // its end in a later read
   terminal_->Send(std::string(3000, ';') + "u");
-  terminal_->Send("olhar\r");
-  ASSERT_TRUE(WaitForPrompt(">olhar\n"));
-  terminal_->Send("fim\r");
-  ASSERT_TRUE(WaitForPrompt("de novo?"));
-  terminal_->Send("n\r");
-  EXPECT_EQ(job_->Wait(), 0);
+  LookThenEnd();
 }
 
 // MODO=1 asks for the Braille keyboard at start; a terminal that answers the keyboard
@@ -317,12 +323,7 @@ TEST_F(Flood, EscapeSequencesOfAnyLengthTypeNothing) {
 TEST_F(GameInTerminal, BrailleModeSetToStartWaitsForReleasesThatNeverCome) {
   Start(TerminalKind::NoReleases, "[BRAILLE]\nMODO=1\n");
   ASSERT_TRUE(WaitForPrompt("Sua cabine"));
-  terminal_->Send("olhar\r");
-  ASSERT_TRUE(WaitForPrompt(">olhar\n"));
-  terminal_->Send("fim\r");
-  ASSERT_TRUE(WaitForPrompt("de novo?"));
-  terminal_->Send("n\r");
-  EXPECT_EQ(job_->Wait(), 0);
+  LookThenEnd();
 }
 
 // SIGXFSZ is the program's to ignore (an output past the size limit fails its write
@@ -331,11 +332,7 @@ TEST_F(GameInTerminal, AFileSizeSignalEndsNothing) {
   Start(TerminalKind::Plain);
   ASSERT_TRUE(WaitForPrompt("Sua cabine"));
   ASSERT_EQ(kill(job_->Program(), SIGXFSZ), 0);
-  terminal_->Send("fim\r");
-  ASSERT_TRUE(WaitForPrompt("de novo?"));
-  EXPECT_TRUE(terminal_->Raw());
-  terminal_->Send("n\r");
-  EXPECT_EQ(job_->Wait(), 0);
+  LookThenEnd();
 }
 
 }  // namespace
