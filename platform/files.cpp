@@ -322,13 +322,15 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
   }
   const std::string wanted = text::JoinPath(folder, fileName);
   if (const auto existing = FindPathIgnoringCase(wanted)) {
-    if (const std::string why = WritableByOthers(*existing); !why.empty()) {
-      reason = "the settings file " + *existing + " " + why;
-      return readShipped(SettingsFile::Untrusted);
-    }
     path = *existing;
     const std::string problem = SettingsFileProblem(*existing);
-    if (problem.empty()) return SettingsFile::Present;
+    if (problem.empty()) {
+      if (const std::string why = WritableByOthers(*existing); !why.empty()) {
+        reason = "the settings file " + *existing + " " + why;
+        return readShipped(SettingsFile::Untrusted);
+      }
+      return SettingsFile::Present;
+    }
     // Not a settings file at all: as if there were none, but never replaced.
     reason = *existing + " " + problem;
     if (!FileExists(shipped)) return SettingsFile::NoDefault;
