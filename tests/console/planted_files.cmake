@@ -95,6 +95,15 @@ run(other_owner "TAMIRE.INI belongs to another user" HOME=${WORK}/owned --unset=
 execute_process(COMMAND setpriv --help RESULT_VARIABLE no_setpriv OUTPUT_QUIET ERROR_QUIET)
 execute_process(COMMAND getent passwd 54321 RESULT_VARIABLE unknown OUTPUT_QUIET)
 if(no_setpriv EQUAL 0 AND NOT unknown EQUAL 0)
+  # The folder the game once fell back to, planted by another user (only when no one has
+  # made it: it is a shared folder).
+  set(tmp_planted "")
+  if(NOT EXISTS /tmp/.config)
+    set(tmp_planted /tmp/.config)
+    file(MAKE_DIRECTORY /tmp/.config/tamire)
+    file(WRITE /tmp/.config/tamire/TAMIRE.INI "${planted}")
+    execute_process(COMMAND chown -R 54322:54322 /tmp/.config)
+  endif()
   file(MAKE_DIRECTORY ${WORK}/nobody)
   file(COPY ${WORK}/k.keys DESTINATION ${WORK}/nobody)
   execute_process(COMMAND chown -R 54321:54321 ${WORK}/nobody)
@@ -105,6 +114,9 @@ if(no_setpriv EQUAL 0 AND NOT unknown EQUAL 0)
                   WORKING_DIRECTORY ${WORK}/nobody
                   RESULT_VARIABLE status ERROR_VARIABLE err OUTPUT_QUIET TIMEOUT 120)
   file(READ ${WORK}/nobody/story.txt transcript)
+  if(tmp_planted)
+    file(REMOVE_RECURSE ${tmp_planted})
+  endif()
   if(NOT status EQUAL 0 OR NOT err MATCHES "^quelvar: no folder for the settings \\(HOME is not set[^\n]*\\); using the default settings in ${DATA}/TAMIRE.INI\n$"
      OR NOT transcript MATCHES "Ninho da")
     message(FATAL_ERROR "no home folder: exit ${status}\n${err}\n${transcript}")
