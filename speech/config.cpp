@@ -75,10 +75,11 @@ std::set<EngineKind> gEnginesToldNotStarted;
 // 'setting' is the TIPOSAPI number that chose the engine, as the player wrote it.
 void TellEngineNotStarted(EngineKind kind, int setting) {
   if (!gEnginesToldNotStarted.insert(kind).second) return;
-  platform::TellPlayer(
-      "quelvar: " + std::string(EngineName(kind)) + " could not be started; the built-in voice speaks instead",
-      "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
-          ") não pôde falar; o jogo fala com a sua própria voz.");
+  const std::string why = TakeEngineOpenFailure();
+  platform::TellPlayer("quelvar: " + std::string(EngineName(kind)) + " " +
+                           (why.empty() ? "could not be started" : why) + "; the built-in voice speaks instead",
+                       "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
+                           ") não pôde falar; o jogo fala com a sua própria voz.");
 }
 
 // How to make the built-in voice: in a build tree the data root is its data folder.

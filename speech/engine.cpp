@@ -1,6 +1,7 @@
 #include "speech/engine.h"
 
 #include <array>
+#include <utility>
 
 #include "platform/win.h"
 #include "speech/host.h"
@@ -50,7 +51,15 @@ void SetEngineAdapter(EngineKind kind, const EngineAdapter& adapter) {
 double MbrolaPitchFactor(int pitch) { return (pitch + 11) / 11.0; }
 double MbrolaDurationFactor(int rate) { return 0.8 - rate / 15.0; }
 
+namespace {
+std::string gOpenFailure;  // why the last open failed, where the adapter said
+}  // namespace
+
+void NoteEngineOpenFailure(std::string why) { gOpenFailure = std::move(why); }
+std::string TakeEngineOpenFailure() { return std::exchange(gOpenFailure, {}); }
+
 bool EngineOpen(int voice, int rate, int pitch, EngineKind kind, const std::string& outputFile) {
+  gOpenFailure.clear();
   State().engineKind = kind;
   const EngineAdapter& engine = Current();
   if (!engine.open) return false;
