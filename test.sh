@@ -6,7 +6,8 @@
 # run.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-"$top/scripts/install-deps.sh"
+s="$top/scripts"
+"$s/install-deps.sh" "$s/deps-play.txt" "$s/deps-test.txt" "$s/deps-windows.txt" "$s/deps-web.txt"
 jobs=$(nproc)
 
 run_suite() {
@@ -17,14 +18,14 @@ run_suite() {
 }
 
 echo "== normal build"
-run_suite "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVAR_WERROR=ON
+run_suite "$top/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELVAR_WERROR=ON -DBUILD_TESTING=ON -DQUELVAR_BENCH=ON
 echo "== Windows build under Wine"
 "$top/scripts/windows-check.sh" "$top/build" "$top/build-win64"
 echo "== web build: Node runs and the page in Chromium"
 "$top/scripts/web-check.sh" "$top/build"
 echo "== ASan+UBSan build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DQUELVAR_SANITIZE=ON -DQUELVAR_BENCH=OFF -DQUELVAR_WERROR=ON
+  run_suite "$top/build-asan" -DCMAKE_BUILD_TYPE=Debug -DQUELVAR_SANITIZE=ON -DQUELVAR_BENCH=OFF -DQUELVAR_WERROR=ON -DBUILD_TESTING=ON
 if [[ -x "$top/scripts/fuzz-smoke.sh" ]]; then
   echo "== fuzz smoke run"
   "$top/scripts/fuzz-smoke.sh" "$top/build-fuzz"

@@ -1,11 +1,13 @@
 // Ilha de Quelvar: options, the backend, then the game.
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/options.h"
@@ -113,6 +115,14 @@ void PrepareSettings() {
       std::fprintf(stderr, "quelvar: the settings file %s, so it counts as missing; using the default settings in %s\n",
                    reason.c_str(), path.c_str());
       break;
+    case platform::SettingsFile::Untrusted:
+      std::fprintf(stderr, "quelvar: %s, so its settings are not used; using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
+    case platform::SettingsFile::NoFolder:
+      std::fprintf(stderr, "quelvar: no folder for the settings (%s); using the default settings in %s\n",
+                   reason.c_str(), path.c_str());
+      break;
     case platform::SettingsFile::NoDefault:
       std::fprintf(stderr, "quelvar: no settings in %s and no default settings in %s\n", path.c_str(),
                    platform::DataRoot().c_str());
@@ -142,6 +152,39 @@ void ReportMissingSound(const platform::Backend& backend) {
 }
 
 platform::OutputFile gScreenDump;
+
+// An output onto a file the game reads would destroy it before it is read (the key script,
+// the settings) or feed the game its own output (the voice data); two outputs onto one file
+// would mix them. Refused before anything is written.
+void RefuseOutputsOntoInputs(const app::Options& options) {
+  const std::pair<std::string_view, const std::string*> outputs[] = {
+      {"--transcript", &options.transcriptPath}, {"--speech-log", &options.speechLogPath},
+      {"--pho-log", &options.phoLogPath},        {"--screen-dump", &options.screenDumpPath},
+      {"--audio-out", &options.audioOutPath},    {"--braille-log", &options.brailleLogPath},
+  };
+  std::vector<std::pair<std::string, std::string>> inputs;  // what it is, its path
+  if (!options.keysPath.empty()) inputs.emplace_back("the key script", options.keysPath);
+  inputs.emplace_back("the settings file", platform::ProfileFilePath(speech::SuiteIniName));
+  inputs.emplace_back("the settings file", text::JoinPath(platform::WindowsDirectory(), speech::SuiteIniName));
+  inputs.emplace_back("a settings file", std::string(speech::SuiteIniName));  // the start folder's
+  for (std::size_t i = 0; i < std::size(outputs); ++i) {
+    const auto& [option, path] = outputs[i];
+    if (path->empty()) continue;
+    const std::string named = std::string(option) + "=" + *path;
+    for (const auto& [what, input] : inputs) {
+      if (platform::SameFile(*path, input)) Fail(named + " is " + what + ", which the game reads; choose another file");
+    }
+    if (platform::InsideDataRoot(*path)) {
+      Fail(named + " is in the game's data folder " + platform::DataRoot() + ", which it reads; choose another file");
+    }
+    for (std::size_t j = i + 1; j < std::size(outputs); ++j) {
+      const auto& [other, otherPath] = outputs[j];
+      if (!otherPath->empty() && platform::SameOutputFile(*path, *otherPath)) {
+        Fail(named + " and " + std::string(other) + " name the same file; give each its own");
+      }
+    }
+  }
+}
 
 // Every output file is created before the game starts, so that a path that cannot be
 // written ends the program at once instead of a whole game being played for nothing. A
@@ -202,6 +245,7 @@ int Run(int argc, char** argv) {
   // asked for the built-in voice alone.
   if (!options.speechBuiltIn) speech::SetStartFallbackEngine(speech::EngineKind::Sapi4);
   if (options.speechSilent) speech::SilenceSpeechForRun();
+  RefuseOutputsOntoInputs(options);
   OpenOutputFiles(options);
   platform::KeepNullWaveOutLog(false);
   platform::SetBackend(MakeBackend(options));
@@ -225,6 +269,11 @@ int Run(int argc, char** argv) {
 // Whatever is still thrown ends the program with a message and status 1, never an abort.
 int main(int argc, char** argv) {
   platform::ConnectStandardStreams();
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
+  // An output file that reaches the size limit (ulimit -f) fails its write, which is told
+  // and ends the run with status 1, instead of the signal ending the game on the spot.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   // Options and file names are UTF-8 on every system.
   std::vector<std::string> arguments = platform::ProgramArguments(argc, argv);
   std::vector<char*> utf8;

@@ -141,12 +141,19 @@ void OnKeyDown(int virtualKey, uint32_t modifiers) {
   const bool ctrl = modifiers & ModCtrl, alt = modifiers & ModAlt, shift = modifiers & ModShift;
   // Ctrl+Shift stands beside Ctrl+Alt for the Braille switches: desktops keep Ctrl+Alt+Fn
   // for changing virtual terminals, so those chords may never arrive.
-  if (ctrl && (alt || shift) && (virtualKey == VK_F11 || virtualKey == VK_F12)) {
+  // Turning it off always works, whatever the keyboard reports: a Braille keyboard left on
+  // without releases would take every letter.
+  if (ctrl && (alt || shift) && virtualKey == VK_F12) {
+    keyboard.heldBackMode = 0;
+    SetBrailleMode(0);
+    return;
+  }
+  if (ctrl && (alt || shift) && virtualKey == VK_F11) {
     if (!ReportsKeyReleases()) {
       SpeakNotice(BrailleUnavailableNotice);
       return;
     }
-    SetBrailleMode(virtualKey == VK_F12 ? 0 : keyboard.brailleMode + 1);
+    SetBrailleMode(keyboard.brailleMode + 1);
     return;
   }
   if (alt) {
@@ -272,7 +279,9 @@ bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, 
       if (gKeyboard.waiting) HideCaret();
       return true;
     case WM_APP_KEYRELEASES:
-      // A terminal that answered late: the Braille keyboard can now start as configured.
+      // A terminal that answered late: the Braille keyboard can now start as configured,
+      // if releases are still reported.
+      if (!ReportsKeyReleases()) return true;
       if (gKeyboard.heldBackMode != 0 && gKeyboard.brailleMode == 0) SetBrailleMode(gKeyboard.heldBackMode);
       gKeyboard.heldBackMode = 0;
       return true;

@@ -1,5 +1,9 @@
 #include "platform/files.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -82,8 +86,12 @@ std::string WindowsDirectory() {
 #ifdef _WIN32
   if (const auto appData = EnvironmentVariable("APPDATA")) return StripTrailingSlashes(*appData) + "\\tamire";
 #endif
-  if (const auto xdg = EnvironmentVariable("XDG_CONFIG_HOME")) return StripTrailingSlashes(*xdg) + "/tamire";
-  return EnvironmentVariable("HOME").value_or("/tmp") + "/.config/tamire";
+  // A relative XDG_CONFIG_HOME is ignored, as the XDG rules say.
+  if (const auto xdg = EnvironmentVariable("XDG_CONFIG_HOME"); xdg && xdg->front() == '/') {
+    return StripTrailingSlashes(*xdg) + "/tamire";
+  }
+  if (const auto home = HomeFolder()) return StripTrailingSlashes(*home) + "/.config/tamire";
+  return {};  // the player has no folder of their own
 }
 
 void SetWindowsDirectory(std::string directory) { gFolders.windowsDirectory = StripTrailingSlashes(std::move(directory)); }
@@ -176,11 +184,60 @@ bool DirectoryExists(const std::string& path) {
   return found && std::filesystem::is_directory(StatusOf(*found));
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(FileSystemPath(a), FileSystemPath(b), error) && !error;
+}
+
+bool SameOutputFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  const auto status = std::filesystem::status(FileSystemPath(a), error);
+  if (std::filesystem::exists(status)) return std::filesystem::is_regular_file(status) && SameFile(a, b);
+  const auto place = [&error](const std::string& path) {
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(FileSystemPath(path), error), error);
+  };
+  const auto placeA = place(a);
+  const auto placeB = place(b);
+  return !error && placeA == placeB;
+}
+
+bool InsideDataRoot(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path place =
+      std::filesystem::weakly_canonical(std::filesystem::absolute(FileSystemPath(path), error), error);
+  if (error) return false;
+  const auto inside = [&place](const std::filesystem::path& folder) {
+    std::error_code failed;
+    const std::filesystem::path root = std::filesystem::canonical(folder, failed);
+    if (failed) return false;
+    const auto [rootEnd, placeEnd] = std::mismatch(root.begin(), root.end(), place.begin(), place.end());
+    return rootEnd == root.end();
+  };
+  const std::filesystem::path root = FileSystemPath(DataRoot());
+  if (inside(root)) return true;
+  // A data root may link to folders elsewhere (a build tree's front-end data).
+  for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+    std::error_code failed;
+    if (entry.is_symlink(failed) && entry.is_directory(failed) && inside(entry.path())) return true;
+  }
+  return false;
+}
+
 std::string ProfileFilePath(std::string_view fileName) {
   const bool bare = fileName.find('/') == std::string_view::npos && fileName.find('\\') == std::string_view::npos &&
                     fileName.find(':') == std::string_view::npos;
   if (!bare) return TranslateWindowsPath(fileName);
-  std::string path = text::JoinPath(WindowsDirectory(), fileName);
+  const std::string folder = WindowsDirectory();
+  if (folder.empty()) {
+    return text::JoinPath(gFolders.profileFallback.empty() ? DataRoot() : gFolders.profileFallback, fileName);
+  }
+  std::string path = text::JoinPath(folder, fileName);
   if (!gFolders.profileFallback.empty() && (gFolders.settingsRefused || !FindPathIgnoringCase(path))) {
     return text::JoinPath(gFolders.profileFallback, fileName);
   }
@@ -218,12 +275,17 @@ std::string SettingsFileProblem(const std::string& path) {
 
 namespace {
 
-// Makes folder and the folders above it; false with the reason when one cannot be made.
+// Makes folder and the folders above it, each for the user alone (as the XDG rules ask of
+// ~/.config); false with the reason when one cannot be made.
 bool MakeFolders(const std::string& folder, std::string& reason) {
   for (std::size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
     std::error_code error;
+#ifdef _WIN32
     std::filesystem::create_directory(FileSystemPath(part), error);
+#else
+    if (::mkdir(part.c_str(), 0700) != 0) error = std::error_code(errno, std::generic_category());
+#endif
     if (error && error != std::errc::file_exists) {
       reason = part + ": " + error.message();
       return false;
@@ -241,12 +303,34 @@ bool MakeFolders(const std::string& folder, std::string& reason) {
 
 SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason) {
   const std::string folder = WindowsDirectory();
-  const std::string wanted = text::JoinPath(folder, fileName);
   const std::string shipped = text::JoinPath(DataRoot(), fileName);
+  // No folder of the player's, or one that others could have planted settings in: the
+  // shipped settings are read in place, and nothing of that folder is ever read.
+  const auto readShipped = [&](SettingsFile result) {
+    SetProfileFallbackFolder(DataRoot());
+    gFolders.settingsRefused = true;
+    path = shipped;
+    return FileExists(shipped) ? result : SettingsFile::NoDefault;
+  };
+  if (folder.empty()) {
+    reason = "HOME is not set and the password database names no home folder for this user";
+    return readShipped(SettingsFile::NoFolder);
+  }
+  if (const std::string why = WritableByOthers(folder); !why.empty()) {
+    reason = "the settings folder " + folder + " " + why;
+    return readShipped(SettingsFile::Untrusted);
+  }
+  const std::string wanted = text::JoinPath(folder, fileName);
   if (const auto existing = FindPathIgnoringCase(wanted)) {
     path = *existing;
     const std::string problem = SettingsFileProblem(*existing);
-    if (problem.empty()) return SettingsFile::Present;
+    if (problem.empty()) {
+      if (const std::string why = WritableByOthers(*existing); !why.empty()) {
+        reason = "the settings file " + *existing + " " + why;
+        return readShipped(SettingsFile::Untrusted);
+      }
+      return SettingsFile::Present;
+    }
     // Not a settings file at all: as if there were none, but never replaced.
     reason = *existing + " " + problem;
     if (!FileExists(shipped)) return SettingsFile::NoDefault;
@@ -309,6 +393,12 @@ void IndexProfile(ProfileFile& file) {
   }
 }
 
+// Settings that someone else could have written, the file or the folder it is in, are no
+// settings of the player's: they read as missing.
+bool PlantedByOthers(const std::string& path) {
+  return !WritableByOthers(path).empty() || !WritableByOthers(FolderOf(path)).empty();
+}
+
 // The profile file at path as it is now on disk (read again only when it has changed).
 ProfileFile& CurrentProfile(const std::string& path) {
   const std::optional<text::FileStamp> stamp = text::StampOf(path);
@@ -326,6 +416,7 @@ ProfileFile& CurrentProfile(const std::string& path) {
   file.settled = !stamp || std::max(stamp->modifiedNs, stamp->changedNs) < text::WallClockNs() - text::FileStampTickNs;
   file.stamp = stamp;
   // A file that cannot be read (a folder, a FIFO, too large) is a missing file.
+  if (PlantedByOthers(path)) return file;
   if (const auto content = text::ReadWholeFile(path)) {
     file.present = true;
     file.text = text::DataTextToCp1252(*content);

@@ -14,7 +14,9 @@ namespace platform {
 using text::PathSeparators;
 
 // The folder that stands for the Windows directory: set by --config-dir, else
-// $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire, else ~/.config/tamire. No trailing '/'.
+// $TAMIRE_WINDIR, else $XDG_CONFIG_HOME/tamire (when that is an absolute path), else
+// ~/.config/tamire (HomeFolder: $HOME, else the password database). No trailing '/'; empty
+// when the player has no home folder.
 std::string WindowsDirectory();
 void SetWindowsDirectory(std::string directory);
 
@@ -32,6 +34,18 @@ std::optional<std::string> FindPathIgnoringCase(const std::string& path);
 bool FileExists(const std::string& path);       // after the case-insensitive look-up
 bool DirectoryExists(const std::string& path);  // after the case-insensitive look-up
 
+// The folder a path is in: "." for a bare name, "/" for a name at the root.
+std::string FolderOf(const std::string& path);
+
+// Whether two paths name one existing file (the same device and inode, through links).
+bool SameFile(const std::string& a, const std::string& b);
+// Whether two outputs would write one file: one existing regular file, or one path yet to
+// be made. A device or FIFO (/dev/null) takes any number of outputs.
+bool SameOutputFile(const std::string& a, const std::string& b);
+// Whether path (which need not exist yet) is inside the data root, through links: inside its
+// folder or a folder it links to.
+bool InsideDataRoot(const std::string& path);
+
 // The file a profile call reads: a bare name lives in the Windows directory (or, when it is
 // not there and a fallback folder is set, in that folder); any other name is translated
 // from Windows form.
@@ -46,9 +60,11 @@ std::string SettingsFileProblem(const std::string& path);
 // never replaced. When the copy cannot be written, profile calls read the shipped file in
 // place (SetProfileFallbackFolder); so they do when the file there is no settings file at
 // all (Refused: a folder, a FIFO or device, a link to nothing, too large, not text, no
-// [section]). 'path' gets the file now in use, 'reason' why a write failed or which file
-// was refused and why.
-enum class SettingsFile { Present, Written, ReadInPlace, Refused, NoDefault };
+// [section]). A folder or file that others could write (WritableByOthers), and a player
+// without a home folder, have the shipped file read in place too, and nothing of that
+// folder is read (Untrusted, NoFolder). 'path' gets the file now in use, 'reason' why a
+// write failed or which file was refused and why.
+enum class SettingsFile { Present, Written, ReadInPlace, Refused, Untrusted, NoFolder, NoDefault };
 SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, std::string& reason);
 
 // GetPrivateProfileString: the value of key in section (both matched without regard to

@@ -4,9 +4,14 @@
 #include <windows.h>
 
 #include <shellapi.h>  // needs windows.h first
-#elif !defined(__EMSCRIPTEN__)
-#include <dlfcn.h>
+#else
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#ifndef __EMSCRIPTEN__
+#include <dlfcn.h>
+#endif
 #endif
 
 #include <cstdio>
@@ -42,6 +47,10 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   if (!value || !*value) return std::nullopt;
   return text::NarrowFileName(value);
 }
+
+std::optional<std::string> HomeFolder() { return EnvironmentVariable("USERPROFILE"); }
+// The user's folders are the user's own there: nothing like a group-writable folder to check.
+std::string WritableByOthers(const std::string&) { return {}; }
 
 namespace {
 bool gStandardErrorSeen = true;
@@ -82,6 +91,65 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   const char* value = std::getenv(name);
   if (!value || !*value) return std::nullopt;
   return std::string(value);
+}
+
+namespace {
+
+// The user's entry in the password database: home folder and own group.
+struct UserEntry {
+  std::string name, home;
+  gid_t group = 0;
+};
+std::optional<UserEntry> ThisUser() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return std::nullopt;
+  return UserEntry{found->pw_name ? found->pw_name : "", found->pw_dir ? found->pw_dir : "", found->pw_gid};
+}
+
+#ifndef __EMSCRIPTEN__
+// A group of the user's alone, as Debian gives every user (user private groups, umask 002):
+// the user's own group, with no member but the user. Writable by it is writable by the
+// user only, as Debian's ssh also takes it.
+bool PrivateGroup(gid_t group) {
+  const auto user = ThisUser();
+  if (!user || user->group != group) return false;
+  std::vector<char> buffer(65536);
+  struct group entry {};
+  struct group* found = nullptr;
+  if (::getgrgid_r(group, &entry, buffer.data(), buffer.size(), &found) != 0 || !found) return false;
+  for (char** member = found->gr_mem; member && *member; ++member) {
+    if (user->name != *member) return false;
+  }
+  return true;
+}
+#endif
+
+}  // namespace
+
+std::optional<std::string> HomeFolder() {
+  if (auto home = EnvironmentVariable("HOME")) return home;
+  const auto user = ThisUser();
+  if (!user || user->home.empty() || user->home[0] != '/') return std::nullopt;
+  return user->home;
+}
+
+std::string WritableByOthers(const std::string& path) {
+#ifdef __EMSCRIPTEN__
+  (void)path;
+  return {};
+#else
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return {};  // nothing there to be changed
+  const uid_t user = ::getuid();
+  if (status.st_uid != user && status.st_uid != 0) {
+    return "belongs to another user (" + std::to_string(status.st_uid) + ")";
+  }
+  if (status.st_mode & S_IWOTH) return "can be written by every user";
+  if ((status.st_mode & S_IWGRP) && !PrivateGroup(status.st_gid)) return "can be written by its group";
+  return {};
+#endif
 }
 
 void ConnectStandardStreams() {}

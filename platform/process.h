@@ -19,6 +19,14 @@ std::string ProgramPath();
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 // An environment variable as UTF-8; nothing when it is unset or empty.
 std::optional<std::string> EnvironmentVariable(const char* name);
+// The user's home folder: $HOME, else the password database's entry for the user; nothing
+// when neither names one (never a shared folder such as /tmp in its place).
+std::optional<std::string> HomeFolder();
+// Why a folder or file that the program takes settings or a socket from could be changed by
+// someone other than the user, as ssh asks of its own files: it belongs to another user
+// (root aside), or its group or everyone may write it. Empty when only the user (or root)
+// can; also empty where files have no such owners (Windows, the web).
+std::string WritableByOthers(const std::string& path);
 
 // On Windows the program belongs to the desktop, without a console of its own: started
 // from a console window it writes its messages there. Nothing to do elsewhere.

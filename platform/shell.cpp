@@ -151,6 +151,7 @@ bool StartDetached(const std::vector<std::string>& arguments) {
     // The opened program starts with the signals as a new program expects them, whatever
     // this one ignores (a broken pipe, for one).
     ::signal(SIGPIPE, SIG_DFL);
+    ::signal(SIGXFSZ, SIG_DFL);
     const int nothing = ::open("/dev/null", O_RDWR);
     if (nothing >= 0) {
       ::dup2(nothing, 0);

@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <span>
+#include <vector>
 
 #include "platform/audio_device.h"
 #include "platform/real_time.h"
@@ -344,21 +345,41 @@ int Field(const Sequence& sequence, std::size_t index, std::size_t sub, int fall
   return value >= 0 ? value : fallback;
 }
 
-// No key report comes near this length; a longer body is noise.
+// No key report comes near this length; a longer body is noise, and is dropped whole.
 constexpr std::size_t MostSequenceBytes = 128;
 constexpr int LargestNumber = 0x110000;  // beyond every code point
 
-enum class Parse { Complete, Unfinished, Broken };
+enum class Skip { Ended, Broken, Unfinished };
 
-// Parses the body of a CSI or SS3 sequence starting at bytes[at]. Complete: 'end' is the
-// index after its final byte. Broken: 'end' is where a byte that cannot be in a sequence
-// came, or where the body grew longer than any key report; the sequence ends before it.
+// Passes over the rest of a sequence's body from bytes[at], keeping nothing. Ended: 'end'
+// is the index after its final byte. Broken: 'end' is where a byte that cannot be in a
+// sequence came. Unfinished: the bytes ran out ('end' is their size).
+Skip SkipSequenceBody(std::string_view bytes, std::size_t at, std::size_t& end) {
+  for (end = at; end < bytes.size(); ++end) {
+    const auto c = static_cast<uint8_t>(bytes[end]);
+    if (c >= 0x40 && c <= 0x7E) {
+      ++end;
+      return Skip::Ended;
+    }
+    if (c < 0x20 || c > 0x3F) return Skip::Broken;
+  }
+  return Skip::Unfinished;
+}
+
+// Complete: a sequence to decode. Dropped: one longer than any key report, ended or broken.
+// TooLong: such a one that the bytes so far do not end. Broken: a byte that cannot be in a
+// sequence came before the end.
+enum class Parse { Complete, Unfinished, Broken, Dropped, TooLong };
+
+// Parses the body of a CSI or SS3 sequence starting at bytes[at]. Complete and Dropped:
+// 'end' is the index after its final byte, or, for a broken one, where the byte that
+// cannot be in a sequence came; the sequence ends before it. TooLong: 'end' is the end of
+// the bytes.
 Parse ParseSequence(std::string_view bytes, std::size_t at, Sequence& sequence, std::size_t& end) {
   std::vector<int> field{-1};
   for (std::size_t i = at; i < bytes.size(); ++i) {
     if (i - at >= MostSequenceBytes) {
-      end = i;
-      return Parse::Broken;
+      return SkipSequenceBody(bytes, i, end) == Skip::Unfinished ? Parse::TooLong : Parse::Dropped;
     }
     const auto c = static_cast<uint8_t>(bytes[i]);
     if (c >= '0' && c <= '9') {
@@ -506,7 +527,7 @@ void AppendSs3Key(const Sequence& s, std::vector<TerminalInput>& out) {
 
 // Decodes the escape sequence or Alt key at bytes[at] (an ESC).
 Step DecodeEscape(std::string_view bytes, std::size_t at, bool atEnd, std::size_t& used,
-                  std::vector<TerminalInput>& out) {
+                  std::vector<TerminalInput>& out, TerminalDecodeState& state) {
   if (at + 1 >= bytes.size()) {
     if (!atEnd) return Step::NeedMore;
     used = 1;
@@ -542,7 +563,12 @@ Step DecodeEscape(std::string_view bytes, std::size_t at, bool atEnd, std::size_
     std::size_t end = 0;
     switch (ParseSequence(bytes, at + 2, sequence, end)) {
       case Parse::Broken:
-        used = end - at;  // drop what was read; the odd byte is decoded on its own
+      case Parse::Dropped:
+        used = end - at;  // drop what was read; an odd byte is decoded on its own
+        return Step::Done;
+      case Parse::TooLong:
+        used = bytes.size() - at;  // dropped so far; the rest is dropped as it comes
+        if (!atEnd) state.skippingSequence = true;
         return Step::Done;
       case Parse::Unfinished:
         if (!atEnd) return Step::NeedMore;
@@ -565,16 +591,27 @@ Step DecodeEscape(std::string_view bytes, std::size_t at, bool atEnd, std::size_
 
 }  // namespace
 
-std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<TerminalInput>& out) {
+std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<TerminalInput>& out,
+                                TerminalDecodeState& state) {
   std::size_t at = 0;
+  if (state.skippingSequence) {
+    // The rest of a sequence too long to be a key, up to its final byte or a byte that
+    // cannot be in it.
+    if (SkipSequenceBody(bytes, 0, at) != Skip::Unfinished || atEnd) state.skippingSequence = false;
+  }
   while (at < bytes.size()) {
     std::size_t used = 0;
-    const Step step = bytes[at] == Escape ? DecodeEscape(bytes, at, atEnd, used, out)
+    const Step step = bytes[at] == Escape ? DecodeEscape(bytes, at, atEnd, used, out, state)
                                           : DecodeCharacter(bytes, at, atEnd, 0, used, out);
     if (step == Step::NeedMore) break;
     at += used;
   }
   return at;
+}
+
+std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<TerminalInput>& out) {
+  TerminalDecodeState state;
+  return DecodeTerminalInput(bytes, atEnd, out, state);
 }
 
 // ---- drawing ----
@@ -730,6 +767,7 @@ struct TerminalSignals {
   SignalSteps steps[MostSignalSteps];
   volatile sig_atomic_t stepCount = 0;
   struct sigaction previousActions[NSIG];
+  std::vector<int> moreEnding;  // the signals beyond EndingSignals handled as they are (program thread only)
 };
 
 TerminalSignals gSignals;
@@ -799,8 +837,13 @@ bool InForeground() {
 }
 
 constexpr int EndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS};
 constexpr int OtherSignals[] = {SIGTSTP, SIGCONT, SIGWINCH};
+// Every other signal whose default ends the program: it gives the terminal back too, but
+// only where it would end the program (one that is ignored, by the program or by whoever
+// started it, such as SIGXFSZ or SIGPIPE, stays ignored). The real-time signals follow.
+constexpr int MoreEndingSignals[] = {SIGUSR1, SIGUSR2, SIGALRM, SIGVTALRM, SIGPROF,  SIGXCPU,
+                                     SIGXFSZ, SIGPIPE, SIGIO,   SIGPWR,    SIGSTKFLT};
 
 void Install(int signal, void (*handler)(int, siginfo_t*, void*), int flags) {
   struct sigaction action {};
@@ -883,8 +926,25 @@ void OnResize(int, siginfo_t*, void*) {
   errno = savedErrno;
 }
 
+// The ending signals that are the default's to handle now, beyond EndingSignals.
+std::vector<int> DefaultEndingSignals() {
+  std::vector<int> signals(std::begin(MoreEndingSignals), std::end(MoreEndingSignals));
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+  std::erase_if(signals, [](int signal) {
+    struct sigaction current {};
+    return sigaction(signal, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) ||
+           current.sa_handler != SIG_DFL;
+  });
+  return signals;
+}
+
 void InstallSignalHandlers() {
   for (const int signal : EndingSignals) {
+    sigaction(signal, nullptr, &gSignals.previousActions[signal]);
+    Install(signal, OnEndingSignal, 0);
+  }
+  gSignals.moreEnding = DefaultEndingSignals();
+  for (const int signal : gSignals.moreEnding) {
     sigaction(signal, nullptr, &gSignals.previousActions[signal]);
     Install(signal, OnEndingSignal, 0);
   }
@@ -899,13 +959,14 @@ void InstallSignalHandlers() {
 }
 
 void RemoveSignalHandlers() {
-  for (const auto& group :
-       {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals), std::span<const int>(OtherSignals)}) {
+  for (const auto& group : {std::span<const int>(EndingSignals), std::span<const int>(CrashSignals),
+                            std::span<const int>(OtherSignals), std::span<const int>(gSignals.moreEnding)}) {
     for (const int signal : group) sigaction(signal, &gSignals.previousActions[signal], nullptr);
   }
 }
 
 constexpr int EscapeTimeoutMs = 50;
+constexpr int MostReadsAtOnce = 16;          // 64 KiB of input between two looks at the game
 constexpr int KeyboardProtocolWaitMs = 200;  // a terminal that answers nothing costs no more
 constexpr uint64_t FrameMs = 16;             // presents that need not be at once: at most about 60 a second
 
@@ -1130,6 +1191,8 @@ class TerminalBackend : public RealTimeBackend {
   // The terminal speaks the protocol: our flags go on, and keys are taken as it reports
   // them from then on. It is asked once more which flags it took; an answer without the
   // ones that report releases takes them off again (half the protocol is worse than none).
+  // Releases count as reported (and the console is told, so that a Braille keyboard set to
+  // start on can start) only once that answer says so, or a release has come.
   void OnKeyboardFlags(int flags) {
     switch (probe_) {
       case Probe::Asking:
@@ -1137,20 +1200,27 @@ class TerminalBackend : public RealTimeBackend {
         gSignals.flagsWanted = 1;
         gSignals.flagsPushed = 1;  // before the push: a signal now pops at worst one flag set too many
         Write(std::string(KeyboardFlagsPush) + KeyboardFlagsQuery);
-        releases_ = true;
-        PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
+        protocol_ = true;
         break;
       case Probe::Confirming:
         probe_ = Probe::Done;
         if ((flags & FlagsForReleases) != FlagsForReleases) {
-          releases_ = false;
+          protocol_ = releases_ = false;
           gSignals.flagsWanted = 0;
           Write(KeyboardFlagsPop);
           gSignals.flagsPushed = 0;
+        } else {
+          LearnReleases();
         }
         break;
       case Probe::Done: break;  // an answer nobody asked for
     }
+  }
+
+  void LearnReleases() {
+    if (releases_) return;
+    releases_ = true;
+    PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
   }
 
   void QuerySize() {
@@ -1195,6 +1265,7 @@ class TerminalBackend : public RealTimeBackend {
     // Once the terminal has gone, only the wake pipe is watched (poll skips a negative fd).
     struct pollfd fds[2] = {{gone_ ? -1 : inputFd_, POLLIN, 0}, {wakePipe_[0], POLLIN, 0}};
     int wait = timeoutMs;
+    int reads = 0;
     for (;;) {
       const int ready = poll(fds, 2, wait);
       if (ready <= 0) return;
@@ -1212,12 +1283,21 @@ class TerminalBackend : public RealTimeBackend {
           TerminalGone();
           return;
         }
-        if (pending_.empty()) pendingSinceMs_ = NowMs();
+        const uint64_t now = NowMs();
+        // A sequence too long to be a key that the terminal left unended for the ESC
+        // timeout is over: what comes now is new input.
+        if (decodeState_.skippingSequence && now >= lastInputMs_ + EscapeTimeoutMs) {
+          decodeState_.skippingSequence = false;
+        }
+        lastInputMs_ = now;
+        if (pending_.empty()) pendingSinceMs_ = now;
         pending_.append(buffer, static_cast<std::size_t>(got));
         Decode(false);
       }
-      wait = 0;  // take whatever else is there, without waiting again
-      if (!(fds[0].revents & POLLIN)) return;
+      // Take whatever else is there, without waiting again; but a flood that never stops
+      // must not keep the game from its turn.
+      wait = 0;
+      if (!(fds[0].revents & POLLIN) || ++reads >= MostReadsAtOnce) return;
     }
   }
 
@@ -1227,7 +1307,7 @@ class TerminalBackend : public RealTimeBackend {
 
   void Decode(bool atEnd) {
     std::vector<TerminalInput> inputs;
-    const std::size_t used = DecodeTerminalInput(pending_, atEnd, inputs);
+    const std::size_t used = DecodeTerminalInput(pending_, atEnd, inputs, decodeState_);
     pending_.erase(0, used);
     if (!pending_.empty()) pendingSinceMs_ = NowMs();
     for (const TerminalInput& input : inputs) {
@@ -1252,14 +1332,16 @@ class TerminalBackend : public RealTimeBackend {
   // Where releases are reported a key goes down and up as the terminal says; elsewhere each
   // key is pressed and released at once.
   void PostKey(const TerminalInput& input) {
-    if (input.event == Event::Typed || !releases_) {
+    if (input.event == Event::Typed || !protocol_) {
       if (input.event != Event::Release) PostKeyEvent(input.key, true);
       return;
     }
-    if (input.event != Event::Release)
+    if (input.event != Event::Release) {
       PostKeyDown(input.key);
-    else if (input.key.virtualKey != 0)
+    } else if (input.key.virtualKey != 0) {
       PostKeyUp(input.key.virtualKey, input.key.modifiers);
+      LearnReleases();
+    }
   }
 
   void TerminalGone() {
@@ -1278,10 +1360,13 @@ class TerminalBackend : public RealTimeBackend {
   int columns_ = ConsoleColumns, rows_ = ConsoleRows;
   bool focus_ = true, gone_ = false;
   Probe probe_ = Probe::Done;
-  bool releases_ = false;  // the terminal reports key releases: the keyboard protocol is on
+  bool protocol_ = false;  // the keyboard protocol is on: keys are taken as it reports them
+  bool releases_ = false;  // and the terminal is known to report key releases
   std::string title_;      // UTF-8
   std::string pending_;    // input bytes not decoded yet
+  TerminalDecodeState decodeState_;
   uint64_t pendingSinceMs_ = 0;
+  uint64_t lastInputMs_ = 0;
   uint64_t lastPresentMs_ = 0;
   int wakePipe_[2] = {-1, -1};
 };

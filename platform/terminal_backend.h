@@ -40,6 +40,12 @@ struct TerminalInput {
   bool operator==(const TerminalInput&) const = default;
 };
 
+// What decoding carries from one read to the next besides the bytes left unread: inside a
+// sequence too long to be any key's, whose rest is dropped as it comes.
+struct TerminalDecodeState {
+  bool skippingSequence = false;
+};
+
 // Decodes whole inputs from the front of 'bytes' into 'out' and returns how many bytes it
 // used. Unless 'atEnd' is set, an unfinished input at the end (a lone ESC, a sequence cut
 // short, part of a UTF-8 character) is left unread, to be completed by the next bytes;
@@ -47,8 +53,12 @@ struct TerminalInput {
 // an unfinished sequence is dropped. ESC before a character is Alt with that character.
 // Text is UTF-8; a character with no Windows-1252 byte is dropped, and a byte that is not
 // UTF-8 is taken as a Windows-1252 byte. Key reports of the kitty keyboard protocol become
-// the key events the window makes for the same keys. A sequence that cannot be one, or is
-// longer than any key report, is dropped up to where it goes wrong.
+// the key events the window makes for the same keys. A sequence that cannot be one is
+// dropped up to where it goes wrong; one longer than any key report is dropped whole, to its
+// final byte, however many reads it takes ('state' remembers it between them). The form
+// without 'state' decodes bytes that are all there are.
+std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<TerminalInput>& out,
+                                TerminalDecodeState& state);
 std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<TerminalInput>& out);
 
 // What one character cell of the terminal shows.

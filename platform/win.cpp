@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -24,18 +25,53 @@ struct InstalledBackend {
   std::unique_ptr<Backend> backend;
 };
 
+// What a message is to the queue's bound on input.
+enum class InputKind { None, Press, Release };
+
+InputKind InputKindOf(const Message& message) {
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_CHAR:
+    case WM_SYSCHAR:
+    case WM_MOUSEMOVE:
+    case WM_RBUTTONDOWN: return InputKind::Press;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_RBUTTONUP: return InputKind::Release;
+    case WM_APP_BRAILLE: {
+      // The display's keys are input; its news (come, gone, failed) is not.
+      const auto command = static_cast<BrailleCommand>(message.wParam);
+      return command == BrailleCommand::Resized || command == BrailleCommand::Failed ? InputKind::None
+                                                                                     : InputKind::Press;
+    }
+    default: return InputKind::None;
+  }
+}
+
 // The program's message queue: the messages posted from any thread and the backends'
 // notices (both under the mutex), and, on the program's thread, the timers and the message
 // windows of engines.
+//
+// Input (keys, characters, the mouse, a Braille display's keys) waits here at most
+// MostPendingInput messages deep; past that, new input is dropped as the console's own key
+// queue drops keys, silently, so that a paste or a flood of any size takes no more memory
+// and the game answers as soon as it stops. Everything else (timers, wake-ups, painting,
+// the close, finished sound blocks) is never dropped. A release whose press was dropped is
+// dropped with it, so that no key seems to be let go that never went down.
 class MessageQueue {
  public:
-  void Post(const Message& message) {
-    std::lock_guard lock(mutex_);
-    messages_.push_back(message);
-  }
+  static constexpr std::size_t MostPendingInput = MostPendingInputMessages;
+
+  void Post(const Message& message) { Post({message}); }
+  // The messages of one key go in together, or not at all.
   void Post(std::initializer_list<Message> messages) {
     std::lock_guard lock(mutex_);
-    messages_.insert(messages_.end(), messages);
+    if (!Admit(messages)) return;
+    for (const Message& message : messages) {
+      if (InputKindOf(message) != InputKind::None) ++pendingInput_;
+      messages_.push_back(message);
+    }
   }
   // The first message for the window (0: any window), taken out.
   std::optional<Message> Take(Hwnd filter) {
@@ -44,6 +80,7 @@ class MessageQueue {
       if (filter == 0 || it->hwnd == filter) {
         const Message message = *it;
         messages_.erase(it);
+        if (InputKindOf(message) != InputKind::None) --pendingInput_;
         return message;
       }
     }
@@ -53,9 +90,15 @@ class MessageQueue {
     std::lock_guard lock(mutex_);
     return messages_.empty();
   }
+  std::size_t PendingInput() {
+    std::lock_guard lock(mutex_);
+    return pendingInput_;
+  }
   void AddNotice(std::string notice) {
     std::lock_guard lock(mutex_);
-    notices_.push_back(std::move(notice));
+    // A notice is for the player to hear; a backend repeating itself needs no more room.
+    constexpr std::size_t MostNotices = 16;
+    if (notices_.size() < MostNotices) notices_.push_back(std::move(notice));
   }
   std::optional<std::string> TakeNotice() {
     std::lock_guard lock(mutex_);
@@ -71,8 +114,64 @@ class MessageQueue {
   std::atomic<int> backgroundWork{0};  // any thread
 
  private:
+  // With mutex_ held: whether the group goes in, noting which keys went down.
+  bool Admit(std::initializer_list<Message> messages) {
+    std::size_t presses = 0, releases = 0;
+    for (const Message& message : messages) {
+      const InputKind kind = InputKindOf(message);
+      presses += kind == InputKind::Press;
+      releases += kind == InputKind::Release;
+    }
+    if (presses == 0 && releases == 0) return true;
+    bool admitted = true;
+    if (presses > 0) {
+      admitted = pendingInput_ + presses + releases <= MostPendingInput;
+    } else {
+      // A release whose key went down here goes in; one whose press was dropped is dropped
+      // too; one of a key never seen going down only within twice the bound.
+      for (const Message& message : messages) {
+        const auto key = KeyOf(message);
+        if (key && !down_[*key] && dropped_[*key]) admitted = false;
+        if (!key || (!down_[*key] && !dropped_[*key])) {
+          admitted = admitted && pendingInput_ + releases <= 2 * MostPendingInput;
+        }
+      }
+    }
+    for (const Message& message : messages) {
+      const auto key = KeyOf(message);
+      if (!key) continue;
+      if (InputKindOf(message) == InputKind::Press) {
+        if (admitted) {
+          down_[*key] = true;
+          dropped_[*key] = false;
+        } else if (!down_[*key]) {
+          dropped_[*key] = true;
+        }
+      } else {
+        down_[*key] = dropped_[*key] = false;
+      }
+    }
+    return admitted;
+  }
+  // The key a press or release is of: its virtual key, or the right mouse button.
+  static std::optional<std::size_t> KeyOf(const Message& message) {
+    switch (message.message) {
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN:
+      case WM_KEYUP:
+      case WM_SYSKEYUP: return message.wParam < 256 ? std::optional<std::size_t>(message.wParam) : std::nullopt;
+      case WM_RBUTTONDOWN:
+      case WM_RBUTTONUP: return 256;
+      default: return std::nullopt;
+    }
+  }
+
   std::mutex mutex_;
   std::deque<Message> messages_;
+  std::size_t pendingInput_ = 0;  // input messages among messages_
+  // Keys (and the right button, 256) posted as down and not yet up; not down, with the
+  // last press dropped.
+  std::bitset<257> down_, dropped_;
   std::deque<std::string> notices_;
 };
 
@@ -151,6 +250,8 @@ void PostNotice(std::string cp1252) {
 }
 
 std::optional<std::string> TakeNotice() { return gMessages.TakeNotice(); }
+
+std::size_t PendingInputMessages() { return gMessages.PendingInput(); }
 
 // ---- backend ownership ----
 

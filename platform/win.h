@@ -4,6 +4,7 @@
 // client coordinates, the caret, key state, the clipboard, the clock and the program's end.
 // A backend (window, terminal or headless) carries the drawing, the keys and the time.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -131,6 +132,11 @@ void PostQuitMessage(int exitCode);
 // screen: queued, and WM_APP_NOTICE posted to the console window, which takes it.
 void PostNotice(std::string cp1252);
 std::optional<std::string> TakeNotice();
+// Input waiting in the queue (keys, characters, the mouse, a Braille display's keys). Past
+// MostPendingInputMessages new input is dropped, silently, as the console's key queue drops
+// keys; a release whose press was dropped goes with it. Nothing else is ever dropped.
+inline constexpr std::size_t MostPendingInputMessages = 256;
+std::size_t PendingInputMessages();
 // Takes the next message for hwnd (0: any window of the thread); also gives WM_PAINT for an
 // invalid window when no other message waits, and fires due timers first.
 bool PeekMessage(Message& message, Hwnd filter = 0);

@@ -1,11 +1,10 @@
 #!/usr/bin/env bash
-# Makes the Debian package: installs what is missing (scripts/deps.txt and
+# Makes the Debian package: installs what is missing (scripts/deps-play.txt and
 # scripts/package-deps.txt), builds the program and its voice with dpkg-buildpackage, puts
 # quelvar_<version>_amd64.deb in this folder and checks it with lintian.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$top/scripts/install-deps.sh"
-"$top/scripts/install-deps.sh" "$top/scripts/package-deps.txt"
+"$top/scripts/install-deps.sh" "$top/scripts/deps-play.txt" "$top/scripts/package-deps.txt"
 cd "$top"
 version="$(dpkg-parsechangelog -SVersion)"
 arch="$(dpkg --print-architecture)"

@@ -13,7 +13,7 @@ set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 linux="${1:-$top/build}"
 web="$top/build-web"
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" "$top/scripts/deps-play.txt" "$top/scripts/deps-web.txt"
 
 # emcc's optimizer needs Debian's acorn module, which Node does not look for by itself.
 export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"

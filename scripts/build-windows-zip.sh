@@ -5,7 +5,7 @@
 # built on Linux with espeak-ng.
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-"$top/scripts/install-deps.sh"
+"$top/scripts/install-deps.sh" "$top/scripts/deps-play.txt" "$top/scripts/deps-windows.txt"
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$top/build" --target voicedata
 cmake -S "$top" -B "$top/build-win64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \

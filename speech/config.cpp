@@ -57,7 +57,9 @@ SpeechStart& Start() { return TheSpeech().start; }
 // 'setting' is the TIPOSAPI number that chose the engine, as the player wrote it.
 void TellEngineNotStarted(EngineKind kind, int setting) {
   if (!Start().enginesToldNotStarted.insert(kind).second) return;
-  platform::TellPlayer("quelvar: " + EngineName(kind) + " could not be started; the built-in voice speaks instead",
+  const std::string why = TakeEngineOpenFailure();
+  platform::TellPlayer("quelvar: " + EngineName(kind) + " " + (why.empty() ? "could not be started" : why) +
+                           "; the built-in voice speaks instead",
                        "A voz configurada em TAMIRE.INI (TIPOSAPI=" + std::to_string(setting) +
                            ") não pôde falar; o jogo fala com a sua própria voz.");
 }

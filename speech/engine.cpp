@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "platform/win.h"
@@ -89,7 +90,11 @@ void CloseAtExit(Engine& engine) {
 double MbrolaPitchFactor(int pitch) { return (pitch + 11) / 11.0; }
 double MbrolaDurationFactor(int rate) { return 0.8 - rate / 15.0; }
 
+void NoteEngineOpenFailure(std::string why) { Entered().openFailure = std::move(why); }
+std::string TakeEngineOpenFailure() { return std::exchange(Entered().openFailure, {}); }
+
 bool EngineOpen(int voice, int rate, int pitch, EngineKind kind, const std::string& outputFile) {
+  Entered().openFailure.clear();
   State().engineKind = kind;
   Engine* engine = Current();
   if (!engine) return false;

@@ -78,6 +78,11 @@ void EngineSpeak(std::string_view text);
 bool EngineBusy(int mode);
 void EngineStop();
 
+// Why the engine being opened could not be, in English after the engine's name ("answers
+// garbage: ..."), noted by its adapter; the last open's, given once. Empty: no reason known.
+void NoteEngineOpenFailure(std::string why);
+std::string TakeEngineOpenFailure();
+
 // The MBROLA front end's factors from the configured rate and pitch.
 double MbrolaPitchFactor(int pitch);    // (pitch + 11) / 11
 double MbrolaDurationFactor(int rate);  // 0.8 - rate / 15

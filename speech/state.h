@@ -60,12 +60,13 @@ struct SpeechState {
   SpeechState();
 };
 
-// The engines entered, by kind; those replaced since (kept: one may still be open); and
-// those closed when the program ends.
+// The engines entered, by kind; those replaced since (kept: one may still be open); those
+// closed when the program ends; and why the last open failed, as the engine noted it.
 struct Engines {
   std::array<std::unique_ptr<Engine>, EngineKindCount> byKind;
   std::vector<std::unique_ptr<Engine>> replaced;
   std::vector<Engine*> closedAtExit;
+  std::string openFailure;
 };
 
 // The owner of speech's state.

@@ -24,7 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/process.h"
+#include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
 #include "speech/sapi/ssip.h"
 #include "text/cp1252.h"
@@ -49,6 +51,12 @@ constexpr milliseconds CallLimit(1000);     // any later request
 // The voice list: a daemon can take seconds to send its thousands of voices (1.3 s here
 // with espeak-ng's), so it gets longer than other calls.
 constexpr milliseconds VoiceListLimit(6000);
+
+// What the daemon may send at most before it has said a whole reply, and how many replies
+// may wait unasked for: more is a daemon gone wrong, not one answering (its longest reply,
+// the voice list, is far shorter).
+constexpr std::size_t MostReplyBytes = 16 << 20;
+constexpr std::size_t MostWaitingReplies = 16;
 
 // One connection to speech-dispatcher.
 class SsipConnection {
@@ -83,13 +91,13 @@ class SsipConnection {
     replies_.clear();
     lock.unlock();
     if (!SendAll(command, deadline)) {
-      Lose();
+      Lose("took no command");
       return std::nullopt;
     }
     lock.lock();
     if (!replied_.wait_until(lock, deadline, [this] { return lost_ || !replies_.empty(); })) {
       lock.unlock();
-      Lose();
+      Lose("did not answer within " + std::to_string(limit.count()) + " ms");
       return std::nullopt;
     }
     if (replies_.empty()) return std::nullopt;
@@ -101,6 +109,11 @@ class SsipConnection {
   bool Lost() {
     std::lock_guard lock(mutex_);
     return lost_;
+  }
+  // Why the daemon was lost, for the player (after "speech-dispatcher"); empty while it is not.
+  std::string WhyLost() {
+    std::lock_guard lock(mutex_);
+    return lost_ ? why_ : std::string();
   }
 
  private:
@@ -126,36 +139,49 @@ class SsipConnection {
   void Read() {
     SsipReader reader;
     char buffer[4096];
+    std::size_t unreplied = 0;  // bytes since the last whole reply
     for (;;) {
       const ssize_t got = ::recv(socket_, buffer, sizeof buffer, 0);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) {  // gone, in the middle of a reply or not
-        Lose();
+        Lose("closed the connection");
         return;
       }
       const bool readable = reader.Feed(std::string_view(buffer, static_cast<std::size_t>(got)));
+      unreplied += static_cast<std::size_t>(got);
+      bool flooding = false;
       while (auto reply = reader.Next()) {
+        unreplied = 0;
         if (reply->IsEvent()) {
           if (const auto message = SsipMessageNumber(*reply)) onEvent_(reply->code, *message);
           continue;
         }
         std::lock_guard lock(mutex_);
+        if (replies_.size() >= MostWaitingReplies) {
+          flooding = true;
+          break;
+        }
         replies_.push_back(std::move(*reply));
         replied_.notify_all();
       }
       if (!readable) {  // garbage, a line without end, a reply without end
-        Lose();
+        Lose("answers garbage: " + reader.Error());
+        return;
+      }
+      if (flooding || unreplied > MostReplyBytes) {
+        Lose("answers garbage: more than it was asked for");
         return;
       }
     }
   }
 
   // The daemon cannot be talked to any more; a reply it sent in full before still counts.
-  void Lose() {
+  void Lose(const std::string& why) {
     {
       std::lock_guard lock(mutex_);
       if (lost_) return;
       lost_ = true;
+      why_ = why;
       replied_.notify_all();
     }
     ::shutdown(socket_, SHUT_RDWR);
@@ -170,6 +196,7 @@ class SsipConnection {
   std::condition_variable replied_;
   std::deque<SsipReply> replies_;
   bool lost_ = false;
+  std::string why_;
 };
 
 // ---- reaching the daemon ----
@@ -260,13 +287,41 @@ bool SpawnDaemon(const SsipAddress& address, Clock::time_point deadline) {
   }
 }
 
-// Connects to the user's speech-dispatcher, starting it when it is not there yet.
+// The user's own folder for the daemon's socket: $XDG_RUNTIME_DIR when it is an absolute
+// path, else ~/.cache (never a shared folder); empty when there is none.
+std::string RuntimeFolder() {
+  if (const auto runtime = platform::EnvironmentVariable("XDG_RUNTIME_DIR"); runtime && runtime->front() == '/') {
+    return *runtime;
+  }
+  const auto home = platform::HomeFolder();
+  return home ? *home + "/.cache" : std::string();
+}
+
+// Connects to the user's speech-dispatcher, starting it when it is not there yet; -1, with
+// the reason noted when it is worth telling, otherwise.
 int ConnectToDaemon() {
   std::string error;
-  const std::string runtime = platform::EnvironmentVariable("XDG_RUNTIME_DIR")
-                                  .value_or(platform::EnvironmentVariable("HOME").value_or("/tmp") + "/.cache");
+  const std::string runtime = RuntimeFolder();
   const auto address = ParseSsipAddress(platform::EnvironmentVariable("SPEECHD_ADDRESS").value_or(""), runtime, error);
-  if (!address) return -1;
+  if (!address) {
+    NoteEngineOpenFailure("cannot be reached: " + error);
+    return -1;
+  }
+  if (address->kind == SsipAddress::Kind::Unix) {
+    if (runtime.empty() && address->path == "/speech-dispatcher/speechd.sock") {  // the usual place, in no folder
+      NoteEngineOpenFailure("has no socket folder of this user's (no XDG_RUNTIME_DIR and no home folder)");
+      return -1;
+    }
+    // A socket in a folder that others can write (or, while the daemon has not made its
+    // folder yet, the folder it will be made in) may be anyone's: it is not spoken to, and
+    // no daemon is started there.
+    std::string folder = platform::FolderOf(address->path);
+    if (!platform::DirectoryExists(folder)) folder = platform::FolderOf(folder);
+    if (const std::string why = platform::WritableByOthers(folder); !why.empty()) {
+      NoteEngineOpenFailure("was not spoken to: the folder of its socket, " + folder + ", " + why);
+      return -1;
+    }
+  }
   if (const int fd = ConnectSocket(*address, Clock::now() + ConnectLimit); fd >= 0) return fd;
   const Clock::time_point deadline = Clock::now() + SpawnLimit;
   if (!SpawnDaemon(*address, deadline)) return -1;
@@ -337,6 +392,8 @@ class SpeechdVoice final : public ISpeechVoice {
   explicit SpeechdVoice(int socket)
       : connection_(std::make_unique<SsipConnection>(
             socket, [this](int code, uint64_t message) { OnEvent(code, message); }, [this] { OnLoss(); })) {}
+
+  std::string WhyLost() { return connection_->WhyLost(); }
 
   bool Greeted() {
     return Succeeded("SET SELF CLIENT_NAME quelvar:quelvar:main\r\n") &&
@@ -477,7 +534,10 @@ std::shared_ptr<ISpeechVoice> CreateVoice() {
   const int socket = ConnectToDaemon();
   if (socket < 0) return nullptr;
   auto voice = std::make_shared<SpeechdVoice>(socket);
-  if (!voice->Greeted()) return nullptr;
+  if (!voice->Greeted()) {
+    if (const std::string why = voice->WhyLost(); !why.empty()) NoteEngineOpenFailure(why);
+    return nullptr;
+  }
   return voice;
 }
 

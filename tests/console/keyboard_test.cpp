@@ -226,10 +226,10 @@ TEST_F(BrailleTest, WithoutKeyReleasesTheChordsSayWhyAndLeaveTheKeyboardOff) {
   SetStartingBrailleMode(1);
   Press(VK_F11, ModCtrl | ModShift);
   Press(VK_F11, ModCtrl | ModAlt);
-  Press(VK_F12, ModCtrl | ModShift);
+  Press(VK_F12, ModCtrl | ModShift);  // off is off: nothing to say
   EXPECT_EQ(BrailleMode(), 0);
   EXPECT_TRUE(Backend().Loops().empty());
-  EXPECT_EQ(gNotices, std::vector<std::string>(3, std::string(BrailleUnavailableNotice)));
+  EXPECT_EQ(gNotices, std::vector<std::string>(2, std::string(BrailleUnavailableNotice)));
   Press('F', 0, 'f');
   EXPECT_EQ(DrainQueue(), Codes{'f'}) << "letters stay letters";
   SetNoticeSpeaker(nullptr);
@@ -249,6 +249,33 @@ TEST_F(BrailleTest, AConsoleThatLearnsOfKeyReleasesLateStartsTheConfiguredMode) 
   PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
   PumpMessages();
   EXPECT_EQ(Backend().Loops().size(), 2u);
+}
+
+// A terminal that seemed to report releases and then does not (or never did, though the
+// mode is on): both chords that turn the keyboard off still do, and a late word of releases
+// that are no longer reported starts nothing.
+TEST_F(BrailleTest, TheKeyboardCanAlwaysBeTurnedOffWhateverTheTerminalReports) {
+  SetStartingBrailleMode(1);
+  ASSERT_EQ(BrailleMode(), 1);
+  Backend().SetKeyReleases(false);
+  Press(VK_F12, ModCtrl | ModShift);
+  EXPECT_EQ(BrailleMode(), 0);
+  SetBrailleMode(2);
+  Press(VK_F12, ModCtrl | ModAlt);
+  EXPECT_EQ(BrailleMode(), 0);
+  Press('O', 0, 'o');
+  EXPECT_EQ(DrainQueue(), Codes{'o'});
+
+  SetStartingBrailleMode(1);  // held back
+  PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
+  PumpMessages();
+  EXPECT_EQ(BrailleMode(), 0);
+  // Turned off before releases came: it stays off when they do.
+  Press(VK_F12, ModCtrl | ModShift);
+  Backend().SetKeyReleases(true);
+  PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
+  PumpMessages();
+  EXPECT_EQ(BrailleMode(), 0);
 }
 
 TEST_F(BrailleTest, NoticesBeforeSpeechWaitForTheSpeaker) {

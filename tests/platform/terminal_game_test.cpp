@@ -52,19 +52,22 @@ const std::string CtrlShiftF11 = "\x1b[57442u\x1b[57441;5u\x1b[23;6~\x1b[23;6:3~
 
 class GameInTerminal : public ::testing::Test {
  protected:
-  void Start(TerminalKind kind) {
+  // 'settings' are added to the test voice's TAMIRE.INI.
+  void Start(TerminalKind kind, const std::string& settings = "") {
     folder_ = MakeTestFolder("terminal-game");
     ASSERT_FALSE(folder_.empty());
-    std::filesystem::copy_file(std::string(QUELVAR_TEST_VOICE) + "/TAMIRE.INI", folder_ + "/TAMIRE.INI");
+    std::ofstream(folder_ + "/TAMIRE.INI", std::ios::binary)
+        << ReadFile(std::string(QUELVAR_TEST_VOICE) + "/TAMIRE.INI") << settings;
     terminal_ = std::make_unique<PtyTerminal>(kind);
     job_ = std::make_unique<PtyJob>(
         *terminal_,
         std::vector<std::string>{QUELVAR_PROGRAM, "--console=terminal", "--speech=builtin", "--config-dir=" + folder_,
                                  "--transcript=" + folder_ + "/transcript.txt",
                                  "--speech-log=" + folder_ + "/speech.txt"},
-        // A sanitizer build's own SIGSEGV handler would end the program its own way.
+        // A sanitizer build's own SIGSEGV handler would end the program its own way; its
+        // quarantine of freed memory would count as memory kept (Flood).
         std::vector<std::string>{"QUELVAR_DATA_DIR=" QUELVAR_TEST_VOICE, "TERM=xterm-kitty", "SDL_AUDIODRIVER=dummy",
-                                 "HOME=" + folder_, "PATH=/usr/bin:/bin", "ASAN_OPTIONS=handle_segv=0"});
+                                 "HOME=" + folder_, "PATH=/usr/bin:/bin", "ASAN_OPTIONS=handle_segv=0:quarantine_size_mb=4"});
     ASSERT_GT(job_->Program(), 0);
   }
   void TearDown() override {
@@ -102,6 +105,20 @@ class GameInTerminal : public ::testing::Test {
     }
     ADD_FAILURE() << "the program never waited for a key again";
     return false;
+  }
+
+  // Types "olhar" and waits for it in the story, then ends the game as a player does: "fim",
+  // and "n" to the question that follows.
+  void LookThenEnd() {
+    terminal_->Send("olhar\r");
+    ASSERT_TRUE(WaitForPrompt(">olhar\n"));
+    EndGame();
+  }
+  void EndGame() {
+    terminal_->Send("fim\r");
+    ASSERT_TRUE(WaitForPrompt("de novo?"));
+    terminal_->Send("n\r");
+    EXPECT_EQ(job_->Wait(), 0);
   }
 
   // SIGTSTP gives the terminal back as the end does; SIGCONT takes it again and draws the
@@ -243,10 +260,81 @@ TEST_P(GameEndedBySignal, LeavesTheTerminalAsItWasWithTheFlagsPopped) {
   EXPECT_FALSE(terminal_->Raw());
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, GameEndedBySignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGSEGV, SIGABRT),
+// The signals the console handles by name, and others that end a program all the same.
+INSTANTIATE_TEST_SUITE_P(Signals, GameEndedBySignal,
+                         ::testing::Values(SIGTERM, SIGINT, SIGHUP, SIGSEGV, SIGABRT, SIGUSR1, SIGUSR2, SIGALRM,
+                                           SIGXCPU, SIGVTALRM, SIGRTMIN + 2),
                          [](const ::testing::TestParamInfo<int>& signal) {
-                           return std::string(sigabbrev_np(signal.param));
+                           const char* name = sigabbrev_np(signal.param);
+                           return name ? std::string(name) : "RT" + std::to_string(signal.param);
                          });
+
+// The peak of the program's resident memory, in MiB (0 when it cannot be read).
+long PeakMemoryMiB(pid_t program) {
+  std::ifstream status("/proc/" + std::to_string(program) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+  }
+  return 0;
+}
+
+// Input faster than the game takes it, of any size: the program keeps a bounded queue, and
+// answers Enter once the flood is over.
+class Flood : public GameInTerminal {
+ protected:
+  // Sends Enter until the story grows (an Enter that came while the queue was full is
+  // dropped with the rest), then ends the game.
+  void AnswersAndEnds() {
+    const std::size_t before = ReadFile(folder_ + "/transcript.txt").size();
+    for (int tries = 0; tries < 100 && ReadFile(folder_ + "/transcript.txt").size() == before; ++tries) {
+      terminal_->Send("\r");
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    ASSERT_GT(ReadFile(folder_ + "/transcript.txt").size(), before) << "no answer after the flood";
+    EndGame();
+  }
+};
+
+TEST_F(Flood, APasteOfSeveralMegabytesKeepsMemoryFlat) {
+  Start(TerminalKind::Plain);
+  ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+  const long before = PeakMemoryMiB(job_->Program());
+  std::string line;
+  while (line.size() < 64 * 1024) line += "pegar chave ";
+  for (int i = 0; i < 48; ++i) terminal_->Send(line);  // 3 MiB
+  const long peak = PeakMemoryMiB(job_->Program());
+  // A queue of every pasted key would hold 3 million messages: hundreds of MiB.
+  EXPECT_LT(peak - before, 32) << "peak " << peak << " MiB, " << before << " MiB before the paste";
+  AnswersAndEnds();
+}
+
+TEST_F(Flood, EscapeSequencesOfAnyLengthTypeNothing) {
+  Start(TerminalKind::Plain);
+  ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+  std::string thousand = "\x1b[1";
+  for (int i = 0; i < 999; ++i) thousand += ";" + std::to_string(100 + i % 900);
+  terminal_->Send(thousand + "~");
+  terminal_->Send("\x1b[" + std::string(5000, '7'));  // its end in a later read
+  terminal_->Send(std::string(3000, ';') + "u");
+  LookThenEnd();
+}
+
+// MODO=1 asks for the Braille keyboard at start; a terminal that answers the keyboard
+// protocol's question but refuses to report releases never gets it: letters stay letters.
+TEST_F(GameInTerminal, BrailleModeSetToStartWaitsForReleasesThatNeverCome) {
+  Start(TerminalKind::NoReleases, "[BRAILLE]\nMODO=1\n");
+  ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+  LookThenEnd();
+}
+
+// SIGXFSZ is the program's to ignore (an output past the size limit fails its write
+// instead): the game goes on with its terminal.
+TEST_F(GameInTerminal, AFileSizeSignalEndsNothing) {
+  Start(TerminalKind::Plain);
+  ASSERT_TRUE(WaitForPrompt("Sua cabine"));
+  ASSERT_EQ(kill(job_->Program(), SIGXFSZ), 0);
+  LookThenEnd();
+}
 
 }  // namespace
 }  // namespace platform::testing

@@ -18,7 +18,8 @@ enum class Manner {
   HalfLineThenLeaves,  // answers the first line with half a reply, then closes
   LeavesMidSpeech,     // answers until a text comes, then closes the connection
   NeverEnds,           // takes every text and never reports its end
-  Speaks               // reports the end of every text at once
+  Speaks,              // reports the end of every text at once
+  Floods               // answers the first line with one reply of long lines without end
 };
 
 // A daemon on a socket of its own, serving connections one after another on a thread.
@@ -89,6 +90,12 @@ class FakeDaemon {
         }
         if (manner_ == Manner::HalfLineThenLeaves) {
           Send(client, "208 OK CLIE");
+          return;
+        }
+        if (manner_ == Manner::Floods) {
+          const std::string longLine = "200-" + std::string(60000, 'x') + "\r\n";
+          while (!stopping_ && ::send(client, longLine.data(), longLine.size(), MSG_NOSIGNAL) > 0) {
+          }
           return;
         }
         if (inText) {

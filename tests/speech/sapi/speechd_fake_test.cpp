@@ -84,11 +84,22 @@ TEST_F(SpeechdFakeTest, ADaemonThatNeverAnswersFailsTheOpenInsteadOfHanging) {
 TEST_F(SpeechdFakeTest, GarbageOrHalfALineFailsTheOpen) {
   {
     FakeDaemon daemon(socket_, Manner::Garbage, 1);
+    speech::TakeEngineOpenFailure();
     EXPECT_FALSE(Sapi5Open(1, 0, ""));
+    EXPECT_EQ(speech::TakeEngineOpenFailure().rfind("answers garbage: a line that is not a reply", 0), 0u);
   }
   FakeDaemon daemon(socket_, Manner::HalfLineThenLeaves, 1);
   EXPECT_FALSE(Sapi54Open(1, 0, ""));
   EXPECT_FALSE(Sapi54Busy());
+}
+
+// A reply of long lines without end: the daemon is given up once it has sent more than any
+// reply holds, and what it sent is not kept.
+TEST_F(SpeechdFakeTest, ADaemonFloodingRepliesFailsTheOpen) {
+  speech::TakeEngineOpenFailure();
+  FakeDaemon daemon(socket_, Manner::Floods, 1);
+  EXPECT_FALSE(Sapi5Open(1, 0, ""));
+  EXPECT_EQ(speech::TakeEngineOpenFailure(), "answers garbage: more than it was asked for");
 }
 
 // Garbage in answer to a text: the engine is tried once more, and then the built-in voice
