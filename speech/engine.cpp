@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -16,25 +17,62 @@ namespace {
 // Values of SERVFALA beyond these were cut to them as they were read.
 constexpr int MostEngineValue = 65535;
 
-// The engines, in the order the command line lists them. On Linux SAPI 4 is espeak-ng and
-// SAPI 5 speech-dispatcher; in a web page SAPI 5 speaks with the browser's voices.
-constexpr std::array<EngineDescription, EngineKindCount> Descriptions{{
+// How messages name the SAPI engines: on Linux SAPI 4 is espeak-ng and SAPI 5
+// speech-dispatcher (in a web page SAPI 5 speaks with the browser's voices).
 #ifdef _WIN32
-    {EngineKind::Sapi4, 4, "espeak", "the SAPI 4 voice", 0, MostEngineValue, 0, MostEngineValue, true, false},
-    {EngineKind::Sapi5, 5, "speech-dispatcher", "the SAPI 5 voice", -10, MostEngineValue, -MostEngineValue,
-     MostEngineValue, false, false},
-    {EngineKind::Sapi5LateBound, 54, "", "the SAPI 5 voice", -10, MostEngineValue, -MostEngineValue, MostEngineValue,
-     false, false},
+constexpr std::string_view Sapi4Name = "the SAPI 4 voice";
+constexpr std::string_view Sapi5Name = "the SAPI 5 voice";
 #else
-    {EngineKind::Sapi4, 4, "espeak", "espeak-ng", 0, MostEngineValue, 0, MostEngineValue, true, false},
-    {EngineKind::Sapi5, 5, "speech-dispatcher", "speech-dispatcher", -10, MostEngineValue, -MostEngineValue,
-     MostEngineValue, false, false},
-    {EngineKind::Sapi5LateBound, 54, "", "speech-dispatcher", -10, MostEngineValue, -MostEngineValue, MostEngineValue,
-     false, false},
+constexpr std::string_view Sapi4Name = "espeak-ng";
+constexpr std::string_view Sapi5Name = "speech-dispatcher";
 #endif
+
+// The engines, in the order the command line lists them.
+constexpr std::array<EngineDescription, EngineKindCount> Descriptions{{
+    // Words per minute and a pitch in Hz: never below 0 (the engine's own), and the pitch
+    // fits its 16 bits.
+    {.kind = EngineKind::Sapi4,
+     .setting = 4,
+     .option = "espeak",
+     .name = Sapi4Name,
+     .lowestRate = 0,
+     .highestRate = MostEngineValue,
+     .lowestPitch = 0,
+     .highestPitch = MostEngineValue,
+     .rateInWordsPerMinute = true,
+     .soundThroughWavePlayback = false},
+    {.kind = EngineKind::Sapi5,
+     .setting = 5,
+     .option = "speech-dispatcher",
+     .name = Sapi5Name,
+     .lowestRate = -10,
+     .highestRate = MostEngineValue,
+     .lowestPitch = -MostEngineValue,
+     .highestPitch = MostEngineValue,
+     .rateInWordsPerMinute = false,
+     .soundThroughWavePlayback = false},
+    {.kind = EngineKind::Sapi5LateBound,
+     .setting = 54,
+     .option = "",
+     .name = Sapi5Name,
+     .lowestRate = -10,
+     .highestRate = MostEngineValue,
+     .lowestPitch = -MostEngineValue,
+     .highestPitch = MostEngineValue,
+     .rateInWordsPerMinute = false,
+     .soundThroughWavePlayback = false},
     // The front end's duration factor 0.8 - rate / 15 and pitch factor (pitch + 11) / 11
     // stay positive and within reason: at most about 1.5 times as slow, 4 times as high.
-    {EngineKind::Mbrola, 3, "mbrola", "the MBROLA voice", -10, MostEngineValue, -10, 33, false, true},
+    {.kind = EngineKind::Mbrola,
+     .setting = 3,
+     .option = "mbrola",
+     .name = "the MBROLA voice",
+     .lowestRate = -10,
+     .highestRate = MostEngineValue,
+     .lowestPitch = -10,
+     .highestPitch = 33,
+     .rateInWordsPerMinute = false,
+     .soundThroughWavePlayback = true},
 }};
 
 Engines& Entered() { return TheSpeech().engines; }
