@@ -261,19 +261,10 @@ class BrailleDisplayTest : public ::testing::Test {
     display_->Send(command);
     return display_->WaitForText(shown);
   }
-  // Types a command and waits until the game has answered it: its log shows the prompt
-  // again after the answer, and so does the display (the prompt alone shows even before
-  // the command is read).
-  bool Command(const std::string& line) {
-    const std::size_t before = LoggedLines().size();
+  // Types a command on the keyboard and waits until the game's answer rests on the display.
+  bool Command(const std::string& line, const std::string& rest) {
     terminal_.Send(line + "\r");
-    const auto end = Clock::now() + Patience;
-    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
-      const auto lines = LoggedLines();
-      if (lines.size() > before + 1 && lines.back().find("|>") != std::string::npos) break;
-      if (Clock::now() > end) return false;
-    }
-    return display_->WaitForText(">");
+    return WaitForFrameText(rest);
   }
   std::vector<std::string> LoggedLines() const {
     std::ifstream log(folder_ + "/braille.log");
@@ -629,7 +620,7 @@ TEST_F(BrailleDisplayTest, AWholeGameIsWonFromTheDisplayAlone) {
 
 TEST_F(BrailleDisplayTest, ReviewRowsFollowTheReviewAndTheDisplayIsGivenBackAtTheEnd) {
   StartGame();
-  ASSERT_TRUE(Command("olhar")) << Stderr();
+  ASSERT_TRUE(Command("olhar", "Sua cabine")) << Stderr();
   // Ctrl+Shift+F9 starts the review at the prompt (its entry tone throws away keys typed
   // ahead of it); each Up goes to the row above (a blank one first), and the display
   // follows.
@@ -656,8 +647,8 @@ TEST_F(BrailleDisplayTest, StoppingTheGameGivesTheDisplayBackAndContinuingTakesI
   kill(game_->Program(), SIGTSTP);
   ExpectDisplayGivenBack();
   kill(game_->Program(), SIGCONT);
-  ASSERT_TRUE(display_->WaitForText(">")) << Stderr();
-  ASSERT_TRUE(Command("olhar")) << Stderr();
+  ASSERT_TRUE(display_->WaitForText(OpeningRest)) << Stderr();
+  ASSERT_TRUE(Command("olhar", "Sua cabine")) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, TheDisplayComesBackAfterItWasAwayAndIsGivenBackOnSigterm) {
@@ -678,29 +669,104 @@ TEST_F(BrailleDisplayTest, AServerThatGoesAwayNeitherStopsTheGameNorKeepsItAway)
   EXPECT_EQ(game_->Wait(std::chrono::seconds(1)), -1) << "the game ended with the server: " << Stderr();
   // ...and shows itself again once brltty is back.
   StartBrltty();
-  ASSERT_TRUE(display_->WaitForText(">")) << "the game did not come back to the display";
-  ASSERT_TRUE(Type("fim\r", "Você gostaria de começar de novo?")) << Stderr();
+  ASSERT_TRUE(display_->WaitForText("Sua cabine")) << "the game did not come back to the display";
+  ASSERT_TRUE(Command("fim", "Pontuação: 0")) << Stderr();
   terminal_.Send("n");
   EXPECT_EQ(game_->Wait(std::chrono::seconds(10)), 0) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
   StartGame();
-  ASSERT_TRUE(Command("olhar")) << Stderr();
-  // The display is swapped for one of 20 cells in the middle of the game.
+  ASSERT_TRUE(Command("olhar", "Sua cabine")) << Stderr();
+  // The display is swapped for one of 20 cells in the middle of the game: the reply is
+  // shown again, where it rested, in windows of 20.
   display_->Send("cells 20");
   ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
-    return visual.size() == 20 && visual[0] == '>' && cells.size() == 20;
+    return visual.rfind("Sua cabine", 0) == 0 && visual.size() == 20 && cells.size() == 20;
   })) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
-  ASSERT_TRUE(WaitForLogged("columns=1-20 ")) << Stderr();
-  ASSERT_TRUE(Press("lnup", "    ")) << Stderr();
-  ASSERT_TRUE(Press("lnup", "Uma porta de madeira")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", " grande está na pare")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", "de a leste.   ")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", "                    ")) << Stderr();  // columns 61 to 80
-  ASSERT_TRUE(Press("fwinlt", "de a leste.   ")) << Stderr();
-  ASSERT_TRUE(Press("fwinlt", " grande está na pare")) << Stderr();
+  ASSERT_TRUE(WaitForLogged("columns=50-69 ")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "Score: 0")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "Você está em sua cab")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "ine, um quarto peque")) << Stderr();
+  ASSERT_TRUE(Press("fwinlt", "Você está em sua cab")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "Score: 0")) << Stderr();
+}
+
+// A BrlAPI server that takes the connection and never answers (a hung brltty): the game
+// plays on and says so within a bound, like a server that hangs up: spoken in the game, and
+// on standard error only once the terminal is given back, never over the game. When that
+// server hangs up at last, the game tries again.
+TEST(SilentBrlapiServer, IsToldWithinABoundAndTriedAgainOnceItHangsUp) {
+  const std::string folder = MakeTestFolder("silent-brlapi");
+  ASSERT_FALSE(folder.empty());
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  std::mt19937 random(static_cast<unsigned>(getpid()));
+  int number = 0;
+  for (int tries = 0; tries < 100 && number == 0; ++tries) {
+    const int candidate = 100 + static_cast<int>(random() % 800);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(4101 + candidate));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) number = candidate;
+  }
+  ASSERT_NE(number, 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  const auto acceptOne = [&] {
+    pollfd fd{listener, POLLIN, 0};
+    return poll(&fd, 1, static_cast<int>(std::chrono::milliseconds(Patience).count())) > 0 ? accept(listener, nullptr, nullptr)
+                                                                                            : -1;
+  };
+  std::filesystem::create_directories(folder + "/config");
+  std::filesystem::copy_file(std::string(QUELVAR_TEST_DATA) + "/TAMIRE.INI", folder + "/config/TAMIRE.INI");
+  platform::testing::PtyTerminal terminal{platform::testing::TerminalKind::Plain};
+  {
+    platform::testing::PtyJob game(
+        terminal,
+        // Standard error is the terminal too, as in a player's shell.
+        std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", Program(), "--console=terminal",
+                                 "--speech=none", "--braille=on", "--config-dir=" + folder + "/config",
+                                 "--speech-log=" + folder + "/speech",
+                                 "--transcript=" + folder + "/transcript"},
+        std::vector<std::string>{"BRLAPI_HOST=127.0.0.1:" + std::to_string(number),
+                                 "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA), "TERM=xterm-256color",
+                                 "LANG=C.UTF-8", "SDL_AUDIODRIVER=dummy"});
+    const int first = acceptOne();
+    ASSERT_GE(first, 0) << "the game never connected";
+    // The game plays on, and tells the player there is no display.
+    const auto waitInFile = [&](const std::string& file, const std::string& text) {
+      const auto end = Clock::now() + Patience;
+      for (;; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+        std::ifstream in(folder + "/" + file);
+        if (std::string(std::istreambuf_iterator<char>(in), {}).find(text) != std::string::npos) return true;
+        if (Clock::now() > end) return false;
+      }
+    };
+    ASSERT_TRUE(waitInFile("transcript", "leste.\n\n>")) << "the game did not start";
+    terminal.Send("ler livro\r");
+    ASSERT_TRUE(waitInFile("transcript", "nenhum livro")) << "the game did not go on";
+    EXPECT_TRUE(waitInFile("speech", "A linha Braille")) << "nothing said of the silent server";
+    // The server hangs up: the game connects again.
+    close(first);
+    const int second = acceptOne();
+    EXPECT_GE(second, 0) << "the game did not try again";
+    if (second >= 0) close(second);
+    terminal.Send("fim\r");
+    ASSERT_NE(terminal.WaitFor("novo?"), std::string::npos);
+    terminal.Send("n");
+    EXPECT_EQ(game.Wait(std::chrono::seconds(20)), 0);
+  }
+  close(listener);
+  // Standard error was written once the terminal was given back, and said it once.
+  const std::string told = "no Braille display (the BrlAPI server does not answer)";
+  terminal.WaitFor(told, 0, std::chrono::seconds(10));
+  const std::string output = terminal.Output();
+  const std::size_t at = output.find(told);
+  ASSERT_NE(at, std::string::npos) << output.substr(output.size() > 400 ? output.size() - 400 : 0);
+  EXPECT_EQ(output.find(told, at + 1), std::string::npos);
+  EXPECT_GT(at, output.rfind(platform::testing::NormalScreen)) << "the line was drawn over the game";
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
-
