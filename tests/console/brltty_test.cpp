@@ -493,6 +493,8 @@ class BrailleDisplayTest : public ::testing::Test {
     return text;
   }
 
+  void PlayTheWholeGame(int cells);
+
   std::map<char32_t, int> dots_;
   int typingKeys_ = 0;
   std::string folder_;
@@ -580,7 +582,13 @@ TEST_F(BrailleDisplayTest, OnTwentyCellsARowIsReadInMoreWindowsAndTheRoomNameSti
   ASSERT_TRUE(Press("fwinrt", "Score: 0")) << Stderr();
 }
 
-TEST_F(BrailleDisplayTest, AWholeGameIsWonFromTheDisplayAlone) {
+// The whole game, played as a player who has only the display: every reply read by panning
+// from where it rests to the prompt, every command and answer typed as dots.
+void BrailleDisplayTest::PlayTheWholeGame(int cells) {
+  if (cells != 40) {
+    brltty_.reset();
+    StartBrltty(cells);
+  }
   StartGame();
   const std::string games = QUELVAR_GAME_TESTS;
   const auto keys = KeyLines(games + "/full_game.keys");
@@ -590,7 +598,7 @@ TEST_F(BrailleDisplayTest, AWholeGameIsWonFromTheDisplayAlone) {
   int panKeys = 0, rows = 0;
   for (std::size_t turn = 0; turn < keys.size(); ++turn) {
     // The reply rests on the display; the player reads it all by panning to the prompt...
-    ASSERT_TRUE(WaitForFrameText(RestText(replies[turn], 40)))
+    ASSERT_TRUE(WaitForFrameText(RestText(replies[turn], cells)))
         << "turn " << turn << ": the reply does not rest on the display: '" << display_->Visual() << "'\n" << Stderr();
     const Reading reading = ReadToThePrompt();
     EXPECT_EQ(Letters(reading.text), Letters(Joined(replies[turn]))) << "turn " << turn;
@@ -614,9 +622,13 @@ TEST_F(BrailleDisplayTest, AWholeGameIsWonFromTheDisplayAlone) {
   std::ifstream played(folder_ + "/transcript"), expected(games + "/full_game.transcript");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(played), {}),
             std::string(std::istreambuf_iterator<char>(expected), {}));
-  std::cout << "display keys: " << panKeys << " pans for " << rows << " rows of replies ("
+  std::cout << cells << " cells: " << panKeys << " pans for " << rows << " rows of replies ("
             << static_cast<double>(panKeys) / rows << " a row), " << typingKeys_ << " keys typed\n";
 }
+
+TEST_F(BrailleDisplayTest, AWholeGameIsWonFromTheDisplayAlone) { PlayTheWholeGame(40); }
+// A minute more on a small display; run with --gtest_also_run_disabled_tests.
+TEST_F(BrailleDisplayTest, DISABLED_AWholeGameIsWonFromATwentyCellDisplayAlone) { PlayTheWholeGame(20); }
 
 TEST_F(BrailleDisplayTest, ReviewRowsFollowTheReviewAndTheDisplayIsGivenBackAtTheEnd) {
   StartGame();
