@@ -166,12 +166,12 @@ std::optional<Place> NextPlace(Place from, int width) {
 // Panning back: the reverse, to a line's last window that shows something.
 std::optional<Place> PreviousPlace(Place from, int width) {
   const int start = LineStart(from.line);
-  for (int previous = from.first - width; from.first > start && previous >= start - width; previous -= width) {
-    const int window = std::max(previous, start);
-    if (window < from.first && !WindowBlank(from.line, window, width)) return Place{from.line, window};
-    if (window == start) break;
+  if (from.first > start) {
+    for (int window = start + (from.first - start - 1) / width * width; window >= start; window -= width) {
+      if (!WindowBlank(from.line, window, width)) return Place{from.line, window};
+    }
   }
-  for (int line = std::min(from.line, LastLine() + 1) - 1; line >= 0; --line) {
+  for (int line = from.line - 1; line >= 0; --line) {
     if (const auto span = TextSpan(line)) return Place{line, span->first + (span->second - span->first) / width * width};
   }
   return std::nullopt;
@@ -365,9 +365,7 @@ namespace detail {
 
 void ResetBraille() { gView = BrailleView{}; }
 
-void BrailleKeyTyped() {
-  if (gView.mode == Mode::Reading || gView.mode == Mode::Follow) gView.mode = Mode::Prompt;
-}
+void BrailleKeyTyped() { gView.mode = Mode::Prompt; }
 
 void BrailleKeyTaken() { gView.replyPending = true; }
 

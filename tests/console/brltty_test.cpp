@@ -506,6 +506,11 @@ class BrailleDisplayTest : public ::testing::Test {
 };
 
 constexpr const char* OpeningRest = "Ilha de Quelvar - uma aventura pirata fa";
+// What "olhar" answers in the first room.
+constexpr const char* CabinReply =
+    "Sua cabine Score: 0 Você está em sua cabine, um quarto pequeno com pouco mobiliário. "
+    "As únicas mobílias são uma cama e um pequeno armário com só uma gaveta. "
+    "Uma porta de madeira grande está na parede a leste.";
 
 TEST_F(BrailleDisplayTest, TypingRoutingDotsThroughBrlttysTableAndASelectionUnlikeTheCursor) {
   StartGame();
@@ -546,9 +551,7 @@ TEST_F(BrailleDisplayTest, TheReplyRestsOnTheDisplayAndPanningReadsItToThePrompt
   // ...and panning goes through it, the description's three lines window by window, then
   // to the prompt.
   const Reading reading = ReadToThePrompt();
-  EXPECT_EQ(Words(reading.text), Words("Sua cabine Score: 0 Você está em sua cabine, um quarto pequeno com pouco mobiliário. "
-                                       "As únicas mobílias são uma cama e um pequeno armário com só uma gaveta. "
-                                       "Uma porta de madeira grande está na parede a leste."));
+  EXPECT_EQ(Words(reading.text), Words(CabinReply));
   EXPECT_EQ(reading.rows, 5);
   EXPECT_EQ(reading.keys, 8);
   ASSERT_TRUE(display_->WaitForText(">")) << Stderr();
@@ -570,9 +573,7 @@ TEST_F(BrailleDisplayTest, OnTwentyCellsARowIsReadInMoreWindowsAndTheRoomNameSti
   terminal_.Send("olhar\r");
   ASSERT_TRUE(WaitForFrameText("Sua cabine")) << Stderr();
   const Reading reading = ReadToThePrompt();
-  EXPECT_EQ(Words(reading.text), Words("Sua cabine Score: 0 Você está em sua cabine, um quarto pequeno com pouco mobiliário. "
-                                       "As únicas mobílias são uma cama e um pequeno armário com só uma gaveta. "
-                                       "Uma porta de madeira grande está na parede a leste."));
+  EXPECT_EQ(Words(reading.text), Words(CabinReply));
   EXPECT_EQ(reading.keys, 13);
   // A room entered: its name rests on the display, the score one pan away.
   terminal_.Send("abrir porta\r");
