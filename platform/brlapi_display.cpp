@@ -322,8 +322,6 @@ struct Connection : std::enable_shared_from_this<Connection> {
     return state;
   }
 
-  // The first attempt is made whatever happens, so that a short run still learns why
-  // there is no display.
   void Run() {
     auto nextAttempt = std::chrono::steady_clock::now();
     // Until the first attempt is answered (or found unanswered) the thread goes on even
