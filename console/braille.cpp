@@ -49,6 +49,9 @@ struct BrailleView {
   // Frames: the editor is half-way through its redraw until the program waits for a key
   // (or writes story text); story text just written shows once the program waits on it.
   bool editorDrawn = false, storyWritten = false;
+  // While the game writes, the display follows the last line it ended that shows
+  // something: with speech that is the line being spoken, and never a line half written.
+  int endedLine = -1;
   std::optional<BrailleCells> shown;
   int shownLine = -1, shownFirst = -1, shownSaved = -1;
 };
@@ -142,8 +145,8 @@ Place CurrentPlace(int width) {
   const BrailleView& view = gView;
   if (view.mode == Mode::Reading) return {std::clamp(view.line, 0, LastLine()), view.first};
   if (detail::WaitingForKey()) return PromptPlace(width);
-  // While the game writes: the row last written, from its start.
-  const int line = SavedCount() + detail::TheConsole().focusRow;
+  // While the game writes: the line last ended, from its start.
+  const int line = std::clamp(view.endedLine, 0, LastLine());
   return {line, LineStart(line)};
 }
 
@@ -281,6 +284,7 @@ bool TakeWidth() {
 void ShiftUp() {
   BrailleView& view = gView;
   if (view.mode == Mode::Reading && view.line > 0 && view.line > SavedCount()) --view.line;
+  if (view.endedLine >= SavedCount()) view.endedLine = view.endedLine > SavedCount() ? view.endedLine - 1 : -1;
 }
 
 }  // namespace
@@ -320,6 +324,8 @@ void RefreshBraille(BrailleMoment moment) {
       }
       break;
   }
+  // Nothing ended yet while the game writes: nothing whole to follow.
+  if (view.mode != Mode::Reading && !detail::WaitingForKey() && view.endedLine < 0) return;
   Show();
 }
 
@@ -382,6 +388,7 @@ void BrailleStoryWriting(std::string_view text) {
   view.replyPending = false;
   const auto lineEnds = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(printable), '\n');
   if (view.mode == Mode::Reading) view.line = std::max(0, view.line - SavedCount());
+  view.endedLine = std::max(-1, view.endedLine - SavedCount());
   view.saved.clear();
   view.replyTop = std::min(TheConsole().cursorY + static_cast<int>(lineEnds), ScreenRows - 1);
   if (view.mode != Mode::Reading) view.mode = Mode::Follow;
@@ -400,6 +407,7 @@ void BrailleBeforeScroll() {
   if (view.saved.size() == MostSavedRows) {
     view.saved.pop_front();
     if (view.mode == Mode::Reading && view.line > 0) --view.line;
+    if (view.endedLine >= 0) --view.endedLine;
   }
   SavedRow row;
   std::copy_n(console.chars.begin(), ScreenColumns, row.chars.begin());
@@ -407,12 +415,22 @@ void BrailleBeforeScroll() {
   view.saved.push_back(row);
 }
 
+void BrailleLineEnded() {
+  const int line = CursorLine();
+  if (!TheConsole().chars.empty() && TextSpan(line)) gView.endedLine = line;
+}
+
 void BrailleBeforeClear() {
   BrailleView& view = gView;
   const Console& console = TheConsole();
-  if (console.chars.empty() || view.replyPending) return;
+  if (console.chars.empty() || view.replyPending) {
+    view.endedLine = -1;
+    return;
+  }
   // What the reply wrote on the screen so far stays readable.
   const int firstRow = view.saved.empty() ? view.replyTop : 0;
+  const int endedRow = view.endedLine - SavedCount();
+  view.endedLine = endedRow >= firstRow && endedRow <= console.cursorY ? SavedCount() + endedRow - firstRow : -1;
   for (int row = firstRow; row <= console.cursorY; ++row) {
     if (view.saved.size() == MostSavedRows) view.saved.pop_front();
     SavedRow saved;

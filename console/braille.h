@@ -4,7 +4,8 @@
 // waits (for a command, an answer or Enter) it rests on the first line of the reply to the
 // last command; panning walks through that reply window by window, past blank windows and
 // lines, and then reaches the prompt with the cursor; any key typed brings the prompt back.
-// While the game writes and speaks, the display follows the line being spoken. Rows of a
+// While the game writes and speaks, the display follows the line being spoken (the last
+// line it ended). Rows of a
 // long reply that scrolled off the top stay readable. A row is shown from its first
 // non-blank column, so text written far to the right (the room name and the score) shows
 // at once. The cursor is brltty's own; the editor's selection is marked with dot 8.
@@ -49,6 +50,8 @@ void BrailleKeyTaken();
 // editor (or the review) draws.
 void BrailleStoryWriting(std::string_view text);
 void BrailleEditorDrawing();
+// A line end is written on the cursor's row (before the cursor goes on to the next).
+void BrailleLineEnded();
 // The screen is about to scroll up one row, or to be cleared.
 void BrailleBeforeScroll();
 void BrailleBeforeClear();

@@ -153,6 +153,7 @@ void WriteChars(std::string_view bytes) {
         }
         break;
       case 10:
+        detail::BrailleLineEnded();
         NextRow();
         console.cursorX = 0;
         break;

@@ -667,8 +667,9 @@ TEST_F(BrailleDisplayTest, StoppingTheGameGivesTheDisplayBackAndContinuingTakesI
 TEST_F(BrailleDisplayTest, TheDisplayComesBackAfterItWasAwayAndIsGivenBackOnSigterm) {
   StartGame();
   // A display switched off and on in the middle of the game shows the game again.
+  ASSERT_TRUE(WaitForFrameText(OpeningRest)) << Stderr();
   ASSERT_TRUE(display_->Reconnect(displayPort_));
-  ASSERT_TRUE(display_->WaitForText(">"));
+  ASSERT_TRUE(display_->WaitForText(OpeningRest));
   kill(game_->Program(), SIGTERM);
   EXPECT_NE(game_->Wait(std::chrono::seconds(10)), -1);
   ExpectDisplayGivenBack();
