@@ -47,6 +47,8 @@ mergeInto(LibraryManager.library, {
         return;
       }
       QuelvarWeb.resume = function () { QuelvarWeb.soon(finish); };
+      // Nothing to do but wait for the player.
+      if (timeoutMs < 0 && QuelvarWeb.page()) QuelvarWeb.page().idle();
       if (timeoutMs > 0) timer = setTimeout(finish, timeoutMs);
     });
   },

@@ -91,6 +91,15 @@
     });
   }
 
+  // How often the game has waited for a key with none queued: a script that types as a
+  // patient typist does gives the next key only then, and so does a replay.
+  let keysSinceWait = 0;
+  function keyWaited() {
+    keysSinceWait = 0;
+    screen.dataset.keyWaits = Number(screen.dataset.keyWaits || 0) + 1;
+    if (replaying) replayNext();
+  }
+
   // ---- what the player's screen reader is given ----
 
   // Everything given to the reader, in order, for tests: {kind: 'story'|'answer'|'cue', text}.
@@ -99,7 +108,7 @@
 
   function addLine(region, text, kept) {
     const paragraph = document.createElement('p');
-    paragraph.textContent = text;
+    paragraph.textContent = text.trimEnd();
     region.appendChild(paragraph);
     while (region.childElementCount > kept) region.firstElementChild.remove();
   }
@@ -109,10 +118,11 @@
   function answer(kind, text) {
     if (replaying) return;
     readerLog.push({kind, text});
-    if (kind === 'story') return;  // the story comes line by line through announce()
+    // The story comes line by line through announce(); a blank row read says nothing.
+    if (kind === 'story' || !text.trim()) return;
     const last = reply.lastElementChild;
     if (kind === 'cue' && last && last.dataset.cue && !keySinceReply) {
-      last.textContent += ' ' + text;  // a spelled word, a time said word by word
+      last.textContent += ' ' + text.trimEnd();  // a spelled word, a time said word by word
     } else {
       addLine(reply, text, KeptReplies);
       if (kind === 'cue') reply.lastElementChild.dataset.cue = '1';
@@ -169,18 +179,18 @@
     caret(visible, column, row) {
       const before = caretAt;
       caretAt = visible ? {column, row} : null;
-      // How often the game has waited for a key with none queued: a script that types as a
-      // patient typist does gives the next key only then.
-      if (visible && !before) {
-        screen.dataset.keyWaits = Number(screen.dataset.keyWaits || 0) + 1;
-        if (replaying) replayNext();
-      }
+      if (visible && !before) keyWaited();
       if (before) renderRow(before.row);
       if (caretAt && (!before || before.row !== row)) renderRow(row);
       if (caretAt) {
         keepCaretInView();
         box.caretMoved(row);
       }
+    },
+    // The program waits with nothing to do: with the caret shown, for a key. A key that
+    // leaves the caret where it was (Home, a dot of a Braille chord) is waited after too.
+    idle() {
+      if (caretAt && keysSinceWait > 0) keyWaited();
     },
     title(text) { document.title = text; },
     announce(line) {
@@ -206,7 +216,7 @@
     // Returns 0 when it cannot speak, 1 when the end will be reported, 2 when it is said.
     speak(text, index, rate, purge, written) {
       if (road === 'reader') {
-        if (text.trim()) answer(written ? 'story' : 'answer', text);
+        answer(written ? 'story' : 'answer', text);
         return 2;
       }
       const synth = window.speechSynthesis;
@@ -456,6 +466,7 @@
       if (audio) audio.node.port.postMessage({mark: Math.round(audio.context.currentTime * audio.context.sampleRate)});
     }
     if (!replaying) keepKey([down ? 1 : 0, key, modifiers, character]);
+    if (down) ++keysSinceWait;
     Module._quelvar_web_key(down ? 1 : 0, key, modifiers, character);
   }
 
@@ -642,10 +653,6 @@
       // A key down and the ups that followed it.
       give();
       while (upNext()) give();
-      // A key the game takes without ending its wait (a dot of a Braille chord) is
-      // followed by the next one a moment later.
-      const waits = screen.dataset.keyWaits;
-      setTimeout(() => { if (replaying && caretAt && screen.dataset.keyWaits === waits) replayNext(); }, 200);
     });
   }
 
@@ -791,6 +798,8 @@
   };
   window.quelvarReader = readerLog;
   window.quelvarReplaying = () => replaying;
+  // The game waits for a key, and has taken every key given.
+  window.quelvarIdle = () => running && !!caretAt && keysSinceWait === 0;
 
   begin.addEventListener('click', start);
   download.addEventListener('click', saveTranscript);
