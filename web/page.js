@@ -588,6 +588,7 @@
   const touch = window.matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
   function showCommandBox(on) {
     commandForm.hidden = !on;
+    document.getElementById('command-help').hidden = !on;
     showBox.checked = on;
   }
   showBox.addEventListener('change', () => {
