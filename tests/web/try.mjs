@@ -1,16 +1,14 @@
+import { devices } from 'playwright-core';
 import { openBrowser, serveSite, startGame } from './support.mjs';
 const server = await serveSite();
-const context = await openBrowser();
-const { page, problems } = await startGame(context, server.url, 'reader');
-page.on('console', (m) => console.log('console', m.type(), m.text()));
-await page.evaluate(() => { const p = window.Module.quelvarPage; const cue = p.cue; p.cue = (n) => { console.log('cue ' + n); cue(n); }; });
-for (const key of ['a', 'b', 'ArrowLeft', 'ArrowLeft', 'ArrowLeft', 'F1', 'Home', 'Control+Shift+F9', 'ArrowDown', 'ArrowRight', 'Escape']) {
-  console.log('key', key);
-  await page.keyboard.press(key);
-  await page.waitForTimeout(700);
-}
-console.log(JSON.stringify(await page.evaluate(() => window.quelvarReader.slice(-4))));
-console.log((await page.locator('#screen .row').allTextContents()).filter(r => r.trim()).slice(-3));
-console.log(await page.evaluate(() => [document.activeElement.id, document.getElementById('screen').dataset.keyWaits]));
-await context.close();
-server.stop();
+const { defaultBrowserType, ...device } = devices['Pixel 7'];
+const context = await openBrowser(device);
+try {
+const page = await context.newPage();
+await page.goto(server.url);
+await page.screenshot({ path: '/tmp/wt35-shots/pixel-start.png' });
+await startGame(context, server.url, 'reader', { box: true, page });
+await page.screenshot({ path: '/tmp/wt35-shots/pixel-game.png' });
+console.log(await page.evaluate(() => [innerWidth, document.documentElement.scrollWidth, document.documentElement.clientWidth,
+  Array.from(document.querySelectorAll('#screen .ground')).map(s => JSON.stringify(Array.from(s.getClientRects()).map(r => [Math.round(r.left), Math.round(r.right)])))]));
+} finally { await context.close(); server.stop(); }
