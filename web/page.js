@@ -772,7 +772,12 @@
     quelvarPage: page,
     thisProgram: 'quelvar',  // the window's first caption
     print: (text) => console.log(text),
-    printErr: (text) => console.warn(text),
+    // Only our voice's road fetches the built-in voice; on the others its absence is as
+    // it should be, and the program's line about it says nothing to the player.
+    printErr: (text) => {
+      if (road !== 'ours' && text.startsWith('quelvar: the built-in voice could not be loaded')) return;
+      console.warn(text);
+    },
     onRuntimeInitialized() {
       runtimeStarted();
       begin.disabled = false;

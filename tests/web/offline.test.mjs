@@ -92,3 +92,25 @@ test('a reload in the middle of a game asks first, then replays it; the game end
   await context.close();
   server.stop();
 });
+
+test("a reload on our MBROLA voice's road replays the game with its sound passing at once", async () => {
+  const server = await serveSite();
+  const context = await openBrowser();
+  try {
+    const { page, problems } = await startGame(context, server.url, 'mbrola', { hurry: true });
+    await typeKeys(page, parseKeyScript('olhar\nabrir gaveta\n'));
+    const screenBefore = await page.locator('#screen .row').allTextContents();
+    page.on('dialog', (dialog) => dialog.accept());
+    await page.reload();
+    const started = Date.now();
+    await startGame(context, null, 'mbrola', { page });
+    await page.waitForFunction(() => !window.quelvarReplaying(), null, { timeout: 60000 });
+    // The opening alone takes half a minute to say.
+    assert.ok(Date.now() - started < 20000, `the replay took ${Date.now() - started} ms`);
+    assert.deepEqual(await page.locator('#screen .row').allTextContents(), screenBefore);
+    assert.deepEqual(problems, []);
+  } finally {
+    await context.close();
+    server.stop();
+  }
+});
