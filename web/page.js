@@ -357,6 +357,8 @@
     return {context, node};
   }
 
+  let keyGeneration = 0;  // keys given so far: frames rendered before the last one are not played
+
   // What the browser says the device adds to what the worklet holds, in milliseconds.
   function outputLatencyMs() {
     if (!audio) return 0;
@@ -372,7 +374,7 @@
       } else {
         samples = new Int16Array(2 * message.need);
       }
-      node.port.postMessage({samples}, [samples.buffer]);
+      node.port.postMessage({samples, generation: keyGeneration}, [samples.buffer]);
     } else if (message.recording) {
       soundWaiters.recording.splice(0).forEach((resolve) => resolve(message.recording));
     } else if (message.silenceAfterMark !== undefined) {
@@ -463,7 +465,12 @@
     if (!running) return;
     if (down) {
       keyGiven(character >= 32 && !(modifiers & (Ctrl | Alt)) ? character : -1);
-      if (audio) audio.node.port.postMessage({mark: Math.round(audio.context.currentTime * audio.context.sampleRate)});
+      // A key silences the game at once: the worklet drops what it holds.
+      ++keyGeneration;
+      if (audio) {
+        audio.node.port.postMessage({mark: Math.round(audio.context.currentTime * audio.context.sampleRate),
+                                     generation: keyGeneration});
+      }
     }
     if (!replaying) keepKey([down ? 1 : 0, key, modifiers, character]);
     if (down) ++keysSinceWait;
