@@ -55,6 +55,18 @@ test('after one visit the page reloads and plays with the server gone', async ()
       await new Promise((resolve) => setTimeout(resolve, 100));
     }
   });
+  // Installable: a manifest with the game's name, a Portuguese description and its icon;
+  // the cache is named after this build's version.
+  const manifest = await page.evaluate(async () => {
+    const link = document.querySelector('link[rel="manifest"]');
+    return (await fetch(link.href)).json();
+  });
+  assert.equal(manifest.name, 'Ilha de Quelvar');
+  assert.equal(manifest.lang, 'pt-BR');
+  assert.match(manifest.description, /aventura de piratas/);
+  assert.ok(manifest.icons.some((icon) => icon.src === 'quelvar.svg'));
+  const version = /const Version = '([0-9a-f]{16})'/.exec(await (await fetch(server.url + 'sw.js')).text())[1];
+  assert.ok((await page.evaluate(() => caches.keys())).includes('quelvar-page-' + version));
   server.stop();
   await page.reload();
   const { problems } = await startGame(context, null, 'reader', { page });
@@ -105,7 +117,7 @@ test("a reload on our MBROLA voice's road replays the game with its sound passin
     const started = Date.now();
     await startGame(context, null, 'mbrola', { page });
     await page.waitForFunction(() => !window.quelvarReplaying(), null, { timeout: 60000 });
-    // The opening alone takes half a minute to say.
+    // Said aloud, the opening alone takes about forty seconds.
     assert.ok(Date.now() - started < 20000, `the replay took ${Date.now() - started} ms`);
     assert.deepEqual(await page.locator('#screen .row').allTextContents(), screenBefore);
     assert.deepEqual(problems, []);
