@@ -550,13 +550,14 @@
       if (lines.length > 1) command.value = lines.at(-1);
     },
     giveLine(text) {
-      const typed = Array.from(text), had = Array.from(this.given);
+      // (what no key of the game can type, an emoji say, is left out)
+      const typed = Array.from(text).filter((character) => cp1252(character) >= 32), had = Array.from(this.given);
       let same = 0;
       while (same < typed.length && same < had.length && typed[same] === had[same]) ++same;
       for (let i = had.length; i > same; --i) pressNamedKey(0x08);
       typed.slice(same).forEach(typeCharacter);
       if (typed.length > same && this.given === '' && caretAt) this.row = caretAt.row;
-      this.given = text;
+      this.given = typed.join('');
     },
     // The game waits on another row: the box's line was taken (a one-key answer).
     caretMoved(row) {
