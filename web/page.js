@@ -526,6 +526,8 @@
   screen.addEventListener('keydown', keyDown);
   screen.addEventListener('keyup', keyUp);
   screen.addEventListener('blur', releaseHeld);
+  // Focusing the screen shows its top; the row being typed is what the player needs.
+  screen.addEventListener('focus', keepCaretInView);
 
   // ---- the command box: phones, dictation, paste and screen readers ----
 

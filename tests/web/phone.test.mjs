@@ -17,7 +17,9 @@ fs.mkdirSync(shots, { recursive: true });
 
 // Whether the page scrolls sideways, and where the caret is against the window.
 function layout(page) {
-  return page.evaluate(() => {
+  return page.evaluate(async () => {
+    // (the page scrolls to the caret at the next frame)
+    await new Promise((resolve) => requestAnimationFrame(() => requestAnimationFrame(resolve)));
     const caret = document.querySelector('#screen .caret');
     const box = caret && caret.getBoundingClientRect();
     return {
@@ -107,6 +109,7 @@ test('the text size is kept, and more contrast turns the screen white on black',
   await page.close();
   ({ page } = await startGame(context, server.url, 'reader'));
   assert.equal(await fontSize(), 2 * normal);
+  assert.deepEqual(await layout(page), { sideways: false, caretInView: true });
   await page.emulateMedia({ contrast: 'more' });
   const colours = await page.locator('#screen .row span').evaluateAll((spans) => spans.map((s) => {
     const style = getComputedStyle(s);
