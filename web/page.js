@@ -290,17 +290,13 @@
       const list = await (await fetch('voice.json', {signal})).json();
       const response = await fetch('voice.data', {signal});
       if (!response.ok) throw new Error('voice.data: ' + response.status);
-      let data = new Uint8Array(list.size);
+      const data = new Uint8Array(list.size);
       const reader = response.body.getReader();
       let received = 0;
       for (;;) {
         const {done, value} = await reader.read();
         if (done) break;
-        if (received + value.length > data.length) {
-          const larger = new Uint8Array(2 * (received + value.length));
-          larger.set(data.subarray(0, received));
-          data = larger;
-        }
+        if (received + value.length > data.length) throw new Error('voice.data: larger than its list');
         data.set(value, received);
         received += value.length;
         voiceProgress(received / list.size);
@@ -581,16 +577,17 @@
     box.clear();
     command.focus();
   });
-  // The game's own keys work in the box too; what types or edits text is the box's.
-  const BoxEditing = new Set([0x08, 0x0D, 0x23, 0x24, 0x25, 0x27, 0x2E]);
+  // The game's own keys work in the box too; what types or edits text is the box's, and
+  // Tab leaves the box as it leaves any field.
+  const BoxEditing = new Set([0x08, 0x09, 0x0D, 0x23, 0x24, 0x25, 0x27, 0x2E]);
   command.addEventListener('keydown', (event) => {
     if (!running || event.isComposing || event.keyCode === 229) return;
     const key = gameKey(event);
     if (!key || (key.character >= 32 && !(key.modifiers & (Ctrl | Alt))) ||
         (BoxEditing.has(key.key) && !(key.modifiers & (Ctrl | Alt)))) return;
     keyDown(event);
-    // A key that ends the game's line (Esc, Tab, Up, Down) empties the box.
-    if ([0x1B, 0x09, 0x26, 0x28].includes(key.key)) box.clear();
+    // A key that ends the game's line (Esc, Up, Down) empties the box.
+    if ([0x1B, 0x26, 0x28].includes(key.key)) box.clear();
   });
   command.addEventListener('keyup', keyUp);
   command.addEventListener('blur', releaseHeld);

@@ -99,7 +99,7 @@ test('at 100, 200 and 400 % the row being typed stays in view and no row needs s
   }
 });
 
-test('the text size is kept, and more contrast turns the screen white on black', async () => {
+test('the text size is kept, Tab leaves the command box, and more contrast turns the screen white on black', async () => {
   await withBrowser({}, async (server, context) => {
   let { page } = await startGame(context, server.url, 'reader');
   const fontSize = () => page.locator('#screen').evaluate((e) => parseFloat(getComputedStyle(e).fontSize));
@@ -110,6 +110,10 @@ test('the text size is kept, and more contrast turns the screen white on black',
   ({ page } = await startGame(context, server.url, 'reader'));
   assert.equal(await fontSize(), 2 * normal);
   assert.deepEqual(await layout(page), { sideways: false, caretInView: true });
+  // The command box is a field like any other: Tab leaves it.
+  await page.locator('#command').focus();
+  await page.keyboard.press('Tab');
+  assert.equal(await page.evaluate(() => document.activeElement.id), 'send');
   await page.emulateMedia({ contrast: 'more' });
   const colours = await page.locator('#screen .row span').evaluateAll((spans) => spans.map((s) => {
     const style = getComputedStyle(s);
