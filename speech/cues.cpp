@@ -71,6 +71,8 @@ bool ReadKept(const std::string& translated, KeptFile& kept) {
 
 bool KeyStops() { return State().keyStopsPlayback && CurrentHost().KeyAvailable(); }
 
+RecordedSoundListener gSoundListener = nullptr;
+
 }  // namespace
 
 std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path, bool& tooLarge) {
@@ -88,8 +90,19 @@ std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path
   return kept.bytes;
 }
 
+void ListenToRecordedSounds(RecordedSoundListener listener) { gSoundListener = listener; }
+
+void TellRecordedSound(std::string_view name) {
+  if (gSoundListener) gSoundListener(name);
+}
+
 int PlayRecordedFile(const std::string& path) {
   if (KeyStops()) return 0;
+  if (gSoundListener) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string_view file = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+    gSoundListener(file.substr(0, file.rfind('.')));
+  }
   bool tooLarge = false;
   const auto kept = RecordedFile(path, tooLarge);
   if (tooLarge) return PlayWaveFile(path);
