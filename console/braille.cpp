@@ -1,9 +1,12 @@
 #include "console/braille.h"
 
 #include <algorithm>
+#include <array>
+#include <deque>
 #include <optional>
 
 #include "console/console_internal.h"
+#include "console/keyboard.h"
 #include "console/screen.h"
 #include "platform/output_file.h"
 #include "text/cp1252.h"
@@ -14,56 +17,221 @@ namespace {
 using platform::BrailleCells;
 using platform::BrailleCommand;
 
-// The part of the screen the display shows, and what it showed last.
+// Said in the game when no display could be used (with --braille=on; standard error says
+// why once the terminal is given back).
+constexpr std::string_view NoDisplayNotice =
+    "A linha Braille n\xE3o p\xF4" "de ser usada; o jogo tenta de novo a cada poucos segundos.";
+
+// A row of the reply that is no longer on the screen (scrolled off the top or cleared).
+struct SavedRow {
+  std::array<uint8_t, ScreenColumns> chars{}, attrs{};
+};
+// Rows of one reply kept past the screen; a reply longer than this loses its oldest rows.
+constexpr std::size_t MostSavedRows = 2000;
+
+// Where the display stands. Lines are counted over the page: the saved rows of the reply,
+// oldest first, then the 25 rows of the screen.
+enum class Mode {
+  Follow,   // the game is answering: the display follows the line it writes and speaks
+  Prompt,   // a key was typed: the display shows the cursor's row
+  Reading,  // the display stays where it rests or where the player's keys put it
+};
+
 struct BrailleView {
   int width = 0;
-  int row = 0, first = 0;  // 0-based
-  // Moved by the display's keys: it stays where the player put it until the cursor moves
-  // or a key is typed.
-  bool free = false;
-  int followedRow = -1, cursorX = -1, cursorY = -1;
+  Mode mode = Mode::Follow;
+  int line = 0, first = 0;  // Reading: the line and its first column shown (0-based)
+  // The reply to the last key the program took: it starts at the first story text written
+  // after that key, on screen row replyTop, or in the saved rows when there are any.
+  bool replyPending = true;
+  int replyTop = 0;
+  std::deque<SavedRow> saved;
+  // Frames: the editor is half-way through its redraw until the program waits for a key
+  // (or writes story text); story text just written shows once the program waits on it.
+  bool editorDrawn = false, storyWritten = false;
+  // While the game writes, the display follows the last line it ended that shows
+  // something: with speech that is the line being spoken, and never a line half written.
+  int endedLine = -1;
   std::optional<BrailleCells> shown;
-  int shownRow = -1, shownFirst = -1;
-  platform::OutputFile log;
+  int shownLine = -1, shownFirst = -1, shownSaved = -1;
 };
 
 BrailleView gView;
+platform::OutputFile gLog;
 
 int DisplayWidth() {
   if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay()) {
     if (const int cells = display->Cells(); cells > 0) return cells;
   }
-  return gView.log.IsOpen() ? LoggedBrailleCells : 0;
+  return gLog.IsOpen() ? LoggedBrailleCells : 0;
 }
 
-// The first column of the display's window that holds this column.
-int WindowHolding(int column, int width) { return std::clamp(column, 0, ScreenColumns - 1) / width * width; }
-// The first column of a row's last window.
-int LastWindow(int width) { return WindowHolding(ScreenColumns - 1, width); }
+// ---- the page ----
 
-BrailleCells Cells(const BrailleView& view) {
-  BrailleCells cells;
-  const auto width = static_cast<std::size_t>(view.width);
-  cells.text.assign(width, U' ');
-  cells.marked.assign(width, false);
-  for (std::size_t cell = 0; cell < width; ++cell) {
-    const int column = view.first + static_cast<int>(cell);
-    if (column >= ScreenColumns) break;
-    const uint8_t ch = ScreenCharAt(column + 1, view.row + 1);
-    const char32_t codePoint = text::Cp1252ToCodePoint(ch);
-    if (codePoint >= 0x20 && !(codePoint >= 0x7F && codePoint < 0xA0)) cells.text[cell] = codePoint;
-    cells.marked[cell] = (ScreenAttrAt(column + 1, view.row + 1) >> 4) == SelectionBackground;
+int SavedCount() { return static_cast<int>(gView.saved.size()); }
+int LastLine() { return SavedCount() + ScreenRows - 1; }
+int ScreenRowOf(int line) { return line - SavedCount(); }
+int CursorLine() { return SavedCount() + detail::TheConsole().cursorY; }
+
+uint8_t CharAt(int line, int column) {
+  if (line < SavedCount()) return gView.saved[static_cast<std::size_t>(line)].chars[static_cast<std::size_t>(column)];
+  return ScreenCharAt(column + 1, ScreenRowOf(line) + 1);
+}
+uint8_t AttrAt(int line, int column) {
+  if (line < SavedCount()) return gView.saved[static_cast<std::size_t>(line)].attrs[static_cast<std::size_t>(column)];
+  return ScreenAttrAt(column + 1, ScreenRowOf(line) + 1);
+}
+
+// What a cell shows: nothing for blanks and control codes.
+std::optional<char32_t> Shown(uint8_t ch) {
+  const char32_t codePoint = text::Cp1252ToCodePoint(ch);
+  if (codePoint <= 0x20 || codePoint == 0xA0 || (codePoint >= 0x7F && codePoint < 0xA0)) return std::nullopt;
+  return codePoint;
+}
+
+// The first and last non-blank columns of a line; nothing for a blank line.
+std::optional<std::pair<int, int>> TextSpan(int line) {
+  int from = 0, to = ScreenColumns - 1;
+  while (from < ScreenColumns && !Shown(CharAt(line, from))) ++from;
+  if (from == ScreenColumns) return std::nullopt;
+  while (!Shown(CharAt(line, to))) --to;
+  return std::pair{from, to};
+}
+
+// A line's windows start at its first non-blank column, so that text written far to the
+// right is read without panning over blanks.
+int LineStart(int line) {
+  const auto span = TextSpan(line);
+  return span ? span->first : 0;
+}
+
+int WindowHolding(int line, int column, int width) {
+  column = std::clamp(column, 0, ScreenColumns - 1);
+  const int start = LineStart(line);
+  if (column < start) return column / width * width;
+  return start + (column - start) / width * width;
+}
+
+bool WindowBlank(int line, int first, int width) {
+  for (int column = first; column < std::min(first + width, ScreenColumns); ++column) {
+    if (Shown(CharAt(line, column))) return false;
   }
-  const int cursorX = detail::TheConsole().cursorX, cursorY = detail::TheConsole().cursorY;
-  if (cursorY == view.row && cursorX >= view.first && cursorX < view.first + view.width) {
-    cells.cursor = static_cast<std::size_t>(cursorX - view.first);
+  return true;
+}
+
+// ---- where the display stands ----
+
+struct Place {
+  int line = 0, first = 0;
+};
+
+// The prompt: the cursor's row, the window that holds the cursor.
+Place PromptPlace(int width) {
+  const int line = CursorLine();
+  return {line, WindowHolding(line, detail::TheConsole().cursorX, width)};
+}
+
+// Where the display rests when the game waits: the reply's first non-blank line, or the
+// prompt when the reply has no line of its own.
+Place RestPlace(int width) {
+  const int cursorLine = CursorLine();
+  for (int line = gView.saved.empty() ? gView.replyTop : 0; line < cursorLine; ++line) {
+    if (TextSpan(line)) return {line, LineStart(line)};
+  }
+  return PromptPlace(width);
+}
+
+Place CurrentPlace(int width) {
+  const BrailleView& view = gView;
+  if (view.mode == Mode::Reading) return {std::clamp(view.line, 0, LastLine()), view.first};
+  if (detail::WaitingForKey()) return PromptPlace(width);
+  // While the game writes: the line last ended, from its start.
+  const int line = std::clamp(view.endedLine, 0, LastLine());
+  return {line, LineStart(line)};
+}
+
+// Panning forward: the next window of the line that shows something, else the next line
+// that shows something, from its start. The prompt is reached at the cursor's window.
+std::optional<Place> NextPlace(Place from, int width) {
+  const int cursorLine = CursorLine();
+  const int start = LineStart(from.line);
+  int next = from.first < start ? start : start + ((from.first - start) / width + 1) * width;
+  for (; next < ScreenColumns; next += width) {
+    if (!WindowBlank(from.line, next, width)) return Place{from.line, next};
+  }
+  for (int line = from.line + 1; line <= LastLine(); ++line) {
+    if (line == cursorLine && detail::WaitingForKey()) return PromptPlace(width);
+    if (TextSpan(line)) return Place{line, LineStart(line)};
+  }
+  return std::nullopt;
+}
+
+// Panning back: the reverse, to a line's last window that shows something.
+std::optional<Place> PreviousPlace(Place from, int width) {
+  const int start = LineStart(from.line);
+  if (from.first > start) {
+    for (int window = start + (from.first - start - 1) / width * width; window >= start; window -= width) {
+      if (!WindowBlank(from.line, window, width)) return Place{from.line, window};
+    }
+  }
+  for (int line = from.line - 1; line >= 0; --line) {
+    if (const auto span = TextSpan(line)) return Place{line, span->first + (span->second - span->first) / width * width};
+  }
+  return std::nullopt;
+}
+
+void ReadAt(Place place) {
+  gView.mode = Mode::Reading;
+  gView.line = place.line;
+  gView.first = place.first;
+}
+
+void Pan(int direction) {
+  const int width = gView.width;
+  if (width <= 0) return;
+  const Place from = CurrentPlace(width);
+  const auto to = direction > 0 ? NextPlace(from, width) : PreviousPlace(from, width);
+  ReadAt(to.value_or(from));
+}
+
+// Line up and down go row by row, blank rows too, keeping the column where the row shows
+// something there.
+void MoveLine(int direction) {
+  const int width = gView.width;
+  if (width <= 0) return;
+  const Place from = CurrentPlace(width);
+  const int line = std::clamp(from.line + direction, 0, LastLine());
+  int first = WindowHolding(line, from.first, width);
+  if (WindowBlank(line, first, width)) first = LineStart(line);
+  ReadAt({line, first});
+}
+
+// ---- the frame ----
+
+BrailleCells Cells(Place place, int width) {
+  BrailleCells cells;
+  const auto size = static_cast<std::size_t>(width);
+  cells.text.assign(size, U' ');
+  cells.marked.assign(size, false);
+  for (std::size_t cell = 0; cell < size; ++cell) {
+    const int column = place.first + static_cast<int>(cell);
+    if (column >= ScreenColumns) break;
+    if (const auto shown = Shown(CharAt(place.line, column))) cells.text[cell] = *shown;
+    cells.marked[cell] = (AttrAt(place.line, column) >> 4) == SelectionBackground;
+  }
+  const detail::Console& console = detail::TheConsole();
+  if (ScreenRowOf(place.line) == console.cursorY && console.cursorX >= place.first &&
+      console.cursorX < place.first + width) {
+    cells.cursor = static_cast<std::size_t>(console.cursorX - place.first);
   }
   return cells;
 }
 
-std::string LogLine(const BrailleView& view, const BrailleCells& cells) {
-  std::string line = "row=" + std::to_string(view.row + 1) + " columns=" + std::to_string(view.first + 1) + "-" +
-                     std::to_string(view.first + view.width);
+// The row as the log tells it: the screen's rows from 1, saved rows of the reply from 0
+// upwards (0 is the one just above the screen).
+std::string LogLine(Place place, int width, const BrailleCells& cells) {
+  std::string line = "row=" + std::to_string(ScreenRowOf(place.line) + 1) + " columns=" +
+                     std::to_string(place.first + 1) + "-" + std::to_string(place.first + width);
   line += " cursor=" + (cells.cursor ? std::to_string(*cells.cursor + 1) : std::string("-"));
   std::string marked;
   for (std::size_t cell = 0; cell < cells.marked.size(); ++cell) {
@@ -81,72 +249,84 @@ std::string LogLine(const BrailleView& view, const BrailleCells& cells) {
   return line;
 }
 
-// A row newly written shows from its start, so that it is read from its start. While the
-// console waits for a key (the editor, the review) the display also keeps the cursor in
-// view.
-void Follow(BrailleView& view) {
-  const detail::Console& console = detail::TheConsole();
-  const int cursorX = console.cursorX, cursorY = console.cursorY, focus = console.focusRow;
-  if (view.free && (cursorX != view.cursorX || cursorY != view.cursorY)) view.free = false;
-  if (!view.free) {
-    if (focus != view.followedRow || view.row != focus) view.first = 0;
-    view.row = focus;
-    if (detail::WaitingForKey() && cursorY == focus &&
-        (cursorX < view.first || cursorX >= view.first + view.width)) {
-      view.first = WindowHolding(cursorX, view.width);
-    }
+void Show() {
+  BrailleView& view = gView;
+  const Place place = CurrentPlace(view.width);
+  const BrailleCells cells = Cells(place, view.width);
+  if (view.shown && *view.shown == cells && view.shownLine == place.line && view.shownFirst == place.first &&
+      view.shownSaved == SavedCount()) {
+    return;
   }
-  view.followedRow = focus;
-  view.cursorX = cursorX;
-  view.cursorY = cursorY;
+  if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay(); display && display->Cells() == view.width) {
+    display->Show(cells);
+  }
+  if (gLog.Good()) gLog.Write(LogLine(place, view.width, cells));
+  view.shown = cells;
+  view.shownLine = place.line;
+  view.shownFirst = place.first;
+  view.shownSaved = SavedCount();
 }
 
-void Pan(int direction) {
+// False while there is nothing to show on.
+bool TakeWidth() {
+  const int width = DisplayWidth();
+  if (width <= 0 || detail::TheConsole().window == 0) return false;
   BrailleView& view = gView;
-  if (view.width <= 0) return;
-  view.free = true;
-  if (direction > 0) {
-    if (view.first + view.width < ScreenColumns) {
-      view.first += view.width;
-    } else if (view.row + 1 < ScreenRows) {  // on along the text, to the next row's start
-      ++view.row;
-      view.first = 0;
-    }
-  } else if (view.first > 0) {
-    view.first = std::max(0, view.first - view.width);
-  } else if (view.row > 0) {
-    --view.row;
-    view.first = LastWindow(view.width);
+  if (width != view.width) {
+    view.width = width;
+    if (view.mode == Mode::Reading) view.first = WindowHolding(view.line, view.first, width);
+    view.shown.reset();
   }
+  return true;
+}
+
+// Lines shift up by one: the screen scrolled without keeping its top row.
+void ShiftUp() {
+  BrailleView& view = gView;
+  if (view.mode == Mode::Reading && view.line > 0 && view.line > SavedCount()) --view.line;
+  if (view.endedLine >= SavedCount()) view.endedLine = view.endedLine > SavedCount() ? view.endedLine - 1 : -1;
 }
 
 }  // namespace
 
 bool OpenBrailleLog(const std::string& path, std::string* reason) {
-  return gView.log.Create(path, "the Braille log", reason);
+  return gLog.Create(path, "the Braille log", reason);
 }
 
-void CloseBrailleLog() { gView.log.Close(); }
+void CloseBrailleLog() { gLog.Close(); }
 
-void RefreshBraille() {
-  const int width = DisplayWidth();
-  if (width <= 0 || detail::TheConsole().window == 0) return;
+void RefreshBraille(BrailleMoment moment) {
+  if (!TakeWidth()) return;
   BrailleView& view = gView;
-  if (width != view.width) {
-    view.width = width;
-    view.first = WindowHolding(view.first, width);
-    view.shown.reset();
+  switch (moment) {
+    case BrailleMoment::Poll:
+      if (view.editorDrawn) return;
+      // Text just written shows once the program waits on it (speech): a line written in
+      // parts shows whole when nothing is spoken.
+      if (view.storyWritten) {
+        view.storyWritten = false;
+        return;
+      }
+      break;
+    case BrailleMoment::Pause:
+      if (view.editorDrawn) return;
+      view.storyWritten = false;
+      break;
+    case BrailleMoment::KeyWait:
+      view.editorDrawn = view.storyWritten = false;
+      if (view.mode == Mode::Follow) {
+        const Place rest = RestPlace(view.width);
+        if (rest.line == CursorLine()) {
+          view.mode = Mode::Prompt;
+        } else {
+          ReadAt(rest);
+        }
+      }
+      break;
   }
-  Follow(view);
-  const BrailleCells cells = Cells(view);
-  if (view.shown && *view.shown == cells && view.shownRow == view.row && view.shownFirst == view.first) return;
-  if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay(); display && display->Cells() == width) {
-    display->Show(cells);
-  }
-  if (view.log.Good()) view.log.Write(LogLine(view, cells));
-  view.shown = cells;
-  view.shownRow = view.row;
-  view.shownFirst = view.first;
+  // Nothing ended yet while the game writes: nothing whole to follow.
+  if (view.mode != Mode::Reading && !detail::WaitingForKey() && view.endedLine < 0) return;
+  Show();
 }
 
 void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
@@ -155,41 +335,113 @@ void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
     case BrailleCommand::Resized: view.shown.reset(); break;
     case BrailleCommand::Failed:
       if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay()) {
-        if (const auto failure = display->TakeFailure()) platform::TellUser(*failure);
+        if (const auto failure = display->TakeFailure()) {
+          platform::TellUser(*failure);
+          SpeakNotice(NoDisplayNotice);
+        }
       }
       return;
     case BrailleCommand::PanLeft: Pan(-1); break;
     case BrailleCommand::PanRight: Pan(1); break;
-    case BrailleCommand::LineUp:
-    case BrailleCommand::LineDown:
-      view.free = true;
-      view.row = std::clamp(view.row + (command == BrailleCommand::LineUp ? -1 : 1), 0, ScreenRows - 1);
-      break;
+    case BrailleCommand::LineUp: MoveLine(-1); break;
+    case BrailleCommand::LineDown: MoveLine(1); break;
     case BrailleCommand::Route:
-      if (view.width > 0 && argument >= 0 && argument < view.width && view.first + argument < ScreenColumns) {
-        detail::QueueBrailleRoute({view.row + 1, view.first + static_cast<int>(argument) + 1});
+      if (view.width > 0 && argument >= 0 && argument < view.width) {
+        const Place place = CurrentPlace(view.width);
+        const int row = ScreenRowOf(place.line), column = place.first + static_cast<int>(argument);
+        // A routing key over a saved row (off the screen) only brings the prompt back.
+        if (row >= 0 && column < ScreenColumns) {
+          detail::QueueBrailleRoute({row + 1, column + 1});
+        } else {
+          detail::BrailleKeyTyped();
+        }
       }
       break;
+    // Dots from a key script (no brltty to ask): the Braille keyboard's own table.
     case BrailleCommand::Dots: detail::QueueTypedCharacter(detail::BrailleDotsCharacter(static_cast<uint8_t>(argument))); break;
     case BrailleCommand::Character: detail::QueueTypedCharacter(static_cast<uint8_t>(argument)); break;
     case BrailleCommand::Key:
       detail::QueueVirtualKey(static_cast<int>(argument & 0xFFFF), (argument & platform::BrailleKeyCtrl) != 0);
       break;
   }
-  RefreshBraille();
+  if (TakeWidth() && !view.editorDrawn) Show();
 }
 
 namespace detail {
 
-void ResetBraille() {
-  gView.width = 0;
-  gView.row = gView.first = 0;
-  gView.free = false;
-  gView.followedRow = gView.cursorX = gView.cursorY = -1;
-  gView.shown.reset();
+void ResetBraille() { gView = BrailleView{}; }
+
+void BrailleKeyTyped() { gView.mode = Mode::Prompt; }
+
+void BrailleKeyTaken() { gView.replyPending = true; }
+
+void BrailleEditorDrawing() { gView.editorDrawn = true; }
+
+void BrailleStoryWriting(std::string_view text) {
+  BrailleView& view = gView;
+  view.editorDrawn = false;
+  view.storyWritten = true;
+  const std::size_t printable =
+      std::find_if(text.begin(), text.end(), [](char c) { return static_cast<uint8_t>(c) >= 32; }) - text.begin();
+  if (!view.replyPending || printable == text.size()) return;
+  // The reply starts on the row of the first story text written after the key.
+  view.replyPending = false;
+  const auto lineEnds = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(printable), '\n');
+  if (view.mode == Mode::Reading) view.line = std::max(0, view.line - SavedCount());
+  view.endedLine = std::max(-1, view.endedLine - SavedCount());
+  view.saved.clear();
+  view.replyTop = std::min(TheConsole().cursorY + static_cast<int>(lineEnds), ScreenRows - 1);
+  if (view.mode != Mode::Reading) view.mode = Mode::Follow;
 }
 
-void BrailleKeyTyped() { gView.free = false; }
+void BrailleBeforeScroll() {
+  BrailleView& view = gView;
+  const Console& console = TheConsole();
+  if (console.chars.empty()) return;
+  if (view.replyPending || view.replyTop > 0) {
+    if (view.replyTop > 0) --view.replyTop;
+    ShiftUp();
+    return;
+  }
+  // The reply's top row leaves the screen: it is kept, and every line keeps its number.
+  if (view.saved.size() == MostSavedRows) {
+    view.saved.pop_front();
+    if (view.mode == Mode::Reading && view.line > 0) --view.line;
+    if (view.endedLine >= 0) --view.endedLine;
+  }
+  SavedRow row;
+  std::copy_n(console.chars.begin(), ScreenColumns, row.chars.begin());
+  std::copy_n(console.attrs.begin(), ScreenColumns, row.attrs.begin());
+  view.saved.push_back(row);
+}
+
+void BrailleLineEnded() {
+  const int line = CursorLine();
+  if (!TheConsole().chars.empty() && TextSpan(line)) gView.endedLine = line;
+}
+
+void BrailleBeforeClear() {
+  BrailleView& view = gView;
+  const Console& console = TheConsole();
+  if (console.chars.empty() || view.replyPending) {
+    view.endedLine = -1;
+    return;
+  }
+  // What the reply wrote on the screen so far stays readable.
+  const int firstRow = view.saved.empty() ? view.replyTop : 0;
+  const int endedRow = view.endedLine - SavedCount();
+  view.endedLine = endedRow >= firstRow && endedRow <= console.cursorY ? SavedCount() + endedRow - firstRow : -1;
+  for (int row = firstRow; row <= console.cursorY; ++row) {
+    if (view.saved.size() == MostSavedRows) view.saved.pop_front();
+    SavedRow saved;
+    const auto at = static_cast<std::ptrdiff_t>(row * ScreenColumns);
+    std::copy_n(console.chars.begin() + at, ScreenColumns, saved.chars.begin());
+    std::copy_n(console.attrs.begin() + at, ScreenColumns, saved.attrs.begin());
+    view.saved.push_back(saved);
+  }
+  view.replyTop = 0;
+  if (view.mode == Mode::Reading) view.line = std::min(view.line, SavedCount() - 1);
+}
 
 }  // namespace detail
 

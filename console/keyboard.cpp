@@ -240,7 +240,7 @@ void WaitForKey() {
   if (!keyboard.keys.empty()) return;
   keyboard.waiting = true;
   if (HasFocus(detail::TheConsole().window)) ShowCaretAtCursor();
-  RefreshBraille();  // what the wait is for shows before the program blocks
+  RefreshBraille(BrailleMoment::KeyWait);  // what the wait is for shows before the program blocks
   do {
     WaitMessage();
   } while (!KeyAvailable());
@@ -372,15 +372,16 @@ KeyPress WaitKeyPress() {
     key.extended = 0;
   }
   keyboard.codes -= CodesOf(key);
+  detail::BrailleKeyTaken();
   return key;
 }
 
 void Pause(uint16_t milliseconds) {
-  RefreshBraille();
+  RefreshBraille(BrailleMoment::Pause);
   platform::Sleep(milliseconds);
   PumpMessages(PumpScope::AllWindows);
   PumpMessages(PumpScope::ConsoleWindow);
-  RefreshBraille();
+  RefreshBraille(BrailleMoment::Pause);
 }
 
 // ---- Braille mode and its tones ----

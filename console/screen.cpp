@@ -7,6 +7,7 @@
 #include <array>
 #include <string>
 
+#include "console/braille.h"
 #include "console/console.h"
 #include "console/console_internal.h"
 #include "console/keyboard.h"
@@ -89,6 +90,7 @@ void NextRow() {
   if (console.cursorY < ScreenRows) return;
   console.cursorY = ScreenRows - 1;
   if (console.focusRow > 0) --console.focusRow;  // its text moved up with the rest
+  detail::BrailleBeforeScroll();
   const auto rowBytes = static_cast<std::ptrdiff_t>(ScreenColumns);
   std::copy(console.chars.begin() + rowBytes, console.chars.end(), console.chars.begin());
   std::copy(console.attrs.begin() + rowBytes, console.attrs.end(), console.attrs.begin());
@@ -136,6 +138,7 @@ void PaintInvalid() {
 void WriteChars(std::string_view bytes) {
   EnsureConsoleWindow();
   detail::Console& console = TheConsole();
+  if (!console.writingStory) detail::BrailleEditorDrawing();
   console.spanFrom = console.spanTo = console.cursorX;
   for (const char c : bytes) {
     const auto byte = static_cast<uint8_t>(c);
@@ -150,6 +153,7 @@ void WriteChars(std::string_view bytes) {
         }
         break;
       case 10:
+        detail::BrailleLineEnded();
         NextRow();
         console.cursorX = 0;
         break;
@@ -177,7 +181,12 @@ void WriteCharacter(uint8_t byte) {
 
 void Write(std::string_view text) {
   if (text.empty()) return;
+  EnsureConsoleWindow();
+  detail::Console& console = TheConsole();
+  detail::BrailleStoryWriting(text);
+  console.writingStory = true;
   WriteChars(text);
+  console.writingStory = false;
   TranscriptAppend(text);
   platform::NoteWrittenText(text);
   KeyAvailable();
@@ -192,6 +201,7 @@ void WriteLine(std::string_view text) {
 void ClearScreen() {
   EnsureConsoleWindow();
   detail::Console& console = TheConsole();
+  detail::BrailleBeforeClear();
   std::fill(console.chars.begin(), console.chars.end(), ' ');
   std::fill(console.attrs.begin(), console.attrs.end(), console.attribute);
   console.cursorX = console.cursorY = console.focusRow = 0;

@@ -25,7 +25,7 @@ enum class BrailleCommand : uintptr_t {
   PanRight,
   LineUp,  // the row above, then below, without moving the cursor
   LineDown,
-  Dots,       // dots typed that brltty left untranslated; bit 0 is dot 1
+  Dots,       // dots typed in a key script (no brltty to translate them); bit 0 is dot 1
   Character,  // a character typed on the display, Windows-1252
   Key,        // a key (virtual-key code) pressed on the display; ModCtrl in bit 16
   Failed,     // no display could be used: BrailleDisplay::TakeFailure says why
@@ -35,7 +35,7 @@ inline constexpr intptr_t BrailleKeyCtrl = 1 << 16;
 // One update of the display: exactly as many cells as it has.
 struct BrailleCells {
   std::u32string text;                // one character a cell
-  std::vector<bool> marked;           // cells shown with dots 7 and 8 (a selection)
+  std::vector<bool> marked;           // cells of a selection, shown with dot 8
   std::optional<std::size_t> cursor;  // the cell of the cursor, from 0
   bool operator==(const BrailleCells&) const = default;
 };

@@ -32,9 +32,14 @@ namespace platform {
 namespace {
 
 constexpr auto RetryInterval = std::chrono::seconds(3);
-// How long the program's end waits for the connection's thread; one stuck connecting to a
-// remote server that does not answer is left behind (the process ends anyway).
-constexpr auto StopWait = std::chrono::milliseconds(500);
+// How long a server may take to answer a new connection before the user is told it does
+// not answer, and how often the connection's thread looks at the attempt meanwhile.
+constexpr auto AnswerBound = std::chrono::milliseconds(1500);
+constexpr int AttemptPollMs = 100;
+// How long the program's end waits for the connection's thread (which may be waiting for
+// the first answer); one stuck on a server that stopped answering is left behind (the
+// process ends anyway).
+constexpr auto StopWait = std::chrono::milliseconds(2500);
 // How often a quiet connection asks for the display's size, so that a display swapped for
 // one of another size is drawn anew at once. (brltty could tell of it itself, but the
 // library keeps each such watch past a connection the server dropped.)
@@ -84,7 +89,14 @@ std::string BrlapiErrorText() {
 
 // Everything the connection's thread uses; shared with the display object so that a thread
 // left behind at the end never touches freed memory.
-struct Connection {
+enum class AttemptState { Waiting, Connected, Failed };
+struct Attempt {
+  std::mutex mutex;
+  AttemptState state = AttemptState::Waiting;  // guarded by mutex
+  std::string reason;                           // guarded by mutex
+};
+
+struct Connection : std::enable_shared_from_this<Connection> {
   BrailleUse use = BrailleUse::Auto;
   std::mutex mutex;
   std::condition_variable finishedSignal;
@@ -103,6 +115,9 @@ struct Connection {
   bool connected = false;
   bool failureTold = false;  // once a run: a server that comes and goes is not news
   std::chrono::steady_clock::time_point lastQuickReconnect{};
+  std::shared_ptr<Attempt> attempt;  // the connection being made, while there is one
+  bool first = true;                 // no attempt was made yet
+  std::chrono::steady_clock::time_point attemptStarted{};
 
   Connection() : handleStorage(brlapi_getHandleSize()) {
     handle = reinterpret_cast<brlapi_handle_t*>(handleStorage.data());
@@ -185,10 +200,11 @@ struct Connection {
       brlapi__closeConnection(handle);
       return false;
     }
-    // Only the keys the game uses come to it; brltty keeps the rest.
+    // Only the keys the game uses come to it; brltty keeps the rest. Dots typed on the
+    // display are not asked for as dots: brltty then sends the character its own text table
+    // gives them (dots 7 and 8 too: capitals, digits), as it would type it on a console.
     brlapi__ignoreKeys(handle, brlapi_rangeType_all, nullptr, 0);
-    const brlapi_keyCode_t blocks[] = {BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_ROUTE,
-                                       BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_PASSDOTS};
+    const brlapi_keyCode_t blocks[] = {BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_ROUTE};
     const brlapi_keyCode_t commands[] = {BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_FWINLT,
                                          BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_FWINRT,
                                          BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_LNUP,
@@ -228,7 +244,9 @@ struct Connection {
     std::vector<unsigned char> dots(width, 0);
     for (std::size_t cell = 0; cell < width; ++cell) {
       text::AppendUtf8(text, cell < shown.text.size() ? shown.text[cell] : U' ');
-      if (cell < shown.marked.size() && shown.marked[cell]) dots[cell] = BRLAPI_DOT7 | BRLAPI_DOT8;
+      // The selection is dot 8 under each cell; the cursor is brltty's own (dots 7 and 8 by
+      // default), so a cursor inside a selection still shows.
+      if (cell < shown.marked.size() && shown.marked[cell]) dots[cell] = BRLAPI_DOT8;
     }
     brlapi_writeArguments_t arguments = BRLAPI_WRITEARGUMENTS_INITIALIZER;
     arguments.regionBegin = 1;
@@ -268,11 +286,48 @@ struct Connection {
     return true;
   }
 
-  // The first attempt is made whatever happens, so that a short run still learns why
-  // there is no display.
+  // Once a run, with BrailleUse::On: why there is no display.
+  void TellFailure(const std::string& reason) {
+    if (use != BrailleUse::On || failureTold) return;
+    {
+      std::lock_guard lock(mutex);
+      failure = "quelvar: no Braille display (" + reason + "); trying again every few seconds";
+    }
+    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Failed));
+    failureTold = true;
+  }
+
+  // Connecting waits on the server's answers, so it runs on a thread of its own: a server
+  // that never answers holds up only that thread (left behind at the end if it must).
+  void StartAttempt() {
+    first = false;
+    attempt = std::make_shared<Attempt>();
+    attemptStarted = std::chrono::steady_clock::now();
+    std::thread([self = shared_from_this(), made = attempt] {
+      std::string reason;
+      const bool ok = self->Connect(reason);
+      std::lock_guard lock(made->mutex);
+      made->state = ok ? AttemptState::Connected : AttemptState::Failed;
+      made->reason = reason;
+      self->Wake();
+    }).detach();
+  }
+
+  AttemptState TakeAttempt(std::string& reason) {
+    std::lock_guard lock(attempt->mutex);
+    const AttemptState state = attempt->state;
+    if (state == AttemptState::Waiting) return state;
+    reason = attempt->reason;
+    attempt.reset();
+    return state;
+  }
+
   void Run() {
     auto nextAttempt = std::chrono::steady_clock::now();
-    for (bool first = true; first || !stopping; first = false) {
+    // Until the first attempt is answered (or found unanswered) the thread goes on even
+    // when the program ends, so that a short run still learns why there is no display.
+    const auto firstAnswered = [&] { return failureTold || use != BrailleUse::On || (!attempt && !first); };
+    for (bool started = false; !(stopping && started && firstAnswered()); started = true) {
       if (suspendAsked) {
         suspendAsked = false;
         Disconnect();
@@ -290,22 +345,27 @@ struct Connection {
       }
       if (!connected) {
         const auto now = std::chrono::steady_clock::now();
-        if (now >= nextAttempt) {
+        if (!attempt && now >= nextAttempt) StartAttempt();
+        if (attempt) {
           std::string reason;
-          connected = Connect(reason);
-          if (connected) {
-            PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
-            continue;
-          }
-          if (use == BrailleUse::On && !failureTold) {
-            {
-              std::lock_guard lock(mutex);
-              failure = "quelvar: no Braille display (" + reason + "); trying again every few seconds";
+          switch (TakeAttempt(reason)) {
+            case AttemptState::Connected:
+              connected = true;
+              PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+              continue;
+            case AttemptState::Failed:
+              TellFailure(reason);
+              nextAttempt = now + RetryInterval;
+              break;
+            case AttemptState::Waiting: {
+              // A server that took the connection and says nothing (a hung brltty) is told
+              // like one that hung up; the attempt goes on, and its end is the retry.
+              if (now - attemptStarted >= AnswerBound) TellFailure("the BrlAPI server does not answer");
+              bool quiet = false;
+              Wait(AttemptPollMs, quiet);
+              continue;
             }
-            PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Failed));
-            failureTold = true;
           }
-          nextAttempt = now + RetryInterval;
         }
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextAttempt - now).count();
         bool quiet = false;
@@ -407,7 +467,6 @@ std::optional<std::pair<BrailleCommand, intptr_t>> TranslateBrlapiKey(uint64_t c
     const uint64_t block = value & BRLAPI_KEY_CMD_BLK_MASK;
     const auto argument = static_cast<intptr_t>(value & BRLAPI_KEY_CMD_ARG_MASK);
     if (block == BRLAPI_KEY_CMD_ROUTE) return Result{BrailleCommand::Route, argument};
-    if (block == BRLAPI_KEY_CMD_PASSDOTS) return Result{BrailleCommand::Dots, argument & 0xFF};
     switch (value) {
       case BRLAPI_KEY_CMD_FWINLT: return Result{BrailleCommand::PanLeft, 0};
       case BRLAPI_KEY_CMD_FWINRT: return Result{BrailleCommand::PanRight, 0};

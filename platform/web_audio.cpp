@@ -57,6 +57,18 @@ void CloseSharedAudio() { gDevice = SharedDevice{}; }
 
 int SharedAudioBufferFrames() { return gDevice.bufferFrames; }
 
+// A replayed game's sound: what the mixer holds is mixed and thrown away, up to two
+// seconds of it a call (a looping tone would never end).
+bool DrainWebSound() {
+  if (!gDevice.mixer || !gDevice.mixer->HasVoices()) return false;
+  const int frames = std::max(gDevice.bufferFrames, 128);
+  std::vector<int16_t> scratch(static_cast<std::size_t>(frames * Channels));
+  for (int done = 0; done < 2 * gDevice.mixer->SampleRate() && gDevice.mixer->HasVoices(); done += frames) {
+    RenderDeviceBuffer(*gDevice.mixer, scratch);
+  }
+  return true;
+}
+
 }  // namespace platform
 
 // The next 'frames' frames of the mix, interleaved stereo; silence without a device.

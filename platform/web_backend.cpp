@@ -2,6 +2,10 @@
 // (web/library.js draws them), keys come from the page's keydown and keyup, sound goes to
 // the page's AudioWorklet (web_audio.cpp), and every wait of the program gives the browser
 // back its thread through Asyncify until a page event or the time ends it.
+//
+// A game kept across a reload is played again from its keys: while it is replayed, sound
+// is mixed and thrown away at once and waits and sleeps pass at once, as if their time had
+// gone by; only a wait for a key waits for the page.
 
 #include <emscripten.h>
 
@@ -14,6 +18,7 @@
 #include "platform/cell_grid.h"
 #include "platform/real_time.h"
 #include "platform/story_lines.h"
+#include "platform/web_page.h"
 #include "platform/window_backend.h"
 #include "text/cp1252.h"
 
@@ -41,6 +46,16 @@ namespace {
 // and the page stay alive through a long stretch of synthesis.
 constexpr double LongestRunMs = 8.0;
 
+bool gReplaying = false;
+std::string gLastWritten;  // UTF-8
+
+}  // namespace
+
+// web_audio.cpp: mixes what is queued and throws it away; false when nothing was queued.
+bool DrainWebSound();
+
+namespace {
+
 class WebBackend final : public RealTimeBackend {
  public:
   WebBackend() : grid_(ConsoleColumns, ConsoleRows) { OpenSound(); }
@@ -53,12 +68,23 @@ class WebBackend final : public RealTimeBackend {
     // computes for long still lets them in now and then.
     if (emscripten_get_now() - lastYieldMs_ > LongestRunMs) Yield(0);
   }
-  void WaitEvents(int timeoutMs) override { Yield(timeoutMs); }
+  void WaitEvents(int timeoutMs) override {
+    if (gReplaying && (DrainWebSound() || timeoutMs > 0)) {
+      skippedMs_ += std::max(timeoutMs, 0);
+      timeoutMs = 0;
+    }
+    Yield(timeoutMs);
+  }
   void Wake() override { quelvar_web_wake(); }
   void Sleep(uint32_t milliseconds) override {
+    if (gReplaying) {
+      skippedMs_ += milliseconds;
+      milliseconds = 0;
+    }
     emscripten_sleep(milliseconds);
     lastYieldMs_ = emscripten_get_now();
   }
+  uint64_t NowMs() override { return RealTimeBackend::NowMs() + skippedMs_; }
 
   // The console asks for a window as large as its text, in cells: the page scales it.
   Rect WorkArea() override { return {0, 0, ConsoleColumns, ConsoleRows}; }
@@ -102,7 +128,10 @@ class WebBackend final : public RealTimeBackend {
     if (visible) Announce(story_.TakeOpenLine());
   }
 
-  void WrittenText(std::string_view cp1252) override { Announce(story_.Add(cp1252)); }
+  void WrittenText(std::string_view cp1252) override {
+    gLastWritten = text::Cp1252ToUtf8(cp1252);
+    Announce(story_.Add(cp1252));
+  }
 
  private:
   void Yield(int timeoutMs) {
@@ -141,6 +170,7 @@ class WebBackend final : public RealTimeBackend {
   std::array<bool, ConsoleRows> dirtyRows_{};
   StoryLines story_;
   double lastYieldMs_ = 0;
+  uint64_t skippedMs_ = 0;  // the time that passed at once while a game was replayed
 };
 
 }  // namespace
@@ -154,6 +184,12 @@ std::unique_ptr<Backend> CreateWindowBackend(std::string& error) {
 }
 
 std::optional<Rgb> WindowImagePixel(Backend&, int, int) { return std::nullopt; }
+
+bool WebJustWrote(std::string_view utf8) {
+  const bool same = !utf8.empty() && utf8 == gLastWritten;
+  gLastWritten.clear();
+  return same;
+}
 
 }  // namespace platform
 
@@ -174,4 +210,10 @@ extern "C" EMSCRIPTEN_KEEPALIVE void quelvar_web_key(int down, int virtualKey, i
   } else {
     platform::PostKeyUp(virtualKey, static_cast<uint32_t>(modifiers));
   }
+}
+
+// The page replays a kept game (1) or has given its last kept key (0).
+extern "C" EMSCRIPTEN_KEEPALIVE void quelvar_web_replay(int on) {
+  platform::gReplaying = on != 0;
+  if (platform::HasBackend()) platform::CurrentBackend().Wake();
 }

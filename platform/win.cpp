@@ -594,7 +594,10 @@ void AddExitStep(std::function<void()> step) { gEnd.steps.push_back(std::move(st
 
 void TellUser(const std::string& line) { TellPlayer(line, {}); }
 void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
-  ShowUserLine(line, failure, portuguese);
+  // While the terminal console owns the screen the line would be drawn over the game: it
+  // waits for the terminal to be given back (ExitProgram writes it then).
+  const bool terminalOwnsScreen = gInstalled.backend && std::string_view(gInstalled.backend->Name()) == "terminal";
+  if (!terminalOwnsScreen) ShowUserLine(line, failure, portuguese);
   gEnd.toldUser.push_back(line);
 }
 void SetProcessExitHook(std::function<void(int)> hook) { gEnd.hook = std::move(hook); }

@@ -227,8 +227,9 @@ LocalTime GetLocalTime();
 // Runs the registered exit steps (last registered first), then ends the process.
 [[noreturn]] void ExitProgram(int exitCode);
 void AddExitStep(std::function<void()> step);
-// A line for the user on standard error (English, UTF-8): written now and, when the terminal
-// console had the screen, written again once the terminal is given back, where it stays.
+// A line for the user on standard error (English, UTF-8): written now, or, while the terminal
+// console owns the screen, once the terminal is given back; a line written before the
+// terminal console took the screen is written again then, where it stays.
 void TellUser(const std::string& line);
 // The same for a line the player must learn of on Windows too: started from the desktop,
 // where standard error is not seen, the Portuguese text (UTF-8) shows in a message box, as

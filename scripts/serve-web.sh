@@ -11,14 +11,38 @@ if [[ ! -f "$site/index.html" ]]; then
   exit 2
 fi
 exec python3 - "$port" "$site" <<'PYTHON'
-import functools, http.server, sys
+import functools, http.server, os, sys
 port, site = int(sys.argv[1]), sys.argv[2]
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
-                      '.wasm': 'application/wasm', '.js': 'text/javascript', '.data': 'application/octet-stream'}
+                      '.wasm': 'application/wasm', '.js': 'text/javascript', '.data': 'application/octet-stream',
+                      '.webmanifest': 'application/manifest+json'}
     def log_message(self, *args):
         pass
+
+    # A file with a gzip copy beside it (build-web.sh makes them) goes compressed to a
+    # browser that takes gzip; the browser unpacks it.
+    def send_head(self):
+        path = self.translate_path(self.path)
+        if os.path.isdir(path):
+            path = os.path.join(path, 'index.html')
+        accepts = 'gzip' in self.headers.get('Accept-Encoding', '')
+        if not accepts or not os.path.isfile(path + '.gz'):
+            return super().send_head()
+        try:
+            file = open(path + '.gz', 'rb')
+        except OSError:
+            return super().send_head()
+        status = os.fstat(file.fileno())
+        self.send_response(200)
+        self.send_header('Content-Type', self.guess_type(path))
+        self.send_header('Content-Encoding', 'gzip')
+        self.send_header('Vary', 'Accept-Encoding')
+        self.send_header('Content-Length', str(status.st_size))
+        self.send_header('Last-Modified', self.date_time_string(status.st_mtime))
+        self.end_headers()
+        return file
 
 class Server(http.server.ThreadingHTTPServer):
     def handle_error(self, request, client_address):

@@ -79,8 +79,19 @@ std::shared_ptr<const std::vector<uint8_t>> RecordedFile(const std::string& path
   return recording.bytes;
 }
 
+void ListenToRecordedSounds(RecordedSoundListener listener) { TheSpeech().soundListener = listener; }
+
+void TellRecordedSound(std::string_view name) {
+  if (const auto listener = TheSpeech().soundListener) listener(name);
+}
+
 int PlayRecordedFile(const std::string& path, PlaybackOptions options) {
   if (KeyStops()) return 0;
+  if (const auto listener = TheSpeech().soundListener) {
+    const std::size_t slash = path.find_last_of("/\\");
+    const std::string_view file = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
+    listener(file.substr(0, file.rfind('.')));
+  }
   bool tooLarge = false;
   const auto kept = RecordedFile(path, tooLarge);
   if (tooLarge) return PlayWaveFile(path, options);

@@ -39,6 +39,11 @@ void WaitSpeech();
 void StopSpeech();
 // Waits for and takes the next key, silences speech and plays the key's sound.
 uint8_t ReadKeySpoken();
+// Told the name of each recorded sound as it is played ("_65", "_DEL", "_vinte"; a number's
+// words by the word), for a console that shows the player what is heard; nullptr: nobody.
+using RecordedSoundListener = void (*)(std::string_view name);
+void ListenToRecordedSounds(RecordedSoundListener listener);
+void TellRecordedSound(std::string_view name);
 // Telephone dial tones for '0'..'9', '#', '*' (dtmf_X); ',' pauses a second.
 void PlayDialTones(std::string_view text);
 // Waits for engine speech, plays a sound as the settings play it and waits until it has ended.

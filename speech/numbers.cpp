@@ -145,6 +145,7 @@ void SpeakWords(std::string_view words, bool feminine) {
       if (name == "_um") name = "_uma";
       if (name == "_dois") name = "_duas";
     }
+    TellRecordedSound(name.size() < 8 ? name : "_" + list[i]);
     const std::string path = platform::TranslateWindowsPath(State().lettersFolder + name + ".wav");
     const std::string found = platform::FindPathIgnoringCase(path).value_or(path);
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(text::OpenDataFile(found), std::fclose);

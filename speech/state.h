@@ -82,6 +82,7 @@ struct Speech {
   std::unique_ptr<Host> ownHost;  // the host, when speech keeps it
   std::unique_ptr<Host> quietHost;
   Engines engines;
+  RecordedSoundListener soundListener = nullptr;  // told each recorded sound's name (the web reader)
 };
 
 Speech& TheSpeech();

@@ -260,7 +260,11 @@ int64_t WallClockNs() {
 }
 
 bool WriteNewFile(const std::string& path, std::string_view content, std::string& reason) {
-  const std::string temporary = path + ".new-" + std::to_string(ProcessId());
+  // The process id alone is not enough: under Node it is the same for every run, and a
+  // run that died would leave its name taken.
+  static unsigned serial = 0;
+  const std::string temporary = path + ".new-" + std::to_string(ProcessId()) + "-" +
+                                std::to_string(WallClockNs() % 1000000000000) + "-" + std::to_string(++serial);
   const int fd = CreateExclusive(temporary);
   if (fd < 0) {
     reason = temporary + ": " + std::strerror(errno);

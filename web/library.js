@@ -47,6 +47,8 @@ mergeInto(LibraryManager.library, {
         return;
       }
       QuelvarWeb.resume = function () { QuelvarWeb.soon(finish); };
+      // Nothing to do but wait for the player.
+      if (timeoutMs < 0 && QuelvarWeb.page()) QuelvarWeb.page().idle();
       if (timeoutMs > 0) timer = setTimeout(finish, timeoutMs);
     });
   },
@@ -110,8 +112,32 @@ mergeInto(LibraryManager.library, {
   },
 
   quelvar_web_speak__deps: ['$QuelvarWeb'],
-  quelvar_web_speak: function (utf8, voice, rate, purge) {
+  quelvar_web_speak: function (utf8, voice, rate, purge, written) {
     var page = QuelvarWeb.page();
-    return page ? (page.speak(UTF8ToString(utf8), voice, rate, !!purge) ? 1 : 0) : 0;
+    return page ? page.speak(UTF8ToString(utf8), voice, rate, !!purge, !!written) : 0;
+  },
+
+  quelvar_web_cue__deps: ['$QuelvarWeb'],
+  quelvar_web_cue: function (name) {
+    var page = QuelvarWeb.page();
+    if (page) page.cue(UTF8ToString(name));
+  },
+});
+
+// Syncing a file to its storage. Node's files (NODERAWFS) have no mount of their own: the
+// file itself is synced, and a file that cannot be (a FIFO, a device) answers as it does
+// natively. The page's settings reach the browser's storage through the page's own syncs.
+mergeInto(LibraryManager.library, {
+  fd_sync__deps: ['$SYSCALLS', '$ERRNO_CODES'],
+  fd_sync: function (fd) {
+    try {
+      var stream = SYSCALLS.getStreamFromFD(fd);
+      if (ENVIRONMENT_IS_NODE && stream.nfd !== undefined) require('fs').fsyncSync(stream.nfd);
+      return 0;
+    } catch (e) {
+      if (e.code && ERRNO_CODES[e.code]) return ERRNO_CODES[e.code];
+      if (typeof FS == 'undefined' || !(e instanceof FS.ErrnoError)) throw e;
+      return e.errno;
+    }
   },
 });

@@ -1,7 +1,8 @@
 // The page around the game: the start screen (how to hear the game, "Começar"), the 80x25
-// screen as rows of coloured text, the keys, the live region for the player's screen
-// reader, the browser's voices, the sound device (worklet.js), the game's voice fetched
-// after the first screen, the settings kept in the browser's storage and the transcript
+// screen as rows of coloured text that wrap at narrow widths, the keys, the command box for
+// phones and screen readers, the live regions for the player's screen reader, the browser's
+// voices, the sound device (worklet.js), the game's voice fetched once it is chosen, the
+// settings kept in the browser's storage, the game kept across a reload, and the transcript
 // offered as a download. The program calls in through Module.quelvarPage (library.js).
 'use strict';
 
@@ -11,15 +12,23 @@
   const BufferFrames = 1024;
   const SettingsFolder = '/tamire';
   const TranscriptFile = '/tmp/transcricao.txt';
-  const RoadKey = 'quelvar.caminho';
-  // The story lines kept in the live region; older ones leave it.
-  const KeptStoryLines = 40;
+  // In the browser's storage: the road chosen, the command box, the text size.
+  const RoadKey = 'quelvar.caminho', BoxKey = 'quelvar.caixa', SizeKey = 'quelvar.tamanho';
+  // In this tab's storage: the game in progress, as the keys given to it ({road, keys}).
+  const GameKey = 'quelvar.partida';
+  // The lines kept in the live regions; older ones leave them.
+  const KeptStoryLines = 40, KeptReplies = 8;
 
   const screen = document.getElementById('screen');
   const story = document.getElementById('story');
+  const reply = document.getElementById('reply');
   const status = document.getElementById('status');
   const begin = document.getElementById('begin');
   const download = document.getElementById('transcript');
+  const commandForm = document.getElementById('command-form');
+  const command = document.getElementById('command');
+  const showBox = document.getElementById('show-box');
+  const textSize = document.getElementById('text-size');
   const roads = Array.from(document.querySelectorAll('input[name="road"]'));
 
   let running = false;     // the game runs
@@ -71,6 +80,94 @@
     element.replaceChildren(...spans);
   }
 
+  // The row being typed stays in the window at any zoom and width (above the command box).
+  let caretScroll = 0;
+  function keepCaretInView() {
+    if (caretScroll) return;
+    caretScroll = requestAnimationFrame(() => {
+      caretScroll = 0;
+      const caret = screen.querySelector('.caret');
+      if (caret && !replaying) caret.scrollIntoView({block: 'nearest', inline: 'nearest'});
+    });
+  }
+
+  // How often the game has waited for a key with none queued: a script that types as a
+  // patient typist does gives the next key only then, and so does a replay.
+  let keysSinceWait = 0;
+  function keyWaited() {
+    keysSinceWait = 0;
+    screen.dataset.keyWaits = Number(screen.dataset.keyWaits || 0) + 1;
+    if (replaying) replayNext();
+  }
+
+  // ---- what the player's screen reader is given ----
+
+  // Everything given to the reader, in order, for tests: {kind: 'story'|'answer'|'cue', text}.
+  const readerLog = [];
+  let lastTyped = -1;  // the character just typed, whose echo the player's reader makes itself
+
+  function addLine(region, text, kept) {
+    const paragraph = document.createElement('p');
+    paragraph.textContent = text.trimEnd();
+    region.appendChild(paragraph);
+    while (region.childElementCount > kept) region.firstElementChild.remove();
+  }
+
+  // What the game speaks in answer to a key (the editor, the review, notices) interrupts:
+  // a key clears the region, as a key silences the game's voice.
+  function answer(kind, text) {
+    if (replaying) return;
+    readerLog.push({kind, text});
+    // The story comes line by line through announce(); a blank row read says nothing.
+    if (kind === 'story' || !text.trim()) return;
+    const last = reply.lastElementChild;
+    if (kind === 'cue' && last && last.dataset.cue && !keySinceReply) {
+      last.textContent += ' ' + text.trimEnd();  // a spelled word, a time said word by word
+    } else {
+      addLine(reply, text, KeptReplies);
+      if (kind === 'cue') reply.lastElementChild.dataset.cue = '1';
+    }
+    keySinceReply = false;
+  }
+  let keySinceReply = false;
+
+  function keyGiven(character) {
+    lastTyped = character;
+    keySinceReply = true;
+    reply.replaceChildren();
+  }
+
+  // The recorded sounds the game plays, as words: characters by their code, the editor's
+  // sounds, the words of numbers, the time and the date.
+  const CharacterNames = {
+    32: 'espaço', 33: 'exclamação', 34: 'aspas', 35: 'cerquilha', 36: 'cifrão', 37: 'por cento', 38: 'e comercial',
+    39: 'apóstrofo', 40: 'abre parênteses', 41: 'fecha parênteses', 42: 'asterisco', 43: 'mais', 44: 'vírgula',
+    45: 'hífen', 46: 'ponto', 47: 'barra', 58: 'dois pontos', 59: 'ponto e vírgula', 60: 'menor', 61: 'igual',
+    62: 'maior', 63: 'interrogação', 64: 'arroba', 91: 'abre colchetes', 92: 'barra invertida',
+    93: 'fecha colchetes', 95: 'sublinhado', 123: 'abre chaves', 124: 'barra vertical', 125: 'fecha chaves',
+  };
+  const SoundWords = {
+    del: 'apagado', falaci: 'eco ligado', faldlg: 'eco desligado', veloc: 'velocidade', apfcpo: 'apagado até o fim',
+    apicpo: 'apagado até o início', cpoapa: 'linha apagada', menos: 'menos', primeir: 'primeiro', terca: 'terça',
+    sabado: 'sábado', feverei: 'fevereiro', marco: 'março', setembr: 'setembro', novembr: 'novembro',
+    dezembr: 'dezembro',
+  };
+  // (Cp1252High is with the keys, below.)
+  function fromCp1252(code) {
+    return code >= 0x80 && code < 0xA0 ? Cp1252High[code - 0x80] : String.fromCharCode(code);
+  }
+  function cueText(name) {
+    let match = /^_(\d+)$/.exec(name);
+    if (match) {
+      const code = Number(match[1]);
+      return CharacterNames[code] || fromCp1252(code);
+    }
+    if ((match = /^_FON(\d+)$/i.exec(name))) return fromCp1252(Number(match[1]));
+    if ((match = /^dtmf_(.)$/i.exec(name))) return match[1] === 'X' ? '*' : match[1];
+    const word = name.replace(/^_/, '');
+    return SoundWords[word.toLowerCase()] || word.toLowerCase();
+  }
+
   // ---- what the program calls (library.js) ----
 
   const page = {
@@ -82,32 +179,55 @@
     caret(visible, column, row) {
       const before = caretAt;
       caretAt = visible ? {column, row} : null;
-      // How often the game has waited for a key with none queued: a script that types as a
-      // patient typist does gives the next key only then.
-      if (visible && !before) screen.dataset.keyWaits = Number(screen.dataset.keyWaits || 0) + 1;
+      if (visible && !before) keyWaited();
       if (before) renderRow(before.row);
       if (caretAt && (!before || before.row !== row)) renderRow(row);
+      if (caretAt) {
+        keepCaretInView();
+        box.caretMoved(row);
+      }
+    },
+    // The program waits with nothing to do: with the caret shown, for a key. A key that
+    // leaves the caret where it was (Home, a dot of a Braille chord) is waited after too.
+    idle() {
+      if (caretAt && keysSinceWait > 0) keyWaited();
     },
     title(text) { document.title = text; },
     announce(line) {
-      if (road !== 'reader') return;
-      const paragraph = document.createElement('p');
-      paragraph.textContent = line;
-      story.appendChild(paragraph);
-      while (story.childElementCount > KeptStoryLines) story.firstElementChild.remove();
+      if (road !== 'reader' || replaying) return;
+      addLine(story, line, KeptStoryLines);
+    },
+    // A recorded sound the game plays: on the screen reader's road, its words.
+    cue(name) {
+      if (road !== 'reader' || replaying) return;
+      const character = /^_(\d+)$/.exec(name);
+      if (character && Number(character[1]) === lastTyped) {
+        lastTyped = -1;  // the player's reader has echoed the typed character
+        return;
+      }
+      answer('cue', cueText(name));
     },
     audioRate() { return audio ? audio.context.sampleRate : 0; },
     audioBufferFrames() { return BufferFrames; },
-    voices() { return voices; },
-    speak(text, index, rate, purge) {
+    voices() {
+      // The screen reader's road has one voice: the page's live regions.
+      return road === 'reader' ? [{name: 'Leitor de tela', lang: 'pt-BR'}] : voices;
+    },
+    // Returns 0 when it cannot speak, 1 when the end will be reported, 2 when it is said.
+    speak(text, index, rate, purge, written) {
+      if (road === 'reader') {
+        answer(written ? 'story' : 'answer', text);
+        return 2;
+      }
       const synth = window.speechSynthesis;
-      if (!synth) return false;
+      if (!synth) return 0;
       if (purge) {
         ++speaking.generation;
         speaking.pending = 0;
         synth.cancel();
       }
-      if (!text) return true;
+      if (!text) return 1;
+      if (replaying) return 2;
       const utterance = new SpeechSynthesisUtterance(text);
       const voice = voices[index];
       if (voice) utterance.voice = voice;
@@ -120,7 +240,7 @@
         if (running) Module._quelvar_web_speech_ended();
       };
       synth.speak(utterance);
-      return true;
+      return 1;
     },
   };
 
@@ -137,7 +257,7 @@
     if (!window.speechSynthesis) return;
     voices = window.speechSynthesis.getVoices().slice().sort((a, b) => portugueseRank(a) - portugueseRank(b));
     const browserRoad = roads.find((input) => input.value === 'browser');
-    browserRoad.disabled = voices.length === 0;
+    browserRoad.disabled = voices.length === 0 || running;
     document.getElementById('browser-note').textContent =
         voices.length === 0 ? ' (este navegador não tem vozes)' :
         portugueseRank(voices[0]) === 0 ? '' : ' (sem voz em português do Brasil)';
@@ -145,19 +265,22 @@
   }
 
   // The road the player chose last time; else the browser's voice where it speaks
-  // Brazilian Portuguese, else ours.
+  // Brazilian Portuguese; else the player is asked. A page cannot tell whether a screen
+  // reader runs, and our own voice would cost a large download and talk over one.
+  let roadTouched = false;
   function chooseRoad() {
-    if (running) return;
+    if (running || roadTouched) return;
     let wanted = localStorage.getItem(RoadKey);
     if (!roads.some((input) => input.value === wanted && !input.disabled)) {
-      wanted = voices.length > 0 && portugueseRank(voices[0]) === 0 ? 'browser' : 'ours';
+      wanted = voices.length > 0 && portugueseRank(voices[0]) === 0 ? 'browser' : null;
     }
     roads.forEach((input) => { input.checked = input.value === wanted; });
   }
 
-  // ---- the game's voice, fetched after the first screen ----
+  // ---- the game's voice, fetched once it is chosen ----
 
   // voice.json lists the files of voice.data ([path, offset, size]); they go under /quelvar.
+  // The server may send voice.data compressed; its size is the list's.
   let voiceFetch = null;    // ends the voice's download when another road is chosen
   function loadVoice() {
     if (voicePackage) return voicePackage;
@@ -167,17 +290,18 @@
       const list = await (await fetch('voice.json', {signal})).json();
       const response = await fetch('voice.data', {signal});
       if (!response.ok) throw new Error('voice.data: ' + response.status);
-      const total = Number(response.headers.get('Content-Length')) || list.size;
-      const data = new Uint8Array(total);
+      const data = new Uint8Array(list.size);
       const reader = response.body.getReader();
       let received = 0;
       for (;;) {
         const {done, value} = await reader.read();
         if (done) break;
+        if (received + value.length > data.length) throw new Error('voice.data: larger than its list');
         data.set(value, received);
         received += value.length;
-        voiceProgress(received / total);
+        voiceProgress(received / list.size);
       }
+      if (received !== list.size) throw new Error('voice.data: ' + received + ' bytes of ' + list.size);
       await runtimeReady;
       for (const [path, offset, size] of list.files) {
         const folder = path.slice(0, path.lastIndexOf('/'));
@@ -196,7 +320,7 @@
 
   let shownPercent = -1;
   function voiceProgress(fraction) {
-    const percent = Math.floor(fraction * 10) * 10;
+    const percent = Math.min(100, Math.floor(fraction * 10) * 10);
     if (!waitingForVoice || percent === shownPercent) return;
     shownPercent = percent;
     status.textContent = 'Carregando a voz do jogo: ' + percent + '%';
@@ -229,20 +353,29 @@
     return {context, node};
   }
 
+  let keyGeneration = 0;  // keys given so far: frames rendered before the last one are not played
+
+  // What the browser says the device adds to what the worklet holds, in milliseconds.
+  function outputLatencyMs() {
+    if (!audio) return 0;
+    return 1000 * (audio.context.outputLatency || audio.context.baseLatency || 0);
+  }
+
   function heard(message, node) {
     if (message.need) {
       let samples;
-      if (running) {
+      if (running && !replaying) {
         const at = Module._quelvar_web_render(message.need) >> 1;
         samples = Module.HEAP16.slice(at, at + 2 * message.need);
       } else {
         samples = new Int16Array(2 * message.need);
       }
-      node.port.postMessage({samples}, [samples.buffer]);
+      node.port.postMessage({samples, generation: keyGeneration}, [samples.buffer]);
     } else if (message.recording) {
       soundWaiters.recording.splice(0).forEach((resolve) => resolve(message.recording));
     } else if (message.silenceAfterMark !== undefined) {
-      const figure = {ms: 1000 * message.silenceAfterMark / audio.context.sampleRate, underruns: message.underruns};
+      const figure = {ms: 1000 * message.silenceAfterMark / audio.context.sampleRate, underruns: message.underruns,
+                      outputLatencyMs: outputLatencyMs()};
       soundWaiters.silence.splice(0).forEach((resolve) => resolve(figure));
     }
   }
@@ -322,9 +455,41 @@
     return null;
   }
 
+  // Every key given to the game goes through here; the game in progress keeps them, so
+  // that a reload can play it again to where it was.
+  function giveKey(down, key, modifiers, character) {
+    if (!running) return;
+    if (down) {
+      keyGiven(character >= 32 && !(modifiers & (Ctrl | Alt)) ? character : -1);
+      // A key silences the game at once: the worklet drops what it holds.
+      ++keyGeneration;
+      if (audio) {
+        audio.node.port.postMessage({mark: Math.round(audio.context.currentTime * audio.context.sampleRate),
+                                     generation: keyGeneration});
+      }
+    }
+    if (!replaying) keepKey([down ? 1 : 0, key, modifiers, character]);
+    if (down) ++keysSinceWait;
+    Module._quelvar_web_key(down ? 1 : 0, key, modifiers, character);
+  }
+
+  // A typed character as the game takes it from a keyboard: its key goes down and up.
+  function typeCharacter(character) {
+    const code = cp1252(character);
+    if (code < 32) return;
+    const upper = character.toUpperCase();
+    const key = /^[A-Z0-9]$/.test(upper) ? upper.charCodeAt(0) : character === ' ' ? 0x20 : 0;
+    giveKey(true, key, 0, code);
+    giveKey(false, key, 0, -1);
+  }
+  function pressNamedKey(key) {
+    giveKey(true, key, 0, -1);
+    giveKey(false, key, 0, -1);
+  }
+
   const held = new Map();  // event.code → the key given to the game, until it is released
 
-  screen.addEventListener('keydown', (event) => {
+  function keyDown(event) {
     if (!running) return;
     // Alt+Shift+S leaves the game's area for the page's controls below it.
     if (event.altKey && event.shiftKey && !event.ctrlKey && event.code === 'KeyS') {
@@ -336,24 +501,173 @@
     if (!key) return;
     event.preventDefault();
     held.set(event.code, key);
-    if (audio) audio.node.port.postMessage({mark: Math.round(audio.context.currentTime * audio.context.sampleRate)});
-    Module._quelvar_web_key(1, key.key, key.modifiers, key.character);
-  });
+    giveKey(true, key.key, key.modifiers, key.character);
+  }
 
-  screen.addEventListener('keyup', (event) => {
+  function keyUp(event) {
     const key = held.get(event.code);
     if (!key) return;
     held.delete(event.code);
     event.preventDefault();
-    if (!running) return;
     const modifiers = (event.shiftKey ? Shift : 0) | (event.ctrlKey ? Ctrl : 0) | (event.altKey ? Alt : 0);
-    Module._quelvar_web_key(0, key.key, key.key === 0x03 ? key.modifiers : modifiers, -1);
-  });
+    giveKey(false, key.key, key.key === 0x03 ? key.modifiers : modifiers, -1);
+  }
 
   // Keys still down when the page loses the keyboard are released for the game.
-  screen.addEventListener('blur', () => {
-    for (const key of held.values()) if (running) Module._quelvar_web_key(0, key.key, 0, -1);
+  function releaseHeld() {
+    for (const key of held.values()) giveKey(false, key.key, 0, -1);
     held.clear();
+  }
+
+  screen.addEventListener('keydown', keyDown);
+  screen.addEventListener('keyup', keyUp);
+  screen.addEventListener('blur', releaseHeld);
+  // Focusing the screen shows its top; the row being typed is what the player needs.
+  screen.addEventListener('focus', keepCaretInView);
+
+  // ---- the command box: phones, dictation, paste and screen readers ----
+
+  // What the box holds has been given to the game as typed characters as it came (the
+  // game's echo and transcript are those of typing); a line break is Enter. The box
+  // assumes the game's cursor at the end of the line: an edit before the end is given as
+  // Backspaces back to it and the rest typed again.
+  const box = {
+    given: '',     // what the game has of the box's line
+    row: -1,       // the screen row of that line
+    // The text the box holds now: what changed is given to the game.
+    changed() {
+      const lines = command.value.split(/\r\n|\r|\n/);
+      for (let i = 0; i < lines.length; ++i) {
+        this.giveLine(lines[i]);
+        if (i + 1 < lines.length) {
+          pressNamedKey(0x0D);
+          this.given = '';
+          this.row = -1;
+        }
+      }
+      if (lines.length > 1) command.value = lines.at(-1);
+    },
+    giveLine(text) {
+      // (what no key of the game can type, an emoji say, is left out)
+      const typed = Array.from(text).filter((character) => cp1252(character) >= 32), had = Array.from(this.given);
+      let same = 0;
+      while (same < typed.length && same < had.length && typed[same] === had[same]) ++same;
+      for (let i = had.length; i > same; --i) pressNamedKey(0x08);
+      typed.slice(same).forEach(typeCharacter);
+      if (typed.length > same && this.given === '' && caretAt) this.row = caretAt.row;
+      this.given = typed.join('');
+    },
+    // The game waits on another row: the box's line was taken (a one-key answer).
+    caretMoved(row) {
+      if (this.given && this.row >= 0 && row !== this.row) this.clear();
+    },
+    clear() {
+      this.given = '';
+      this.row = -1;
+      command.value = '';
+    },
+  };
+
+  command.addEventListener('input', () => { if (running) box.changed(); });
+  commandForm.addEventListener('submit', (event) => {
+    event.preventDefault();
+    if (!running) return;
+    box.changed();
+    pressNamedKey(0x0D);
+    box.clear();
+    command.focus();
+  });
+  // The game's own keys work in the box too; what types or edits text is the box's, and
+  // Tab leaves the box as it leaves any field.
+  const BoxEditing = new Set([0x08, 0x09, 0x0D, 0x23, 0x24, 0x25, 0x27, 0x2E]);
+  command.addEventListener('keydown', (event) => {
+    if (!running || event.isComposing || event.keyCode === 229) return;
+    const key = gameKey(event);
+    if (!key || (key.character >= 32 && !(key.modifiers & (Ctrl | Alt))) ||
+        (BoxEditing.has(key.key) && !(key.modifiers & (Ctrl | Alt)))) return;
+    keyDown(event);
+    // A key that ends the game's line (Esc, Up, Down) empties the box.
+    if ([0x1B, 0x26, 0x28].includes(key.key)) box.clear();
+  });
+  command.addEventListener('keyup', keyUp);
+  command.addEventListener('blur', releaseHeld);
+
+  const touch = window.matchMedia('(pointer: coarse)').matches || navigator.maxTouchPoints > 0;
+  function showCommandBox(on) {
+    commandForm.hidden = !on;
+    document.getElementById('command-help').hidden = !on;
+    showBox.checked = on;
+  }
+  showBox.addEventListener('change', () => {
+    localStorage.setItem(BoxKey, showBox.checked ? '1' : '0');
+    showCommandBox(showBox.checked);
+    (showBox.checked ? command : screen).focus();
+  });
+  if (touch && !matchMedia('(any-pointer: fine)').matches) document.getElementById('no-keyboard').hidden = false;
+
+  // ---- the text size ----
+
+  function applyTextSize(size) {
+    document.documentElement.style.setProperty('--text-size', size);
+    textSize.value = size;
+  }
+  textSize.addEventListener('change', () => {
+    localStorage.setItem(SizeKey, textSize.value);
+    applyTextSize(textSize.value);
+    keepCaretInView();
+  });
+  applyTextSize(localStorage.getItem(SizeKey) || '1');
+
+  // ---- the game kept across a reload ----
+
+  let kept = null;  // {road, keys: [[down, key, modifiers, character], ...]} of the game in progress
+  function keepKey(event) {
+    kept.keys.push(event);
+    try {
+      sessionStorage.setItem(GameKey, JSON.stringify(kept));
+    } catch (error) {
+      // A full storage only loses the reload.
+    }
+  }
+  function savedGame() {
+    try {
+      const game = JSON.parse(sessionStorage.getItem(GameKey));
+      return game && Array.isArray(game.keys) && game.keys.length ? game : null;
+    } catch (error) {
+      return null;
+    }
+  }
+
+  // The saved keys are given again, each key when the game waits for one as a patient
+  // typist would, with the program's sound and waits passing at once and nothing said.
+  let replaying = false;
+  let replayKeys = [], replayAt = 0;
+  function replayNext() {
+    Promise.resolve().then(() => {
+      if (!replaying || !running) return;
+      const give = () => {
+        const [down, key, modifiers, character] = replayKeys[replayAt++];
+        giveKey(down === 1, key, modifiers, character);
+      };
+      const upNext = () => replayAt < replayKeys.length && replayKeys[replayAt][0] === 0;
+      while (upNext()) give();
+      if (replayAt >= replayKeys.length) {
+        replaying = false;
+        Module._quelvar_web_replay(0);
+        document.getElementById('game-title').textContent = 'O jogo, retomado';
+        keepCaretInView();
+        return;
+      }
+      // A key down and the ups that followed it.
+      give();
+      while (upNext()) give();
+    });
+  }
+
+  window.addEventListener('beforeunload', (event) => {
+    if (!running || !kept || kept.keys.length === 0) return;
+    event.preventDefault();
+    event.returnValue = '';
   });
 
   // ---- settings in the browser's storage ----
@@ -370,8 +684,22 @@
   let runtimeStarted;
   const runtimeReady = new Promise((resolve) => { runtimeStarted = resolve; });
 
+  function startFailed(message) {
+    status.textContent = message;
+    roads.forEach((input) => { input.disabled = false; });
+    readVoices();
+    begin.disabled = false;
+    status.focus();
+  }
+
   async function start() {
-    road = (roads.find((input) => input.checked) || roads[0]).value;
+    const chosen = roads.find((input) => input.checked);
+    if (!chosen) {
+      status.textContent = 'Escolha antes como você quer ouvir o jogo.';
+      roads[0].focus();
+      return;
+    }
+    road = chosen.value;
     localStorage.setItem(RoadKey, road);
     begin.disabled = true;
     roads.forEach((input) => { input.disabled = true; });
@@ -384,11 +712,8 @@
         await loadVoice();
       } catch (error) {
         console.warn('quelvar: the voice could not be fetched:', error);
-        status.textContent = 'Não foi possível carregar a voz do jogo. Escolha outra forma de ouvir e pressione Começar.';
         waitingForVoice = false;
-        roads.forEach((input) => { input.disabled = false; });
-        readVoices();
-        begin.disabled = false;
+        startFailed('Não foi possível carregar a voz do jogo. Escolha outra forma de ouvir e pressione Começar.');
         return;
       }
       waitingForVoice = false;
@@ -397,19 +722,33 @@
     Module.FS.mount(Module.IDBFS, {}, SettingsFolder);
     await syncSettings(true);
 
+    const saved = savedGame();
+    kept = {road, keys: []};
     document.getElementById('start').hidden = true;
+    document.getElementById('no-keyboard').hidden = true;
     document.getElementById('game').hidden = false;
     status.textContent = '';
-    screen.focus();
+    const boxWanted = localStorage.getItem(BoxKey);
+    showCommandBox(boxWanted ? boxWanted === '1' : touch || road === 'reader');
+    (commandForm.hidden ? screen : command).focus();
     running = true;
+    if (saved) {
+      replaying = true;
+      replayKeys = saved.keys;
+      replayAt = 0;
+      document.getElementById('game-title').textContent = 'O jogo, sendo retomado';
+      Module._quelvar_web_replay(1);
+    }
     settingsTimer = setInterval(() => syncSettings(false), 5000);
-    const speech = {reader: 'none', browser: 'speech-dispatcher', ours: 'builtin', mbrola: 'mbrola'}[road];
+    const speech = {reader: 'speech-dispatcher', browser: 'speech-dispatcher', ours: 'builtin', mbrola: 'mbrola'}[road];
     Module.callMain(['--speech=' + speech, '--transcript=' + TranscriptFile]);
   }
 
   function ended(code) {
     if (!running) return;
     running = false;
+    replaying = false;
+    sessionStorage.removeItem(GameKey);
     clearInterval(settingsTimer);
     syncSettings(false);
     if (window.speechSynthesis) window.speechSynthesis.cancel();
@@ -440,7 +779,12 @@
     quelvarPage: page,
     thisProgram: 'quelvar',  // the window's first caption
     print: (text) => console.log(text),
-    printErr: (text) => console.warn(text),
+    // Only our voice's road fetches the built-in voice; on the others its absence is as
+    // it should be, and the program's line about it says nothing to the player.
+    printErr: (text) => {
+      if (road !== 'ours' && text.startsWith('quelvar: the built-in voice could not be loaded')) return;
+      console.warn(text);
+    },
     onRuntimeInitialized() {
       runtimeStarted();
       begin.disabled = false;
@@ -450,7 +794,7 @@
     preRun: [() => { Module.ENV.TAMIRE_WINDIR = SettingsFolder; }],
   };
 
-  // What tests and measurements ask of the page's sound.
+  // What tests and measurements ask of the page.
   window.quelvarSound = {
     record(on) { audio && audio.node.port.postMessage({record: on}); },
     takeRecording() {
@@ -459,30 +803,39 @@
       audio.node.port.postMessage({takeRecording: true});
       return taken.then((samples) => ({rate: audio.context.sampleRate, samples}));
     },
-    // The next silence after a key: milliseconds from the key and the underruns so far.
+    // The next silence after a key: milliseconds from the key, the underruns so far and
+    // the device's own latency as the browser reports it.
     nextSilence() { return new Promise((resolve) => soundWaiters.silence.push(resolve)); },
     bufferFrames: BufferFrames,
     rate() { return audio ? audio.context.sampleRate : 0; },
   };
+  window.quelvarReader = readerLog;
+  window.quelvarReplaying = () => replaying;
+  // The game waits for a key, and has taken every key given.
+  window.quelvarIdle = () => running && !!caretAt && keysSinceWait === 0;
 
   begin.addEventListener('click', start);
   download.addEventListener('click', saveTranscript);
-  document.getElementById('again').addEventListener('click', () => location.reload());
+  document.getElementById('again').addEventListener('click', () => {
+    sessionStorage.removeItem(GameKey);
+    location.reload();
+  });
   document.addEventListener('visibilitychange', () => {
     if (document.visibilityState === 'hidden' && running) syncSettings(false);
   });
   begin.disabled = true;
+  document.getElementById('resume-note').hidden = !savedGame();
   readVoices();
   if (window.speechSynthesis) window.speechSynthesis.addEventListener('voiceschanged', readVoices);
   chooseRoad();
-  // The game's voice comes after the first screen, while the player reads it, when the
-  // road chosen is ours.
-  const fetchVoiceFor = () => {
-    if (roads.some((input) => input.checked && input.value === 'ours'))
-      loadVoice();
-    else
-      dropVoice();
-  };
-  roads.forEach((input) => input.addEventListener('change', fetchVoiceFor));
-  window.addEventListener('load', () => setTimeout(fetchVoiceFor, 0));
+  // The game's voice is fetched only once the player has chosen it.
+  roads.forEach((input) => input.addEventListener('change', () => {
+    roadTouched = true;
+    if (input.checked && input.value === 'ours') loadVoice();
+    else if (input.checked) dropVoice();
+  }));
+  // The page and, once fetched, the chosen voice are kept for a visit with no network.
+  if ('serviceWorker' in navigator) {
+    navigator.serviceWorker.register('sw.js').catch((error) => console.warn('quelvar: no offline copy:', error));
+  }
 })();

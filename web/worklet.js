@@ -3,9 +3,11 @@
 // frames ahead (processorOptions.bufferFrames). A key silences the game at once; what the
 // player then still hears is at most the quantum being played and this buffer.
 //
-// Messages from the page: {samples: Int16Array} frames to play; {mark: frame} a key went
-// down at that frame of the context's clock (the worklet then reports, once the sound has
-// stayed silent for a while, how long after the key the silence began); {record: bool}
+// Messages from the page: {samples: Int16Array, generation} frames to play, rendered after
+// the generation-th key; {mark: frame, generation} a key went down at that frame of the
+// context's clock: a key silences the game, so the frames held and those rendered before
+// the key are dropped (the worklet then reports, once the sound has stayed silent for a
+// while, how long after the key the silence began); {record: bool}
 // keeps what is played (mono) until {takeRecording: true} hands it back.
 // Messages to the page: {need: frames}, {silenceAfterMark: frames}, {recording: Int16Array},
 // {underruns: count} with every need after sound ran short.
@@ -24,6 +26,7 @@ class QuelvarOutput extends AudioWorkletProcessor {
     this.underruns = 0;
     this.playing = false;    // frames arrived since the last underrun
     this.mark = -1;          // the frame of the last key, while its silence is awaited
+    this.generation = 0;     // the keys so far
     this.silentSince = -1;
     this.recording = null;
     this.recordedFrames = 0;
@@ -34,11 +37,20 @@ class QuelvarOutput extends AudioWorkletProcessor {
   receive(message) {
     if (message.samples) {
       const frames = message.samples.length / 2;
+      this.askedFrames = Math.max(0, this.askedFrames - frames);
+      if (message.generation < this.generation) {
+        this.ask();
+        return;
+      }
       this.chunks.push(message.samples);
       this.queuedFrames += frames;
-      this.askedFrames = Math.max(0, this.askedFrames - frames);
     } else if (message.mark !== undefined) {
       this.mark = message.mark;
+      this.generation = message.generation;
+      this.chunks = [];
+      this.offset = 0;
+      this.queuedFrames = 0;
+      this.playing = false;
         this.silentSince = -1;
     } else if (message.record !== undefined) {
       this.recording = message.record ? [] : null;

@@ -2,6 +2,11 @@
 // Web Speech API, through web/library.js): the voices are the browser's, Brazilian
 // Portuguese first, then other Portuguese ones; the speak-complete handle is set when the
 // page reports the end of what was said. There is no SAPI 4 engine in a page.
+//
+// On the page's screen-reader road the one voice is the player's own reader: the page
+// puts each text in a live region (the story's lines, which the screen also shows, apart
+// from the answers to a key) and has said it at once. The recorded sounds the game plays
+// (a character, an editing sound, the words of the time) go to the page by name too.
 
 #include <emscripten.h>
 
@@ -9,16 +14,22 @@
 #include <memory>
 #include <string>
 
+#include "platform/web_page.h"
+#include "speech/cues.h"
 #include "speech/sapi/sapi4.h"
 #include "speech/sapi/sapi5.h"
 #include "text/cp1252.h"
 
 extern "C" {
 // web/library.js: the browser's voices, Portuguese first; their names (UTF-8, to be
-// freed); speaking with one of them at a rate of -10..10; cancelling.
+// freed); speaking with one of them at a rate of -10..10, cancelling first when 'purge' is
+// set ('written': the text is on the screen as it is said), which gives 0 when it cannot
+// speak, 1 when the page will report the end, 2 when the text is already said.
 int quelvar_web_voice_count();
 char* quelvar_web_voice_name(int index);
-int quelvar_web_speak(const char* utf8, int voice, int rate, int purge);
+int quelvar_web_speak(const char* utf8, int voice, int rate, int purge, int written);
+// A recorded sound played, by name (UTF-8).
+void quelvar_web_cue(const char* utf8);
 }
 
 namespace speech {
@@ -89,17 +100,15 @@ class WebVoice final : public sapi::ISpeechVoice {
     // A purge with nothing to say only silences.
     const bool silent = utf8.find_first_not_of(' ') == std::string::npos;
     if (silent && purge) {
-      quelvar_web_speak("", voice_, rate_, 1);
+      quelvar_web_speak("", voice_, rate_, 1, 0);
       done_.Set();
       return sapi::HrOk;
     }
     done_.Reset();
     gSpeaking = this;
-    if (!quelvar_web_speak(utf8.c_str(), voice_, rate_, purge ? 1 : 0)) {
-      done_.Set();
-      return sapi::HrFail;
-    }
-    return sapi::HrOk;
+    const int spoken = quelvar_web_speak(utf8.c_str(), voice_, rate_, purge ? 1 : 0, platform::WebJustWrote(utf8) ? 1 : 0);
+    if (spoken != 1) done_.Set();
+    return spoken == 0 ? sapi::HrFail : sapi::HrOk;
   }
   sapi::HResult PutPropertyByRef(std::string_view name, const sapi::PropertyValue& value) override {
     if (name == "Voice" && std::holds_alternative<std::shared_ptr<sapi::ISpeechObjectToken>>(value)) {
@@ -116,6 +125,8 @@ class WebVoice final : public sapi::ISpeechVoice {
   sapi::WaitHandle done_;
 };
 
+void TellPage(std::string_view cp1252) { quelvar_web_cue(text::Cp1252ToUtf8(cp1252).c_str()); }
+
 std::shared_ptr<sapi::ISpeechVoice> CreateVoice() {
   if (quelvar_web_voice_count() < 1) return nullptr;
   return std::make_shared<WebVoice>();
@@ -125,7 +136,10 @@ std::shared_ptr<sapi::ISpeechVoice> CreateVoice() {
 
 sapi::Sapi4Objects InstalledSapi4Objects() { return {}; }
 
-sapi::Sapi5Objects InstalledSapi5Objects(bool) { return {CreateVoice, nullptr}; }
+sapi::Sapi5Objects InstalledSapi5Objects(bool) {
+  ListenToRecordedSounds(TellPage);
+  return {CreateVoice, nullptr};
+}
 
 }  // namespace speech
 

@@ -1,8 +1,10 @@
 // The game on a Braille display, as a player meets it: the real brltty with its virtual
 // display driver, the game's terminal console in a pseudo-terminal. The test plays the
 // display over the driver's socket (cells, routing keys, panning, typed dots) and the
-// keyboard through the terminal, and reads what brltty puts on the display.
+// keyboard through the terminal, and reads what brltty puts on the display and what stays
+// there while the game waits.
 #include <arpa/inet.h>
+#include <brlapi.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -11,11 +13,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
 #include <random>
 #include <string>
 #include <thread>
@@ -129,6 +136,7 @@ class VirtualDisplay {
     return WaitFor([&](const std::string& visual, const auto&) { return visual.rfind(prefix, 0) == 0; });
   }
   const std::string& Visual() const { return visual_; }
+  const std::vector<std::string>& BrailleCells() const { return cells_; }
   // The cell (from 0) that shows dots 7 and 8 alone on top of its character: the cursor.
   static bool HasDots78(const std::string& cell) {
     return cell.find('7') != std::string::npos && cell.find('8') != std::string::npos;
@@ -140,7 +148,12 @@ class VirtualDisplay {
     if (open == std::string::npos || close <= open) return;
     const std::string value = line.substr(open + 1, close - open - 1);
     if (line.rfind("Visual", 0) == 0) {
-      visual_ = value;
+      // The driver writes a quote or a backslash of the text after a backslash.
+      visual_.clear();
+      for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '\\' && i + 1 < value.size()) ++i;
+        visual_ += value[i];
+      }
     } else if (line.rfind("Braille", 0) == 0) {
       cells_.clear();
       std::size_t from = 0;
@@ -178,7 +191,7 @@ class BrailleDisplayTest : public ::testing::Test {
 
   // brltty with the virtual display driver and no screen, its BrlAPI server on loopback
   // without authentication, every file it writes in the test's folder; and the display.
-  void StartBrltty() {
+  void StartBrltty(int cells = 40) {
     display_.reset();
     brltty_ = std::make_unique<Background>(std::vector<std::string>{"/usr/bin/brltty", "-n", "-e", "-Z", "-q", "-b", "vr", "-d",
                      "server:127.0.0.1:" + std::to_string(displayPort_), "-x", "no", "-s", "no", "-t", "pt", "-A",
@@ -189,10 +202,31 @@ class BrailleDisplayTest : public ::testing::Test {
     const auto end = Clock::now() + Patience;
     while ((fd = Connect(displayPort_)) < 0 && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_GE(fd, 0) << "brltty's virtual display driver did not listen";
-    display_ = std::make_unique<VirtualDisplay>(fd, 40);
+    display_ = std::make_unique<VirtualDisplay>(fd, cells);
     // The BrlAPI server opens once the display is there.
     while (PortFree(4101 + apiNumber_) && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_FALSE(PortFree(4101 + apiNumber_)) << "brltty's BrlAPI server did not listen";
+    ReadTextTable();
+  }
+
+  // What a player types on the display for each character: the dots of brltty's own text
+  // table (its computer Braille, dots 7 and 8 included), asked of brltty as any client can.
+  void ReadTextTable() {
+    dots_.clear();
+    brlapi_connectionSettings_t settings{nullptr, nullptr};
+    const std::string host = "127.0.0.1:" + std::to_string(apiNumber_);
+    settings.host = host.c_str();
+    std::vector<unsigned char> storage(brlapi_getHandleSize());
+    auto* handle = reinterpret_cast<brlapi_handle_t*>(storage.data());
+    ASSERT_GE(brlapi__openConnection(handle, &settings, nullptr), 0) << "no BrlAPI connection for the text table";
+    brlapi_param_computerBrailleRowCells_t row{};
+    const ssize_t got = brlapi__getParameter(handle, BRLAPI_PARAM_COMPUTER_BRAILLE_ROW_CELLS, 0, BRLAPI_PARAMF_GLOBAL,
+                                             &row, sizeof row);
+    brlapi__closeConnection(handle);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof row));
+    for (unsigned c = 0; c < 0x100; ++c) {
+      if (row.defined[c / 8] & (1u << (c % 8))) dots_[static_cast<char32_t>(c)] = row.cells[c];
+    }
   }
 
   void TearDown() override {
@@ -209,11 +243,12 @@ class BrailleDisplayTest : public ::testing::Test {
         terminal_,
         std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"" + folder_ + "/game.err\"", Program(),
                                  "--console=terminal", "--speech=none", "--braille=on",
-                                 "--config-dir=" + folder_ + "/config", "--braille-log=" + folder_ + "/braille.log"},
+                                 "--config-dir=" + folder_ + "/config", "--braille-log=" + folder_ + "/braille.log",
+                                 "--transcript=" + folder_ + "/transcript"},
         std::vector<std::string>{"BRLAPI_HOST=127.0.0.1:" + std::to_string(apiNumber_),
                                  "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA), "TERM=xterm-256color",
                                  "LANG=C.UTF-8", "SDL_AUDIODRIVER=dummy"});
-    ASSERT_TRUE(display_->WaitForText(">")) << "the prompt never reached the display: " << Stderr();
+    ASSERT_TRUE(WaitForLogged("|")) << "the game never reached the display: " << Stderr();
   }
 
   // Types on the keyboard (the game's terminal), then waits for the display.
@@ -226,19 +261,10 @@ class BrailleDisplayTest : public ::testing::Test {
     display_->Send(command);
     return display_->WaitForText(shown);
   }
-  // Types a command and waits until the game has answered it: its log shows the prompt
-  // again after the answer, and so does the display (the prompt alone shows even before
-  // the command is read).
-  bool Command(const std::string& line) {
-    const std::size_t before = LoggedLines().size();
+  // Types a command on the keyboard and waits until the game's answer rests on the display.
+  bool Command(const std::string& line, const std::string& rest) {
     terminal_.Send(line + "\r");
-    const auto end = Clock::now() + Patience;
-    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
-      const auto lines = LoggedLines();
-      if (lines.size() > before + 1 && lines.back().find("|>") != std::string::npos) break;
-      if (Clock::now() > end) return false;
-    }
-    return display_->WaitForText(">");
+    return WaitForFrameText(rest);
   }
   std::vector<std::string> LoggedLines() const {
     std::ifstream log(folder_ + "/braille.log");
@@ -278,6 +304,199 @@ class BrailleDisplayTest : public ::testing::Test {
     return text;
   }
 
+  // ---- a player who has only the display ----
+
+  // The last frame the game showed, as its log tells it: the row, the text, and whether the
+  // cursor is on it.
+  struct Frame {
+    std::string row, text;
+    bool cursor = false;
+    int cursorCell = 0;  // from 1
+  };
+  std::optional<Frame> LastFrame() const {
+    const auto lines = LoggedLines();
+    if (lines.empty()) return std::nullopt;
+    const std::string& line = lines.back();
+    const std::size_t open = line.find('|'), close = line.rfind('|');
+    if (open == std::string::npos || close <= open || line.rfind("row=", 0) != 0) return std::nullopt;
+    const std::size_t cursor = line.find(" cursor=");
+    const int cell = cursor == std::string::npos ? 0 : std::atoi(line.c_str() + cursor + 8);
+    return Frame{line.substr(4, line.find(' ') - 4), line.substr(open + 1, close - open - 1), cell > 0, cell};
+  }
+  static std::string RightTrimmed(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+  }
+  // Waits until the game has shown a frame that 'wanted' accepts, after at least 'logged'
+  // lines of its log, and brltty has put it on the display (the cursor too, where there is one).
+  bool WaitForFrame(const std::function<bool(const Frame&)>& wanted, std::size_t logged = 0) {
+    const auto end = Clock::now() + Patience;
+    std::optional<Frame> frame;
+    for (;; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+      frame = LastFrame();
+      if (frame && LoggedLines().size() >= logged && wanted(*frame)) break;
+      if (Clock::now() > end) return false;
+    }
+    const std::string text = RightTrimmed(frame->text);
+    const bool cursor = frame->cursor;
+    return display_->WaitFor([&](const std::string& visual, const std::vector<std::string>& cells) {
+      if (RightTrimmed(visual) != text) return false;
+      return !cursor || std::any_of(cells.begin(), cells.end(), VirtualDisplay::HasDots78);
+    });
+  }
+  bool WaitForFrameText(const std::string& text) {
+    return WaitForFrame([&](const Frame& frame) { return RightTrimmed(frame.text) == RightTrimmed(text); });
+  }
+
+  // Types a text as dots on the display, letter by letter, each seen at the prompt (the
+  // driver takes one key at a time).
+  void TypeDots(const std::string& typed, const std::string& prompt) {
+    std::string shown = prompt;
+    int cell = static_cast<int>(Decode(prompt).size()) + 1;
+    for (const char32_t c : Decode(typed)) {
+      ASSERT_TRUE(dots_.count(c)) << "brltty's table has no dots for U+" << std::hex << static_cast<int>(c);
+      // The space bar is a key of its own on a display.
+      display_->Send(c == U' ' ? std::string("passchar 32") : "passdots " + std::to_string(dots_[c]));
+      ++typingKeys_;
+      shown += Encode(std::u32string(1, c));
+      ++cell;
+      ASSERT_TRUE(WaitForFrame([&](const Frame& frame) {
+        return frame.cursorCell == cell && RightTrimmed(frame.text) == RightTrimmed(shown);
+      })) << "typed '" << shown << "', the display shows '" << display_->Visual() << "'\n" << Stderr();
+    }
+  }
+
+  // Pans forward from where the display rests until it shows the prompt with the cursor;
+  // the text read, its windows joined row by row.
+  struct Reading {
+    std::string text;
+    int keys = 0, rows = 0;
+  };
+  Reading ReadToThePrompt() {
+    Reading reading;
+    std::string row;
+    for (;;) {
+      const auto frame = LastFrame();
+      if (!frame) {
+        ADD_FAILURE() << "no frame";
+        break;
+      }
+      if (frame->cursor) break;
+      if (frame->row != row) {
+        reading.text += '\n';
+        ++reading.rows;
+        row = frame->row;
+      }
+      reading.text += frame->text;
+      const std::size_t before = LoggedLines().size();
+      display_->Send("fwinrt");
+      ++reading.keys;
+      if (!WaitForFrame([](const Frame&) { return true; }, before + 1)) {
+        ADD_FAILURE() << "panning forward showed nothing new after: " << frame->text << "\n" << Stderr();
+        break;
+      }
+    }
+    return reading;
+  }
+
+  static std::u32string Decode(const std::string& utf8) {
+    std::u32string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+      const auto byte = static_cast<unsigned char>(utf8[i]);
+      const int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+      char32_t c = length == 1 ? byte : byte & (0x7F >> length);
+      for (int k = 1; k < length && i + static_cast<std::size_t>(k) < utf8.size(); ++k) {
+        c = (c << 6) | (static_cast<unsigned char>(utf8[i + static_cast<std::size_t>(k)]) & 0x3F);
+      }
+      out += c;
+      i += static_cast<std::size_t>(length);
+    }
+    return out;
+  }
+  static std::string Encode(const std::u32string& text) {
+    std::string out;
+    for (const char32_t c : text) {
+      if (c < 0x80) {
+        out += static_cast<char>(c);
+      } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+      }
+    }
+    return out;
+  }
+  // Blanks and line ends as single blanks: the text as a reader takes it in.
+  static std::string Words(const std::string& text) {
+    std::istringstream in(text);
+    std::string word, words;
+    while (in >> word) words += (words.empty() ? "" : " ") + word;
+    return words;
+  }
+  // The same without any blank: a row that goes on to the next one is read as one.
+  static std::string Letters(const std::string& text) {
+    std::string letters;
+    for (const char c : text) {
+      if (c != ' ' && c != '\n') letters += c;
+    }
+    return letters;
+  }
+  // What rests on a display of this width for a reply: its first line that shows something,
+  // from its first non-blank character.
+  static std::string RestText(const std::vector<std::string>& reply, int width) {
+    for (const std::string& line : reply) {
+      const std::size_t start = line.find_first_not_of(' ');
+      if (start == std::string::npos) continue;
+      const std::u32string text = Decode(line.substr(start));
+      return RightTrimmed(Encode(text.substr(0, static_cast<std::size_t>(width))));
+    }
+    return {};
+  }
+
+  // A script of the game's keys, each line with whether Enter follows it.
+  static std::vector<std::pair<std::string, bool>> KeyLines(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::pair<std::string, bool>> lines;
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("##", 0) == 0) continue;
+      const bool enter = line.find("<NoEnter>") == std::string::npos;
+      if (!enter) line.erase(line.find("<NoEnter>"));
+      lines.emplace_back(line, enter);
+    }
+    return lines;
+  }
+  // The replies of a transcript to each typed line (the first is the game's opening), and
+  // what stood before each typed text on its row (the prompt).
+  static std::vector<std::vector<std::string>> Replies(const std::string& path,
+                                                       const std::vector<std::pair<std::string, bool>>& keys,
+                                                       std::vector<std::string>& prompts) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::vector<std::string>> replies(1);
+    std::size_t at = 0;
+    for (const auto& [typed, enter] : keys) {
+      while (at < lines.size() && lines[at] != ">" + typed && lines[at] != typed) replies.back().push_back(lines[at++]);
+      prompts.push_back(at < lines.size() && lines[at] == ">" + typed ? ">" : "");
+      ++at;
+      replies.emplace_back();
+    }
+    while (at < lines.size()) replies.back().push_back(lines[at++]);
+    return replies;
+  }
+  static std::string Joined(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
+  }
+
+  void PlayTheWholeGame(int cells);
+
+  std::map<char32_t, int> dots_;
+  int typingKeys_ = 0;
   std::string folder_;
   int displayPort_ = 0, apiNumber_ = 0;
   std::unique_ptr<Background> brltty_;
@@ -286,8 +505,16 @@ class BrailleDisplayTest : public ::testing::Test {
   std::unique_ptr<VirtualDisplay> display_;
 };
 
-TEST_F(BrailleDisplayTest, ShowsTheGameFollowsTheCursorAndTakesTheDisplaysKeys) {
+constexpr const char* OpeningRest = "Ilha de Quelvar - uma aventura pirata fa";
+// What "olhar" answers in the first room.
+constexpr const char* CabinReply =
+    "Sua cabine Score: 0 Você está em sua cabine, um quarto pequeno com pouco mobiliário. "
+    "As únicas mobílias são uma cama e um pequeno armário com só uma gaveta. "
+    "Uma porta de madeira grande está na parede a leste.";
+
+TEST_F(BrailleDisplayTest, TypingRoutingDotsThroughBrlttysTableAndASelectionUnlikeTheCursor) {
   StartGame();
+  ASSERT_TRUE(WaitForFrameText(OpeningRest)) << Stderr();
   // Typing shows at the prompt, with the cursor after the last letter.
   ASSERT_TRUE(Type("nor", ">nor")) << Stderr();
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
@@ -300,24 +527,113 @@ TEST_F(BrailleDisplayTest, ShowsTheGameFollowsTheCursorAndTakesTheDisplaysKeys) 
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[1]);
   })) << "the routing key did not move the cursor";
   ASSERT_TRUE(Type("e", ">enor")) << Stderr();
-  // Dots typed on the display go through brltty's Portuguese table: dots 1 2 make "b".
+  // Dots typed on the display are the characters of brltty's Portuguese table, dots 7 and
+  // 8 too: dots 1-2 are "b", 1-2-8 the digit 2 and 2-4-8 the digit 9.
   ASSERT_TRUE(Type("\x19", ">  ")) << "Ctrl+Y did not empty the line";
   ASSERT_TRUE(Press("passdots 3", ">b")) << Stderr();
+  ASSERT_TRUE(Press("passdots 131", ">b2")) << Stderr();
+  ASSERT_TRUE(Press("passdots 138", ">b29")) << Stderr();
+  // A selection is dot 8 under its cells; the cursor is brltty's dots 7 and 8.
+  ASSERT_TRUE(Type("\x19" "abc", ">abc")) << Stderr();
+  terminal_.Send("\x1b[1;2D\x1b[1;2D");
+  ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
+    return cells.size() == 40 && VirtualDisplay::HasDots78(cells[2]) && cells[3] == "148";
+  })) << "the selection is not dot 8 alone beside the cursor: " << Stderr();
+}
 
-  // The room, accents and all: the rows above the prompt, then panning to column 80.
-  ASSERT_TRUE(Type("\x19olhar\r", ">  ")) << Stderr();
-  ASSERT_TRUE(Press("lnup", "    ")) << Stderr();  // the blank row above the prompt
-  ASSERT_TRUE(Press("lnup", "Uma porta de madeira grande está na pare")) << Stderr();
+TEST_F(BrailleDisplayTest, TheReplyRestsOnTheDisplayAndPanningReadsItToThePromptAndBack) {
+  StartGame();
+  ASSERT_TRUE(WaitForFrameText(OpeningRest)) << Stderr();
+  // After a command the display rests on the reply's first line, not on the prompt...
+  // The room's name and score are written from column 50: they show at once.
+  terminal_.Send("olhar\r");
+  ASSERT_TRUE(WaitForFrameText("Sua cabine")) << Stderr();
+  // ...and panning goes through it, the description's three lines window by window, then
+  // to the prompt.
+  const Reading reading = ReadToThePrompt();
+  EXPECT_EQ(Words(reading.text), Words(CabinReply));
+  EXPECT_EQ(reading.rows, 5);
+  EXPECT_EQ(reading.keys, 8);
+  ASSERT_TRUE(display_->WaitForText(">")) << Stderr();
+  // Panning back goes from the prompt into the reply's last line.
+  ASSERT_TRUE(Press("fwinlt", "de a leste.")) << Stderr();
+  ASSERT_TRUE(Press("fwinlt", "Uma porta de madeira grande está na pare")) << Stderr();
+  // Line up and down still go row by row.
   ASSERT_TRUE(Press("lnup", "As únicas mobílias são uma cama e um peq")) << Stderr();
-  ASSERT_TRUE(Press("lnup", "Você está em sua cabine, um quarto peque")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", "no com pouco mobiliário.")) << Stderr();
-  // The next key typed brings the display back to the prompt.
+  ASSERT_TRUE(Press("lndn", "Uma porta de madeira grande está na pare")) << Stderr();
+  // A key typed brings the prompt back, and the key is there.
   ASSERT_TRUE(Type("x", ">x")) << Stderr();
 }
 
+TEST_F(BrailleDisplayTest, OnTwentyCellsARowIsReadInMoreWindowsAndTheRoomNameStillRests) {
+  brltty_.reset();
+  StartBrltty(20);
+  StartGame();
+  ASSERT_TRUE(WaitForFrameText("Ilha de Quelvar - um")) << Stderr();
+  terminal_.Send("olhar\r");
+  ASSERT_TRUE(WaitForFrameText("Sua cabine")) << Stderr();
+  const Reading reading = ReadToThePrompt();
+  EXPECT_EQ(Words(reading.text), Words(CabinReply));
+  EXPECT_EQ(reading.keys, 13);
+  // A room entered: its name rests on the display, the score one pan away.
+  terminal_.Send("abrir porta\r");
+  ASSERT_TRUE(WaitForFrameText("A porta se abre most")) << Stderr();
+  terminal_.Send("e\r");
+  ASSERT_TRUE(WaitForFrameText("Corredor")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "Score: 0")) << Stderr();
+}
+
+// The whole game, played as a player who has only the display: every reply read by panning
+// from where it rests to the prompt, every command and answer typed as dots.
+void BrailleDisplayTest::PlayTheWholeGame(int cells) {
+  if (cells != 40) {
+    brltty_.reset();
+    StartBrltty(cells);
+  }
+  StartGame();
+  const std::string games = QUELVAR_GAME_TESTS;
+  const auto keys = KeyLines(games + "/full_game.keys");
+  std::vector<std::string> prompts;
+  const auto replies = Replies(games + "/full_game.transcript", keys, prompts);
+  ASSERT_EQ(replies.size(), keys.size() + 1);
+  int panKeys = 0, rows = 0;
+  for (std::size_t turn = 0; turn < keys.size(); ++turn) {
+    // The reply rests on the display; the player reads it all by panning to the prompt...
+    ASSERT_TRUE(WaitForFrameText(RestText(replies[turn], cells)))
+        << "turn " << turn << ": the reply does not rest on the display: '" << display_->Visual() << "'\n" << Stderr();
+    const Reading reading = ReadToThePrompt();
+    EXPECT_EQ(Letters(reading.text), Letters(Joined(replies[turn]))) << "turn " << turn;
+    panKeys += reading.keys;
+    rows += reading.rows;
+    // ...and types the next command (or answer) as dots, with the display's Enter.
+    const auto& [typed, enter] = keys[turn];
+    if (!enter) {  // the answer to "começar de novo?" is one key, not echoed at a prompt
+      ASSERT_EQ(typed.size(), 1u);
+      display_->Send("passdots " + std::to_string(dots_[static_cast<char32_t>(typed[0])]));
+      ++typingKeys_;
+      continue;
+    }
+    TypeDots(typed, prompts[turn]);
+    if (HasFatalFailure()) return;
+    display_->Send("key_enter");
+    ++typingKeys_;
+  }
+  EXPECT_NE(Words(Joined(replies[keys.size() - 1])).find("Pontuação: 200"), std::string::npos);
+  EXPECT_EQ(game_->Wait(std::chrono::seconds(20)), 0) << Stderr();
+  std::ifstream played(folder_ + "/transcript"), expected(games + "/full_game.transcript");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(played), {}),
+            std::string(std::istreambuf_iterator<char>(expected), {}));
+  std::cout << cells << " cells: " << panKeys << " pans for " << rows << " rows of replies ("
+            << static_cast<double>(panKeys) / rows << " a row), " << typingKeys_ << " keys typed\n";
+}
+
+TEST_F(BrailleDisplayTest, AWholeGameIsWonFromTheDisplayAlone) { PlayTheWholeGame(40); }
+// A minute more on a small display; run with --gtest_also_run_disabled_tests.
+TEST_F(BrailleDisplayTest, DISABLED_AWholeGameIsWonFromATwentyCellDisplayAlone) { PlayTheWholeGame(20); }
+
 TEST_F(BrailleDisplayTest, ReviewRowsFollowTheReviewAndTheDisplayIsGivenBackAtTheEnd) {
   StartGame();
-  ASSERT_TRUE(Command("olhar")) << Stderr();
+  ASSERT_TRUE(Command("olhar", "Sua cabine")) << Stderr();
   // Ctrl+Shift+F9 starts the review at the prompt (its entry tone throws away keys typed
   // ahead of it); each Up goes to the row above (a blank one first), and the display
   // follows.
@@ -344,15 +660,16 @@ TEST_F(BrailleDisplayTest, StoppingTheGameGivesTheDisplayBackAndContinuingTakesI
   kill(game_->Program(), SIGTSTP);
   ExpectDisplayGivenBack();
   kill(game_->Program(), SIGCONT);
-  ASSERT_TRUE(display_->WaitForText(">")) << Stderr();
-  ASSERT_TRUE(Command("olhar")) << Stderr();
+  ASSERT_TRUE(display_->WaitForText(OpeningRest)) << Stderr();
+  ASSERT_TRUE(Command("olhar", "Sua cabine")) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, TheDisplayComesBackAfterItWasAwayAndIsGivenBackOnSigterm) {
   StartGame();
   // A display switched off and on in the middle of the game shows the game again.
+  ASSERT_TRUE(WaitForFrameText(OpeningRest)) << Stderr();
   ASSERT_TRUE(display_->Reconnect(displayPort_));
-  ASSERT_TRUE(display_->WaitForText(">"));
+  ASSERT_TRUE(display_->WaitForText(OpeningRest));
   kill(game_->Program(), SIGTERM);
   EXPECT_NE(game_->Wait(std::chrono::seconds(10)), -1);
   ExpectDisplayGivenBack();
@@ -366,29 +683,104 @@ TEST_F(BrailleDisplayTest, AServerThatGoesAwayNeitherStopsTheGameNorKeepsItAway)
   EXPECT_EQ(game_->Wait(std::chrono::seconds(1)), -1) << "the game ended with the server: " << Stderr();
   // ...and shows itself again once brltty is back.
   StartBrltty();
-  ASSERT_TRUE(display_->WaitForText(">")) << "the game did not come back to the display";
-  ASSERT_TRUE(Type("fim\r", "Você gostaria de começar de novo?")) << Stderr();
+  ASSERT_TRUE(display_->WaitForText("Sua cabine")) << "the game did not come back to the display";
+  ASSERT_TRUE(Command("fim", "Pontuação: 0")) << Stderr();
   terminal_.Send("n");
   EXPECT_EQ(game_->Wait(std::chrono::seconds(10)), 0) << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
   StartGame();
-  ASSERT_TRUE(Command("olhar")) << Stderr();
-  // The display is swapped for one of 20 cells in the middle of the game.
+  ASSERT_TRUE(Command("olhar", "Sua cabine")) << Stderr();
+  // The display is swapped for one of 20 cells in the middle of the game: the reply is
+  // shown again, where it rested, in windows of 20.
   display_->Send("cells 20");
   ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
-    return visual.size() == 20 && visual[0] == '>' && cells.size() == 20;
+    return visual.rfind("Sua cabine", 0) == 0 && visual.size() == 20 && cells.size() == 20;
   })) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
-  ASSERT_TRUE(WaitForLogged("columns=1-20 ")) << Stderr();
-  ASSERT_TRUE(Press("lnup", "    ")) << Stderr();
-  ASSERT_TRUE(Press("lnup", "Uma porta de madeira")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", " grande está na pare")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", "de a leste.   ")) << Stderr();
-  ASSERT_TRUE(Press("fwinrt", "                    ")) << Stderr();  // columns 61 to 80
-  ASSERT_TRUE(Press("fwinlt", "de a leste.   ")) << Stderr();
-  ASSERT_TRUE(Press("fwinlt", " grande está na pare")) << Stderr();
+  ASSERT_TRUE(WaitForLogged("columns=50-69 ")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "Score: 0")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "Você está em sua cab")) << Stderr();
+  ASSERT_TRUE(Press("fwinrt", "ine, um quarto peque")) << Stderr();
+  ASSERT_TRUE(Press("fwinlt", "Você está em sua cab")) << Stderr();
+  ASSERT_TRUE(Press("lnup", "Score: 0")) << Stderr();
+}
+
+// A BrlAPI server that takes the connection and never answers (a hung brltty): the game
+// plays on and says so within a bound, like a server that hangs up: spoken in the game, and
+// on standard error only once the terminal is given back, never over the game. When that
+// server hangs up at last, the game tries again.
+TEST(SilentBrlapiServer, IsToldWithinABoundAndTriedAgainOnceItHangsUp) {
+  const std::string folder = MakeTestFolder("silent-brlapi");
+  ASSERT_FALSE(folder.empty());
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  std::mt19937 random(static_cast<unsigned>(getpid()));
+  int number = 0;
+  for (int tries = 0; tries < 100 && number == 0; ++tries) {
+    const int candidate = 100 + static_cast<int>(random() % 800);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(4101 + candidate));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) number = candidate;
+  }
+  ASSERT_NE(number, 0);
+  ASSERT_EQ(listen(listener, 4), 0);
+  const auto acceptOne = [&] {
+    pollfd fd{listener, POLLIN, 0};
+    return poll(&fd, 1, static_cast<int>(std::chrono::milliseconds(Patience).count())) > 0 ? accept(listener, nullptr, nullptr)
+                                                                                            : -1;
+  };
+  std::filesystem::create_directories(folder + "/config");
+  std::filesystem::copy_file(std::string(QUELVAR_TEST_DATA) + "/TAMIRE.INI", folder + "/config/TAMIRE.INI");
+  platform::testing::PtyTerminal terminal{platform::testing::TerminalKind::Plain};
+  {
+    platform::testing::PtyJob game(
+        terminal,
+        // Standard error is the terminal too, as in a player's shell.
+        std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", Program(), "--console=terminal",
+                                 "--speech=none", "--braille=on", "--config-dir=" + folder + "/config",
+                                 "--speech-log=" + folder + "/speech",
+                                 "--transcript=" + folder + "/transcript"},
+        std::vector<std::string>{"BRLAPI_HOST=127.0.0.1:" + std::to_string(number),
+                                 "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA), "TERM=xterm-256color",
+                                 "LANG=C.UTF-8", "SDL_AUDIODRIVER=dummy"});
+    const int first = acceptOne();
+    ASSERT_GE(first, 0) << "the game never connected";
+    // The game plays on, and tells the player there is no display.
+    const auto waitInFile = [&](const std::string& file, const std::string& text) {
+      const auto end = Clock::now() + Patience;
+      for (;; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
+        std::ifstream in(folder + "/" + file);
+        if (std::string(std::istreambuf_iterator<char>(in), {}).find(text) != std::string::npos) return true;
+        if (Clock::now() > end) return false;
+      }
+    };
+    ASSERT_TRUE(waitInFile("transcript", "leste.\n\n>")) << "the game did not start";
+    terminal.Send("ler livro\r");
+    ASSERT_TRUE(waitInFile("transcript", "nenhum livro")) << "the game did not go on";
+    EXPECT_TRUE(waitInFile("speech", "A linha Braille")) << "nothing said of the silent server";
+    // The server hangs up: the game connects again.
+    close(first);
+    const int second = acceptOne();
+    EXPECT_GE(second, 0) << "the game did not try again";
+    if (second >= 0) close(second);
+    terminal.Send("fim\r");
+    ASSERT_NE(terminal.WaitFor("novo?"), std::string::npos);
+    terminal.Send("n");
+    EXPECT_EQ(game.Wait(std::chrono::seconds(20)), 0);
+  }
+  close(listener);
+  // Standard error was written once the terminal was given back, and said it once.
+  const std::string told = "no Braille display (the BrlAPI server does not answer)";
+  terminal.WaitFor(told, 0, std::chrono::seconds(10));
+  const std::string output = terminal.Output();
+  const std::size_t at = output.find(told);
+  ASSERT_NE(at, std::string::npos) << output.substr(output.size() > 400 ? output.size() - 400 : 0);
+  EXPECT_EQ(output.find(told, at + 1), std::string::npos);
+  EXPECT_GT(at, output.rfind(platform::testing::NormalScreen)) << "the line was drawn over the game";
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
-

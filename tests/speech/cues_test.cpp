@@ -5,6 +5,7 @@
 #include "platform/win.h"
 #include "sound_fixture.h"
 #include "speech/cues.h"
+#include "speech/numbers.h"
 #include "speech/state.h"
 #include "speech/wave.h"
 
@@ -152,6 +153,32 @@ TEST_F(CuesTest, PlaySoundBufferWaitsForTheEnd) {
   EXPECT_GE(platform::NowMs(), 1000u);
   EXPECT_EQ(WaveQueuedBlocks(), 0);
   EXPECT_FALSE(State().waitBeforeSound);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> gToldSounds;
+void KeepToldSound(std::string_view name) { gToldSounds.emplace_back(name); }
+
+// A console that shows what is heard (the web page's screen reader) is told each recorded
+// sound by name, a number's words by the word, missing files too; a key that stops the
+// sound stops the telling.
+TEST_F(CuesTest, ListenerIsToldEachRecordedSoundAsItPlays) {
+  gToldSounds.clear();
+  ListenToRecordedSounds(KeepToldSound);
+  WriteWord("_65", 150);
+  PlayCharSound('A');
+  PlaySoundFile("_DEL");
+  SpeakWords("dezessete um", true);
+  PlayDialTones("7");
+  EXPECT_EQ(gToldSounds, (std::vector<std::string>{"_65", "_DEL", "_dezessete", "_uma", "dtmf_7"}));
+  PressKey('z');
+  PlayCharSound('A');
+  ListenToRecordedSounds(nullptr);
+  PlaySoundFile("_DEL");
+  EXPECT_EQ(gToldSounds.size(), 5u);
 }
 
 }  // namespace

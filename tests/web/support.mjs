@@ -24,9 +24,11 @@ export function serveSite() {
 }
 
 // Chromium as the design notes say it must be started here; nothing reaches the outside.
-export async function openBrowser() {
+// 'options' are Playwright's for the context (a device, a viewport, a scale).
+export async function openBrowser(options = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'quelvar-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
+    ...options,
     executablePath: process.env.QUELVAR_CHROMIUM || '/usr/bin/chromium',
     headless: true,
     acceptDownloads: true,
@@ -42,13 +44,15 @@ export async function openBrowser() {
 // With 'hurry', a key (End, which the line editor takes silently) cuts the opening story's
 // speech short.
 // With 'offline', the network is gone once the page has loaded; 'init' runs in the page
-// before its own scripts.
-export async function startGame(context, url, road, { hurry = false, offline = false, init = null } = {}) {
-  const page = await context.newPage();
+// before its own scripts. The keys go to the game's screen unless 'box' keeps them in the
+// command box; 'page' is a page already open at the address.
+export async function startGame(context, url, road, { hurry = false, offline = false, init = null, box = false,
+                                                      page: opened = null } = {}) {
+  const page = opened || await context.newPage();
   const problems = [];
   page.on('pageerror', (error) => problems.push(error.message));
   if (init) await page.addInitScript(init);
-  await page.goto(url);
+  if (!opened) await page.goto(url);
   if (offline) {
     await page.waitForFunction(() => !document.getElementById('begin').disabled);
     await context.setOffline(true);
@@ -61,7 +65,31 @@ export async function startGame(context, url, road, { hurry = false, offline = f
     await page.keyboard.press('End');
   }
   await waitForKeyWait(page, 0);
+  if (!box) await page.locator('#screen').focus();
   return { page, problems };
+}
+
+// Types each line of a key script into the command box as a phone's keyboard does, with
+// input events only (the line, then a line break), each when the game waits for a key.
+// Lines of named keys other than <NoEnter> are not for the box.
+export async function typeLinesInBox(page, text) {
+  const lines = text.split('\n');
+  if (lines.at(-1) === '') lines.pop();
+  for (let line of lines) {
+    if (line.startsWith('##')) continue;
+    const enter = !line.endsWith('<NoEnter>');
+    line = line.replace(/<NoEnter>$/, '').replace(/<lt>/g, '<');
+    if (/<[^>]+>/.test(line)) throw new Error(`not a line for the box: ${line}`);
+    if (line) await patiently(page, () => page.keyboard.insertText(line));
+    if (enter) await patiently(page, () => page.keyboard.insertText('\n'));
+  }
+}
+async function patiently(page, type) {
+  await page.waitForFunction(() => window.quelvarIdle() || !document.getElementById('ended').hidden);
+  const seen = await keyWaits(page);
+  await type();
+  await page.waitForFunction((n) => (Number(document.getElementById('screen').dataset.keyWaits || 0) > n &&
+                                     window.quelvarIdle()) || !document.getElementById('ended').hidden, seen);
 }
 const roadNames = { reader: /leitor de tela/, browser: /voz do navegador/, ours: /voz do jogo \(/, mbrola: /MBROLA/ };
 
