@@ -20,7 +20,8 @@ using platform::BrailleCommand;
 // Said in the game when no display could be used (with --braille=on; standard error says
 // why once the terminal is given back).
 constexpr std::string_view NoDisplayNotice =
-    "A linha Braille n\xE3o p\xF4" "de ser usada; o jogo tenta de novo a cada poucos segundos.";
+    "A linha Braille n\xE3o p\xF4"
+    "de ser usada; o jogo tenta de novo a cada poucos segundos.";
 
 // A row of the reply that is no longer on the screen (scrolled off the top or cleared).
 struct SavedRow {
@@ -175,7 +176,8 @@ std::optional<Place> PreviousPlace(Place from, int width) {
     }
   }
   for (int line = from.line - 1; line >= 0; --line) {
-    if (const auto span = TextSpan(line)) return Place{line, span->first + (span->second - span->first) / width * width};
+    if (const auto span = TextSpan(line))
+      return Place{line, span->first + (span->second - span->first) / width * width};
   }
   return std::nullopt;
 }
@@ -230,8 +232,8 @@ BrailleCells Cells(Place place, int width) {
 // The row as the log tells it: the screen's rows from 1, saved rows of the reply from 0
 // upwards (0 is the one just above the screen).
 std::string LogLine(Place place, int width, const BrailleCells& cells) {
-  std::string line = "row=" + std::to_string(ScreenRowOf(place.line) + 1) + " columns=" +
-                     std::to_string(place.first + 1) + "-" + std::to_string(place.first + width);
+  std::string line = "row=" + std::to_string(ScreenRowOf(place.line) + 1) +
+                     " columns=" + std::to_string(place.first + 1) + "-" + std::to_string(place.first + width);
   line += " cursor=" + (cells.cursor ? std::to_string(*cells.cursor + 1) : std::string("-"));
   std::string marked;
   for (std::size_t cell = 0; cell < cells.marked.size(); ++cell) {
@@ -257,7 +259,8 @@ void Show() {
       view.shownSaved == SavedCount()) {
     return;
   }
-  if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay(); display && display->Cells() == view.width) {
+  if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay();
+      display && display->Cells() == view.width) {
     display->Show(cells);
   }
   if (gLog.Good()) gLog.Write(LogLine(place, view.width, cells));
@@ -358,7 +361,9 @@ void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
       }
       break;
     // Dots from a key script (no brltty to ask): the Braille keyboard's own table.
-    case BrailleCommand::Dots: detail::QueueTypedCharacter(detail::BrailleDotsCharacter(static_cast<uint8_t>(argument))); break;
+    case BrailleCommand::Dots:
+      detail::QueueTypedCharacter(detail::BrailleDotsCharacter(static_cast<uint8_t>(argument)));
+      break;
     case BrailleCommand::Character: detail::QueueTypedCharacter(static_cast<uint8_t>(argument)); break;
     case BrailleCommand::Key:
       detail::QueueVirtualKey(static_cast<int>(argument & 0xFFFF), (argument & platform::BrailleKeyCtrl) != 0);

@@ -39,7 +39,7 @@ struct Console {
   // The row a Braille display follows: the last one written to or the cursor was put on.
   // A line end leaves it on the line just written.
   int focusRow = 0;
-  bool writingStory = false;  // Write is drawing the program's text output
+  bool writingStory = false;     // Write is drawing the program's text output
   uint8_t attribute = 0x0F;      // TextAttribute
   int spanFrom = 0, spanTo = 0;  // the changed span of the cursor's row, end excluded
   Settings settings;

@@ -76,7 +76,6 @@ std::string RowText(int row, int fromColumn, int toColumn) {
   return text;
 }
 
-
 void DiscardWaitingKeys() {
   while (KeyAvailable()) WaitKey();
 }
@@ -167,7 +166,9 @@ class Visit {
   Span FieldSpan() {
     const int row = position_.row;
     const uint8_t attribute = CellAttr(position_.column, row);
-    auto inField = [&](int column) { return CellAttr(column, row) == attribute && !IsFieldDelimiter(CellChar(column, row)); };
+    auto inField = [&](int column) {
+      return CellAttr(column, row) == attribute && !IsFieldDelimiter(CellChar(column, row));
+    };
     Span span{position_.column, position_.column};
     while (span.start - 1 >= 1 && inField(span.start - 1)) --span.start;
     while (span.end + 1 <= ScreenColumns && inField(span.end + 1)) ++span.end;

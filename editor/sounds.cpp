@@ -1,6 +1,5 @@
 #include "editor/sounds.h"
 
-
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/numbers.h"

@@ -59,7 +59,9 @@ void RenderDeviceBuffer(AudioMixer& mixer, std::span<int16_t> out) {
   observer(report);
 }
 
-void SetAudioCallbackObserver(AudioCallbackObserver observer) { gCounts.observer.store(observer, std::memory_order_release); }
+void SetAudioCallbackObserver(AudioCallbackObserver observer) {
+  gCounts.observer.store(observer, std::memory_order_release);
+}
 
 void NoteStreamedFrames(std::size_t frames) { gCounts.streamedFrames.fetch_add(frames, std::memory_order_relaxed); }
 

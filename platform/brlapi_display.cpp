@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -79,7 +79,8 @@ void LeaveForSignal(int signal) {
 }
 
 void ResumeAfterSignal() {
-  if (gSignalPipes.wake >= 0) [[maybe_unused]] const ssize_t sent = write(gSignalPipes.wake, &ResumeRequest, 1);
+  if (gSignalPipes.wake >= 0) [[maybe_unused]]
+    const ssize_t sent = write(gSignalPipes.wake, &ResumeRequest, 1);
 }
 
 std::string BrlapiErrorText() {
@@ -93,17 +94,17 @@ enum class AttemptState { Waiting, Connected, Failed };
 struct Attempt {
   std::mutex mutex;
   AttemptState state = AttemptState::Waiting;  // guarded by mutex
-  std::string reason;                           // guarded by mutex
+  std::string reason;                          // guarded by mutex
 };
 
 struct Connection : std::enable_shared_from_this<Connection> {
   BrailleUse use = BrailleUse::Auto;
   std::mutex mutex;
   std::condition_variable finishedSignal;
-  bool finished = false;                      // guarded by mutex
-  std::optional<BrailleCells> pending;        // guarded by mutex
-  std::optional<unsigned long> xWindow;       // guarded by mutex
-  std::optional<std::string> failure;         // guarded by mutex; for the user, once
+  bool finished = false;                 // guarded by mutex
+  std::optional<BrailleCells> pending;   // guarded by mutex
+  std::optional<unsigned long> xWindow;  // guarded by mutex
+  std::optional<std::string> failure;    // guarded by mutex; for the user, once
   std::atomic<bool> stopping{false};
   std::atomic<int> cells{0};
   int wakePipe[2] = {-1, -1};
@@ -205,10 +206,9 @@ struct Connection : std::enable_shared_from_this<Connection> {
     // gives them (dots 7 and 8 too: capitals, digits), as it would type it on a console.
     brlapi__ignoreKeys(handle, brlapi_rangeType_all, nullptr, 0);
     const brlapi_keyCode_t blocks[] = {BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_ROUTE};
-    const brlapi_keyCode_t commands[] = {BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_FWINLT,
-                                         BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_FWINRT,
-                                         BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_LNUP,
-                                         BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_LNDN};
+    const brlapi_keyCode_t commands[] = {
+        BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_FWINLT, BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_FWINRT,
+        BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_LNUP, BRLAPI_KEY_TYPE_CMD | BRLAPI_KEY_CMD_LNDN};
     const brlapi_keyCode_t typed[] = {BRLAPI_KEY_TYPE_SYM};
     brlapi__acceptKeys(handle, brlapi_rangeType_command, blocks, std::size(blocks));
     brlapi__acceptKeys(handle, brlapi_rangeType_key, commands, std::size(commands));
@@ -476,7 +476,9 @@ std::optional<std::pair<BrailleCommand, intptr_t>> TranslateBrlapiKey(uint64_t c
     }
   }
   if ((code & BRLAPI_KEY_TYPE_MASK) != BRLAPI_KEY_TYPE_SYM) return std::nullopt;
-  const auto key = [&](int virtualKey) { return Result{BrailleCommand::Key, virtualKey | (ctrl ? BrailleKeyCtrl : 0)}; };
+  const auto key = [&](int virtualKey) {
+    return Result{BrailleCommand::Key, virtualKey | (ctrl ? BrailleKeyCtrl : 0)};
+  };
   switch (value) {
     case BRLAPI_KEY_SYM_BACKSPACE: return key(VK_BACK);
     case BRLAPI_KEY_SYM_TAB: return key(VK_TAB);

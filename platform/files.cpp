@@ -94,7 +94,9 @@ std::string WindowsDirectory() {
   return {};  // the player has no folder of their own
 }
 
-void SetWindowsDirectory(std::string directory) { gFolders.windowsDirectory = StripTrailingSlashes(std::move(directory)); }
+void SetWindowsDirectory(std::string directory) {
+  gFolders.windowsDirectory = StripTrailingSlashes(std::move(directory));
+}
 
 std::string DataRoot() {
   if (!gFolders.dataRoot.empty()) return gFolders.dataRoot;

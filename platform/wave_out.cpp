@@ -263,7 +263,8 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Write(WaveHeader& header) override {
     NullState& s = *state_;
-    if (gNullDevices.keepLog) gNullDevices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
+    if (gNullDevices.keepLog)
+      gNullDevices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
     header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
     s.queue.push_back(&header);
     const uint64_t bytesPerSecond = static_cast<uint64_t>(s.format.sampleRate) * s.format.BlockAlign();

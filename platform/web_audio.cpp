@@ -29,7 +29,7 @@ struct SharedDevice {
   bool tried = false;
   int bufferFrames = 0;
   std::unique_ptr<AudioMixer> mixer;
-  std::string failure;  // why it did not open
+  std::string failure;           // why it did not open
   std::vector<int16_t> samples;  // the last stretch rendered for the page
 };
 SharedDevice gDevice;

@@ -388,8 +388,8 @@ void PostKeyDown(const KeyEvent& key) {
 
 void PostKeyUp(int virtualKey, uint32_t modifiers) {
   const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
-  gMessages.Post(
-      {ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey), KeyMessageParam(modifiers)});
+  gMessages.Post({ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey),
+                  KeyMessageParam(modifiers)});
   WakeBackend();
 }
 

@@ -54,8 +54,8 @@ void Feed() {
 AudioMixer* Failed(MMRESULT result) {
   std::array<char, MAXERRORLENGTH> text{};
   gDevice.failure = waveOutGetErrorTextA(result, text.data(), static_cast<UINT>(text.size())) == MMSYSERR_NOERROR
-                 ? std::string(text.data())
-                 : "wave-out error " + std::to_string(result);
+                        ? std::string(text.data())
+                        : "wave-out error " + std::to_string(result);
   CloseHandle(gDevice.bufferDone);
   gDevice.bufferDone = nullptr;
   return nullptr;

@@ -106,7 +106,8 @@ class WebVoice final : public sapi::ISpeechVoice {
     }
     done_.Reset();
     gSpeaking = this;
-    const int spoken = quelvar_web_speak(utf8.c_str(), voice_, rate_, purge ? 1 : 0, platform::WebJustWrote(utf8) ? 1 : 0);
+    const int spoken =
+        quelvar_web_speak(utf8.c_str(), voice_, rate_, purge ? 1 : 0, platform::WebJustWrote(utf8) ? 1 : 0);
     if (spoken != 1) done_.Set();
     return spoken == 0 ? sapi::HrFail : sapi::HrOk;
   }

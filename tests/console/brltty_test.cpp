@@ -22,8 +22,8 @@
 #include <iostream>
 #include <map>
 #include <optional>
-#include <sstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,7 +157,7 @@ class VirtualDisplay {
     } else if (line.rfind("Braille", 0) == 0) {
       cells_.clear();
       std::size_t from = 0;
-      for (std::size_t bar = value.find('|'); ; bar = value.find('|', from)) {
+      for (std::size_t bar = value.find('|');; bar = value.find('|', from)) {
         cells_.push_back(value.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
         if (bar == std::string::npos) break;
         from = bar + 1;
@@ -193,18 +193,42 @@ class BrailleDisplayTest : public ::testing::Test {
   // without authentication, every file it writes in the test's folder; and the display.
   void StartBrltty(int cells = 40) {
     display_.reset();
-    brltty_ = std::make_unique<Background>(std::vector<std::string>{"/usr/bin/brltty", "-n", "-e", "-Z", "-q", "-b", "vr", "-d",
-                     "server:127.0.0.1:" + std::to_string(displayPort_), "-x", "no", "-s", "no", "-t", "pt", "-A",
-                     "auth=none,host=127.0.0.1:" + std::to_string(apiNumber_), "-F", folder_ + "/brltty.prefs", "-W",
-                     folder_, "-U", folder_, "-P", folder_ + "/brltty.pid"},
-        folder_ + "/brltty.log");
+    brltty_ =
+        std::make_unique<Background>(std::vector<std::string>{"/usr/bin/brltty",
+                                                              "-n",
+                                                              "-e",
+                                                              "-Z",
+                                                              "-q",
+                                                              "-b",
+                                                              "vr",
+                                                              "-d",
+                                                              "server:127.0.0.1:" + std::to_string(displayPort_),
+                                                              "-x",
+                                                              "no",
+                                                              "-s",
+                                                              "no",
+                                                              "-t",
+                                                              "pt",
+                                                              "-A",
+                                                              "auth=none,host=127.0.0.1:" + std::to_string(apiNumber_),
+                                                              "-F",
+                                                              folder_ + "/brltty.prefs",
+                                                              "-W",
+                                                              folder_,
+                                                              "-U",
+                                                              folder_,
+                                                              "-P",
+                                                              folder_ + "/brltty.pid"},
+                                     folder_ + "/brltty.log");
     int fd = -1;
     const auto end = Clock::now() + Patience;
-    while ((fd = Connect(displayPort_)) < 0 && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while ((fd = Connect(displayPort_)) < 0 && Clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_GE(fd, 0) << "brltty's virtual display driver did not listen";
     display_ = std::make_unique<VirtualDisplay>(fd, cells);
     // The BrlAPI server opens once the display is there.
-    while (PortFree(4101 + apiNumber_) && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    while (PortFree(4101 + apiNumber_) && Clock::now() < end)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_FALSE(PortFree(4101 + apiNumber_)) << "brltty's BrlAPI server did not listen";
     ReadTextTable();
   }
@@ -362,7 +386,9 @@ class BrailleDisplayTest : public ::testing::Test {
       ++cell;
       ASSERT_TRUE(WaitForFrame([&](const Frame& frame) {
         return frame.cursorCell == cell && RightTrimmed(frame.text) == RightTrimmed(shown);
-      })) << "typed '" << shown << "', the display shows '" << display_->Visual() << "'\n" << Stderr();
+      })) << "typed '"
+          << shown << "', the display shows '" << display_->Visual() << "'\n"
+          << Stderr();
     }
   }
 
@@ -534,11 +560,16 @@ TEST_F(BrailleDisplayTest, TypingRoutingDotsThroughBrlttysTableAndASelectionUnli
   ASSERT_TRUE(Press("passdots 131", ">b2")) << Stderr();
   ASSERT_TRUE(Press("passdots 138", ">b29")) << Stderr();
   // A selection is dot 8 under its cells; the cursor is brltty's dots 7 and 8.
-  ASSERT_TRUE(Type("\x19" "abc", ">abc")) << Stderr();
+  ASSERT_TRUE(
+      Type("\x19"
+           "abc",
+           ">abc"))
+      << Stderr();
   terminal_.Send("\x1b[1;2D\x1b[1;2D");
   ASSERT_TRUE(display_->WaitFor([](const std::string&, const std::vector<std::string>& cells) {
     return cells.size() == 40 && VirtualDisplay::HasDots78(cells[2]) && cells[3] == "148";
-  })) << "the selection is not dot 8 alone beside the cursor: " << Stderr();
+  })) << "the selection is not dot 8 alone beside the cursor: "
+      << Stderr();
 }
 
 TEST_F(BrailleDisplayTest, TheReplyRestsOnTheDisplayAndPanningReadsItToThePromptAndBack) {
@@ -600,7 +631,8 @@ void BrailleDisplayTest::PlayTheWholeGame(int cells) {
   for (std::size_t turn = 0; turn < keys.size(); ++turn) {
     // The reply rests on the display; the player reads it all by panning to the prompt...
     ASSERT_TRUE(WaitForFrameText(RestText(replies[turn], cells)))
-        << "turn " << turn << ": the reply does not rest on the display: '" << display_->Visual() << "'\n" << Stderr();
+        << "turn " << turn << ": the reply does not rest on the display: '" << display_->Visual() << "'\n"
+        << Stderr();
     const Reading reading = ReadToThePrompt();
     EXPECT_EQ(Letters(reading.text), Letters(Joined(replies[turn]))) << "turn " << turn;
     panKeys += reading.keys;
@@ -697,7 +729,9 @@ TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
   display_->Send("cells 20");
   ASSERT_TRUE(display_->WaitFor([](const std::string& visual, const auto& cells) {
     return visual.rfind("Sua cabine", 0) == 0 && visual.size() == 20 && cells.size() == 20;
-  })) << "the game did not redraw for 20 cells: '" << display_->Visual() << "'\n" << Stderr();
+  })) << "the game did not redraw for 20 cells: '"
+      << display_->Visual() << "'\n"
+      << Stderr();
   ASSERT_TRUE(WaitForLogged("columns=50-69 ")) << Stderr();
   ASSERT_TRUE(Press("fwinrt", "Score: 0")) << Stderr();
   ASSERT_TRUE(Press("fwinrt", "Você está em sua cab")) << Stderr();
@@ -729,8 +763,9 @@ TEST(SilentBrlapiServer, IsToldWithinABoundAndTriedAgainOnceItHangsUp) {
   ASSERT_EQ(listen(listener, 4), 0);
   const auto acceptOne = [&] {
     pollfd fd{listener, POLLIN, 0};
-    return poll(&fd, 1, static_cast<int>(std::chrono::milliseconds(Patience).count())) > 0 ? accept(listener, nullptr, nullptr)
-                                                                                            : -1;
+    return poll(&fd, 1, static_cast<int>(std::chrono::milliseconds(Patience).count())) > 0
+               ? accept(listener, nullptr, nullptr)
+               : -1;
   };
   std::filesystem::create_directories(folder + "/config");
   std::filesystem::copy_file(std::string(QUELVAR_TEST_DATA) + "/TAMIRE.INI", folder + "/config/TAMIRE.INI");
@@ -741,8 +776,7 @@ TEST(SilentBrlapiServer, IsToldWithinABoundAndTriedAgainOnceItHangsUp) {
         // Standard error is the terminal too, as in a player's shell.
         std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", Program(), "--console=terminal",
                                  "--speech=none", "--braille=on", "--config-dir=" + folder + "/config",
-                                 "--speech-log=" + folder + "/speech",
-                                 "--transcript=" + folder + "/transcript"},
+                                 "--speech-log=" + folder + "/speech", "--transcript=" + folder + "/transcript"},
         std::vector<std::string>{"BRLAPI_HOST=127.0.0.1:" + std::to_string(number),
                                  "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA), "TERM=xterm-256color",
                                  "LANG=C.UTF-8", "SDL_AUDIODRIVER=dummy"});

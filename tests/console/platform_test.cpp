@@ -190,8 +190,8 @@ TEST(KeyScript, NamesTheBrailleDisplaysKeys) {
   std::vector<platform::ScriptItem> items;
   std::string error;
   ASSERT_TRUE(platform::ParseKeyScript(
-                  "<BrlRoute 1><BrlRoute 80><BrlPanLeft><BrlPanRight><BrlLineUp><BrlLineDown><BrlDots 1245><NoEnter>",
-                  items, error))
+      "<BrlRoute 1><BrlRoute 80><BrlPanLeft><BrlPanRight><BrlLineUp><BrlLineDown><BrlDots 1245><NoEnter>", items,
+      error))
       << error;
   ASSERT_EQ(items.size(), 7u);
   using platform::BrailleCommand;

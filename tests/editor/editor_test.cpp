@@ -312,9 +312,7 @@ TEST_F(Editor, ReadNumberTakesTheDigitsBeforeAnyJunk) {
 
 // End to end through the speech services' document opener: a word never reaches a shell.
 TEST_F(Editor, F12NeverRunsAShell) {
-  const auto openWord = [](std::string text) {
-    editor::EditLine(text, 1, 5, 200, 79, editor::SpeechSounds());
-  };
+  const auto openWord = [](std::string text) { editor::EditLine(text, 1, 5, 200, 79, editor::SpeechSounds()); };
   const std::string victim = configDir_ + "/pwned";
   Type("<F12><Enter>");
   openWord("a;touch${IFS}" + victim);

@@ -28,9 +28,9 @@ TEST(BrlapiKeys, CommandsAndTypedKeysBecomeTheGamesKeys) {
       {Cmd | BRLAPI_KEY_CMD_HOME, std::nullopt},  // left to brltty
       {Cmd | BRLAPI_KEY_CMD_SWITCHVT_NEXT, std::nullopt},
       {'b', {{BrailleCommand::Character, 'b'}}},
-      {0xE7, {{BrailleCommand::Character, 0xE7}}},                                   // ç, Latin-1
-      {BRLAPI_KEY_SYM_UNICODE | 0x20AC, {{BrailleCommand::Character, 0x80}}},       // €, Windows-1252
-      {BRLAPI_KEY_SYM_UNICODE | 0x0416, std::nullopt},                              // no Windows-1252 byte
+      {0xE7, {{BrailleCommand::Character, 0xE7}}},                             // ç, Latin-1
+      {BRLAPI_KEY_SYM_UNICODE | 0x20AC, {{BrailleCommand::Character, 0x80}}},  // €, Windows-1252
+      {BRLAPI_KEY_SYM_UNICODE | 0x0416, std::nullopt},                         // no Windows-1252 byte
       {Ctrl | 'c', {{BrailleCommand::Character, 3}}},
       {BRLAPI_KEY_SYM_LINEFEED, {{BrailleCommand::Key, platform::VK_RETURN}}},
       {BRLAPI_KEY_SYM_BACKSPACE, {{BrailleCommand::Key, platform::VK_BACK}}},

@@ -67,7 +67,8 @@ class GameInTerminal : public ::testing::Test {
         // A sanitizer build's own SIGSEGV handler would end the program its own way; its
         // quarantine of freed memory would count as memory kept (Flood).
         std::vector<std::string>{"QUELVAR_DATA_DIR=" QUELVAR_TEST_VOICE, "TERM=xterm-kitty", "SDL_AUDIODRIVER=dummy",
-                                 "HOME=" + folder_, "PATH=/usr/bin:/bin", "ASAN_OPTIONS=handle_segv=0:quarantine_size_mb=4"});
+                                 "HOME=" + folder_, "PATH=/usr/bin:/bin",
+                                 "ASAN_OPTIONS=handle_segv=0:quarantine_size_mb=4"});
     ASSERT_GT(job_->Program(), 0);
   }
   void TearDown() override {
