@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "platform/files.h"
-#include "platform/headless.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/services/files.h"
 #include "speech/engine.h"
 #include "text/files.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/braille.h"
+#include "platform/braille/braille.h"
 #include "speech/engine_kind.h"
 
 namespace app {

@@ -5,7 +5,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "mbrola_front/mbrola_engine.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/host.h"
 #include "speech/sapi/engines.h"
 

@@ -18,10 +18,10 @@
 #include "app/speech_wiring.h"
 #include "bench/real_time_backend.h"
 #include "console/console.h"
-#include "platform/audio_device.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/audio_device.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
 
 namespace bench {
 

@@ -8,7 +8,7 @@
 #include "console/console_internal.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "platform/output_file.h"
+#include "platform/services/output_file.h"
 #include "text/cp1252.h"
 
 namespace console {

@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/braille.h"
+#include "platform/braille/braille.h"
 
 namespace console {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "console/screen.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 
 namespace console::detail {
 

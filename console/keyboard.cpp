@@ -8,7 +8,7 @@
 #include "console/console_internal.h"
 #include "console/key_codes.h"
 #include "console/screen.h"
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "text/wave.h"
 
 namespace console {

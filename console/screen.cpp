@@ -11,7 +11,7 @@
 #include "console/console.h"
 #include "console/console_internal.h"
 #include "console/keyboard.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "text/cp1252.h"
 
 namespace console {

@@ -8,7 +8,7 @@
 
 #include "console/console.h"
 #include "console/console_internal.h"
-#include "platform/files.h"
+#include "platform/services/files.h"
 
 namespace console {
 namespace {

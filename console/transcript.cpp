@@ -6,7 +6,7 @@
 
 #include "console/console.h"
 #include "console/screen.h"
-#include "platform/output_file.h"
+#include "platform/services/output_file.h"
 #include "text/cp1252.h"
 
 namespace console {

@@ -10,8 +10,8 @@
 #include "console/console_internal.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "platform/backend.h"
-#include "platform/braille.h"
+#include "platform/braille/braille.h"
+#include "platform/core/backend.h"
 
 namespace console {
 namespace {

@@ -8,7 +8,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "editor/review.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/state.h"
 
 // The line editor. The field keeps exactly maxLen characters while it is edited (blanks

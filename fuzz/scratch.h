@@ -11,8 +11,8 @@
 
 #include "app/speech_wiring.h"
 #include "console/console.h"
-#include "platform/headless.h"
-#include "platform/win.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
 
 namespace fuzz {
 

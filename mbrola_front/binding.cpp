@@ -4,8 +4,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/process.h"
+#include "platform/services/files.h"
+#include "platform/services/process.h"
 #include "text/files.h"
 
 namespace mbrola_front {

@@ -11,7 +11,9 @@ top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 command -v clang-query >/dev/null || { echo "count-globals.sh: clang-query not found (apt install clang-tools)" >&2; exit 2; }
 [[ -f "$build/compile_commands.json" ]] || { echo "count-globals.sh: no compile_commands.json in $build" >&2; exit 2; }
 build="$(cd "$build" && pwd)"
-folders=(text translator platform console speech speech/sapi editor game app mbrola_front mbrola_standin)
+folders=(text translator platform/services platform/core platform/audio platform/braille platform/backends/shared
+  platform/backends/terminal platform/backends/sdl platform/backends/gdi platform/backends/web platform/backends/headless
+  console speech speech/sapi editor game app mbrola_front mbrola_standin)
 files=()
 for folder in "${folders[@]}"; do
   [[ -d "$top/$folder" ]] || continue

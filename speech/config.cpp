@@ -7,9 +7,9 @@
 #include <set>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/shell.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
+#include "platform/services/shell.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/engine.h"

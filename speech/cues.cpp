@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <random>
 
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "speech/engine.h"
 #include "speech/host.h"
 #include "speech/state.h"

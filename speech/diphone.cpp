@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/diphone_token.h"
 #include "speech/host.h"

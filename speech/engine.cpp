@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/host.h"
 #include "speech/state.h"
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/state.h"
 
 namespace speech {

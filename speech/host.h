@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 
 namespace speech {
 

@@ -1,6 +1,6 @@
 #include "speech/log.h"
 
-#include "platform/output_file.h"
+#include "platform/services/output_file.h"
 #include "speech/state.h"
 #include "text/cp1252.h"
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 #include "text/files.h"

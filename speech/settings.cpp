@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 #include "text/files.h"

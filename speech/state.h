@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/output_file.h"
+#include "platform/services/output_file.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"

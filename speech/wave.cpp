@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
+#include "platform/services/files.h"
 #include "speech/host.h"
 #include "speech/state.h"
 #include "text/files.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
 
 namespace speech {
 

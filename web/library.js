@@ -1,5 +1,5 @@
-// The program's side of the page (linked with --js-library): what platform/web_backend.cpp,
-// platform/web_audio.cpp and speech/sapi/web_speech_objects.cpp call. Each call goes to the
+// The program's side of the page (linked with --js-library): what platform/backends/web/web_backend.cpp,
+// platform/audio/web_audio.cpp and speech/sapi/web_speech_objects.cpp call. Each call goes to the
 // page's own object, Module.quelvarPage (web/page.js); under Node there is none, and the
 // program uses its headless console there.
 mergeInto(LibraryManager.library, {

@@ -2,7 +2,7 @@
 // and the front end's binding finds its entry points here, under the library's file name.
 
 #include "mbrola_standin/mbrola.h"
-#include "platform/process.h"
+#include "platform/services/process.h"
 
 namespace {
 

@@ -11,12 +11,12 @@
 
 #include "console/console.h"
 #include "console/screen.h"
-#include "platform/backend.h"
-#include "platform/files.h"
-#include "platform/headless.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/backend.h"
+#include "platform/services/files.h"
 
-#if __has_include("platform/window_backend.h")
-#include "platform/window_backend.h"
+#if __has_include("platform/backends/shared/window_backend.h")
+#include "platform/backends/shared/window_backend.h"
 #define HAVE_WINDOW 1
 #endif
 

@@ -11,9 +11,9 @@
 #include "console/console.h"
 #include "console/screen.h"
 #include "editor/editor.h"
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/win.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 

@@ -22,11 +22,11 @@
 #include "app/speech_wiring.h"
 #include "console/console.h"
 #include "game/game.h"
-#include "platform/audio_device.h"
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/audio_device.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "text/wave.h"
 
 namespace {

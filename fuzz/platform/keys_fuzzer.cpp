@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/backends/headless/headless.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string_view script(reinterpret_cast<const char*>(data), size);

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/terminal_backend.h"
+#include "platform/backends/terminal/terminal_backend.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

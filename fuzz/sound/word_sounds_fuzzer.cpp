@@ -13,8 +13,8 @@
 
 #include "console/console.h"
 #include "fuzz/scratch.h"
-#include "platform/headless.h"
-#include "platform/win.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
 #include "speech/cues.h"
 #include "speech/numbers.h"
 #include "speech/state.h"

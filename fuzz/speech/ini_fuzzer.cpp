@@ -10,7 +10,7 @@
 #include <string>
 
 #include "fuzz/scratch.h"
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/settings.h"
 #include "speech/state.h"

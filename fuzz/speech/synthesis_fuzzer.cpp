@@ -15,9 +15,9 @@
 
 #include "console/console.h"
 #include "fuzz/scratch.h"
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/win.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"
 #include "speech/state.h"

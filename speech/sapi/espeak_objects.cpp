@@ -14,8 +14,8 @@
 #include <span>
 #include <thread>
 
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/core/win.h"
 #include "text/cp1252.h"
 #include "text/wave.h"
 

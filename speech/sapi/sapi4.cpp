@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/host.h"
 #include "speech/state.h"
 #include "speech/wave.h"

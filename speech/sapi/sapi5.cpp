@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/host.h"

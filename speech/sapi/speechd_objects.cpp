@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/process.h"
+#include "platform/services/files.h"
+#include "platform/services/process.h"
 #include "speech/engine.h"
 #include "speech/sapi/sapi5.h"
 #include "speech/sapi/ssip.h"

@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/web_page.h"
+#include "platform/backends/web/web_page.h"
 #include "speech/cues.h"
 #include "speech/sapi/sapi4.h"
 #include "speech/sapi/sapi5.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "headless_console.h"
-#include "platform/headless.h"
+#include "platform/backends/headless/headless.h"
 
 class ConsoleTest : public ::testing::Test {
  protected:

@@ -6,8 +6,8 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "console_fixture.h"
-#include "platform/braille.h"
-#include "platform/win.h"
+#include "platform/braille/braille.h"
+#include "platform/core/win.h"
 
 using namespace console;
 using namespace platform;

@@ -10,9 +10,9 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/output_file.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/services/files.h"
+#include "platform/services/output_file.h"
 
 namespace {
 

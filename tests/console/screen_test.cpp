@@ -6,7 +6,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "console_fixture.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 
 using namespace console;
 

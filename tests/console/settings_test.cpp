@@ -7,8 +7,8 @@
 #include "console/console.h"
 #include "console/screen.h"
 #include "console_fixture.h"
-#include "platform/files.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 
 using namespace console;
 

@@ -6,8 +6,8 @@
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
-#include "platform/files.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 

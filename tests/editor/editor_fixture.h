@@ -13,7 +13,7 @@
 
 #include "editor/sounds.h"
 #include "headless_console.h"
-#include "platform/headless.h"
+#include "platform/backends/headless/headless.h"
 
 // Delivers keys as a patient typist does: one stroke each time the program waits for a key
 // and none is queued. A stroke is one key, or several typed while the program was busy.

@@ -6,7 +6,7 @@
 #include "console/screen.h"
 #include "editor/editor.h"
 #include "editor_fixture.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 

@@ -6,8 +6,8 @@
 #include <deque>
 #include <string>
 
-#include "platform/terminal_backend.h"
-#include "platform/window_backend.h"
+#include "platform/backends/shared/window_backend.h"
+#include "platform/backends/terminal/terminal_backend.h"
 #include "text/cp1252.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <brlapi.h>
 #include <gtest/gtest.h>
 
-#include "platform/braille.h"
+#include "platform/braille/braille.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/cell_grid.h"
-#include "platform/headless.h"
-#include "platform/story_lines.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/backends/shared/cell_grid.h"
+#include "platform/backends/web/story_lines.h"
 
 namespace platform {
 namespace {

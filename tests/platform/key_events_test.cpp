@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/terminal_backend.h"
-#include "platform/window_backend.h"
+#include "platform/backends/shared/window_backend.h"
+#include "platform/backends/terminal/terminal_backend.h"
 #include "pty_terminal.h"
 
 namespace platform {

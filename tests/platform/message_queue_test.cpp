@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/braille.h"
-#include "platform/win.h"
+#include "platform/braille/braille.h"
+#include "platform/core/backend.h"
+#include "platform/core/win.h"
 
 namespace platform {
 namespace {

@@ -5,10 +5,10 @@
 
 #include <memory>
 
-#include "platform/audio_device.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/audio_device.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/audio_device.h"
+#include "platform/audio/audio_device.h"
 
 namespace platform {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/terminal_backend.h"
+#include "platform/backends/terminal/terminal_backend.h"
 
 namespace platform {
 namespace {

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/wave_out.h"
-#include "platform/window_backend.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/shared/window_backend.h"
 
 namespace platform {
 namespace {

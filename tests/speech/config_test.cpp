@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"

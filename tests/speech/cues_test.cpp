@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "sound_fixture.h"
 #include "speech/cues.h"
 #include "speech/numbers.h"

@@ -1,7 +1,7 @@
 // The engine dispatch: kinds, a missing engine, waiting after open, the wake-up message.
 
 #include "speech/engine.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "sound_fixture.h"
 #include "speech/state.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"

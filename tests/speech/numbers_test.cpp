@@ -1,7 +1,7 @@
 // Spoken numbers, time and date.
 
 #include "speech/numbers.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "sound_fixture.h"
 #include "speech/cues.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <map>
 
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "sound_fixture.h"
 #include "speech/wave.h"
 #include "text/files.h"

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/headless.h"
-#include "platform/shell.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/services/shell.h"
 #include "speech/config.h"
 #include "speech_fixture.h"
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/files.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/state.h"

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fake_host.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
 #include "scratch.h"
 
 class SoundTest : public ::testing::Test {

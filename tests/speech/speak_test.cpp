@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/backend.h"
-#include "platform/win.h"
+#include "platform/core/backend.h"
+#include "platform/core/win.h"
 #include "speech/cues.h"
 #include "speech/engine.h"
 #include "speech/log.h"

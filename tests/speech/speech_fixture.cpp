@@ -5,11 +5,11 @@
 #include <fstream>
 #include <memory>
 
-#include "platform/backend.h"
-#include "platform/files.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/backend.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "sound_fixture.h"
 #include "speech/state.h"
 #include "speech/wave.h"

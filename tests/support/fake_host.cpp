@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
 #include "scratch.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include "app/speech_wiring.h"
 #include "console/console.h"
-#include "platform/headless.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/core/win.h"
 
 void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend) {
   platform::SetBackend(backend ? std::move(backend) : std::make_unique<platform::HeadlessBackend>());

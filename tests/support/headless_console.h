@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/backend.h"
+#include "platform/core/backend.h"
 #include "scratch.h"
 
 // Installs the backend (a plain headless one when none is given), turns program exits

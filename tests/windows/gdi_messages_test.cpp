@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window_backend.h"
+#include "platform/backends/shared/window_backend.h"
 
 // After our own headers, whose names some of its macros share.
 #include <windows.h>

@@ -13,8 +13,8 @@
 #include "binding_fixture.h"
 #include "console/keyboard.h"
 #include "mbrola_front/mbrola_engine.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/core/win.h"
 #include "speech/wave.h"
 
 namespace {

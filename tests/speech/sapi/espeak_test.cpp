@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "console/keyboard.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/core/win.h"
 #include "sapi_fixture.h"
 #include "speech/engine.h"
 #include "speech/sapi/espeak_objects.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "console/keyboard.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "sapi_fixture.h"
 #include "speech/sapi/sapi4.h"
 #include "speech/state.h"

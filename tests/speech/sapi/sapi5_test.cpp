@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/speech_wiring.h"
-#include "platform/win.h"
+#include "platform/core/win.h"
 #include "sapi_fixture.h"
 #include "speech/cues.h"
 #include "speech/engine.h"

@@ -6,9 +6,9 @@
 
 #include "console/console.h"
 #include "console/keyboard.h"
-#include "platform/files.h"
-#include "platform/wave_out.h"
-#include "platform/win.h"
+#include "platform/audio/wave_out.h"
+#include "platform/core/win.h"
+#include "platform/services/files.h"
 #include "speech/sapi/sapi4.h"
 #include "speech/state.h"
 #include "speech/wave.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "headless_console.h"
-#include "platform/headless.h"
+#include "platform/backends/headless/headless.h"
 #include "speech/sapi/sapi4.h"
 #include "speech/sapi/sapi5.h"
 

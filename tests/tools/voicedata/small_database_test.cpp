@@ -1,6 +1,6 @@
 // A small database built end to end by the builder and opened by the synthesizer.
 
-#include "platform/files.h"
+#include "platform/services/files.h"
 #include "speech/diphone.h"
 #include "text/diphone_index.h"
 

@@ -1,0 +1,112 @@
+#pragma once
+// What a backend (window, terminal, headless) provides under the Windows stand-in:
+// native events turned into posted messages, time, one window's drawing surface, the
+// caret, the clipboard and the looping sound.
+
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/core/win.h"
+
+namespace platform {
+
+class WaveOutDevice;
+struct WaveFormat;
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual const char* Name() const = 0;
+
+  // Turns waiting native events into posted messages (keys through PostKeyEvent).
+  virtual void PollEvents() = 0;
+  // Blocks until a native event may be there or timeoutMs passed (-1: no limit). Another
+  // thread's PostMessage calls Wake to end the wait early.
+  virtual void WaitEvents(int timeoutMs) = 0;
+  virtual void Wake() {}
+
+  virtual uint64_t NowMs() = 0;
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  virtual LocalTime Now() = 0;
+
+  virtual Rect WorkArea() = 0;
+  virtual Size ScreenSize() = 0;
+  virtual SystemMetrics Metrics() = 0;
+  virtual bool CreateFont(const FontRequest& request) = 0;
+  virtual void DeleteFont() {}
+  virtual FontMetrics MeasureFont() = 0;
+
+  virtual bool OpenWindow(std::string_view title, Size outerSize) = 0;
+  // Shows the window maximized at this outer size (the program's own maximum).
+  virtual void Maximize(Size outerSize) { (void)outerSize; }
+  virtual void CloseWindow() = 0;
+  virtual void SetTitle(std::string_view cp1252) = 0;
+  virtual bool IsActive() { return true; }
+  // The window system's id of the window (an X window), for a Braille display's focus.
+  virtual std::optional<unsigned long> NativeWindowId() { return std::nullopt; }
+  virtual bool HasFocus() { return true; }
+  virtual Rect WindowRect() = 0;
+
+  virtual void DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) = 0;
+  virtual void Fill(const Rect& rect, Rgb colour) = 0;
+  virtual void Copy(const Rect& source, int destX, int destY) = 0;
+  virtual bool CanMagnify() { return false; }
+  // False where key releases never arrive (a terminal), so chords cannot be read.
+  virtual bool ReportsKeyReleases() { return true; }
+  virtual void Snapshot(Size) {}
+  virtual void Stretch(const Rect&, const Rect&) {}
+  virtual void FreeSnapshot() {}
+  // Shows what was drawn; 'urgent' when the program is about to block.
+  virtual void Present(bool urgent) = 0;
+  virtual void Caret(bool visible, int x, int y, int width, int height) = 0;
+  // The program's text output as it is written (Windows-1252), for a page that hands the
+  // story to the player's screen reader.
+  virtual void WrittenText(std::string_view cp1252) { (void)cp1252; }
+
+  virtual void Beep() {}
+  virtual bool ClipboardSet(std::string_view cp1252);
+  virtual std::optional<std::string> ClipboardGet();
+  virtual void PlayLoop(std::span<const uint8_t> waveImage) { (void)waveImage; }
+  virtual void StopLoop() {}
+  // The wave-out device for a format (platform/audio/wave_out.h); error gets the result code.
+  // The default plays in the clock's time without making sound.
+  virtual std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error);
+  // Starts a program detached from this one, from the argument vector platform/services/shell.h
+  // made; false when it could not be started. The default starts it on the system.
+  virtual bool StartProgram(const std::vector<std::string>& command);
+
+ private:
+  std::optional<std::string> clipboard_;  // the in-process clipboard
+};
+
+// Installs the backend used by every platform call; the platform owns it from then on.
+void SetBackend(std::unique_ptr<Backend> backend);
+Backend& CurrentBackend();
+bool HasBackend();
+
+// A key as a backend sees it; PostKeyEvent posts the Windows messages for it: key-down
+// (system key-down with Alt and without Ctrl, or for F10), the character (when the key
+// makes one; Ctrl+letter makes its control code), and, when 'release' is set, the key-up.
+struct KeyEvent {
+  int virtualKey = 0;
+  uint32_t modifiers = 0;
+  std::optional<uint8_t> character;  // Windows-1252; from text input or the key itself
+  bool operator==(const KeyEvent&) const = default;
+};
+void PostKeyDown(const KeyEvent& key);
+void PostKeyUp(int virtualKey, uint32_t modifiers);
+void PostKeyEvent(const KeyEvent& key, bool release);
+// One keyboard message as the system delivered it (the Windows window): a key-down, key-up
+// or character message, with the modifier bits of its time.
+void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers);
+// The character a key makes by itself with these modifiers (Enter 13, Ctrl+C 3, ...).
+std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers);
+// The virtual key of a typed Windows-1252 character on the keys that have a fixed one:
+// letters, digits, the space bar and the backslash key (0 for any other).
+int VirtualKeyOfCharacter(uint8_t character);
+
+}  // namespace platform

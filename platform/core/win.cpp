@@ -1,0 +1,629 @@
+#include <algorithm>
+#include <atomic>
+#include <bitset>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "platform/braille/braille.h"
+#include "platform/core/backend.h"
+#include "platform/services/output_file.h"
+#include "platform/services/process.h"
+
+namespace platform {
+namespace {
+
+// The installed backend. Written only by the program's thread, which also reads it freely;
+// other threads only wake it (WakeBackend), under the mutex, so that a wake never reaches a
+// backend being replaced or ended.
+struct InstalledBackend {
+  std::mutex mutex;
+  std::unique_ptr<Backend> backend;
+};
+
+// What a message is to the queue's bound on input.
+enum class InputKind { None, Press, Release };
+
+InputKind InputKindOf(const Message& message) {
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_CHAR:
+    case WM_SYSCHAR:
+    case WM_MOUSEMOVE:
+    case WM_RBUTTONDOWN: return InputKind::Press;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_RBUTTONUP: return InputKind::Release;
+    case WM_APP_BRAILLE: {
+      // The display's keys are input; its news (come, gone, failed) is not.
+      const auto command = static_cast<BrailleCommand>(message.wParam);
+      return command == BrailleCommand::Resized || command == BrailleCommand::Failed ? InputKind::None
+                                                                                     : InputKind::Press;
+    }
+    default: return InputKind::None;
+  }
+}
+
+// The program's message queue: the messages posted from any thread and the backends'
+// notices (both under the mutex), and, on the program's thread, the timers and the message
+// windows of engines.
+//
+// Input (keys, characters, the mouse, a Braille display's keys) waits here at most
+// MostPendingInput messages deep; past that, new input is dropped as the console's own key
+// queue drops keys, silently, so that a paste or a flood of any size takes no more memory
+// and the game answers as soon as it stops. Everything else (timers, wake-ups, painting,
+// the close, finished sound blocks) is never dropped. A release whose press was dropped is
+// dropped with it, so that no key seems to be let go that never went down.
+class MessageQueue {
+ public:
+  static constexpr std::size_t MostPendingInput = MostPendingInputMessages;
+
+  void Post(const Message& message) { Post({message}); }
+  // The messages of one key go in together, or not at all.
+  void Post(std::initializer_list<Message> messages) {
+    std::lock_guard lock(mutex_);
+    if (!Admit(messages)) return;
+    for (const Message& message : messages) {
+      if (InputKindOf(message) != InputKind::None) ++pendingInput_;
+      messages_.push_back(message);
+    }
+  }
+  // The first message for the window (0: any window), taken out.
+  std::optional<Message> Take(Hwnd filter) {
+    std::lock_guard lock(mutex_);
+    for (auto it = messages_.begin(); it != messages_.end(); ++it) {
+      if (filter == 0 || it->hwnd == filter) {
+        const Message message = *it;
+        messages_.erase(it);
+        if (InputKindOf(message) != InputKind::None) --pendingInput_;
+        return message;
+      }
+    }
+    return std::nullopt;
+  }
+  bool Empty() {
+    std::lock_guard lock(mutex_);
+    return messages_.empty();
+  }
+  std::size_t PendingInput() {
+    std::lock_guard lock(mutex_);
+    return pendingInput_;
+  }
+  void AddNotice(std::string notice) {
+    std::lock_guard lock(mutex_);
+    // A notice is for the player to hear; a backend repeating itself needs no more room.
+    constexpr std::size_t MostNotices = 16;
+    if (notices_.size() < MostNotices) notices_.push_back(std::move(notice));
+  }
+  std::optional<std::string> TakeNotice() {
+    std::lock_guard lock(mutex_);
+    if (notices_.empty()) return std::nullopt;
+    std::string notice = std::move(notices_.front());
+    notices_.pop_front();
+    return notice;
+  }
+
+  std::multimap<uint64_t, std::function<void()>> timers;
+  std::map<Hwnd, WindowProc> messageWindows;
+  Hwnd nextMessageWindow = 2;
+  std::atomic<int> backgroundWork{0};  // any thread
+
+ private:
+  // With mutex_ held: whether the group goes in, noting which keys went down.
+  bool Admit(std::initializer_list<Message> messages) {
+    std::size_t presses = 0, releases = 0;
+    for (const Message& message : messages) {
+      const InputKind kind = InputKindOf(message);
+      presses += kind == InputKind::Press;
+      releases += kind == InputKind::Release;
+    }
+    if (presses == 0 && releases == 0) return true;
+    bool admitted = true;
+    if (presses > 0) {
+      admitted = pendingInput_ + presses + releases <= MostPendingInput;
+    } else {
+      // A release whose key went down here goes in; one whose press was dropped is dropped
+      // too; one of a key never seen going down only within twice the bound.
+      for (const Message& message : messages) {
+        const auto key = KeyOf(message);
+        if (key && !down_[*key] && dropped_[*key]) admitted = false;
+        if (!key || (!down_[*key] && !dropped_[*key])) {
+          admitted = admitted && pendingInput_ + releases <= 2 * MostPendingInput;
+        }
+      }
+    }
+    for (const Message& message : messages) {
+      const auto key = KeyOf(message);
+      if (!key) continue;
+      if (InputKindOf(message) == InputKind::Press) {
+        if (admitted) {
+          down_[*key] = true;
+          dropped_[*key] = false;
+        } else if (!down_[*key]) {
+          dropped_[*key] = true;
+        }
+      } else {
+        down_[*key] = dropped_[*key] = false;
+      }
+    }
+    return admitted;
+  }
+  // The key a press or release is of: its virtual key, or the right mouse button.
+  static std::optional<std::size_t> KeyOf(const Message& message) {
+    switch (message.message) {
+      case WM_KEYDOWN:
+      case WM_SYSKEYDOWN:
+      case WM_KEYUP:
+      case WM_SYSKEYUP: return message.wParam < 256 ? std::optional<std::size_t>(message.wParam) : std::nullopt;
+      case WM_RBUTTONDOWN:
+      case WM_RBUTTONUP: return 256;
+      default: return std::nullopt;
+    }
+  }
+
+  std::mutex mutex_;
+  std::deque<Message> messages_;
+  std::size_t pendingInput_ = 0;  // input messages among messages_
+  // Keys (and the right button, 256) posted as down and not yet up; not down, with the
+  // last press dropped.
+  std::bitset<257> down_, dropped_;
+  std::deque<std::string> notices_;
+};
+
+// The program's one window as the platform keeps it: its procedure, title and invalid
+// region, the caret, and whether anything was drawn since the backend last showed it.
+struct AppWindow {
+  bool exists = false;
+  WindowProc proc = nullptr;
+  std::string title;
+  Rect invalid;
+  bool eraseInvalid = false;
+  struct Caret {
+    bool created = false, visible = false;
+    int x = 0, y = 0, width = 0, height = 0;
+  } caret;
+  bool drawn = false;
+};
+
+// The program's end: the steps run before it, in reverse order of registration.
+struct ProgramEnd {
+  std::vector<std::function<void()>> steps;
+  std::function<void(int)> hook;  // in place of the process's exit (tests)
+  bool exiting = false;
+  std::vector<std::string> toldUser;  // written again after the terminal is given back
+};
+
+InstalledBackend gInstalled;
+MessageQueue gMessages;
+AppWindow gWindow;
+ProgramEnd gEnd;
+
+Rect Union(const Rect& a, const Rect& b) {
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+}
+
+// Any thread: makes a backend waiting for events look at the queue.
+void WakeBackend() {
+  std::lock_guard lock(gInstalled.mutex);
+  if (gInstalled.backend) gInstalled.backend->Wake();
+}
+
+void FireDueTimers() {
+  auto& timers = gMessages.timers;
+  if (timers.empty() || !gInstalled.backend) return;
+  const uint64_t now = gInstalled.backend->NowMs();
+  while (!timers.empty() && timers.begin()->first <= now) {
+    auto fn = std::move(timers.begin()->second);
+    timers.erase(timers.begin());
+    fn();
+  }
+}
+
+bool PaintPending() { return gWindow.exists && !gWindow.invalid.Empty(); }
+
+void ShowCaretNow() {
+  const auto& caret = gWindow.caret;
+  if (gInstalled.backend) {
+    gInstalled.backend->Caret(caret.created && caret.visible, caret.x, caret.y, caret.width, caret.height);
+  }
+}
+
+void PresentIfDrawn(bool urgent) {
+  if (gWindow.drawn && gInstalled.backend) {
+    gInstalled.backend->Present(urgent);
+    if (urgent) gWindow.drawn = false;
+  }
+}
+
+}  // namespace
+
+void PostNotice(std::string cp1252) {
+  gMessages.AddNotice(std::move(cp1252));
+  PostMessage(ConsoleWindowHandle, WM_APP_NOTICE);
+}
+
+std::optional<std::string> TakeNotice() { return gMessages.TakeNotice(); }
+
+std::size_t PendingInputMessages() { return gMessages.PendingInput(); }
+
+// ---- backend ownership ----
+
+void SetBackend(std::unique_ptr<Backend> backend) {
+  std::unique_ptr<Backend> previous;
+  {
+    std::lock_guard lock(gInstalled.mutex);
+    previous = std::exchange(gInstalled.backend, std::move(backend));
+  }
+  // Ended outside the lock: its own threads may still post messages while it stops them.
+  previous.reset();
+}
+Backend& CurrentBackend() { return *gInstalled.backend; }
+bool HasBackend() { return gInstalled.backend != nullptr; }
+
+bool Backend::ClipboardSet(std::string_view cp1252) {
+  clipboard_ = std::string(cp1252);
+  return true;
+}
+std::optional<std::string> Backend::ClipboardGet() { return clipboard_; }
+
+// ---- messages ----
+
+void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  gMessages.Post({hwnd, message, wParam, lParam});
+  WakeBackend();
+}
+
+void PostQuitMessage(int exitCode) { PostMessage(0, WM_QUIT, static_cast<uintptr_t>(exitCode), 0); }
+
+bool PeekMessage(Message& message, Hwnd filter) {
+  FireDueTimers();
+  if (gInstalled.backend) gInstalled.backend->PollEvents();
+  if (const auto taken = gMessages.Take(filter)) {
+    message = *taken;
+    return true;
+  }
+  if (PaintPending() && (filter == 0 || filter == ConsoleWindowHandle)) {
+    message = {ConsoleWindowHandle, WM_PAINT, 0, 0};
+    return true;
+  }
+  PresentIfDrawn(false);
+  return false;
+}
+
+void TranslateMessage(const Message&) {}
+
+intptr_t DispatchMessage(const Message& message) {
+  if (const auto it = gMessages.messageWindows.find(message.hwnd); it != gMessages.messageWindows.end()) {
+    return it->second(message.hwnd, message.message, message.wParam, message.lParam);
+  }
+  if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
+  const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
+                                       : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
+  return result;
+}
+
+intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  return DispatchMessage({hwnd, message, wParam, lParam});
+}
+
+void WaitMessage() {
+  for (;;) {
+    FireDueTimers();
+    if (!gMessages.Empty() || PaintPending()) return;
+    Backend& backend = *gInstalled.backend;
+    backend.PollEvents();
+    if (!gMessages.Empty()) return;
+    PresentIfDrawn(true);
+    int timeout = -1;
+    if (!gMessages.timers.empty()) {
+      const uint64_t now = backend.NowMs();
+      const uint64_t due = gMessages.timers.begin()->first;
+      timeout = due <= now ? 0 : static_cast<int>(std::min<uint64_t>(due - now, 1000000));
+    }
+    backend.WaitEvents(timeout);
+  }
+}
+
+void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gMessages.timers.emplace(dueMs, std::move(fn)); }
+
+Hwnd CreateMessageWindow(WindowProc proc) {
+  const Hwnd hwnd = gMessages.nextMessageWindow++;
+  gMessages.messageWindows[hwnd] = proc;
+  return hwnd;
+}
+
+void DestroyMessageWindow(Hwnd hwnd) { gMessages.messageWindows.erase(hwnd); }
+
+void BeginBackgroundWork() { ++gMessages.backgroundWork; }
+void EndBackgroundWork() {
+  --gMessages.backgroundWork;
+  WakeBackend();
+}
+bool BackgroundWorkPending() { return gMessages.backgroundWork.load() > 0; }
+
+// ---- keys from the backends ----
+
+std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers) {
+  const bool ctrl = modifiers & ModCtrl;
+  if (virtualKey == VK_RETURN) return 13;
+  if (virtualKey == VK_BACK) return 8;
+  if (virtualKey == VK_TAB && !ctrl) return 9;
+  if (virtualKey == VK_ESCAPE) return 27;
+  if (ctrl && virtualKey >= 'A' && virtualKey <= 'Z') return static_cast<uint8_t>(virtualKey - 'A' + 1);
+  if (ctrl && virtualKey == 0xDC) return 28;  // Ctrl+backslash
+  if (ctrl && virtualKey == 0xDB) return 27;  // Ctrl+[
+  if (ctrl && virtualKey == 0xDD) return 29;  // Ctrl+]
+  return std::nullopt;
+}
+
+int VirtualKeyOfCharacter(uint8_t ch) {
+  if (ch >= 'a' && ch <= 'z') return ch - 32;
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
+  if (ch == ' ') return VK_SPACE;
+  if (ch == '\\') return 0xDC;
+  return 0;
+}
+
+void PostKeyDown(const KeyEvent& key) {
+  const bool alt = key.modifiers & ModAlt;
+  const bool ctrl = key.modifiers & ModCtrl;
+  const bool system = (alt && !ctrl) || (key.virtualKey == VK_F10 && !ctrl);
+  const intptr_t lParam = KeyMessageParam(key.modifiers);
+  const Message down{ConsoleWindowHandle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
+                     lParam};
+  if (key.character) {
+    gMessages.Post({down, {ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, lParam}});
+  } else {
+    gMessages.Post(down);
+  }
+  WakeBackend();
+}
+
+void PostKeyUp(int virtualKey, uint32_t modifiers) {
+  const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
+  gMessages.Post({ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey),
+                  KeyMessageParam(modifiers)});
+  WakeBackend();
+}
+
+void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers) {
+  gMessages.Post({ConsoleWindowHandle, message, wParam, KeyMessageParam(modifiers)});
+  WakeBackend();
+}
+
+void PostKeyEvent(const KeyEvent& key, bool release) {
+  PostKeyDown(key);
+  if (release) PostKeyUp(key.virtualKey, key.modifiers);
+}
+
+// ---- the window ----
+
+Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
+  if (gWindow.exists) return ConsoleWindowHandle;
+  gWindow.proc = proc;
+  gWindow.title = std::string(title);
+  gWindow.invalid = Rect{};
+  gWindow.eraseInvalid = false;
+  MinMaxInfo limits{};
+  gWindow.exists = true;  // the procedure may be called from here on
+  SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
+  if (limits.maxTrackSize.width > 0) {
+    outerSize.width = std::min(outerSize.width, limits.maxTrackSize.width);
+    outerSize.height = std::min(outerSize.height, limits.maxTrackSize.height);
+  }
+  if (!gInstalled.backend->OpenWindow(title, outerSize)) {
+    gWindow.exists = false;
+    return 0;
+  }
+  SendMessage(ConsoleWindowHandle, WM_CREATE, 0, 0);
+  if (gInstalled.backend->HasFocus()) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
+  return ConsoleWindowHandle;
+}
+
+void ShowWindow(Hwnd hwnd, bool maximized) {
+  if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
+  if (maximized) {
+    // A maximized console is as large as its text: the procedure's limits say how large.
+    MinMaxInfo limits{};
+    SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
+    gInstalled.backend->Maximize(limits.maxSize);
+  }
+  InvalidateRect(hwnd, nullptr, true);
+}
+
+void DestroyWindow(Hwnd hwnd) {
+  if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
+  SendMessage(ConsoleWindowHandle, WM_DESTROY, 0, 0);
+  gInstalled.backend->CloseWindow();
+  gWindow.exists = false;
+  gWindow.proc = nullptr;
+  gWindow.caret = AppWindow::Caret{};
+}
+
+void SetWindowProc(Hwnd hwnd, WindowProc proc) {
+  if (hwnd == ConsoleWindowHandle) gWindow.proc = proc;
+}
+
+intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case WM_CLOSE: DestroyWindow(hwnd); return 0;
+    case WM_SYSKEYDOWN:
+      if (wParam == VK_F1 + 3 && (KeyModifiers(lParam) & ModAlt)) PostMessage(hwnd, WM_CLOSE);
+      return 0;
+    case WM_PAINT:
+      BeginPaint(hwnd);
+      EndPaint(hwnd);
+      return 0;
+    default: return 0;
+  }
+}
+
+bool IsWindow(Hwnd hwnd) { return hwnd == ConsoleWindowHandle && gWindow.exists; }
+
+void SetWindowText(Hwnd hwnd, std::string_view cp1252) {
+  if (hwnd != ConsoleWindowHandle) return;
+  gWindow.title = std::string(cp1252);
+  if (gWindow.exists) gInstalled.backend->SetTitle(cp1252);
+}
+
+std::string GetWindowText(Hwnd hwnd) { return hwnd == ConsoleWindowHandle ? gWindow.title : std::string(); }
+// The window's close command is never taken away here, so there is nothing to give back.
+void EnableCloseCommand(Hwnd) {}
+bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gInstalled.backend->IsActive(); }
+bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gInstalled.backend->HasFocus(); }
+Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gInstalled.backend->WindowRect() : Rect{}; }
+Rect GetWorkArea() { return gInstalled.backend->WorkArea(); }
+Size GetScreenSize() { return gInstalled.backend->ScreenSize(); }
+SystemMetrics GetSystemMetrics() { return gInstalled.backend->Metrics(); }
+void MessageBeep() { gInstalled.backend->Beep(); }
+
+// ---- painting ----
+
+void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) {
+  if (!IsWindow(hwnd)) return;
+  const Rect all{0, 0, 1 << 20, 1 << 20};
+  gWindow.invalid = Union(gWindow.invalid, rect ? *rect : all);
+  gWindow.eraseInvalid = gWindow.eraseInvalid || erase;
+}
+
+void UpdateWindow(Hwnd hwnd) {
+  if (PaintPending() && hwnd == ConsoleWindowHandle) SendMessage(ConsoleWindowHandle, WM_PAINT);
+}
+
+Rect BeginPaint(Hwnd hwnd) {
+  if (!IsWindow(hwnd)) return {};
+  const Rect invalid = gWindow.invalid;
+  if (gWindow.eraseInvalid) gInstalled.backend->Fill(invalid, Rgb{});
+  gWindow.invalid = Rect{};
+  gWindow.eraseInvalid = false;
+  gWindow.drawn = true;
+  return invalid;
+}
+
+// Painting leaves no state to end: BeginPaint has validated the window already.
+void EndPaint(Hwnd) {}
+
+bool CreateConsoleFont(const FontRequest& request) { return gInstalled.backend->CreateFont(request); }
+void DeleteConsoleFont() { gInstalled.backend->DeleteFont(); }
+FontMetrics GetFontMetrics() { return gInstalled.backend->MeasureFont(); }
+
+void TextOut(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) {
+  if (!gWindow.exists) return;
+  gInstalled.backend->DrawText(x, y, cp1252, foreground, background);
+  gWindow.drawn = true;
+}
+
+void FillRect(const Rect& rect, Rgb colour) {
+  if (!gWindow.exists) return;
+  gInstalled.backend->Fill(rect, colour);
+  gWindow.drawn = true;
+}
+
+void CopyClientRect(const Rect& source, int destX, int destY) {
+  if (!gWindow.exists) return;
+  gInstalled.backend->Copy(source, destX, destY);
+  gWindow.drawn = true;
+}
+
+void SnapshotClient(Size size) { gInstalled.backend->Snapshot(size); }
+void StretchSnapshot(const Rect& source, const Rect& dest) {
+  gInstalled.backend->Stretch(source, dest);
+  gWindow.drawn = true;
+}
+void FreeSnapshot() { gInstalled.backend->FreeSnapshot(); }
+bool CanMagnify() { return gInstalled.backend->CanMagnify(); }
+bool ReportsKeyReleases() { return gInstalled.backend->ReportsKeyReleases(); }
+
+void NoteWrittenText(std::string_view cp1252) {
+  if (gInstalled.backend) gInstalled.backend->WrittenText(cp1252);
+}
+
+// ---- caret ----
+
+void CreateCaret(Hwnd hwnd, int width, int height) {
+  if (!IsWindow(hwnd)) return;
+  gWindow.caret = AppWindow::Caret{true, false, gWindow.caret.x, gWindow.caret.y, width, height};
+  ShowCaretNow();
+}
+void SetCaretPos(int x, int y) {
+  gWindow.caret.x = x;
+  gWindow.caret.y = y;
+  if (gWindow.caret.created) ShowCaretNow();
+}
+void ShowCaret(Hwnd hwnd) {
+  if (!IsWindow(hwnd) || !gWindow.caret.created) return;
+  gWindow.caret.visible = true;
+  ShowCaretNow();
+}
+void DestroyCaret() {
+  if (!gWindow.caret.created) return;
+  gWindow.caret.created = gWindow.caret.visible = false;
+  ShowCaretNow();
+}
+
+// ---- clipboard ----
+
+bool ClipboardAvailable() { return HasBackend(); }
+bool ClipboardSetText(std::string_view cp1252) { return gInstalled.backend->ClipboardSet(cp1252); }
+std::optional<std::string> ClipboardGetText() { return gInstalled.backend->ClipboardGet(); }
+
+// ---- looping sound ----
+
+void PlayLoopingSound(std::span<const uint8_t> waveImage) { gInstalled.backend->PlayLoop(waveImage); }
+void StopLoopingSound() { gInstalled.backend->StopLoop(); }
+
+// ---- time ----
+
+uint64_t NowMs() { return gInstalled.backend->NowMs(); }
+void Sleep(uint32_t milliseconds) {
+  PresentIfDrawn(true);
+  gInstalled.backend->Sleep(milliseconds);
+}
+LocalTime GetLocalTime() { return gInstalled.backend->Now(); }
+
+// ---- the program's end ----
+
+void AddExitStep(std::function<void()> step) { gEnd.steps.push_back(std::move(step)); }
+
+void TellUser(const std::string& line) { TellPlayer(line, {}); }
+void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
+  // While the terminal console owns the screen the line would be drawn over the game: it
+  // waits for the terminal to be given back (ExitProgram writes it then).
+  const bool terminalOwnsScreen = gInstalled.backend && std::string_view(gInstalled.backend->Name()) == "terminal";
+  if (!terminalOwnsScreen) ShowUserLine(line, failure, portuguese);
+  gEnd.toldUser.push_back(line);
+}
+void SetProcessExitHook(std::function<void(int)> hook) { gEnd.hook = std::move(hook); }
+
+void ExitProgram(int exitCode) {
+  if (!gEnd.exiting) {
+    gEnd.exiting = true;
+    while (!gEnd.steps.empty()) {
+      auto step = std::move(gEnd.steps.back());
+      gEnd.steps.pop_back();
+      step();
+    }
+    PresentIfDrawn(true);
+    gEnd.exiting = false;
+  }
+  // An output file that could not be written in full fails the run, however it ended.
+  if (exitCode == 0 && OutputFailed()) exitCode = 1;
+  if (gEnd.hook) {
+    gEnd.hook(exitCode);
+  }
+  const bool hadTerminal = gInstalled.backend && std::string_view(gInstalled.backend->Name()) == "terminal";
+  SetBackend(nullptr);
+  if (hadTerminal) {
+    for (const std::string& line : gEnd.toldUser) std::fprintf(stderr, "%s\n", line.c_str());
+  }
+  std::exit(exitCode);
+}
+
+}  // namespace platform
