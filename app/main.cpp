@@ -248,6 +248,10 @@ int Run(int argc, char** argv) {
   RefuseOutputsOntoInputs(options);
   OpenOutputFiles(options);
   platform::KeepNullWaveOutLog(false);
+  // Sound first, chosen apart from the console: audio libraries may complain on standard
+  // error, which must come before a terminal console takes the screen. A window, a terminal
+  // and the page play through the shared device; the headless console makes no sound.
+  if (options.console != app::ConsoleKind::Headless) platform::SetSoundOutput(platform::CreateWindowSoundOutput());
   platform::SetBackend(MakeBackend(options));
   // A silent run has nothing to say about sound.
   if (!options.speechSilent) ReportMissingSound(platform::CurrentBackend());

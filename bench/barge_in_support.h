@@ -32,6 +32,7 @@ using Clock = std::chrono::steady_clock;
 inline platform::AudioMixer* StartRealTimeConsole(benchmark::State& state) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   platform::SetBackend(std::make_unique<RealTimeBackend>());
+  platform::SetSoundOutput(std::make_unique<bench::SharedDeviceSpeech>());
   console::InitConsole("quelvar-bench");
   app::ConnectSpeech();
   platform::AudioMixer* mixer = platform::SharedAudioMixer();

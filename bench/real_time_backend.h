@@ -1,6 +1,6 @@
 #pragma once
-// The headless console on the real clock, playing through the shared SDL audio device (the
-// dummy driver paces it): what the benchmarks that time sound run on.
+// The headless console on the real clock, and speech playing through the shared SDL audio
+// device (the dummy driver paces it): what the benchmarks that time sound run on.
 
 #include <chrono>
 #include <condition_variable>
@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/audio/audio_device.h"
+#include "platform/audio/sound_output.h"
 #include "platform/audio/wave_out.h"
 #include "platform/backends/headless/headless.h"
 #include "platform/core/win.h"
@@ -35,15 +36,21 @@ class RealTimeBackend : public platform::HeadlessBackend {
     woken_ = true;
     wake_.notify_one();
   }
-  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
-                                                       int& error) override {
-    return platform::OpenSharedAudioWaveOut(format, window, error);
-  }
 
  private:
   std::mutex mutex_;
   std::condition_variable wake_;
   bool woken_ = false;
+};
+
+// Speech and recorded sounds through the shared SDL device; the console's beeps and tones
+// are left out, as the benchmarks time speech.
+class SharedDeviceSpeech : public platform::SoundOutput {
+ public:
+  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
+                                                       int& error) override {
+    return platform::OpenSharedAudioWaveOut(format, window, error);
+  }
 };
 
 }  // namespace bench

@@ -9,6 +9,7 @@
 #include "console/keyboard.h"
 #include "console/screen.h"
 #include "platform/services/output_file.h"
+#include "platform/services/process.h"
 #include "text/cp1252.h"
 
 namespace console {

@@ -8,6 +8,7 @@
 #include "console/console_internal.h"
 #include "console/key_codes.h"
 #include "console/screen.h"
+#include "platform/audio/sound_output.h"
 #include "platform/core/backend.h"
 #include "text/wave.h"
 

@@ -11,6 +11,7 @@
 #include "console/console.h"
 #include "console/console_internal.h"
 #include "console/keyboard.h"
+#include "platform/audio/sound_output.h"
 #include "platform/core/win.h"
 #include "text/cp1252.h"
 

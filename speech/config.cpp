@@ -9,6 +9,7 @@
 
 #include "platform/core/win.h"
 #include "platform/services/files.h"
+#include "platform/services/process.h"
 #include "platform/services/shell.h"
 #include "speech/cues.h"
 #include "speech/diphone.h"

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "app/speech_wiring.h"
+#include "bench/real_time_backend.h"
 #include "console/console.h"
 #include "game/game.h"
 #include "platform/audio/audio_device.h"
@@ -73,10 +74,6 @@ class RealTimeScript : public platform::HeadlessBackend {
     wake_.notify_all();
     HeadlessBackend::Wake();
   }
-  std::unique_ptr<platform::WaveOutDevice> OpenWaveOut(const platform::WaveFormat& format, platform::Hwnd window,
-                                                       int& error) override {
-    return platform::OpenSharedAudioWaveOut(format, window, error);
-  }
 
  private:
   bool WaitForWake(int ms) {
@@ -127,6 +124,7 @@ int main(int argc, char** argv) {
   auto backend = std::make_unique<RealTimeScript>();
   backend->SetScript(std::move(script));
   platform::SetBackend(std::move(backend));
+  platform::SetSoundOutput(std::make_unique<bench::SharedDeviceSpeech>());
   platform::AudioMixer* mixer = platform::SharedAudioMixer();
   if (!mixer) {
     std::fprintf(stderr, "no SDL audio device\n");

@@ -255,6 +255,7 @@ int main(int argc, char** argv) {
   WriteBuiltInVoice();
   platform::SetWindowsDirectory(gFolder);
   platform::SetBackend(std::make_unique<RealTimeBackend>());
+  platform::SetSoundOutput(std::make_unique<bench::SharedDeviceSpeech>());
   console::InitConsole("quelvar-latency");
   app::ConnectSpeech();
   platform::SetAudioCallbackObserver(Observe);

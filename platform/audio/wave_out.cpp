@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "platform/audio/audio_device.h"
-#include "platform/core/backend.h"
+#include "platform/audio/sound_output.h"
 #include "platform/services/files.h"
 #include "platform/services/output_file.h"
 #include "text/files.h"
@@ -245,14 +245,18 @@ struct NullState {
   uint64_t generation = 0;
 };
 
-// What tests see of the null devices, and the failures they ask of its opens.
-struct NullDevices {
+// Where devices come from: the installed sound output (or the silent one), and what tests
+// see of the null devices and the failures they ask of its opens.
+struct Devices {
+  std::unique_ptr<SoundOutput> output;
+  SoundOutput silent;
+  bool exitStepAdded = false;
   NullWaveLog log;
   bool keepLog = true;
   int failures = 0, failureCode = 0;
 };
 
-NullDevices gNullDevices;
+Devices gDevices;
 
 class NullWaveOut final : public WaveOutDevice {
  public:
@@ -263,8 +267,8 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Write(WaveHeader& header) override {
     NullState& s = *state_;
-    if (gNullDevices.keepLog)
-      gNullDevices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
+    if (gDevices.keepLog)
+      gDevices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
     header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
     s.queue.push_back(&header);
     const uint64_t bytesPerSecond = static_cast<uint64_t>(s.format.sampleRate) * s.format.BlockAlign();
@@ -285,7 +289,7 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Reset() override {
     NullState& s = *state_;
-    ++gNullDevices.log.resets;
+    ++gDevices.log.resets;
     ++s.generation;
     while (!s.queue.empty()) {
       WaveHeader* block = s.queue.front();
@@ -296,7 +300,7 @@ class NullWaveOut final : public WaveOutDevice {
     return MMSYSERR_NOERROR;
   }
 
-  void Shutdown() override { ++gNullDevices.log.closes; }
+  void Shutdown() override { ++gDevices.log.closes; }
   bool Queued() const override { return !state_->queue.empty(); }
 
  private:
@@ -458,10 +462,19 @@ class MixerWaveOut final : public WaveOutDevice {
 
 }  // namespace
 
-std::unique_ptr<WaveOutDevice> Backend::OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
-  if (gNullDevices.failures > 0) {
-    --gNullDevices.failures;
-    error = gNullDevices.failureCode;
+void SetSoundOutput(std::unique_ptr<SoundOutput> output) {
+  if (output && !gDevices.exitStepAdded) {
+    gDevices.exitStepAdded = true;
+    AddExitStep([] { gDevices.output.reset(); });
+  }
+  gDevices.output = std::move(output);
+}
+SoundOutput& CurrentSoundOutput() { return gDevices.output ? *gDevices.output : gDevices.silent; }
+
+std::unique_ptr<WaveOutDevice> OpenSilentWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
+  if (gDevices.failures > 0) {
+    --gDevices.failures;
+    error = gDevices.failureCode;
     return nullptr;
   }
   error = MMSYSERR_NOERROR;
@@ -475,11 +488,7 @@ int WaveOutOpen(std::unique_ptr<WaveOutDevice>& device, const WaveFormat& format
     return WAVERR_BADFORMAT;
   }
   int error = MMSYSERR_NOERROR;
-  if (HasBackend()) {
-    device = CurrentBackend().OpenWaveOut(format, notifyWindow, error);
-  } else {
-    device = OpenNullWaveOut(format, notifyWindow);
-  }
+  device = CurrentSoundOutput().OpenWaveOut(format, notifyWindow, error);
   if (!device && error == MMSYSERR_NOERROR) error = MMSYSERR_NODRIVER;
   if (error != MMSYSERR_NOERROR) device.reset();
   return error;
@@ -523,7 +532,7 @@ int WaveOutClose(std::unique_ptr<WaveOutDevice>& device) {
 }
 
 std::unique_ptr<WaveOutDevice> OpenNullWaveOut(const WaveFormat& format, Hwnd notifyWindow) {
-  if (gNullDevices.keepLog) gNullDevices.log.opens.push_back(format);
+  if (gDevices.keepLog) gDevices.log.opens.push_back(format);
   return std::make_unique<NullWaveOut>(format, notifyWindow);
 }
 
@@ -591,21 +600,21 @@ bool WriteAudioCapture() {
 
 // ---- tests ----
 
-NullWaveLog& NullWaveOutLog() { return gNullDevices.log; }
+NullWaveLog& NullWaveOutLog() { return gDevices.log; }
 void KeepNullWaveOutLog(bool keep) {
-  gNullDevices.keepLog = keep;
+  gDevices.keepLog = keep;
   if (!keep) {
-    std::vector<NullWaveBlock>().swap(gNullDevices.log.blocks);
-    std::vector<WaveFormat>().swap(gNullDevices.log.opens);
+    std::vector<NullWaveBlock>().swap(gDevices.log.blocks);
+    std::vector<WaveFormat>().swap(gDevices.log.opens);
   }
 }
 void ClearNullWaveOutLog() {
-  gNullDevices.log = {};
-  gNullDevices.failures = 0;
+  gDevices.log = {};
+  gDevices.failures = 0;
 }
 void FailNullWaveOutOpens(int count, int code) {
-  gNullDevices.failures = count;
-  gNullDevices.failureCode = code;
+  gDevices.failures = count;
+  gDevices.failureCode = code;
 }
 
 }  // namespace platform

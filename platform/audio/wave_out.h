@@ -67,8 +67,8 @@ class WaveOutDevice {
   WaveFormat format_;
 };
 
-// waveOutOpen: the backend's device for the format, reporting to notifyWindow.
-// WAVERR_BADFORMAT for a format outside 8/16 bits, 1/2 channels, 100..384000 Hz.
+// waveOutOpen: the installed sound output's device for the format (platform/audio/sound_output.h), reporting to
+// notifyWindow. WAVERR_BADFORMAT for a format outside 8/16 bits, 1/2 channels, 100..384000 Hz.
 int WaveOutOpen(std::unique_ptr<WaveOutDevice>& device, const WaveFormat& format, Hwnd notifyWindow);
 int WaveOutPrepareHeader(WaveOutDevice* device, WaveHeader& header);
 int WaveOutUnprepareHeader(WaveOutDevice* device, WaveHeader& header);  // STILLPLAYING while queued
@@ -80,6 +80,8 @@ int WaveOutClose(std::unique_ptr<WaveOutDevice>& device);
 // The device that plays in the clock's time without making sound: each block is done at
 // the time it would end, behind the blocks before it.
 std::unique_ptr<WaveOutDevice> OpenNullWaveOut(const WaveFormat& format, Hwnd notifyWindow);
+// The null device as a sound output opens it: failing as FailNullWaveOutOpens asked.
+std::unique_ptr<WaveOutDevice> OpenSilentWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error);
 // A device feeding a stream voice of the mixer (any rate, converted by the mixer thread);
 // MM_WOM_DONE is posted from the audio thread when a block's last sample was mixed.
 std::unique_ptr<WaveOutDevice> OpenMixerWaveOut(AudioMixer& mixer, const WaveFormat& format, Hwnd notifyWindow);

@@ -26,6 +26,7 @@
 
 #include "platform/backends/terminal/terminal_backend.h"
 #include "platform/braille/braille.h"
+#include "platform/services/process.h"
 #include "text/cp1252.h"
 
 namespace platform {

@@ -1,7 +1,8 @@
 #pragma once
-// What a backend (window, terminal, headless) provides under the Windows stand-in:
-// native events turned into posted messages, time, one window's drawing surface, the
-// caret, the clipboard and the looping sound.
+// What a backend (window, terminal, page, headless) provides under the Windows stand-in:
+// input (native events turned into posted messages), one window's drawing surface with its
+// caret and the window system's clipboard, and the clock. Sound goes elsewhere
+// (platform/audio/sound_output.h), chosen apart from the backend.
 
 #include <memory>
 #include <optional>
@@ -13,9 +14,6 @@
 #include "platform/core/win.h"
 
 namespace platform {
-
-class WaveOutDevice;
-struct WaveFormat;
 
 class Backend {
  public:
@@ -67,17 +65,11 @@ class Backend {
   // story to the player's screen reader.
   virtual void WrittenText(std::string_view cp1252) { (void)cp1252; }
 
-  virtual void Beep() {}
+  // The surface's own bell (a terminal's), for a beep where no sound device opened.
+  virtual void Bell() {}
+
   virtual bool ClipboardSet(std::string_view cp1252);
   virtual std::optional<std::string> ClipboardGet();
-  virtual void PlayLoop(std::span<const uint8_t> waveImage) { (void)waveImage; }
-  virtual void StopLoop() {}
-  // The wave-out device for a format (platform/audio/wave_out.h); error gets the result code.
-  // The default plays in the clock's time without making sound.
-  virtual std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error);
-  // Starts a program detached from this one, from the argument vector platform/services/shell.h
-  // made; false when it could not be started. The default starts it on the system.
-  virtual bool StartProgram(const std::vector<std::string>& command);
 
  private:
   std::optional<std::string> clipboard_;  // the in-process clipboard

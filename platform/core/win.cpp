@@ -195,7 +195,6 @@ struct ProgramEnd {
   std::vector<std::function<void()>> steps;
   std::function<void(int)> hook;  // in place of the process's exit (tests)
   bool exiting = false;
-  std::vector<std::string> toldUser;  // written again after the terminal is given back
 };
 
 InstalledBackend gInstalled;
@@ -482,8 +481,6 @@ Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gInstalled.backend->Wind
 Rect GetWorkArea() { return gInstalled.backend->WorkArea(); }
 Size GetScreenSize() { return gInstalled.backend->ScreenSize(); }
 SystemMetrics GetSystemMetrics() { return gInstalled.backend->Metrics(); }
-void MessageBeep() { gInstalled.backend->Beep(); }
-
 // ---- painting ----
 
 void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) {
@@ -574,11 +571,6 @@ bool ClipboardAvailable() { return HasBackend(); }
 bool ClipboardSetText(std::string_view cp1252) { return gInstalled.backend->ClipboardSet(cp1252); }
 std::optional<std::string> ClipboardGetText() { return gInstalled.backend->ClipboardGet(); }
 
-// ---- looping sound ----
-
-void PlayLoopingSound(std::span<const uint8_t> waveImage) { gInstalled.backend->PlayLoop(waveImage); }
-void StopLoopingSound() { gInstalled.backend->StopLoop(); }
-
 // ---- time ----
 
 uint64_t NowMs() { return gInstalled.backend->NowMs(); }
@@ -592,14 +584,6 @@ LocalTime GetLocalTime() { return gInstalled.backend->Now(); }
 
 void AddExitStep(std::function<void()> step) { gEnd.steps.push_back(std::move(step)); }
 
-void TellUser(const std::string& line) { TellPlayer(line, {}); }
-void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
-  // While the terminal console owns the screen the line would be drawn over the game: it
-  // waits for the terminal to be given back (ExitProgram writes it then).
-  const bool terminalOwnsScreen = gInstalled.backend && std::string_view(gInstalled.backend->Name()) == "terminal";
-  if (!terminalOwnsScreen) ShowUserLine(line, failure, portuguese);
-  gEnd.toldUser.push_back(line);
-}
 void SetProcessExitHook(std::function<void(int)> hook) { gEnd.hook = std::move(hook); }
 
 void ExitProgram(int exitCode) {
@@ -618,11 +602,7 @@ void ExitProgram(int exitCode) {
   if (gEnd.hook) {
     gEnd.hook(exitCode);
   }
-  const bool hadTerminal = gInstalled.backend && std::string_view(gInstalled.backend->Name()) == "terminal";
-  SetBackend(nullptr);
-  if (hadTerminal) {
-    for (const std::string& line : gEnd.toldUser) std::fprintf(stderr, "%s\n", line.c_str());
-  }
+  SetBackend(nullptr);  // a terminal console gives the terminal back, with the lines it held
   std::exit(exitCode);
 }
 

@@ -174,7 +174,6 @@ Rect GetWindowRect(Hwnd hwnd);  // screen coordinates
 Rect GetWorkArea();
 Size GetScreenSize();
 SystemMetrics GetSystemMetrics();
-void MessageBeep();
 
 // ---- painting, in client coordinates (pixels in the window backend, cells elsewhere) ----
 void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase);  // nullptr: whole client area
@@ -211,10 +210,6 @@ bool ClipboardSetText(std::string_view cp1252);
 // Nothing when the clipboard holds no text.
 std::optional<std::string> ClipboardGetText();
 
-// ---- sound played from memory, looping (the console's tones) ----
-void PlayLoopingSound(std::span<const uint8_t> waveImage);
-void StopLoopingSound();
-
 // ---- time ----
 uint64_t NowMs();  // monotonic; virtual in headless runs
 void Sleep(uint32_t milliseconds);
@@ -227,14 +222,6 @@ LocalTime GetLocalTime();
 // Runs the registered exit steps (last registered first), then ends the process.
 [[noreturn]] void ExitProgram(int exitCode);
 void AddExitStep(std::function<void()> step);
-// A line for the user on standard error (English, UTF-8): written now, or, while the terminal
-// console owns the screen, once the terminal is given back; a line written before the
-// terminal console took the screen is written again then, where it stays.
-void TellUser(const std::string& line);
-// The same for a line the player must learn of on Windows too: started from the desktop,
-// where standard error is not seen, the Portuguese text (UTF-8) shows in a message box, as
-// an error when it tells of a failure that ends the program.
-void TellPlayer(const std::string& line, const std::string& portuguese, bool failure = false);
 // Tests replace the final process exit (for example with a throw).
 void SetProcessExitHook(std::function<void(int)> hook);
 

@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "platform/core/win.h"
+#include "platform/services/process.h"
 #include "text/cp1252.h"
 
 namespace platform {

@@ -218,4 +218,27 @@ void ReportFailure(const std::string& line) {
   ShowUserLine("quelvar: " + line, true, "O jogo Ilha de Quelvar não pôde continuar.\n\n" + line);
 }
 
+namespace {
+
+// Every line told to the user, and whether the terminal console holds them back.
+struct ToldLines {
+  std::vector<std::string> lines;
+  bool held = false;
+};
+ToldLines gTold;
+
+}  // namespace
+
+void TellUser(const std::string& line) { TellPlayer(line, {}); }
+void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
+  if (!gTold.held) ShowUserLine(line, failure, portuguese);
+  gTold.lines.push_back(line);
+}
+void HoldToldLines() { gTold.held = true; }
+void ReleaseToldLines() {
+  if (!gTold.held) return;
+  gTold.held = false;
+  for (const std::string& line : gTold.lines) std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 }  // namespace platform

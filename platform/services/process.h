@@ -36,6 +36,18 @@ void ConnectStandardStreams();
 // out: boxText there (the player's Portuguese) when given, else the line. A failure shows
 // as an error there.
 void ShowUserLine(const std::string& line, bool failure = false, const std::string& boxText = {});
+// A line for the user on standard error (English, UTF-8): written now, or, while the
+// terminal console owns the screen, once the terminal is given back; a line written before
+// the terminal console took the screen is written again then, where it stays.
+void TellUser(const std::string& line);
+// The same for a line the player must learn of on Windows too: started from the desktop,
+// where standard error is not seen, the Portuguese text (UTF-8) shows in a message box, as
+// an error when it tells of a failure that ends the program.
+void TellPlayer(const std::string& line, const std::string& portuguese, bool failure = false);
+// The terminal console holds the told lines while it owns the screen, and gives them back
+// with the terminal: every line told so far is written then.
+void HoldToldLines();
+void ReleaseToldLines();
 // A failure that ends the program: "quelvar: " and the line, shown as above, the box saying
 // in Portuguese that the game could not go on.
 void ReportFailure(const std::string& line);

@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/core/backend.h"
 #include "platform/services/files.h"
 #include "text/cp1252.h"
 
@@ -169,6 +168,8 @@ bool StartDetached(const std::vector<std::string>& arguments) {
 }
 #endif
 
+ProgramStarter gStarter;  // empty: the system starts programs
+
 }  // namespace
 
 std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter,
@@ -208,9 +209,9 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
 bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search) {
   const auto command = ShellOpenCommand(program, parameter, search);
   if (!command) return false;
-  return HasBackend() ? CurrentBackend().StartProgram(*command) : StartDetached(*command);
+  return gStarter ? gStarter(*command) : StartDetached(*command);
 }
 
-bool Backend::StartProgram(const std::vector<std::string>& command) { return StartDetached(command); }
+void SetProgramStarter(ProgramStarter starter) { gStarter = std::move(starter); }
 
 }  // namespace platform

@@ -1,4 +1,6 @@
 #include "speech/sapi/sapi5.h"
+#include "platform/audio/sound_output.h"
+#include "platform/services/process.h"
 
 #include <algorithm>
 #include <chrono>

@@ -30,6 +30,9 @@ void ConsoleTest::WriteIni(const std::string& content) {
 platform::HeadlessBackend& ConsoleTest::Backend() {
   return static_cast<platform::HeadlessBackend&>(platform::CurrentBackend());
 }
+platform::HeadlessSound& ConsoleTest::Sound() {
+  return static_cast<platform::HeadlessSound&>(platform::CurrentSoundOutput());
+}
 
 void ConsoleTest::Press(int virtualKey, uint32_t modifiers, std::optional<uint8_t> character) {
   console::EnsureConsoleWindow();

@@ -18,6 +18,7 @@ class ConsoleTest : public ::testing::Test {
   // Writes TAMIRE.INI in the configuration folder.
   void WriteIni(const std::string& content);
   platform::HeadlessBackend& Backend();
+  platform::HeadlessSound& Sound();  // what the console played: beeps, looping tones
   // Posts a key as the backend would and lets the console take it.
   void Press(int virtualKey, uint32_t modifiers = 0, std::optional<uint8_t> character = std::nullopt);
   void Release(int virtualKey, uint32_t modifiers = 0);

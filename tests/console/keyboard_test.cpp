@@ -196,7 +196,7 @@ TEST_F(BrailleTest, ModeSwitchesPlayTheirTones) {
   EXPECT_EQ(BrailleMode(), 2);
   Press(VK_F12, ModCtrl | ModAlt);
   EXPECT_EQ(BrailleMode(), 0);
-  const auto& loops = Backend().Loops();
+  const auto& loops = Sound().Loops();
   ASSERT_EQ(loops.size(), 5u);
   EXPECT_EQ(period(loops[0]), 11025 / 800);
   EXPECT_EQ(period(loops[1]), 11025 / 1600);
@@ -213,7 +213,7 @@ TEST_F(BrailleTest, CtrlShiftSwitchesAsCtrlAltDoes) {
   EXPECT_EQ(BrailleMode(), 2);
   Press(VK_F12, ModCtrl | ModShift);
   EXPECT_EQ(BrailleMode(), 0);
-  EXPECT_EQ(Backend().Loops().size(), 5u);
+  EXPECT_EQ(Sound().Loops().size(), 5u);
   EXPECT_EQ(DrainQueue(), Codes{}) << "a switch queues no key";
 }
 
@@ -228,7 +228,7 @@ TEST_F(BrailleTest, WithoutKeyReleasesTheChordsSayWhyAndLeaveTheKeyboardOff) {
   Press(VK_F11, ModCtrl | ModAlt);
   Press(VK_F12, ModCtrl | ModShift);  // off is off: nothing to say
   EXPECT_EQ(BrailleMode(), 0);
-  EXPECT_TRUE(Backend().Loops().empty());
+  EXPECT_TRUE(Sound().Loops().empty());
   EXPECT_EQ(gNotices, std::vector<std::string>(2, std::string(BrailleUnavailableNotice)));
   Press('F', 0, 'f');
   EXPECT_EQ(DrainQueue(), Codes{'f'}) << "letters stay letters";
@@ -240,15 +240,15 @@ TEST_F(BrailleTest, AConsoleThatLearnsOfKeyReleasesLateStartsTheConfiguredMode) 
   Backend().SetKeyReleases(false);
   SetStartingBrailleMode(2);
   EXPECT_EQ(BrailleMode(), 0);
-  EXPECT_TRUE(Backend().Loops().empty());
+  EXPECT_TRUE(Sound().Loops().empty());
   Backend().SetKeyReleases(true);  // a terminal's late answer
   PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
   PumpMessages();
   EXPECT_EQ(BrailleMode(), 2);
-  EXPECT_EQ(Backend().Loops().size(), 2u);  // the mode's two tones, then nothing more
+  EXPECT_EQ(Sound().Loops().size(), 2u);  // the mode's two tones, then nothing more
   PostMessage(ConsoleWindowHandle, WM_APP_KEYRELEASES);
   PumpMessages();
-  EXPECT_EQ(Backend().Loops().size(), 2u);
+  EXPECT_EQ(Sound().Loops().size(), 2u);
 }
 
 // A terminal that seemed to report releases and then does not (or never did, though the
@@ -293,7 +293,7 @@ TEST_F(BrailleTest, NoticesBeforeSpeechWaitForTheSpeaker) {
 TEST_F(BrailleTest, ToneImageFollowsTheSquareWaveLayout) {
   EnsureConsoleWindow();
   StartTone(100);
-  const auto& image = Backend().Loops().back().image;
+  const auto& image = Sound().Loops().back().image;
   const uint32_t dataLength = image[40] | image[41] << 8 | image[42] << 16 | image[43] << 24;
   ASSERT_EQ(image.size(), 44 + dataLength);
   // Period k starts at 11025 k / 100; they are added while 44 + start <= 11025 - 110,

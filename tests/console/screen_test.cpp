@@ -68,9 +68,9 @@ TEST_F(ScreenTest, ControlCodesOtherThanBellBackspaceLineFeedAndReturnAreDropped
       "c");
   EXPECT_EQ(RowText(1).substr(0, 4), "abc ");
   EXPECT_EQ(CursorColumn(), 4);
-  const int beeps = Backend().Beeps();
+  const int beeps = Sound().Beeps();
   WriteChars("\a");
-  EXPECT_EQ(Backend().Beeps(), beeps + 1);
+  EXPECT_EQ(Sound().Beeps(), beeps + 1);
   EXPECT_EQ(CursorColumn(), 4);
 }
 

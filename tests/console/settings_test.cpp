@@ -106,7 +106,7 @@ TEST_F(SettingsTest, CantoTelaSimOpensANormalWindow) {
 TEST_F(SettingsTest, BrailleModeFromTheFileAnnouncesItselfWhenTheWindowOpens) {
   WriteIni("[BRAILLE]\nMODO=2\n");
   EnsureConsoleWindow();
-  EXPECT_EQ(Backend().Loops().size(), 2u);
+  EXPECT_EQ(Sound().Loops().size(), 2u);
 }
 
 TEST_F(SettingsTest, GarbageValuesFallBackToDefaults) {

@@ -8,6 +8,7 @@
 #include "console/screen.h"
 #include "platform/core/win.h"
 #include "platform/services/files.h"
+#include "platform/services/shell.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 
@@ -27,10 +28,13 @@ void TypistBackend::WaitEvents(int timeoutMs) {
   strokes.pop_front();
 }
 
-bool TypistBackend::StartProgram(const std::vector<std::string>& command) {
-  started.push_back(command);
-  return true;
+TypistBackend::TypistBackend() {
+  platform::SetProgramStarter([this](const std::vector<std::string>& command) {
+    started.push_back(command);
+    return true;
+  });
 }
+TypistBackend::~TypistBackend() { platform::SetProgramStarter({}); }
 
 uint8_t RecordedSounds::ReadKeySpoken() {
   const uint8_t key = console::WaitKey();

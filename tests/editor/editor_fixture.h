@@ -20,8 +20,9 @@
 // Programs it starts are recorded, not started.
 class TypistBackend : public platform::HeadlessBackend {
  public:
+  TypistBackend();
+  ~TypistBackend() override;
   void WaitEvents(int timeoutMs) override;
-  bool StartProgram(const std::vector<std::string>& command) override;
   std::deque<std::vector<platform::KeyEvent>> strokes;
   std::function<void()> beforeKey;  // runs before each stroke is delivered
   std::vector<std::vector<std::string>> started;

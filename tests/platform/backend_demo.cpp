@@ -6,6 +6,7 @@
 #include <deque>
 #include <string>
 
+#include "platform/audio/sound_output.h"
 #include "platform/backends/shared/window_backend.h"
 #include "platform/backends/terminal/terminal_backend.h"
 #include "text/cp1252.h"

@@ -213,15 +213,20 @@ TEST_F(WindowBackend, WakeFromAnotherThreadEndsTheWait) {
 // MM_WOM_DONE; a reset hands back at once what had not played.
 TEST_F(WindowBackend, WaveOutBlocksComeBackDoneInOrderAndAResetEndsThemAtOnce) {
   Open();
-  // The wave-out calls and the message queue work on the installed backend.
+  // The wave-out calls and the message queue work on the installed backend, the device on
+  // the window's sound output.
   Backend& backend = *backend_;
   SetBackend(std::move(backend_));
+  SetSoundOutput(CreateWindowSoundOutput());
   const struct Uninstall {
-    ~Uninstall() { SetBackend(nullptr); }
+    ~Uninstall() {
+      SetSoundOutput(nullptr);
+      SetBackend(nullptr);
+    }
   } uninstall;
   const WaveFormat format{22050, 16, 1};
   int error = MMSYSERR_NOERROR;
-  std::unique_ptr<WaveOutDevice> device = backend.OpenWaveOut(format, ConsoleWindowHandle, error);
+  std::unique_ptr<WaveOutDevice> device = CurrentSoundOutput().OpenWaveOut(format, ConsoleWindowHandle, error);
   if (!device) GTEST_SKIP() << "no sound device here (error " << error << ")";
 
   std::vector<uint8_t> shortSound(2205 * 2), longSound(22050 * 2 * 20);  // 100 ms, 20 s of silence

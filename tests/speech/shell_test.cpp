@@ -23,13 +23,10 @@ namespace {
 std::vector<std::vector<std::string>> gStarted;
 
 // Records the programs it is asked to start instead of starting them.
-class StartRecorder : public platform::HeadlessBackend {
- public:
-  bool StartProgram(const std::vector<std::string>& command) override {
-    gStarted.push_back(command);
-    return true;
-  }
-};
+bool RecordStart(const std::vector<std::string>& command) {
+  gStarted.push_back(command);
+  return true;
+}
 
 class ShellTest : public SpeechTest {
  protected:
@@ -43,9 +40,10 @@ class ShellTest : public SpeechTest {
     ::setenv("PATH", (bin_ + ":/usr/bin:/bin").c_str(), 1);
     std::filesystem::current_path(startDir_);
     gStarted.clear();
-    platform::SetBackend(std::make_unique<StartRecorder>());
+    platform::SetProgramStarter(RecordStart);
   }
   void TearDown() override {
+    platform::SetProgramStarter({});
     ::setenv("PATH", oldPath_.c_str(), 1);
     std::filesystem::current_path(oldDir_);
     SpeechTest::TearDown();
@@ -112,7 +110,7 @@ TEST_F(ShellTest, TypedWordStartingWithAHyphenIsAFileNotAnOption) {
 }
 
 TEST_F(ShellTest, RealStartPassesTheTextUntouched) {
-  platform::SetBackend(std::make_unique<platform::HeadlessBackend>());  // one that starts programs
+  platform::SetProgramStarter({});  // the system starts them
   const std::string out = root_ + "/argument";
   Executable(bin_ + "/grava", "#!/bin/sh\nprintf '%s' \"$1\" > " + out + "\n");
   WriteIni("[TAMIRE]\nPROG.TXT=grava\n");

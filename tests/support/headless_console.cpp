@@ -8,6 +8,7 @@
 
 void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend) {
   platform::SetBackend(backend ? std::move(backend) : std::make_unique<platform::HeadlessBackend>());
+  platform::SetSoundOutput(std::make_unique<platform::HeadlessSound>());
   platform::SetProcessExitHook([](int code) { throw ProgramExit{code}; });
   console::InitConsole("quelvar");
   app::ConnectSpeech();

@@ -8,7 +8,8 @@
 #include "platform/core/backend.h"
 #include "scratch.h"
 
-// Installs the backend (a plain headless one when none is given), turns program exits
+// Installs the backend (a plain headless one when none is given) and a sound output that
+// keeps what was played (platform::HeadlessSound), turns program exits
 // into ProgramExit, starts the console afresh and clears the null wave device's log. The
 // Windows directory and any other folders are set by the caller beforehand.
 void StartHeadlessConsole(std::unique_ptr<platform::Backend> backend = nullptr);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/audio/audio_device.h"
+#include "platform/audio/sound_output.h"
 #include "platform/audio/wave_out.h"
 #include "platform/backends/shared/real_time.h"
 #include "platform/backends/shared/window_backend.h"
@@ -167,7 +168,6 @@ class SystemWaveOut final : public WaveOutDevice {
 class GdiBackend : public RealTimeBackend {
  public:
   ~GdiBackend() override {
-    CloseSharedAudio();
     CloseWindow();
     FreeSnapshot();
     if (memory_) ::DeleteDC(memory_);  // first: it holds the image and the font
@@ -207,7 +207,6 @@ class GdiBackend : public RealTimeBackend {
     ::SetStretchBltMode(memory_, COLORONCOLOR);
     ::SelectObject(memory_, ::GetStockObject(ANSI_FIXED_FONT));
     Measure();
-    OpenSound();
     return true;
   }
 
@@ -439,10 +438,10 @@ class GdiBackend : public RealTimeBackend {
     return text;
   }
 
-  // Speech and recorded sounds: the system's own device, reporting to the window; before
-  // the window opens, the shared device's mixer.
-  std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
-    if (!hwnd_) return RealTimeBackend::OpenWaveOut(format, notifyWindow, error);
+  // The system's own wave-out device, reporting to the window; nothing (and 'error'
+  // untouched) before the window opens.
+  std::unique_ptr<WaveOutDevice> OpenSystemWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
+    if (!hwnd_) return nullptr;
     WAVEFORMATEX wanted{};
     wanted.wFormatTag = WAVE_FORMAT_PCM;
     wanted.nChannels = format.channels;
@@ -652,6 +651,21 @@ class GdiBackend : public RealTimeBackend {
 };
 
 }  // namespace
+
+// Speech and recorded sounds of the window: the system's own device, reporting to the
+// window, once the window is open; before, and the tones always, the shared device's mixer.
+class WindowSound final : public SharedDeviceSound {
+ public:
+  std::unique_ptr<WaveOutDevice> OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) override {
+    if (auto* window = HasBackend() ? dynamic_cast<GdiBackend*>(&CurrentBackend()) : nullptr) {
+      if (auto device = window->OpenSystemWaveOut(format, notifyWindow, error)) return device;
+      if (error != MMSYSERR_NOERROR) return nullptr;
+    }
+    return SharedDeviceSound::OpenWaveOut(format, notifyWindow, error);
+  }
+};
+
+std::unique_ptr<SoundOutput> CreateWindowSoundOutput() { return std::make_unique<WindowSound>(); }
 
 std::unique_ptr<Backend> CreateWindowBackend(std::string& error) {
   auto backend = std::make_unique<GdiBackend>();

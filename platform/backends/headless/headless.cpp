@@ -4,6 +4,7 @@
 #include <charconv>
 #include <chrono>
 
+#include "platform/services/process.h"
 #include "text/cp1252.h"
 #include "text/files.h"
 
@@ -431,16 +432,16 @@ void HeadlessBackend::Caret(bool visible, int x, int y, int, int) {
   caretY_ = y;
 }
 
-void HeadlessBackend::PlayLoop(std::span<const uint8_t> waveImage) {
+void HeadlessSound::PlayLoop(std::span<const uint8_t> waveImage) {
   StopLoop();
   // Only the latest loops are kept for a look afterwards: a long run must not grow.
   constexpr std::size_t KeptLoops = 256;
   if (loops_.size() >= KeptLoops) loops_.erase(loops_.begin(), loops_.begin() + KeptLoops / 2);
-  loops_.push_back({nowMs_, 0, std::vector<uint8_t>(waveImage.begin(), waveImage.end())});
+  loops_.push_back({NowMs(), 0, std::vector<uint8_t>(waveImage.begin(), waveImage.end())});
 }
 
-void HeadlessBackend::StopLoop() {
-  if (!loops_.empty() && loops_.back().stopMs == 0) loops_.back().stopMs = std::max<uint64_t>(nowMs_, 1);
+void HeadlessSound::StopLoop() {
+  if (!loops_.empty() && loops_.back().stopMs == 0) loops_.back().stopMs = std::max<uint64_t>(NowMs(), 1);
 }
 
 std::string HeadlessBackend::Row(int y) const {

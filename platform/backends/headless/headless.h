@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/audio/sound_output.h"
 #include "platform/braille/braille.h"
 #include "platform/core/backend.h"
 
@@ -76,6 +77,21 @@ struct LoopEvent {
   std::vector<uint8_t> image;
 };
 
+// Sound for tests: beeps counted and looping tones kept (with the clock's times), wave-out
+// on the null device.
+class HeadlessSound : public SoundOutput {
+ public:
+  void Beep() override { ++beeps_; }
+  void PlayLoop(std::span<const uint8_t> waveImage) override;
+  void StopLoop() override;
+  int Beeps() const { return beeps_; }
+  const std::vector<LoopEvent>& Loops() const { return loops_; }
+
+ private:
+  int beeps_ = 0;
+  std::vector<LoopEvent> loops_;
+};
+
 class HeadlessBackend : public Backend {
  public:
   HeadlessBackend();
@@ -117,9 +133,6 @@ class HeadlessBackend : public Backend {
   void Copy(const Rect& source, int destX, int destY) override;
   void Present(bool) override {}
   void Caret(bool visible, int x, int y, int width, int height) override;
-  void Beep() override { ++beeps_; }
-  void PlayLoop(std::span<const uint8_t> waveImage) override;
-  void StopLoop() override;
 
   // What tests look at.
   struct Cell {
@@ -133,11 +146,9 @@ class HeadlessBackend : public Backend {
   bool WindowOpen() const { return open_; }
   bool Maximized() const { return maximized_; }
   Size OuterSize() const { return outerSize_; }
-  int Beeps() const { return beeps_; }
   bool CaretVisible() const { return caretVisible_; }
   int CaretX() const { return caretX_; }
   int CaretY() const { return caretY_; }
-  const std::vector<LoopEvent>& Loops() const { return loops_; }
   int DrawCalls() const { return drawCalls_; }
 
   static constexpr int Columns = 80, Rows = 25;
@@ -160,10 +171,8 @@ class HeadlessBackend : public Backend {
   std::string title_;
   FontRequest font_;
   std::vector<Cell> cells_;
-  int beeps_ = 0;
   bool caretVisible_ = false;
   int caretX_ = 0, caretY_ = 0;
-  std::vector<LoopEvent> loops_;
   int drawCalls_ = 0;
   std::mutex wakeMutex_;
   std::condition_variable wakeSignal_;

@@ -17,8 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audio/audio_device.h"
-#include "platform/audio/wave_out.h"
+#include "platform/audio/sound_output.h"
 #include "platform/backends/sdl/sdl_fonts.h"
 #include "platform/backends/sdl/sdl_keys.h"
 #include "platform/backends/shared/real_time.h"
@@ -47,7 +46,6 @@ class SdlBackend : public RealTimeBackend {
  public:
   SdlBackend() = default;
   ~SdlBackend() override {
-    CloseSharedAudio();
     CloseWindow();
     if (font_) TTF_CloseFont(font_);
     if (TTF_WasInit()) TTF_Quit();
@@ -76,7 +74,6 @@ class SdlBackend : public RealTimeBackend {
     wakeEvent_ = SDL_RegisterEvents(1);
     SDL_EventState(SDL_DROPFILE, SDL_DISABLE);
     SDL_EventState(SDL_DROPTEXT, SDL_DISABLE);
-    OpenSound();
     return true;
   }
 
@@ -781,6 +778,8 @@ class SdlBackend : public RealTimeBackend {
 };
 
 }  // namespace
+
+std::unique_ptr<SoundOutput> CreateWindowSoundOutput() { return std::make_unique<SharedDeviceSound>(); }
 
 std::unique_ptr<Backend> CreateWindowBackend(std::string& error) {
   auto backend = std::make_unique<SdlBackend>();

@@ -3,9 +3,6 @@
 #include <ctime>
 #include <thread>
 
-#include "platform/audio/audio_device.h"
-#include "platform/audio/wave_out.h"
-
 namespace platform {
 
 uint64_t RealTimeBackend::NowMs() {
@@ -29,21 +26,6 @@ LocalTime RealTimeBackend::Now() {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_wday,
           local.tm_hour,        local.tm_min,     local.tm_sec,  static_cast<int>(ms)};
-}
-
-void RealTimeBackend::OpenSound() { audio_ = SharedAudioMixer(); }
-
-void RealTimeBackend::Beep() {
-  if (audio_) audio_->Beep();
-}
-void RealTimeBackend::PlayLoop(std::span<const uint8_t> waveImage) {
-  if (audio_) audio_->PlayLoop(waveImage);
-}
-void RealTimeBackend::StopLoop() {
-  if (audio_) audio_->StopLoop();
-}
-std::unique_ptr<WaveOutDevice> RealTimeBackend::OpenWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
-  return OpenSharedAudioWaveOut(format, notifyWindow, error);
 }
 
 }  // namespace platform

@@ -21,9 +21,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/audio/audio_device.h"
-#include "platform/audio/wave_out.h"
 #include "platform/backends/shared/real_time.h"
+#include "platform/services/process.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -311,7 +310,7 @@ class TerminalBackend : public RealTimeBackend {
     for (const int fd : wakePipe_) {
       if (fd >= 0) close(fd);
     }
-    CloseSharedAudio();
+    ReleaseToldLines();
   }
 
   bool Start(std::string& error) {
@@ -319,9 +318,6 @@ class TerminalBackend : public RealTimeBackend {
       error = "standard input and output must be a terminal";
       return false;
     }
-    // Sound first: audio libraries may complain on standard error, which then lands on the
-    // user's own screen rather than inside the console's.
-    OpenSound();
     if (tcgetattr(inputFd_, &gSignals.held.saved) != 0) {
       error = std::string("cannot read the terminal settings: ") + std::strerror(errno);
       return false;
@@ -363,6 +359,7 @@ class TerminalBackend : public RealTimeBackend {
       return false;
     }
     AddExitStep(GiveTerminalBack);
+    HoldToldLines();  // they would be drawn over the game: written when it is given back
     // Also when a library ends the process with exit(3), past the program's own end.
     static const bool atExit = std::atexit(GiveTerminalBack) == 0;
     (void)atExit;
@@ -481,13 +478,7 @@ class TerminalBackend : public RealTimeBackend {
     dirty_ = true;
   }
 
-  // Without a sound device the terminal's own bell.
-  void Beep() override {
-    if (HasSound())
-      RealTimeBackend::Beep();
-    else
-      Write("\x07");
-  }
+  void Bell() override { Write("\x07"); }
 
  private:
   enum class Probe { Asking, Confirming, Done };

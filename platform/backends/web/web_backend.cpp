@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/audio/audio_device.h"
+#include "platform/audio/sound_output.h"
 #include "platform/backends/shared/cell_grid.h"
 #include "platform/backends/shared/real_time.h"
 #include "platform/backends/shared/window_backend.h"
@@ -58,8 +58,7 @@ namespace {
 
 class WebBackend final : public RealTimeBackend {
  public:
-  WebBackend() : grid_(ConsoleColumns, ConsoleRows) { OpenSound(); }
-  ~WebBackend() override { CloseSharedAudio(); }
+  WebBackend() : grid_(ConsoleColumns, ConsoleRows) {}
 
   const char* Name() const override { return "web"; }
 
@@ -174,6 +173,8 @@ class WebBackend final : public RealTimeBackend {
 };
 
 }  // namespace
+
+std::unique_ptr<SoundOutput> CreateWindowSoundOutput() { return std::make_unique<SharedDeviceSound>(); }
 
 std::unique_ptr<Backend> CreateWindowBackend(std::string& error) {
   if (!quelvar_web_in_page()) {

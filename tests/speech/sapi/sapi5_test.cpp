@@ -184,10 +184,10 @@ TEST_F(Sapi5Test, TextsAreSpokenAsynchronouslyAndAnEmptyTextSpeaksABlank) {
   EXPECT_EQ(gWorld.spoken[1], u" ");
   EXPECT_EQ(gWorld.flags[0], 17);
   EXPECT_EQ(gWorld.flags[1], 17);
-  EXPECT_EQ(Backend().Beeps(), 0);
+  EXPECT_EQ(Sound().Beeps(), 0);
   gWorld.failSpeak = true;
   Sapi5Speak("falha");
-  EXPECT_EQ(Backend().Beeps(), 1);
+  EXPECT_EQ(Sound().Beeps(), 1);
 }
 
 // An engine lost in the middle of a game is started once more; when that does not help,
@@ -234,7 +234,7 @@ TEST_F(Sapi5Test, StopPurgesWithABlankAndReportsAFailedRequest) {
   EXPECT_EQ(gWorld.flags[0], 2);
   gWorld.failSpeak = true;
   EXPECT_TRUE(Sapi5Stop());
-  EXPECT_EQ(Backend().Beeps(), 0);
+  EXPECT_EQ(Sound().Beeps(), 0);
 }
 
 TEST_F(Sapi5Test, CloseWaitsForTheVoiceThenClosesTheStreamAndReleasesTheVoice) {

@@ -36,6 +36,9 @@ void SapiTest::TearDown() {
 platform::HeadlessBackend& SapiTest::Backend() {
   return static_cast<platform::HeadlessBackend&>(platform::CurrentBackend());
 }
+platform::HeadlessSound& SapiTest::Sound() {
+  return static_cast<platform::HeadlessSound&>(platform::CurrentSoundOutput());
+}
 
 void SapiTest::PressKey(char letter) {
   platform::PostKeyEvent({letter - 'a' + 'A', 0, static_cast<uint8_t>(letter)}, true);

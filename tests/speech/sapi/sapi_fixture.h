@@ -19,6 +19,7 @@ class SapiTest : public ::testing::Test {
   void TearDown() override;
 
   platform::HeadlessBackend& Backend();
+  platform::HeadlessSound& Sound();  // what the console played: beeps, looping tones
   void PressKey(char letter);
   // Dispatches messages until done() holds or about 'limitMs' of real time passed.
   template <typename Done>
