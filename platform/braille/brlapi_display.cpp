@@ -24,9 +24,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/backends/terminal/terminal_backend.h"
 #include "platform/braille/braille.h"
 #include "platform/services/process.h"
+#include "platform/services/signals.h"
 #include "text/cp1252.h"
 
 namespace platform {

@@ -9,7 +9,7 @@
 
 #include "platform/backends/headless/headless.h"
 #include "platform/backends/shared/cell_grid.h"
-#include "platform/backends/web/story_lines.h"
+#include "platform/backends/shared/story_lines.h"
 
 namespace platform {
 namespace {

@@ -23,6 +23,7 @@
 
 #include "platform/backends/shared/real_time.h"
 #include "platform/services/process.h"
+#include "platform/services/signals.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -75,14 +76,8 @@ struct HeldTerminal {
   bool modifyOtherKeys = false;
 };
 
-struct SignalSteps {
-  TerminalLeaveStep leave = nullptr;
-  TerminalResumeStep resume = nullptr;
-};
-constexpr int MostSignalSteps = 4;
-
 // What the signal handlers share with the program: the terminal held, what is on it now,
-// the steps others take on a signal, and the handlers there were before. Signals are the
+// and the handlers there were before. Signals are the
 // process's, so this is too; a handler makes only async-signal-safe use of it.
 struct TerminalSignals {
   HeldTerminal held;
@@ -93,8 +88,6 @@ struct TerminalSignals {
   volatile sig_atomic_t resized = 0;
   volatile sig_atomic_t takenAgain = 0;  // the screen is to be drawn anew
   int wakeWriteFd = -1;
-  SignalSteps steps[MostSignalSteps];
-  volatile sig_atomic_t stepCount = 0;
   struct sigaction previousActions[NSIG];
   std::vector<int> moreEnding;  // the signals beyond EndingSignals handled as they are (program thread only)
 };
@@ -144,17 +137,6 @@ void TakeTerminal() {
   if (gSignals.flagsWanted) {
     gSignals.flagsPushed = 1;
     WriteAll(gSignals.held.outputFd, KeyboardFlagsPush);
-  }
-}
-
-void RunLeaveSteps(int signal) {
-  for (int i = 0; i < gSignals.stepCount; ++i) {
-    if (gSignals.steps[i].leave) gSignals.steps[i].leave(signal);
-  }
-}
-void RunResumeSteps() {
-  for (int i = 0; i < gSignals.stepCount; ++i) {
-    if (gSignals.steps[i].resume) gSignals.steps[i].resume();
   }
 }
 
@@ -702,13 +684,6 @@ std::unique_ptr<Backend> CreateTerminalBackendOn(int inputFd, int outputFd, std:
 
 std::unique_ptr<Backend> CreateTerminalBackend(std::string& error) {
   return CreateTerminalBackendOn(STDIN_FILENO, STDOUT_FILENO, error);
-}
-
-bool AddTerminalSignalSteps(TerminalLeaveStep leave, TerminalResumeStep resume) {
-  if (gSignals.stepCount >= MostSignalSteps) return false;
-  gSignals.steps[gSignals.stepCount] = {leave, resume};
-  gSignals.stepCount = gSignals.stepCount + 1;  // after the steps are in place: a handler sees them whole
-  return true;
 }
 
 }  // namespace platform

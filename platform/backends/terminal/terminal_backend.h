@@ -95,12 +95,7 @@ std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted
 // SIGHUP, SIGQUIT and the crash signals give the terminal back as the end of the program
 // does (raw mode off, the console's sequences undone, the keyboard protocol's flags popped)
 // and then take their course; SIGTSTP gives it back and stops; SIGCONT takes it again and
-// has the whole screen drawn anew. Another user of the same terminal adds its own steps
-// here: 'leave' runs after the terminal is given back for a signal (SIGTSTP: the program
-// stops and may go on), 'resume' after it is taken again. Both run inside signal handlers,
-// so they may make async-signal-safe calls only. False when the steps' few places are full.
-using TerminalLeaveStep = void (*)(int signal);
-using TerminalResumeStep = void (*)();
-bool AddTerminalSignalSteps(TerminalLeaveStep leave, TerminalResumeStep resume);
+// has the whole screen drawn anew. Others who share the terminal add their own steps
+// (platform/services/signals.h).
 
 }  // namespace platform

@@ -17,8 +17,8 @@
 #include "platform/audio/sound_output.h"
 #include "platform/backends/shared/cell_grid.h"
 #include "platform/backends/shared/real_time.h"
+#include "platform/backends/shared/story_lines.h"
 #include "platform/backends/shared/window_backend.h"
-#include "platform/backends/web/story_lines.h"
 #include "platform/backends/web/web_page.h"
 #include "text/cp1252.h"
 

@@ -1,4 +1,4 @@
-#include "platform/backends/web/story_lines.h"
+#include "platform/backends/shared/story_lines.h"
 
 namespace platform {
 namespace {
