@@ -130,120 +130,6 @@ struct Capture {
   std::deque<CaptureRun> runs;
   uint64_t endUs = 0;  // when the last sound written ends
 };
-Capture gCapture;
-
-bool WriteCaptureHeader(bool first);
-
-void WriteCaptured(const std::vector<int16_t>& samples) {
-  if (!gCapture.file.Good() || samples.empty()) return;
-  const uint64_t room = (CaptureDataLimit - std::min(CaptureDataLimit, gCapture.dataBytes)) / 2;
-  const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(room, samples.size()));
-  std::vector<uint8_t> bytes(count * 2);
-  for (std::size_t i = 0; i < count; ++i) {
-    const auto v = static_cast<uint16_t>(samples[i]);
-    bytes[2 * i] = static_cast<uint8_t>(v), bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  if (gCapture.file.Write(bytes)) gCapture.dataBytes += bytes.size();
-  if (count < samples.size()) {
-    // The file stays a whole WAV file of what it could hold.
-    WriteCaptureHeader(false);
-    gCapture.file.Fail("a WAV file holds at most 4 GiB of sound, and the rest is not written");
-  }
-}
-
-// How many samples of each run, counted from the back, have not been heard yet.
-std::vector<uint64_t> UnheardSamples(uint64_t nowUs) {
-  std::vector<uint64_t> unheard(gCapture.runs.size(), 0);
-  if (gCapture.endUs <= nowUs) return unheard;
-  uint64_t unheardUs = gCapture.endUs - nowUs;
-  for (std::size_t i = gCapture.runs.size(); i-- > 0 && unheardUs > 0;) {
-    const CaptureRun& run = gCapture.runs[i];
-    const uint64_t count = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
-    unheard[i] = std::min(count, run.Unheard());
-    if (count < run.samples.size()) break;
-    unheardUs -= std::min(unheardUs, count * 1000000 / run.rate);
-  }
-  return unheard;
-}
-
-// Streams what has been heard; with 'everything', all that was written, as at the end.
-void FlushCapture(bool everything) {
-  const std::vector<uint64_t> unheard =
-      everything ? std::vector<uint64_t>(gCapture.runs.size(), 0) : UnheardSamples(NowMs() * 1000);
-  std::vector<int16_t> out;
-  for (std::size_t i = 0; i < gCapture.runs.size(); ++i) {
-    CaptureRun& run = gCapture.runs[i];
-    const uint64_t heard = run.Total() - unheard[i];
-    // A run is over once sound of a later run has been heard: only then can no reset
-    // bring it back to be continued.
-    const bool later = i + 1 < gCapture.runs.size() && gCapture.runs[i + 1].Total() > unheard[i + 1];
-    run.Emit(heard, everything || later, out);
-  }
-  while (gCapture.runs.size() > 1) {
-    const CaptureRun& next = gCapture.runs[1];
-    if (!next.Started()) break;
-    gCapture.runs.pop_front();
-  }
-  if (everything) gCapture.runs.clear();
-  WriteCaptured(out);
-}
-
-void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t length) {
-  std::lock_guard lock(gCapture.mutex);
-  if (!gCapture.active || format.sampleRate == 0) return;
-  const std::size_t align = format.BlockAlign();
-  if (align == 0) return;
-  const std::size_t frames = length / align;
-  if (frames == 0) return;
-  if (gCapture.runs.empty() || gCapture.runs.back().rate != format.sampleRate) {
-    gCapture.runs.emplace_back(format.sampleRate);
-  }
-  auto& samples = gCapture.runs.back().samples;
-  for (std::size_t i = 0; i < frames; ++i) {
-    int32_t left = 0, right = 0;
-    ReadFrame(format, data + i * align, left, right);
-    samples.push_back(static_cast<int16_t>((left + right) / 2));
-  }
-  gCapture.endUs = std::max(gCapture.endUs, NowMs() * 1000) + frames * 1000000ull / format.sampleRate;
-  FlushCapture(false);
-}
-
-// The device was reset: what was written and not yet heard is dropped.
-void CaptureReset() {
-  std::lock_guard lock(gCapture.mutex);
-  const uint64_t nowUs = NowMs() * 1000;
-  if (!gCapture.active || gCapture.endUs <= nowUs) return;
-  uint64_t unheardUs = gCapture.endUs - nowUs;
-  gCapture.endUs = nowUs;
-  while (unheardUs > 0 && !gCapture.runs.empty()) {
-    CaptureRun& run = gCapture.runs.back();
-    const uint64_t unheard = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
-    const uint64_t dropped = std::min(unheard, run.Unheard());
-    run.samples.resize(run.samples.size() - dropped);
-    if (!run.samples.empty() || run.Started()) break;
-    unheardUs -= std::min(unheardUs, unheard * 1000000 / run.rate);
-    gCapture.runs.pop_back();
-  }
-}
-
-// The header with the sizes written so far, at the start of the file. A FIFO or a terminal
-// keeps the header it got first.
-bool WriteCaptureHeader(bool first) {
-  uint8_t header[text::WaveHeaderSize];
-  text::WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(gCapture.dataBytes));
-  if (first) return gCapture.file.Write(std::span<const uint8_t>(header));
-  return !gCapture.file.Seekable() || gCapture.file.WriteAt(0, header);
-}
-
-// ---- the null device ----
-
-struct NullState {
-  WaveFormat format;
-  Hwnd window = 0;
-  std::deque<WaveHeader*> queue;
-  uint64_t endUs = 0;  // when the last queued block ends
-  uint64_t generation = 0;
-};
 
 // Where devices come from: the installed sound output (or the silent one), and what tests
 // see of the null devices and the failures they ask of its opens.
@@ -256,7 +142,125 @@ struct Devices {
   int failures = 0, failureCode = 0;
 };
 
-Devices gDevices;
+// What wave-out keeps for the whole run.
+struct WaveOutState {
+  Capture capture;
+  Devices devices;
+};
+WaveOutState gWaveOut;
+
+bool WriteCaptureHeader(bool first);
+
+void WriteCaptured(const std::vector<int16_t>& samples) {
+  if (!gWaveOut.capture.file.Good() || samples.empty()) return;
+  const uint64_t room = (CaptureDataLimit - std::min(CaptureDataLimit, gWaveOut.capture.dataBytes)) / 2;
+  const std::size_t count = static_cast<std::size_t>(std::min<uint64_t>(room, samples.size()));
+  std::vector<uint8_t> bytes(count * 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto v = static_cast<uint16_t>(samples[i]);
+    bytes[2 * i] = static_cast<uint8_t>(v), bytes[2 * i + 1] = static_cast<uint8_t>(v >> 8);
+  }
+  if (gWaveOut.capture.file.Write(bytes)) gWaveOut.capture.dataBytes += bytes.size();
+  if (count < samples.size()) {
+    // The file stays a whole WAV file of what it could hold.
+    WriteCaptureHeader(false);
+    gWaveOut.capture.file.Fail("a WAV file holds at most 4 GiB of sound, and the rest is not written");
+  }
+}
+
+// How many samples of each run, counted from the back, have not been heard yet.
+std::vector<uint64_t> UnheardSamples(uint64_t nowUs) {
+  std::vector<uint64_t> unheard(gWaveOut.capture.runs.size(), 0);
+  if (gWaveOut.capture.endUs <= nowUs) return unheard;
+  uint64_t unheardUs = gWaveOut.capture.endUs - nowUs;
+  for (std::size_t i = gWaveOut.capture.runs.size(); i-- > 0 && unheardUs > 0;) {
+    const CaptureRun& run = gWaveOut.capture.runs[i];
+    const uint64_t count = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
+    unheard[i] = std::min(count, run.Unheard());
+    if (count < run.samples.size()) break;
+    unheardUs -= std::min(unheardUs, count * 1000000 / run.rate);
+  }
+  return unheard;
+}
+
+// Streams what has been heard; with 'everything', all that was written, as at the end.
+void FlushCapture(bool everything) {
+  const std::vector<uint64_t> unheard =
+      everything ? std::vector<uint64_t>(gWaveOut.capture.runs.size(), 0) : UnheardSamples(NowMs() * 1000);
+  std::vector<int16_t> out;
+  for (std::size_t i = 0; i < gWaveOut.capture.runs.size(); ++i) {
+    CaptureRun& run = gWaveOut.capture.runs[i];
+    const uint64_t heard = run.Total() - unheard[i];
+    // A run is over once sound of a later run has been heard: only then can no reset
+    // bring it back to be continued.
+    const bool later = i + 1 < gWaveOut.capture.runs.size() && gWaveOut.capture.runs[i + 1].Total() > unheard[i + 1];
+    run.Emit(heard, everything || later, out);
+  }
+  while (gWaveOut.capture.runs.size() > 1) {
+    const CaptureRun& next = gWaveOut.capture.runs[1];
+    if (!next.Started()) break;
+    gWaveOut.capture.runs.pop_front();
+  }
+  if (everything) gWaveOut.capture.runs.clear();
+  WriteCaptured(out);
+}
+
+void CaptureBlock(const WaveFormat& format, const uint8_t* data, std::size_t length) {
+  std::lock_guard lock(gWaveOut.capture.mutex);
+  if (!gWaveOut.capture.active || format.sampleRate == 0) return;
+  const std::size_t align = format.BlockAlign();
+  if (align == 0) return;
+  const std::size_t frames = length / align;
+  if (frames == 0) return;
+  if (gWaveOut.capture.runs.empty() || gWaveOut.capture.runs.back().rate != format.sampleRate) {
+    gWaveOut.capture.runs.emplace_back(format.sampleRate);
+  }
+  auto& samples = gWaveOut.capture.runs.back().samples;
+  for (std::size_t i = 0; i < frames; ++i) {
+    int32_t left = 0, right = 0;
+    ReadFrame(format, data + i * align, left, right);
+    samples.push_back(static_cast<int16_t>((left + right) / 2));
+  }
+  gWaveOut.capture.endUs = std::max(gWaveOut.capture.endUs, NowMs() * 1000) + frames * 1000000ull / format.sampleRate;
+  FlushCapture(false);
+}
+
+// The device was reset: what was written and not yet heard is dropped.
+void CaptureReset() {
+  std::lock_guard lock(gWaveOut.capture.mutex);
+  const uint64_t nowUs = NowMs() * 1000;
+  if (!gWaveOut.capture.active || gWaveOut.capture.endUs <= nowUs) return;
+  uint64_t unheardUs = gWaveOut.capture.endUs - nowUs;
+  gWaveOut.capture.endUs = nowUs;
+  while (unheardUs > 0 && !gWaveOut.capture.runs.empty()) {
+    CaptureRun& run = gWaveOut.capture.runs.back();
+    const uint64_t unheard = std::min<uint64_t>(unheardUs * run.rate / 1000000, run.samples.size());
+    const uint64_t dropped = std::min(unheard, run.Unheard());
+    run.samples.resize(run.samples.size() - dropped);
+    if (!run.samples.empty() || run.Started()) break;
+    unheardUs -= std::min(unheardUs, unheard * 1000000 / run.rate);
+    gWaveOut.capture.runs.pop_back();
+  }
+}
+
+// The header with the sizes written so far, at the start of the file. A FIFO or a terminal
+// keeps the header it got first.
+bool WriteCaptureHeader(bool first) {
+  uint8_t header[text::WaveHeaderSize];
+  text::WriteWaveHeader(header, CaptureRate, 16, 1, static_cast<uint32_t>(gWaveOut.capture.dataBytes));
+  if (first) return gWaveOut.capture.file.Write(std::span<const uint8_t>(header));
+  return !gWaveOut.capture.file.Seekable() || gWaveOut.capture.file.WriteAt(0, header);
+}
+
+// ---- the null device ----
+
+struct NullState {
+  WaveFormat format;
+  Hwnd window = 0;
+  std::deque<WaveHeader*> queue;
+  uint64_t endUs = 0;  // when the last queued block ends
+  uint64_t generation = 0;
+};
 
 class NullWaveOut final : public WaveOutDevice {
  public:
@@ -267,8 +271,8 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Write(WaveHeader& header) override {
     NullState& s = *state_;
-    if (gDevices.keepLog)
-      gDevices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
+    if (gWaveOut.devices.keepLog)
+      gWaveOut.devices.log.blocks.push_back({s.format, {header.data, header.data + header.bufferLength}, NowMs()});
     header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
     s.queue.push_back(&header);
     const uint64_t bytesPerSecond = static_cast<uint64_t>(s.format.sampleRate) * s.format.BlockAlign();
@@ -289,7 +293,7 @@ class NullWaveOut final : public WaveOutDevice {
 
   int Reset() override {
     NullState& s = *state_;
-    ++gDevices.log.resets;
+    ++gWaveOut.devices.log.resets;
     ++s.generation;
     while (!s.queue.empty()) {
       WaveHeader* block = s.queue.front();
@@ -300,7 +304,7 @@ class NullWaveOut final : public WaveOutDevice {
     return MMSYSERR_NOERROR;
   }
 
-  void Shutdown() override { ++gDevices.log.closes; }
+  void Shutdown() override { ++gWaveOut.devices.log.closes; }
   bool Queued() const override { return !state_->queue.empty(); }
 
  private:
@@ -463,18 +467,20 @@ class MixerWaveOut final : public WaveOutDevice {
 }  // namespace
 
 void SetSoundOutput(std::unique_ptr<SoundOutput> output) {
-  if (output && !gDevices.exitStepAdded) {
-    gDevices.exitStepAdded = true;
-    AddExitStep([] { gDevices.output.reset(); });
+  if (output && !gWaveOut.devices.exitStepAdded) {
+    gWaveOut.devices.exitStepAdded = true;
+    AddExitStep([] { gWaveOut.devices.output.reset(); });
   }
-  gDevices.output = std::move(output);
+  gWaveOut.devices.output = std::move(output);
 }
-SoundOutput& CurrentSoundOutput() { return gDevices.output ? *gDevices.output : gDevices.silent; }
+SoundOutput& CurrentSoundOutput() {
+  return gWaveOut.devices.output ? *gWaveOut.devices.output : gWaveOut.devices.silent;
+}
 
 std::unique_ptr<WaveOutDevice> OpenSilentWaveOut(const WaveFormat& format, Hwnd notifyWindow, int& error) {
-  if (gDevices.failures > 0) {
-    --gDevices.failures;
-    error = gDevices.failureCode;
+  if (gWaveOut.devices.failures > 0) {
+    --gWaveOut.devices.failures;
+    error = gWaveOut.devices.failureCode;
     return nullptr;
   }
   error = MMSYSERR_NOERROR;
@@ -532,7 +538,7 @@ int WaveOutClose(std::unique_ptr<WaveOutDevice>& device) {
 }
 
 std::unique_ptr<WaveOutDevice> OpenNullWaveOut(const WaveFormat& format, Hwnd notifyWindow) {
-  if (gDevices.keepLog) gDevices.log.opens.push_back(format);
+  if (gWaveOut.devices.keepLog) gWaveOut.devices.log.opens.push_back(format);
   return std::make_unique<NullWaveOut>(format, notifyWindow);
 }
 
@@ -554,30 +560,31 @@ std::unique_ptr<WaveOutDevice> OpenSharedAudioWaveOut(const WaveFormat& format, 
 
 bool StartAudioCapture(const std::string& path, std::string* reason) {
   {
-    std::lock_guard lock(gCapture.mutex);
-    gCapture.active = false;
-    gCapture.runs.clear();
-    gCapture.endUs = 0;
-    gCapture.dataBytes = 0;
-    if (!gCapture.file.Create(path, "the audio file", reason)) return false;
-    gCapture.active = true;
+    std::lock_guard lock(gWaveOut.capture.mutex);
+    gWaveOut.capture.active = false;
+    gWaveOut.capture.runs.clear();
+    gWaveOut.capture.endUs = 0;
+    gWaveOut.capture.dataBytes = 0;
+    if (!gWaveOut.capture.file.Create(path, "the audio file", reason)) return false;
+    gWaveOut.capture.active = true;
     // A file holding only the header until the end, when its sizes are filled in.
     WriteCaptureHeader(true);
-    if (gCapture.stepRegistered) return true;
-    gCapture.stepRegistered = true;
+    if (gWaveOut.capture.stepRegistered) return true;
+    gWaveOut.capture.stepRegistered = true;
   }
   AddExitStep([] { WriteAudioCapture(); });
   return true;
 }
 
 std::vector<int16_t> CapturedAudio() {
-  std::lock_guard lock(gCapture.mutex);
+  std::lock_guard lock(gWaveOut.capture.mutex);
   std::vector<int16_t> samples;
-  if (!gCapture.file.IsOpen()) return samples;
+  if (!gWaveOut.capture.file.IsOpen()) return samples;
   // What the file holds so far, then what is still held back, as the end would write it.
-  if (const auto bytes = text::ReadWholeFile(gCapture.file.Path(), static_cast<std::size_t>(-1));
+  if (const auto bytes = text::ReadWholeFile(gWaveOut.capture.file.Path(), static_cast<std::size_t>(-1));
       bytes && bytes->size() >= text::WaveHeaderSize) {
-    const std::size_t count = std::min<std::size_t>((bytes->size() - text::WaveHeaderSize) / 2, gCapture.dataBytes / 2);
+    const std::size_t count =
+        std::min<std::size_t>((bytes->size() - text::WaveHeaderSize) / 2, gWaveOut.capture.dataBytes / 2);
     samples.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
       const auto low = static_cast<uint8_t>((*bytes)[text::WaveHeaderSize + 2 * i]);
@@ -585,36 +592,36 @@ std::vector<int16_t> CapturedAudio() {
       samples.push_back(static_cast<int16_t>(static_cast<uint16_t>(low | (high << 8))));
     }
   }
-  std::deque<CaptureRun> pending = gCapture.runs;
+  std::deque<CaptureRun> pending = gWaveOut.capture.runs;
   for (CaptureRun& run : pending) run.Emit(run.Total(), true, samples);
   return samples;
 }
 
 bool WriteAudioCapture() {
-  std::lock_guard lock(gCapture.mutex);
-  if (!gCapture.active || !gCapture.file.IsOpen()) return false;
+  std::lock_guard lock(gWaveOut.capture.mutex);
+  if (!gWaveOut.capture.active || !gWaveOut.capture.file.IsOpen()) return false;
   FlushCapture(true);
   WriteCaptureHeader(false);
-  return gCapture.file.Good();
+  return gWaveOut.capture.file.Good();
 }
 
 // ---- tests ----
 
-NullWaveLog& NullWaveOutLog() { return gDevices.log; }
+NullWaveLog& NullWaveOutLog() { return gWaveOut.devices.log; }
 void KeepNullWaveOutLog(bool keep) {
-  gDevices.keepLog = keep;
+  gWaveOut.devices.keepLog = keep;
   if (!keep) {
-    std::vector<NullWaveBlock>().swap(gDevices.log.blocks);
-    std::vector<WaveFormat>().swap(gDevices.log.opens);
+    std::vector<NullWaveBlock>().swap(gWaveOut.devices.log.blocks);
+    std::vector<WaveFormat>().swap(gWaveOut.devices.log.opens);
   }
 }
 void ClearNullWaveOutLog() {
-  gDevices.log = {};
-  gDevices.failures = 0;
+  gWaveOut.devices.log = {};
+  gWaveOut.devices.failures = 0;
 }
 void FailNullWaveOutOpens(int count, int code) {
-  gDevices.failures = count;
-  gDevices.failureCode = code;
+  gWaveOut.devices.failures = count;
+  gWaveOut.devices.failureCode = code;
 }
 
 }  // namespace platform

@@ -31,7 +31,34 @@ struct Folders {
   bool settingsRefused = false;  // the Windows directory's settings file is no settings file
 };
 
-Folders gFolders;
+// A profile file read once and kept until it changes on disk: the speech settings are read
+// key by key, each read asking the file again, and a large file must not be read again for
+// every key. The sections are found from a list of where their headers are; each answer is
+// kept too.
+struct ProfileFile {
+  std::string path;
+  std::optional<text::FileStamp> stamp;  // nothing: there was no file
+  bool settled = false;                  // last changed well before it was read
+  bool present = false;                  // read: a regular file within the limit
+  std::string text;
+  std::vector<std::size_t> headers;  // where each line starting with '[' begins
+  std::unordered_map<std::string, std::optional<std::string>> answers;
+};
+
+constexpr std::size_t KeptProfiles = 2;
+constexpr std::size_t KeptAnswers = 4096;
+// The settings files read last, kept while they do not change on disk; any thread.
+struct ProfileCache {
+  std::mutex mutex;
+  std::deque<ProfileFile> files;  // the one read last first
+};
+
+// What the files keep for the whole run.
+struct FilesState {
+  Folders folders;
+  ProfileCache profiles;
+};
+FilesState gFiles;
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -81,7 +108,7 @@ std::string StripTrailingSlashes(std::string path) {
 }  // namespace
 
 std::string WindowsDirectory() {
-  if (!gFolders.windowsDirectory.empty()) return gFolders.windowsDirectory;
+  if (!gFiles.folders.windowsDirectory.empty()) return gFiles.folders.windowsDirectory;
   if (const auto dir = EnvironmentVariable("TAMIRE_WINDIR")) return StripTrailingSlashes(*dir);
 #ifdef _WIN32
   if (const auto appData = EnvironmentVariable("APPDATA")) return StripTrailingSlashes(*appData) + "\\tamire";
@@ -95,11 +122,11 @@ std::string WindowsDirectory() {
 }
 
 void SetWindowsDirectory(std::string directory) {
-  gFolders.windowsDirectory = StripTrailingSlashes(std::move(directory));
+  gFiles.folders.windowsDirectory = StripTrailingSlashes(std::move(directory));
 }
 
 std::string DataRoot() {
-  if (!gFolders.dataRoot.empty()) return gFolders.dataRoot;
+  if (!gFiles.folders.dataRoot.empty()) return gFiles.folders.dataRoot;
   if (const auto dir = EnvironmentVariable("QUELVAR_DATA_DIR")) return StripTrailingSlashes(*dir);
 #ifdef QUELVAR_DEFAULT_DATA_ROOT
   return QUELVAR_DEFAULT_DATA_ROOT;
@@ -108,7 +135,7 @@ std::string DataRoot() {
 #endif
 }
 
-void SetDataRoot(std::string directory) { gFolders.dataRoot = StripTrailingSlashes(std::move(directory)); }
+void SetDataRoot(std::string directory) { gFiles.folders.dataRoot = StripTrailingSlashes(std::move(directory)); }
 
 std::string TranslateWindowsPath(std::string_view path) {
   const bool hasDrive =
@@ -237,18 +264,19 @@ std::string ProfileFilePath(std::string_view fileName) {
   if (!bare) return TranslateWindowsPath(fileName);
   const std::string folder = WindowsDirectory();
   if (folder.empty()) {
-    return text::JoinPath(gFolders.profileFallback.empty() ? DataRoot() : gFolders.profileFallback, fileName);
+    return text::JoinPath(gFiles.folders.profileFallback.empty() ? DataRoot() : gFiles.folders.profileFallback,
+                          fileName);
   }
   std::string path = text::JoinPath(folder, fileName);
-  if (!gFolders.profileFallback.empty() && (gFolders.settingsRefused || !FindPathIgnoringCase(path))) {
-    return text::JoinPath(gFolders.profileFallback, fileName);
+  if (!gFiles.folders.profileFallback.empty() && (gFiles.folders.settingsRefused || !FindPathIgnoringCase(path))) {
+    return text::JoinPath(gFiles.folders.profileFallback, fileName);
   }
   return path;
 }
 
 void SetProfileFallbackFolder(std::string folder) {
-  gFolders.profileFallback = StripTrailingSlashes(std::move(folder));
-  gFolders.settingsRefused = false;
+  gFiles.folders.profileFallback = StripTrailingSlashes(std::move(folder));
+  gFiles.folders.settingsRefused = false;
 }
 
 std::string SettingsFileProblem(const std::string& path) {
@@ -310,7 +338,7 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
   // shipped settings are read in place, and nothing of that folder is ever read.
   const auto readShipped = [&](SettingsFile result) {
     SetProfileFallbackFolder(DataRoot());
-    gFolders.settingsRefused = true;
+    gFiles.folders.settingsRefused = true;
     path = shipped;
     return FileExists(shipped) ? result : SettingsFile::NoDefault;
   };
@@ -337,7 +365,7 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
     reason = *existing + " " + problem;
     if (!FileExists(shipped)) return SettingsFile::NoDefault;
     SetProfileFallbackFolder(DataRoot());
-    gFolders.settingsRefused = true;
+    gFiles.folders.settingsRefused = true;
     path = shipped;
     return SettingsFile::Refused;
   }
@@ -361,30 +389,6 @@ SettingsFile PrepareSettingsFile(std::string_view fileName, std::string& path, s
 
 namespace {
 
-// A profile file read once and kept until it changes on disk: the speech settings are read
-// key by key, each read asking the file again, and a large file must not be read again for
-// every key. The sections are found from a list of where their headers are; each answer is
-// kept too.
-struct ProfileFile {
-  std::string path;
-  std::optional<text::FileStamp> stamp;  // nothing: there was no file
-  bool settled = false;                  // last changed well before it was read
-  bool present = false;                  // read: a regular file within the limit
-  std::string text;
-  std::vector<std::size_t> headers;  // where each line starting with '[' begins
-  std::unordered_map<std::string, std::optional<std::string>> answers;
-};
-
-constexpr std::size_t KeptProfiles = 2;
-constexpr std::size_t KeptAnswers = 4096;
-// The settings files read last, kept while they do not change on disk; any thread.
-struct ProfileCache {
-  std::mutex mutex;
-  std::deque<ProfileFile> files;  // the one read last first
-};
-
-ProfileCache gProfileCache;
-
 void IndexProfile(ProfileFile& file) {
   const std::string_view text = file.text;
   std::size_t pos = 0;
@@ -404,14 +408,14 @@ bool PlantedByOthers(const std::string& path) {
 // The profile file at path as it is now on disk (read again only when it has changed).
 ProfileFile& CurrentProfile(const std::string& path) {
   const std::optional<text::FileStamp> stamp = text::StampOf(path);
-  for (auto it = gProfileCache.files.begin(); it != gProfileCache.files.end(); ++it) {
+  for (auto it = gFiles.profiles.files.begin(); it != gFiles.profiles.files.end(); ++it) {
     if (it->path != path) continue;
     if (it->settled && it->stamp == stamp) return *it;
-    gProfileCache.files.erase(it);
+    gFiles.profiles.files.erase(it);
     break;
   }
-  if (gProfileCache.files.size() >= KeptProfiles) gProfileCache.files.pop_back();
-  ProfileFile& file = gProfileCache.files.emplace_front();
+  if (gFiles.profiles.files.size() >= KeptProfiles) gFiles.profiles.files.pop_back();
+  ProfileFile& file = gFiles.profiles.files.emplace_front();
   file.path = path;
   // A file rewritten with the same size within one tick of the file times would look
   // unchanged: a file changed this shortly before it was read is read again next time.
@@ -470,7 +474,7 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
   };
   const auto path = FindPathIgnoringCase(ProfileFilePath(fileName));
   if (!path) return cut(defaultValue);
-  std::lock_guard lock(gProfileCache.mutex);
+  std::lock_guard lock(gFiles.profiles.mutex);
   ProfileFile& file = CurrentProfile(*path);
   if (!file.present) return cut(defaultValue);
   std::string question = UpperAscii(section);
@@ -485,8 +489,8 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
 }
 
 void ForgetProfileFiles() {
-  std::lock_guard lock(gProfileCache.mutex);
-  gProfileCache.files.clear();
+  std::lock_guard lock(gFiles.profiles.mutex);
+  gFiles.profiles.files.clear();
 }
 
 }  // namespace platform
