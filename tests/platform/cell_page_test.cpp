@@ -16,14 +16,14 @@ namespace {
 
 constexpr Rgb White{255, 255, 255}, Black{}, Silver{192, 192, 192};
 
-std::string RowText(const TerminalGrid& grid, int y) {
+std::string RowText(const CellGrid& grid, int y) {
   std::string row;
   for (int x = 0; x < grid.width; ++x) row += static_cast<char>(grid.At(x, y).character);
   return row;
 }
 
 TEST(CellGrid, TextRunsAreCutAtTheGridsEdges) {
-  TerminalGrid grid(6, 2);
+  CellGrid grid(6, 2);
   DrawCells(grid, -2, 0, "abcdef", White, Black);
   DrawCells(grid, 4, 1, "xyz", Silver, Black);
   DrawCells(grid, 0, 2, "below", White, Black);
@@ -34,7 +34,7 @@ TEST(CellGrid, TextRunsAreCutAtTheGridsEdges) {
 }
 
 TEST(CellGrid, FillBlanksTheRectangleInItsColour) {
-  TerminalGrid grid(4, 3);
+  CellGrid grid(4, 3);
   DrawCells(grid, 0, 1, "abcd", White, Black);
   FillCells(grid, {1, 0, 10, 2}, Silver);
   EXPECT_EQ(RowText(grid, 1), "a   ");
@@ -45,7 +45,7 @@ TEST(CellGrid, FillBlanksTheRectangleInItsColour) {
 // The console scrolls by copying the rows below one row up: each cell must come from the
 // grid as it was, not from a row already moved.
 TEST(CellGrid, CopyScrollsUpFromTheGridAsItWas) {
-  TerminalGrid grid(3, 3);
+  CellGrid grid(3, 3);
   DrawCells(grid, 0, 0, "aaa", White, Black);
   DrawCells(grid, 0, 1, "bbb", Silver, Black);
   DrawCells(grid, 0, 2, "ccc", White, Black);

@@ -241,8 +241,8 @@ TEST(TerminalKeys, ASequenceLongerThanAnyKeyReportIsDroppedWholeHoweverItArrives
 
 TEST(TerminalKeys, FocusReports) { EXPECT_EQ(Decode("\x1b[O\x1b[I"), (Keys{"focus-out", "focus-in"})); }
 
-TerminalGrid Blank(int columns, int rows) {
-  TerminalGrid grid(columns, rows);
+CellGrid Blank(int columns, int rows) {
+  CellGrid grid(columns, rows);
   for (auto& cell : grid.cells) cell = {' ', {192, 192, 192}, {0, 0, 0}};
   return grid;
 }
@@ -270,8 +270,8 @@ TEST(TerminalRender, ASmallTerminalShowsTheSizeItNeedsWrappedToItsWidth) {
 }
 
 TEST(TerminalRender, OnlyChangedCellsAreWrittenWithTheirColours) {
-  const TerminalGrid shown = Blank(10, 3);
-  TerminalGrid wanted = shown;
+  const CellGrid shown = Blank(10, 3);
+  CellGrid wanted = shown;
   wanted.At(2, 1) = {'o', {255, 255, 0}, {0, 0, 255}};
   wanted.At(3, 1) = {'k', {255, 255, 0}, {0, 0, 255}};
   EXPECT_EQ(RenderGridDiff(&shown, wanted, 10, 3), "\x1b[2;3H\x1b[38;2;255;255;0m\x1b[48;2;0;0;255mok");
@@ -279,8 +279,8 @@ TEST(TerminalRender, OnlyChangedCellsAreWrittenWithTheirColours) {
 }
 
 TEST(TerminalRender, ColourChangesAndGapsAreMinimal) {
-  const TerminalGrid shown = Blank(10, 2);
-  TerminalGrid wanted = shown;
+  const CellGrid shown = Blank(10, 2);
+  CellGrid wanted = shown;
   wanted.At(0, 0) = {'a', {255, 0, 0}, {0, 0, 0}};
   wanted.At(1, 0) = {'b', {0, 255, 0}, {0, 0, 0}};
   wanted.At(5, 0) = {'c', {0, 255, 0}, {0, 0, 0}};
@@ -289,8 +289,8 @@ TEST(TerminalRender, ColourChangesAndGapsAreMinimal) {
 }
 
 TEST(TerminalRender, CharactersAreUtf8AndControlsShowAsBlanks) {
-  const TerminalGrid shown = Blank(4, 1);
-  TerminalGrid wanted = shown;
+  const CellGrid shown = Blank(4, 1);
+  CellGrid wanted = shown;
   wanted.At(0, 0).character = 0xE3;  // ã
   wanted.At(1, 0).character = 0x80;  // €
   wanted.At(2, 0).character = 0x81;  // undefined: a C1 control
@@ -300,7 +300,7 @@ TEST(TerminalRender, CharactersAreUtf8AndControlsShowAsBlanks) {
 }
 
 TEST(TerminalRender, FullRedrawCoversOnlyTheVisibleCellsAndMovesAfterTheLastColumn) {
-  TerminalGrid wanted = Blank(3, 3);
+  CellGrid wanted = Blank(3, 3);
   wanted.At(2, 0).character = 'x';
   const std::string all = RenderGridDiff(nullptr, wanted, 3, 2);
   EXPECT_EQ(all,

@@ -278,7 +278,7 @@ bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::
   return error.empty();
 }
 
-HeadlessBackend::HeadlessBackend() : cells_(static_cast<std::size_t>(Columns * Rows)) {}
+HeadlessBackend::HeadlessBackend() : grid_(Columns, Rows) { Blank(); }
 
 void HeadlessBackend::SetScript(std::vector<ScriptItem> items) {
   auto script = std::make_shared<std::vector<ScriptItem>>(std::move(items));
@@ -388,7 +388,7 @@ bool HeadlessBackend::OpenWindow(std::string_view title, Size outerSize) {
   maximized_ = false;
   title_ = std::string(title);
   outerSize_ = outerSize;
-  std::fill(cells_.begin(), cells_.end(), Cell{});
+  Blank();
   return true;
 }
 
@@ -399,32 +399,12 @@ void HeadlessBackend::Maximize(Size outerSize) {
 
 void HeadlessBackend::DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) {
   ++drawCalls_;
-  if (y < 0 || y >= Rows) return;
-  for (std::size_t i = 0; i < cp1252.size(); ++i) {
-    const int column = x + static_cast<int>(i);
-    if (column < 0 || column >= Columns) continue;
-    cells_[static_cast<std::size_t>(y * Columns + column)] = {static_cast<uint8_t>(cp1252[i]), foreground, background};
-  }
+  DrawCells(grid_, x, y, cp1252, foreground, background);
 }
-
-void HeadlessBackend::Fill(const Rect& rect, Rgb colour) {
-  for (int y = std::max(0, rect.top); y < std::min(Rows, rect.bottom); ++y) {
-    for (int x = std::max(0, rect.left); x < std::min(Columns, rect.right); ++x) {
-      cells_[static_cast<std::size_t>(y * Columns + x)] = {' ', colour, colour};
-    }
-  }
-}
-
-void HeadlessBackend::Copy(const Rect& source, int destX, int destY) {
-  const std::vector<Cell> before = cells_;
-  for (int y = source.top; y < source.bottom; ++y) {
-    for (int x = source.left; x < source.right; ++x) {
-      const int tx = destX + (x - source.left), ty = destY + (y - source.top);
-      if (x < 0 || y < 0 || x >= Columns || y >= Rows || tx < 0 || ty < 0 || tx >= Columns || ty >= Rows) continue;
-      cells_[static_cast<std::size_t>(ty * Columns + tx)] = before[static_cast<std::size_t>(y * Columns + x)];
-    }
-  }
-}
+void HeadlessBackend::Fill(const Rect& rect, Rgb colour) { FillCells(grid_, rect, colour); }
+void HeadlessBackend::Copy(const Rect& source, int destX, int destY) { CopyCells(grid_, source, destX, destY); }
+// Nothing drawn yet: blank cells, black on black.
+void HeadlessBackend::Blank() { std::fill(grid_.cells.begin(), grid_.cells.end(), GridCell{' ', Rgb{}, Rgb{}}); }
 
 void HeadlessBackend::Caret(bool visible, int x, int y, int, int) {
   caretVisible_ = visible;
@@ -446,7 +426,7 @@ void HeadlessSound::StopLoop() {
 
 std::string HeadlessBackend::Row(int y) const {
   std::string row;
-  for (int x = 0; x < Columns; ++x) row += static_cast<char>(CellAt(x, y).ch);
+  for (int x = 0; x < Columns; ++x) row += static_cast<char>(CellAt(x, y).character);
   return row;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/audio/sound_output.h"
+#include "platform/backends/shared/cell_grid.h"
 #include "platform/braille/braille.h"
 #include "platform/core/backend.h"
 
@@ -135,11 +136,7 @@ class HeadlessBackend : public Backend {
   void Caret(bool visible, int x, int y, int width, int height) override;
 
   // What tests look at.
-  struct Cell {
-    uint8_t ch = ' ';
-    Rgb foreground, background;
-  };
-  const Cell& CellAt(int x, int y) const { return cells_[static_cast<std::size_t>(y * Columns + x)]; }
+  const GridCell& CellAt(int x, int y) const { return grid_.At(x, y); }
   std::string Row(int y) const;  // the drawn characters of one row
   const FontRequest& LastFontRequest() const { return font_; }
   const std::string& Title() const { return title_; }
@@ -157,6 +154,7 @@ class HeadlessBackend : public Backend {
   void DeliverNext();
   void ScheduleAfterWaits();
   void Advance() { next_ = nextItem_ ? nextItem_() : std::nullopt; }
+  void Blank();
 
   std::function<std::optional<ScriptItem>()> nextItem_;
   std::optional<ScriptItem> next_;  // the script's next step, read ahead
@@ -170,7 +168,7 @@ class HeadlessBackend : public Backend {
   Size outerSize_;
   std::string title_;
   FontRequest font_;
-  std::vector<Cell> cells_;
+  CellGrid grid_;
   bool caretVisible_ = false;
   int caretX_ = 0, caretY_ = 0;
   int drawCalls_ = 0;

@@ -397,8 +397,8 @@ class TerminalBackend : public RealTimeBackend {
   FontMetrics MeasureFont() override { return {1, 1, 0, 0, 0}; }
 
   bool OpenWindow(std::string_view title, Size) override {
-    grid_ = TerminalGrid(ConsoleColumns, ConsoleRows);
-    for (auto& cell : grid_.cells) cell = TerminalCell{' ', {}, {}};
+    grid_ = CellGrid(ConsoleColumns, ConsoleRows);
+    for (auto& cell : grid_.cells) cell = GridCell{' ', {}, {}};
     fullRedraw_ = dirty_ = true;
     SetTitle(title);
     return true;
@@ -418,33 +418,15 @@ class TerminalBackend : public RealTimeBackend {
   Rect WindowRect() override { return {0, 0, ConsoleColumns, ConsoleRows}; }
 
   void DrawText(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) override {
-    if (y < 0 || y >= grid_.height) return;
-    for (std::size_t i = 0; i < cp1252.size(); ++i) {
-      const int column = x + static_cast<int>(i);
-      if (column < 0 || column >= grid_.width) continue;
-      grid_.At(column, y) = {static_cast<uint8_t>(cp1252[i]), foreground, background};
-    }
+    DrawCells(grid_, x, y, cp1252, foreground, background);
     dirty_ = true;
   }
   void Fill(const Rect& rect, Rgb colour) override {
-    for (int y = std::max(0, rect.top); y < std::min(grid_.height, rect.bottom); ++y) {
-      for (int x = std::max(0, rect.left); x < std::min(grid_.width, rect.right); ++x)
-        grid_.At(x, y) = {' ', colour, colour};
-    }
+    FillCells(grid_, rect, colour);
     dirty_ = true;
   }
   void Copy(const Rect& source, int destX, int destY) override {
-    const TerminalGrid before = grid_;
-    for (int y = source.top; y < source.bottom; ++y) {
-      for (int x = source.left; x < source.right; ++x) {
-        const int tx = destX + (x - source.left), ty = destY + (y - source.top);
-        if (x < 0 || y < 0 || x >= grid_.width || y >= grid_.height || tx < 0 || ty < 0 || tx >= grid_.width ||
-            ty >= grid_.height) {
-          continue;
-        }
-        grid_.At(tx, ty) = before.At(x, y);
-      }
-    }
+    CopyCells(grid_, source, destX, destY);
     dirty_ = true;
   }
   void Present(bool urgent) override {
@@ -653,7 +635,7 @@ class TerminalBackend : public RealTimeBackend {
     PostMessage(ConsoleWindowHandle, WM_CLOSE);
   }
 
-  TerminalGrid grid_, shown_;
+  CellGrid grid_, shown_;
   const int inputFd_, outputFd_;
   bool handlersInstalled_ = false;
   bool dirty_ = false, fullRedraw_ = true;

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/backends/shared/cell_grid.h"
 #include "platform/core/backend.h"
 
 namespace platform {
@@ -61,24 +62,6 @@ std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<
                                 TerminalDecodeState& state);
 std::size_t DecodeTerminalInput(std::string_view bytes, bool atEnd, std::vector<TerminalInput>& out);
 
-// What one character cell of the terminal shows.
-struct TerminalCell {
-  uint8_t character = ' ';  // Windows-1252
-  Rgb foreground{192, 192, 192};
-  Rgb background;
-  bool operator==(const TerminalCell&) const = default;
-};
-
-struct TerminalGrid {
-  int width = 0, height = 0;
-  std::vector<TerminalCell> cells;  // row by row
-
-  TerminalGrid() = default;
-  TerminalGrid(int columns, int rows) : width(columns), height(rows), cells(static_cast<std::size_t>(columns * rows)) {}
-  TerminalCell& At(int x, int y) { return cells[static_cast<std::size_t>(y * width + x)]; }
-  const TerminalCell& At(int x, int y) const { return cells[static_cast<std::size_t>(y * width + x)]; }
-};
-
 // What a terminal smaller than the console shows and says (Windows-1252: plain ASCII here),
 // and the screen that shows it, wrapped to the columns there are.
 std::string SizeNoticeText(int columns, int rows);
@@ -89,7 +72,7 @@ std::string RenderSizeNotice(int columns, int rows);
 // with 'shown' null every cell is written. Only the cells inside visibleColumns x
 // visibleRows are written, so a small terminal does not scroll. The pen colours are set
 // before the first character, whatever the terminal had before.
-std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns, int visibleRows);
+std::string RenderGridDiff(const CellGrid* shown, const CellGrid& wanted, int visibleColumns, int visibleRows);
 
 // The terminal console's signal handling, all in terminal_backend.cpp. SIGINT, SIGTERM,
 // SIGHUP, SIGQUIT and the crash signals give the terminal back as the end of the program

@@ -40,7 +40,7 @@ void AppendCellCharacter(std::string& out, uint8_t character) {
 
 }  // namespace
 
-std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted, int visibleColumns, int visibleRows) {
+std::string RenderGridDiff(const CellGrid* shown, const CellGrid& wanted, int visibleColumns, int visibleRows) {
   std::string out;
   const int columns = std::min(wanted.width, visibleColumns);
   const int rows = std::min(wanted.height, visibleRows);
@@ -48,7 +48,7 @@ std::string RenderGridDiff(const TerminalGrid* shown, const TerminalGrid& wanted
   int cursorX = -1, cursorY = -1;  // unknown
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < columns; ++x) {
-      const TerminalCell& cell = wanted.At(x, y);
+      const GridCell& cell = wanted.At(x, y);
       if (shown && shown->At(x, y) == cell) continue;
       if (cursorX != x || cursorY != y) {
         out += "\x1b[";

@@ -93,8 +93,8 @@ class WebBackend final : public RealTimeBackend {
   FontMetrics MeasureFont() override { return {1, 1, 0, 0, 0}; }
 
   bool OpenWindow(std::string_view title, Size) override {
-    grid_ = TerminalGrid(ConsoleColumns, ConsoleRows);
-    for (auto& cell : grid_.cells) cell = TerminalCell{' ', {}, {}};
+    grid_ = CellGrid(ConsoleColumns, ConsoleRows);
+    for (auto& cell : grid_.cells) cell = GridCell{' ', {}, {}};
     dirtyRows_.fill(true);
     SetTitle(title);
     return true;
@@ -148,7 +148,7 @@ class WebBackend final : public RealTimeBackend {
     std::array<char16_t, ConsoleColumns> characters{};
     std::array<uint32_t, 2 * ConsoleColumns> colours{};
     for (int x = 0; x < ConsoleColumns; ++x) {
-      const TerminalCell& cell = grid_.At(x, row);
+      const GridCell& cell = grid_.At(x, row);
       const auto i = static_cast<std::size_t>(x);
       characters[i] = static_cast<char16_t>(text::Cp1252ToCodePoint(cell.character));
       colours[2 * i] = PackedColour(cell.foreground);
@@ -165,7 +165,7 @@ class WebBackend final : public RealTimeBackend {
     for (const std::string& line : lines) quelvar_web_announce(text::Cp1252ToUtf8(line).c_str());
   }
 
-  TerminalGrid grid_;
+  CellGrid grid_;
   std::array<bool, ConsoleRows> dirtyRows_{};
   StoryLines story_;
   double lastYieldMs_ = 0;
