@@ -30,59 +30,13 @@
 
 #include <gtest/gtest.h>
 
+#include "brltty_support.h"
 #include "pty_terminal.h"
 #include "scratch.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto Patience = std::chrono::seconds(20);
-
-std::string Program() { return QUELVAR_PROGRAM; }
-
-// A program run in the background with its output in a file; killed with the test.
-struct Background {
-  pid_t pid = -1;
-
-  Background(const std::vector<std::string>& arguments, const std::string& output) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid = fork();
-    if (pid == 0) {
-      setsid();
-      const int out = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      dup2(out, STDOUT_FILENO);
-      dup2(out, STDERR_FILENO);
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
-  }
-  ~Background() { Kill(); }
-  void Kill() {
-    if (pid <= 0) return;
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    pid = -1;
-  }
-};
-
-int Connect(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return fd;
-  close(fd);
-  return -1;
-}
-
-bool PortFree(int port) {
-  const int fd = Connect(port);
-  if (fd >= 0) close(fd);
-  return fd < 0;
-}
+using namespace brltty_test;
 
 // brltty's virtual display, as the driver's socket speaks it: "cells N" out, Visual and
 // Braille lines in.
@@ -744,77 +698,4 @@ TEST_F(BrailleDisplayTest, ASmallerDisplayShowsARowInMoreParts) {
 // plays on and says so within a bound, like a server that hangs up: spoken in the game, and
 // on standard error only once the terminal is given back, never over the game. When that
 // server hangs up at last, the game tries again.
-TEST(SilentBrlapiServer, IsToldWithinABoundAndTriedAgainOnceItHangsUp) {
-  const std::string folder = MakeTestFolder("silent-brlapi");
-  ASSERT_FALSE(folder.empty());
-  const int listener = socket(AF_INET, SOCK_STREAM, 0);
-  ASSERT_GE(listener, 0);
-  std::mt19937 random(static_cast<unsigned>(getpid()));
-  int number = 0;
-  for (int tries = 0; tries < 100 && number == 0; ++tries) {
-    const int candidate = 100 + static_cast<int>(random() % 800);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(4101 + candidate));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) number = candidate;
-  }
-  ASSERT_NE(number, 0);
-  ASSERT_EQ(listen(listener, 4), 0);
-  const auto acceptOne = [&] {
-    pollfd fd{listener, POLLIN, 0};
-    return poll(&fd, 1, static_cast<int>(std::chrono::milliseconds(Patience).count())) > 0
-               ? accept(listener, nullptr, nullptr)
-               : -1;
-  };
-  std::filesystem::create_directories(folder + "/config");
-  std::filesystem::copy_file(std::string(QUELVAR_TEST_DATA) + "/TAMIRE.INI", folder + "/config/TAMIRE.INI");
-  platform::testing::PtyTerminal terminal{platform::testing::TerminalKind::Plain};
-  {
-    platform::testing::PtyJob game(
-        terminal,
-        // Standard error is the terminal too, as in a player's shell.
-        std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", Program(), "--console=terminal",
-                                 "--speech=none", "--braille=on", "--config-dir=" + folder + "/config",
-                                 "--speech-log=" + folder + "/speech", "--transcript=" + folder + "/transcript"},
-        std::vector<std::string>{"BRLAPI_HOST=127.0.0.1:" + std::to_string(number),
-                                 "QUELVAR_DATA_DIR=" + std::string(QUELVAR_TEST_DATA), "TERM=xterm-256color",
-                                 "LANG=C.UTF-8", "SDL_AUDIODRIVER=dummy"});
-    const int first = acceptOne();
-    ASSERT_GE(first, 0) << "the game never connected";
-    // The game plays on, and tells the player there is no display.
-    const auto waitInFile = [&](const std::string& file, const std::string& text) {
-      const auto end = Clock::now() + Patience;
-      for (;; std::this_thread::sleep_for(std::chrono::milliseconds(50))) {
-        std::ifstream in(folder + "/" + file);
-        if (std::string(std::istreambuf_iterator<char>(in), {}).find(text) != std::string::npos) return true;
-        if (Clock::now() > end) return false;
-      }
-    };
-    ASSERT_TRUE(waitInFile("transcript", "leste.\n\n>")) << "the game did not start";
-    terminal.Send("ler livro\r");
-    ASSERT_TRUE(waitInFile("transcript", "nenhum livro")) << "the game did not go on";
-    EXPECT_TRUE(waitInFile("speech", "A linha Braille")) << "nothing said of the silent server";
-    // The server hangs up: the game connects again.
-    close(first);
-    const int second = acceptOne();
-    EXPECT_GE(second, 0) << "the game did not try again";
-    if (second >= 0) close(second);
-    terminal.Send("fim\r");
-    ASSERT_NE(terminal.WaitFor("novo?"), std::string::npos);
-    terminal.Send("n");
-    EXPECT_EQ(game.Wait(std::chrono::seconds(20)), 0);
-  }
-  close(listener);
-  // Standard error was written once the terminal was given back, and said it once.
-  const std::string told = "no Braille display (the BrlAPI server does not answer)";
-  terminal.WaitFor(told, 0, std::chrono::seconds(10));
-  const std::string output = terminal.Output();
-  const std::size_t at = output.find(told);
-  ASSERT_NE(at, std::string::npos) << output.substr(output.size() > 400 ? output.size() - 400 : 0);
-  EXPECT_EQ(output.find(told, at + 1), std::string::npos);
-  EXPECT_GT(at, output.rfind(platform::testing::NormalScreen)) << "the line was drawn over the game";
-  std::filesystem::remove_all(folder);
-}
-
 }  // namespace
