@@ -11,7 +11,6 @@
 
 #include "platform/braille/braille.h"
 #include "platform/core/backend.h"
-#include "platform/services/output_file.h"
 #include "platform/services/process.h"
 
 namespace platform {
@@ -598,7 +597,7 @@ void ExitProgram(int exitCode) {
     gEnd.exiting = false;
   }
   // An output file that could not be written in full fails the run, however it ended.
-  if (exitCode == 0 && OutputFailed()) exitCode = 1;
+  if (exitCode == 0 && RunFailed()) exitCode = 1;
   if (gEnd.hook) {
     gEnd.hook(exitCode);
   }

@@ -24,8 +24,6 @@
 namespace platform {
 namespace {
 
-std::atomic<bool> gOutputFailed{false};
-
 // How long a FIFO may wait for its reader at the start, and how long a reader that stopped
 // reading may hold the game up before its file counts as failed.
 constexpr auto ReaderWait = std::chrono::seconds(1);
@@ -54,8 +52,6 @@ int CloseFile(int fd) { return ::close(fd); }
 #endif
 
 }  // namespace
-
-bool OutputFailed() { return gOutputFailed; }
 
 bool OutputFile::Create(const std::string& path, std::string_view what, std::string* reason) {
   Close();
@@ -108,7 +104,7 @@ bool OutputFile::Create(const std::string& path, std::string_view what, std::str
 void OutputFile::Fail(const std::string& reason) {
   if (failed_) return;
   failed_ = true;
-  gOutputFailed = true;
+  NoteRunFailed();
   TellUser("quelvar: cannot write " + what_ + " '" + path_ + "': " + reason + "; the game goes on without it");
 }
 

@@ -2,7 +2,7 @@
 // A file the user asked the program to write (--transcript, --speech-log, --audio-out, ...):
 // created without blocking, every write checked to its last byte. The first failure is told
 // once on standard error, naming the file and the reason; the game goes on without that
-// file, and the program ends with status 1 (see OutputFailed).
+// file, and the program ends with status 1 (platform/services/process.h: RunFailed).
 
 #include <cstdint>
 #include <span>
@@ -49,8 +49,5 @@ class OutputFile {
   bool pipe_ = false;
   std::string path_, what_;
 };
-
-// Whether an output file failed during this run: the program then ends with status 1.
-bool OutputFailed();
 
 }  // namespace platform

@@ -5,15 +5,20 @@
 
 #include <shellapi.h>  // needs windows.h first
 #else
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #ifndef __EMSCRIPTEN__
 #include <dlfcn.h>
 #endif
 #endif
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -220,25 +225,79 @@ void ReportFailure(const std::string& line) {
 
 namespace {
 
-// Every line told to the user, and whether the terminal console holds them back.
-struct ToldLines {
-  std::vector<std::string> lines;
+#ifdef _WIN32
+bool StartDetached(const std::vector<std::string>& arguments) {
+  const std::wstring file = text::WideFileName(arguments[0]);
+  const std::wstring parameter = arguments.size() > 1 ? text::WideFileName(arguments[1]) : std::wstring();
+  const auto started = reinterpret_cast<INT_PTR>(::ShellExecuteW(
+      nullptr, L"open", file.c_str(), parameter.empty() ? nullptr : parameter.c_str(), nullptr, SW_SHOWNORMAL));
+  return started > 32;
+}
+#else
+bool StartDetached(const std::vector<std::string>& arguments) {
+  // Everything the child needs is prepared before fork: after it only exec-safe calls run.
+  std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+
+  const pid_t child = ::fork();
+  if (child < 0) return false;
+  if (child == 0) {
+    // The grandchild is the opened program; the child ends at once so nobody waits for it.
+    if (::fork() != 0) ::_exit(0);
+    ::setsid();
+    // The opened program starts with the signals as a new program expects them, whatever
+    // this one ignores (a broken pipe, for one).
+    ::signal(SIGPIPE, SIG_DFL);
+    ::signal(SIGXFSZ, SIG_DFL);
+    const int nothing = ::open("/dev/null", O_RDWR);
+    if (nothing >= 0) {
+      ::dup2(nothing, 0);
+      ::dup2(nothing, 1);
+      ::dup2(nothing, 2);
+      if (nothing > 2) ::close(nothing);
+    }
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  return true;
+}
+#endif
+
+// What the process keeps for the whole run: every line told to the user and whether the
+// terminal console holds them back, whether the run failed, who starts programs.
+struct ProcessState {
+  std::vector<std::string> told;
   bool held = false;
+  std::atomic<bool> failed{false};
+  ProgramStarter starter;  // empty: the system starts programs
 };
-ToldLines gTold;
+ProcessState gProcess;
 
 }  // namespace
 
 void TellUser(const std::string& line) { TellPlayer(line, {}); }
 void TellPlayer(const std::string& line, const std::string& portuguese, bool failure) {
-  if (!gTold.held) ShowUserLine(line, failure, portuguese);
-  gTold.lines.push_back(line);
+  if (!gProcess.held) ShowUserLine(line, failure, portuguese);
+  gProcess.told.push_back(line);
 }
-void HoldToldLines() { gTold.held = true; }
+void HoldToldLines() { gProcess.held = true; }
 void ReleaseToldLines() {
-  if (!gTold.held) return;
-  gTold.held = false;
-  for (const std::string& line : gTold.lines) std::fprintf(stderr, "%s\n", line.c_str());
+  if (!gProcess.held) return;
+  gProcess.held = false;
+  for (const std::string& line : gProcess.told) std::fprintf(stderr, "%s\n", line.c_str());
 }
+
+void NoteRunFailed() { gProcess.failed = true; }
+bool RunFailed() { return gProcess.failed; }
+
+bool StartProgram(const std::vector<std::string>& command) {
+  return gProcess.starter ? gProcess.starter(command) : StartDetached(command);
+}
+void SetProgramStarter(ProgramStarter starter) { gProcess.starter = std::move(starter); }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // The running program: where its executable is, its standard streams, and the shared
 // libraries it loads.
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,6 +49,19 @@ void TellPlayer(const std::string& line, const std::string& portuguese, bool fai
 // with the terminal: every line told so far is written then.
 void HoldToldLines();
 void ReleaseToldLines();
+// Starts a program detached from this one (its output goes nowhere; on Windows through the
+// shell, which opens documents and addresses too) and returns at once; false when it could
+// not be started. Through the starter, when one is set: a stand-in that records the
+// commands instead (tests); an empty one puts the system back.
+bool StartProgram(const std::vector<std::string>& command);
+using ProgramStarter = std::function<bool(const std::vector<std::string>& command)>;
+void SetProgramStarter(ProgramStarter starter);
+
+// Whether the run failed though it went on (an output file that could not be written in
+// full): it then ends with status 1.
+void NoteRunFailed();
+bool RunFailed();
+
 // A failure that ends the program: "quelvar: " and the line, shown as above, the box saying
 // in Portuguese that the game could not go on.
 void ReportFailure(const std::string& line);

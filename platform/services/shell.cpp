@@ -1,17 +1,11 @@
 #include "platform/services/shell.h"
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/services/files.h"
+#include "platform/services/process.h"
 #include "text/cp1252.h"
 
 #ifdef _WIN32
@@ -120,13 +114,6 @@ std::optional<std::vector<std::string>> OpenWithDesktop(const std::string& what)
   return std::vector<std::string>{what};
 }
 
-bool StartDetached(const std::vector<std::string>& arguments) {
-  const std::wstring file = text::WideFileName(arguments[0]);
-  const std::wstring parameter = arguments.size() > 1 ? text::WideFileName(arguments[1]) : std::wstring();
-  const auto started = reinterpret_cast<INT_PTR>(::ShellExecuteW(
-      nullptr, L"open", file.c_str(), parameter.empty() ? nullptr : parameter.c_str(), nullptr, SW_SHOWNORMAL));
-  return started > 32;
-}
 #else
 std::optional<std::vector<std::string>> OpenWithDesktop(const std::string& what) {
   const auto opener = FindOnPath("xdg-open");
@@ -134,41 +121,7 @@ std::optional<std::vector<std::string>> OpenWithDesktop(const std::string& what)
   return std::vector<std::string>{*opener, what};
 }
 
-bool StartDetached(const std::vector<std::string>& arguments) {
-  // Everything the child needs is prepared before fork: after it only exec-safe calls run.
-  std::vector<char*> argv;
-  argv.reserve(arguments.size() + 1);
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-
-  const pid_t child = ::fork();
-  if (child < 0) return false;
-  if (child == 0) {
-    // The grandchild is the opened program; the child ends at once so nobody waits for it.
-    if (::fork() != 0) ::_exit(0);
-    ::setsid();
-    // The opened program starts with the signals as a new program expects them, whatever
-    // this one ignores (a broken pipe, for one).
-    ::signal(SIGPIPE, SIG_DFL);
-    ::signal(SIGXFSZ, SIG_DFL);
-    const int nothing = ::open("/dev/null", O_RDWR);
-    if (nothing >= 0) {
-      ::dup2(nothing, 0);
-      ::dup2(nothing, 1);
-      ::dup2(nothing, 2);
-      if (nothing > 2) ::close(nothing);
-    }
-    ::execv(argv[0], argv.data());
-    ::_exit(127);
-  }
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  return true;
-}
 #endif
-
-ProgramStarter gStarter;  // empty: the system starts programs
 
 }  // namespace
 
@@ -209,9 +162,7 @@ std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view progra
 bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search) {
   const auto command = ShellOpenCommand(program, parameter, search);
   if (!command) return false;
-  return gStarter ? gStarter(*command) : StartDetached(*command);
+  return StartProgram(*command);
 }
-
-void SetProgramStarter(ProgramStarter starter) { gStarter = std::move(starter); }
 
 }  // namespace platform

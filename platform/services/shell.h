@@ -2,7 +2,6 @@
 // The shell's "open" on Linux: documents and web addresses go to xdg-open, programs are run
 // themselves, always through an argument vector and never through a shell command line.
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,13 +22,8 @@ enum class ProgramSearch { FilesOnly, FilesAndPath };
 std::optional<std::vector<std::string>> ShellOpenCommand(std::string_view program, std::string_view parameter,
                                                          ProgramSearch search = ProgramSearch::FilesOnly);
 
-// Starts the command detached from the program (its output goes nowhere) and returns at
-// once; false when there was nothing to start or the process could not be created.
+// Starts the command detached from the program (platform/services/process.h's
+// StartProgram); false when there was nothing to start or it could not be started.
 bool ShellOpen(std::string_view program, std::string_view parameter, ProgramSearch search = ProgramSearch::FilesOnly);
-
-// Who starts what ShellOpen found: the system (the default), or a stand-in that records the
-// commands instead (tests). An empty one puts the system back.
-using ProgramStarter = std::function<bool(const std::vector<std::string>& command)>;
-void SetProgramStarter(ProgramStarter starter);
 
 }  // namespace platform

@@ -13,6 +13,7 @@
 #include "platform/backends/headless/headless.h"
 #include "platform/services/files.h"
 #include "platform/services/output_file.h"
+#include "platform/services/process.h"
 
 namespace {
 
@@ -104,7 +105,7 @@ TEST_F(OutputFileTest, AFullDeviceFailsAnOutputOnceWithItsNameAndReason) {
   EXPECT_NE(said.find("the transcript '/dev/full'"), std::string::npos) << said;
   EXPECT_NE(said.find(std::strerror(ENOSPC)), std::string::npos) << said;
   EXPECT_EQ(said.find("quelvar:"), said.rfind("quelvar:")) << "told more than once: " << said;
-  EXPECT_TRUE(platform::OutputFailed());
+  EXPECT_TRUE(platform::RunFailed());
 }
 
 TEST_F(OutputFileTest, AFifoWithNoReaderIsRefusedWithinASecond) {

@@ -8,7 +8,7 @@
 #include "console/screen.h"
 #include "platform/core/win.h"
 #include "platform/services/files.h"
-#include "platform/services/shell.h"
+#include "platform/services/process.h"
 #include "speech/cues.h"
 #include "speech/state.h"
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/backends/headless/headless.h"
+#include "platform/services/process.h"
 #include "platform/services/shell.h"
 #include "speech/config.h"
 #include "speech_fixture.h"
