@@ -26,6 +26,7 @@
 
 #include "platform/backends/terminal/terminal_backend.h"
 #include "platform/braille/braille.h"
+#include "platform/core/backend.h"
 #include "text/cp1252.h"
 
 namespace platform {
@@ -163,7 +164,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
     if (columns == 0 || columns > MostCells) return false;
     if (static_cast<int>(columns) != cells) {
       cells = static_cast<int>(columns);
-      PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+      PostBrailleCommand(BrailleCommand::Resized);
     }
     return true;
   }
@@ -234,7 +235,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
     connected = false;
     cells = 0;
     brlapi__closeConnection(handle);
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+    PostBrailleCommand(BrailleCommand::Resized);
   }
 
   bool Write(const BrailleCells& shown) {
@@ -269,7 +270,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
         return false;
       }
       if (const auto key = TranslateBrlapiKey(code)) {
-        PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(key->first), key->second);
+        PostInput(*key);
       }
     }
   }
@@ -293,7 +294,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
       std::lock_guard lock(mutex);
       failure = "quelvar: no Braille display (" + reason + "); trying again every few seconds";
     }
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Failed));
+    PostBrailleCommand(BrailleCommand::Failed);
     failureTold = true;
   }
 
@@ -351,7 +352,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
           switch (TakeAttempt(reason)) {
             case AttemptState::Connected:
               connected = true;
-              PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+              PostBrailleCommand(BrailleCommand::Resized);
               continue;
             case AttemptState::Failed:
               TellFailure(reason);
@@ -459,8 +460,8 @@ class BrlapiDisplay final : public BrailleDisplay {
 
 }  // namespace
 
-std::optional<std::pair<BrailleCommand, intptr_t>> TranslateBrlapiKey(uint64_t code) {
-  using Result = std::pair<BrailleCommand, intptr_t>;
+std::optional<BrailleInput> TranslateBrlapiKey(uint64_t code) {
+  using Result = BrailleInput;
   const uint64_t value = code & BRLAPI_KEY_CODE_MASK;
   const bool ctrl = (code & BRLAPI_KEY_FLG_CONTROL) != 0;
   if ((code & BRLAPI_KEY_TYPE_MASK) == BRLAPI_KEY_TYPE_CMD) {
