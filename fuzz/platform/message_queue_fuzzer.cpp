@@ -52,9 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         case 2: PostKey({key, 0, std::nullopt, KeyAction::Release}); break;
         case 3: PostKey({0, 0, operation}); break;  // a character without a key
         case 4: PostMessage(ConsoleWindowHandle, WM_MOUSEMOVE, 0, static_cast<intptr_t>(i)); break;
-        case 5:
-          PostBrailleCommand(i % 2 ? BrailleCommand::Route : BrailleCommand::Resized);
-          break;
+        case 5: PostBrailleCommand(i % 2 ? BrailleCommand::Route : BrailleCommand::Resized); break;
         case 6: PostMessage(ConsoleWindowHandle, MM_WOM_DONE, check.posted++); break;
         case 7: PostMessage(ConsoleWindowHandle, WM_USER + 0x63); break;
         default: check.Take(operation); break;

@@ -414,7 +414,8 @@ void SetInputProc(Hwnd hwnd, InputProc proc) {
 
 void DefInputProc(Hwnd hwnd, const Input& input) {
   const auto* key = std::get_if<KeyEvent>(&input);
-  if (key && key->action == KeyAction::Press && key->virtualKey == VK_F4 && IsSystemKey(key->virtualKey, key->modifiers)) {
+  if (key && key->action == KeyAction::Press && key->virtualKey == VK_F4 &&
+      IsSystemKey(key->virtualKey, key->modifiers)) {
     PostMessage(hwnd, WM_CLOSE);
   }
 }

@@ -33,7 +33,8 @@ std::string Describe(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_MOUSEMOVE: name = "MOUSEMOVE"; break;
     default: break;
   }
-  std::snprintf(text, sizeof text, "%s w=%lu l=%ld", name, static_cast<unsigned long>(wParam), static_cast<long>(lParam));
+  std::snprintf(text, sizeof text, "%s w=%lu l=%ld", name, static_cast<unsigned long>(wParam),
+                static_cast<long>(lParam));
   return text;
 }
 

@@ -90,8 +90,8 @@ struct Keystroke {
   std::string terminal;
   std::vector<WindowBatch> window;
   std::vector<GdiStep> gdi;
-  std::string script;           // empty: a key script cannot type it (keys held across others)
-  std::vector<PageStep> page;   // empty: the page never hands it over
+  std::string script;          // empty: a key script cannot type it (keys held across others)
+  std::vector<PageStep> page;  // empty: the page never hands it over
   Events events;
 };
 
@@ -128,7 +128,8 @@ const std::vector<Keystroke>& Keystrokes() {
       {"Braille chord F J, J let go first",
        "\x1b[102;;102u\x1b[106;;106u\x1b[106;1:3u\x1b[102;1:3u",
        {Typed(SDL_SCANCODE_F, "f"), Typed(SDL_SCANCODE_J, "j"), Released(SDL_SCANCODE_J), Released(SDL_SCANCODE_F)},
-       GdiTyped('F', 0x21, 'f') + GdiTyped('J', 0x24, 'j') + std::vector<GdiStep>{GdiUp('J', 0, 0x24), GdiUp('F', 0, 0x21)},
+       GdiTyped('F', 0x21, 'f') + GdiTyped('J', 0x24, 'j') +
+           std::vector<GdiStep>{GdiUp('J', 0, 0x24), GdiUp('F', 0, 0x21)},
        "",
        {{true, "KeyF", 0, 'f'}, {true, "KeyJ", 0, 'j'}, {false, "KeyJ"}, {false, "KeyF"}},
        {"Down 70 =102", "Down 74 =106", "Up 74", "Up 70"}},
@@ -197,9 +198,15 @@ const std::vector<Keystroke>& Keystrokes() {
        {Pressed(SDL_SCANCODE_RETURN), Released(SDL_SCANCODE_RETURN), Pressed(SDL_SCANCODE_BACKSPACE),
         Released(SDL_SCANCODE_BACKSPACE), Pressed(SDL_SCANCODE_ESCAPE), Released(SDL_SCANCODE_ESCAPE)},
        GdiTyped(VK_RETURN, 0x1C, 13) + std::vector<GdiStep>{GdiUp(VK_RETURN)} + GdiTyped(VK_BACK, 0x0E, 8) +
-           std::vector<GdiStep>{GdiUp(VK_BACK)} + GdiTyped(VK_ESCAPE, 0x01, 27) + std::vector<GdiStep>{GdiUp(VK_ESCAPE)},
+           std::vector<GdiStep>{GdiUp(VK_BACK)} + GdiTyped(VK_ESCAPE, 0x01, 27) +
+           std::vector<GdiStep>{GdiUp(VK_ESCAPE)},
        "<Enter><BS><Esc><NoEnter>",
-       {{true, "Enter"}, {false, "Enter"}, {true, "Backspace"}, {false, "Backspace"}, {true, "Escape"}, {false, "Escape"}},
+       {{true, "Enter"},
+        {false, "Enter"},
+        {true, "Backspace"},
+        {false, "Backspace"},
+        {true, "Escape"},
+        {false, "Escape"}},
        {"Down 13 =13", "Up 13", "Down 8 =8", "Up 8", "Down 27 =27", "Up 27"}},
       {"Ctrl+C, Alt+X and Ctrl+Enter",
        "\x1b[57442u\x1b[99;5u\x1b[57442;5:3u\x1b[99;1:3u\x1b[57443u\x1b[120;3u\x1b[57443;3:3u\x1b[120;1:3u"
@@ -210,9 +217,14 @@ const std::vector<Keystroke>& Keystrokes() {
         Pressed(SDL_SCANCODE_RETURN, KMOD_LCTRL), Released(SDL_SCANCODE_LCTRL), Released(SDL_SCANCODE_RETURN)},
        // Windows types Alt+X as the window menu's character, and Ctrl+Enter as a line feed.
        std::vector<GdiStep>{GdiDown(VK_CONTROL, Ctrl)} + GdiTyped('C', 0x2E, 3, Ctrl) +
-           std::vector<GdiStep>{GdiUp(VK_CONTROL), GdiUp('C', 0, 0x2E), {WM_SYSKEYDOWN, VK_MENU, 0x38, Alt},
-                                {WM_SYSKEYDOWN, 'X', 0x2D, Alt}, {WM_SYSCHAR, 'x', 0, Alt}, GdiUp(VK_MENU),
-                                GdiUp('X', 0, 0x2D), GdiDown(VK_CONTROL, Ctrl)} +
+           std::vector<GdiStep>{GdiUp(VK_CONTROL),
+                                GdiUp('C', 0, 0x2E),
+                                {WM_SYSKEYDOWN, VK_MENU, 0x38, Alt},
+                                {WM_SYSKEYDOWN, 'X', 0x2D, Alt},
+                                {WM_SYSCHAR, 'x', 0, Alt},
+                                GdiUp(VK_MENU),
+                                GdiUp('X', 0, 0x2D),
+                                GdiDown(VK_CONTROL, Ctrl)} +
            GdiTyped(VK_RETURN, 0x1C, 10, Ctrl) + std::vector<GdiStep>{GdiUp(VK_CONTROL), GdiUp(VK_RETURN)},
        "",
        {},
@@ -436,7 +448,8 @@ TEST(KeyEventsOfEveryBackend, ThePagePostsTheTableThroughItsKeyMap) {
     if (stroke.page.empty()) continue;
     Events posted;
     for (const PageStep& step : stroke.page) {
-      posted.push_back(Describe(WebKeyEvent(step.down, PageVirtualKey(map, step.code), step.modifiers, step.character)));
+      posted.push_back(
+          Describe(WebKeyEvent(step.down, PageVirtualKey(map, step.code), step.modifiers, step.character)));
     }
     EXPECT_EQ(posted, stroke.events) << stroke.name;
   }
@@ -444,13 +457,20 @@ TEST(KeyEventsOfEveryBackend, ThePagePostsTheTableThroughItsKeyMap) {
 
 TEST(KeyEventsOfEveryBackend, ThePagesKeyMapSpeaksTheOneVocabulary) {
   const std::map<std::string, int> expected = {
-      {"Backspace", VK_BACK},        {"Tab", VK_TAB},         {"Enter", VK_RETURN},         {"NumpadEnter", VK_RETURN},
-      {"Escape", VK_ESCAPE},         {"Space", VK_SPACE},     {"PageUp", VK_PRIOR},         {"PageDown", VK_NEXT},
-      {"End", VK_END},               {"Home", VK_HOME},       {"ArrowLeft", VK_LEFT},       {"ArrowUp", VK_UP},
-      {"ArrowRight", VK_RIGHT},      {"ArrowDown", VK_DOWN},  {"Insert", VK_INSERT},        {"Delete", VK_DELETE},
-      {"Semicolon", VK_OEM_1},       {"Equal", VK_OEM_PLUS},  {"Comma", VK_OEM_COMMA},      {"Minus", VK_OEM_MINUS},
-      {"Period", VK_OEM_PERIOD},     {"Slash", VK_OEM_2},     {"Backquote", VK_OEM_3},      {"BracketLeft", VK_OEM_4},
-      {"Backslash", VK_OEM_5},       {"BracketRight", VK_OEM_6}, {"Quote", VK_OEM_7},       {"IntlBackslash", VK_OEM_102},
+      {"Backspace", VK_BACK},    {"Tab", VK_TAB},
+      {"Enter", VK_RETURN},      {"NumpadEnter", VK_RETURN},
+      {"Escape", VK_ESCAPE},     {"Space", VK_SPACE},
+      {"PageUp", VK_PRIOR},      {"PageDown", VK_NEXT},
+      {"End", VK_END},           {"Home", VK_HOME},
+      {"ArrowLeft", VK_LEFT},    {"ArrowUp", VK_UP},
+      {"ArrowRight", VK_RIGHT},  {"ArrowDown", VK_DOWN},
+      {"Insert", VK_INSERT},     {"Delete", VK_DELETE},
+      {"Semicolon", VK_OEM_1},   {"Equal", VK_OEM_PLUS},
+      {"Comma", VK_OEM_COMMA},   {"Minus", VK_OEM_MINUS},
+      {"Period", VK_OEM_PERIOD}, {"Slash", VK_OEM_2},
+      {"Backquote", VK_OEM_3},   {"BracketLeft", VK_OEM_4},
+      {"Backslash", VK_OEM_5},   {"BracketRight", VK_OEM_6},
+      {"Quote", VK_OEM_7},       {"IntlBackslash", VK_OEM_102},
       {"IntlRo", VK_ABNT_C1},
   };
   EXPECT_EQ(PageKeyMap(), expected);

@@ -96,7 +96,7 @@ struct ModifierKey {
 constexpr ModifierKey ModifierKeys[] = {
     {57441, VK_SHIFT, ModShift},  {57447, VK_SHIFT, ModShift}, {57442, VK_CONTROL, ModCtrl},
     {57448, VK_CONTROL, ModCtrl}, {57443, VK_MENU, ModAlt},    {57449, VK_MENU, 0},
-    {57453, VK_MENU, 0},          {57444, VK_LWIN, 0},   {57450, VK_RWIN, 0},
+    {57453, VK_MENU, 0},          {57444, VK_LWIN, 0},         {57450, VK_RWIN, 0},
 };
 
 struct FunctionalKey {
