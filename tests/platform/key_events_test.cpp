@@ -231,13 +231,6 @@ const std::vector<Keystroke>& Keystrokes() {
        {"Down 17 Ctrl", "Down 67 =3 Ctrl", "Up 17", "Up 67", "Down 18 Alt", "Down 88 Alt", "Up 18", "Up 88",
         "Down 17 Ctrl", "Down 13 =13 Ctrl", "Up 17", "Up 13"}},
       // Keys typed whole, with their modifiers held throughout: every backend has them.
-      {"Ctrl+Left typed at once",
-       "\x1b[1;5D\x1b[1;5:3D",
-       {Pressed(SDL_SCANCODE_LEFT, KMOD_LCTRL), Released(SDL_SCANCODE_LEFT, KMOD_LCTRL)},
-       {GdiDown(VK_LEFT, Ctrl), GdiUp(VK_LEFT, Ctrl)},
-       "<Ctrl+Left><NoEnter>",
-       {{true, "ArrowLeft", 2}, {false, "ArrowLeft", 2}},
-       {"Down 37 Ctrl", "Up 37 Ctrl"}},
       {"Alt+Right",
        "\x1b[1;3C\x1b[1;3:3C",
        {Pressed(SDL_SCANCODE_RIGHT, KMOD_LALT), Released(SDL_SCANCODE_RIGHT, KMOD_LALT)},
