@@ -62,8 +62,11 @@ Settings LoadConsoleSettings();
 platform::Rgb PaletteColour(int nibble);
 void PaintInvalid();
 
-// The keyboard's messages (characters, keys, focus); false when the message is not one.
-bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result);
+// The console window's input procedure: keys and a Braille display's commands, typed.
+void HandleInput(platform::Hwnd hwnd, const platform::Input& input);
+// The keyboard's window messages (focus, key releases reported); false when the message
+// is not one.
+bool HandleKeyboardMessage(uint32_t message);
 void SetBreakCheck(bool on);
 void DestroyCaretIfShown();
 void ResetKeyboard();  // an empty queue, Braille off: the keyboard of a console made anew

@@ -10,6 +10,7 @@
 #include "console/screen.h"
 #include "platform/audio/sound_output.h"
 #include "platform/core/backend.h"
+#include "platform/core/keys.h"
 #include "text/wave.h"
 
 namespace console {
@@ -211,17 +212,18 @@ uint8_t ApplySigns(uint8_t ch) {
   return ch;
 }
 
-// False when the message goes to default processing. The chord's character takes the
-// modifiers of the key whose release completed it.
-bool OnBrailleKeyUp(int virtualKey, uint32_t modifiers) {
+// The release of a key while the Braille keyboard is on: a dot key let go, or any other
+// key, which clears the signs. The chord's character takes the modifiers of the key whose
+// release completed it.
+void OnBrailleKeyUp(int virtualKey, uint32_t modifiers) {
   Keyboard& keyboard = gKeyboard;
   const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
   if ((modifiers & ModCtrl) || !(virtualKey == VK_SPACE || letter)) {
     keyboard.numberMode = keyboard.capitalNext = keyboard.capsLock = false;
-    return false;
+    return;
   }
   keyboard.held = static_cast<uint8_t>(keyboard.held & ~DotBit(virtualKey));
-  if (keyboard.held != 0) return true;
+  if (keyboard.held != 0) return;
   uint8_t result = NoCharacter;
   if (keyboard.chord >= 64) {
     keyboard.capitalNext = keyboard.capsLock = keyboard.numberMode = false;
@@ -232,7 +234,6 @@ bool OnBrailleKeyUp(int virtualKey, uint32_t modifiers) {
   }
   if (result != NoCharacter) QueueCode(result, modifiers);
   keyboard.chord = 0;
-  return true;
 }
 
 // Waits, with the caret shown, until the queue holds a key.
@@ -253,26 +254,28 @@ void WaitForKey() {
 
 namespace detail {
 
-bool HandleKeyboardMessage(uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t& result) {
-  result = 0;
-  const int virtualKey = static_cast<int>(wParam);
-  const uint32_t modifiers = KeyModifiers(lParam);
+void HandleInput(Hwnd hwnd, const Input& input) {
+  if (const auto* braille = std::get_if<BrailleInput>(&input)) {
+    HandleBrailleCommand(braille->command, braille->argument);
+    return;
+  }
+  const auto* key = std::get_if<KeyEvent>(&input);
+  if (!key) return;
+  if (key->action == KeyAction::Release) {
+    if (gKeyboard.brailleMode != 0) OnBrailleKeyUp(key->virtualKey, key->modifiers);
+    return;
+  }
+  const bool system = IsSystemKey(key->virtualKey, key->modifiers);
+  if (system && gKeyboard.breakCheck && key->virtualKey != VK_LEFT && key->virtualKey != VK_RIGHT) {
+    DefInputProc(hwnd, input);
+    return;
+  }
+  OnKeyDown(key->virtualKey, key->modifiers);
+  if (key->character && !system) OnCharacter(*key->character, key->modifiers);
+}
+
+bool HandleKeyboardMessage(uint32_t message) {
   switch (message) {
-    case WM_CHAR: OnCharacter(static_cast<uint8_t>(wParam), modifiers); return true;
-    case WM_SYSKEYDOWN:
-      if (gKeyboard.breakCheck && virtualKey != VK_LEFT && virtualKey != VK_RIGHT) {
-        result = DefWindowProc(TheConsole().window, message, wParam, lParam);
-        return true;
-      }
-      OnKeyDown(virtualKey, modifiers);
-      return true;
-    case WM_KEYDOWN: OnKeyDown(virtualKey, modifiers); return true;
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
-      if (gKeyboard.brailleMode == 0 || !OnBrailleKeyUp(virtualKey, modifiers)) {
-        result = DefWindowProc(TheConsole().window, message, wParam, lParam);
-      }
-      return true;
     case WM_SETFOCUS:
       if (gKeyboard.waiting) ShowCaretAtCursor();
       return true;

@@ -42,13 +42,13 @@ void EndOfProgramStep() {
 intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
   using namespace platform;
   detail::Console& console = TheConsole();
-  intptr_t result = 0;
-  if (detail::HandleKeyboardMessage(message, wParam, lParam, result)) return result;
+  if (detail::HandleKeyboardMessage(message)) return 0;
   switch (message) {
     case WM_CREATE:
       console.chars.assign(ScreenColumns * ScreenRows, ' ');
       console.attrs.assign(ScreenColumns * ScreenRows, console.attribute);
       console.window = hwnd;
+      SetInputProc(hwnd, detail::HandleInput);
       detail::ResetBraille();
       return 0;
     case WM_DESTROY:
@@ -93,9 +93,6 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
       }
       return 0;
     case WM_CLOSE: CloseConsole();
-    case platform::WM_APP_BRAILLE:
-      HandleBrailleCommand(static_cast<platform::BrailleCommand>(wParam), lParam);
-      return 0;
     case WM_APP_NOTICE:
       while (const auto notice = TakeNotice()) SpeakNotice(*notice);
       return 0;

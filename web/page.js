@@ -383,7 +383,9 @@
   // ---- keys ----
 
   // Key positions (event.code) and their Windows virtual keys. Letters go by position, so
-  // the Braille keys S D F J K L stay put on every layout.
+  // the Braille keys S D F J K L stay put on every layout. The numbers are the program's
+  // own (platform/core/keys.h); tests/platform/key_events_test.cpp reads this map from here
+  // and checks it against them.
   const NamedKeys = {
     Backspace: 0x08, Tab: 0x09, Enter: 0x0D, NumpadEnter: 0x0D, Escape: 0x1B, Space: 0x20,
     PageUp: 0x21, PageDown: 0x22, End: 0x23, Home: 0x24,

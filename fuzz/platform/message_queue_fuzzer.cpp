@@ -48,14 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (std::size_t i = 0; i < times; ++i) {
       switch (operation % 9) {
         case 0: PostKeyEvent({key, 0, static_cast<uint8_t>(key + 32)}, true); break;
-        case 1: PostKeyDown({key, ModShift, std::nullopt}); break;
-        case 2: PostKeyUp(key, 0); break;
-        case 3: PostKeyMessage(WM_CHAR, operation, 0); break;
+        case 1: PostKey({key, ModShift, std::nullopt}); break;
+        case 2: PostKey({key, 0, std::nullopt, KeyAction::Release}); break;
+        case 3: PostKey({0, 0, operation}); break;  // a character without a key
         case 4: PostMessage(ConsoleWindowHandle, WM_MOUSEMOVE, 0, static_cast<intptr_t>(i)); break;
-        case 5:
-          PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE,
-                      static_cast<uintptr_t>(i % 2 ? BrailleCommand::Route : BrailleCommand::Resized));
-          break;
+        case 5: PostBrailleCommand(i % 2 ? BrailleCommand::Route : BrailleCommand::Resized); break;
         case 6: PostMessage(ConsoleWindowHandle, MM_WOM_DONE, check.posted++); break;
         case 7: PostMessage(ConsoleWindowHandle, WM_USER + 0x63); break;
         default: check.Take(operation); break;

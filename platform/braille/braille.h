@@ -1,9 +1,10 @@
 #pragma once
 // A refreshable Braille display: the cells it shows and the keys it sends. On Linux the
 // display is reached through brltty's BrlAPI server, on a thread of its own, so that a slow
-// or vanished server never holds up the program. The display's keys reach the console
-// window as WM_APP_BRAILLE messages (any backend may post them: the headless key script
-// does); what the display shows is decided by the console.
+// or vanished server never holds up the program. The display's keys and news reach the
+// console window typed, as BrailleCommand and argument (platform/core/keys.h, posted with
+// PostBrailleCommand; any backend may post them: the headless key script does); what the
+// display shows is decided by the console.
 
 #include <cstdint>
 #include <memory>
@@ -15,22 +16,6 @@
 #include "platform/core/win.h"
 
 namespace platform {
-
-// Posted to the console window as WM_APP_BRAILLE (platform/core/win.h), with the argument in
-// lParam.
-enum class BrailleCommand : uintptr_t {
-  Resized = 1,  // the display came, went or changed size: show it all again
-  Route,        // a routing key; the argument is the cell, from 0
-  PanLeft,      // the display's window one width to the left
-  PanRight,
-  LineUp,  // the row above, then below, without moving the cursor
-  LineDown,
-  Dots,       // dots typed in a key script (no brltty to translate them); bit 0 is dot 1
-  Character,  // a character typed on the display, Windows-1252
-  Key,        // a key (virtual-key code) pressed on the display; ModCtrl in bit 16
-  Failed,     // no display could be used: BrailleDisplay::TakeFailure says why
-};
-inline constexpr intptr_t BrailleKeyCtrl = 1 << 16;
 
 // One update of the display: exactly as many cells as it has.
 struct BrailleCells {
@@ -64,7 +49,7 @@ std::unique_ptr<BrailleDisplay> ConnectBrailleDisplay(BrailleUse use);
 
 // What a BrlAPI key code (a brltty command or a typed key symbol) asks of the game; nothing
 // for one it does not use. Only where the system has BrlAPI.
-std::optional<std::pair<BrailleCommand, intptr_t>> TranslateBrlapiKey(uint64_t code);
+std::optional<BrailleInput> TranslateBrlapiKey(uint64_t code);
 
 // The display the program uses (null: none), installed once at start.
 void SetBrailleDisplay(std::unique_ptr<BrailleDisplay> display);

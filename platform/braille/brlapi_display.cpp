@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/braille/braille.h"
+#include "platform/core/backend.h"
 #include "platform/services/process.h"
 #include "platform/services/signals.h"
 #include "text/cp1252.h"
@@ -164,7 +165,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
     if (columns == 0 || columns > MostCells) return false;
     if (static_cast<int>(columns) != cells) {
       cells = static_cast<int>(columns);
-      PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+      PostBrailleCommand(BrailleCommand::Resized);
     }
     return true;
   }
@@ -235,7 +236,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
     connected = false;
     cells = 0;
     brlapi__closeConnection(handle);
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+    PostBrailleCommand(BrailleCommand::Resized);
   }
 
   bool Write(const BrailleCells& shown) {
@@ -270,7 +271,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
         return false;
       }
       if (const auto key = TranslateBrlapiKey(code)) {
-        PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(key->first), key->second);
+        PostInput(*key);
       }
     }
   }
@@ -294,7 +295,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
       std::lock_guard lock(mutex);
       failure = "quelvar: no Braille display (" + reason + "); trying again every few seconds";
     }
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Failed));
+    PostBrailleCommand(BrailleCommand::Failed);
     failureTold = true;
   }
 
@@ -352,7 +353,7 @@ struct Connection : std::enable_shared_from_this<Connection> {
           switch (TakeAttempt(reason)) {
             case AttemptState::Connected:
               connected = true;
-              PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
+              PostBrailleCommand(BrailleCommand::Resized);
               continue;
             case AttemptState::Failed:
               TellFailure(reason);
@@ -460,8 +461,8 @@ class BrlapiDisplay final : public BrailleDisplay {
 
 }  // namespace
 
-std::optional<std::pair<BrailleCommand, intptr_t>> TranslateBrlapiKey(uint64_t code) {
-  using Result = std::pair<BrailleCommand, intptr_t>;
+std::optional<BrailleInput> TranslateBrlapiKey(uint64_t code) {
+  using Result = BrailleInput;
   const uint64_t value = code & BRLAPI_KEY_CODE_MASK;
   const bool ctrl = (code & BRLAPI_KEY_FLG_CONTROL) != 0;
   if ((code & BRLAPI_KEY_TYPE_MASK) == BRLAPI_KEY_TYPE_CMD) {

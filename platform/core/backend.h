@@ -20,7 +20,7 @@ class Backend {
   virtual ~Backend() = default;
   virtual const char* Name() const = 0;
 
-  // Turns waiting native events into posted messages (keys through PostKeyEvent).
+  // Turns waiting native events into posted messages (keys through PostKey).
   virtual void PollEvents() = 0;
   // Blocks until a native event may be there or timeoutMs passed (-1: no limit). Another
   // thread's PostMessage calls Wake to end the wait early.
@@ -80,25 +80,12 @@ void SetBackend(std::unique_ptr<Backend> backend);
 Backend& CurrentBackend();
 bool HasBackend();
 
-// A key as a backend sees it; PostKeyEvent posts the Windows messages for it: key-down
-// (system key-down with Alt and without Ctrl, or for F10), the character (when the key
-// makes one; Ctrl+letter makes its control code), and, when 'release' is set, the key-up.
-struct KeyEvent {
-  int virtualKey = 0;
-  uint32_t modifiers = 0;
-  std::optional<uint8_t> character;  // Windows-1252; from text input or the key itself
-  bool operator==(const KeyEvent&) const = default;
-};
-void PostKeyDown(const KeyEvent& key);
-void PostKeyUp(int virtualKey, uint32_t modifiers);
+// A key as a backend saw it (platform/core/keys.h), posted to the console window as it is:
+// a press (with its character, if any) or a release.
+void PostKey(const KeyEvent& key);
+// A key typed at once: its press and, when 'release' is set, its release.
 void PostKeyEvent(const KeyEvent& key, bool release);
-// One keyboard message as the system delivered it (the Windows window): a key-down, key-up
-// or character message, with the modifier bits of its time.
-void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers);
-// The character a key makes by itself with these modifiers (Enter 13, Ctrl+C 3, ...).
-std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers);
-// The virtual key of a typed Windows-1252 character on the keys that have a fixed one:
-// letters, digits, the space bar and the backslash key (0 for any other).
-int VirtualKeyOfCharacter(uint8_t character);
+// A Braille display's key or news.
+void PostBrailleCommand(BrailleCommand command, intptr_t argument = 0);
 
 }  // namespace platform

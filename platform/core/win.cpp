@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/braille/braille.h"
 #include "platform/core/backend.h"
 #include "platform/services/process.h"
 
@@ -28,22 +27,16 @@ struct InstalledBackend {
 enum class InputKind { None, Press, Release };
 
 InputKind InputKindOf(const Message& message) {
+  if (const auto* key = std::get_if<KeyEvent>(&message.input)) {
+    return key->action == KeyAction::Release ? InputKind::Release : InputKind::Press;
+  }
+  if (const auto* braille = std::get_if<BrailleInput>(&message.input)) {
+    return braille->IsKey() ? InputKind::Press : InputKind::None;
+  }
   switch (message.message) {
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-    case WM_CHAR:
-    case WM_SYSCHAR:
     case WM_MOUSEMOVE:
     case WM_RBUTTONDOWN: return InputKind::Press;
-    case WM_KEYUP:
-    case WM_SYSKEYUP:
     case WM_RBUTTONUP: return InputKind::Release;
-    case WM_APP_BRAILLE: {
-      // The display's keys are input; its news (come, gone, failed) is not.
-      const auto command = static_cast<BrailleCommand>(message.wParam);
-      return command == BrailleCommand::Resized || command == BrailleCommand::Failed ? InputKind::None
-                                                                                     : InputKind::Press;
-    }
     default: return InputKind::None;
   }
 }
@@ -52,25 +45,22 @@ InputKind InputKindOf(const Message& message) {
 // notices (both under the mutex), and, on the program's thread, the timers and the message
 // windows of engines.
 //
-// Input (keys, characters, the mouse, a Braille display's keys) waits here at most
+// Input (key presses and releases, the mouse, a Braille display's keys) waits here at most
 // MostPendingInput messages deep; past that, new input is dropped as the console's own key
 // queue drops keys, silently, so that a paste or a flood of any size takes no more memory
 // and the game answers as soon as it stops. Everything else (timers, wake-ups, painting,
 // the close, finished sound blocks) is never dropped. A release whose press was dropped is
-// dropped with it, so that no key seems to be let go that never went down.
+// dropped with it, so that no key seems to be let go that never went down. A key's press
+// comes as one message with its character.
 class MessageQueue {
  public:
   static constexpr std::size_t MostPendingInput = MostPendingInputMessages;
 
-  void Post(const Message& message) { Post({message}); }
-  // The messages of one key go in together, or not at all.
-  void Post(std::initializer_list<Message> messages) {
+  void Post(const Message& message) {
     std::lock_guard lock(mutex_);
-    if (!Admit(messages)) return;
-    for (const Message& message : messages) {
-      if (InputKindOf(message) != InputKind::None) ++pendingInput_;
-      messages_.push_back(message);
-    }
+    if (!Admit(message)) return;
+    if (InputKindOf(message) != InputKind::None) ++pendingInput_;
+    messages_.push_back(message);
   }
   // The first message for the window (0: any window), taken out.
   std::optional<Message> Take(Hwnd filter) {
@@ -113,56 +103,39 @@ class MessageQueue {
   std::atomic<int> backgroundWork{0};  // any thread
 
  private:
-  // With mutex_ held: whether the group goes in, noting which keys went down.
-  bool Admit(std::initializer_list<Message> messages) {
-    std::size_t presses = 0, releases = 0;
-    for (const Message& message : messages) {
-      const InputKind kind = InputKindOf(message);
-      presses += kind == InputKind::Press;
-      releases += kind == InputKind::Release;
-    }
-    if (presses == 0 && releases == 0) return true;
+  // With mutex_ held: whether the message goes in, noting which keys went down.
+  bool Admit(const Message& message) {
+    const InputKind kind = InputKindOf(message);
+    if (kind == InputKind::None) return true;
+    const auto key = KeyOf(message);
     bool admitted = true;
-    if (presses > 0) {
-      admitted = pendingInput_ + presses + releases <= MostPendingInput;
-    } else {
-      // A release whose key went down here goes in; one whose press was dropped is dropped
-      // too; one of a key never seen going down only within twice the bound.
-      for (const Message& message : messages) {
-        const auto key = KeyOf(message);
-        if (key && !down_[*key] && dropped_[*key]) admitted = false;
-        if (!key || (!down_[*key] && !dropped_[*key])) {
-          admitted = admitted && pendingInput_ + releases <= 2 * MostPendingInput;
-        }
+    if (kind == InputKind::Press) {
+      // Only with room for its release too, which always goes in after it.
+      admitted = pendingInput_ + 2 <= MostPendingInput;
+      if (key && admitted) {
+        down_[*key] = true;
+        dropped_[*key] = false;
+      } else if (key && !down_[*key]) {
+        dropped_[*key] = true;
       }
+      return admitted;
     }
-    for (const Message& message : messages) {
-      const auto key = KeyOf(message);
-      if (!key) continue;
-      if (InputKindOf(message) == InputKind::Press) {
-        if (admitted) {
-          down_[*key] = true;
-          dropped_[*key] = false;
-        } else if (!down_[*key]) {
-          dropped_[*key] = true;
-        }
-      } else {
-        down_[*key] = dropped_[*key] = false;
-      }
-    }
+    // A release whose key went down here goes in; one whose press was dropped is dropped
+    // too; one of a key never seen going down only within twice the bound.
+    if (key && !down_[*key] && dropped_[*key]) admitted = false;
+    if (!key || (!down_[*key] && !dropped_[*key])) admitted = admitted && pendingInput_ + 1 <= 2 * MostPendingInput;
+    if (key) down_[*key] = dropped_[*key] = false;
     return admitted;
   }
-  // The key a press or release is of: its virtual key, or the right mouse button.
+  // The key a press or release is of: its virtual key, or the right mouse button; none for
+  // a character without a key.
   static std::optional<std::size_t> KeyOf(const Message& message) {
-    switch (message.message) {
-      case WM_KEYDOWN:
-      case WM_SYSKEYDOWN:
-      case WM_KEYUP:
-      case WM_SYSKEYUP: return message.wParam < 256 ? std::optional<std::size_t>(message.wParam) : std::nullopt;
-      case WM_RBUTTONDOWN:
-      case WM_RBUTTONUP: return 256;
-      default: return std::nullopt;
+    if (const auto* key = std::get_if<KeyEvent>(&message.input)) {
+      if (key->virtualKey > 0 && key->virtualKey < 256) return static_cast<std::size_t>(key->virtualKey);
+      return std::nullopt;
     }
+    if (message.message == WM_RBUTTONDOWN || message.message == WM_RBUTTONUP) return 256;
+    return std::nullopt;
   }
 
   std::mutex mutex_;
@@ -179,6 +152,7 @@ class MessageQueue {
 struct AppWindow {
   bool exists = false;
   WindowProc proc = nullptr;
+  InputProc input = nullptr;
   std::string title;
   Rect invalid;
   bool eraseInvalid = false;
@@ -302,6 +276,13 @@ intptr_t DispatchMessage(const Message& message) {
     return it->second(message.hwnd, message.message, message.wParam, message.lParam);
   }
   if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
+  if (!std::holds_alternative<std::monostate>(message.input)) {
+    if (gWindow.input)
+      gWindow.input(message.hwnd, message.input);
+    else
+      DefInputProc(message.hwnd, message.input);
+    return 0;
+  }
   const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
                                        : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
   return result;
@@ -346,60 +327,24 @@ void EndBackgroundWork() {
 }
 bool BackgroundWorkPending() { return gMessages.backgroundWork.load() > 0; }
 
-// ---- keys from the backends ----
+// ---- input from the backends ----
 
-std::optional<uint8_t> KeyCharacter(int virtualKey, uint32_t modifiers) {
-  const bool ctrl = modifiers & ModCtrl;
-  if (virtualKey == VK_RETURN) return 13;
-  if (virtualKey == VK_BACK) return 8;
-  if (virtualKey == VK_TAB && !ctrl) return 9;
-  if (virtualKey == VK_ESCAPE) return 27;
-  if (ctrl && virtualKey >= 'A' && virtualKey <= 'Z') return static_cast<uint8_t>(virtualKey - 'A' + 1);
-  if (ctrl && virtualKey == 0xDC) return 28;  // Ctrl+backslash
-  if (ctrl && virtualKey == 0xDB) return 27;  // Ctrl+[
-  if (ctrl && virtualKey == 0xDD) return 29;  // Ctrl+]
-  return std::nullopt;
-}
-
-int VirtualKeyOfCharacter(uint8_t ch) {
-  if (ch >= 'a' && ch <= 'z') return ch - 32;
-  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9')) return ch;
-  if (ch == ' ') return VK_SPACE;
-  if (ch == '\\') return 0xDC;
-  return 0;
-}
-
-void PostKeyDown(const KeyEvent& key) {
-  const bool alt = key.modifiers & ModAlt;
-  const bool ctrl = key.modifiers & ModCtrl;
-  const bool system = (alt && !ctrl) || (key.virtualKey == VK_F10 && !ctrl);
-  const intptr_t lParam = KeyMessageParam(key.modifiers);
-  const Message down{ConsoleWindowHandle, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<uintptr_t>(key.virtualKey),
-                     lParam};
-  if (key.character) {
-    gMessages.Post({down, {ConsoleWindowHandle, system ? WM_SYSCHAR : WM_CHAR, *key.character, lParam}});
-  } else {
-    gMessages.Post(down);
-  }
+void PostInput(const Input& input) {
+  const uint32_t message = std::holds_alternative<BrailleInput>(input) ? WM_APP_BRAILLE : WM_APP_KEY;
+  gMessages.Post({ConsoleWindowHandle, message, 0, 0, input});
   WakeBackend();
 }
 
-void PostKeyUp(int virtualKey, uint32_t modifiers) {
-  const bool system = (modifiers & ModAlt) && !(modifiers & ModCtrl);
-  gMessages.Post({ConsoleWindowHandle, system ? WM_SYSKEYUP : WM_KEYUP, static_cast<uintptr_t>(virtualKey),
-                  KeyMessageParam(modifiers)});
-  WakeBackend();
-}
-
-void PostKeyMessage(uint32_t message, uintptr_t wParam, uint32_t modifiers) {
-  gMessages.Post({ConsoleWindowHandle, message, wParam, KeyMessageParam(modifiers)});
-  WakeBackend();
-}
+void PostKey(const KeyEvent& key) { PostInput(key); }
 
 void PostKeyEvent(const KeyEvent& key, bool release) {
-  PostKeyDown(key);
-  if (release) PostKeyUp(key.virtualKey, key.modifiers);
+  KeyEvent press = key;
+  press.action = KeyAction::Press;
+  PostInput(press);
+  if (release) PostInput(KeyEvent{key.virtualKey, key.modifiers, std::nullopt, KeyAction::Release});
 }
+
+void PostBrailleCommand(BrailleCommand command, intptr_t argument) { PostInput(BrailleInput{command, argument}); }
 
 // ---- the window ----
 
@@ -442,6 +387,7 @@ void DestroyWindow(Hwnd hwnd) {
   gInstalled.backend->CloseWindow();
   gWindow.exists = false;
   gWindow.proc = nullptr;
+  gWindow.input = nullptr;
   gWindow.caret = AppWindow::Caret{};
 }
 
@@ -449,17 +395,26 @@ void SetWindowProc(Hwnd hwnd, WindowProc proc) {
   if (hwnd == ConsoleWindowHandle) gWindow.proc = proc;
 }
 
-intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t, intptr_t) {
   switch (message) {
     case WM_CLOSE: DestroyWindow(hwnd); return 0;
-    case WM_SYSKEYDOWN:
-      if (wParam == VK_F1 + 3 && (KeyModifiers(lParam) & ModAlt)) PostMessage(hwnd, WM_CLOSE);
-      return 0;
     case WM_PAINT:
       BeginPaint(hwnd);
       EndPaint(hwnd);
       return 0;
     default: return 0;
+  }
+}
+
+void SetInputProc(Hwnd hwnd, InputProc proc) {
+  if (hwnd == ConsoleWindowHandle) gWindow.input = proc;
+}
+
+void DefInputProc(Hwnd hwnd, const Input& input) {
+  const auto* key = std::get_if<KeyEvent>(&input);
+  if (key && key->action == KeyAction::Press && key->virtualKey == VK_F4 &&
+      IsSystemKey(key->virtualKey, key->modifiers)) {
+    PostMessage(hwnd, WM_CLOSE);
   }
 }
 

@@ -11,6 +11,9 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <variant>
+
+#include "platform/core/keys.h"
 
 namespace platform {
 
@@ -24,12 +27,6 @@ enum : uint32_t {
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,
   WM_GETMINMAXINFO = 0x0024,
-  WM_KEYDOWN = 0x0100,
-  WM_KEYUP = 0x0101,
-  WM_CHAR = 0x0102,
-  WM_SYSKEYDOWN = 0x0104,
-  WM_SYSKEYUP = 0x0105,
-  WM_SYSCHAR = 0x0106,
   WM_MOUSEMOVE = 0x0200,
   WM_RBUTTONDOWN = 0x0204,
   WM_RBUTTONUP = 0x0205,
@@ -37,49 +34,9 @@ enum : uint32_t {
   WM_USER = 0x0400,
   WM_APP_NOTICE = 0x8001,       // a backend's notice for the player waits (TakeNotice)
   WM_APP_KEYRELEASES = 0x8002,  // the backend has begun to report key releases (ReportsKeyReleases)
-  WM_APP_BRAILLE = 0x8003,      // a Braille display's key or news: wParam a BrailleCommand (platform/braille/braille.h)
+  WM_APP_BRAILLE = 0x8003,      // a Braille display's key or news: the message's input is a BrailleInput
+  WM_APP_KEY = 0x8004,          // a key going down or up: the message's input is a KeyEvent
 };
-
-// Virtual-key codes, as on Windows.
-enum : int {
-  VK_CANCEL = 0x03,  // Ctrl+Break
-  VK_BACK = 0x08,
-  VK_TAB = 0x09,
-  VK_RETURN = 0x0D,
-  VK_SHIFT = 0x10,
-  VK_CONTROL = 0x11,
-  VK_MENU = 0x12,
-  VK_ESCAPE = 0x1B,
-  VK_SPACE = 0x20,
-  VK_PRIOR = 0x21,
-  VK_NEXT = 0x22,
-  VK_END = 0x23,
-  VK_HOME = 0x24,
-  VK_LEFT = 0x25,
-  VK_UP = 0x26,
-  VK_RIGHT = 0x27,
-  VK_DOWN = 0x28,
-  VK_INSERT = 0x2D,
-  VK_DELETE = 0x2E,
-  VK_F1 = 0x70,
-  VK_F10 = 0x79,
-  VK_F11 = 0x7A,
-  VK_F12 = 0x7B,
-};
-
-// Which of Shift, Ctrl and Alt were held when a key went down.
-enum : uint32_t { ModShift = 1, ModCtrl = 2, ModAlt = 4 };
-// A keyboard message's lParam carries the modifiers of its key: Alt in bit 29, as Windows'
-// context code has it, Shift and Ctrl in bits 25 and 26. So a key typed ahead keeps its own
-// modifiers, whatever is held when it is handled.
-constexpr intptr_t KeyMessageParam(uint32_t modifiers) {
-  return ((modifiers & ModAlt) ? intptr_t{1} << 29 : 0) | ((modifiers & ModShift) ? intptr_t{1} << 25 : 0) |
-         ((modifiers & ModCtrl) ? intptr_t{1} << 26 : 0);
-}
-constexpr uint32_t KeyModifiers(intptr_t lParam) {
-  return ((lParam >> 29) & 1 ? ModAlt : 0u) | ((lParam >> 25) & 1 ? ModShift : 0u) |
-         ((lParam >> 26) & 1 ? ModCtrl : 0u);
-}
 
 using Hwnd = uint32_t;  // 0 is no window
 // The one window the program has, the console's; engines' message windows come after it.
@@ -89,11 +46,17 @@ inline constexpr int ConsoleColumns = 80;
 inline constexpr int ConsoleRows = 25;
 using WindowProc = intptr_t (*)(Hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+// Input as the backends post it, typed (platform/core/keys.h); nothing for other messages.
+using Input = std::variant<std::monostate, KeyEvent, BrailleInput>;
+// The window's input procedure: takes each key and Braille command posted to it.
+using InputProc = void (*)(Hwnd, const Input&);
+
 struct Message {
   Hwnd hwnd = 0;
   uint32_t message = 0;
   uintptr_t wParam = 0;
   intptr_t lParam = 0;
+  Input input;  // with WM_APP_KEY and WM_APP_BRAILLE
 };
 
 struct Rect {
@@ -132,9 +95,13 @@ void PostQuitMessage(int exitCode);
 // screen: queued, and WM_APP_NOTICE posted to the console window, which takes it.
 void PostNotice(std::string cp1252);
 std::optional<std::string> TakeNotice();
-// Input waiting in the queue (keys, characters, the mouse, a Braille display's keys). Past
-// MostPendingInputMessages new input is dropped, silently, as the console's key queue drops
-// keys; a release whose press was dropped goes with it. Nothing else is ever dropped.
+// Posts a key (WM_APP_KEY) or a Braille display's command (WM_APP_BRAILLE) to the console
+// window; any thread.
+void PostInput(const Input& input);
+// Input waiting in the queue (key presses and releases, the mouse, a Braille display's
+// keys), one a message. Past MostPendingInputMessages new input is dropped, silently, as the
+// console's key queue drops keys; a release whose press was dropped goes with it. Nothing
+// else is ever dropped.
 inline constexpr std::size_t MostPendingInputMessages = 256;
 std::size_t PendingInputMessages();
 // Takes the next message for hwnd (0: any window of the thread); also gives WM_PAINT for an
@@ -164,6 +131,11 @@ void ShowWindow(Hwnd hwnd, bool maximized);
 void DestroyWindow(Hwnd hwnd);
 void SetWindowProc(Hwnd hwnd, WindowProc proc);  // nullptr: default processing only
 intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam);
+// Where the window's typed input goes (DispatchMessage); nullptr, and when the window is
+// destroyed: default processing only.
+void SetInputProc(Hwnd hwnd, InputProc proc);
+// The default processing of input: Alt+F4 closes the window; nothing else happens.
+void DefInputProc(Hwnd hwnd, const Input& input);
 bool IsWindow(Hwnd hwnd);
 void SetWindowText(Hwnd hwnd, std::string_view cp1252);
 std::string GetWindowText(Hwnd hwnd);

@@ -8,6 +8,7 @@
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
+#include "platform/core/backend.h"
 #include "platform/core/win.h"
 #include "platform/services/files.h"
 
@@ -38,12 +39,12 @@ void ConsoleTest::Press(int virtualKey, uint32_t modifiers, std::optional<uint8_
   console::EnsureConsoleWindow();
   if (!character) character = platform::KeyCharacter(virtualKey, modifiers);
   if (modifiers & platform::ModAlt) character.reset();
-  platform::PostKeyDown({virtualKey, modifiers, character});
+  platform::PostKey({virtualKey, modifiers, character});
   console::KeyAvailable();
 }
 
 void ConsoleTest::Release(int virtualKey, uint32_t modifiers) {
-  platform::PostKeyUp(virtualKey, modifiers);
+  platform::PostKey({virtualKey, modifiers, std::nullopt, platform::KeyAction::Release});
   console::KeyAvailable();
 }
 

@@ -107,7 +107,7 @@ TEST_F(KeyboardTest, QueuedKeysKeepTheirOwnModifiersAndPlaces) {
   Press(VK_END, ModShift);
   Press('A', ModShift, 'A');
   for (const intptr_t cell : {3, 7}) {
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Route), cell);
+    PostBrailleCommand(BrailleCommand::Route, cell);
   }
   KeyAvailable();
   CloseBrailleLog();

@@ -1,6 +1,6 @@
 // A manual check of the interactive backends (not run by ctest): opens the window or the
-// terminal, draws rows in the console's colours, and lists the key and mouse messages it
-// receives. Usage: backend_demo window|terminal [exit-after-ms]
+// terminal, draws rows in the console's colours, and lists the key events and mouse
+// messages it receives. Usage: backend_demo window|terminal [exit-after-ms]
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -27,12 +27,6 @@ std::string Describe(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   char text[96];
   const char* name = "?";
   switch (message) {
-    case WM_KEYDOWN: name = "KEYDOWN"; break;
-    case WM_KEYUP: name = "KEYUP"; break;
-    case WM_SYSKEYDOWN: name = "SYSKEYDOWN"; break;
-    case WM_SYSKEYUP: name = "SYSKEYUP"; break;
-    case WM_CHAR: name = "CHAR"; break;
-    case WM_SYSCHAR: name = "SYSCHAR"; break;
     case WM_SETFOCUS: name = "SETFOCUS"; break;
     case WM_KILLFOCUS: name = "KILLFOCUS"; break;
     case WM_RBUTTONDOWN: name = "RBUTTONDOWN"; break;
@@ -40,12 +34,26 @@ std::string Describe(uint32_t message, uintptr_t wParam, intptr_t lParam) {
     case WM_MOUSEMOVE: name = "MOUSEMOVE"; break;
     default: break;
   }
-  const bool key = message >= WM_KEYDOWN && message <= WM_SYSCHAR;
-  const uint32_t modifiers = key ? KeyModifiers(lParam) : 0;
-  std::snprintf(text, sizeof text, "%s w=%lu l=%ld%s%s%s", name, static_cast<unsigned long>(wParam),
-                static_cast<long>(lParam), (modifiers & ModCtrl) ? " Ctrl" : "", (modifiers & ModAlt) ? " Alt" : "",
+  std::snprintf(text, sizeof text, "%s w=%lu l=%ld", name, static_cast<unsigned long>(wParam),
+                static_cast<long>(lParam));
+  return text;
+}
+
+std::string Describe(const KeyEvent& key) {
+  char text[96];
+  const uint32_t modifiers = key.modifiers;
+  std::snprintf(text, sizeof text, "%s %d%s%s%s%s", key.action == KeyAction::Release ? "UP" : "DOWN", key.virtualKey,
+                key.character ? (" char " + std::to_string(*key.character)).c_str() : "",
+                (modifiers & ModCtrl) ? " Ctrl" : "", (modifiers & ModAlt) ? " Alt" : "",
                 (modifiers & ModShift) ? " Shift" : "");
   return text;
+}
+
+void Log(Hwnd hwnd, std::string line) {
+  gLog.push_front(std::move(line));
+  if (gPrintLog) std::printf("%s\n", gLog.front().c_str());
+  if (gLog.size() > 8) gLog.pop_back();
+  InvalidateRect(hwnd, nullptr, false);
 }
 
 int CellWidth() { return gMetrics.averageWidth; }
@@ -72,26 +80,22 @@ intptr_t Procedure(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lPara
   switch (message) {
     case WM_PAINT: Paint(); return 0;
     case WM_CLOSE: ExitProgram(0);
-    case WM_KEYDOWN:
-    case WM_KEYUP:
-    case WM_SYSKEYDOWN:
-    case WM_SYSKEYUP:
-    case WM_CHAR:
-    case WM_SYSCHAR:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
-    case WM_MOUSEMOVE:
-      gLog.push_front(Describe(message, wParam, lParam));
-      if (gPrintLog) std::printf("%s\n", gLog.front().c_str());
-      if (gLog.size() > 8) gLog.pop_back();
-      InvalidateRect(hwnd, nullptr, false);
-      if (message == WM_CHAR && wParam == 'q') ExitProgram(0);
-      if (message == WM_CHAR && wParam == 'b') MessageBeep();
-      return 0;
+    case WM_MOUSEMOVE: Log(hwnd, Describe(message, wParam, lParam)); return 0;
     default: return DefWindowProc(hwnd, message, wParam, lParam);
   }
+}
+
+void TakeInput(Hwnd hwnd, const Input& input) {
+  if (const auto* key = std::get_if<KeyEvent>(&input)) {
+    Log(hwnd, Describe(*key));
+    if (key->character == 'q') ExitProgram(0);
+    if (key->character == 'b') MessageBeep();
+  }
+  DefInputProc(hwnd, input);
 }
 
 }  // namespace
@@ -114,6 +118,7 @@ int main(int argc, char** argv) {
   gMetrics = GetFontMetrics();
   const Hwnd window =
       CreateAppWindow(Procedure, text::Utf8ToCp1252("Demonstração do console"), {80 * CellWidth(), 25 * CellHeight()});
+  SetInputProc(window, TakeInput);
   ShowWindow(window, false);
   CreateCaret(window, CellWidth(), 2);
   SetCaretPos(0, 16 * CellHeight() + gMetrics.ascent);

@@ -10,7 +10,7 @@ using platform::BrailleCommand;
 
 struct Case {
   brlapi_keyCode_t code;
-  std::optional<std::pair<BrailleCommand, intptr_t>> wanted;
+  std::optional<platform::BrailleInput> wanted;
 };
 
 TEST(BrlapiKeys, CommandsAndTypedKeysBecomeTheGamesKeys) {

@@ -1,18 +1,29 @@
-// One table of keystrokes, each as the kitty keyboard protocol reports it (what kitty 0.26.5
-// sends with the console's flags) and as SDL delivers it to the window; both backends must
-// post the same key messages for it. Then the terminal's side of the protocol: asking,
-// late answers, half answers and none, and giving the terminal back.
+// One table of keystrokes, each as every backend receives it: the bytes of a terminal
+// speaking the kitty keyboard protocol (what kitty 0.26.5 sends with the console's flags),
+// the events SDL delivers to the window, the messages Windows sends the GDI window, the
+// names of a headless key script and what the page hands over through its key map
+// (web/page.js). Every backend that can type the keystroke must post the same key events
+// for it. Then the terminal's side of the protocol: asking, late answers, half answers and
+// none, and giving the terminal back.
 #include <SDL.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
 #include <chrono>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/backends/gdi/gdi_keys.h"
+#include "platform/backends/headless/headless.h"
+#include "platform/backends/sdl/sdl_keys.h"
 #include "platform/backends/shared/window_backend.h"
 #include "platform/backends/terminal/terminal_backend.h"
+#include "platform/backends/web/web_keys.h"
 #include "pty_terminal.h"
 
 namespace platform {
@@ -20,7 +31,7 @@ namespace {
 
 using testing::PtyTerminal;
 using testing::TerminalKind;
-using Messages = std::vector<std::string>;
+using Events = std::vector<std::string>;
 
 // ---- the table ----
 
@@ -43,14 +54,49 @@ WindowBatch Repeated(SDL_Scancode scancode, const char* text) {
 WindowBatch Pressed(SDL_Scancode scancode, uint16_t mod = KMOD_NONE) { return {{WindowStep::Down, scancode, mod}}; }
 WindowBatch Released(SDL_Scancode scancode, uint16_t mod = KMOD_NONE) { return {{WindowStep::Up, scancode, mod}}; }
 
+// One message as Windows sends it to the window: the key (virtual key and scan code) or the
+// character, with the modifiers held then.
+struct GdiStep {
+  uint32_t message;
+  uintptr_t wParam;
+  int scanCode = 0;
+  uint32_t modifiers = 0;
+};
+std::vector<GdiStep> GdiTyped(int virtualKey, int scanCode, uintptr_t character, uint32_t modifiers = 0) {
+  return {{WM_KEYDOWN, static_cast<uintptr_t>(virtualKey), scanCode, modifiers}, {WM_CHAR, character, 0, modifiers}};
+}
+GdiStep GdiDown(int virtualKey, uint32_t modifiers = 0, int scanCode = 0) {
+  return {WM_KEYDOWN, static_cast<uintptr_t>(virtualKey), scanCode, modifiers};
+}
+GdiStep GdiUp(int virtualKey, uint32_t modifiers = 0, int scanCode = 0) {
+  return {WM_KEYUP, static_cast<uintptr_t>(virtualKey), scanCode, modifiers};
+}
+std::vector<GdiStep> operator+(std::vector<GdiStep> a, const std::vector<GdiStep>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// What the page hands over for a key: down or up, the key's place (event.code), the
+// modifier bits and the Windows-1252 character it types (-1: none).
+struct PageStep {
+  bool down;
+  const char* code;
+  int modifiers = 0;
+  int character = -1;
+};
+
 struct Keystroke {
   const char* name;
   std::string terminal;
   std::vector<WindowBatch> window;
-  Messages messages;
+  std::vector<GdiStep> gdi;
+  std::string script;          // empty: a key script cannot type it (keys held across others)
+  std::vector<PageStep> page;  // empty: the page never hands it over
+  Events events;
 };
 
 const std::vector<Keystroke>& Keystrokes() {
+  constexpr uint32_t Shift = ModShift, Ctrl = ModCtrl, Alt = ModAlt;
   static const std::vector<Keystroke> table = {
       {"Braille chord S D F J K L, L repeating, then let go",
        "\x1b[115;;115u\x1b[100;;100u\x1b[102;;102u\x1b[106;;106u\x1b[107;;107u\x1b[108;;108u\x1b[108;1:2;108u"
@@ -59,41 +105,77 @@ const std::vector<Keystroke>& Keystrokes() {
         Typed(SDL_SCANCODE_K, "k"), Typed(SDL_SCANCODE_L, "l"), Repeated(SDL_SCANCODE_L, "l"), Released(SDL_SCANCODE_S),
         Released(SDL_SCANCODE_D), Released(SDL_SCANCODE_F), Released(SDL_SCANCODE_J), Released(SDL_SCANCODE_K),
         Released(SDL_SCANCODE_L)},
-       {"KEYDOWN 83", "CHAR 115",   "KEYDOWN 68", "CHAR 100",   "KEYDOWN 70", "CHAR 102",   "KEYDOWN 74",
-        "CHAR 106",   "KEYDOWN 75", "CHAR 107",   "KEYDOWN 76", "CHAR 108",   "KEYDOWN 76", "CHAR 108",
-        "KEYUP 83",   "KEYUP 68",   "KEYUP 70",   "KEYUP 74",   "KEYUP 75",   "KEYUP 76"}},
+       GdiTyped('S', 0x1F, 's') + GdiTyped('D', 0x20, 'd') + GdiTyped('F', 0x21, 'f') + GdiTyped('J', 0x24, 'j') +
+           GdiTyped('K', 0x25, 'k') + GdiTyped('L', 0x26, 'l') + GdiTyped('L', 0x26, 'l') +
+           std::vector<GdiStep>{GdiUp('S', 0, 0x1F), GdiUp('D', 0, 0x20), GdiUp('F', 0, 0x21), GdiUp('J', 0, 0x24),
+                                GdiUp('K', 0, 0x25), GdiUp('L', 0, 0x26)},
+       "",
+       {{true, "KeyS", 0, 's'},
+        {true, "KeyD", 0, 'd'},
+        {true, "KeyF", 0, 'f'},
+        {true, "KeyJ", 0, 'j'},
+        {true, "KeyK", 0, 'k'},
+        {true, "KeyL", 0, 'l'},
+        {true, "KeyL", 0, 'l'},
+        {false, "KeyS"},
+        {false, "KeyD"},
+        {false, "KeyF"},
+        {false, "KeyJ"},
+        {false, "KeyK"},
+        {false, "KeyL"}},
+       {"Down 83 =115", "Down 68 =100", "Down 70 =102", "Down 74 =106", "Down 75 =107", "Down 76 =108", "Down 76 =108",
+        "Up 83", "Up 68", "Up 70", "Up 74", "Up 75", "Up 76"}},
       {"Braille chord F J, J let go first",
        "\x1b[102;;102u\x1b[106;;106u\x1b[106;1:3u\x1b[102;1:3u",
        {Typed(SDL_SCANCODE_F, "f"), Typed(SDL_SCANCODE_J, "j"), Released(SDL_SCANCODE_J), Released(SDL_SCANCODE_F)},
-       {"KEYDOWN 70", "CHAR 102", "KEYDOWN 74", "CHAR 106", "KEYUP 74", "KEYUP 70"}},
+       GdiTyped('F', 0x21, 'f') + GdiTyped('J', 0x24, 'j') +
+           std::vector<GdiStep>{GdiUp('J', 0, 0x24), GdiUp('F', 0, 0x21)},
+       "",
+       {{true, "KeyF", 0, 'f'}, {true, "KeyJ", 0, 'j'}, {false, "KeyJ"}, {false, "KeyF"}},
+       {"Down 70 =102", "Down 74 =106", "Up 74", "Up 70"}},
       {"Space",
        "\x1b[32;;32u\x1b[32;1:3u",
        {Typed(SDL_SCANCODE_SPACE, " "), Released(SDL_SCANCODE_SPACE)},
-       {"KEYDOWN 32", "CHAR 32", "KEYUP 32"}},
+       GdiTyped(VK_SPACE, 0x39, ' ') + std::vector<GdiStep>{GdiUp(VK_SPACE)},
+       "<Space><NoEnter>",
+       {{true, "Space", 0, ' '}, {false, "Space"}},
+       {"Down 32 =32", "Up 32"}},
       {"Ctrl+Left, Ctrl let go first",
        "\x1b[57442u\x1b[1;5D\x1b[57442;5:3u\x1b[1;1:3D",
        {Pressed(SDL_SCANCODE_LCTRL, KMOD_LCTRL), Pressed(SDL_SCANCODE_LEFT, KMOD_LCTRL), Released(SDL_SCANCODE_LCTRL),
         Released(SDL_SCANCODE_LEFT)},
-       {"KEYDOWN 17 Ctrl", "KEYDOWN 37 Ctrl", "KEYUP 17", "KEYUP 37"}},
+       {GdiDown(VK_CONTROL, Ctrl), GdiDown(VK_LEFT, Ctrl), GdiUp(VK_CONTROL), GdiUp(VK_LEFT)},
+       "",
+       {},
+       {"Down 17 Ctrl", "Down 37 Ctrl", "Up 17", "Up 37"}},
       {"Shift+End",
        "\x1b[57441u\x1b[1;2F\x1b[57441;2:3u\x1b[1;1:3F",
        {Pressed(SDL_SCANCODE_LSHIFT, KMOD_LSHIFT), Pressed(SDL_SCANCODE_END, KMOD_LSHIFT),
         Released(SDL_SCANCODE_LSHIFT), Released(SDL_SCANCODE_END)},
-       {"KEYDOWN 16 Shift", "KEYDOWN 35 Shift", "KEYUP 16", "KEYUP 35"}},
+       {GdiDown(VK_SHIFT, Shift), GdiDown(VK_END, Shift), GdiUp(VK_SHIFT), GdiUp(VK_END)},
+       "",
+       {},
+       {"Down 16 Shift", "Down 35 Shift", "Up 16", "Up 35"}},
       {"Ctrl+Shift+F9, the screen review",
        "\x1b[57442u\x1b[57441;5u\x1b[20;6~\x1b[57441;6:3u\x1b[57442;5:3u\x1b[20;1:3~",
        {Pressed(SDL_SCANCODE_LCTRL, KMOD_LCTRL), Pressed(SDL_SCANCODE_LSHIFT, KMOD_LCTRL | KMOD_LSHIFT),
         Pressed(SDL_SCANCODE_F9, KMOD_LCTRL | KMOD_LSHIFT), Released(SDL_SCANCODE_LSHIFT, KMOD_LCTRL),
         Released(SDL_SCANCODE_LCTRL), Released(SDL_SCANCODE_F9)},
-       {"KEYDOWN 17 Ctrl", "KEYDOWN 16 Ctrl Shift", "KEYDOWN 120 Ctrl Shift", "KEYUP 16 Ctrl", "KEYUP 17",
-        "KEYUP 120"}},
+       {GdiDown(VK_CONTROL, Ctrl), GdiDown(VK_SHIFT, Ctrl | Shift), GdiDown(VK_F9, Ctrl | Shift), GdiUp(VK_SHIFT, Ctrl),
+        GdiUp(VK_CONTROL), GdiUp(VK_F9)},
+       "",
+       {},
+       {"Down 17 Ctrl", "Down 16 Ctrl Shift", "Down 120 Ctrl Shift", "Up 16 Ctrl", "Up 17", "Up 120"}},
       {"Ctrl+Shift+F11, the Braille keyboard's switch",
        "\x1b[57442u\x1b[57441;5u\x1b[23;6~\x1b[23;6:3~\x1b[57441;6:3u\x1b[57442;5:3u",
        {Pressed(SDL_SCANCODE_LCTRL, KMOD_LCTRL), Pressed(SDL_SCANCODE_LSHIFT, KMOD_LCTRL | KMOD_LSHIFT),
         Pressed(SDL_SCANCODE_F11, KMOD_LCTRL | KMOD_LSHIFT), Released(SDL_SCANCODE_F11, KMOD_LCTRL | KMOD_LSHIFT),
         Released(SDL_SCANCODE_LSHIFT, KMOD_LCTRL), Released(SDL_SCANCODE_LCTRL)},
-       {"KEYDOWN 17 Ctrl", "KEYDOWN 16 Ctrl Shift", "KEYDOWN 122 Ctrl Shift", "KEYUP 122 Ctrl Shift", "KEYUP 16 Ctrl",
-        "KEYUP 17"}},
+       {GdiDown(VK_CONTROL, Ctrl), GdiDown(VK_SHIFT, Ctrl | Shift), GdiDown(VK_F11, Ctrl | Shift),
+        GdiUp(VK_F11, Ctrl | Shift), GdiUp(VK_SHIFT, Ctrl), GdiUp(VK_CONTROL)},
+       "",
+       {},
+       {"Down 17 Ctrl", "Down 16 Ctrl Shift", "Down 122 Ctrl Shift", "Up 122 Ctrl Shift", "Up 16 Ctrl", "Up 17"}},
       {"Text: o, Shift+A, Shift+1 and the ABNT2 key of c cedilla",
        "\x1b[111;;111u\x1b[111;1:3u\x1b[57441u\x1b[97:65;2;65u\x1b[57441;2:3u\x1b[97;1:3u"
        "\x1b[57441u\x1b[49:33;2;33u\x1b[49:33;2:3u\x1b[57441;2:3u\x1b[231::59;u\x1b[231::59;1:3u",
@@ -102,14 +184,30 @@ const std::vector<Keystroke>& Keystrokes() {
         Pressed(SDL_SCANCODE_LSHIFT, KMOD_LSHIFT), Typed(SDL_SCANCODE_1, "!", KMOD_LSHIFT),
         Released(SDL_SCANCODE_1, KMOD_LSHIFT), Released(SDL_SCANCODE_LSHIFT), Typed(SDL_SCANCODE_SEMICOLON, "\xc3\xa7"),
         Released(SDL_SCANCODE_SEMICOLON)},
-       {"KEYDOWN 79", "CHAR 111", "KEYUP 79", "KEYDOWN 16 Shift", "KEYDOWN 65 Shift", "CHAR 65 Shift", "KEYUP 16",
-        "KEYUP 65", "KEYDOWN 16 Shift", "KEYDOWN 49 Shift", "CHAR 33 Shift", "KEYUP 49 Shift", "KEYUP 16",
-        "KEYDOWN 186", "CHAR 231", "KEYUP 186"}},
+       GdiTyped('O', 0x18, 'o') + std::vector<GdiStep>{GdiUp('O', 0, 0x18), GdiDown(VK_SHIFT, Shift)} +
+           GdiTyped('A', 0x1E, 'A', Shift) +
+           std::vector<GdiStep>{GdiUp(VK_SHIFT), GdiUp('A', 0, 0x1E), GdiDown(VK_SHIFT, Shift)} +
+           GdiTyped('1', 0x02, '!', Shift) + std::vector<GdiStep>{GdiUp('1', Shift, 0x02), GdiUp(VK_SHIFT)} +
+           GdiTyped(VK_OEM_1, 0x27, 0xE7) + std::vector<GdiStep>{GdiUp(VK_OEM_1, 0, 0x27)},
+       "",
+       {},
+       {"Down 79 =111", "Up 79", "Down 16 Shift", "Down 65 =65 Shift", "Up 16", "Up 65", "Down 16 Shift",
+        "Down 49 =33 Shift", "Up 49 Shift", "Up 16", "Down 186 =231", "Up 186"}},
       {"Enter, Backspace and Esc",
        "\x1b[13u\x1b[13;1:3u\x1b[127u\x1b[127;1:3u\x1b[27u\x1b[27;1:3u",
        {Pressed(SDL_SCANCODE_RETURN), Released(SDL_SCANCODE_RETURN), Pressed(SDL_SCANCODE_BACKSPACE),
         Released(SDL_SCANCODE_BACKSPACE), Pressed(SDL_SCANCODE_ESCAPE), Released(SDL_SCANCODE_ESCAPE)},
-       {"KEYDOWN 13", "CHAR 13", "KEYUP 13", "KEYDOWN 8", "CHAR 8", "KEYUP 8", "KEYDOWN 27", "CHAR 27", "KEYUP 27"}},
+       GdiTyped(VK_RETURN, 0x1C, 13) + std::vector<GdiStep>{GdiUp(VK_RETURN)} + GdiTyped(VK_BACK, 0x0E, 8) +
+           std::vector<GdiStep>{GdiUp(VK_BACK)} + GdiTyped(VK_ESCAPE, 0x01, 27) +
+           std::vector<GdiStep>{GdiUp(VK_ESCAPE)},
+       "<Enter><BS><Esc><NoEnter>",
+       {{true, "Enter"},
+        {false, "Enter"},
+        {true, "Backspace"},
+        {false, "Backspace"},
+        {true, "Escape"},
+        {false, "Escape"}},
+       {"Down 13 =13", "Up 13", "Down 8 =8", "Up 8", "Down 27 =27", "Up 27"}},
       {"Ctrl+C, Alt+X and Ctrl+Enter",
        "\x1b[57442u\x1b[99;5u\x1b[57442;5:3u\x1b[99;1:3u\x1b[57443u\x1b[120;3u\x1b[57443;3:3u\x1b[120;1:3u"
        "\x1b[57442u\x1b[13;5u\x1b[57442;5:3u\x1b[13;1:3u",
@@ -117,38 +215,96 @@ const std::vector<Keystroke>& Keystrokes() {
         Released(SDL_SCANCODE_C), Pressed(SDL_SCANCODE_LALT, KMOD_LALT), Pressed(SDL_SCANCODE_X, KMOD_LALT),
         Released(SDL_SCANCODE_LALT), Released(SDL_SCANCODE_X), Pressed(SDL_SCANCODE_LCTRL, KMOD_LCTRL),
         Pressed(SDL_SCANCODE_RETURN, KMOD_LCTRL), Released(SDL_SCANCODE_LCTRL), Released(SDL_SCANCODE_RETURN)},
-       {"KEYDOWN 17 Ctrl", "KEYDOWN 67 Ctrl", "CHAR 3 Ctrl", "KEYUP 17", "KEYUP 67", "SYSKEYDOWN 18 Alt",
-        "SYSKEYDOWN 88 Alt", "KEYUP 18", "KEYUP 88", "KEYDOWN 17 Ctrl", "KEYDOWN 13 Ctrl", "CHAR 13 Ctrl", "KEYUP 17",
-        "KEYUP 13"}},
+       // Windows types Alt+X as the window menu's character, and Ctrl+Enter as a line feed.
+       std::vector<GdiStep>{GdiDown(VK_CONTROL, Ctrl)} + GdiTyped('C', 0x2E, 3, Ctrl) +
+           std::vector<GdiStep>{GdiUp(VK_CONTROL),
+                                GdiUp('C', 0, 0x2E),
+                                {WM_SYSKEYDOWN, VK_MENU, 0x38, Alt},
+                                {WM_SYSKEYDOWN, 'X', 0x2D, Alt},
+                                {WM_SYSCHAR, 'x', 0, Alt},
+                                GdiUp(VK_MENU),
+                                GdiUp('X', 0, 0x2D),
+                                GdiDown(VK_CONTROL, Ctrl)} +
+           GdiTyped(VK_RETURN, 0x1C, 10, Ctrl) + std::vector<GdiStep>{GdiUp(VK_CONTROL), GdiUp(VK_RETURN)},
+       "",
+       {},
+       {"Down 17 Ctrl", "Down 67 =3 Ctrl", "Up 17", "Up 67", "Down 18 Alt", "Down 88 Alt", "Up 18", "Up 88",
+        "Down 17 Ctrl", "Down 13 =13 Ctrl", "Up 17", "Up 13"}},
+      // Keys typed whole, with their modifiers held throughout: every backend has them.
+      {"Alt+Right",
+       "\x1b[1;3C\x1b[1;3:3C",
+       {Pressed(SDL_SCANCODE_RIGHT, KMOD_LALT), Released(SDL_SCANCODE_RIGHT, KMOD_LALT)},
+       {{WM_SYSKEYDOWN, VK_RIGHT, 0x4D, Alt}, {WM_SYSKEYUP, VK_RIGHT, 0x4D, Alt}},
+       "<Alt+Right><NoEnter>",
+       {{true, "ArrowRight", 4}, {false, "ArrowRight", 4}},
+       {"Down 39 Alt", "Up 39 Alt"}},
+      {"Shift+Tab",
+       "\x1b[9;2u\x1b[9;2:3u",
+       {Pressed(SDL_SCANCODE_TAB, KMOD_LSHIFT), Released(SDL_SCANCODE_TAB, KMOD_LSHIFT)},
+       GdiTyped(VK_TAB, 0x0F, 9, Shift) + std::vector<GdiStep>{GdiUp(VK_TAB, Shift)},
+       "<Shift+Tab><NoEnter>",
+       {{true, "Tab", 1}, {false, "Tab", 1}},
+       {"Down 9 =9 Shift", "Up 9 Shift"}},
+      {"Ctrl+backslash",
+       "\x1b[92;5u\x1b[92;5:3u",
+       {Pressed(SDL_SCANCODE_BACKSLASH, KMOD_LCTRL), Released(SDL_SCANCODE_BACKSLASH, KMOD_LCTRL)},
+       GdiTyped(VK_OEM_5, 0x2B, 28, Ctrl) + std::vector<GdiStep>{GdiUp(VK_OEM_5, Ctrl)},
+       "<Ctrl+\\><NoEnter>",
+       {{true, "Backslash", 2}, {false, "Backslash", 2}},
+       {"Down 220 =28 Ctrl", "Up 220 Ctrl"}},
+      {"Ctrl+Break",
+       "\x1b[57362;5u\x1b[57362;5:3u",
+       {Pressed(SDL_SCANCODE_PAUSE, KMOD_LCTRL), Released(SDL_SCANCODE_PAUSE, KMOD_LCTRL)},
+       {GdiDown(VK_CANCEL, Ctrl), GdiUp(VK_CANCEL, Ctrl)},
+       "<Ctrl+Break><NoEnter>",
+       {},  // the page's own rule, not its key map
+       {"Down 3 Ctrl", "Up 3 Ctrl"}},
+      {"F10 alone",
+       "\x1b[21~\x1b[21;1:3~",
+       {Pressed(SDL_SCANCODE_F10), Released(SDL_SCANCODE_F10)},
+       {{WM_SYSKEYDOWN, VK_F10, 0x44}, {WM_SYSKEYUP, VK_F10, 0x44}},
+       "<F10><NoEnter>",
+       {},  // the browser's
+       {"Down 121", "Up 121"}},
+      {"The keypad's 1 with Num Lock",
+       "\x1b[57400;129;49u\x1b[57400;129:3u",
+       {Typed(SDL_SCANCODE_KP_1, "1", KMOD_NUM), Released(SDL_SCANCODE_KP_1, KMOD_NUM)},
+       GdiTyped(VK_NUMPAD0 + 1, 0x4F, '1') + std::vector<GdiStep>{GdiUp(VK_NUMPAD0 + 1, 0, 0x4F)},
+       "",
+       {},
+       {"Down 97 =49", "Up 97"}},
+      {"The ABNT2 key of c cedilla alone",
+       "\x1b[231::59;u\x1b[231::59;1:3u",
+       {Typed(SDL_SCANCODE_SEMICOLON, "\xc3\xa7"), Released(SDL_SCANCODE_SEMICOLON)},
+       GdiTyped(VK_OEM_1, 0x27, 0xE7) + std::vector<GdiStep>{GdiUp(VK_OEM_1, 0, 0x27)},
+       "",  // a script types c cedilla as a character of no key
+       {{true, "Semicolon", 0, 0xE7}, {false, "Semicolon"}},
+       {"Down 186 =231", "Up 186"}},
   };
   return table;
 }
 
 // ---- collecting what a backend posts ----
 
-std::string Describe(const Message& message) {
-  std::string text;
-  switch (message.message) {
-    case WM_KEYDOWN: text = "KEYDOWN"; break;
-    case WM_KEYUP: text = "KEYUP"; break;
-    case WM_SYSKEYDOWN: text = "SYSKEYDOWN"; break;
-    case WM_SYSKEYUP: text = "SYSKEYUP"; break;
-    case WM_CHAR: text = "CHAR"; break;
-    case WM_SYSCHAR: text = "SYSCHAR"; break;
-    default: return "";
-  }
-  text += " " + std::to_string(message.wParam);
-  const uint32_t modifiers = KeyModifiers(message.lParam);
-  if (modifiers & ModCtrl) text += " Ctrl";
-  if (modifiers & ModAlt) text += " Alt";
-  if (modifiers & ModShift) text += " Shift";
+std::string Describe(const KeyEvent& key) {
+  std::string text = key.action == KeyAction::Release ? "Up " : "Down ";
+  text += std::to_string(key.virtualKey);
+  if (key.character) text += " =" + std::to_string(*key.character);
+  if (key.modifiers & ModCtrl) text += " Ctrl";
+  if (key.modifiers & ModAlt) text += " Alt";
+  if (key.modifiers & ModShift) text += " Shift";
   return text;
 }
 
-// The key messages posted until 'count' have come (or two seconds passed), and any that
+std::string Describe(const Message& message) {
+  const auto* key = std::get_if<KeyEvent>(&message.input);
+  return key && message.message == WM_APP_KEY ? Describe(*key) : "";
+}
+
+// The key events posted until 'count' have come (or two seconds passed), and any that
 // follow within a moment after.
-Messages TakeKeyMessages(std::size_t count) {
-  Messages taken;
+Events TakeKeyEvents(std::size_t count) {
+  Events taken;
   const auto start = std::chrono::steady_clock::now();
   auto quietSince = start;
   for (;;) {
@@ -181,7 +337,7 @@ TEST(KeyEventsOfBothBackends, TheWindowPostsTheTableForWhatSdlDelivers) {
   SetBackend(std::move(backend));
   const Uninstall uninstall;
   for (const Keystroke& stroke : Keystrokes()) {
-    Messages posted;
+    Events posted;
     for (const WindowBatch& batch : stroke.window) {
       for (const WindowStep& step : batch) {
         SDL_SetModState(static_cast<SDL_Keymod>(step.mod));
@@ -205,7 +361,119 @@ TEST(KeyEventsOfBothBackends, TheWindowPostsTheTableForWhatSdlDelivers) {
       }
     }
     SDL_SetModState(KMOD_NONE);
-    EXPECT_EQ(posted, stroke.messages) << stroke.name;
+    EXPECT_EQ(posted, stroke.events) << stroke.name;
+  }
+}
+
+TEST(KeyEventsOfEveryBackend, TheWindowsWindowPostsTheTableForWhatWindowsSends) {
+  for (const Keystroke& stroke : Keystrokes()) {
+    KeyMessageTranslator translator;
+    Events posted;
+    for (const GdiStep& step : stroke.gdi) {
+      const intptr_t lParam = 1 | (intptr_t{step.scanCode} << 16);
+      for (const KeyEvent& key : translator.Translate(step.message, step.wParam, lParam, step.modifiers)) {
+        posted.push_back(Describe(key));
+      }
+    }
+    if (const auto key = translator.Flush()) posted.push_back(Describe(*key));
+    EXPECT_EQ(posted, stroke.events) << stroke.name;
+  }
+}
+
+TEST(KeyEventsOfEveryBackend, AKeyScriptPostsTheTable) {
+  const Uninstall uninstall;
+  for (const Keystroke& stroke : Keystrokes()) {
+    if (stroke.script.empty()) continue;
+    std::vector<ScriptItem> items;
+    std::string error;
+    ASSERT_TRUE(ParseKeyScript(stroke.script, items, error)) << stroke.name << ": " << error;
+    auto backend = std::make_unique<HeadlessBackend>();
+    HeadlessBackend& headless = *backend;
+    headless.SetScript(std::move(items));
+    SetBackend(std::move(backend));
+    Events posted;
+    while (!headless.ScriptFinished()) {
+      headless.WaitEvents(-1);  // the program waits: the script's next key comes
+      Message message;
+      while (PeekMessage(message)) {
+        if (const std::string text = Describe(message); !text.empty()) posted.push_back(text);
+      }
+    }
+    EXPECT_EQ(posted, stroke.events) << stroke.name;
+  }
+}
+
+// The page's key map: the virtual key of each key place (event.code) the page names, read
+// from the page itself.
+std::map<std::string, int> PageKeyMap() {
+  std::ifstream file(QUELVAR_SOURCE_DIR "/web/page.js");
+  std::stringstream text;
+  text << file.rdbuf();
+  const std::string page = text.str();
+  const std::size_t start = page.find("const NamedKeys = {");
+  const std::size_t end = page.find("};", start);
+  std::map<std::string, int> map;
+  if (start == std::string::npos || end == std::string::npos) return map;
+  const std::string body = page.substr(start, end - start);
+  const std::regex entry(R"((\w+): 0x([0-9A-Fa-f]+))");
+  for (auto it = std::sregex_iterator(body.begin(), body.end(), entry); it != std::sregex_iterator(); ++it) {
+    map[(*it)[1]] = std::stoi((*it)[2], nullptr, 16);
+  }
+  return map;
+}
+
+// The page's virtualKey(code): letters and digits by their place, the function keys, then
+// the map.
+int PageVirtualKey(const std::map<std::string, int>& map, const std::string& code) {
+  if (code.size() == 4 && code.starts_with("Key")) return code[3];
+  if (code.size() == 6 && code.starts_with("Digit")) return code[5];
+  if (code.size() >= 2 && code[0] == 'F' && std::isdigit(static_cast<unsigned char>(code[1]))) {
+    return VK_F1 - 1 + std::stoi(code.substr(1));
+  }
+  const auto it = map.find(code);
+  return it == map.end() ? 0 : it->second;
+}
+
+TEST(KeyEventsOfEveryBackend, ThePagePostsTheTableThroughItsKeyMap) {
+  const std::map<std::string, int> map = PageKeyMap();
+  ASSERT_FALSE(map.empty());
+  for (const Keystroke& stroke : Keystrokes()) {
+    if (stroke.page.empty()) continue;
+    Events posted;
+    for (const PageStep& step : stroke.page) {
+      posted.push_back(
+          Describe(WebKeyEvent(step.down, PageVirtualKey(map, step.code), step.modifiers, step.character)));
+    }
+    EXPECT_EQ(posted, stroke.events) << stroke.name;
+  }
+}
+
+TEST(KeyEventsOfEveryBackend, ThePagesKeyMapSpeaksTheOneVocabulary) {
+  const std::map<std::string, int> expected = {
+      {"Backspace", VK_BACK},    {"Tab", VK_TAB},
+      {"Enter", VK_RETURN},      {"NumpadEnter", VK_RETURN},
+      {"Escape", VK_ESCAPE},     {"Space", VK_SPACE},
+      {"PageUp", VK_PRIOR},      {"PageDown", VK_NEXT},
+      {"End", VK_END},           {"Home", VK_HOME},
+      {"ArrowLeft", VK_LEFT},    {"ArrowUp", VK_UP},
+      {"ArrowRight", VK_RIGHT},  {"ArrowDown", VK_DOWN},
+      {"Insert", VK_INSERT},     {"Delete", VK_DELETE},
+      {"Semicolon", VK_OEM_1},   {"Equal", VK_OEM_PLUS},
+      {"Comma", VK_OEM_COMMA},   {"Minus", VK_OEM_MINUS},
+      {"Period", VK_OEM_PERIOD}, {"Slash", VK_OEM_2},
+      {"Backquote", VK_OEM_3},   {"BracketLeft", VK_OEM_4},
+      {"Backslash", VK_OEM_5},   {"BracketRight", VK_OEM_6},
+      {"Quote", VK_OEM_7},       {"IntlBackslash", VK_OEM_102},
+      {"IntlRo", VK_ABNT_C1},
+  };
+  EXPECT_EQ(PageKeyMap(), expected);
+  // The same places through SDL, where SDL names them alike.
+  for (const auto& [code, virtualKey] : expected) {
+    const SDL_Scancode scancode = SDL_GetScancodeFromName(code.c_str());
+    if (scancode == SDL_SCANCODE_UNKNOWN) continue;
+    SDL_Keysym keysym{};
+    keysym.scancode = scancode;
+    EXPECT_EQ(sdl::VirtualKeyOf(keysym), virtualKey) << code;
   }
 }
 
@@ -229,10 +497,10 @@ TEST_F(TerminalConsole, AProtocolTerminalPostsTheTableAsTheWindowDoes) {
   Open(TerminalKind::Protocol);
   EXPECT_NE(terminal_->WaitFor(std::string(testing::FlagsPush)), std::string::npos);
   EXPECT_TRUE(ReportsKeyReleases());
-  TakeKeyMessages(0);
+  TakeKeyEvents(0);
   for (const Keystroke& stroke : Keystrokes()) {
     terminal_->Send(stroke.terminal);
-    EXPECT_EQ(TakeKeyMessages(stroke.messages.size()), stroke.messages) << stroke.name;
+    EXPECT_EQ(TakeKeyEvents(stroke.events.size()), stroke.events) << stroke.name;
   }
 }
 
@@ -240,10 +508,10 @@ TEST_F(TerminalConsole, APlainTerminalPressesAndReleasesEachKeyAtOnce) {
   Open(TerminalKind::Plain);
   EXPECT_FALSE(ReportsKeyReleases());
   terminal_->Send("\x1b[1;5Ds");
-  EXPECT_EQ(TakeKeyMessages(5), (Messages{"KEYDOWN 37 Ctrl", "KEYUP 37 Ctrl", "KEYDOWN 83", "CHAR 115", "KEYUP 83"}));
+  EXPECT_EQ(TakeKeyEvents(4), (Events{"Down 37 Ctrl", "Up 37 Ctrl", "Down 83 =115", "Up 83"}));
   // The protocol's reports still decode; a release never comes twice.
   terminal_->Send("\x1b[115;;115u\x1b[115;1:3u");
-  EXPECT_EQ(TakeKeyMessages(3), (Messages{"KEYDOWN 83", "CHAR 115", "KEYUP 83"}));
+  EXPECT_EQ(TakeKeyEvents(2), (Events{"Down 83 =115", "Up 83"}));
   EXPECT_EQ(terminal_->Output().find(testing::FlagsPush), std::string::npos);
 }
 
@@ -266,7 +534,7 @@ TEST_F(TerminalConsole, ALateAnswerStillTurnsTheProtocolOnAndTellsTheConsole) {
   EXPECT_TRUE(told);
   EXPECT_TRUE(ReportsKeyReleases());
   terminal_->Send("\x1b[32;;32u");
-  EXPECT_EQ(TakeKeyMessages(2), (Messages{"KEYDOWN 32", "CHAR 32"}));  // the release is yet to come
+  EXPECT_EQ(TakeKeyEvents(1), (Events{"Down 32 =32"}));  // the release is yet to come
 }
 
 TEST_F(TerminalConsole, ATerminalThatAnswersTheFlagsOnlyOnceStillSpeaksTheProtocol) {
@@ -274,7 +542,7 @@ TEST_F(TerminalConsole, ATerminalThatAnswersTheFlagsOnlyOnceStillSpeaksTheProtoc
   // Whether it reports releases is known only once one comes.
   EXPECT_FALSE(ReportsKeyReleases());
   terminal_->Send("\x1b[32;;32u\x1b[32;1:3u");
-  EXPECT_EQ(TakeKeyMessages(3), (Messages{"KEYDOWN 32", "CHAR 32", "KEYUP 32"}));
+  EXPECT_EQ(TakeKeyEvents(2), (Events{"Down 32 =32", "Up 32"}));
   EXPECT_TRUE(ReportsKeyReleases());
   EXPECT_EQ(terminal_->Output().find(testing::FlagsPop), std::string::npos);
 }
@@ -291,7 +559,7 @@ TEST_F(TerminalConsole, HalfTheProtocolIsTakenBackAndTheKeysStayAsTheyWere) {
   EXPECT_FALSE(told);
   EXPECT_FALSE(ReportsKeyReleases());
   terminal_->Send("\x1b[1;5D");
-  EXPECT_EQ(TakeKeyMessages(2), (Messages{"KEYDOWN 37 Ctrl", "KEYUP 37 Ctrl"}));
+  EXPECT_EQ(TakeKeyEvents(2), (Events{"Down 37 Ctrl", "Up 37 Ctrl"}));
 }
 
 TEST_F(TerminalConsole, GivingTheTerminalBackPopsTheFlagsOnTheConsolesOwnScreen) {

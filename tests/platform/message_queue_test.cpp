@@ -24,6 +24,16 @@ std::size_t Count(const std::vector<Message>& messages, uint32_t kind) {
   return n;
 }
 
+// The key events among the messages, of one action.
+std::vector<KeyEvent> Keys(const std::vector<Message>& messages, KeyAction action) {
+  std::vector<KeyEvent> keys;
+  for (const Message& message : messages) {
+    const auto* key = std::get_if<KeyEvent>(&message.input);
+    if (key && key->action == action) keys.push_back(*key);
+  }
+  return keys;
+}
+
 TEST(MessageQueue, AFloodOfKeysKeepsABoundedQueueAndEveryOtherMessage) {
   TakeAll();
   for (int i = 0; i < 20000; ++i) {
@@ -31,8 +41,8 @@ TEST(MessageQueue, AFloodOfKeysKeepsABoundedQueueAndEveryOtherMessage) {
     if (i % 1000 == 0) {
       PostMessage(ConsoleWindowHandle, MM_WOM_DONE, static_cast<uintptr_t>(i));
       PostMessage(ConsoleWindowHandle, WM_USER + 0x63);
-      PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::Resized));
-      PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(BrailleCommand::PanLeft));
+      PostBrailleCommand(BrailleCommand::Resized);
+      PostBrailleCommand(BrailleCommand::PanLeft);
     }
     ASSERT_LE(PendingInputMessages(), MostPendingInputMessages);
   }
@@ -40,38 +50,39 @@ TEST(MessageQueue, AFloodOfKeysKeepsABoundedQueueAndEveryOtherMessage) {
   EXPECT_EQ(PendingInputMessages(), 0u);
   EXPECT_EQ(Count(taken, MM_WOM_DONE), 20u);
   EXPECT_EQ(Count(taken, WM_USER + 0x63), 20u);
+  // A Braille display's news is never dropped; its keys are input like the keyboard's.
+  std::size_t resized = 0;
+  for (const Message& message : taken) resized += message.input == Input(BrailleInput{BrailleCommand::Resized, 0});
+  EXPECT_EQ(resized, 20u);
   // Every key that went down comes up, each with its character, in the order typed.
-  const std::size_t downs = Count(taken, WM_KEYDOWN);
-  EXPECT_GT(downs, 50u);
-  EXPECT_EQ(Count(taken, WM_CHAR), downs);
-  EXPECT_EQ(Count(taken, WM_KEYUP), downs);
-  std::vector<uintptr_t> typed;
-  for (const Message& message : taken) {
-    if (message.message == WM_CHAR) typed.push_back(message.wParam);
+  const std::vector<KeyEvent> presses = Keys(taken, KeyAction::Press);
+  EXPECT_GT(presses.size(), 50u);
+  EXPECT_EQ(Keys(taken, KeyAction::Release).size(), presses.size());
+  for (std::size_t i = 0; i < presses.size(); ++i) {
+    EXPECT_EQ(presses[i].character, std::optional<uint8_t>('a' + i % 26)) << i;
   }
-  for (std::size_t i = 0; i < typed.size(); ++i) EXPECT_EQ(typed[i], 'a' + i % 26) << i;
 
   // Once taken, keys are queued again.
   PostKeyEvent({'Q', 0, 'q'}, true);
-  EXPECT_EQ(Count(TakeAll(), WM_CHAR), 1u);
+  EXPECT_EQ(Keys(TakeAll(), KeyAction::Press).size(), 1u);
 }
 
 TEST(MessageQueue, AKeyHeldDownThroughAFloodIsStillLetGo) {
   TakeAll();
   // A Braille dot key held down, its repeats, and other keys typed meanwhile.
-  PostKeyDown({'F', 0, std::nullopt});
-  for (int i = 0; i < 2000; ++i) PostKeyDown({'F', 0, std::nullopt});
+  PostKey({'F', 0, std::nullopt});
+  for (int i = 0; i < 2000; ++i) PostKey({'F', 0, std::nullopt});
   for (int i = 0; i < 2000; ++i) PostKeyEvent({'J', 0, 'j'}, true);
-  PostKeyUp('F', 0);
+  PostKey({'F', 0, std::nullopt, KeyAction::Release});
   const std::vector<Message> taken = TakeAll();
   ASSERT_FALSE(taken.empty());
-  EXPECT_EQ(taken.back().message, static_cast<uint32_t>(WM_KEYUP));
-  EXPECT_EQ(taken.back().wParam, static_cast<uintptr_t>('F'));
+  EXPECT_EQ(taken.back().message, static_cast<uint32_t>(WM_APP_KEY));
+  EXPECT_EQ(taken.back().input, Input(KeyEvent{'F', 0, std::nullopt, KeyAction::Release}));
 }
 
 TEST(MessageQueue, ReleasesAloneAreBoundedToo) {
   TakeAll();
-  for (int i = 0; i < 5000; ++i) PostKeyUp('K', 0);  // never seen going down
+  for (int i = 0; i < 5000; ++i) PostKey({'K', 0, std::nullopt, KeyAction::Release});  // never seen going down
   EXPECT_LE(PendingInputMessages(), 2 * MostPendingInputMessages);
   TakeAll();
 }

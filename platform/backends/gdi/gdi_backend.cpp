@@ -3,7 +3,8 @@
 // fills, pixel copies for scrolling, the magnifier's stretch), and a present copies the
 // changed part of it to the window. The caret is the system caret, which screen readers
 // follow. Key messages arrive as the system makes them (key-down, character, system key)
-// and are posted to the program's queue with the modifiers of their time. Wave-out blocks
+// and are posted to the program's queue as typed key events (gdi_keys.h) with the
+// modifiers of their time. Wave-out blocks
 // go to a wave-out device of the system's that reports each finished block to the window
 // (MM_WOM_DONE); the beep and the looping tones play through the shared device's mixer.
 
@@ -20,6 +21,7 @@
 #include "platform/audio/audio_device.h"
 #include "platform/audio/sound_output.h"
 #include "platform/audio/wave_out.h"
+#include "platform/backends/gdi/gdi_keys.h"
 #include "platform/backends/shared/real_time.h"
 #include "platform/backends/shared/window_backend.h"
 #include "text/cp1252.h"
@@ -71,22 +73,6 @@ uint32_t CurrentModifiers() {
   if (::GetKeyState(VK_CONTROL) < 0 && !altGr) modifiers |= ModCtrl;
   if (::GetKeyState(VK_LMENU) < 0) modifiers |= ModAlt;
   return modifiers;
-}
-
-// Letters and digits go by the key's position (its scan code), so that the Braille dot keys
-// S D F J K L are the same keys on every layout.
-int PositionalKey(int virtualKey, LPARAM lParam) {
-  static constexpr std::string_view Rows[] = {"1234567890", "QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
-  static constexpr int RowStart[] = {0x02, 0x10, 0x1E, 0x2C};
-  const bool extended = (lParam >> 24) & 1;
-  const int scanCode = static_cast<int>((lParam >> 16) & 0xFF);
-  const bool letterOrDigit = (virtualKey >= 'A' && virtualKey <= 'Z') || (virtualKey >= '0' && virtualKey <= '9');
-  if (!letterOrDigit || extended) return virtualKey;
-  for (std::size_t row = 0; row < std::size(Rows); ++row) {
-    const int at = scanCode - RowStart[row];
-    if (at >= 0 && at < static_cast<int>(Rows[row].size())) return Rows[row][static_cast<std::size_t>(at)];
-  }
-  return virtualKey;
 }
 
 // A wave-out device of the system's that reports to the console window (CALLBACK_WINDOW):
@@ -221,6 +207,7 @@ class GdiBackend : public RealTimeBackend {
       ::TranslateMessage(&message);              // makes the character messages of keys
       ::DispatchMessageW(&message);
     }
+    PostWaitingKey();  // no character came for it
     if (NeedsShow() && NowMs() >= lastPresentMs_ + FrameMs) Show();
   }
 
@@ -483,9 +470,14 @@ class GdiBackend : public RealTimeBackend {
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
   }
 
+  void PostWaitingKey() {
+    if (const std::optional<KeyEvent> key = keys_.Flush()) PostKey(*key);
+  }
+
   // The system's messages for the window, turned into the program's; nothing leaves the
   // rest to the system's default processing.
   std::optional<LRESULT> Handle(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message < WM_KEYDOWN || message > WM_SYSCHAR) PostWaitingKey();  // posted in the order they came
     switch (message) {
       // Every key goes to the program, none to the system: Alt and F10 alone would open the
       // window menu, where the game's keys go unheard. The program's own default
@@ -494,14 +486,9 @@ class GdiBackend : public RealTimeBackend {
       case WM_SYSKEYDOWN:
       case WM_KEYUP:
       case WM_SYSKEYUP:
-        PostKeyMessage(message, static_cast<uintptr_t>(PositionalKey(static_cast<int>(wParam), lParam)),
-                       CurrentModifiers());
-        return 0;
       case WM_CHAR:
       case WM_SYSCHAR:
-        if (const std::optional<uint8_t> byte = text::CodePointToCp1252(static_cast<char32_t>(wParam))) {
-          PostKeyMessage(message, *byte, CurrentModifiers());
-        }
+        for (const KeyEvent& key : keys_.Translate(message, wParam, lParam, CurrentModifiers())) PostKey(key);
         return 0;
       case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_KEYMENU) return 0;
@@ -633,6 +620,7 @@ class GdiBackend : public RealTimeBackend {
   HWND hwnd_ = nullptr;
   Size largest_;  // the client area's largest size: the text's
   bool focus_ = false;
+  KeyMessageTranslator keys_;  // a key-down waits here for its character
   CaretState caret_;
 
   HDC memory_ = nullptr;  // holds the image and the console font

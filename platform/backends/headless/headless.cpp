@@ -304,7 +304,7 @@ void HeadlessBackend::SetScript(std::unique_ptr<KeyScriptReader> reader) {
 
 void HeadlessBackend::DeliverNext() {
   if (next_->braille)
-    PostMessage(ConsoleWindowHandle, WM_APP_BRAILLE, static_cast<uintptr_t>(*next_->braille), next_->brailleArgument);
+    PostBrailleCommand(*next_->braille, next_->brailleArgument);
   else
     PostKeyEvent(next_->key, true);
   Advance();

@@ -653,7 +653,7 @@ class SdlBackend : public RealTimeBackend {
       case SDL_KEYUP: {
         PostPendingKey();
         const int virtualKey = VirtualKeyOf(event.key.keysym);
-        if (virtualKey != 0) PostKeyUp(virtualKey, ModifiersOf(event.key.keysym.mod));
+        if (virtualKey != 0) PostKey({virtualKey, ModifiersOf(event.key.keysym.mod), std::nullopt, KeyAction::Release});
         break;
       }
       case SDL_TEXTINPUT: Text(event.text.text); break;
@@ -703,7 +703,7 @@ class SdlBackend : public RealTimeBackend {
       if (virtualKey == 0) return;
       KeyEvent key{virtualKey, modifiers, std::nullopt};
       if (!(modifiers & ModAlt)) key.character = KeyCharacter(virtualKey, modifiers);
-      PostKeyDown(key);
+      PostKey(key);
       return;
     }
     pending_ = KeyEvent{virtualKey, modifiers, std::nullopt};
@@ -717,17 +717,17 @@ class SdlBackend : public RealTimeBackend {
       if (byte < 0x20 || byte == 0x7F) continue;
       if (pending_) {
         pending_->character = byte;
-        PostKeyDown(*pending_);
+        PostKey(*pending_);
         pending_.reset();
       } else {
-        PostKeyDown({VirtualKeyOfCharacter(byte), ModifiersOf(static_cast<uint16_t>(SDL_GetModState())), byte});
+        PostKey({VirtualKeyOfCharacter(byte), ModifiersOf(static_cast<uint16_t>(SDL_GetModState())), byte});
       }
     }
   }
 
   // A printable key for which no text came (a dead key, or a key the layout leaves empty).
   void PostPendingKey() {
-    if (pending_ && pending_->virtualKey != 0) PostKeyDown(*pending_);
+    if (pending_ && pending_->virtualKey != 0) PostKey(*pending_);
     pending_.reset();
   }
 

@@ -1,6 +1,6 @@
 #include "platform/backends/sdl/sdl_keys.h"
 
-#include "platform/core/win.h"
+#include "platform/core/keys.h"
 
 namespace platform::sdl {
 
@@ -21,7 +21,7 @@ int VirtualKeyOf(const SDL_Keysym& key) {
   if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) return VK_F1 + (code - SDL_SCANCODE_F1);
   const bool numLock = key.mod & KMOD_NUM;
   if (code >= SDL_SCANCODE_KP_1 && code <= SDL_SCANCODE_KP_9 && numLock)
-    return VkNumpad0 + 1 + (code - SDL_SCANCODE_KP_1);
+    return VK_NUMPAD0 + 1 + (code - SDL_SCANCODE_KP_1);
   switch (code) {
     case SDL_SCANCODE_0: return '0';
     case SDL_SCANCODE_RETURN:
@@ -41,22 +41,22 @@ int VirtualKeyOf(const SDL_Keysym& key) {
     case SDL_SCANCODE_DOWN: return VK_DOWN;
     case SDL_SCANCODE_LEFT: return VK_LEFT;
     case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-    case SDL_SCANCODE_KP_0: return numLock ? VkNumpad0 : VK_INSERT;
-    case SDL_SCANCODE_KP_PERIOD: return numLock ? VkDecimal : VK_DELETE;
+    case SDL_SCANCODE_KP_0: return numLock ? VK_NUMPAD0 : VK_INSERT;
+    case SDL_SCANCODE_KP_PERIOD: return numLock ? VK_DECIMAL : VK_DELETE;
     case SDL_SCANCODE_KP_1: return VK_END;
     case SDL_SCANCODE_KP_2: return VK_DOWN;
     case SDL_SCANCODE_KP_3: return VK_NEXT;
     case SDL_SCANCODE_KP_4: return VK_LEFT;
-    case SDL_SCANCODE_KP_5: return 0x0C;  // VK_CLEAR
+    case SDL_SCANCODE_KP_5: return VK_CLEAR;
     case SDL_SCANCODE_KP_6: return VK_RIGHT;
     case SDL_SCANCODE_KP_7: return VK_HOME;
     case SDL_SCANCODE_KP_8: return VK_UP;
     case SDL_SCANCODE_KP_9: return VK_PRIOR;
-    case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
-    case SDL_SCANCODE_KP_MULTIPLY: return 0x6A;
-    case SDL_SCANCODE_KP_MINUS: return 0x6D;
-    case SDL_SCANCODE_KP_PLUS: return 0x6B;
-    case SDL_SCANCODE_PAUSE: return (key.mod & KMOD_CTRL) ? VK_CANCEL : VkPause;
+    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
+    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
+    case SDL_SCANCODE_PAUSE: return (key.mod & KMOD_CTRL) ? VK_CANCEL : VK_PAUSE;
     case SDL_SCANCODE_CANCEL: return VK_CANCEL;
     case SDL_SCANCODE_LSHIFT:
     case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
@@ -64,21 +64,21 @@ int VirtualKeyOf(const SDL_Keysym& key) {
     case SDL_SCANCODE_RCTRL: return VK_CONTROL;
     case SDL_SCANCODE_LALT:
     case SDL_SCANCODE_RALT: return VK_MENU;
-    case SDL_SCANCODE_LGUI: return VkLeftWindows;
-    case SDL_SCANCODE_RGUI: return VkLeftWindows + 1;
-    case SDL_SCANCODE_SEMICOLON: return 0xBA;
-    case SDL_SCANCODE_EQUALS: return 0xBB;
-    case SDL_SCANCODE_COMMA: return 0xBC;
-    case SDL_SCANCODE_MINUS: return 0xBD;
-    case SDL_SCANCODE_PERIOD: return 0xBE;
-    case SDL_SCANCODE_SLASH: return 0xBF;
-    case SDL_SCANCODE_GRAVE: return 0xC0;
-    case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
-    case SDL_SCANCODE_BACKSLASH: return 0xDC;
-    case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
-    case SDL_SCANCODE_APOSTROPHE: return 0xDE;
-    case SDL_SCANCODE_NONUSBACKSLASH: return 0xE2;
-    case SDL_SCANCODE_INTERNATIONAL1: return 0xC1;  // the ABNT2 key beside the right Shift
+    case SDL_SCANCODE_LGUI: return VK_LWIN;
+    case SDL_SCANCODE_RGUI: return VK_RWIN;
+    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
+    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
+    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
+    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
+    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
+    case SDL_SCANCODE_SLASH: return VK_OEM_2;
+    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
+    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
+    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
+    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
+    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
+    case SDL_SCANCODE_NONUSBACKSLASH: return VK_OEM_102;
+    case SDL_SCANCODE_INTERNATIONAL1: return VK_ABNT_C1;
     default: return 0;
   }
 }
@@ -100,13 +100,13 @@ bool IsNonTextKey(int virtualKey) {
     case VK_LEFT:
     case VK_RIGHT:
     case VK_CANCEL:
-    case VkPause:
+    case VK_PAUSE:
     case VK_SHIFT:
     case VK_CONTROL:
     case VK_MENU:
-    case VkLeftWindows:
-    case VkLeftWindows + 1:
-    case 0x0C: return true;
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_CLEAR: return true;
     default: return virtualKey >= VK_F1 && virtualKey <= VK_F12;
   }
 }

@@ -1,14 +1,12 @@
 #pragma once
 // The window's keys: SDL's key positions and modifiers as the virtual keys and modifier bits
-// the console takes.
+// of platform/core/keys.h.
 
 #include <SDL.h>
 
 #include <cstdint>
 
 namespace platform::sdl {
-
-inline constexpr int VkPause = 0x13, VkNumpad0 = 0x60, VkDecimal = 0x6E, VkLeftWindows = 0x5B;
 
 uint32_t ModifiersOf(uint16_t sdlModifiers);
 // The virtual key of a physical key. Letters and digits go by position (scancode), so that

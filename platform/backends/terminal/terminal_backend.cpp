@@ -597,7 +597,7 @@ class TerminalBackend : public RealTimeBackend {
     if (!pending_.empty()) pendingSinceMs_ = NowMs();
     for (const TerminalInput& input : inputs) {
       switch (input.kind) {
-        case TerminalInput::Kind::Key: PostKey(input); break;
+        case TerminalInput::Kind::Key: PostTerminalKey(input); break;
         case TerminalInput::Kind::FocusIn:
           if (!focus_) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
           focus_ = true;
@@ -616,15 +616,15 @@ class TerminalBackend : public RealTimeBackend {
 
   // Where releases are reported a key goes down and up as the terminal says; elsewhere each
   // key is pressed and released at once.
-  void PostKey(const TerminalInput& input) {
+  void PostTerminalKey(const TerminalInput& input) {
     if (input.event == Event::Typed || !protocol_) {
       if (input.event != Event::Release) PostKeyEvent(input.key, true);
       return;
     }
     if (input.event != Event::Release) {
-      PostKeyDown(input.key);
+      PostKey(input.key);
     } else if (input.key.virtualKey != 0) {
-      PostKeyUp(input.key.virtualKey, input.key.modifiers);
+      PostKey({input.key.virtualKey, input.key.modifiers, std::nullopt, KeyAction::Release});
       LearnReleases();
     }
   }

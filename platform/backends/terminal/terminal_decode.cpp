@@ -84,7 +84,6 @@ void AppendCodePointKey(char32_t codePoint, uint32_t modifiers, std::vector<Term
 // the flags we push, the text the key types and the key's place on a US keyboard. The key
 // events made of it are the ones the window makes for the same key.
 
-constexpr int VkPause = 0x13, VkClear = 0x0C, VkNumpad0 = 0x60, VkLeftWindows = 0x5B;
 constexpr int FirstPrivateKey = 57344, LastPrivateKey = 63743;
 
 struct ModifierKey {
@@ -97,7 +96,7 @@ struct ModifierKey {
 constexpr ModifierKey ModifierKeys[] = {
     {57441, VK_SHIFT, ModShift},  {57447, VK_SHIFT, ModShift}, {57442, VK_CONTROL, ModCtrl},
     {57448, VK_CONTROL, ModCtrl}, {57443, VK_MENU, ModAlt},    {57449, VK_MENU, 0},
-    {57453, VK_MENU, 0},          {57444, VkLeftWindows, 0},   {57450, VkLeftWindows + 1, 0},
+    {57453, VK_MENU, 0},          {57444, VK_LWIN, 0},         {57450, VK_RWIN, 0},
 };
 
 struct FunctionalKey {
@@ -111,25 +110,25 @@ constexpr FunctionalKey FunctionalKeys[] = {
     {27, VK_ESCAPE, 0},
     {127, VK_BACK, 0},
     {8, VK_BACK, 0},
-    {57362, VkPause, 0},
-    {57399, VkNumpad0, '0'},
-    {57400, VkNumpad0 + 1, '1'},
-    {57401, VkNumpad0 + 2, '2'},
-    {57402, VkNumpad0 + 3, '3'},
-    {57403, VkNumpad0 + 4, '4'},
-    {57404, VkNumpad0 + 5, '5'},
-    {57405, VkNumpad0 + 6, '6'},
-    {57406, VkNumpad0 + 7, '7'},
-    {57407, VkNumpad0 + 8, '8'},
-    {57408, VkNumpad0 + 9, '9'},
-    {57409, 0x6E, '.'},
-    {57410, 0x6F, '/'},
-    {57411, 0x6A, '*'},
-    {57412, 0x6D, '-'},
-    {57413, 0x6B, '+'},
+    {57362, VK_PAUSE, 0},
+    {57399, VK_NUMPAD0, '0'},
+    {57400, VK_NUMPAD0 + 1, '1'},
+    {57401, VK_NUMPAD0 + 2, '2'},
+    {57402, VK_NUMPAD0 + 3, '3'},
+    {57403, VK_NUMPAD0 + 4, '4'},
+    {57404, VK_NUMPAD0 + 5, '5'},
+    {57405, VK_NUMPAD0 + 6, '6'},
+    {57406, VK_NUMPAD0 + 7, '7'},
+    {57407, VK_NUMPAD0 + 8, '8'},
+    {57408, VK_NUMPAD0 + 9, '9'},
+    {57409, VK_DECIMAL, '.'},
+    {57410, VK_DIVIDE, '/'},
+    {57411, VK_MULTIPLY, '*'},
+    {57412, VK_SUBTRACT, '-'},
+    {57413, VK_ADD, '+'},
     {57414, VK_RETURN, 0},
     {57415, 0, '='},
-    {57416, 0x6C, ','},
+    {57416, VK_SEPARATOR, ','},
     {57417, VK_LEFT, 0},
     {57418, VK_RIGHT, 0},
     {57419, VK_UP, 0},
@@ -140,7 +139,7 @@ constexpr FunctionalKey FunctionalKeys[] = {
     {57424, VK_END, 0},
     {57425, VK_INSERT, 0},
     {57426, VK_DELETE, 0},
-    {57427, VkClear, 0},
+    {57427, VK_CLEAR, 0},
 };
 
 // The virtual key of a key named by its character on a US keyboard, as the window names the
@@ -148,16 +147,16 @@ constexpr FunctionalKey FunctionalKeys[] = {
 int VirtualKeyOfUsKey(int codePoint) {
   if (codePoint >= 'a' && codePoint <= 'z') return codePoint - 32;
   switch (codePoint) {
-    case ';': return 0xBA;
-    case '=': return 0xBB;
-    case ',': return 0xBC;
-    case '-': return 0xBD;
-    case '.': return 0xBE;
-    case '/': return 0xBF;
-    case '`': return 0xC0;
-    case '[': return 0xDB;
-    case ']': return 0xDD;
-    case '\'': return 0xDE;
+    case ';': return VK_OEM_1;
+    case '=': return VK_OEM_PLUS;
+    case ',': return VK_OEM_COMMA;
+    case '-': return VK_OEM_MINUS;
+    case '.': return VK_OEM_PERIOD;
+    case '/': return VK_OEM_2;
+    case '`': return VK_OEM_3;
+    case '[': return VK_OEM_4;
+    case ']': return VK_OEM_6;
+    case '\'': return VK_OEM_7;
     default: break;
   }
   return codePoint >= 0 && codePoint < 0x80 ? VirtualKeyOfCharacter(static_cast<uint8_t>(codePoint)) : 0;
@@ -230,7 +229,7 @@ void AppendReportedKey(const KeyReport& report, std::vector<TerminalInput>& out)
   }
   int virtualKey = 0;
   if (functional)
-    virtualKey = functional->virtualKey == VkPause && (modifiers & ModCtrl) ? VK_CANCEL : functional->virtualKey;
+    virtualKey = functional->virtualKey == VK_PAUSE && (modifiers & ModCtrl) ? VK_CANCEL : functional->virtualKey;
   else if (report.code < FirstPrivateKey || report.code > LastPrivateKey)
     virtualKey = VirtualKeyOfUsKey(report.usKey > 0 ? report.usKey : report.code);
 
@@ -275,10 +274,10 @@ void AppendByteKey(uint8_t byte, uint32_t modifiers, std::vector<TerminalInput>&
     case 0x0A: return control('J', ModCtrl, 10);
     case 0x1B: return control(VK_ESCAPE, 0, 27);
     case 0x00: return control(VK_SPACE, ModCtrl, ' ');
-    case 0x1C: return control(0xDC, ModCtrl, 28);
-    case 0x1D: return control(0xDD, ModCtrl, 29);
+    case 0x1C: return control(VK_OEM_5, ModCtrl, 28);
+    case 0x1D: return control(VK_OEM_6, ModCtrl, 29);
     case 0x1E: return control('6', ModCtrl | ModShift, 30);
-    case 0x1F: return control(0xBD, ModCtrl, 31);
+    case 0x1F: return control(VK_OEM_MINUS, ModCtrl, 31);
     default: break;
   }
   if (byte < 0x20) return control('A' + byte - 1, ModCtrl, byte);
@@ -400,7 +399,7 @@ int CursorOrFunctionKey(char final) {
     case 'B': return VK_DOWN;
     case 'C': return VK_RIGHT;
     case 'D': return VK_LEFT;
-    case 'E': return VkClear;
+    case 'E': return VK_CLEAR;
     case 'H': return VK_HOME;
     case 'F': return VK_END;
     case 'P': return VK_F1;
@@ -434,7 +433,7 @@ int NumberedKey(int number) {
     case 21: return FunctionKey(number - 11);
     case 23:
     case 24: return FunctionKey(number - 12);
-    case 57427: return VkClear;
+    case 57427: return VK_CLEAR;
     default: return 0;
   }
 }

@@ -19,6 +19,7 @@
 #include "platform/backends/shared/real_time.h"
 #include "platform/backends/shared/story_lines.h"
 #include "platform/backends/shared/window_backend.h"
+#include "platform/backends/web/web_keys.h"
 #include "platform/backends/web/web_page.h"
 #include "text/cp1252.h"
 
@@ -197,20 +198,7 @@ bool WebJustWrote(std::string_view utf8) {
 // Keys from the page: a key going down (with the character it types, or -1) or up.
 extern "C" EMSCRIPTEN_KEEPALIVE void quelvar_web_key(int down, int virtualKey, int modifiers, int character) {
   if (!platform::HasBackend()) return;
-  if (down) {
-    platform::KeyEvent key;
-    key.virtualKey = virtualKey;
-    key.modifiers = static_cast<uint32_t>(modifiers);
-    // Keys that type nothing of their own make what the key makes (Enter 13, Ctrl+C 3).
-    if (character >= 0) {
-      key.character = static_cast<uint8_t>(character);
-    } else if (!(key.modifiers & platform::ModAlt)) {
-      key.character = platform::KeyCharacter(virtualKey, key.modifiers);
-    }
-    platform::PostKeyDown(key);
-  } else {
-    platform::PostKeyUp(virtualKey, static_cast<uint32_t>(modifiers));
-  }
+  platform::PostKey(platform::WebKeyEvent(down != 0, virtualKey, modifiers, character));
 }
 
 // The page replays a kept game (1) or has given its last kept key (0).
