@@ -16,7 +16,7 @@
 #include "console/console.h"
 #include "console/screen.h"
 #include "game/game.h"
-#include "mbrola_front/mbrola_engine.h"
+#include "mbrola_front/binding.h"
 #include "platform/audio/audio_device.h"
 #include "platform/backends/headless/headless.h"
 #include "platform/braille/braille.h"
@@ -151,8 +151,6 @@ void ReportMissingSound(const platform::Backend& backend) {
                        "som ativada e inicie o jogo de novo.");
 }
 
-platform::OutputFile gScreenDump;
-
 // An output onto a file the game reads would destroy it before it is read (the key script,
 // the settings) or feed the game its own output (the voice data); two outputs onto one file
 // would mix them. Refused before anything is written.
@@ -204,8 +202,7 @@ void OpenOutputFiles(const app::Options& options) {
     check(mbrola_front::OpenPhoLog(options.phoLogPath, &reason), "the phoneme log", options.phoLogPath);
   }
   if (!options.screenDumpPath.empty()) {
-    check(gScreenDump.Create(options.screenDumpPath, "the screen dump", &reason), "the screen dump",
-          options.screenDumpPath);
+    check(console::OpenScreenDump(options.screenDumpPath, &reason), "the screen dump", options.screenDumpPath);
   }
   if (!options.audioOutPath.empty()) {
     check(platform::StartAudioCapture(options.audioOutPath, &reason), "the audio file", options.audioOutPath);
@@ -215,7 +212,7 @@ void OpenOutputFiles(const app::Options& options) {
   }
   // The last of the steps at the end, after everything that may still write.
   platform::AddExitStep([] {
-    gScreenDump.Close();
+    console::CloseScreenDump();
     console::CloseBrailleLog();
     console::CloseTranscript();
     speech::CloseSpeechLog();
@@ -264,7 +261,7 @@ int Run(int argc, char** argv) {
   console::InitConsole(text::Utf8ToCp1252(programPath));
   app::ConnectSpeech();
   // The screen as the game left it, before the console goes.
-  if (gScreenDump.IsOpen()) platform::AddExitStep([] { gScreenDump.Write(console::ScreenText()); });
+  if (!options.screenDumpPath.empty()) platform::AddExitStep(console::DumpScreen);
   game::RunGame();
 }
 

@@ -1,8 +1,6 @@
 #include "console/braille.h"
 
 #include <algorithm>
-#include <array>
-#include <deque>
 #include <optional>
 
 #include "console/console_internal.h"
@@ -24,63 +22,37 @@ constexpr std::string_view NoDisplayNotice =
     "A linha Braille n\xE3o p\xF4"
     "de ser usada; o jogo tenta de novo a cada poucos segundos.";
 
-// A row of the reply that is no longer on the screen (scrolled off the top or cleared).
-struct SavedRow {
-  std::array<uint8_t, ScreenColumns> chars{}, attrs{};
-};
 // Rows of one reply kept past the screen; a reply longer than this loses its oldest rows.
 constexpr std::size_t MostSavedRows = 2000;
 
-// Where the display stands. Lines are counted over the page: the saved rows of the reply,
-// oldest first, then the 25 rows of the screen.
-enum class Mode {
-  Follow,   // the game is answering: the display follows the line it writes and speaks
-  Prompt,   // a key was typed: the display shows the cursor's row
-  Reading,  // the display stays where it rests or where the player's keys put it
-};
+using detail::BrailleView;
+using detail::SavedRow;
+using Mode = BrailleView::Mode;
 
-struct BrailleView {
-  int width = 0;
-  Mode mode = Mode::Follow;
-  int line = 0, first = 0;  // Reading: the line and its first column shown (0-based)
-  // The reply to the last key the program took: it starts at the first story text written
-  // after that key, on screen row replyTop, or in the saved rows when there are any.
-  bool replyPending = true;
-  int replyTop = 0;
-  std::deque<SavedRow> saved;
-  // Frames: the editor is half-way through its redraw until the program waits for a key
-  // (or writes story text); story text just written shows once the program waits on it.
-  bool editorDrawn = false, storyWritten = false;
-  // While the game writes, the display follows the last line it ended that shows
-  // something: with speech that is the line being spoken, and never a line half written.
-  int endedLine = -1;
-  std::optional<BrailleCells> shown;
-  int shownLine = -1, shownFirst = -1, shownSaved = -1;
-};
-
-BrailleView gView;
-platform::OutputFile gLog;
+// Where the display stands, and the log of what it showed: the console's owner keeps them.
+BrailleView& View() { return detail::TheConsoleState().braille; }
+platform::OutputFile& Log() { return detail::TheConsoleState().brailleLog; }
 
 int DisplayWidth() {
   if (platform::BrailleDisplay* display = platform::CurrentBrailleDisplay()) {
     if (const int cells = display->Cells(); cells > 0) return cells;
   }
-  return gLog.IsOpen() ? LoggedBrailleCells : 0;
+  return Log().IsOpen() ? LoggedBrailleCells : 0;
 }
 
 // ---- the page ----
 
-int SavedCount() { return static_cast<int>(gView.saved.size()); }
+int SavedCount() { return static_cast<int>(View().saved.size()); }
 int LastLine() { return SavedCount() + ScreenRows - 1; }
 int ScreenRowOf(int line) { return line - SavedCount(); }
 int CursorLine() { return SavedCount() + detail::TheConsole().cursorY; }
 
 uint8_t CharAt(int line, int column) {
-  if (line < SavedCount()) return gView.saved[static_cast<std::size_t>(line)].chars[static_cast<std::size_t>(column)];
+  if (line < SavedCount()) return View().saved[static_cast<std::size_t>(line)].chars[static_cast<std::size_t>(column)];
   return ScreenCharAt(column + 1, ScreenRowOf(line) + 1);
 }
 uint8_t AttrAt(int line, int column) {
-  if (line < SavedCount()) return gView.saved[static_cast<std::size_t>(line)].attrs[static_cast<std::size_t>(column)];
+  if (line < SavedCount()) return View().saved[static_cast<std::size_t>(line)].attrs[static_cast<std::size_t>(column)];
   return ScreenAttrAt(column + 1, ScreenRowOf(line) + 1);
 }
 
@@ -137,14 +109,15 @@ Place PromptPlace(int width) {
 // prompt when the reply has no line of its own.
 Place RestPlace(int width) {
   const int cursorLine = CursorLine();
-  for (int line = gView.saved.empty() ? gView.replyTop : 0; line < cursorLine; ++line) {
+  const BrailleView& view = View();
+  for (int line = view.saved.empty() ? view.replyTop : 0; line < cursorLine; ++line) {
     if (TextSpan(line)) return {line, LineStart(line)};
   }
   return PromptPlace(width);
 }
 
 Place CurrentPlace(int width) {
-  const BrailleView& view = gView;
+  const BrailleView& view = View();
   if (view.mode == Mode::Reading) return {std::clamp(view.line, 0, LastLine()), view.first};
   if (detail::WaitingForKey()) return PromptPlace(width);
   // While the game writes: the line last ended, from its start.
@@ -184,13 +157,14 @@ std::optional<Place> PreviousPlace(Place from, int width) {
 }
 
 void ReadAt(Place place) {
-  gView.mode = Mode::Reading;
-  gView.line = place.line;
-  gView.first = place.first;
+  BrailleView& view = View();
+  view.mode = Mode::Reading;
+  view.line = place.line;
+  view.first = place.first;
 }
 
 void Pan(int direction) {
-  const int width = gView.width;
+  const int width = View().width;
   if (width <= 0) return;
   const Place from = CurrentPlace(width);
   const auto to = direction > 0 ? NextPlace(from, width) : PreviousPlace(from, width);
@@ -200,7 +174,7 @@ void Pan(int direction) {
 // Line up and down go row by row, blank rows too, keeping the column where the row shows
 // something there.
 void MoveLine(int direction) {
-  const int width = gView.width;
+  const int width = View().width;
   if (width <= 0) return;
   const Place from = CurrentPlace(width);
   const int line = std::clamp(from.line + direction, 0, LastLine());
@@ -253,7 +227,7 @@ std::string LogLine(Place place, int width, const BrailleCells& cells) {
 }
 
 void Show() {
-  BrailleView& view = gView;
+  BrailleView& view = View();
   const Place place = CurrentPlace(view.width);
   const BrailleCells cells = Cells(place, view.width);
   if (view.shown && *view.shown == cells && view.shownLine == place.line && view.shownFirst == place.first &&
@@ -264,7 +238,7 @@ void Show() {
       display && display->Cells() == view.width) {
     display->Show(cells);
   }
-  if (gLog.Good()) gLog.Write(LogLine(place, view.width, cells));
+  if (Log().Good()) Log().Write(LogLine(place, view.width, cells));
   view.shown = cells;
   view.shownLine = place.line;
   view.shownFirst = place.first;
@@ -275,7 +249,7 @@ void Show() {
 bool TakeWidth() {
   const int width = DisplayWidth();
   if (width <= 0 || detail::TheConsole().window == 0) return false;
-  BrailleView& view = gView;
+  BrailleView& view = View();
   if (width != view.width) {
     view.width = width;
     if (view.mode == Mode::Reading) view.first = WindowHolding(view.line, view.first, width);
@@ -286,7 +260,7 @@ bool TakeWidth() {
 
 // Lines shift up by one: the screen scrolled without keeping its top row.
 void ShiftUp() {
-  BrailleView& view = gView;
+  BrailleView& view = View();
   if (view.mode == Mode::Reading && view.line > 0 && view.line > SavedCount()) --view.line;
   if (view.endedLine >= SavedCount()) view.endedLine = view.endedLine > SavedCount() ? view.endedLine - 1 : -1;
 }
@@ -294,14 +268,14 @@ void ShiftUp() {
 }  // namespace
 
 bool OpenBrailleLog(const std::string& path, std::string* reason) {
-  return gLog.Create(path, "the Braille log", reason);
+  return Log().Create(path, "the Braille log", reason);
 }
 
-void CloseBrailleLog() { gLog.Close(); }
+void CloseBrailleLog() { Log().Close(); }
 
 void RefreshBraille(BrailleMoment moment) {
   if (!TakeWidth()) return;
-  BrailleView& view = gView;
+  BrailleView& view = View();
   switch (moment) {
     case BrailleMoment::Poll:
       if (view.editorDrawn) return;
@@ -334,7 +308,7 @@ void RefreshBraille(BrailleMoment moment) {
 }
 
 void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
-  BrailleView& view = gView;
+  BrailleView& view = View();
   switch (command) {
     case BrailleCommand::Resized: view.shown.reset(); break;
     case BrailleCommand::Failed:
@@ -375,16 +349,16 @@ void HandleBrailleCommand(BrailleCommand command, intptr_t argument) {
 
 namespace detail {
 
-void ResetBraille() { gView = BrailleView{}; }
+void ResetBraille() { View() = BrailleView{}; }
 
-void BrailleKeyTyped() { gView.mode = Mode::Prompt; }
+void BrailleKeyTyped() { View().mode = Mode::Prompt; }
 
-void BrailleKeyTaken() { gView.replyPending = true; }
+void BrailleKeyTaken() { View().replyPending = true; }
 
-void BrailleEditorDrawing() { gView.editorDrawn = true; }
+void BrailleEditorDrawing() { View().editorDrawn = true; }
 
 void BrailleStoryWriting(std::string_view text) {
-  BrailleView& view = gView;
+  BrailleView& view = View();
   view.editorDrawn = false;
   view.storyWritten = true;
   const std::size_t printable =
@@ -401,7 +375,7 @@ void BrailleStoryWriting(std::string_view text) {
 }
 
 void BrailleBeforeScroll() {
-  BrailleView& view = gView;
+  BrailleView& view = View();
   const Console& console = TheConsole();
   if (console.chars.empty()) return;
   if (view.replyPending || view.replyTop > 0) {
@@ -423,11 +397,11 @@ void BrailleBeforeScroll() {
 
 void BrailleLineEnded() {
   const int line = CursorLine();
-  if (!TheConsole().chars.empty() && TextSpan(line)) gView.endedLine = line;
+  if (!TheConsole().chars.empty() && TextSpan(line)) View().endedLine = line;
 }
 
 void BrailleBeforeClear() {
-  BrailleView& view = gView;
+  BrailleView& view = View();
   const Console& console = TheConsole();
   if (console.chars.empty() || view.replyPending) {
     view.endedLine = -1;

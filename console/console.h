@@ -18,8 +18,14 @@ void InitConsole(std::string_view programPath);
 // the file cannot be created; a write that fails later is told once (platform::OutputFile).
 bool OpenTranscript(const std::string& path, std::string* reason = nullptr);
 void CloseTranscript();
-// The 25 rows as UTF-8, each ended by '\n', trailing blanks kept (--screen-dump).
+// The 25 rows as UTF-8, each ended by '\n', trailing blanks kept.
 std::string ScreenText();
+// --screen-dump: the screen as the game left it. False with the reason when the file cannot
+// be created. DumpScreen writes ScreenText into it, when it is open; the program does so
+// once, at its end, before the console goes.
+bool OpenScreenDump(const std::string& path, std::string* reason = nullptr);
+void DumpScreen();
+void CloseScreenDump();
 
 // The settings read when the window was created.
 const std::array<uint8_t, 16>& CurrentColourMap();

@@ -1,15 +1,17 @@
 #pragma once
-// What the console's files share inside the console: the one console (its window, screen
-// buffers, cursor, colour and settings), the keyboard's part of the window procedure, and
-// the screen's painting.
+// What the console's files share inside the console: its owner (the window, screen
+// buffers, cursor, colour and settings; what a Braille display shows; the files of a
+// scripted run), the keyboard's part of the window procedure, and the screen's painting.
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "console/braille_view.h"
 #include "console/screen.h"
 #include "platform/core/win.h"
+#include "platform/services/output_file.h"
 
 namespace console::detail {
 
@@ -52,6 +54,19 @@ struct Console {
   bool endStepPending = false;  // the end-of-program step is registered and has not run
 };
 
+// The owner of the console's state: the console, which InitConsole makes anew, what a
+// Braille display shows (ResetBraille), and the files of a scripted run, which the program
+// opens before the console starts and which stay open until their own Close calls.
+struct ConsoleState {
+  Console console;
+  BrailleView braille;
+  platform::OutputFile transcript;  // --transcript
+  platform::OutputFile brailleLog;  // --braille-log
+  platform::OutputFile screenDump;  // --screen-dump
+};
+
+ConsoleState& TheConsoleState();
+// The console itself: TheConsoleState().console.
 Console& TheConsole();
 
 // Reads the settings (console/settings.cpp).

@@ -19,8 +19,6 @@ namespace {
 using detail::TheConsole;
 using platform::Hwnd;
 
-detail::Console gConsole;
-
 void DrawZoom(int x, int y) {
   const detail::Console& console = TheConsole();
   const int f = std::max(1, console.settings.magnifierFactor);
@@ -107,8 +105,6 @@ intptr_t ConsoleWindowProc(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr
 }
 
 }  // namespace
-
-detail::Console& detail::TheConsole() { return gConsole; }
 
 // ---- start-up and the window ----
 

@@ -6,6 +6,7 @@
 #include "console/key_codes.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
+#include "editor/state.h"
 #include "speech/state.h"
 
 namespace editor {
@@ -22,9 +23,6 @@ struct Place {
   int row = 1;
   int column = 1;
 };
-
-// The last text searched for, kept for the whole run.
-std::string gSearchText;
 
 bool OnScreen(int column, int row) { return column >= 1 && column <= ScreenColumns && row >= 1 && row <= ScreenRows; }
 
@@ -87,7 +85,7 @@ bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 // One visit to the review, with the review position kept from one command to the next.
 class Visit {
  public:
-  explicit Visit(Sounds& sounds) : sounds_(sounds) {}
+  explicit Visit(Sounds& sounds) : sounds_(sounds), searchText_(detail::TheEditor().searchText) {}
 
   void Run() {
     Tone();
@@ -377,12 +375,12 @@ class Visit {
 
   // The next occurrence of the search text after the position_, exact and case-sensitive.
   void FindText() {
-    if (!gSearchText.empty()) {
+    if (!searchText_.empty()) {
       for (int row = position_.row; row <= ScreenRows; ++row) {
         const std::string line = RowText(row, 1, ScreenColumns);
         // On the review row only matches that start after the review column count.
         const std::size_t first = row == position_.row ? static_cast<std::size_t>(position_.column) : 0;
-        const std::size_t at = line.find(gSearchText, first);
+        const std::size_t at = line.find(searchText_, first);
         if (at != std::string::npos) {
           position_ = {row, static_cast<int>(at) + 1};
           Click();
@@ -396,20 +394,20 @@ class Visit {
 
   void Search() {
     Speak("Qual texto");
-    gSearchText.clear();
+    searchText_.clear();
     for (;;) {
       const uint8_t key = WaitKey();
       if (key == keycode::Esc) return;  // what was typed stays as the search text
       if (key == keycode::Enter) break;
       if (key == keycode::Backspace) {
-        if (!gSearchText.empty()) {
+        if (!searchText_.empty()) {
           SoundFile("_DEL");
-          CharSound(static_cast<uint8_t>(gSearchText.back()));
-          gSearchText.pop_back();
+          CharSound(static_cast<uint8_t>(searchText_.back()));
+          searchText_.pop_back();
         }
         continue;
       }
-      gSearchText += static_cast<char>(key);
+      searchText_ += static_cast<char>(key);
       CharSound(key);
     }
     FindText();
@@ -531,6 +529,7 @@ class Visit {
   }
 
   Sounds& sounds_;
+  std::string& searchText_;  // the last text searched for, kept from one visit to the next
   Place position_;
 };
 
@@ -538,6 +537,6 @@ class Visit {
 
 void ScreenReview(Sounds& sounds) { Visit(sounds).Run(); }
 
-const std::string& ReviewSearchText() { return gSearchText; }
+const std::string& ReviewSearchText() { return detail::TheEditor().searchText; }
 
 }  // namespace editor

@@ -5,14 +5,23 @@
 #include <vector>
 
 #include "platform/services/files.h"
+#include "platform/services/output_file.h"
 #include "platform/services/process.h"
+#include "text/cp1252.h"
 #include "text/files.h"
 
 namespace mbrola_front {
 namespace {
 
-std::unique_ptr<platform::LoadedLibrary> gLibrary;
-MbrolaEntryPoints gEntryPoints;
+// The library loaded (one at a time: MBROLA keeps its own state for the whole process), its
+// entry points, and the phoneme log.
+struct LoadedMbrola {
+  std::unique_ptr<platform::LoadedLibrary> library;
+  MbrolaEntryPoints entryPoints;
+  platform::OutputFile phoLog;
+};
+
+LoadedMbrola gMbrola;
 
 #ifdef _WIN32
 constexpr const char* OwnLibraryFile = "quelvar_mbrola.dll";
@@ -61,13 +70,13 @@ std::string OwnLibraryPath() {
 
 template <typename Function>
 bool Resolve(Function& slot, const char* name) {
-  slot = reinterpret_cast<Function>(gLibrary ? gLibrary->Symbol(name) : nullptr);
+  slot = reinterpret_cast<Function>(gMbrola.library ? gMbrola.library->Symbol(name) : nullptr);
   return slot != nullptr;
 }
 
 bool ResolveAll() {
   // In the order the library documents them; the first missing one ends the search.
-  MbrolaEntryPoints& e = gEntryPoints;
+  MbrolaEntryPoints& e = gMbrola.entryPoints;
   return Resolve(e.init_MBR, "init_MBR") && Resolve(e.init_rename_MBR, "init_rename_MBR") &&
          Resolve(e.write_MBR, "write_MBR") && Resolve(e.flush_MBR, "flush_MBR") && Resolve(e.read_MBR, "read_MBR") &&
          Resolve(e.readtype_MBR, "readtype_MBR") && Resolve(e.close_MBR, "close_MBR") &&
@@ -91,9 +100,9 @@ std::string MbrolaLibraryPath(std::string_view name) {
 bool LoadMbrolaLibrary(std::string_view name) {
   UnloadMbrolaLibrary();
   const std::string path = MbrolaLibraryPath(name);
-  gLibrary = std::make_unique<platform::LoadedLibrary>(path);
-  if (!gLibrary->IsLoaded()) {
-    gLibrary.reset();
+  gMbrola.library = std::make_unique<platform::LoadedLibrary>(path);
+  if (!gMbrola.library->IsLoaded()) {
+    gMbrola.library.reset();
     return false;
   }
   if (!ResolveAll()) {
@@ -104,12 +113,22 @@ bool LoadMbrolaLibrary(std::string_view name) {
 }
 
 void UnloadMbrolaLibrary() {
-  gEntryPoints = {};
-  gLibrary.reset();
+  gMbrola.entryPoints = {};
+  gMbrola.library.reset();
 }
 
-bool MbrolaLibraryLoaded() { return gLibrary != nullptr; }
+bool MbrolaLibraryLoaded() { return gMbrola.library != nullptr; }
 
-const MbrolaEntryPoints& Mbrola() { return gEntryPoints; }
+const MbrolaEntryPoints& Mbrola() { return gMbrola.entryPoints; }
+
+bool OpenPhoLog(const std::string& path, std::string* reason) {
+  return gMbrola.phoLog.Create(path, "the phoneme log", reason);
+}
+
+void ClosePhoLog() { gMbrola.phoLog.Close(); }
+
+void LogPhoLine(std::string_view line) {
+  if (gMbrola.phoLog.Good()) gMbrola.phoLog.Write(text::Cp1252ToUtf8(line) + "\n");
+}
 
 }  // namespace mbrola_front

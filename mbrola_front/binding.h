@@ -1,5 +1,6 @@
 #pragma once
-// The MBROLA synthesizer library, loaded at run time: its 23 entry points resolved by name.
+// The MBROLA synthesizer library, loaded at run time: its 23 entry points resolved by name,
+// and the log of the phoneme lines handed to it.
 
 #include <string>
 #include <string_view>
@@ -50,5 +51,14 @@ void UnloadMbrolaLibrary();
 bool MbrolaLibraryLoaded();
 // The resolved entry points; all empty while no library is loaded.
 const MbrolaEntryPoints& Mbrola();
+
+// --pho-log: every line handed to the library is also written to this file, UTF-8, one a
+// line. False with the reason when the file cannot be created; a write that fails later is
+// told once (platform::OutputFile). The log is the program's, as the speech log is: it is
+// opened before any library is loaded and stays open across loads.
+bool OpenPhoLog(const std::string& path, std::string* reason = nullptr);
+void ClosePhoLog();
+// Writes one line (Windows-1252, without its line end) to the log, when one is open.
+void LogPhoLine(std::string_view line);
 
 }  // namespace mbrola_front

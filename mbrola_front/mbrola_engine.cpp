@@ -14,7 +14,6 @@
 #include "mbrola_front/text_codec.h"
 #include "platform/core/win.h"
 #include "platform/services/files.h"
-#include "platform/services/output_file.h"
 #include "platform/services/registry.h"
 #include "speech/host.h"
 #include "speech/settings.h"
@@ -64,12 +63,6 @@ namespace {
 
 using State = MbrolaEngine::State;
 
-// The phoneme log is the program's, as the speech log is: opened before any engine is.
-platform::OutputFile& PhoLog() {
-  static platform::OutputFile log;
-  return log;
-}
-
 void SetLastError(State& s, std::string_view text) { s.lastError = std::string(text.substr(0, LastErrorLimit)); }
 
 void PostWake() { speech::CurrentHost().Wake(); }
@@ -96,11 +89,6 @@ std::string WithSlash(std::string folder) {
 std::string ExistingOrAsGiven(const std::string& path) { return platform::FindPathIgnoringCase(path).value_or(path); }
 
 std::string Translated(const std::string& path) { return ExistingOrAsGiven(platform::TranslateWindowsPath(path)); }
-
-void LogPhoLine(std::string_view line) {
-  if (!PhoLog().Good()) return;
-  PhoLog().Write(text::Cp1252ToUtf8(line) + "\n");
-}
 
 // Hands the samples gathered in the play buffer to wave playback. MBROLA's samples play at
 // their own rate and uncut.
@@ -369,12 +357,6 @@ double MbrolaEngine::PitchFactor() const { return s_->pitchFactor; }
 double MbrolaEngine::DurationFactor() const { return s_->durationFactor; }
 bool MbrolaEngine::FileMode() const { return s_->fileMode; }
 const std::string& MbrolaEngine::LastErrorText() const { return s_->lastError; }
-
-bool OpenPhoLog(const std::string& path, std::string* reason) {
-  return PhoLog().Create(path, "the phoneme log", reason);
-}
-
-void ClosePhoLog() { PhoLog().Close(); }
 
 void ShowConsoleMessage(std::string_view title, std::string_view text) {
   (void)title;  // the console has no caption per message; the text says what it is about

@@ -30,12 +30,6 @@ struct FrontEndLocation {
 // The 44-byte header of a 16-bit mono 16000 Hz wave image of dataSize bytes.
 std::vector<uint8_t> MakeWaveHeader(uint32_t dataSize);
 
-// --pho-log: every line handed to the library is also written to this file, UTF-8, one a
-// line. False with the reason when the file cannot be created; a write that fails later is
-// told once (platform::OutputFile).
-bool OpenPhoLog(const std::string& path, std::string* reason = nullptr);
-void ClosePhoLog();
-
 // The prosody loader's messages, the way a message box appears on this console: written,
 // spoken, and left when the user presses Enter.
 void ShowConsoleMessage(std::string_view title, std::string_view text);

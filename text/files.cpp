@@ -260,15 +260,21 @@ int64_t WallClockNs() {
 }
 
 bool WriteNewFile(const std::string& path, std::string_view content, std::string& reason) {
-  // The process id alone is not enough: under Node it is the same for every run, and a
-  // run that died would leave its name taken.
-  static unsigned serial = 0;
-  const std::string temporary = path + ".new-" + std::to_string(ProcessId()) + "-" +
-                                std::to_string(WallClockNs() % 1000000000000) + "-" + std::to_string(++serial);
-  const int fd = CreateExclusive(temporary);
-  if (fd < 0) {
-    reason = temporary + ": " + std::strerror(errno);
-    return false;
+  // The process id alone is not enough: under Node it is the same for every run, a clock
+  // may tell two writes the same time, and a run that died would leave its name taken. A
+  // name that is taken is passed over for the next.
+  constexpr unsigned MostTemporaryNames = 100;
+  const std::string stem =
+      path + ".new-" + std::to_string(ProcessId()) + "-" + std::to_string(WallClockNs() % 1000000000000) + "-";
+  std::string temporary;
+  int fd = -1;
+  for (unsigned attempt = 1; fd < 0; ++attempt) {
+    temporary = stem + std::to_string(attempt);
+    fd = CreateExclusive(temporary);
+    if (fd < 0 && (errno != EEXIST || attempt == MostTemporaryNames)) {
+      reason = temporary + ": " + std::strerror(errno);
+      return false;
+    }
   }
   bool written = true;
   while (!content.empty()) {

@@ -1,7 +1,10 @@
 // The character screen: writing, wrapping, scrolling, clearing, colours, clipboard, end.
 
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "console/braille.h"
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "console/screen.h"
@@ -191,6 +194,32 @@ TEST_F(ScreenTest, DateAndTimeComeFromTheClock) {
   EXPECT_EQ(time.second, 1);
   EXPECT_EQ(time.hundredths, 25);
   EXPECT_EQ(CurrentDate().weekday, 1);
+}
+
+// The program opens these before the console starts; a console made anew keeps writing them.
+TEST_F(ScreenTest, TheFilesOfAScriptedRunStayOpenWhenTheConsoleStartsAnew) {
+  ASSERT_TRUE(OpenTranscript(configDir_ + "/transcript"));
+  ASSERT_TRUE(OpenBrailleLog(configDir_ + "/braille"));
+  ASSERT_TRUE(OpenScreenDump(configDir_ + "/screen"));
+  InitConsole("quelvar");
+  Write("Ilha\r\n");
+  RefreshBraille(BrailleMoment::KeyWait);
+  DumpScreen();
+  CloseScreenDump();
+  CloseBrailleLog();
+  CloseTranscript();
+  const auto contents = [this](const std::string& name) {
+    std::ostringstream bytes;
+    bytes << std::ifstream(configDir_ + "/" + name, std::ios::binary).rdbuf();
+    return bytes.str();
+  };
+  EXPECT_EQ(contents("transcript"), "Ilha\n");
+  EXPECT_NE(contents("braille").find("|Ilha "), std::string::npos);
+  const std::string screen = contents("screen");
+  EXPECT_EQ(screen.size(), static_cast<std::size_t>(ScreenRows * (ScreenColumns + 1)));
+  EXPECT_EQ(screen.substr(0, ScreenColumns + 1), "Ilha" + std::string(ScreenColumns - 4, ' ') + "\n");
+  // With its file closed the dump writes nowhere.
+  DumpScreen();
 }
 
 }  // namespace

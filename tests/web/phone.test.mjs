@@ -9,8 +9,8 @@ import assert from 'node:assert/strict';
 import fs from 'node:fs';
 import path from 'node:path';
 import { devices } from 'playwright-core';
-import { downloadTranscript, openBrowser, parseKeyScript, serveSite, startGame, top, typeKeys,
-         typeLinesInBox } from './support.mjs';
+import { downloadTranscript, parseKeyScript, startGame, top, typeKeys, typeLinesInBox,
+         withBrowser } from './support.mjs';
 
 const shots = path.join(top, 'build-web/screenshots');
 fs.mkdirSync(shots, { recursive: true });
@@ -50,39 +50,27 @@ function inWindow(page, words) {
   }, words);
 }
 
-// Runs fn(server, context) with a site served and a browser, and ends both whatever happens.
-async function withBrowser(options, fn) {
-  const server = await serveSite();
-  const context = await openBrowser(options);
-  try {
-    await fn(server, context);
-  } finally {
-    await context.close();
-    server.stop();
-  }
-}
-
 for (const name of ['Pixel 7', 'iPhone 13']) {
   test(`${name}: the whole game through the command box, with input events only`, async () => {
     const { defaultBrowserType, ...device } = devices[name];
     await withBrowser(device, async (server, context) => {
-    const page = await context.newPage();
-    await page.goto(server.url);
-    assert.ok(await page.locator('#no-keyboard').isVisible(), 'no word on playing without a keyboard');
-    const { problems } = await startGame(context, server.url, 'reader', { box: true, page });
-    assert.ok(await page.locator('#command').isVisible());
-    assert.equal(await page.evaluate(() => document.activeElement.id), 'command');
-    assert.equal(await page.getByRole('textbox', { name: 'Comando' }).count(), 1);
-    // The title rows show their text, wrapped, where a phone showed empty bars.
-    for (const words of ['Sua cabine', 'Score: 0']) assert.ok(await inWindow(page, words), `${words} is not in view`);
-    assert.deepEqual(await layout(page), { sideways: false, caretInView: true });
-    await page.screenshot({ path: path.join(shots, `${name.replace(' ', '-')}.png`) });
+      const page = await context.newPage();
+      await page.goto(server.url);
+      assert.ok(await page.locator('#no-keyboard').isVisible(), 'no word on playing without a keyboard');
+      const { problems } = await startGame(context, server.url, 'reader', { box: true, page });
+      assert.ok(await page.locator('#command').isVisible());
+      assert.equal(await page.evaluate(() => document.activeElement.id), 'command');
+      assert.equal(await page.getByRole('textbox', { name: 'Comando' }).count(), 1);
+      // The title rows show their text, wrapped, where a phone showed empty bars.
+      for (const words of ['Sua cabine', 'Score: 0']) assert.ok(await inWindow(page, words), `${words} is not in view`);
+      assert.deepEqual(await layout(page), { sideways: false, caretInView: true });
+      await page.screenshot({ path: path.join(shots, `${name.replace(' ', '-')}.png`) });
 
-    await typeLinesInBox(page, fs.readFileSync(path.join(top, 'tests/game/full_game.keys'), 'utf8'));
-    await page.locator('#ended').waitFor();
-    const expected = fs.readFileSync(path.join(top, 'tests/game/full_game.transcript'), 'utf8');
-    assert.equal(await downloadTranscript(page), expected);
-    assert.deepEqual(problems, []);
+      await typeLinesInBox(page, fs.readFileSync(path.join(top, 'tests/game/full_game.keys'), 'utf8'));
+      await page.locator('#ended').waitFor();
+      const expected = fs.readFileSync(path.join(top, 'tests/game/full_game.transcript'), 'utf8');
+      assert.equal(await downloadTranscript(page), expected);
+      assert.deepEqual(problems, []);
     });
   });
 }
@@ -101,27 +89,27 @@ test('at 100, 200 and 400 % the row being typed stays in view and no row needs s
 
 test('the text size is kept, Tab leaves the command box, and more contrast turns the screen white on black', async () => {
   await withBrowser({}, async (server, context) => {
-  let { page } = await startGame(context, server.url, 'reader');
-  const fontSize = () => page.locator('#screen').evaluate((e) => parseFloat(getComputedStyle(e).fontSize));
-  const normal = await fontSize();
-  await page.getByLabel('Tamanho do texto').selectOption({ label: 'muito grande' });
-  assert.equal(await fontSize(), 2 * normal);
-  await page.close();
-  ({ page } = await startGame(context, server.url, 'reader'));
-  assert.equal(await fontSize(), 2 * normal);
-  assert.deepEqual(await layout(page), { sideways: false, caretInView: true });
-  // The command box is a field like any other: Tab leaves it.
-  await page.locator('#command').focus();
-  await page.keyboard.press('Tab');
-  assert.equal(await page.evaluate(() => document.activeElement.id), 'send');
-  await page.emulateMedia({ contrast: 'more' });
-  const colours = await page.locator('#screen .row span').evaluateAll((spans) => spans.map((s) => {
-    const style = getComputedStyle(s);
-    return `${style.color} on ${style.backgroundColor}`;
-  }));
-  assert.ok(colours.includes('rgb(255, 255, 255) on rgb(0, 0, 0)'), colours.join(', '));
-  assert.ok(colours.includes('rgb(0, 0, 0) on rgb(255, 255, 255)'), 'the title rows lost their ground');
-  assert.ok(colours.every((c) => c === 'rgb(255, 255, 255) on rgb(0, 0, 0)' || c === 'rgb(0, 0, 0) on rgb(255, 255, 255)'));
-  await page.screenshot({ path: path.join(shots, 'more-contrast.png') });
+    let { page } = await startGame(context, server.url, 'reader');
+    const fontSize = () => page.locator('#screen').evaluate((e) => parseFloat(getComputedStyle(e).fontSize));
+    const normal = await fontSize();
+    await page.getByLabel('Tamanho do texto').selectOption({ label: 'muito grande' });
+    assert.equal(await fontSize(), 2 * normal);
+    await page.close();
+    ({ page } = await startGame(context, server.url, 'reader'));
+    assert.equal(await fontSize(), 2 * normal);
+    assert.deepEqual(await layout(page), { sideways: false, caretInView: true });
+    // The command box is a field like any other: Tab leaves it.
+    await page.locator('#command').focus();
+    await page.keyboard.press('Tab');
+    assert.equal(await page.evaluate(() => document.activeElement.id), 'send');
+    await page.emulateMedia({ contrast: 'more' });
+    const colours = await page.locator('#screen .row span').evaluateAll((spans) => spans.map((s) => {
+      const style = getComputedStyle(s);
+      return `${style.color} on ${style.backgroundColor}`;
+    }));
+    assert.ok(colours.includes('rgb(255, 255, 255) on rgb(0, 0, 0)'), colours.join(', '));
+    assert.ok(colours.includes('rgb(0, 0, 0) on rgb(255, 255, 255)'), 'the title rows lost their ground');
+    assert.ok(colours.every((c) => c === 'rgb(255, 255, 255) on rgb(0, 0, 0)' || c === 'rgb(0, 0, 0) on rgb(255, 255, 255)'));
+    await page.screenshot({ path: path.join(shots, 'more-contrast.png') });
   });
 });

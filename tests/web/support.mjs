@@ -39,6 +39,19 @@ export async function openBrowser(options = {}) {
   return context;
 }
 
+// Runs fn(server, context) with the site served and a browser of its own ('options' as for
+// openBrowser), and ends both whatever happens.
+export async function withBrowser(options, fn) {
+  const server = await serveSite();
+  const context = await openBrowser(options);
+  try {
+    await fn(server, context);
+  } finally {
+    await context.close();
+    server.stop();
+  }
+}
+
 // Opens the page, chooses how the game is heard and presses "Começar"; resolves when the
 // game first waits for a key.
 // With 'hurry', a key (End, which the line editor takes silently) cuts the opening story's

@@ -69,6 +69,21 @@ TEST_F(BindingLoadTest, AMissingEntryPointFailsTheLoadAndTheOpen) {
   EXPECT_EQ(LastErrorText(), "");
 }
 
+// The phoneme log is the program's: loading a library, unloading it or failing to load one
+// leaves the log open; it ends only with its own close.
+TEST_F(BindingLoadTest, ThePhonemeLogStaysOpenAcrossLoadsOfTheLibrary) {
+  const std::string log = root_ + "/pho.txt";
+  ASSERT_TRUE(OpenPhoLog(log));
+  LogPhoLine("_ 50");
+  EXPECT_TRUE(LoadMbrolaLibrary(FAKE_MBROLA_LIBRARY));
+  UnloadMbrolaLibrary();
+  EXPECT_FALSE(LoadMbrolaLibrary(FAKE_MBROLA_PARTIAL_LIBRARY));
+  LogPhoLine("a\xE1 80");
+  ClosePhoLog();
+  LogPhoLine("o 60");
+  EXPECT_EQ(ReadAll(log), "_ 50\na\xC3\xA1 80\n");
+}
+
 TEST_F(BindingLoadTest, TheConfiguredNameStandsForOurOwnLibrary) {
   for (const char* name : {"mbrola.dll", "MBROLA.DLL", ""}) {
     const std::string path = MbrolaLibraryPath(name);

@@ -12,6 +12,7 @@
 
 #include "binding_fixture.h"
 #include "console/keyboard.h"
+#include "mbrola_front/binding.h"
 #include "mbrola_front/mbrola_engine.h"
 #include "platform/audio/wave_out.h"
 #include "platform/core/win.h"

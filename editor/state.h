@@ -1,14 +1,19 @@
-#include "editor/sounds.h"
+#pragma once
+// What the line editor and the screen review keep for the whole run, held by one owner:
+// the sounds they make when a caller gives none, and the review's last search.
 
+#include <string>
+
+#include "editor/sounds.h"
 #include "speech/config.h"
 #include "speech/cues.h"
 #include "speech/numbers.h"
 #include "speech/speak.h"
 #include "speech/state.h"
 
-namespace editor {
-namespace {
+namespace editor::detail {
 
+// The speech services' sounds (SpeechSounds); it keeps nothing of its own.
 class SpeechServices final : public Sounds {
  public:
   void Click() override { speech::PlayClick(); }
@@ -32,11 +37,11 @@ class SpeechServices final : public Sounds {
   }
 };
 
-}  // namespace
+struct Editor {
+  SpeechServices speechSounds;
+  std::string searchText;  // the review's, kept from one visit to the next (empty at start)
+};
 
-Sounds& SpeechSounds() {
-  static SpeechServices sounds;
-  return sounds;
-}
+Editor& TheEditor();
 
-}  // namespace editor
+}  // namespace editor::detail
