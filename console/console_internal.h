@@ -5,10 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "console/braille_view.h"
+#include "console/keyboard.h"
 #include "console/screen.h"
 #include "platform/core/win.h"
 #include "platform/services/output_file.h"
@@ -57,8 +59,27 @@ struct Console {
 // The owner of the console's state: the console, which InitConsole makes anew, what a
 // Braille display shows (ResetBraille), and the files of a scripted run, which the program
 // opens before the console starts and which stay open until their own Close calls.
+// The keyboard of the console: the key queue, the Braille chord keyboard and its tone, and
+// the console's spoken notices.
+struct Keyboard {
+  std::deque<KeyPress> keys;
+  int codes = 0;                // codes in the queue: one for each key, two for an extended key
+  bool firstCodeGiven = false;  // WaitKey has given the first key's Extended code
+  bool breakCheck = true;
+  bool waiting = false;
+  bool caretShown = false;
+  int brailleMode = 0;
+  int heldBackMode = 0;  // the configured mode, until the console learns of key releases
+  uint8_t chord = 0, held = 0;
+  bool capitalNext = false, capsLock = false, numberMode = false;
+  std::vector<uint8_t> tone;
+  NoticeSpeaker noticeSpeaker = nullptr;
+  std::vector<std::string> pendingNotices;  // said once a speaker is installed
+};
+
 struct ConsoleState {
   Console console;
+  Keyboard keyboard;  // outlives InitConsole: keys typed ahead, the Braille mode
   BrailleView braille;
   platform::OutputFile transcript;  // --transcript
   platform::OutputFile brailleLog;  // --braille-log

@@ -55,31 +55,14 @@ constexpr std::array<uint8_t, 64> BrailleTable = {
 
 constexpr uint8_t NoCharacter = 254;
 
-// The keyboard of the console: the key queue, the Braille chord keyboard and its tone, and
-// the console's spoken notices.
-struct Keyboard {
-  std::deque<KeyPress> keys;
-  int codes = 0;                // codes in the queue: one for each key, two for an extended key
-  bool firstCodeGiven = false;  // WaitKey has given the first key's Extended code
-  bool breakCheck = true;
-  bool waiting = false;
-  bool caretShown = false;
-  int brailleMode = 0;
-  int heldBackMode = 0;  // the configured mode, until the console learns of key releases
-  uint8_t chord = 0, held = 0;
-  bool capitalNext = false, capsLock = false, numberMode = false;
-  std::vector<uint8_t> tone;
-  NoticeSpeaker noticeSpeaker = nullptr;
-  std::vector<std::string> pendingNotices;  // said once a speaker is installed
-};
-
-Keyboard gKeyboard;
+using detail::Keyboard;
+Keyboard& Keys() { return detail::TheConsoleState().keyboard; }
 
 int CodesOf(const KeyPress& key) { return key.IsExtended() ? 2 : 1; }
 
 // Queues a key when there is room for all its codes; a key without room is dropped.
 void QueueKey(const KeyPress& key) {
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   if (keyboard.codes + CodesOf(key) > KeyQueueSize) return;
   keyboard.keys.push_back(key);
   keyboard.codes += CodesOf(key);
@@ -109,13 +92,13 @@ void ShowCaretAtCursor() {
   CreateCaret(console.window, cells.width, 2);
   SetCaretPos(console.cursorX * cells.width, console.cursorY * cells.height + cells.ascent);
   ShowCaret(console.window);
-  gKeyboard.caretShown = true;
+  Keys().caretShown = true;
 }
 
 void HideCaret() {
-  if (!gKeyboard.caretShown) return;
+  if (!Keys().caretShown) return;
   DestroyCaret();
-  gKeyboard.caretShown = false;
+  Keys().caretShown = false;
 }
 
 void PlayModeTone(int frequencyHz) {
@@ -125,7 +108,7 @@ void PlayModeTone(int frequencyHz) {
 }
 
 void OnCharacter(uint8_t ch, uint32_t modifiers) {
-  if (gKeyboard.brailleMode != 0 && (ch == ' ' || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'))) return;
+  if (Keys().brailleMode != 0 && (ch == ' ' || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'))) return;
   const bool ctrl = modifiers & ModCtrl;
   if (ch == keycode::Backspace)
     ch = ctrl ? keycode::CtrlBackspace : keycode::Backspace;
@@ -135,7 +118,7 @@ void OnCharacter(uint8_t ch, uint32_t modifiers) {
 }
 
 void OnKeyDown(int virtualKey, uint32_t modifiers) {
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   if (keyboard.breakCheck && virtualKey == VK_CANCEL) {
     HideCaret();
     ExitProgram(255);
@@ -187,7 +170,7 @@ void OnKeyDown(int virtualKey, uint32_t modifiers) {
 
 // Mode 2's capital and number signs applied to a chord's character.
 uint8_t ApplySigns(uint8_t ch) {
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   if (keyboard.numberMode) {
     if (ch == '\'')
       ch = '.';
@@ -216,7 +199,7 @@ uint8_t ApplySigns(uint8_t ch) {
 // key, which clears the signs. The chord's character takes the modifiers of the key whose
 // release completed it.
 void OnBrailleKeyUp(int virtualKey, uint32_t modifiers) {
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   const bool letter = virtualKey >= 'A' && virtualKey <= 'Z';
   if ((modifiers & ModCtrl) || !(virtualKey == VK_SPACE || letter)) {
     keyboard.numberMode = keyboard.capitalNext = keyboard.capsLock = false;
@@ -238,7 +221,7 @@ void OnBrailleKeyUp(int virtualKey, uint32_t modifiers) {
 
 // Waits, with the caret shown, until the queue holds a key.
 void WaitForKey() {
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   if (!keyboard.keys.empty()) return;
   keyboard.waiting = true;
   if (HasFocus(detail::TheConsole().window)) ShowCaretAtCursor();
@@ -262,11 +245,11 @@ void HandleInput(Hwnd hwnd, const Input& input) {
   const auto* key = std::get_if<KeyEvent>(&input);
   if (!key) return;
   if (key->action == KeyAction::Release) {
-    if (gKeyboard.brailleMode != 0) OnBrailleKeyUp(key->virtualKey, key->modifiers);
+    if (Keys().brailleMode != 0) OnBrailleKeyUp(key->virtualKey, key->modifiers);
     return;
   }
   const bool system = IsSystemKey(key->virtualKey, key->modifiers);
-  if (system && gKeyboard.breakCheck && key->virtualKey != VK_LEFT && key->virtualKey != VK_RIGHT) {
+  if (system && Keys().breakCheck && key->virtualKey != VK_LEFT && key->virtualKey != VK_RIGHT) {
     DefInputProc(hwnd, input);
     return;
   }
@@ -277,29 +260,29 @@ void HandleInput(Hwnd hwnd, const Input& input) {
 bool HandleKeyboardMessage(uint32_t message) {
   switch (message) {
     case WM_SETFOCUS:
-      if (gKeyboard.waiting) ShowCaretAtCursor();
+      if (Keys().waiting) ShowCaretAtCursor();
       return true;
     case WM_KILLFOCUS:
-      if (gKeyboard.waiting) HideCaret();
+      if (Keys().waiting) HideCaret();
       return true;
     case WM_APP_KEYRELEASES:
       // A terminal that answered late: the Braille keyboard can now start as configured,
       // if releases are still reported.
       if (!ReportsKeyReleases()) return true;
-      if (gKeyboard.heldBackMode != 0 && gKeyboard.brailleMode == 0) SetBrailleMode(gKeyboard.heldBackMode);
-      gKeyboard.heldBackMode = 0;
+      if (Keys().heldBackMode != 0 && Keys().brailleMode == 0) SetBrailleMode(Keys().heldBackMode);
+      Keys().heldBackMode = 0;
       return true;
     default: return false;
   }
 }
 
-void SetBreakCheck(bool on) { gKeyboard.breakCheck = on; }
-bool WaitingForKey() { return gKeyboard.waiting; }
+void SetBreakCheck(bool on) { Keys().breakCheck = on; }
+bool WaitingForKey() { return Keys().waiting; }
 void DestroyCaretIfShown() { HideCaret(); }
 
 void ResetKeyboard() {
   StopTone();
-  gKeyboard = Keyboard{};
+  Keys() = Keyboard{};
 }
 
 void QueueTypedCharacter(uint8_t character) {
@@ -350,12 +333,12 @@ bool KeyAvailable() {
   EnsureConsoleWindow();
   PumpMessages(PumpScope::AllWindows);
   RefreshBraille();
-  return !gKeyboard.keys.empty();
+  return !Keys().keys.empty();
 }
 
 uint8_t WaitKey() {
   WaitForKey();
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   const KeyPress& key = keyboard.keys.front();
   if (key.IsExtended() && !keyboard.firstCodeGiven) {
     keyboard.firstCodeGiven = true;
@@ -367,7 +350,7 @@ uint8_t WaitKey() {
 
 KeyPress WaitKeyPress() {
   WaitForKey();
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   KeyPress key = keyboard.keys.front();
   keyboard.keys.pop_front();
   if (keyboard.firstCodeGiven) {
@@ -391,7 +374,7 @@ void Pause(uint16_t milliseconds) {
 // ---- Braille mode and its tones ----
 
 void SetBrailleMode(int mode) {
-  Keyboard& keyboard = gKeyboard;
+  Keyboard& keyboard = Keys();
   if (mode > 2) mode = 1;
   const int previous = keyboard.brailleMode;
   if (mode <= 0) {
@@ -406,40 +389,40 @@ void SetBrailleMode(int mode) {
   keyboard.brailleMode = mode;
 }
 
-int BrailleMode() { return gKeyboard.brailleMode; }
+int BrailleMode() { return Keys().brailleMode; }
 
 void SetStartingBrailleMode(int mode) {
-  gKeyboard.heldBackMode = 0;
+  Keys().heldBackMode = 0;
   if (!ReportsKeyReleases()) {
-    gKeyboard.heldBackMode = mode;
+    Keys().heldBackMode = mode;
     mode = 0;
   }
   SetBrailleMode(mode);
 }
 
 void SetNoticeSpeaker(NoticeSpeaker speaker) {
-  gKeyboard.noticeSpeaker = speaker;
+  Keys().noticeSpeaker = speaker;
   if (!speaker) return;
   std::vector<std::string> waiting;
-  waiting.swap(gKeyboard.pendingNotices);
+  waiting.swap(Keys().pendingNotices);
   for (const std::string& notice : waiting) speaker(notice);
 }
 
 void SpeakNotice(std::string_view cp1252) {
-  if (gKeyboard.noticeSpeaker) {
-    gKeyboard.noticeSpeaker(cp1252);
+  if (Keys().noticeSpeaker) {
+    Keys().noticeSpeaker(cp1252);
     return;
   }
   // Before speech can be heard a notice waits for it; a few are enough.
   constexpr std::size_t MostWaiting = 4;
-  if (gKeyboard.pendingNotices.size() < MostWaiting) gKeyboard.pendingNotices.emplace_back(cp1252);
+  if (Keys().pendingNotices.size() < MostWaiting) Keys().pendingNotices.emplace_back(cp1252);
 }
 
 void StartTone(int frequencyHz) {
   StopTone();
   if (frequencyHz <= 0) return;
   constexpr int Rate = 11025;
-  std::vector<uint8_t>& tone = gKeyboard.tone;
+  std::vector<uint8_t>& tone = Keys().tone;
   const auto header = static_cast<int>(text::WaveHeaderSize);
   const int period = Rate / frequencyHz;
   tone.assign(text::WaveHeaderSize + Rate + 2, 0);
@@ -459,9 +442,9 @@ void StartTone(int frequencyHz) {
 }
 
 void StopTone() {
-  if (gKeyboard.tone.empty()) return;
+  if (Keys().tone.empty()) return;
   if (HasBackend()) StopLoopingSound();
-  gKeyboard.tone.clear();
+  Keys().tone.clear();
 }
 
 // ---- the standard-input line ----

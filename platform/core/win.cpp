@@ -170,10 +170,14 @@ struct ProgramEnd {
   bool exiting = false;
 };
 
-InstalledBackend gInstalled;
-MessageQueue gMessages;
-AppWindow gWindow;
-ProgramEnd gEnd;
+// What the stand-in keeps for the whole run.
+struct Core {
+  InstalledBackend installed;
+  MessageQueue messages;
+  AppWindow window;
+  ProgramEnd end;
+};
+Core gCore;
 
 Rect Union(const Rect& a, const Rect& b) {
   if (a.Empty()) return b;
@@ -183,14 +187,14 @@ Rect Union(const Rect& a, const Rect& b) {
 
 // Any thread: makes a backend waiting for events look at the queue.
 void WakeBackend() {
-  std::lock_guard lock(gInstalled.mutex);
-  if (gInstalled.backend) gInstalled.backend->Wake();
+  std::lock_guard lock(gCore.installed.mutex);
+  if (gCore.installed.backend) gCore.installed.backend->Wake();
 }
 
 void FireDueTimers() {
-  auto& timers = gMessages.timers;
-  if (timers.empty() || !gInstalled.backend) return;
-  const uint64_t now = gInstalled.backend->NowMs();
+  auto& timers = gCore.messages.timers;
+  if (timers.empty() || !gCore.installed.backend) return;
+  const uint64_t now = gCore.installed.backend->NowMs();
   while (!timers.empty() && timers.begin()->first <= now) {
     auto fn = std::move(timers.begin()->second);
     timers.erase(timers.begin());
@@ -198,46 +202,46 @@ void FireDueTimers() {
   }
 }
 
-bool PaintPending() { return gWindow.exists && !gWindow.invalid.Empty(); }
+bool PaintPending() { return gCore.window.exists && !gCore.window.invalid.Empty(); }
 
 void ShowCaretNow() {
-  const auto& caret = gWindow.caret;
-  if (gInstalled.backend) {
-    gInstalled.backend->Caret(caret.created && caret.visible, caret.x, caret.y, caret.width, caret.height);
+  const auto& caret = gCore.window.caret;
+  if (gCore.installed.backend) {
+    gCore.installed.backend->Caret(caret.created && caret.visible, caret.x, caret.y, caret.width, caret.height);
   }
 }
 
 void PresentIfDrawn(bool urgent) {
-  if (gWindow.drawn && gInstalled.backend) {
-    gInstalled.backend->Present(urgent);
-    if (urgent) gWindow.drawn = false;
+  if (gCore.window.drawn && gCore.installed.backend) {
+    gCore.installed.backend->Present(urgent);
+    if (urgent) gCore.window.drawn = false;
   }
 }
 
 }  // namespace
 
 void PostNotice(std::string cp1252) {
-  gMessages.AddNotice(std::move(cp1252));
+  gCore.messages.AddNotice(std::move(cp1252));
   PostMessage(ConsoleWindowHandle, WM_APP_NOTICE);
 }
 
-std::optional<std::string> TakeNotice() { return gMessages.TakeNotice(); }
+std::optional<std::string> TakeNotice() { return gCore.messages.TakeNotice(); }
 
-std::size_t PendingInputMessages() { return gMessages.PendingInput(); }
+std::size_t PendingInputMessages() { return gCore.messages.PendingInput(); }
 
 // ---- backend ownership ----
 
 void SetBackend(std::unique_ptr<Backend> backend) {
   std::unique_ptr<Backend> previous;
   {
-    std::lock_guard lock(gInstalled.mutex);
-    previous = std::exchange(gInstalled.backend, std::move(backend));
+    std::lock_guard lock(gCore.installed.mutex);
+    previous = std::exchange(gCore.installed.backend, std::move(backend));
   }
   // Ended outside the lock: its own threads may still post messages while it stops them.
   previous.reset();
 }
-Backend& CurrentBackend() { return *gInstalled.backend; }
-bool HasBackend() { return gInstalled.backend != nullptr; }
+Backend& CurrentBackend() { return *gCore.installed.backend; }
+bool HasBackend() { return gCore.installed.backend != nullptr; }
 
 bool Backend::ClipboardSet(std::string_view cp1252) {
   clipboard_ = std::string(cp1252);
@@ -248,7 +252,7 @@ std::optional<std::string> Backend::ClipboardGet() { return clipboard_; }
 // ---- messages ----
 
 void PostMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  gMessages.Post({hwnd, message, wParam, lParam});
+  gCore.messages.Post({hwnd, message, wParam, lParam});
   WakeBackend();
 }
 
@@ -256,8 +260,8 @@ void PostQuitMessage(int exitCode) { PostMessage(0, WM_QUIT, static_cast<uintptr
 
 bool PeekMessage(Message& message, Hwnd filter) {
   FireDueTimers();
-  if (gInstalled.backend) gInstalled.backend->PollEvents();
-  if (const auto taken = gMessages.Take(filter)) {
+  if (gCore.installed.backend) gCore.installed.backend->PollEvents();
+  if (const auto taken = gCore.messages.Take(filter)) {
     message = *taken;
     return true;
   }
@@ -272,19 +276,20 @@ bool PeekMessage(Message& message, Hwnd filter) {
 void TranslateMessage(const Message&) {}
 
 intptr_t DispatchMessage(const Message& message) {
-  if (const auto it = gMessages.messageWindows.find(message.hwnd); it != gMessages.messageWindows.end()) {
+  if (const auto it = gCore.messages.messageWindows.find(message.hwnd); it != gCore.messages.messageWindows.end()) {
     return it->second(message.hwnd, message.message, message.wParam, message.lParam);
   }
-  if (message.hwnd != ConsoleWindowHandle || !gWindow.exists) return 0;
+  if (message.hwnd != ConsoleWindowHandle || !gCore.window.exists) return 0;
   if (!std::holds_alternative<std::monostate>(message.input)) {
-    if (gWindow.input)
-      gWindow.input(message.hwnd, message.input);
+    if (gCore.window.input)
+      gCore.window.input(message.hwnd, message.input);
     else
       DefInputProc(message.hwnd, message.input);
     return 0;
   }
-  const intptr_t result = gWindow.proc ? gWindow.proc(message.hwnd, message.message, message.wParam, message.lParam)
-                                       : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
+  const intptr_t result = gCore.window.proc
+                              ? gCore.window.proc(message.hwnd, message.message, message.wParam, message.lParam)
+                              : DefWindowProc(message.hwnd, message.message, message.wParam, message.lParam);
   return result;
 }
 
@@ -295,43 +300,43 @@ intptr_t SendMessage(Hwnd hwnd, uint32_t message, uintptr_t wParam, intptr_t lPa
 void WaitMessage() {
   for (;;) {
     FireDueTimers();
-    if (!gMessages.Empty() || PaintPending()) return;
-    Backend& backend = *gInstalled.backend;
+    if (!gCore.messages.Empty() || PaintPending()) return;
+    Backend& backend = *gCore.installed.backend;
     backend.PollEvents();
-    if (!gMessages.Empty()) return;
+    if (!gCore.messages.Empty()) return;
     PresentIfDrawn(true);
     int timeout = -1;
-    if (!gMessages.timers.empty()) {
+    if (!gCore.messages.timers.empty()) {
       const uint64_t now = backend.NowMs();
-      const uint64_t due = gMessages.timers.begin()->first;
+      const uint64_t due = gCore.messages.timers.begin()->first;
       timeout = due <= now ? 0 : static_cast<int>(std::min<uint64_t>(due - now, 1000000));
     }
     backend.WaitEvents(timeout);
   }
 }
 
-void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gMessages.timers.emplace(dueMs, std::move(fn)); }
+void ScheduleCallback(uint64_t dueMs, std::function<void()> fn) { gCore.messages.timers.emplace(dueMs, std::move(fn)); }
 
 Hwnd CreateMessageWindow(WindowProc proc) {
-  const Hwnd hwnd = gMessages.nextMessageWindow++;
-  gMessages.messageWindows[hwnd] = proc;
+  const Hwnd hwnd = gCore.messages.nextMessageWindow++;
+  gCore.messages.messageWindows[hwnd] = proc;
   return hwnd;
 }
 
-void DestroyMessageWindow(Hwnd hwnd) { gMessages.messageWindows.erase(hwnd); }
+void DestroyMessageWindow(Hwnd hwnd) { gCore.messages.messageWindows.erase(hwnd); }
 
-void BeginBackgroundWork() { ++gMessages.backgroundWork; }
+void BeginBackgroundWork() { ++gCore.messages.backgroundWork; }
 void EndBackgroundWork() {
-  --gMessages.backgroundWork;
+  --gCore.messages.backgroundWork;
   WakeBackend();
 }
-bool BackgroundWorkPending() { return gMessages.backgroundWork.load() > 0; }
+bool BackgroundWorkPending() { return gCore.messages.backgroundWork.load() > 0; }
 
 // ---- input from the backends ----
 
 void PostInput(const Input& input) {
   const uint32_t message = std::holds_alternative<BrailleInput>(input) ? WM_APP_BRAILLE : WM_APP_KEY;
-  gMessages.Post({ConsoleWindowHandle, message, 0, 0, input});
+  gCore.messages.Post({ConsoleWindowHandle, message, 0, 0, input});
   WakeBackend();
 }
 
@@ -349,50 +354,50 @@ void PostBrailleCommand(BrailleCommand command, intptr_t argument) { PostInput(B
 // ---- the window ----
 
 Hwnd CreateAppWindow(WindowProc proc, std::string_view title, Size outerSize) {
-  if (gWindow.exists) return ConsoleWindowHandle;
-  gWindow.proc = proc;
-  gWindow.title = std::string(title);
-  gWindow.invalid = Rect{};
-  gWindow.eraseInvalid = false;
+  if (gCore.window.exists) return ConsoleWindowHandle;
+  gCore.window.proc = proc;
+  gCore.window.title = std::string(title);
+  gCore.window.invalid = Rect{};
+  gCore.window.eraseInvalid = false;
   MinMaxInfo limits{};
-  gWindow.exists = true;  // the procedure may be called from here on
+  gCore.window.exists = true;  // the procedure may be called from here on
   SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
   if (limits.maxTrackSize.width > 0) {
     outerSize.width = std::min(outerSize.width, limits.maxTrackSize.width);
     outerSize.height = std::min(outerSize.height, limits.maxTrackSize.height);
   }
-  if (!gInstalled.backend->OpenWindow(title, outerSize)) {
-    gWindow.exists = false;
+  if (!gCore.installed.backend->OpenWindow(title, outerSize)) {
+    gCore.window.exists = false;
     return 0;
   }
   SendMessage(ConsoleWindowHandle, WM_CREATE, 0, 0);
-  if (gInstalled.backend->HasFocus()) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
+  if (gCore.installed.backend->HasFocus()) PostMessage(ConsoleWindowHandle, WM_SETFOCUS);
   return ConsoleWindowHandle;
 }
 
 void ShowWindow(Hwnd hwnd, bool maximized) {
-  if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
+  if (hwnd != ConsoleWindowHandle || !gCore.window.exists) return;
   if (maximized) {
     // A maximized console is as large as its text: the procedure's limits say how large.
     MinMaxInfo limits{};
     SendMessage(ConsoleWindowHandle, WM_GETMINMAXINFO, 0, reinterpret_cast<intptr_t>(&limits));
-    gInstalled.backend->Maximize(limits.maxSize);
+    gCore.installed.backend->Maximize(limits.maxSize);
   }
   InvalidateRect(hwnd, nullptr, true);
 }
 
 void DestroyWindow(Hwnd hwnd) {
-  if (hwnd != ConsoleWindowHandle || !gWindow.exists) return;
+  if (hwnd != ConsoleWindowHandle || !gCore.window.exists) return;
   SendMessage(ConsoleWindowHandle, WM_DESTROY, 0, 0);
-  gInstalled.backend->CloseWindow();
-  gWindow.exists = false;
-  gWindow.proc = nullptr;
-  gWindow.input = nullptr;
-  gWindow.caret = AppWindow::Caret{};
+  gCore.installed.backend->CloseWindow();
+  gCore.window.exists = false;
+  gCore.window.proc = nullptr;
+  gCore.window.input = nullptr;
+  gCore.window.caret = AppWindow::Caret{};
 }
 
 void SetWindowProc(Hwnd hwnd, WindowProc proc) {
-  if (hwnd == ConsoleWindowHandle) gWindow.proc = proc;
+  if (hwnd == ConsoleWindowHandle) gCore.window.proc = proc;
 }
 
 intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t, intptr_t) {
@@ -407,7 +412,7 @@ intptr_t DefWindowProc(Hwnd hwnd, uint32_t message, uintptr_t, intptr_t) {
 }
 
 void SetInputProc(Hwnd hwnd, InputProc proc) {
-  if (hwnd == ConsoleWindowHandle) gWindow.input = proc;
+  if (hwnd == ConsoleWindowHandle) gCore.window.input = proc;
 }
 
 void DefInputProc(Hwnd hwnd, const Input& input) {
@@ -418,30 +423,30 @@ void DefInputProc(Hwnd hwnd, const Input& input) {
   }
 }
 
-bool IsWindow(Hwnd hwnd) { return hwnd == ConsoleWindowHandle && gWindow.exists; }
+bool IsWindow(Hwnd hwnd) { return hwnd == ConsoleWindowHandle && gCore.window.exists; }
 
 void SetWindowText(Hwnd hwnd, std::string_view cp1252) {
   if (hwnd != ConsoleWindowHandle) return;
-  gWindow.title = std::string(cp1252);
-  if (gWindow.exists) gInstalled.backend->SetTitle(cp1252);
+  gCore.window.title = std::string(cp1252);
+  if (gCore.window.exists) gCore.installed.backend->SetTitle(cp1252);
 }
 
-std::string GetWindowText(Hwnd hwnd) { return hwnd == ConsoleWindowHandle ? gWindow.title : std::string(); }
+std::string GetWindowText(Hwnd hwnd) { return hwnd == ConsoleWindowHandle ? gCore.window.title : std::string(); }
 // The window's close command is never taken away here, so there is nothing to give back.
 void EnableCloseCommand(Hwnd) {}
-bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gInstalled.backend->IsActive(); }
-bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gInstalled.backend->HasFocus(); }
-Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gInstalled.backend->WindowRect() : Rect{}; }
-Rect GetWorkArea() { return gInstalled.backend->WorkArea(); }
-Size GetScreenSize() { return gInstalled.backend->ScreenSize(); }
-SystemMetrics GetSystemMetrics() { return gInstalled.backend->Metrics(); }
+bool IsActiveWindow(Hwnd hwnd) { return IsWindow(hwnd) && gCore.installed.backend->IsActive(); }
+bool HasFocus(Hwnd hwnd) { return IsWindow(hwnd) && gCore.installed.backend->HasFocus(); }
+Rect GetWindowRect(Hwnd hwnd) { return IsWindow(hwnd) ? gCore.installed.backend->WindowRect() : Rect{}; }
+Rect GetWorkArea() { return gCore.installed.backend->WorkArea(); }
+Size GetScreenSize() { return gCore.installed.backend->ScreenSize(); }
+SystemMetrics GetSystemMetrics() { return gCore.installed.backend->Metrics(); }
 // ---- painting ----
 
 void InvalidateRect(Hwnd hwnd, const Rect* rect, bool erase) {
   if (!IsWindow(hwnd)) return;
   const Rect all{0, 0, 1 << 20, 1 << 20};
-  gWindow.invalid = Union(gWindow.invalid, rect ? *rect : all);
-  gWindow.eraseInvalid = gWindow.eraseInvalid || erase;
+  gCore.window.invalid = Union(gCore.window.invalid, rect ? *rect : all);
+  gCore.window.eraseInvalid = gCore.window.eraseInvalid || erase;
 }
 
 void UpdateWindow(Hwnd hwnd) {
@@ -450,111 +455,111 @@ void UpdateWindow(Hwnd hwnd) {
 
 Rect BeginPaint(Hwnd hwnd) {
   if (!IsWindow(hwnd)) return {};
-  const Rect invalid = gWindow.invalid;
-  if (gWindow.eraseInvalid) gInstalled.backend->Fill(invalid, Rgb{});
-  gWindow.invalid = Rect{};
-  gWindow.eraseInvalid = false;
-  gWindow.drawn = true;
+  const Rect invalid = gCore.window.invalid;
+  if (gCore.window.eraseInvalid) gCore.installed.backend->Fill(invalid, Rgb{});
+  gCore.window.invalid = Rect{};
+  gCore.window.eraseInvalid = false;
+  gCore.window.drawn = true;
   return invalid;
 }
 
 // Painting leaves no state to end: BeginPaint has validated the window already.
 void EndPaint(Hwnd) {}
 
-bool CreateConsoleFont(const FontRequest& request) { return gInstalled.backend->CreateFont(request); }
-void DeleteConsoleFont() { gInstalled.backend->DeleteFont(); }
-FontMetrics GetFontMetrics() { return gInstalled.backend->MeasureFont(); }
+bool CreateConsoleFont(const FontRequest& request) { return gCore.installed.backend->CreateFont(request); }
+void DeleteConsoleFont() { gCore.installed.backend->DeleteFont(); }
+FontMetrics GetFontMetrics() { return gCore.installed.backend->MeasureFont(); }
 
 void TextOut(int x, int y, std::string_view cp1252, Rgb foreground, Rgb background) {
-  if (!gWindow.exists) return;
-  gInstalled.backend->DrawText(x, y, cp1252, foreground, background);
-  gWindow.drawn = true;
+  if (!gCore.window.exists) return;
+  gCore.installed.backend->DrawText(x, y, cp1252, foreground, background);
+  gCore.window.drawn = true;
 }
 
 void FillRect(const Rect& rect, Rgb colour) {
-  if (!gWindow.exists) return;
-  gInstalled.backend->Fill(rect, colour);
-  gWindow.drawn = true;
+  if (!gCore.window.exists) return;
+  gCore.installed.backend->Fill(rect, colour);
+  gCore.window.drawn = true;
 }
 
 void CopyClientRect(const Rect& source, int destX, int destY) {
-  if (!gWindow.exists) return;
-  gInstalled.backend->Copy(source, destX, destY);
-  gWindow.drawn = true;
+  if (!gCore.window.exists) return;
+  gCore.installed.backend->Copy(source, destX, destY);
+  gCore.window.drawn = true;
 }
 
-void SnapshotClient(Size size) { gInstalled.backend->Snapshot(size); }
+void SnapshotClient(Size size) { gCore.installed.backend->Snapshot(size); }
 void StretchSnapshot(const Rect& source, const Rect& dest) {
-  gInstalled.backend->Stretch(source, dest);
-  gWindow.drawn = true;
+  gCore.installed.backend->Stretch(source, dest);
+  gCore.window.drawn = true;
 }
-void FreeSnapshot() { gInstalled.backend->FreeSnapshot(); }
-bool CanMagnify() { return gInstalled.backend->CanMagnify(); }
-bool ReportsKeyReleases() { return gInstalled.backend->ReportsKeyReleases(); }
+void FreeSnapshot() { gCore.installed.backend->FreeSnapshot(); }
+bool CanMagnify() { return gCore.installed.backend->CanMagnify(); }
+bool ReportsKeyReleases() { return gCore.installed.backend->ReportsKeyReleases(); }
 
 void NoteWrittenText(std::string_view cp1252) {
-  if (gInstalled.backend) gInstalled.backend->WrittenText(cp1252);
+  if (gCore.installed.backend) gCore.installed.backend->WrittenText(cp1252);
 }
 
 // ---- caret ----
 
 void CreateCaret(Hwnd hwnd, int width, int height) {
   if (!IsWindow(hwnd)) return;
-  gWindow.caret = AppWindow::Caret{true, false, gWindow.caret.x, gWindow.caret.y, width, height};
+  gCore.window.caret = AppWindow::Caret{true, false, gCore.window.caret.x, gCore.window.caret.y, width, height};
   ShowCaretNow();
 }
 void SetCaretPos(int x, int y) {
-  gWindow.caret.x = x;
-  gWindow.caret.y = y;
-  if (gWindow.caret.created) ShowCaretNow();
+  gCore.window.caret.x = x;
+  gCore.window.caret.y = y;
+  if (gCore.window.caret.created) ShowCaretNow();
 }
 void ShowCaret(Hwnd hwnd) {
-  if (!IsWindow(hwnd) || !gWindow.caret.created) return;
-  gWindow.caret.visible = true;
+  if (!IsWindow(hwnd) || !gCore.window.caret.created) return;
+  gCore.window.caret.visible = true;
   ShowCaretNow();
 }
 void DestroyCaret() {
-  if (!gWindow.caret.created) return;
-  gWindow.caret.created = gWindow.caret.visible = false;
+  if (!gCore.window.caret.created) return;
+  gCore.window.caret.created = gCore.window.caret.visible = false;
   ShowCaretNow();
 }
 
 // ---- clipboard ----
 
 bool ClipboardAvailable() { return HasBackend(); }
-bool ClipboardSetText(std::string_view cp1252) { return gInstalled.backend->ClipboardSet(cp1252); }
-std::optional<std::string> ClipboardGetText() { return gInstalled.backend->ClipboardGet(); }
+bool ClipboardSetText(std::string_view cp1252) { return gCore.installed.backend->ClipboardSet(cp1252); }
+std::optional<std::string> ClipboardGetText() { return gCore.installed.backend->ClipboardGet(); }
 
 // ---- time ----
 
-uint64_t NowMs() { return gInstalled.backend->NowMs(); }
+uint64_t NowMs() { return gCore.installed.backend->NowMs(); }
 void Sleep(uint32_t milliseconds) {
   PresentIfDrawn(true);
-  gInstalled.backend->Sleep(milliseconds);
+  gCore.installed.backend->Sleep(milliseconds);
 }
-LocalTime GetLocalTime() { return gInstalled.backend->Now(); }
+LocalTime GetLocalTime() { return gCore.installed.backend->Now(); }
 
 // ---- the program's end ----
 
-void AddExitStep(std::function<void()> step) { gEnd.steps.push_back(std::move(step)); }
+void AddExitStep(std::function<void()> step) { gCore.end.steps.push_back(std::move(step)); }
 
-void SetProcessExitHook(std::function<void(int)> hook) { gEnd.hook = std::move(hook); }
+void SetProcessExitHook(std::function<void(int)> hook) { gCore.end.hook = std::move(hook); }
 
 void ExitProgram(int exitCode) {
-  if (!gEnd.exiting) {
-    gEnd.exiting = true;
-    while (!gEnd.steps.empty()) {
-      auto step = std::move(gEnd.steps.back());
-      gEnd.steps.pop_back();
+  if (!gCore.end.exiting) {
+    gCore.end.exiting = true;
+    while (!gCore.end.steps.empty()) {
+      auto step = std::move(gCore.end.steps.back());
+      gCore.end.steps.pop_back();
       step();
     }
     PresentIfDrawn(true);
-    gEnd.exiting = false;
+    gCore.end.exiting = false;
   }
   // An output file that could not be written in full fails the run, however it ended.
   if (exitCode == 0 && RunFailed()) exitCode = 1;
-  if (gEnd.hook) {
-    gEnd.hook(exitCode);
+  if (gCore.end.hook) {
+    gCore.end.hook(exitCode);
   }
   SetBackend(nullptr);  // a terminal console gives the terminal back, with the lines it held
   std::exit(exitCode);
