@@ -1,5 +1,9 @@
 #include "platform/services/shell.h"
 
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
