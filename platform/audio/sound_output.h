@@ -34,7 +34,6 @@ class SharedDeviceSound : public SoundOutput {
  public:
   SharedDeviceSound();
   ~SharedDeviceSound() override;
-  bool HasDevice() const { return mixer_ != nullptr; }
   void Beep() override;
   void PlayLoop(std::span<const uint8_t> waveImage) override;
   void StopLoop() override;

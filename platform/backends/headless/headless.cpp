@@ -278,7 +278,7 @@ bool ParseKeyScript(std::string_view utf8, std::vector<ScriptItem>& items, std::
   return error.empty();
 }
 
-HeadlessBackend::HeadlessBackend() : grid_(Columns, Rows) { Blank(); }
+HeadlessBackend::HeadlessBackend() : grid_(Columns, Rows) { grid_.Clear(); }
 
 void HeadlessBackend::SetScript(std::vector<ScriptItem> items) {
   auto script = std::make_shared<std::vector<ScriptItem>>(std::move(items));
@@ -388,7 +388,7 @@ bool HeadlessBackend::OpenWindow(std::string_view title, Size outerSize) {
   maximized_ = false;
   title_ = std::string(title);
   outerSize_ = outerSize;
-  Blank();
+  grid_.Clear();
   return true;
 }
 
@@ -403,8 +403,6 @@ void HeadlessBackend::DrawText(int x, int y, std::string_view cp1252, Rgb foregr
 }
 void HeadlessBackend::Fill(const Rect& rect, Rgb colour) { FillCells(grid_, rect, colour); }
 void HeadlessBackend::Copy(const Rect& source, int destX, int destY) { CopyCells(grid_, source, destX, destY); }
-// Nothing drawn yet: blank cells, black on black.
-void HeadlessBackend::Blank() { std::fill(grid_.cells.begin(), grid_.cells.end(), GridCell{' ', Rgb{}, Rgb{}}); }
 
 void HeadlessBackend::Caret(bool visible, int x, int y, int, int) {
   caretVisible_ = visible;

@@ -154,7 +154,6 @@ class HeadlessBackend : public Backend {
   void DeliverNext();
   void ScheduleAfterWaits();
   void Advance() { next_ = nextItem_ ? nextItem_() : std::nullopt; }
-  void Blank();
 
   std::function<std::optional<ScriptItem>()> nextItem_;
   std::optional<ScriptItem> next_;  // the script's next step, read ahead

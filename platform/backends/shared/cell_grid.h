@@ -27,6 +27,10 @@ struct CellGrid {
   CellGrid() = default;
   CellGrid(int columns, int rows) : width(columns), height(rows), cells(static_cast<std::size_t>(columns * rows)) {}
   GridCell& At(int x, int y) { return cells[static_cast<std::size_t>(y * width + x)]; }
+  // Nothing drawn yet: blank cells, black on black.
+  void Clear() {
+    for (GridCell& cell : cells) cell = GridCell{' ', {}, {}};
+  }
   const GridCell& At(int x, int y) const { return cells[static_cast<std::size_t>(y * width + x)]; }
 };
 

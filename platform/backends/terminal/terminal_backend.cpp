@@ -398,7 +398,7 @@ class TerminalBackend : public RealTimeBackend {
 
   bool OpenWindow(std::string_view title, Size) override {
     grid_ = CellGrid(ConsoleColumns, ConsoleRows);
-    for (auto& cell : grid_.cells) cell = GridCell{' ', {}, {}};
+    grid_.Clear();
     fullRedraw_ = dirty_ = true;
     SetTitle(title);
     return true;

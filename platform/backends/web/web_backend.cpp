@@ -95,7 +95,7 @@ class WebBackend final : public RealTimeBackend {
 
   bool OpenWindow(std::string_view title, Size) override {
     grid_ = CellGrid(ConsoleColumns, ConsoleRows);
-    for (auto& cell : grid_.cells) cell = GridCell{' ', {}, {}};
+    grid_.Clear();
     dirtyRows_.fill(true);
     SetTitle(title);
     return true;
